@@ -1,0 +1,134 @@
+#include "base/files.h"
+
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <map>
+
+#include "base/errors.h"
+#include "base/handles.h"
+
+namespace qel {
+
+namespace {
+
+// Every stream the launcher opens, with the Windows handle beneath it.
+std::map<std::FILE*, HANDLE>& openFileMap()
+{
+    static std::map<std::FILE*, HANDLE> map;
+    return map;
+}
+
+bool containsTilde(std::wstring_view path)
+{
+    return path.find(L'~') != std::wstring_view::npos;
+}
+
+std::FILE* openStream(std::wstring_view path, DWORD access, DWORD share, DWORD disposition, int flags,
+                      const char* mode)
+{
+    const WString name(path);
+    UniqueHandle handle = adoptFileHandle(
+        CreateFileW(name.c_str(), access, share, nullptr, disposition, 0, nullptr));
+    if (!handle) {
+        throw FileException(L"windows could not open the file specified", name);
+    }
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle.get()), flags | _O_TEXT);
+    if (descriptor == -1) {
+        return nullptr;
+    }
+    // From here the descriptor owns the handle.
+    HANDLE raw = handle.release();
+    std::FILE* stream = _fdopen(descriptor, mode);
+    if (stream == nullptr) {
+        _close(descriptor);
+        return nullptr;
+    }
+    openFileMap()[stream] = raw;
+    return stream;
+}
+
+}  // namespace
+
+WString longPath(std::wstring_view path)
+{
+    if (!containsTilde(path)) {
+        return WString(path);
+    }
+    const WString input(path);
+    wchar_t buffer[kPathBufferUnits];
+    const DWORD length = GetLongPathNameW(input.c_str(), buffer, kPathBufferUnits);
+    if (length == 0 || length >= kPathBufferUnits) {
+        return input;
+    }
+    return WString(buffer, length);
+}
+
+WString normalizePath(std::wstring_view path)
+{
+    WString result = collapseSeparators(path);
+    return containsTilde(result) ? longPath(result) : result;
+}
+
+WString fullPath(std::wstring_view path, bool expandShortNames)
+{
+    const WString input(path);
+    wchar_t buffer[kPathBufferUnits];
+    const DWORD length = GetFullPathNameW(input.c_str(), kPathBufferUnits, buffer, nullptr);
+    if (length == 0 || length >= kPathBufferUnits) {
+        return input;
+    }
+    WString result(buffer, length);
+    return expandShortNames ? longPath(result) : result;
+}
+
+WString parentDirOrDot(std::wstring_view path)
+{
+    return normalizePath(parentDir(path, L"."));
+}
+
+bool fileExists(std::wstring_view path)
+{
+    return GetFileAttributesW(WString(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool isDirectory(std::wstring_view path)
+{
+    const DWORD attributes = GetFileAttributesW(WString(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+int fileSize(std::wstring_view path)
+{
+    UniqueHandle file = adoptFileHandle(CreateFileW(WString(path).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                                    nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file) {
+        return -1;
+    }
+    return static_cast<int>(GetFileSize(file.get(), nullptr));
+}
+
+std::FILE* openForRead(std::wstring_view path)
+{
+    return openStream(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, _O_RDONLY, "r");
+}
+
+std::FILE* openForAppend(std::wstring_view path, const char* mode)
+{
+    // OPEN_ALWAYS: a missing file is created, an existing one keeps its content.
+    return openStream(path, GENERIC_WRITE, FILE_SHARE_WRITE, OPEN_ALWAYS, _O_APPEND, mode);
+}
+
+void closeFile(std::FILE* stream)
+{
+    if (stream == nullptr) {
+        return;
+    }
+    std::fflush(stream);
+    // fclose releases the descriptor and the Windows handle beneath it.
+    std::fclose(stream);
+    openFileMap().erase(stream);
+}
+
+}  // namespace qel

@@ -1,0 +1,50 @@
+#include "base/messages.h"
+
+#include <windows.h>
+
+#include "base/errors.h"
+
+namespace qel {
+
+MessageTable& MessageTable::instance()
+{
+    static MessageTable* table = new MessageTable();  // never destroyed
+    return *table;
+}
+
+WString MessageTable::text(int id)
+{
+    auto found = texts_.find(id);
+    if (found == texts_.end()) {
+        wchar_t buffer[kMessageBufferUnits];
+        const int length = LoadStringW(GetModuleHandleW(nullptr), static_cast<UINT>(id), buffer,
+                                       kMessageBufferUnits);
+        if (length == 0) {
+            throw StringTableException(L"invalid key");
+        }
+        found = texts_.emplace(id, WString(buffer, static_cast<std::size_t>(length))).first;
+    }
+    return found->second;
+}
+
+WString systemErrorText(unsigned long code)
+{
+    wchar_t buffer[kSystemTextUnits];
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code,
+                                        MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), buffer,
+                                        kSystemTextUnits, nullptr);
+    return WString(buffer, length);
+}
+
+WString lastErrorText()
+{
+    return systemErrorText(GetLastError());
+}
+
+void showErrorBox(const WString& text)
+{
+    const WString caption = MessageTable::instance().text(MSG_ERROR_CAPTION);
+    MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONERROR);
+}
+
+}  // namespace qel

@@ -1,0 +1,65 @@
+#include "base/path_text.h"
+
+#include "base/text.h"
+
+namespace qel {
+
+WString collapseSeparators(std::wstring_view path)
+{
+    const std::size_t start = path.substr(0, 2) == L"\\\\" ? 2 : 0;
+    WString result(path.substr(0, start));
+    result.reserve(path.size());
+    for (std::size_t i = start; i < path.size(); ++i) {
+        // Only a pair that begins at or after the start shrinks.
+        if (path[i] == L'\\' && result.size() > start && result.back() == L'\\') {
+            continue;
+        }
+        result.push_back(path[i]);
+    }
+    for (auto& unit : result) {
+        if (unit == L'/') {
+            unit = L'\\';
+        }
+    }
+    return result;
+}
+
+WString fileName(std::wstring_view path, bool lowerCase)
+{
+    const auto slash = path.rfind(L'\\');
+    const auto name = slash == std::wstring_view::npos ? path : path.substr(slash + 1);
+    return lowerCase ? toLowerAscii(name) : WString(name);
+}
+
+bool hasExtension(std::wstring_view path)
+{
+    const auto dot = path.rfind(L'.');
+    if (dot == std::wstring_view::npos) {
+        return false;
+    }
+    const auto slash = path.rfind(L'\\');
+    const std::size_t slashPosition = slash == std::wstring_view::npos ? 0 : slash;
+    return dot > slashPosition;
+}
+
+WString extension(std::wstring_view path, bool lowerCase)
+{
+    if (!hasExtension(path)) {
+        return {};
+    }
+    const auto text = path.substr(path.rfind(L'.') + 1);
+    return lowerCase ? toLowerAscii(text) : WString(text);
+}
+
+WString parentDir(std::wstring_view path, std::wstring_view fallback)
+{
+    const auto slash = path.rfind(L'\\');
+    return slash == std::wstring_view::npos ? WString(fallback) : WString(path.substr(0, slash));
+}
+
+bool isAbsolutePath(std::wstring_view path)
+{
+    return (!path.empty() && path[0] == L'\\') || (path.size() >= 2 && path[1] == L':');
+}
+
+}  // namespace qel

@@ -1,0 +1,43 @@
+#pragma once
+
+// Text helpers that need no Windows: ASCII case mapping, byte widening and the
+// tokenizer that splits command lines, version numbers and path lists.
+
+#include <cstddef>
+#include <string_view>
+#include <vector>
+
+#include "base/wstring.h"
+
+namespace qel {
+
+// 'A'..'Z' become 'a'..'z'; every other unit, non-ASCII letters included, is kept.
+// Case-insensitive comparisons lower-case both sides this way and compare exactly.
+WString toLowerAscii(std::wstring_view text);
+
+// 'a'..'z' become 'A'..'Z'; every other unit is kept.
+WString toUpperAscii(std::wstring_view text);
+
+// Each byte becomes one unit by sign extension (0x80 becomes 0xFF80), the way a
+// narrow exception text is shown in the error box.
+WString widenSignExtended(std::string_view bytes);
+
+// Splits a text at any of the delimiter units. Runs of delimiters separate tokens
+// and yield no empty token; a delimiter at the very start stays at the front of
+// the first token, because a token's first unit always belongs to it.
+class Tokenizer {
+public:
+    Tokenizer(std::wstring_view text, std::wstring_view delimiters);
+
+    const std::vector<WString>& tokens() const { return tokens_; }
+    std::size_t size() const { return tokens_.size(); }
+    bool empty() const { return tokens_.empty(); }
+    const WString& operator[](std::size_t index) const { return tokens_[index]; }
+    std::vector<WString>::const_iterator begin() const { return tokens_.begin(); }
+    std::vector<WString>::const_iterator end() const { return tokens_.end(); }
+
+private:
+    std::vector<WString> tokens_;
+};
+
+}  // namespace qel

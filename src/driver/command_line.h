@@ -1,0 +1,38 @@
+#pragma once
+
+// The launcher's command line: split by the launcher itself from the one text
+// Windows gives it, with the few switches it consumes or notices.
+
+#include <string_view>
+#include <vector>
+
+#include "base/wstring.h"
+
+namespace qel {
+
+struct CommandLine {
+    // The kept arguments in order; the first is the launcher's own path as started.
+    std::vector<WString> arguments;
+    // "-kwqelservice" was given with a service name after it.
+    bool serviceRequested = false;
+    // "-i" was directly followed by "console".
+    bool consoleRequested = false;
+    // The token after the service switch, unchanged.
+    WString serviceName;
+
+    // Splits GetCommandLineW() and makes arguments that name existing files absolute.
+    static CommandLine parse();
+
+    // The split alone: tokens at spaces, switches, then quoted groups joined.
+    static CommandLine split(std::wstring_view text);
+
+    // The argument after the first argument equal to text; empty when there is
+    // none or it is the last one.
+    WString valueAfter(std::wstring_view text) const;
+
+    // The full path of the launcher's own executable, searched through Path when it
+    // was started by a bare name. Throws TerminalError "unable to locate executable".
+    WString locateExecutable() const;
+};
+
+}  // namespace qel

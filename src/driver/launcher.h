@@ -1,0 +1,53 @@
+#pragma once
+
+// One run of the launcher: the settings, the chosen VM and the started process.
+
+#include <cstdint>
+
+#include "base/wstring.h"
+#include "driver/command_line.h"
+#include "settings/property_table.h"
+
+namespace qel {
+
+class JavaVm;
+
+class Launcher {
+public:
+    // Finds and reads the properties file, rejects incomplete settings, makes the
+    // properties file's directory current and keeps only the file's name.
+    explicit Launcher(CommandLine commandLine);
+    virtual ~Launcher() = default;
+
+    Launcher(const Launcher&) = delete;
+    Launcher& operator=(const Launcher&) = delete;
+
+    // Selects the VM and starts it; with wait, also waits for it and keeps its
+    // exit code.
+    virtual void run(bool wait);
+
+    // The service host answers true, so that the VM learns to ignore log-off signals.
+    virtual bool isService() const { return false; }
+
+    PropertyTable properties;
+    CommandLine commandLine;
+    // Owned by the VM selection; lives until the process ends.
+    JavaVm* selectedVm = nullptr;
+    bool useConsole = false;
+    // After construction only the file's name: its directory is then current.
+    WString propertiesPath;
+    // The started VM process. The launcher never closes it: the service host and
+    // the wait read it until the process ends.
+    void* process = nullptr;
+    std::uint32_t exitCode = 0;
+
+private:
+    void loadProperties();
+    void locatePropertiesFile();
+};
+
+// Throws TerminalError with message 104 when the main class is empty, when both
+// VM settings are empty, or when the class path is empty after substitution.
+void validateSettings(const PropertyTable& properties);
+
+}  // namespace qel

@@ -1,0 +1,10 @@
+#include <windows.h>
+
+#include "driver/entry_point.h"
+
+// None of the four arguments is used: the command line comes from
+// GetCommandLineW and the messages from the running executable's own module.
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
+{
+    return qel::launcherMain();
+}

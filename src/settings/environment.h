@@ -1,0 +1,42 @@
+#pragma once
+
+// The process environment, read once into a snapshot the first time it is used.
+
+#include <map>
+#include <string_view>
+#include <vector>
+
+#include "base/wstring.h"
+
+namespace qel {
+
+class Environment {
+public:
+    // The snapshot of the environment the launcher was started with.
+    static Environment& instance();
+
+    // A snapshot of an environment block: entries each ended by a NUL, the whole
+    // ended by an empty entry. The name is the text before the first equals sign;
+    // the block's hidden per-drive entries ("=C:=C:\dir") give the empty name.
+    static Environment fromBlock(const wchar_t* block);
+
+    // The value with %NAME% references expanded (references to undefined variables
+    // stay as written); empty when no variable has exactly this name.
+    WString expandedValue(std::wstring_view name) const;
+
+    // The entries of the first variable whose name lower-cases to "path", split at
+    // ";" without empty entries and without trimming.
+    std::vector<WString> pathEntries() const;
+
+    // Raw values by exact name, in code-unit order of the names.
+    const std::map<WString, WString, std::less<>>& variables() const { return variables_; }
+
+private:
+    std::map<WString, WString, std::less<>> variables_;
+};
+
+// Expands %NAME% references against the current process environment. The whole
+// expansion is returned: a result beyond the first 2048-unit buffer is not cut.
+WString expandEnvironmentReferences(std::wstring_view text);
+
+}  // namespace qel

@@ -1,0 +1,100 @@
+#include "settings/settings.h"
+
+#include "base/text.h"
+#include "settings/environment.h"
+
+namespace qel {
+
+WString setting(const PropertyTable& table, const SettingKey& key)
+{
+    return table.get(key.name, key.defaultValue);
+}
+
+std::int32_t parseDecimal(std::wstring_view text)
+{
+    std::size_t i = 0;
+    // White space as the C library's scan skips it.
+    while (i < text.size() && (text[i] == L' ' || (text[i] >= L'\t' && text[i] <= L'\r'))) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) {
+        negative = text[i] == L'-';
+        ++i;
+    }
+    std::uint32_t value = 0;  // unsigned, so that overflow wraps without undefined behaviour
+    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
+        value = value * 10u + static_cast<std::uint32_t>(text[i] - L'0');
+    }
+    if (negative) {
+        value = 0u - value;
+    }
+    return static_cast<std::int32_t>(value);
+}
+
+std::int32_t parseByteSize(std::wstring_view text)
+{
+    WString lowered = toLowerAscii(text);
+    std::uint32_t multiplier = 1;
+    if (!lowered.empty() && lowered.back() == L'k') {
+        multiplier = 1024;
+    } else if (!lowered.empty() && lowered.back() == L'm') {
+        multiplier = 1024 * 1024;
+    }
+    if (multiplier != 1) {
+        lowered.pop_back();
+    }
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(parseDecimal(lowered)) * multiplier);
+}
+
+bool parseSwitch(std::wstring_view text)
+{
+    const WString lowered = toLowerAscii(text);
+    return lowered == L"true" || lowered == L"on" || lowered == L"t";
+}
+
+WString substituteClassPath(std::wstring_view text, std::wstring_view classPathVariable)
+{
+    static constexpr std::wstring_view marker = L"$ENV_CLASSPATH$";
+    WString result(text);
+    const auto position = result.find(marker);
+    if (position != WString::npos) {
+        result.replace(position, marker.size(), classPathVariable);
+    }
+    return result;
+}
+
+WString expandClassPath(std::wstring_view text)
+{
+    if (text.find(L"$ENV_CLASSPATH$") == std::wstring_view::npos) {
+        return WString(text);
+    }
+    return substituteClassPath(text, Environment::instance().expandedValue(L"CLASSPATH"));
+}
+
+WString currentVm(const PropertyTable& table) { return setting(table, keys::currentVm); }
+WString validVmList(const PropertyTable& table) { return setting(table, keys::validVmList); }
+WString mainClass(const PropertyTable& table) { return setting(table, keys::mainClass); }
+WString classPath(const PropertyTable& table) { return expandClassPath(setting(table, keys::classPath)); }
+WString userDir(const PropertyTable& table) { return setting(table, keys::userDir); }
+WString applicationName(const PropertyTable& table) { return setting(table, keys::applicationName); }
+WString stdoutRedirect(const PropertyTable& table) { return setting(table, keys::stdoutRedirect); }
+WString stderrRedirect(const PropertyTable& table) { return setting(table, keys::stderrRedirect); }
+bool verifyMode(const PropertyTable& table) { return parseSwitch(setting(table, keys::verifyMode)); }
+WString verbose(const PropertyTable& table) { return setting(table, keys::verbose); }
+WString gcExtent(const PropertyTable& table) { return setting(table, keys::gcExtent); }
+bool gcBackgroundThread(const PropertyTable& table) { return parseSwitch(setting(table, keys::gcBackgroundThread)); }
+bool debugging(const PropertyTable& table) { return parseSwitch(setting(table, keys::debugging)); }
+bool compiler(const PropertyTable& table) { return parseSwitch(setting(table, keys::compiler)); }
+WString additionalOptions(const PropertyTable& table) { return setting(table, keys::additionalOptions); }
+std::int32_t heapInitial(const PropertyTable& table) { return parseByteSize(setting(table, keys::heapInitial)); }
+std::int32_t heapMax(const PropertyTable& table) { return parseByteSize(setting(table, keys::heapMax)); }
+std::int32_t msvmMinVersion(const PropertyTable& table) { return parseDecimal(setting(table, keys::msvmMinVersion)); }
+
+bool consolePause(const PropertyTable& table)
+{
+    const WString lowered = toLowerAscii(setting(table, keys::consolePause));
+    return lowered == L"true" || lowered == L"yes" || lowered == L"on";
+}
+
+}  // namespace qel

@@ -1,0 +1,86 @@
+#pragma once
+
+// The vocabulary of the properties file: one accessor per key, each reading the
+// table with the key's fixed default and applying the parse of its type. Nothing
+// is cached; every call sees the table as read.
+
+#include <cstdint>
+#include <string_view>
+
+#include "base/wstring.h"
+#include "settings/property_table.h"
+
+namespace qel {
+
+struct SettingKey {
+    const wchar_t* name;
+    const wchar_t* defaultValue;
+};
+
+// Every key the launcher reads, with the text used when the key is absent.
+namespace keys {
+inline constexpr SettingKey currentVm{L"qel.nl.current.vm", L""};
+inline constexpr SettingKey validVmList{L"qel.nl.valid.vm.list", L""};
+inline constexpr SettingKey mainClass{L"qel.nl.java.launcher.main.class", L""};
+inline constexpr SettingKey classPath{L"qel.class.path", L""};
+inline constexpr SettingKey userDir{L"qel.user.dir", L""};
+inline constexpr SettingKey applicationName{L"qel.application.name", L"Ravelin"};
+inline constexpr SettingKey stdoutRedirect{L"qel.stdout.redirect", L""};
+inline constexpr SettingKey stderrRedirect{L"qel.stderr.redirect", L""};
+inline constexpr SettingKey verifyMode{L"qel.nl.java.option.verify.mode", L""};
+inline constexpr SettingKey verbose{L"qel.nl.java.option.verbose", L""};
+inline constexpr SettingKey gcExtent{L"qel.nl.java.option.garbage.collection.extent", L""};
+inline constexpr SettingKey gcBackgroundThread{L"qel.nl.java.option.garbage.collection.background.thread", L""};
+inline constexpr SettingKey debugging{L"qel.nl.java.option.debugging", L""};
+inline constexpr SettingKey compiler{L"qel.nl.java.option.compiler", L""};
+inline constexpr SettingKey additionalOptions{L"qel.nl.java.option.additional", L""};
+inline constexpr SettingKey heapInitial{L"qel.nl.java.option.java.heap.size.initial", L"0"};
+inline constexpr SettingKey heapMax{L"qel.nl.java.option.java.heap.size.max", L"0"};
+inline constexpr SettingKey consolePause{L"qel.win32.console.pause", L""};
+inline constexpr SettingKey msvmMinVersion{L"qel.nl.win32.microsoftvm.min.version", L"0"};
+}  // namespace keys
+
+// The stored text of a key, or its default when absent.
+WString setting(const PropertyTable& table, const SettingKey& key);
+
+// Decimal parse: leading white space, an optional sign, digits up to the first
+// non-digit; no digits give 0. Accumulates in 32 bits with wrap-around.
+std::int32_t parseDecimal(std::wstring_view text);
+
+// A count of bytes with an optional final k (1024) or m (1048576), any case;
+// the product wraps around in 32 bits.
+std::int32_t parseByteSize(std::wstring_view text);
+
+// The generic switch: "true", "on" or "t" after lower-casing.
+bool parseSwitch(std::wstring_view text);
+
+// The first "$ENV_CLASSPATH$" replaced by the given CLASSPATH value; later markers
+// and the inserted text are left as they are.
+WString substituteClassPath(std::wstring_view text, std::wstring_view classPathVariable);
+
+// substituteClassPath with the expanded CLASSPATH of the environment snapshot.
+WString expandClassPath(std::wstring_view text);
+
+// Typed accessors.
+WString currentVm(const PropertyTable& table);
+WString validVmList(const PropertyTable& table);
+WString mainClass(const PropertyTable& table);
+WString classPath(const PropertyTable& table);  // with $ENV_CLASSPATH$ replaced
+WString userDir(const PropertyTable& table);
+WString applicationName(const PropertyTable& table);
+WString stdoutRedirect(const PropertyTable& table);
+WString stderrRedirect(const PropertyTable& table);
+bool verifyMode(const PropertyTable& table);
+WString verbose(const PropertyTable& table);
+WString gcExtent(const PropertyTable& table);
+bool gcBackgroundThread(const PropertyTable& table);
+bool debugging(const PropertyTable& table);
+bool compiler(const PropertyTable& table);
+WString additionalOptions(const PropertyTable& table);
+std::int32_t heapInitial(const PropertyTable& table);
+std::int32_t heapMax(const PropertyTable& table);
+// The pause switch: "true", "yes" or "on" after lower-casing ("t" is not one).
+bool consolePause(const PropertyTable& table);
+std::int32_t msvmMinVersion(const PropertyTable& table);
+
+}  // namespace qel

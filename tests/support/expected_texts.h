@@ -1,0 +1,19 @@
+#pragma once
+
+// Texts the launcher must show in particular languages, shared by the unit
+// tests of the resources and the end-to-end tests that read the message box.
+// Non-ASCII characters are written as \u escapes so that the comparison does
+// not depend on how any source file is encoded.
+
+namespace expected {
+
+// German (1031)
+inline constexpr const wchar_t* kGermanPropertiesMissing = L"Die Ravelin-Eigenschaftendatei fehlt";
+inline constexpr const wchar_t* kGermanErrorCaption = L"Ravelin-Fehler";
+
+// Japanese (1041)
+inline constexpr const wchar_t* kJapanesePropertiesMissing =
+    L"Ravelin \u306E\u30D7\u30ED\u30D1\u30C6\u30A3 \u30D5\u30A1\u30A4\u30EB\u304C\u898B\u3064\u304B\u308A\u307E\u305B\u3093";
+inline constexpr const wchar_t* kJapaneseErrorCaption = L"Ravelin \u30A8\u30E9\u30FC";
+
+}  // namespace expected

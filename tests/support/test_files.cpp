@@ -1,0 +1,135 @@
+#include "test_files.h"
+
+#include <windows.h>
+
+#include <stdexcept>
+
+#include "base/handles.h"
+
+namespace qel::test {
+
+TempDir::TempDir()
+{
+    wchar_t base[MAX_PATH];
+    GetTempPathW(MAX_PATH, base);
+    for (unsigned attempt = 0;; ++attempt) {
+        WString candidate = WString(base) + L"qeltest-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                            std::to_wstring(GetTickCount()) + L"-" + std::to_wstring(attempt);
+        if (CreateDirectoryW(candidate.c_str(), nullptr)) {
+            // The long form, so that tests compare paths as the launcher sees them.
+            wchar_t full[MAX_PATH];
+            const DWORD length = GetLongPathNameW(candidate.c_str(), full, MAX_PATH);
+            path_ = length > 0 && length < MAX_PATH ? WString(full, length) : candidate;
+            return;
+        }
+        if (GetLastError() != ERROR_ALREADY_EXISTS || attempt > 1000) {
+            throw std::runtime_error("cannot create a temporary directory");
+        }
+    }
+}
+
+TempDir::~TempDir()
+{
+    removeTree(path_);
+}
+
+WString TempDir::operator/(std::wstring_view relative) const
+{
+    return path_ + L"\\" + WString(relative);
+}
+
+void makeDirectories(const WString& path)
+{
+    for (std::size_t slash = path.find(L'\\', 3); ; slash = path.find(L'\\', slash + 1)) {
+        CreateDirectoryW(path.substr(0, slash).c_str(), nullptr);
+        if (slash == WString::npos) {
+            break;
+        }
+    }
+}
+
+void writeFile(const WString& path, std::string_view bytes)
+{
+    const auto slash = path.rfind(L'\\');
+    if (slash != WString::npos) {
+        makeDirectories(path.substr(0, slash));
+    }
+    UniqueHandle file = adoptFileHandle(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        throw std::runtime_error("cannot create " + narrow(path));
+    }
+    std::size_t offset = 0;
+    while (offset < bytes.size()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - offset, 1u << 20));
+        DWORD written = 0;
+        if (!WriteFile(file.get(), bytes.data() + offset, chunk, &written, nullptr) || written == 0) {
+            throw std::runtime_error("cannot write " + narrow(path));
+        }
+        offset += written;
+    }
+}
+
+std::string readFile(const WString& path)
+{
+    UniqueHandle file = adoptFileHandle(
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file) {
+        throw std::runtime_error("cannot open " + narrow(path));
+    }
+    std::string bytes;
+    char chunk[65536];
+    DWORD read = 0;
+    while (ReadFile(file.get(), chunk, sizeof chunk, &read, nullptr) && read > 0) {
+        bytes.append(chunk, read);
+    }
+    return bytes;
+}
+
+void removeTree(const WString& path)
+{
+    WIN32_FIND_DATAW entry;
+    UniqueFind find(FindFirstFileW((path + L"\\*").c_str(), &entry));
+    if (find.get() == INVALID_HANDLE_VALUE) {
+        find.release();
+    } else {
+        do {
+            const WString name = entry.cFileName;
+            if (name == L"." || name == L"..") {
+                continue;
+            }
+            const WString child = path + L"\\" + name;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                removeTree(child);
+            } else {
+                SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(child.c_str());
+            }
+        } while (FindNextFileW(find.get(), &entry));
+    }
+    find.reset();
+    RemoveDirectoryW(path.c_str());
+}
+
+WString binaryDir()
+{
+    wchar_t buffer[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
+    WString path(buffer, length);
+    return path.substr(0, path.rfind(L'\\'));
+}
+
+std::string narrow(std::wstring_view text)
+{
+    if (text.empty()) {
+        return {};
+    }
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
+    std::string result(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr,
+                        nullptr);
+    return result;
+}
+
+}  // namespace qel::test

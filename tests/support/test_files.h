@@ -1,0 +1,43 @@
+#pragma once
+
+// File-system helpers for tests: a temporary directory removed afterwards, files
+// written byte for byte, and the directory the test executables live in.
+
+#include <string>
+#include <string_view>
+
+#include "base/wstring.h"
+
+namespace qel::test {
+
+// A new, empty directory under the temporary directory; removed with everything
+// in it when the object goes away.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const WString& path() const { return path_; }
+    // path() + "\" + relative
+    WString operator/(std::wstring_view relative) const;
+
+private:
+    WString path_;
+};
+
+// Writes the bytes exactly, creating missing parent directories.
+void writeFile(const WString& path, std::string_view bytes);
+std::string readFile(const WString& path);
+void makeDirectories(const WString& path);
+void removeTree(const WString& path);
+
+// The directory that holds the running test executable (and the launcher and
+// fixture programs built beside it).
+WString binaryDir();
+
+// UTF-16 to UTF-8, for messages of failed assertions.
+std::string narrow(std::wstring_view text);
+
+}  // namespace qel::test

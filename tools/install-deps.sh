@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what building and testing the launcher needs on Debian 12. Does nothing
+# when everything is there already.
+set -euo pipefail
+
+packages=(cmake make g++-mingw-w64-x86-64 wine wine64 xvfb googletest)
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+as_root=()
+[ "$(id -u)" -eq 0 ] || as_root=(sudo)
+echo "installing: ${missing[*]}"
+"${as_root[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds the launcher and its tests, and runs the whole
+# test suite under Wine.   tools/test.sh [BUILD_DIR]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+
+tools/install-deps.sh
+cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" -j"$(nproc)"
+tools/with-wine.sh "$build" ctest --test-dir "$build" --output-on-failure -j2
