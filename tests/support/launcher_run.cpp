@@ -1,0 +1,164 @@
+#include "launcher_run.h"
+
+#include <windows.h>
+
+#include <map>
+#include <stdexcept>
+
+#include "base/handles.h"
+#include "test_files.h"
+
+namespace qel::test {
+
+namespace {
+
+struct BoxSearch {
+    DWORD processId;
+    HWND box;
+};
+
+BOOL CALLBACK findBox(HWND window, LPARAM parameter)
+{
+    auto* search = reinterpret_cast<BoxSearch*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    wchar_t className[16] = {};
+    GetClassNameW(window, className, 16);
+    if (owner == search->processId && WString(className) == L"#32770" && IsWindowVisible(window)) {
+        search->box = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A message box of the process: caption from the window, text from its static
+// control (id 0xFFFF); answered with OK.
+std::optional<MessageBoxText> readAndDismissBox(DWORD processId)
+{
+    BoxSearch search{processId, nullptr};
+    EnumWindows(findBox, reinterpret_cast<LPARAM>(&search));
+    if (search.box == nullptr) {
+        return std::nullopt;
+    }
+    wchar_t caption[1024] = {};
+    wchar_t text[4096] = {};
+    GetWindowTextW(search.box, caption, 1024);
+    GetDlgItemTextW(search.box, 0xFFFF, text, 4096);
+    PostMessageW(search.box, WM_COMMAND, IDOK, 0);
+    return MessageBoxText{caption, text};
+}
+
+// The current environment with the changes applied, as a sorted block.
+std::wstring environmentBlock(const std::vector<std::pair<WString, WString>>& changes)
+{
+    std::map<WString, WString> variables;
+    wchar_t* block = GetEnvironmentStringsW();
+    for (const wchar_t* entry = block; *entry != L'\0'; entry += wcslen(entry) + 1) {
+        const WString text(entry);
+        const auto equals = text.find(L'=', 1);
+        if (equals != WString::npos) {
+            variables[text.substr(0, equals)] = text.substr(equals + 1);
+        }
+    }
+    FreeEnvironmentStringsW(block);
+    for (const auto& [name, value] : changes) {
+        // Names are case-insensitive in Windows: drop every spelling of the name.
+        for (auto it = variables.begin(); it != variables.end();) {
+            it = CompareStringOrdinal(it->first.c_str(), -1, name.c_str(), -1, TRUE) == CSTR_EQUAL
+                     ? variables.erase(it)
+                     : std::next(it);
+        }
+        if (!value.empty()) {
+            variables[name] = value;
+        }
+    }
+    std::wstring result;
+    for (const auto& [name, value] : variables) {
+        result += name + L"=" + value;
+        result.push_back(L'\0');
+    }
+    result.push_back(L'\0');
+    return result;
+}
+
+}  // namespace
+
+WString commandLineFor(const WString& program, const WString& arguments)
+{
+    WString line = L"\"" + program + L"\"";
+    if (!arguments.empty()) {
+        line += L" " + arguments;
+    }
+    return line;
+}
+
+ProgramRun runProgram(const WString& program, const RunOptions& options)
+{
+    TempDir outputDir;
+    const WString outputPath = outputDir / L"output.txt";
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    UniqueHandle output = adoptFileHandle(CreateFileW(outputPath.c_str(), GENERIC_WRITE,
+                                                      FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!output) {
+        throw std::runtime_error("cannot create the output file");
+    }
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = nullptr;
+    startup.hStdOutput = output.get();
+    startup.hStdError = output.get();
+    PROCESS_INFORMATION info{};
+    WString commandLine = commandLineFor(program, options.arguments);
+    std::wstring environment = environmentBlock(options.environment);
+    WString directory = options.currentDirectory.empty() ? program.substr(0, program.rfind(L'\\'))
+                                                         : options.currentDirectory;
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
+                        environment.data(), directory.c_str(), &startup, &info)) {
+        throw std::runtime_error("cannot start " + narrow(program) + ", error " + std::to_string(GetLastError()));
+    }
+    UniqueHandle process(info.hProcess);
+    UniqueHandle thread(info.hThread);
+    output.reset();
+
+    ProgramRun run;
+    const ULONGLONG deadline = GetTickCount64() + options.timeoutMs;
+    while (WaitForSingleObject(process.get(), 50) == WAIT_TIMEOUT) {
+        if (auto box = readAndDismissBox(info.dwProcessId)) {
+            run.boxes.push_back(std::move(*box));
+            // Give the box time to close before looking again.
+            WaitForSingleObject(process.get(), 200);
+        }
+        if (GetTickCount64() > deadline) {
+            TerminateProcess(process.get(), 0xDEAD);
+            WaitForSingleObject(process.get(), INFINITE);
+            run.timedOut = true;
+            break;
+        }
+    }
+    GetExitCodeProcess(process.get(), &run.exitCode);
+    run.output = readFile(outputPath);
+    return run;
+}
+
+WString installLauncher(const WString& dir, const WString& name)
+{
+    const WString target = dir + L"\\" + name;
+    makeDirectories(dir);
+    if (!CopyFileW((binaryDir() + L"\\ravelin.exe").c_str(), target.c_str(), FALSE)) {
+        throw std::runtime_error("cannot copy the launcher to " + narrow(target));
+    }
+    return target;
+}
+
+std::optional<MessageBoxText> firstBox(const ProgramRun& run)
+{
+    if (run.boxes.empty()) {
+        return std::nullopt;
+    }
+    return run.boxes.front();
+}
+
+}  // namespace qel::test

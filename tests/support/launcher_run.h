@@ -1,0 +1,53 @@
+#pragma once
+
+// Runs a program the way a user starts it and watches it: the message box it
+// shows is read and dismissed, its standard output and error are captured, and
+// its exit code is returned.
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/wstring.h"
+
+namespace qel::test {
+
+struct MessageBoxText {
+    WString caption;
+    WString text;
+};
+
+struct ProgramRun {
+    unsigned long exitCode = 0;
+    // Every message box the program showed, in order; each was answered with OK.
+    std::vector<MessageBoxText> boxes;
+    // Standard output and standard error, both into one file, as bytes.
+    std::string output;
+    bool timedOut = false;
+};
+
+struct RunOptions {
+    // Appended after the quoted program path, separated by one space when not empty.
+    WString arguments;
+    // Empty: the directory of the program.
+    WString currentDirectory;
+    // Variables set (or, with an empty value, removed) for the program only.
+    std::vector<std::pair<WString, WString>> environment;
+    unsigned long timeoutMs = 60000;
+};
+
+// Starts the program with the given command line tail and waits for it to end,
+// dismissing its message boxes on the way.
+ProgramRun runProgram(const WString& program, const RunOptions& options = {});
+
+// The command line text runProgram passes: the quoted program, then the arguments.
+WString commandLineFor(const WString& program, const WString& arguments);
+
+// Copies the built launcher into dir under the given file name; returns its path.
+WString installLauncher(const WString& dir, const WString& name);
+
+// The first message box of a run, for assertions; std::nullopt when none showed.
+std::optional<MessageBoxText> firstBox(const ProgramRun& run);
+
+}  // namespace qel::test
