@@ -9,11 +9,15 @@ namespace expected {
 
 // German (1031)
 inline constexpr const wchar_t* kGermanPropertiesMissing = L"Die Ravelin-Eigenschaftendatei fehlt";
+inline constexpr const wchar_t* kGermanPropertiesInvalid =
+    L"Die Corvane-Eigenschaftendatei enth\u00E4lt ung\u00FCltige Informationen";
 inline constexpr const wchar_t* kGermanErrorCaption = L"Ravelin-Fehler";
 
 // Japanese (1041)
 inline constexpr const wchar_t* kJapanesePropertiesMissing =
     L"Ravelin \u306E\u30D7\u30ED\u30D1\u30C6\u30A3 \u30D5\u30A1\u30A4\u30EB\u304C\u898B\u3064\u304B\u308A\u307E\u305B\u3093";
+inline constexpr const wchar_t* kJapanesePropertiesInvalid =
+    L"Corvane \u306E\u30D7\u30ED\u30D1\u30C6\u30A3 \u30D5\u30A1\u30A4\u30EB\u306B\u7121\u52B9\u306A\u60C5\u5831\u304C\u542B\u307E\u308C\u3066\u3044\u307E\u3059";
 inline constexpr const wchar_t* kJapaneseErrorCaption = L"Ravelin \u30A8\u30E9\u30FC";
 
 }  // namespace expected

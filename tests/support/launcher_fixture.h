@@ -1,0 +1,50 @@
+#pragma once
+
+// A launcher copied as Shop.exe into a directory of its own, started the way a
+// user starts it, with the texts of its message box checked.
+
+#include <gtest/gtest.h>
+
+#include "support/launcher_run.h"
+#include "support/test_files.h"
+
+namespace qel::test {
+
+inline constexpr const wchar_t* kEnglishCaption = L"Ravelin Error";
+inline constexpr const wchar_t* kEnglishMissing = L"The Ravelin properties file is missing";
+inline constexpr const wchar_t* kEnglishInvalid = L"The Corvane properties file contains invalid information";
+inline constexpr const wchar_t* kEnglishNoVm =
+    L"Could not find a valid Java virtual machine to load.\n\nYou may need to reinstall a supported Java virtual machine.";
+
+// Main class and class path, but neither VM setting.
+inline constexpr const char* kPropertiesWithoutVm =
+    "qel.nl.java.launcher.main.class=app.Main\r\n"
+    "qel.class.path=lib\\app.jar\r\n";
+
+class LauncherFixture : public ::testing::Test {
+protected:
+    // Starts the launcher in its own directory with a Path that holds no Java
+    // program, plus the given variables.
+    ProgramRun start(std::vector<std::pair<WString, WString>> environment = {})
+    {
+        environment.emplace_back(L"PATH", L"C:\\windows\\system32;C:\\windows");
+        RunOptions options;
+        options.environment = std::move(environment);
+        return runProgram(launcher, options);
+    }
+
+    static void expectOneBox(const ProgramRun& run, const WString& caption, const WString& text)
+    {
+        ASSERT_FALSE(run.timedOut);
+        ASSERT_EQ(run.boxes.size(), 1u) << run.output;
+        EXPECT_EQ(run.boxes[0].caption, caption) << narrow(run.boxes[0].caption);
+        EXPECT_EQ(run.boxes[0].text, text) << narrow(run.boxes[0].text);
+        EXPECT_EQ(run.exitCode, 0u);
+    }
+
+    TempDir dir;
+    WString launcher = installLauncher(dir / L"app", L"Shop.exe");
+    WString properties = dir / L"app\\Shop.qel";
+};
+
+}  // namespace qel::test
