@@ -1,0 +1,70 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "base/errors.h"
+#include "base/messages.h"
+
+using namespace qel;
+
+TEST(MessageTable, LoadsCachesAndRejectsUnknownIds)
+{
+    auto& table = MessageTable::instance();
+    EXPECT_EQ(&table, &MessageTable::instance());
+    EXPECT_EQ(table.text(MSG_ERROR_CAPTION), L"Ravelin Error");
+    EXPECT_EQ(table.text(MSG_ERROR_CAPTION), table.text(MSG_ERROR_CAPTION));
+    EXPECT_EQ(table.text(MSG_VM_START_FAILED), L"Windows error %d occured while loading the Java VM");
+
+    for (int id : {105, 96, 111, 1, 0}) {
+        try {
+            table.text(id);
+            ADD_FAILURE() << "id " << id << " has a text";
+        } catch (const StringTableException& error) {
+            EXPECT_EQ(error.message, L"invalid key");
+        }
+    }
+    EXPECT_EQ(table.text(MSG_PROPERTIES_MISSING), L"The Ravelin properties file is missing");
+}
+
+TEST(MessageTable, KeepsTheFirstLoadedText)
+{
+    // Once cached, a text does not follow a later change of the thread's language.
+    auto& table = MessageTable::instance();
+    const WString english = table.text(MSG_PROPERTIES_INVALID);
+    const LCID previous = GetThreadLocale();
+    SetThreadLocale(MAKELCID(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), SORT_DEFAULT));
+    const WString later = table.text(MSG_PROPERTIES_INVALID);
+    SetThreadLocale(previous);
+    EXPECT_EQ(later, english);
+}
+
+TEST(SystemErrorText, TextsOfTheSystem)
+{
+    const WString success = systemErrorText(0);
+    ASSERT_GE(success.size(), 2u);
+    EXPECT_EQ(success.substr(success.size() - 2), L"\r\n");
+    EXPECT_NE(systemErrorText(ERROR_FILE_NOT_FOUND), success);
+    EXPECT_EQ(systemErrorText(0xDEADBEEF), L"");  // no such code
+
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(lastErrorText(), systemErrorText(ERROR_FILE_NOT_FOUND));
+}
+
+TEST(Errors, AllShareTheFixedNarrowTextAndKeepTheirFields)
+{
+    const TerminalError terminal(L"t");
+    const FileException file(L"m", L"C:\\p");
+    const KeyException key(L"key query failed", L"SOFTWARE\\x");
+    const StringTableException table(L"invalid key");
+    for (const std::exception* error : std::initializer_list<const std::exception*>{&terminal, &file, &key, &table}) {
+        EXPECT_STREQ(error->what(), "Unknown exception");
+    }
+    const FileException copy = file;
+    EXPECT_EQ(copy.path, L"C:\\p");
+    EXPECT_EQ(copy.message, L"m");
+    try {
+        throw key;
+    } catch (const RegistryException& error) {
+        EXPECT_EQ(error.message, L"key query failed");
+        EXPECT_EQ(dynamic_cast<const KeyException&>(error).name, L"SOFTWARE\\x");
+    }
+}
