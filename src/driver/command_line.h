@@ -30,9 +30,16 @@ struct CommandLine {
     // none or it is the last one.
     WString valueAfter(std::wstring_view text) const;
 
-    // The full path of the launcher's own executable, searched through Path when it
-    // was started by a bare name. Throws TerminalError "unable to locate executable".
+    // The full path of the launcher's own executable, searched through the entries
+    // of Path when it was started by a bare name. Throws TerminalError "unable to
+    // locate executable", also when the command line holds no argument at all.
     WString locateExecutable() const;
+    // The same search through the given directories instead of the snapshot's Path.
+    WString locateExecutable(const std::vector<WString>& searchPath) const;
 };
+
+// Replaces every argument that names an existing file system object by its absolute
+// path (short names expanded), resolved against the current directory.
+void makeFileArgumentsAbsolute(CommandLine& commandLine);
 
 }  // namespace qel

@@ -12,15 +12,27 @@ CommandLine CommandLine::parse()
     CommandLine result = split(GetCommandLineW());
     // Relative names resolve against the directory the launcher was started in,
     // which is still the current directory while the command line is parsed.
-    for (auto& argument : result.arguments) {
+    makeFileArgumentsAbsolute(result);
+    return result;
+}
+
+void makeFileArgumentsAbsolute(CommandLine& commandLine)
+{
+    for (auto& argument : commandLine.arguments) {
         if (fileExists(normalizePath(argument))) {
             argument = fullPath(argument, true);
         }
     }
-    return result;
 }
 
 WString CommandLine::locateExecutable() const
+{
+    // Reading Path takes the environment snapshot at the very start of the run, so
+    // it holds the environment the launcher was started with.
+    return locateExecutable(Environment::instance().pathEntries());
+}
+
+WString CommandLine::locateExecutable(const std::vector<WString>& searchPath) const
 {
     // An empty command line names no executable at all.
     if (arguments.empty()) {
@@ -35,7 +47,7 @@ WString CommandLine::locateExecutable() const
     }
     // Started by a bare name: the whole of it, not only its file name, is looked
     // for below each directory of Path.
-    for (const auto& directory : Environment::instance().pathEntries()) {
+    for (const auto& directory : searchPath) {
         WString candidate = normalizePath(directory + L"\\" + path);
         if (fileExists(candidate)) {
             return candidate;
