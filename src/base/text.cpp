@@ -4,26 +4,31 @@
 
 namespace qel {
 
-WString toLowerAscii(std::wstring_view text)
+namespace {
+
+// Shifts the units from first to last (an ASCII letter range) by the distance
+// to the other case; every other unit stays.
+WString shiftAsciiLetters(std::wstring_view text, wchar_t first, wchar_t last, int shift)
 {
     WString result(text);
     for (auto& unit : result) {
-        if (unit >= L'A' && unit <= L'Z') {
-            unit = static_cast<wchar_t>(unit - L'A' + L'a');
+        if (unit >= first && unit <= last) {
+            unit = static_cast<wchar_t>(unit + shift);
         }
     }
     return result;
 }
 
+}  // namespace
+
+WString toLowerAscii(std::wstring_view text)
+{
+    return shiftAsciiLetters(text, L'A', L'Z', L'a' - L'A');
+}
+
 WString toUpperAscii(std::wstring_view text)
 {
-    WString result(text);
-    for (auto& unit : result) {
-        if (unit >= L'a' && unit <= L'z') {
-            unit = static_cast<wchar_t>(unit - L'a' + L'A');
-        }
-    }
-    return result;
+    return shiftAsciiLetters(text, L'a', L'z', L'A' - L'a');
 }
 
 WString widenSignExtended(std::string_view bytes)
