@@ -15,6 +15,11 @@ WString currentDirectory()
     return buffer;
 }
 
+bool setCurrentDirectory(const WString& path)
+{
+    return SetCurrentDirectoryW(path.c_str()) != 0;
+}
+
 CurrentDirectoryGuard::CurrentDirectoryGuard() : original_(currentDirectory()) {}
 
 CurrentDirectoryGuard::~CurrentDirectoryGuard()

@@ -26,8 +26,9 @@ private:
     WString original_;
 };
 
-// The process's current directory.
+// The process's current directory, and changing it (false when Windows refuses).
 WString currentDirectory();
+bool setCurrentDirectory(const WString& path);
 
 // Sets (or, with no value, removes) a variable of the process environment and puts
 // the earlier state back on destruction.

@@ -1,0 +1,193 @@
+#include <gtest/gtest.h>
+
+#include <string_view>
+#include <vector>
+
+#include "base/errors.h"
+#include "driver/command_line.h"
+#include "support/settings_fixtures.h"
+#include "support/test_files.h"
+
+using namespace qel;
+
+namespace {
+
+struct SplitCase {
+    const wchar_t* text;
+    std::vector<WString> arguments;
+    bool serviceRequested;
+    bool consoleRequested;
+    const wchar_t* serviceName;
+};
+
+void expectSplit(const SplitCase& c)
+{
+    const CommandLine line = CommandLine::split(c.text);
+    SCOPED_TRACE(test::narrow(c.text));
+    EXPECT_EQ(line.arguments, c.arguments);
+    EXPECT_EQ(line.serviceRequested, c.serviceRequested);
+    EXPECT_EQ(line.consoleRequested, c.consoleRequested);
+    EXPECT_EQ(line.serviceName, c.serviceName);
+}
+
+}  // namespace
+
+TEST(CommandLineSplit, Examples)
+{
+    const SplitCase cases[] = {
+        {LR"("C:\Program Files\App\run.exe" a  b)", {L"C:\\Program Files\\App\\run.exe", L"a", L"b"}, false, false, L""},
+        {LR"(run.exe "two   words" x)", {L"run.exe", L"two words", L"x"}, false, false, L""},
+        {LR"(run.exe a"b c")", {L"run.exe", L"a\"b", L"c\""}, false, false, L""},
+        {LR"(run.exe "unclosed rest of line)", {L"run.exe", L"unclosed rest of line"}, false, false, L""},
+        {L"run.exe -kwqelservice MyService x", {L"run.exe", L"x"}, true, false, L"MyService"},
+        {L"run.exe x -kwqelservice", {L"run.exe", L"x"}, false, false, L""},
+        {L"run.exe -i console", {L"run.exe", L"-i", L"console"}, false, true, L""},
+        {L"run.exe -I console", {L"run.exe", L"-I", L"console"}, false, false, L""},
+        {L"run.exe -i Console", {L"run.exe", L"-i", L"Console"}, false, false, L""},
+        {LR"(run.exe "a -kwqelservice b c")", {L"run.exe", L"a c"}, true, false, L"b"},
+        {LR"(run.exe -kwqelservice "My Service")", {L"run.exe", L"Service\""}, true, false, L"\"My"},
+        {L"run.exe -i -kwqelservice S", {L"run.exe", L"-i", L"-kwqelservice", L"S"}, false, false, L""},
+        {L"run.exe QEL_VM C:\\jdk\\bin\\java.exe", {L"run.exe", L"QEL_VM", L"C:\\jdk\\bin\\java.exe"}, false, false, L""},
+    };
+    for (const auto& c : cases) {
+        expectSplit(c);
+    }
+}
+
+TEST(CommandLineSplit, SwitchesAndQuotes)
+{
+    const SplitCase cases[] = {
+        {L"run.exe -kwqelservice A -kwqelservice B", {L"run.exe"}, true, false, L"B"},  // the later name wins
+        {L"run.exe -kwqelservice -i console", {L"run.exe", L"console"}, true, false, L"-i"},
+        {L"run.exe -KWQELSERVICE A", {L"run.exe", L"-KWQELSERVICE", L"A"}, false, false, L""},
+        {L"run.exe -i", {L"run.exe", L"-i"}, false, false, L""},
+        {L"run.exe -i -i console", {L"run.exe", L"-i", L"-i", L"console"}, false, false, L""},
+        {L"run.exe x -i console", {L"run.exe", L"x", L"-i", L"console"}, false, true, L""},
+        {LR"(run.exe "-i console")", {L"run.exe", L"-i console"}, false, false, L""},  // "-i is no switch
+        {LR"(run.exe "x -i console y")", {L"run.exe", L"x -i console y"}, false, true, L""},
+        {LR"(run.exe "" x)", {L"run.exe", L"", L"x"}, false, false, L""},
+        {LR"(run.exe " x)", {L"run.exe", L"", L"x"}, false, false, L""},
+        {LR"(run.exe "a\" b\\")", {L"run.exe", L"a\\", L"b\\\\\""}, false, false, L""},  // no escape character
+        {LR"(run.exe "a"b" c)", {L"run.exe", L"a\"b", L"c"}, false, false, L""},
+        {L"run.exe a\tb", {L"run.exe", L"a\tb"}, false, false, L""},
+        {L"  run.exe   a   ", {L" ", L"run.exe", L"a"}, false, false, L""},
+        {L" run.exe a", {L" run.exe", L"a"}, false, false, L""},
+    };
+    for (const auto& c : cases) {
+        expectSplit(c);
+    }
+}
+
+TEST(CommandLineSplitBadInput, AnyTextIsAccepted)
+{
+    const SplitCase cases[] = {
+        {L"", {}, false, false, L""},
+        {L"     ", {L" "}, false, false, L""},
+        {L"\"", {L""}, false, false, L""},
+        {L"\"\"\"\"", {L"\"\""}, false, false, L""},
+        {L"\" \" \"", {L"", L"", L""}, false, false, L""},
+        {L"\"\" \"\" \"", {L"", L"", L""}, false, false, L""},
+        {L"run.exe \"a \"b \"c", {L"run.exe", L"a \"b \"c"}, false, false, L""},
+        {L"-kwqelservice", {}, false, false, L""},
+    };
+    for (const auto& c : cases) {
+        expectSplit(c);
+    }
+
+    // The longest command line Windows passes: 32,767 units.
+    WString text = L"run.exe \"";
+    std::size_t words = 0;
+    while (text.size() + 2 <= 32767) {
+        text += L"w ";
+        ++words;
+    }
+    text.resize(32767, L'x');
+    const CommandLine open = CommandLine::split(text);
+    ASSERT_EQ(open.arguments.size(), 2u);
+    EXPECT_EQ(open.arguments[1].size(), text.size() - 9 - (text.back() == L' ' ? 1 : 0));
+
+    const WString single(32767, L'q');
+    EXPECT_EQ(CommandLine::split(single).arguments, std::vector<WString>{single});
+
+    WString quotes(32767, L'"');
+    EXPECT_EQ(CommandLine::split(quotes).arguments, std::vector<WString>{WString(32765, L'"')});
+    EXPECT_GT(words, 16000u);
+}
+
+TEST(CommandLine, ValueAfter)
+{
+    const CommandLine line = CommandLine::split(L"run.exe QEL_VM C:\\jdk\\bin\\java.exe x QEL_VM other qel_vm y");
+    EXPECT_EQ(line.valueAfter(L"QEL_VM"), L"C:\\jdk\\bin\\java.exe");
+    EXPECT_EQ(line.valueAfter(L"qel_vm"), L"y");
+    EXPECT_EQ(line.valueAfter(L"QEL"), L"");
+    EXPECT_EQ(line.valueAfter(L"y"), L"");
+    EXPECT_EQ(CommandLine::split(L"run.exe QEL_VM").valueAfter(L"QEL_VM"), L"");
+    EXPECT_EQ(CommandLine::split(L"").valueAfter(L"QEL_VM"), L"");
+}
+
+class CommandLineFiles : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test::writeFile(dir / L"notes.txt", "x");
+        test::writeFile(dir / L"Program Files\\run.exe", "MZ");
+        test::makeDirectories(dir / L"sub");
+        ASSERT_TRUE(test::setCurrentDirectory(dir.path()));
+    }
+
+    test::TempDir dir;
+    test::CurrentDirectoryGuard restore;
+};
+
+TEST_F(CommandLineFiles, ExistingFileArgumentsBecomeAbsolute)
+{
+    CommandLine line = CommandLine::split(LR"("Program Files\run.exe" notes.txt missing.txt sub .\notes.txt -i console)");
+    makeFileArgumentsAbsolute(line);
+    EXPECT_EQ(line.arguments, (std::vector<WString>{
+                                  dir / L"Program Files\\run.exe",
+                                  dir / L"notes.txt",
+                                  L"missing.txt",
+                                  dir / L"sub",
+                                  dir / L"notes.txt",
+                                  L"-i",
+                                  L"console",
+                              }));
+    EXPECT_TRUE(line.consoleRequested);
+}
+
+TEST_F(CommandLineFiles, LocateExecutable)
+{
+    test::TempDir first;
+    test::TempDir second;
+    test::writeFile(first / L"other.exe", "MZ");
+    test::writeFile(second / L"run.exe", "MZ");
+    test::writeFile(second / L"tools\\run.exe", "MZ");
+    const std::vector<WString> searchPath = {first.path(), second.path() + L"\\", first.path() + L"\\missing"};
+
+    struct Row {
+        WString commandLine;
+        WString expected;
+    };
+    const Row rows[] = {
+        {LR"("Program Files\run.exe" x)", L"Program Files\\run.exe"},     // exists from the current directory
+        {L"\"" + dir.path() + L"/Program Files//run\"", dir / L"Program Files\\run.exe"},
+        {L"run", second / L"run.exe"},                                      // a bare name gets ".exe" and is searched
+        {L"RUN.exe", second / L"RUN.exe"},
+        {L"tools\\run", second / L"tools\\run.exe"},                        // the whole relative path is appended
+        {L"other", first / L"other.exe"},
+    };
+    for (const auto& row : rows) {
+        const CommandLine line = CommandLine::split(row.commandLine);
+        EXPECT_EQ(line.locateExecutable(searchPath), row.expected) << test::narrow(row.commandLine);
+    }
+
+    const wchar_t* missing[] = {L"absent", L"absent.exe", L"run.com", L""};
+    for (const auto* text : missing) {
+        try {
+            CommandLine::split(text).locateExecutable(searchPath);
+            ADD_FAILURE() << "found " << test::narrow(text);
+        } catch (const TerminalError& error) {
+            EXPECT_EQ(error.message, L"unable to locate executable") << test::narrow(text);
+        }
+    }
+}
