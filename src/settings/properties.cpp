@@ -1,10 +1,14 @@
 #include "settings/properties.h"
 
+#include <type_traits>
+
 namespace qel {
 
 namespace {
 
-// Lines of the text as the C runtime's text mode delivers them, one unit per byte.
+// Lines of the text as the C runtime's text mode delivers them. Each byte is one
+// unit (ISO 8859-1), so the lines stay views of the bytes until a key or value
+// is made of them.
 class LineReader {
 public:
     explicit LineReader(std::string_view bytes) : bytes_(bytes.substr(0, bytes.find('\x1A'))) {}
@@ -13,7 +17,7 @@ public:
 
     // The units before the next line feed (or the end); a carriage return directly
     // before a line feed is not part of the text.
-    WString readLine()
+    std::string_view readLine()
     {
         const std::size_t feed = bytes_.find('\n', position_);
         const std::size_t end = feed == std::string_view::npos ? bytes_.size() : feed;
@@ -21,11 +25,7 @@ public:
         if (feed != std::string_view::npos && lineEnd > position_ && bytes_[lineEnd - 1] == '\r') {
             --lineEnd;
         }
-        WString line;
-        line.reserve(lineEnd - position_);
-        for (std::size_t i = position_; i < lineEnd; ++i) {
-            line.push_back(static_cast<wchar_t>(static_cast<unsigned char>(bytes_[i])));
-        }
+        const std::string_view line = bytes_.substr(position_, lineEnd - position_);
         position_ = feed == std::string_view::npos ? bytes_.size() : feed + 1;
         return line;
     }
@@ -35,88 +35,124 @@ private:
     std::size_t position_ = 0;
 };
 
-bool endsWithBackslash(const WString& text)
+// The value of a unit: a byte of the file or a UTF-16 unit.
+template <typename Unit>
+unsigned unitValue(Unit unit)
 {
-    return !text.empty() && text.back() == L'\\';
+    return static_cast<std::make_unsigned_t<Unit>>(unit);
 }
 
-int hexDigitValue(wchar_t unit)
+template <typename Unit>
+std::basic_string_view<Unit> trimUnits(std::basic_string_view<Unit> text)
 {
-    if (unit >= L'0' && unit <= L'9') return unit - L'0';
-    if (unit >= L'a' && unit <= L'f') return unit - L'a' + 10;
-    if (unit >= L'A' && unit <= L'F') return unit - L'A' + 10;
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && unitValue(text[begin]) <= 0x20) ++begin;
+    while (end > begin && unitValue(text[end - 1]) <= 0x20) --end;
+    return text.substr(begin, end - begin);
+}
+
+int hexDigitValue(unsigned unit)
+{
+    if (unit >= '0' && unit <= '9') return static_cast<int>(unit - '0');
+    if (unit >= 'a' && unit <= 'f') return static_cast<int>(unit - 'a' + 10);
+    if (unit >= 'A' && unit <= 'F') return static_cast<int>(unit - 'A' + 10);
     return -1;
+}
+
+template <typename Unit>
+void appendUnits(WString& result, std::basic_string_view<Unit> units)
+{
+    const std::size_t start = result.size();
+    result.resize(start + units.size());
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        result[start + i] = static_cast<wchar_t>(unitValue(units[i]));
+    }
+}
+
+template <typename Unit>
+WString unescapeUnits(std::basic_string_view<Unit> text)
+{
+    WString result;
+    result.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const std::size_t backslash = text.find(static_cast<Unit>('\\'), i);
+        if (backslash == std::basic_string_view<Unit>::npos) {
+            appendUnits(result, text.substr(i));
+            break;
+        }
+        appendUnits(result, text.substr(i, backslash - i));
+        i = backslash;
+        if (i + 1 == text.size()) {
+            result.push_back(L'\\');
+            break;
+        }
+        if (unitValue(text[i + 1]) != 'u') {
+            // Both units stay, so the second backslash of a pair escapes nothing.
+            result.push_back(L'\\');
+            result.push_back(static_cast<wchar_t>(unitValue(text[i + 1])));
+            i += 2;
+            continue;
+        }
+        unsigned value = 0;
+        std::size_t next = i + 2;
+        for (int digits = 0; digits < 4 && next < text.size() && hexDigitValue(unitValue(text[next])) >= 0;
+             ++digits, ++next) {
+            value = value * 16 + static_cast<unsigned>(hexDigitValue(unitValue(text[next])));
+        }
+        result.push_back(static_cast<wchar_t>(value));
+        i = next;
+    }
+    return result;
 }
 
 }  // namespace
 
 std::wstring_view trimControl(std::wstring_view text)
 {
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && static_cast<unsigned>(text[begin]) <= 0x20) ++begin;
-    while (end > begin && static_cast<unsigned>(text[end - 1]) <= 0x20) --end;
-    return text.substr(begin, end - begin);
+    return trimUnits(text);
 }
 
 WString unescapeProperty(std::wstring_view text)
 {
-    WString result;
-    result.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != L'\\' || i + 1 == text.size()) {
-            result.push_back(text[i]);
-            continue;
-        }
-        if (text[i + 1] != L'u') {
-            // Both units stay, so the second backslash of a pair escapes nothing.
-            result.push_back(text[i]);
-            result.push_back(text[i + 1]);
-            ++i;
-            continue;
-        }
-        unsigned value = 0;
-        std::size_t next = i + 2;
-        for (int digits = 0; digits < 4 && next < text.size() && hexDigitValue(text[next]) >= 0; ++digits, ++next) {
-            value = value * 16 + static_cast<unsigned>(hexDigitValue(text[next]));
-        }
-        result.push_back(static_cast<wchar_t>(value));
-        i = next - 1;
-    }
-    return result;
+    return unescapeUnits(text);
 }
 
 void parseProperties(PropertyTable& table, std::string_view bytes)
 {
     LineReader reader(bytes);
+    // The joined lines of a continued entry; kept across entries for its capacity.
+    std::string continued;
     while (!reader.atEnd()) {
-        const WString line = reader.readLine();
-        if (!line.empty() && line.front() == L'#') {
+        const std::string_view line = reader.readLine();
+        if (!line.empty() && line.front() == '#') {
             continue;
         }
-        if (trimControl(line).empty()) {
+        if (trimUnits(line).empty()) {
             continue;
         }
-        const auto separator = line.find(L'=');
-        if (separator == WString::npos) {
+        const auto separator = line.find('=');
+        if (separator == std::string_view::npos) {
             continue;
         }
-        const std::wstring_view view(line);
-        const auto key = trimControl(view.substr(0, separator));
-        WString value(trimControl(view.substr(separator + 1)));
+        const auto key = trimUnits(line.substr(0, separator));
+        std::string_view value = trimUnits(line.substr(separator + 1));
         // Only the backslash that ends the first line becomes a space; one that ends
         // a later line stays and just joins the next line too. Joined lines have no
         // comments and need no "=".
-        if (endsWithBackslash(value)) {
-            value.back() = L' ';
+        if (!value.empty() && value.back() == '\\') {
+            continued.assign(value.data(), value.size() - 1);
+            continued += ' ';
             while (!reader.atEnd()) {
-                value += trimControl(reader.readLine());
-                if (!endsWithBackslash(value)) {
+                continued += trimUnits(reader.readLine());
+                if (continued.back() != '\\') {
                     break;
                 }
             }
+            value = continued;
         }
-        table.set(unescapeProperty(key), unescapeProperty(value));
+        table.set(unescapeUnits(key), unescapeUnits(value));
     }
 }
 

@@ -212,6 +212,11 @@ TEST_F(PropertiesFile, ReadsTheBytesOfTheFile)
     // The path is normalized before it is opened.
     readProperties(table, dir.path() + L"\\\\app.qel");
     EXPECT_EQ(table.entries(), (Entries{{L"name", L"caf\u00e9"}, {L"path", L"C:\\\\x A"}, {L"last", L"1"}}));
+
+    test::writeFile(dir / L"empty.qel", "");
+    PropertyTable empty;
+    readProperties(empty, dir / L"empty.qel");
+    EXPECT_TRUE(empty.entries().empty());
 }
 
 TEST_F(PropertiesFile, TenMegabytesOfEntries)

@@ -1,0 +1,151 @@
+// How the properties reader compares with reading the same bytes and nothing
+// else, for files of 1 MB and 10 MB. The reader should cost the same per MB at
+// both sizes (linear) and stay within a small factor of the plain read.
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "base/handles.h"
+#include "settings/properties.h"
+
+using namespace qel;
+
+namespace {
+
+constexpr int kRepetitions = 7;
+
+// Lines such as an application's properties file holds, repeated with numbered
+// keys until the size is reached: comments, paths with doubled backslashes, a
+// class path continued over three lines, \u escapes, CR LF endings.
+std::string makeProperties(std::size_t size)
+{
+    std::string text;
+    text.reserve(size + 512);
+    char line[512];
+    for (unsigned i = 0; text.size() < size; ++i) {
+        std::snprintf(line, sizeof line,
+                      "# group %u: settings of one module\r\n"
+                      "qel.module.%u.name = Module number %u of the application\r\n"
+                      "qel.module.%u.dir=C:\\\\Program Files\\\\Vendor\\\\Product\\\\modules\\\\m%u\r\n"
+                      "qel.module.%u.class.path = lib\\\\core-%u.jar;\\\r\n"
+                      "    lib\\\\extra-%u.jar;\\\r\n"
+                      "    lib\\\\tail-%u.jar\r\n"
+                      "qel.module.%u.title=Caf\\u00e9 \\u65e5\\u672c %u\r\n"
+                      "qel.module.%u.heap=%um\r\n"
+                      "\r\n",
+                      i, i, i, i, i, i, i, i, i, i, i, i, i % 512 + 16);
+        text += line;
+    }
+    return text;
+}
+
+void writeWholeFile(const WString& path, const std::string& bytes)
+{
+    UniqueHandle file = adoptFileHandle(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (!file || !WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+        written != bytes.size()) {
+        std::fprintf(stderr, "cannot write the benchmark file\n");
+        std::exit(1);
+    }
+}
+
+// The baseline: the same bytes read into a buffer and nothing else.
+std::size_t plainRead(const WString& path)
+{
+    UniqueHandle file = adoptFileHandle(
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    std::vector<char> buffer(GetFileSize(file.get(), nullptr));
+    std::size_t total = 0;
+    DWORD read = 0;
+    while (total < buffer.size() &&
+           ReadFile(file.get(), buffer.data() + total, static_cast<DWORD>(buffer.size() - total), &read, nullptr) &&
+           read > 0) {
+        total += read;
+    }
+    return total;
+}
+
+double now()
+{
+    static const double frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return static_cast<double>(f.QuadPart);
+    }();
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return static_cast<double>(counter.QuadPart) / frequency;
+}
+
+// The median of several runs, in seconds.
+template <typename Run>
+double median(Run run)
+{
+    std::vector<double> times;
+    for (int i = 0; i < kRepetitions; ++i) {
+        const double start = now();
+        run();
+        times.push_back(now() - start);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+WString makeDirectory()
+{
+    wchar_t base[MAX_PATH];
+    GetTempPathW(MAX_PATH, base);
+    const WString path = WString(base) + L"qelbench-" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(path.c_str(), nullptr);
+    return path;
+}
+
+}  // namespace
+
+int main()
+{
+    const WString directory = makeDirectory();
+    std::printf("%8s %8s %14s %14s %8s\n", "MB", "entries", "plain ms/MB", "reader ms/MB", "ratio");
+    double firstPerMb = 0;
+    for (const std::size_t megabytes : {1u, 10u}) {
+        const WString path = directory + L"\\bench-" + std::to_wstring(megabytes) + L".qel";
+        const std::string bytes = makeProperties(megabytes << 20);
+        writeWholeFile(path, bytes);
+        const double mb = static_cast<double>(bytes.size()) / (1 << 20);
+
+        std::size_t sink = 0;
+        const double plain = median([&] { sink += plainRead(path); });
+        std::size_t entries = 0;
+        // The table is made before and released after the timed part.
+        std::vector<PropertyTable> tables(kRepetitions);
+        std::size_t next = 0;
+        const double reader = median([&] {
+            PropertyTable& table = tables[next++];
+            readProperties(table, path);
+            entries = table.entries().size();
+        });
+        tables.clear();
+        if (sink == 0) {
+            std::fprintf(stderr, "nothing was read\n");
+            return 1;
+        }
+        const double plainPerMb = plain * 1000 / mb;
+        const double readerPerMb = reader * 1000 / mb;
+        std::printf("%8.2f %8zu %14.3f %14.3f %8.1f\n", mb, entries, plainPerMb, readerPerMb, readerPerMb / plainPerMb);
+        if (firstPerMb == 0) {
+            firstPerMb = readerPerMb;
+        } else {
+            std::printf("reader cost per MB, %zu MB against 1 MB: %.2f (1.0 is linear)\n", megabytes,
+                        readerPerMb / firstPerMb);
+        }
+        DeleteFileW(path.c_str());
+    }
+    RemoveDirectoryW(directory.c_str());
+    return 0;
+}

@@ -1,0 +1,226 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "base/errors.h"
+#include "driver/command_line.h"
+#include "driver/launcher.h"
+#include "settings/properties.h"
+#include "settings/properties_location.h"
+#include "support/settings_fixtures.h"
+#include "support/test_files.h"
+
+using namespace qel;
+
+namespace {
+
+constexpr const wchar_t* kMissingText = L"The Ravelin properties file is missing";
+constexpr const wchar_t* kInvalidText = L"The Corvane properties file contains invalid information";
+
+constexpr std::string_view kValidSettings =
+    "qel.nl.java.launcher.main.class=com.example.Main\n"
+    "qel.nl.valid.vm.list=JRE_J2\n"
+    "qel.class.path=lib\\app.jar\n";
+
+CommandLine startedAs(const WString& executable)
+{
+    CommandLine line;
+    line.arguments = {executable};
+    return line;
+}
+
+}  // namespace
+
+TEST(PropertiesLocation, Candidates)
+{
+    struct Row {
+        const wchar_t* executable;
+        std::optional<WString> currentDirectory;
+        std::vector<WString> candidates;
+    };
+    const Row rows[] = {
+        {L"C:\\Apps\\Tool.exe", WString(L"D:\\Work"),
+         {L"C:\\Apps\\Tool.qel", L"C:\\Apps\\Tool.exe.qel", L"D:\\Work\\\\Tool.qel"}},
+        // The extension is compared without case; the name keeps its own.
+        {L"C:\\Apps\\Tool.EXE", WString(L"D:\\Work"),
+         {L"C:\\Apps\\Tool.qel", L"C:\\Apps\\Tool.EXE.qel", L"D:\\Work\\\\Tool.qel"}},
+        {L"C:\\Apps\\Tool.com", WString(L"D:\\Work"), {L"C:\\Apps\\Tool.com.qel", L"D:\\Work\\\\Tool.qel"}},
+        {L"C:\\Apps\\Tool", WString(L"D:\\Work"), {L"C:\\Apps\\Tool.qel", L"D:\\Work\\\\Tool.qel"}},
+        {L"C:\\My.Apps\\Tool", WString(L"D:\\Work"), {L"C:\\My.Apps\\Tool.qel", L"D:\\Work\\\\Tool.qel"}},
+        {L"C:\\Apps\\Tool.v2.exe", WString(L"D:\\Work"),
+         {L"C:\\Apps\\Tool.v2.qel", L"C:\\Apps\\Tool.v2.exe.qel", L"D:\\Work\\\\Tool.v2.qel"}},
+        // The current directory could not be read: no third candidate.
+        {L"C:\\Apps\\Tool.exe", std::nullopt, {L"C:\\Apps\\Tool.qel", L"C:\\Apps\\Tool.exe.qel"}},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(propertiesFileCandidates(row.executable, row.currentDirectory), row.candidates)
+            << test::narrow(row.executable);
+    }
+}
+
+TEST(SettingsValidation, RejectsIncompleteSettingsWithMessage104)
+{
+    struct Row {
+        const char* settings;
+        bool valid;
+    };
+    const Row rows[] = {
+        {"qel.nl.java.launcher.main.class=M\nqel.nl.current.vm=java.exe\nqel.class.path=a.jar\n", true},
+        {"qel.nl.java.launcher.main.class=M\nqel.nl.valid.vm.list=JRE_J2\nqel.class.path=a.jar\n", true},
+        {"qel.nl.java.launcher.main.class=M\nqel.nl.current.vm=java.exe\nqel.nl.valid.vm.list=\nqel.class.path=a\n", true},
+        {"qel.nl.java.launcher.main.class=M\nqel.nl.valid.vm.list=JRE_J2\nqel.class.path=$env_classpath$\n", true},
+        {"qel.nl.valid.vm.list=JRE_J2\nqel.class.path=a.jar\n", false},
+        {"qel.nl.java.launcher.main.class=\nqel.nl.valid.vm.list=JRE_J2\nqel.class.path=a.jar\n", false},
+        {"qel.nl.java.launcher.main.class=   \nqel.nl.valid.vm.list=JRE_J2\nqel.class.path=a.jar\n", false},
+        {"qel.nl.java.launcher.main.class=M\nqel.class.path=a.jar\n", false},
+        {"qel.nl.java.launcher.main.class=M\nqel.nl.current.vm=\nqel.nl.valid.vm.list=\nqel.class.path=a.jar\n", false},
+        {"qel.nl.java.launcher.main.class=M\nqel.nl.valid.vm.list=JRE_J2\n", false},
+        {"qel.nl.java.launcher.main.class=M\nqel.nl.valid.vm.list=JRE_J2\nqel.class.path=\n", false},
+        {"QEL.NL.JAVA.LAUNCHER.MAIN.CLASS=M\nqel.nl.valid.vm.list=JRE_J2\nqel.class.path=a.jar\n", false},
+        {"", false},
+    };
+    for (const auto& row : rows) {
+        PropertyTable table;
+        parseProperties(table, row.settings);
+        if (row.valid) {
+            EXPECT_NO_THROW(validateSettings(table)) << row.settings;
+            continue;
+        }
+        try {
+            validateSettings(table);
+            ADD_FAILURE() << "accepted:\n" << row.settings;
+        } catch (const TerminalError& error) {
+            EXPECT_EQ(error.message, kInvalidText) << row.settings;
+        }
+    }
+}
+
+// The class path is judged after the marker was replaced.
+TEST(SettingsValidation, MarkerWithoutClasspathVariableIsEmpty)
+{
+    const test::ScopedVariable unset(L"CLASSPATH", std::nullopt);
+    if (!test::snapshotHolds(L"CLASSPATH", std::nullopt)) {
+        GTEST_SKIP() << "the environment snapshot was taken earlier in this process";
+    }
+    PropertyTable table;
+    parseProperties(table, "qel.nl.java.launcher.main.class=M\nqel.nl.valid.vm.list=JRE_J2\n"
+                           "qel.class.path=$ENV_CLASSPATH$\n");
+    try {
+        validateSettings(table);
+        ADD_FAILURE() << "accepted an empty class path";
+    } catch (const TerminalError& error) {
+        EXPECT_EQ(error.message, kInvalidText);
+    }
+    table.set(L"qel.class.path", L"$ENV_CLASSPATH$;lib\\a.jar");
+    EXPECT_NO_THROW(validateSettings(table));
+}
+
+// Launchers built from real files. The executable only has to exist; a
+// Launcher moves the process into its properties file's directory, which the
+// guard puts back.
+class LauncherConstruction : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test::writeFile(executable, "MZ");
+        test::makeDirectories(work.path());
+        ASSERT_TRUE(test::setCurrentDirectory(work.path()));
+    }
+
+    void writeSettings(const WString& path, std::string_view name)
+    {
+        test::writeFile(path, std::string(kValidSettings) + "qel.application.name=" + std::string(name) + "\n");
+    }
+
+    test::TempDir apps;
+    test::TempDir work;
+    WString executable = apps / L"Tool.exe";
+    // Last, so that the directories are no longer current when they are removed.
+    test::CurrentDirectoryGuard restore;
+};
+
+TEST_F(LauncherConstruction, NameWithoutExeIsPreferred)
+{
+    writeSettings(apps / L"Tool.qel", "plain");
+    writeSettings(apps / L"Tool.exe.qel", "with exe");
+    writeSettings(work / L"Tool.qel", "start directory");
+    const Launcher launcher(startedAs(executable));
+    EXPECT_EQ(launcher.properties.get(L"qel.application.name", L""), L"plain");
+    EXPECT_EQ(launcher.propertiesPath, L"Tool.qel");
+    EXPECT_EQ(test::currentDirectory(), apps.path());
+    EXPECT_EQ(launcher.commandLine.arguments, std::vector<WString>{executable});
+    EXPECT_EQ(launcher.exitCode, 0u);
+}
+
+TEST_F(LauncherConstruction, WholeExecutableNameSecond)
+{
+    writeSettings(apps / L"Tool.exe.qel", "with exe");
+    writeSettings(work / L"Tool.qel", "start directory");
+    const Launcher launcher(startedAs(executable));
+    EXPECT_EQ(launcher.properties.get(L"qel.application.name", L""), L"with exe");
+    EXPECT_EQ(launcher.propertiesPath, L"Tool.exe.qel");
+    EXPECT_EQ(test::currentDirectory(), apps.path());
+}
+
+TEST_F(LauncherConstruction, StartDirectoryLast)
+{
+    writeSettings(work / L"Tool.qel", "start directory");
+    const WString renamed = apps / L"TOOL.EXE";
+    const Launcher launcher(startedAs(renamed));
+    EXPECT_EQ(launcher.properties.get(L"qel.application.name", L""), L"start directory");
+    // The name comes from the executable as started, in its case.
+    EXPECT_EQ(launcher.propertiesPath, L"TOOL.qel");
+    EXPECT_EQ(test::currentDirectory(), work.path());
+}
+
+TEST_F(LauncherConstruction, NoPropertiesFileIsMessage102)
+{
+    writeSettings(apps / L"Other.qel", "other");
+    try {
+        const Launcher launcher(startedAs(executable));
+        ADD_FAILURE() << "constructed without a properties file";
+    } catch (const TerminalError& error) {
+        EXPECT_EQ(error.message, kMissingText);
+    }
+    EXPECT_EQ(test::currentDirectory(), work.path());
+}
+
+TEST_F(LauncherConstruction, ADirectoryIsChosenAndFailsToRead)
+{
+    test::makeDirectories(apps / L"Tool.qel");
+    writeSettings(apps / L"Tool.exe.qel", "with exe");
+    try {
+        const Launcher launcher(startedAs(executable));
+        ADD_FAILURE() << "read a directory";
+    } catch (const FileException& error) {
+        EXPECT_EQ(error.message, L"windows could not open the file specified");
+        EXPECT_EQ(error.path, apps / L"Tool.qel");
+    }
+    EXPECT_EQ(test::currentDirectory(), work.path());
+}
+
+TEST_F(LauncherConstruction, InvalidSettingsAreMessage104)
+{
+    test::writeFile(apps / L"Tool.qel",
+                    "qel.nl.java.launcher.main.class=\nqel.nl.current.vm=\nqel.nl.valid.vm.list=\nqel.class.path=\n");
+    try {
+        const Launcher launcher(startedAs(executable));
+        ADD_FAILURE() << "accepted empty settings";
+    } catch (const TerminalError& error) {
+        EXPECT_EQ(error.message, kInvalidText);
+    }
+    EXPECT_EQ(test::currentDirectory(), work.path());
+}
+
+TEST_F(LauncherConstruction, MissingExecutable)
+{
+    writeSettings(apps / L"Tool.qel", "plain");
+    try {
+        const Launcher launcher(startedAs(apps / L"Missing.exe"));
+        ADD_FAILURE() << "found a missing executable";
+    } catch (const TerminalError& error) {
+        EXPECT_EQ(error.message, L"unable to locate executable");
+    }
+}

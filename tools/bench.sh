@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds the benchmarks and runs each of them under Wine, one after the other.
+#   tools/bench.sh [BUILD_DIR]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+
+# One name per benchmark program (bench/CMakeLists.txt builds them).
+benchmarks=(
+  bench_properties
+)
+
+cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
+cmake --build "$build" -j2 --target "${benchmarks[@]}"
+for name in "${benchmarks[@]}"; do
+  echo "== $name"
+  tools/with-wine.sh "$build" wine "$build/bin/$name.exe"
+done
