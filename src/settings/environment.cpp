@@ -9,7 +9,7 @@ namespace qel {
 namespace {
 
 // The first buffer of the expansion; a longer result is expanded again into a
-// buffer of the size Windows asks for.
+// buffer of the size Windows asks for, so that no value is cut.
 constexpr DWORD kExpansionUnits = 2048;
 
 struct EnvironmentBlock {
@@ -64,10 +64,13 @@ WString expandEnvironmentReferences(std::wstring_view text)
         buffer.assign(needed, L'\0');
         needed = ExpandEnvironmentStringsW(source.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
     }
-    if (needed == 0) {
-        return {};
+    buffer.resize(needed > 0 ? needed - 1 : 0);
+    // An expansion beyond the system's limit of 32,767 units is reported with the
+    // size it would need, but only part of the buffer is filled. The text is then
+    // kept as written, like a reference to an undefined variable, rather than cut.
+    if (needed == 0 || buffer.find(L'\0') != WString::npos) {
+        return source;
     }
-    buffer.resize(needed - 1);
     return buffer;
 }
 

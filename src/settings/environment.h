@@ -36,7 +36,9 @@ private:
 };
 
 // Expands %NAME% references against the current process environment. The whole
-// expansion is returned: a result beyond the first 2048-unit buffer is not cut.
+// expansion is returned: a result beyond the first 2048-unit buffer is not cut,
+// and a text whose expansion the system cannot make at all (beyond 32,767 units)
+// is returned as written.
 WString expandEnvironmentReferences(std::wstring_view text);
 
 }  // namespace qel

@@ -91,6 +91,13 @@ TEST(Environment, LongExpansionsAreNotCut)
         const Environment reference = snapshotOf({L"REF=<%QEL_TEST_LONG%>"});
         EXPECT_EQ(reference.expandedValue(L"REF"), L"<" + value + L">") << length;
     }
+
+    // Beyond what the system can expand (32,767 units) the value stays as written
+    // instead of coming back cut.
+    const test::ScopedVariable big(L"QEL_TEST_BIG", WString(20000, L'b'));
+    const Environment twice = snapshotOf({L"TWICE=%QEL_TEST_BIG%;%QEL_TEST_BIG%", L"ONCE=%QEL_TEST_BIG%;x"});
+    EXPECT_EQ(twice.expandedValue(L"TWICE"), L"%QEL_TEST_BIG%;%QEL_TEST_BIG%");
+    EXPECT_EQ(twice.expandedValue(L"ONCE"), WString(20000, L'b') + L";x");
 }
 
 TEST(Environment, PathEntries)
