@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "base/errors.h"
+#include "base/text.h"
 #include "driver/command_line.h"
 #include "support/settings_fixtures.h"
 #include "support/test_files.h"
@@ -162,6 +163,8 @@ TEST_F(CommandLineFiles, LocateExecutable)
     test::writeFile(first / L"other.exe", "MZ");
     test::writeFile(second / L"run.exe", "MZ");
     test::writeFile(second / L"tools\\run.exe", "MZ");
+    test::writeFile(first / L"both.exe", "MZ");
+    test::writeFile(second / L"both.exe", "MZ");
     const std::vector<WString> searchPath = {first.path(), second.path() + L"\\", first.path() + L"\\missing"};
 
     struct Row {
@@ -175,6 +178,7 @@ TEST_F(CommandLineFiles, LocateExecutable)
         {L"RUN.exe", second / L"RUN.exe"},
         {L"tools\\run", second / L"tools\\run.exe"},                        // the whole relative path is appended
         {L"other", first / L"other.exe"},
+        {L"both", first / L"both.exe"},                                     // the first directory that holds it
     };
     for (const auto& row : rows) {
         const CommandLine line = CommandLine::split(row.commandLine);
@@ -190,4 +194,12 @@ TEST_F(CommandLineFiles, LocateExecutable)
             EXPECT_EQ(error.message, L"unable to locate executable") << test::narrow(text);
         }
     }
+}
+
+// The process's own command line: the test program is found as it was started.
+TEST(CommandLine, ParseFindsTheRunningProgram)
+{
+    const CommandLine line = CommandLine::parse();
+    ASSERT_FALSE(line.arguments.empty());
+    EXPECT_EQ(toLowerAscii(line.locateExecutable()), toLowerAscii(test::binaryDir() + L"\\unit_tests.exe"));
 }
