@@ -1,0 +1,102 @@
+#pragma once
+
+// Telling what installation a Java program file belongs to: its kind, home,
+// vendor and version, guessed from its version information, the files around
+// it and, for a program in "system32", the runtime's registry key.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+#include "base/wstring.h"
+#include "vm/java_vm.h"
+#include "vm/version.h"
+
+namespace qel {
+
+// A fixed file version f1.f2.f3.f4.
+struct FileVersion {
+    std::uint16_t f1 = 0;
+    std::uint16_t f2 = 0;
+    std::uint16_t f3 = 0;
+    std::uint16_t f4 = 0;
+};
+
+// Reads the fixed file version of any file; none when it has no version resource.
+std::optional<FileVersion> readFileVersion(std::wstring_view path);
+
+// One program file being examined; its version and vendor are read once.
+class ExecutableInfo {
+public:
+    explicit ExecutableInfo(std::wstring_view path);
+
+    // The file's path, normalised.
+    const WString& path() const { return path_; }
+
+    // The fixed file version. A file whose version block cannot be read is asked
+    // again next time; one whose block has no fixed version is not.
+    std::optional<FileVersion> fileVersion();
+
+    // "Microsoft", "Tav" or "Sun".
+    const WString& vendor();
+
+private:
+    WString path_;
+    FileVersion version_;
+    bool versionKnown_ = false;
+    bool versionUnavailable_ = false;
+    WString vendor_;
+};
+
+// The CompanyName of the file's US English version strings, or empty. Each name
+// read is also written to standard output as "company: <name>".
+WString companyName(std::wstring_view path);
+
+// The vendor from the program's lower-case file name and its company name.
+WString vendorFrom(std::wstring_view lowerFileName, std::wstring_view company);
+
+VmKind classifyExecutable(const ExecutableInfo& info);
+VmKind classifyExecutable(std::wstring_view path, const ExistsProbe& exists);
+
+// The installation's home: the parent of a "bin" directory, else the program's
+// own directory.
+WString homeOf(const ExecutableInfo& info);
+WString homeOf(std::wstring_view path);
+
+// The version a program's fixed file version stands for; vendors number their
+// files differently.
+VmVersion versionFromFileVersion(std::wstring_view vendor, const FileVersion& file);
+
+// The version guessed from directories and files beside the program (pack200,
+// client, server, hotspot, classic); none when no marker is there.
+std::optional<VmVersion> versionFromLayout(std::wstring_view path, const ExistsProbe& exists);
+
+// Whether the program is, or sits beside, a Java 1.x runtime program.
+bool besideJ1Runtime(std::wstring_view path, const ExistsProbe& exists);
+
+// Where the browser plug-in library of the program's installation would be.
+WString pluginLibraryPath(std::wstring_view path, VmKind kind);
+
+// The version the plug-in library's file version stands for.
+VmVersion versionFromPluginLibrary(const FileVersion& library);
+
+// The registered runtime version: CurrentVersion "1.4" and MicroVersion "2" give
+// 1.4.2_0.
+VmVersion registeredRuntimeVersion(std::wstring_view currentVersion, std::wstring_view microVersion);
+
+// The version of the runtime registered under the JavaSoft key; 0 when the keys
+// or values are missing.
+VmVersion registeredRuntimeVersion();
+
+// The version of the program, from the first rule that applies; 0 when none does.
+VmVersion detectVersion(ExecutableInfo& info);
+
+// Replaces the version by the plug-in library's, when that library has a version.
+void refineFromPluginLibrary(const ExecutableInfo& info, VmVersion& version);
+
+// A VM of the family its version and kind call for, with every field set; for a
+// program the user named.
+std::unique_ptr<JavaVm> javaVmFromExecutable(std::wstring_view path);
+
+}  // namespace qel

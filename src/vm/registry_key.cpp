@@ -1,0 +1,114 @@
+#include "vm/registry_key.h"
+
+#include "base/errors.h"
+#include "base/messages.h"
+
+namespace qel {
+
+namespace {
+
+// KEY_READ with both registry views asked for; KEY_WOW64_64KEY | KEY_WOW64_32KEY.
+constexpr REGSAM kReadBothViews = 0x20319;
+// KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS, in the caller's own view.
+constexpr REGSAM kQueryAndEnumerate = 9;
+
+}  // namespace
+
+RegistryKey::RegistryKey(HKEY root, std::wstring_view path)
+{
+    open(root, path);
+    path_ = WString(path);
+}
+
+RegistryKey RegistryKey::child(std::wstring_view name) const
+{
+    RegistryKey key;
+    key.open(handle_.get(), name);
+    key.path_ = path_ + L"\\" + WString(name);
+    return key;
+}
+
+void RegistryKey::open(HKEY parent, std::wstring_view path)
+{
+    close();
+    const WString name(path);
+    HKEY opened = nullptr;
+    // Some systems refuse the combined view flags, and some keys are reachable
+    // only through the machine's connected registry: each attempt covers one.
+    LONG result = RegOpenKeyExW(parent, name.c_str(), 0, kReadBothViews, &opened);
+    if (result != ERROR_SUCCESS) {
+        result = RegOpenKeyExW(parent, name.c_str(), 0, kQueryAndEnumerate, &opened);
+    }
+    if (result != ERROR_SUCCESS) {
+        HKEY connected = nullptr;
+        result = RegConnectRegistryW(nullptr, parent, &connected);
+        if (result == ERROR_SUCCESS) {
+            const UniqueKey connection(connected);  // needed only for this open
+            result = RegOpenKeyExW(connected, name.c_str(), 0, kReadBothViews, &opened);
+        }
+    }
+    if (result != ERROR_SUCCESS) {
+        // The registry functions return their error instead of setting the
+        // thread's last error, so the text is taken from the last attempt's code.
+        SetLastError(static_cast<DWORD>(result));
+        throw KeyException(lastErrorText(), name);
+    }
+    handle_.reset(opened);
+}
+
+WString RegistryKey::stringValue(std::wstring_view name) const
+{
+    if (!isOpen()) {
+        throw KeyException(L"key not open", L"");
+    }
+    const WString valueName(name);
+    // Aligned for UTF-16 units.
+    wchar_t buffer[kRegistryValueBytes / sizeof(wchar_t)];
+    DWORD type = 0;
+    DWORD size = kRegistryValueBytes;
+    // A value longer than the buffer fails with ERROR_MORE_DATA like any other.
+    if (RegQueryValueExW(handle_.get(), valueName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer),
+                         &size) != ERROR_SUCCESS) {
+        throw KeyException(L"key query failed", path_);
+    }
+    if (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_MULTI_SZ) {
+        throw KeyException(L"value not a string", path_);
+    }
+    WString text;
+    for (DWORD i = 0; i < size / sizeof(wchar_t) && i < kRegistryValueBytes / sizeof(wchar_t); ++i) {
+        if (buffer[i] != L'\0') {
+            text.push_back(buffer[i]);
+        }
+    }
+    return text;
+}
+
+std::vector<WString> RegistryKey::subkeyNames() const
+{
+    if (!isOpen()) {
+        throw KeyException(L"key not open", L"");
+    }
+    std::vector<WString> names;
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[kRegistryNameUnits];
+        DWORD length = kRegistryNameUnits;
+        const LONG result =
+            RegEnumKeyExW(handle_.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (result == ERROR_SUCCESS) {
+            names.emplace_back(name, length);
+        } else if (result != ERROR_MORE_DATA) {
+            // ERROR_NO_MORE_ITEMS ends the list. Any other failure (the key was
+            // deleted meanwhile, for one) would repeat for every further index.
+            break;
+        }
+        // A name too long for the buffer is skipped.
+    }
+    return names;
+}
+
+void RegistryKey::close()
+{
+    handle_.reset();
+}
+
+}  // namespace qel

@@ -1,0 +1,163 @@
+#include "vm_fixtures.h"
+
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <stdexcept>
+
+#include "base/handles.h"
+#include "test_files.h"
+
+namespace qel::test {
+
+void installStandIn(const wchar_t* standIn, const WString& target)
+{
+    const auto slash = target.rfind(L'\\');
+    if (slash != WString::npos) {
+        makeDirectories(target.substr(0, slash));
+    }
+    const WString source = binaryDir() + L"\\" + standIn;
+    if (!CopyFileW(source.c_str(), target.c_str(), FALSE)) {
+        throw std::runtime_error("cannot copy " + narrow(source) + " to " + narrow(target));
+    }
+}
+
+VmTree& VmTree::program(const WString& relative, const wchar_t* standIn)
+{
+    installStandIn(standIn, *this / relative);
+    return *this;
+}
+
+VmTree& VmTree::file(const WString& relative, const std::string& bytes)
+{
+    writeFile(*this / relative, bytes);
+    return *this;
+}
+
+VmTree& VmTree::directory(const WString& relative)
+{
+    makeDirectories(*this / relative);
+    return *this;
+}
+
+VmFamily familyOf(const JavaVm& vm)
+{
+    if (dynamic_cast<const J1Vm*>(&vm) != nullptr) {
+        return VmFamily::J1;
+    }
+    if (dynamic_cast<const J2Vm*>(&vm) != nullptr) {
+        return VmFamily::J2;
+    }
+    if (dynamic_cast<const MsjVm*>(&vm) == nullptr) {
+        throw std::logic_error("a VM of no known family");
+    }
+    return VmFamily::Msj;
+}
+
+ExistsProbe existsOnly(std::initializer_list<WString> paths)
+{
+    return [known = std::set<WString>(paths)](const WString& path) { return known.count(path) > 0; };
+}
+
+CapturedStdout::CapturedStdout()
+{
+    static TempDir dir;
+    static unsigned counter = 0;
+    file_ = dir / (L"stdout-" + std::to_wstring(++counter) + L".txt");
+    std::fflush(stdout);
+    saved_ = _dup(_fileno(stdout));
+    const int target = _wopen(file_.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, 0600);
+    if (saved_ == -1 || target == -1) {
+        throw std::runtime_error("cannot capture the standard output");
+    }
+    _dup2(target, _fileno(stdout));
+    _close(target);
+}
+
+CapturedStdout::~CapturedStdout()
+{
+    std::fflush(stdout);
+    _dup2(saved_, _fileno(stdout));
+    _close(saved_);
+}
+
+std::string CapturedStdout::text()
+{
+    std::fflush(stdout);
+    return readFile(file_);
+}
+
+int countLines(const std::string& text, const std::string& prefix)
+{
+    int count = 0;
+    for (std::size_t start = 0; start < text.size();) {
+        if (text.compare(start, prefix.size(), prefix) == 0) {
+            ++count;
+        }
+        const auto end = text.find('\n', start);
+        if (end == std::string::npos) {
+            break;
+        }
+        start = end + 1;
+    }
+    return count;
+}
+
+namespace {
+
+UniqueKey createKey(const WString& keyPath)
+{
+    HKEY key = nullptr;
+    const LONG result = RegCreateKeyExW(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                        nullptr, &key, nullptr);
+    if (result != ERROR_SUCCESS) {
+        throw std::runtime_error("cannot create HKLM\\" + narrow(keyPath) + ", error " + std::to_string(result));
+    }
+    return UniqueKey(key);
+}
+
+void setValue(const WString& keyPath, const WString& name, DWORD type, const void* data, DWORD size)
+{
+    const UniqueKey key = createKey(keyPath);
+    const LONG result =
+        RegSetValueExW(key.get(), name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
+    if (result != ERROR_SUCCESS) {
+        throw std::runtime_error("cannot set " + narrow(name) + ", error " + std::to_string(result));
+    }
+}
+
+}  // namespace
+
+void setRegistryString(const WString& keyPath, const WString& name, const WString& value, unsigned long type)
+{
+    // The value as given, with one terminating null (a REG_MULTI_SZ value brings
+    // its own separators and its final empty string).
+    setValue(keyPath, name, type, value.c_str(), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+void setRegistryDword(const WString& keyPath, const WString& name, unsigned long value)
+{
+    const DWORD data = value;
+    setValue(keyPath, name, REG_DWORD, &data, sizeof data);
+}
+
+void createRegistryKey(const WString& keyPath)
+{
+    createKey(keyPath);
+}
+
+void removeJavaSoftKeys()
+{
+    for (const REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+        HKEY software = nullptr;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE", 0, KEY_ALL_ACCESS | view, &software) == ERROR_SUCCESS) {
+            const UniqueKey owner(software);
+            RegDeleteTreeW(software, L"JavaSoft");
+            RegDeleteKeyExW(software, L"JavaSoft", view, 0);
+        }
+    }
+}
+
+}  // namespace qel::test

@@ -1,0 +1,346 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <vector>
+
+#include "base/handles.h"
+#include "support/test_files.h"
+#include "support/vm_fixtures.h"
+#include "vm/executable_info.h"
+#include "vm/inventory.h"
+
+using namespace qel;
+using namespace qel::test;
+
+namespace {
+
+constexpr VmKind JDK = VmKind::JDK;
+constexpr VmKind JRE = VmKind::JRE;
+constexpr VmKind MSJ = VmKind::MSJ;
+
+}  // namespace
+
+TEST(VmIdentification, KindFromNameAndCompiler)
+{
+    struct Case {
+        const wchar_t* path;
+        std::initializer_list<WString> existing;
+        VmKind expected;
+    };
+    const Case cases[] = {
+        {L"C:\\w\\jview.exe", {}, MSJ},
+        {L"C:\\w\\WJVIEW.EXE", {L"C:\\w\\javac.exe"}, MSJ},  // the name wins over the compiler
+        {L"C:\\j\\bin\\jre.exe", {L"C:\\j\\bin\\javac.exe"}, JRE},
+        {L"C:\\j\\bin\\JREW.exe", {}, JRE},
+        {L"C:\\j\\bin\\java.exe", {L"C:\\j\\bin\\javac.exe"}, JDK},
+        {L"C:\\j\\bin\\javaw.exe", {L"C:\\j\\bin\\javac.exe"}, JDK},
+        {L"C:\\j\\bin\\java.exe", {L"C:\\j\\javac.exe"}, JRE},
+        {L"C:\\j\\bin\\java.exe", {}, JRE},
+        {L"java.exe", {L".\\javac.exe"}, JDK},  // no directory: the current one
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(classifyExecutable(c.path, existsOnly(c.existing)), c.expected) << narrow(c.path);
+    }
+}
+
+TEST(VmIdentification, HomeIsAboveBinOrTheProgramsDirectory)
+{
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"C:\\jdk\\bin\\java.exe", L"C:\\jdk"},
+        {L"C:\\WINDOWS\\system32\\java.exe", L"C:\\WINDOWS\\system32"},
+        {L"C:\\jdk\\BIN\\java.exe", L"C:\\jdk\\BIN"},        // "bin" is searched case-sensitively
+        {L"C:\\cabinet\\java.exe", L"C:"},                   // ... anywhere in the last component
+        {L"C:\\bin\\x\\java.exe", L"C:\\bin\\x"},            // ... and only there
+        {L"C:\\bin\\java.exe", L"C:"},
+        {L"bin\\java.exe", L"bin"},                          // a directory without a backslash never counts
+        {L"java.exe", L"."},
+    };
+    for (const auto& [path, home] : cases) {
+        EXPECT_EQ(homeOf(path), home) << narrow(path);
+    }
+}
+
+TEST(VmIdentification, VendorFromNameThenCompany)
+{
+    struct Case {
+        const wchar_t* name;
+        const wchar_t* company;
+        const wchar_t* vendor;
+    };
+    const Case cases[] = {
+        {L"jview.exe", L"Tav Systems", L"Microsoft"},
+        {L"wjview.exe", L"", L"Microsoft"},
+        {L"java.exe", L"Tav Systems", L"Tav"},
+        {L"java.exe", L"tAV", L"Tav"},
+        {L"java.exe", L"OcTAVe Works", L"Tav"},  // anywhere in the name
+        {L"java.exe", L"T\u00C1V", L"Sun"},      // only ASCII letters fold
+        {L"java.exe", L"Example Java Works", L"Sun"},
+        {L"java.exe", L"", L"Sun"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(vendorFrom(c.name, c.company), c.vendor) << narrow(c.name) << " " << narrow(c.company);
+    }
+}
+
+TEST(VmIdentification, VersionFromFileVersionPerVendor)
+{
+    struct Case {
+        const wchar_t* vendor;
+        FileVersion file;
+        int expected;
+    };
+    const Case cases[] = {
+        {L"Sun", {1, 4, 20, 5}, 0x425},   // the third field counts tenths
+        {L"Sun", {1, 4, 29, 5}, 0x425},
+        {L"Sun", {1, 1, 8, 0}, 0x100},
+        {L"Sun", {1, 3, 10, 0}, 0x310},
+        {L"Sun", {1, 6, 0, 20}, 0x614},
+        {L"Sun", {5, 0, 60, 5}, 0x506},   // a first field other than 1 is the release
+        {L"Sun", {6, 0, 200, 5}, 0x614},
+        {L"Tav", {1, 4, 2, 0}, 0x420},    // other vendors count plainly
+        {L"Tav", {1, 4, 20, 5}, 0x545},
+        {L"Microsoft", {5, 0, 3810, 0}, static_cast<std::int16_t>(0xEE20)},
+        {L"Sun", {65535, 65535, 65535, 65535}, -7},   // 0xFF00 | 0xFFF0 | 0x1999
+        {L"Sun", {1, 65535, 65535, 65535}, -1},
+        {L"Tav", {65535, 65535, 65535, 65535}, -1},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(versionFromFileVersion(c.vendor, c.file), static_cast<VmVersion>(c.expected))
+            << narrow(c.vendor) << " " << c.file.f1 << "." << c.file.f2 << "." << c.file.f3 << "." << c.file.f4;
+    }
+}
+
+TEST(VmIdentification, VersionFromTheLayoutBesideTheProgram)
+{
+    const WString program = L"C:\\j\\bin\\java.exe";
+    struct Case {
+        std::initializer_list<WString> existing;
+        std::optional<int> expected;
+    };
+    const Case cases[] = {
+        {{}, std::nullopt},
+        {{L"C:\\j\\bin\\pack200.exe", L"C:\\j\\bin\\client"}, 0x500},
+        {{L"C:\\j\\bin\\client"}, 0x400},
+        {{L"C:\\j\\bin\\..\\jre\\bin\\client"}, 0x400},
+        {{L"C:\\j\\bin\\server"}, 0x400},
+        {{L"C:\\j\\bin\\..\\jre\\bin\\server"}, 0x400},
+        {{L"C:\\j\\bin\\hotspot", L"C:\\j\\bin\\classic"}, 0x300},
+        {{L"C:\\j\\bin\\..\\jre\\bin\\hotspot"}, 0x300},
+        {{L"C:\\j\\bin\\classic"}, 0x200},
+        {{L"C:\\j\\bin\\..\\jre\\bin\\classic"}, std::nullopt},  // only the program's own classic counts
+        {{L"C:\\j\\jre\\bin\\client"}, std::nullopt},            // the probe keeps the ".." as written
+        {{L"C:\\j\\bin\\jre.exe"}, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const auto found = versionFromLayout(program, existsOnly(c.existing));
+        ASSERT_EQ(found.has_value(), c.expected.has_value()) << (c.existing.size() ? narrow(*c.existing.begin()) : "");
+        if (found) {
+            EXPECT_EQ(*found, *c.expected) << narrow(*c.existing.begin());
+        }
+    }
+}
+
+TEST(VmIdentification, OneDotXRuntimeByNameOrNeighbour)
+{
+    EXPECT_TRUE(besideJ1Runtime(L"C:\\j\\bin\\JRE.exe", existsOnly({})));
+    EXPECT_TRUE(besideJ1Runtime(L"C:\\j\\bin\\jrew.exe", existsOnly({})));
+    EXPECT_TRUE(besideJ1Runtime(L"C:\\j\\bin\\java.exe", existsOnly({L"C:\\j\\bin\\jre.exe"})));
+    EXPECT_TRUE(besideJ1Runtime(L"C:\\j\\bin\\java.exe", existsOnly({L"C:\\j\\bin\\jrew.exe"})));
+    EXPECT_FALSE(besideJ1Runtime(L"C:\\j\\bin\\java.exe", existsOnly({L"C:\\j\\jre.exe"})));
+}
+
+TEST(VmIdentification, PluginLibraryLocationAndVersion)
+{
+    EXPECT_EQ(pluginLibraryPath(L"C:\\jre\\bin\\java.exe", JRE), L"C:\\jre\\bin\\NPJava32.dll");
+    EXPECT_EQ(pluginLibraryPath(L"C:\\jdk\\bin\\java.exe", JDK), L"C:\\jdk\\bin\\..\\jre\\bin\\NPJava32.dll");
+
+    struct Case {
+        FileVersion library;
+        int expected;
+    };
+    const Case cases[] = {
+        {{1, 4, 2, 0}, 0x420},
+        {{1, 4, 2, 50}, 0x425},   // from release 4 the last field counts tenths
+        {{1, 3, 1, 3}, 0x313},    // ... before it, units
+        {{6, 0, 20, 5}, 0x145},   // only the low four bits of the second field are a release
+        {{1, 20, 2, 0}, 0x420},
+        {{1, 4, 255, 0}, 0xFF0},  // a maintenance above 15 spills into the release
+        {{65535, 65535, 65535, 65535}, 0x1FF9},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(versionFromPluginLibrary(c.library), static_cast<VmVersion>(c.expected))
+            << c.library.f1 << "." << c.library.f2 << "." << c.library.f3 << "." << c.library.f4;
+    }
+}
+
+TEST(VmIdentification, RegisteredRuntimeVersionText)
+{
+    EXPECT_EQ(registeredRuntimeVersion(L"1.4", L"2"), 0x420);
+    EXPECT_EQ(registeredRuntimeVersion(L"1.4", L""), 0x400);
+    EXPECT_EQ(registeredRuntimeVersion(L"1.5", L"0"), 0x500);
+    EXPECT_EQ(registeredRuntimeVersion(L"", L""), 0);
+}
+
+namespace {
+
+// A file or directory around the program: a copy of a stand-in, an empty file,
+// or (for a path ending in a backslash) a directory.
+struct Neighbour {
+    const wchar_t* path;
+    const wchar_t* standIn = nullptr;
+};
+
+struct IdentifyCase {
+    const char* what;
+    const wchar_t* program;
+    const wchar_t* standIn;  // nullptr: an empty file
+    std::vector<Neighbour> neighbours;
+    VmKind kind;
+    const wchar_t* home;
+    const wchar_t* vendor;
+    int version;
+    VmFamily family;   // as a named program
+    const char* company;  // the line written, or nullptr for none
+};
+
+void build(const VmTree& tree, const IdentifyCase& c)
+{
+    VmTree installation = tree;
+    if (c.standIn != nullptr) {
+        installation.program(c.program, c.standIn);
+    } else {
+        installation.file(c.program);
+    }
+    for (const auto& neighbour : c.neighbours) {
+        const WString path = neighbour.path;
+        if (path.back() == L'\\') {
+            installation.directory(path.substr(0, path.size() - 1));
+        } else if (neighbour.standIn != nullptr) {
+            installation.program(path, neighbour.standIn);
+        } else {
+            installation.file(path);
+        }
+    }
+}
+
+}  // namespace
+
+TEST(VmIdentification, ProgramsOfInventedInstallations)
+{
+    using namespace standin;
+    const IdentifyCase cases[] = {
+        {"kit", L"jdk\\bin\\java.exe", kSun1_4_20_5, {{L"jdk\\bin\\javac.exe"}}, JDK, L"jdk", L"Sun", 0x425,
+         VmFamily::J2, "company: Example Java Works\n"},
+        {"runtime numbered 5", L"jre\\bin\\java.exe", kSun5_0_60_5, {}, JRE, L"jre", L"Sun", 0x506, VmFamily::J2,
+         "company: Example Java Works\n"},
+        {"Tav runtime", L"jre\\bin\\javaw.exe", kTav1_4_2_0, {}, JRE, L"jre", L"Tav", 0x420, VmFamily::J2,
+         "company: tAV Systems Corporation\n"},
+        {"company only in German strings", L"jre\\bin\\java.exe", kTavGerman1_4_2_0, {}, JRE, L"jre", L"Sun",
+         0x400, VmFamily::J2, nullptr},
+        {"1.1 runtime", L"jre\\bin\\jre.exe", kSun1_1_8_0, {}, JRE, L"jre", L"Sun", 0x100, VmFamily::J1,
+         "company: Example Java Works\n"},
+        {"largest file version", L"j\\bin\\java.exe", kMax65535, {}, JRE, L"j", L"Sun", -7, VmFamily::J1,
+         "company: Example Java Works\n"},
+        {"Microsoft VM", L"windows\\jview.exe", kMsj5_0_3810_0, {}, MSJ, L"windows", L"Microsoft", 0x140,
+         VmFamily::Msj, nullptr},
+        {"Microsoft VM without version", L"windows\\jview.exe", kUnversioned, {}, MSJ, L"windows", L"Microsoft",
+         0x140, VmFamily::Msj, nullptr},
+        {"upper-case BIN", L"j\\BIN\\java.exe", kSun1_3_10_0, {}, JRE, L"j\\BIN", L"Sun", 0x310, VmFamily::J2,
+         "company: Example Java Works\n"},
+        {"versioned in system32", L"windows\\system32\\java.exe", kSun1_4_20_5, {}, JRE, L"windows\\system32",
+         L"Sun", 0x425, VmFamily::J2, "company: Example Java Works\n"},
+        {"client directory", L"jre\\bin\\java.exe", kUnversioned, {{L"jre\\bin\\client\\"}}, JRE, L"jre", L"Sun",
+         0x400, VmFamily::J2, nullptr},
+        {"client directory and plug-in", L"jre\\bin\\java.exe", kUnversioned,
+         {{L"jre\\bin\\client\\"}, {L"jre\\bin\\NPJava32.dll", kPlugin1_4_2_0}}, JRE, L"jre", L"Sun", 0x420,
+         VmFamily::J2, nullptr},
+        {"kit with its runtime's server and plug-in", L"jdk\\bin\\java.exe", kUnversioned,
+         {{L"jdk\\bin\\javac.exe"}, {L"jdk\\jre\\bin\\server\\"}, {L"jdk\\jre\\bin\\NPJava32.dll", kPlugin6_0_20_5}},
+         JDK, L"jdk", L"Sun", 0x145, VmFamily::J1, nullptr},
+        {"kit looks for the plug-in in its runtime only", L"jdk\\bin\\java.exe", kUnversioned,
+         {{L"jdk\\bin\\javac.exe"}, {L"jdk\\bin\\hotspot\\"}, {L"jdk\\bin\\NPJava32.dll", kPlugin1_4_2_0}}, JDK,
+         L"jdk", L"Sun", 0x300, VmFamily::J2, nullptr},
+        {"plug-in without version", L"jre\\bin\\java.exe", kUnversioned,
+         {{L"jre\\bin\\classic\\"}, {L"jre\\bin\\NPJava32.dll", kUnversioned}}, JRE, L"jre", L"Sun", 0x200,
+         VmFamily::J2, nullptr},
+        {"pack200", L"jre\\bin\\java.exe", kUnversioned, {{L"jre\\bin\\pack200.exe"}}, JRE, L"jre", L"Sun", 0x500,
+         VmFamily::J2, nullptr},
+        {"beside jrew.exe", L"jre\\bin\\java.exe", kUnversioned, {{L"jre\\bin\\jrew.exe"}}, JRE, L"jre", L"Sun",
+         0x100, VmFamily::J1, nullptr},
+        {"nothing to go by", L"x\\java.exe", kUnversioned, {}, JRE, L"x", L"Sun", 0, VmFamily::J1, nullptr},
+        {"empty file", L"x\\bin\\javaw.exe", nullptr, {{L"x\\bin\\javac.exe"}}, JDK, L"x", L"Sun", 0,
+         VmFamily::J1, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        const VmTree tree(dir.path());
+        build(tree, c);
+
+        CapturedStdout output;
+        const auto vm = javaVmFromExecutable(tree / c.program);
+        EXPECT_EQ(vm->kind, c.kind);
+        EXPECT_EQ(vm->home, tree / c.home);
+        EXPECT_EQ(vm->vendor, c.vendor);
+        EXPECT_EQ(vm->version, static_cast<VmVersion>(c.version)) << std::hex << vm->version;
+        EXPECT_EQ(familyOf(*vm), c.family);
+        EXPECT_EQ(output.text(), c.company ? c.company : "");
+    }
+}
+
+TEST(VmIdentification, InventoryAndNamedProgramsDifferOnlyInTheFamilyRule)
+{
+    // A named program is Java 2 from 0x200 up as a signed number; one found on
+    // Path is Java 2 when its release field is 2 or more.
+    TempDir dir;
+    const VmTree tree = VmTree(dir.path()).program(L"j\\bin\\java.exe", standin::kMax65535);
+    const auto named = javaVmFromExecutable(tree / L"j\\bin\\java.exe");
+    const auto found = vmFromPathProgram(tree / L"j\\bin\\java.exe");
+    EXPECT_EQ(familyOf(*named), VmFamily::J1);
+    EXPECT_EQ(familyOf(*found), VmFamily::J2);
+    for (const auto* vm : {named.get(), found.get()}) {
+        EXPECT_EQ(vm->version, -7);
+        EXPECT_EQ(vm->home, tree / L"j");
+        EXPECT_EQ(vm->vendor, L"Sun");
+        EXPECT_EQ(vm->kind, JRE);
+    }
+}
+
+TEST(VmIdentification, CompanyIsWrittenOncePerExaminedProgram)
+{
+    TempDir dir;
+    const VmTree tree = VmTree(dir.path())
+                            .program(L"a\\java.exe", standin::kTav1_4_2_0)
+                            .program(L"b\\java.exe", standin::kSun1_3_10_0)
+                            .program(L"c\\java.exe", standin::kUnversioned);
+    CapturedStdout output;
+    ExecutableInfo first(tree / L"a\\java.exe");
+    EXPECT_EQ(first.vendor(), L"Tav");
+    EXPECT_EQ(detectVersion(first), 0x420);
+    EXPECT_EQ(first.vendor(), L"Tav");
+    ExecutableInfo second(tree / L"b\\java.exe");
+    EXPECT_EQ(detectVersion(second), 0x310);
+    ExecutableInfo third(tree / L"c\\java.exe");
+    EXPECT_EQ(third.vendor(), L"Sun");
+    EXPECT_EQ(output.text(), "company: tAV Systems Corporation\ncompany: Example Java Works\n");
+}
+
+TEST(VmIdentification, UnreadableProgramHasNoVersionUntilItCanBeRead)
+{
+    TempDir dir;
+    const VmTree tree = VmTree(dir.path()).program(L"jre\\bin\\java.exe", standin::kSun1_4_20_5);
+    ExecutableInfo info(tree / L"jre\\bin\\java.exe");
+    {
+        // Open without sharing: nobody else can read the file meanwhile.
+        UniqueHandle locked = adoptFileHandle(CreateFileW((tree / L"jre\\bin\\java.exe").c_str(), GENERIC_READ, 0,
+                                                          nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(locked);
+        EXPECT_FALSE(info.fileVersion().has_value());
+        EXPECT_TRUE(companyName(info.path()).empty());
+    }
+    // A failed read is not remembered.
+    const auto version = info.fileVersion();
+    ASSERT_TRUE(version.has_value());
+    EXPECT_EQ(version->f3, 20);
+}
