@@ -17,21 +17,24 @@ constexpr REGSAM kQueryAndEnumerate = 9;
 RegistryKey::RegistryKey(HKEY root, std::wstring_view path)
 {
     open(root, path);
-    path_ = WString(path);
 }
 
 RegistryKey RegistryKey::child(std::wstring_view name) const
 {
     RegistryKey key;
-    key.open(handle_.get(), name);
-    key.path_ = path_ + L"\\" + WString(name);
+    key.openAs(handle_.get(), name, path_ + L"\\" + WString(name));
     return key;
 }
 
 void RegistryKey::open(HKEY parent, std::wstring_view path)
 {
+    openAs(parent, path, WString(path));
+}
+
+void RegistryKey::openAs(HKEY parent, std::wstring_view subkey, const WString& path)
+{
     close();
-    const WString name(path);
+    const WString name(subkey);
     HKEY opened = nullptr;
     // Some systems refuse the combined view flags, and some keys are reachable
     // only through the machine's connected registry: each attempt covers one.
@@ -51,9 +54,10 @@ void RegistryKey::open(HKEY parent, std::wstring_view path)
         // The registry functions return their error instead of setting the
         // thread's last error, so the text is taken from the last attempt's code.
         SetLastError(static_cast<DWORD>(result));
-        throw KeyException(lastErrorText(), name);
+        throw KeyException(lastErrorText(), path);
     }
     handle_.reset(opened);
+    path_ = path;
 }
 
 WString RegistryKey::stringValue(std::wstring_view name) const

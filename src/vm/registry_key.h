@@ -31,7 +31,8 @@ public:
     // and the name.
     RegistryKey child(std::wstring_view name) const;
 
-    // Opens path below parent into this object, closing what it held first.
+    // Opens path below parent into this object, closing what it held first; the
+    // key's path becomes path.
     void open(HKEY parent, std::wstring_view path);
 
     // The text of a REG_SZ, REG_EXPAND_SZ (unexpanded) or REG_MULTI_SZ (the strings
@@ -48,6 +49,8 @@ public:
 
 private:
     RegistryKey() = default;
+    // Opens subkey below parent under the given path, which a failure carries.
+    void openAs(HKEY parent, std::wstring_view subkey, const WString& path);
 
     WString path_;
     UniqueKey handle_;

@@ -107,20 +107,22 @@ int countLines(const std::string& text, const std::string& prefix)
 
 namespace {
 
-UniqueKey createKey(const WString& keyPath)
+UniqueKey createKey(const WString& keyPath, RegistryView view)
 {
     HKEY key = nullptr;
-    const LONG result = RegCreateKeyExW(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                        nullptr, &key, nullptr);
+    const REGSAM access = KEY_ALL_ACCESS | (view == RegistryView::Wow32 ? KEY_WOW64_32KEY : 0);
+    const LONG result =
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, 0, access, nullptr, &key, nullptr);
     if (result != ERROR_SUCCESS) {
         throw std::runtime_error("cannot create HKLM\\" + narrow(keyPath) + ", error " + std::to_string(result));
     }
     return UniqueKey(key);
 }
 
-void setValue(const WString& keyPath, const WString& name, DWORD type, const void* data, DWORD size)
+void setValue(const WString& keyPath, const WString& name, DWORD type, const void* data, DWORD size,
+              RegistryView view)
 {
-    const UniqueKey key = createKey(keyPath);
+    const UniqueKey key = createKey(keyPath, view);
     const LONG result =
         RegSetValueExW(key.get(), name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
     if (result != ERROR_SUCCESS) {
@@ -130,22 +132,23 @@ void setValue(const WString& keyPath, const WString& name, DWORD type, const voi
 
 }  // namespace
 
-void setRegistryString(const WString& keyPath, const WString& name, const WString& value, unsigned long type)
+void setRegistryString(const WString& keyPath, const WString& name, const WString& value, unsigned long type,
+                       RegistryView view)
 {
     // The value as given, with one terminating null (a REG_MULTI_SZ value brings
     // its own separators and its final empty string).
-    setValue(keyPath, name, type, value.c_str(), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    setValue(keyPath, name, type, value.c_str(), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)), view);
 }
 
 void setRegistryDword(const WString& keyPath, const WString& name, unsigned long value)
 {
     const DWORD data = value;
-    setValue(keyPath, name, REG_DWORD, &data, sizeof data);
+    setValue(keyPath, name, REG_DWORD, &data, sizeof data, RegistryView::Native);
 }
 
-void createRegistryKey(const WString& keyPath)
+void createRegistryKey(const WString& keyPath, RegistryView view)
 {
-    createKey(keyPath);
+    createKey(keyPath, view);
 }
 
 void removeJavaSoftKeys()

@@ -79,12 +79,15 @@ private:
 // The number of lines of text that begin with prefix.
 int countLines(const std::string& text, const std::string& prefix);
 
-// Writes below HKEY_LOCAL_MACHINE in the test prefix, in the view a 64-bit
-// program uses by default, creating keys on the way.
+// Which registry view a test writes: the one a 64-bit program uses by default, or
+// the 32-bit one.
+enum class RegistryView { Native, Wow32 };
+
+// Writes below HKEY_LOCAL_MACHINE in the test prefix, creating keys on the way.
 void setRegistryString(const WString& keyPath, const WString& name, const WString& value,
-                       unsigned long type = 1 /* REG_SZ */);
+                       unsigned long type = 1 /* REG_SZ */, RegistryView view = RegistryView::Native);
 void setRegistryDword(const WString& keyPath, const WString& name, unsigned long value);
-void createRegistryKey(const WString& keyPath);
+void createRegistryKey(const WString& keyPath, RegistryView view = RegistryView::Native);
 // Removes HKLM\SOFTWARE\JavaSoft with everything below it, from both views.
 void removeJavaSoftKeys();
 

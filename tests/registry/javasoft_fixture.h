@@ -1,0 +1,21 @@
+#pragma once
+
+// Tests that write HKLM\SOFTWARE\JavaSoft in the test prefix start and end with
+// no JavaSoft key in either registry view. CTest runs them one at a time.
+
+#include <gtest/gtest.h>
+
+#include "support/vm_fixtures.h"
+
+namespace qel::test {
+
+// Keys the launcher itself never reads, for the registry layer's own tests.
+inline constexpr const wchar_t* kScratchKey = L"SOFTWARE\\JavaSoft\\Ravelin Tests";
+
+class JavaSoftRegistry : public ::testing::Test {
+protected:
+    void SetUp() override { removeJavaSoftKeys(); }
+    void TearDown() override { removeJavaSoftKeys(); }
+};
+
+}  // namespace qel::test
