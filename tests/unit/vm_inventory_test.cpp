@@ -1,0 +1,195 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "support/test_files.h"
+#include "support/vm_fixtures.h"
+#include "vm/inventory.h"
+
+using namespace qel;
+using namespace qel::test;
+
+namespace {
+
+constexpr VmKind JDK = VmKind::JDK;
+constexpr VmKind JRE = VmKind::JRE;
+constexpr VmKind MSJ = VmKind::MSJ;
+
+// What the tests compare of an entry; home relative to the test's directory.
+struct Entry {
+    WString home;
+    int version;
+    VmKind kind;
+    VmFamily family;
+    WString vendor;
+
+    bool operator==(const Entry& other) const
+    {
+        return home == other.home && version == other.version && kind == other.kind && family == other.family &&
+               vendor == other.vendor;
+    }
+};
+
+void PrintTo(const Entry& entry, std::ostream* out)
+{
+    *out << "{" << narrow(entry.home) << ", 0x" << std::hex << entry.version << std::dec << ", kind "
+         << static_cast<int>(entry.kind) << ", family " << static_cast<int>(entry.family) << ", "
+         << narrow(entry.vendor) << "}";
+}
+
+std::vector<Entry> entriesOf(const VmInventory& inventory, const WString& root)
+{
+    std::vector<Entry> entries;
+    for (const auto& vm : inventory.entries()) {
+        WString home = vm->home;
+        if (home.rfind(root + L"\\", 0) == 0) {
+            home = home.substr(root.size() + 1);
+        }
+        entries.push_back({home, vm->version, vm->kind, familyOf(*vm), vm->vendor});
+    }
+    return entries;
+}
+
+// An inventory from Path alone, the registry left out.
+VmInventory fromPath(std::vector<WString> pathEntries)
+{
+    return VmInventory::build(InventorySources{L"", L"", std::move(pathEntries)});
+}
+
+}  // namespace
+
+TEST(VmInventory, ProgramsOnPathInDirectoryThenNameOrder)
+{
+    const ExistsProbe exists = existsOnly({L"C:\\a\\java.exe", L"C:\\a\\javaw.exe", L"C:\\a\\jview.exe",
+                                           L"C:\\a\\jre.exe", L"C:\\b\\jrew.exe", L"C:\\b\\wjview.exe"});
+    struct Case {
+        std::vector<WString> path;
+        std::vector<WString> programs;
+    };
+    const Case cases[] = {
+        {{L"C:\\b", L"C:\\a"},
+         {L"C:\\b\\jrew.exe", L"C:\\a\\java.exe", L"C:\\a\\jre.exe", L"C:\\a\\javaw.exe", L"C:\\a\\jview.exe"}},
+        {{L"C:\\b", L"C:\\b"}, {L"C:\\b\\jrew.exe", L"C:\\b\\jrew.exe"}},  // nothing is removed here
+        {{L"C:\\b\\", L"C:/b", L"C:\\\\b"}, {L"C:\\b\\jrew.exe", L"C:\\b\\jrew.exe", L"C:\\b\\jrew.exe"}},
+        {{L"C:\\B", L"", L"C:\\c"}, {}},  // the probe is asked for the exact text
+        {{}, {}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(javaProgramsOnPath(c.path, exists), c.programs) << narrow(c.path.empty() ? L"" : c.path[0]);
+    }
+}
+
+TEST(VmInventory, RegisteredReleaseTakesItsMaintenanceFromMicroVersion)
+{
+    struct Case {
+        const wchar_t* subkey;
+        const wchar_t* micro;
+        VmKind kind;
+        int version;
+        VmFamily family;
+    };
+    const Case cases[] = {
+        {L"1.3", L"1", JDK, 0x310, VmFamily::J2},
+        {L"1.4", L"2", JRE, 0x420, VmFamily::J2},
+        {L"1.4.2_05", L"2", JRE, 0x425, VmFamily::J2},
+        {L"1.4.1_05", L"2", JRE, 0x425, VmFamily::J2},   // the subkey's maintenance is replaced
+        {L"1.4.2_05", L"20", JRE, 0x545, VmFamily::J2},  // MicroVersion is not masked
+        {L"1.1", L"8", JDK, 0x180, VmFamily::J1},
+        {L"1.2", L"", JRE, 0x200, VmFamily::J2},         // no digits: 0
+        {L"1.2", L"  +3x", JRE, 0x230, VmFamily::J2},    // blanks and a sign before the digits
+        {L"1.4", L"-1", JRE, static_cast<std::int16_t>(0xFFF0), VmFamily::J2},
+        {L"1.16", L"0", JRE, 0x000, VmFamily::J1},       // bits 12-15 are cleared
+        {L"1.20", L"0", JRE, 0x400, VmFamily::J2},       // 20 spills into the release
+        {L"abc", L"1", JDK, 0x010, VmFamily::J1},
+    };
+    for (const auto& c : cases) {
+        const auto vm = registeredVm(c.subkey, c.micro, L"C:\\Program Files\\Java\\x", c.kind);
+        EXPECT_EQ(vm->version, static_cast<VmVersion>(c.version)) << narrow(c.subkey) << " " << narrow(c.micro);
+        EXPECT_EQ(familyOf(*vm), c.family) << narrow(c.subkey) << " " << narrow(c.micro);
+        EXPECT_EQ(vm->kind, c.kind);
+        EXPECT_EQ(vm->vendor, L"Sun");
+        EXPECT_EQ(vm->home, L"C:\\Program Files\\Java\\x");
+    }
+}
+
+TEST(VmInventory, InstallationsFoundThroughPath)
+{
+    using namespace standin;
+    struct Program {
+        const wchar_t* path;
+        const wchar_t* standIn;  // nullptr: an empty file
+    };
+    struct Case {
+        const char* what;
+        std::vector<Program> programs;
+        std::vector<WString> path;  // relative to the test directory
+        std::vector<Entry> expected;
+    };
+    const Case cases[] = {
+        {"java.exe and javaw.exe of one runtime are one entry",
+         {{L"jre\\bin\\java.exe", kSun1_4_20_5}, {L"jre\\bin\\javaw.exe", kSun1_4_20_5}},
+         {L"jre\\bin"},
+         {{L"jre", 0x425, JRE, VmFamily::J2, L"Sun"}}},
+        {"programs of one home with different versions stay apart",
+         {{L"jre\\bin\\java.exe", kSun1_4_20_5}, {L"jre\\bin\\javaw.exe", kSun1_3_10_0}},
+         {L"jre\\bin"},
+         {{L"jre", 0x310, JRE, VmFamily::J2, L"Sun"}, {L"jre", 0x425, JRE, VmFamily::J2, L"Sun"}}},
+        {"the Microsoft VM in a Windows directory",
+         {{L"windows\\jview.exe", kMsj5_0_3810_0}, {L"windows\\wjview.exe", kMsj5_0_3810_0}},
+         {L"windows"},
+         {{L"windows", 0x140, MSJ, VmFamily::Msj, L"Microsoft"}}},
+        {"a directory listed twice, once in other letter case",
+         {{L"jdk\\bin\\java.exe", kTav1_4_2_0}, {L"jdk\\bin\\javac.exe", nullptr}},
+         {L"jdk\\bin", L"JDK\\BIN", L"jdk\\bin"},
+         {{L"jdk", 0x420, JDK, VmFamily::J2, L"Tav"}, {L"JDK\\BIN", 0x420, JDK, VmFamily::J2, L"Tav"}}},
+        {"sorted by version, equal versions in Path order",
+         {{L"a\\java.exe", kSun1_4_20_5},
+          {L"b\\jre.exe", kSun1_1_8_0},
+          {L"c\\bin\\java.exe", kUnversioned},
+          {L"c\\bin\\client\\x", nullptr},
+          {L"d\\java.exe", kSun1_4_20_5},
+          {L"e\\java.exe", kMax65535}},
+         {L"a", L"b", L"c\\bin", L"d", L"e"},
+         {{L"e", -7, JRE, VmFamily::J2, L"Sun"},
+          {L"b", 0x100, JRE, VmFamily::J1, L"Sun"},
+          {L"c", 0x400, JRE, VmFamily::J2, L"Sun"},
+          {L"a", 0x425, JRE, VmFamily::J2, L"Sun"},
+          {L"d", 0x425, JRE, VmFamily::J2, L"Sun"}}},
+        {"an empty program file has no version",
+         {{L"x\\javaw.exe", nullptr}},
+         {L"x"},
+         {{L"x", 0, JRE, VmFamily::J1, L"Sun"}}},
+        {"no Java program on Path", {{L"tools\\javac.exe", kSun1_4_20_5}}, {L"tools"}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        VmTree tree(dir.path());
+        for (const auto& program : c.programs) {
+            program.standIn ? tree.program(program.path, program.standIn) : tree.file(program.path);
+        }
+        std::vector<WString> path;
+        for (const auto& entry : c.path) {
+            path.push_back(dir / entry);
+        }
+        EXPECT_EQ(entriesOf(fromPath(path), dir.path()), c.expected);
+    }
+}
+
+TEST(VmInventory, PathEntriesThatNameNoDirectoryAddNothing)
+{
+    TempDir dir;
+    const VmTree tree = VmTree(dir.path()).program(L"jre\\bin\\java.exe", standin::kSun1_4_20_5);
+    const std::vector<WString> path = {
+        L"",
+        L";",
+        tree / L"jre\\bin\\java.exe",               // a file
+        tree / L"missing",
+        dir.path() + L"\\" + WString(300, L'd'),    // longer than a path may be
+        L"C:\\" + WString(40000, L'x'),
+        L"\\\\?\\" + tree / L"nothing",
+        L"C:\\x~1\\" + WString(250, L'y'),          // a tilde sends it through the long-name call
+        L"\"" + tree / L"jre\\bin\"",                // quotes are part of the name
+    };
+    EXPECT_TRUE(fromPath(path).entries().empty());
+}
