@@ -10,6 +10,7 @@
 #include "settings/properties.h"
 #include "settings/properties_location.h"
 #include "settings/settings.h"
+#include "vm/selection.h"
 
 namespace qel {
 
@@ -74,8 +75,11 @@ void Launcher::locatePropertiesFile()
 
 void Launcher::run(bool /*wait*/)
 {
-    // No VM family can be started yet, so no VM is ever selected.
-    throw TerminalError(MessageTable::instance().text(MSG_NO_VM));
+    selectedVm = selectVm(*this);
+    if (selectedVm == nullptr) {
+        throw TerminalError(MessageTable::instance().text(MSG_NO_VM));
+    }
+    // Starting the selected VM comes with the process launch; until then the run ends here with exit code 0.
 }
 
 }  // namespace qel

@@ -1,0 +1,187 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <optional>
+#include <vector>
+
+#include "base/errors.h"
+#include "support/launcher_fixture.h"
+#include "support/settings_fixtures.h"
+#include "support/test_files.h"
+#include "support/vm_fixtures.h"
+#include "vm/inventory.h"
+#include "vm/selection.h"
+
+using namespace qel;
+using namespace qel::test;
+
+namespace {
+
+std::unique_ptr<JavaVm> vm(VmKind kind, int version)
+{
+    auto made = std::make_unique<J2Vm>();
+    made->kind = kind;
+    made->version = static_cast<VmVersion>(version);
+    return made;
+}
+
+struct FilterCase {
+    const char* what;
+    std::vector<WString> tokens;
+    std::vector<std::pair<VmKind, int>> inventory;  // in inventory order
+    std::vector<int> expected;                      // indexes into the inventory, in result order
+};
+
+}  // namespace
+
+TEST(VmFilter, AcceptedEntriesSortedWithTheLastAppendedWinningTies)
+{
+    constexpr VmKind JDK = VmKind::JDK;
+    constexpr VmKind JRE = VmKind::JRE;
+    constexpr VmKind MSJ = VmKind::MSJ;
+    const FilterCase cases[] = {
+        {"two tokens, the higher version last", {L"J1", L"J2"}, {{JRE, 0x180}, {JRE, 0x420}}, {0, 1}},
+        {"kit and runtime of one version: the runtime, appended after the kit",
+         {L"JDK", L"J2"}, {{JDK, 0x420}, {JRE, 0x420}}, {0, 1}},
+        {"the runtime first matched, the kit by the later token", {L"JRE", L"JDK"}, {{JDK, 0x420}, {JRE, 0x420}},
+         {1, 0}},
+        {"an entry accepted twice is listed once", {L"ALL", L"J2", L"JRE"}, {{JRE, 0x420}, {JRE, 0x310}}, {1, 0}},
+        {"no token", {}, {{JRE, 0x420}}, {}},
+        {"nothing matches", {L"MSJ"}, {{JRE, 0x420}, {JDK, 0x140}}, {}},
+        {"a negative version sorts lowest", {L"ALL"}, {{JRE, 0x100}, {JRE, -7}, {MSJ, 0x140}}, {1, 0, 2}},
+        {"a list with a comma is one token in the search", {L"JRE_J2,JDK_J2"}, {{JRE, 0x420}, {JDK, 0x420}}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::unique_ptr<JavaVm>> entries;
+        for (const auto& [kind, version] : c.inventory) {
+            entries.push_back(vm(kind, version));
+        }
+        std::vector<JavaVm*> expected;
+        for (int index : c.expected) {
+            expected.push_back(entries[static_cast<std::size_t>(index)].get());
+        }
+        EXPECT_EQ(filterByList(c.tokens, entries), expected);
+    }
+}
+
+namespace {
+
+// Installations the selection can be pointed at: a (1.4.2_05 runtime) and b (1.3.1
+// runtime) to name; old (1.1 runtime) and new (1.4.2_05 runtime) for the inventory.
+class VmSelection : public ::testing::Test {
+protected:
+    VmSelection()
+    {
+        tree.program(L"a\\bin\\java.exe", standin::kSun1_4_20_5)
+            .program(L"b\\bin\\java.exe", standin::kSun1_3_10_0)
+            .file(L"empty.exe")
+            .directory(L"dir")
+            .program(L"old\\bin\\jre.exe", standin::kSun1_1_8_0)
+            .program(L"new\\bin\\java.exe", standin::kSun1_4_20_5);
+        inventory = VmInventory::build(InventorySources{L"", L"", {tree / L"old\\bin", tree / L"new\\bin"}});
+    }
+
+    // The home of the selected VM relative to the tree; "none" when there is none,
+    // "error" for the no-VM error; searched tells whether the inventory was asked.
+    WString select(const VmRequest& request, bool& searched)
+    {
+        searched = false;
+        try {
+            JavaVm* selected = selectVm(request, [&]() -> const VmInventory& {
+                searched = true;
+                return inventory;
+            });
+            return selected == nullptr ? L"none" : selected->home.substr(tree.root().size() + 1);
+        } catch (const TerminalError& error) {
+            EXPECT_EQ(error.message, kEnglishNoVm);
+            return L"error";
+        }
+    }
+
+    TempDir dir;
+    VmTree tree{dir.path()};
+    VmInventory inventory;
+};
+
+struct SelectCase {
+    const char* what;
+    const wchar_t* commandLineVm;  // relative to the tree, or empty
+    const wchar_t* settingVm;
+    const wchar_t* list;
+    const wchar_t* selected;
+    bool searched;
+};
+
+}  // namespace
+
+TEST_F(VmSelection, NamedProgramsAndTheSearch)
+{
+    const SelectCase cases[] = {
+        {"QEL_VM before the setting", L"a\\bin\\java.exe", L"b\\bin\\java.exe", L"J2", L"a", false},
+        {"an empty file after QEL_VM gives way to the setting", L"empty.exe", L"b\\bin\\java.exe", L"J2", L"b",
+         false},
+        {"a missing file after QEL_VM gives way to the setting", L"missing.exe", L"b\\bin\\java.exe", L"J2", L"b",
+         false},
+        {"a directory after QEL_VM: the search, not the setting", L"dir", L"b\\bin\\java.exe", L"J1 J2", L"new",
+         true},
+        {"an empty file and no setting: the search", L"empty.exe", L"", L"J1", L"old", true},
+        {"the setting alone", L"", L"b\\bin\\java.exe", L"J2", L"b", false},
+        {"a missing setting: the search", L"", L"missing.exe", L"J1", L"old", true},
+        {"a directory as setting: the search", L"", L"dir", L"J1", L"old", true},
+        {"nothing named: the highest acceptable version", L"", L"", L"J1 J2", L"new", true},
+        {"a named VM the list rejects fails without a search", L"a\\bin\\java.exe", L"", L"J1", L"error", false},
+        {"a named VM with no list fails", L"", L"a\\bin\\java.exe", L"", L"error", false},
+        {"commas separate tokens for a named VM", L"a\\bin\\java.exe", L"", L"JRE_J2,JDK_J2", L"a", false},
+        {"a later token may accept a named VM", L"", L"b\\bin\\java.exe", L"XYZ, 1.4+,jre_j2", L"b", false},
+        {"... but not in the search", L"", L"", L"JRE_J2,JDK_J2", L"none", true},
+        {"the search with an empty list finds nothing", L"", L"", L"", L"none", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        VmRequest request;
+        if (*c.commandLineVm != L'\0') {
+            request.commandLineVm = tree / c.commandLineVm;
+        }
+        if (*c.settingVm != L'\0') {
+            request.settingVm = tree / c.settingVm;
+        }
+        request.validVmList = c.list;
+        request.propertiesPath = tree / L"App.qel";
+        bool searched = false;
+        EXPECT_EQ(select(request, searched), c.selected);
+        EXPECT_EQ(searched, c.searched);
+    }
+}
+
+TEST_F(VmSelection, NamedVmIsIdentifiedFromItsProgram)
+{
+    VmRequest request;
+    request.commandLineVm = tree / L"a\\bin\\java.exe";
+    request.validVmList = L"JRE_1.4.2_05";
+    const JavaVm* selected = selectVm(request, [&]() -> const VmInventory& { return inventory; });
+    ASSERT_NE(selected, nullptr);
+    EXPECT_EQ(selected->home, tree / L"a");
+    EXPECT_EQ(selected->version, 0x425);
+    EXPECT_EQ(selected->kind, VmKind::JRE);
+    EXPECT_EQ(familyOf(*selected), VmFamily::J2);
+}
+
+TEST_F(VmSelection, RelativeSettingCountsFromThePropertiesFileDirectory)
+{
+    // As in a run: the properties file's directory is current and only the file's
+    // name is kept.
+    tree.program(L"app\\jre\\bin\\java.exe", standin::kSun1_3_10_0);
+    CurrentDirectoryGuard restore;
+    ASSERT_TRUE(SetCurrentDirectoryW((tree / L"app").c_str()));
+    for (const wchar_t* setting : {L"jre\\bin\\java.exe", L"jre/bin//java.exe"}) {
+        VmRequest request;
+        request.settingVm = setting;
+        request.validVmList = L"J2";
+        request.propertiesPath = L"App.qel";
+        bool searched = false;
+        EXPECT_EQ(select(request, searched), L"app\\jre") << narrow(setting);
+        EXPECT_FALSE(searched);
+    }
+}
