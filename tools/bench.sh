@@ -8,6 +8,7 @@ build=${1:-build}
 # One name per benchmark program (bench/CMakeLists.txt builds them).
 benchmarks=(
   bench_properties
+  bench_inventory
 )
 
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
