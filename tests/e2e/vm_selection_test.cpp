@@ -17,7 +17,8 @@ protected:
     {
         installs.program(L"jre142\\bin\\java.exe", standin::kSun1_4_20_5)
             .program(L"jre142\\bin\\javaw.exe", standin::kSun1_4_20_5)
-            .program(L"app\\jre\\bin\\java.exe", standin::kTav1_4_2_0);
+            .program(L"app\\jre\\bin\\java.exe", standin::kTav1_4_2_0)
+            .program(L"old\\bin\\jre.exe", standin::kSun1_1_8_0);
     }
 
     void writeProperties(const std::string& vmLines)
@@ -64,7 +65,6 @@ TEST_F(VmChoice, NamedVmThatTheListRejectsShowsTheNoVmBox)
         SCOPED_TRACE(c.what);
         writeProperties(c.properties);
         // An acceptable 1.x VM on Path changes nothing: a named VM is not replaced.
-        installs.program(L"old\\bin\\jre.exe", standin::kSun1_1_8_0);
         const ProgramRun run = start(installs / L"old\\bin", c.arguments);
         ASSERT_FALSE(run.timedOut);
         ASSERT_EQ(run.boxes.size(), 1u) << run.output;

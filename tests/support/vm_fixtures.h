@@ -29,9 +29,6 @@ inline constexpr const wchar_t* kPlugin1_4_2_0 = L"standin_plugin_1_4_2_0.exe";
 inline constexpr const wchar_t* kUnversioned = L"standin_unversioned.exe";        // no version resource
 }  // namespace standin
 
-inline constexpr const char* kCompanySun = "Example Java Works";
-inline constexpr const char* kCompanyTav = "tAV Systems Corporation";
-
 // Copies a stand-in program to target, creating its directories.
 void installStandIn(const wchar_t* standIn, const WString& target);
 
