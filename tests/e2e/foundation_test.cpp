@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "support/launcher_fixture.h"
+#include "support/vm_fixtures.h"
 
 using namespace qel;
 using namespace qel::test;
@@ -61,4 +62,24 @@ TEST_F(LauncherRun, ServiceSwitchFromAShellStillChecksTheSettings)
     options.arguments = L"-kwqelservice ShopService";
     options.environment = {{L"PATH", L"C:\\windows\\system32"}};
     expectOneBox(runProgram(launcher, options), kEnglishCaption, kEnglishInvalid);
+}
+
+TEST_F(LauncherRun, PauseSettingWithoutOwnConsoleReadsNothing)
+{
+    // A run that gets past the VM choice; the launcher opened no console, so the
+    // pause setting has no effect and standard input, which never delivers
+    // anything, is not read.
+    VmTree(dir.path()).program(L"jre\\bin\\java.exe", standin::kSun1_4_20_5);
+    writeFile(properties, std::string(kPropertiesWithoutVm) +
+                              "qel.nl.valid.vm.list=J2\r\n"
+                              "qel.win32.console.pause=yes\r\n");
+    RunOptions options;
+    options.environment = {{L"PATH", dir / L"jre\\bin"}};
+    options.silentStandardInput = true;
+    options.timeoutMs = 20000;
+    const ProgramRun run = runProgram(launcher, options);
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_TRUE(run.boxes.empty()) << narrow(run.boxes.empty() ? L"" : run.boxes[0].text);
+    EXPECT_EQ(run.output.find("[press enter"), std::string::npos) << run.output;
+    EXPECT_EQ(run.exitCode, 0u);
 }

@@ -104,10 +104,21 @@ ProgramRun runProgram(const WString& program, const RunOptions& options)
         throw std::runtime_error("cannot create the output file");
     }
 
+    HANDLE inputRead = nullptr;
+    HANDLE inputWrite = nullptr;
+    if (options.silentStandardInput && !CreatePipe(&inputRead, &inputWrite, &inheritable, 0)) {
+        throw std::runtime_error("cannot create the input pipe");
+    }
+    UniqueHandle input(inputRead);
+    UniqueHandle inputWriter(inputWrite);  // held open while the program runs
+    if (inputWriter) {
+        SetHandleInformation(inputWriter.get(), HANDLE_FLAG_INHERIT, 0);
+    }
+
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = nullptr;
+    startup.hStdInput = input.get();
     startup.hStdOutput = output.get();
     startup.hStdError = output.get();
     PROCESS_INFORMATION info{};
@@ -122,6 +133,7 @@ ProgramRun runProgram(const WString& program, const RunOptions& options)
     UniqueHandle process(info.hProcess);
     UniqueHandle thread(info.hThread);
     output.reset();
+    input.reset();
 
     ProgramRun run;
     const ULONGLONG deadline = GetTickCount64() + options.timeoutMs;

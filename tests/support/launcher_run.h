@@ -35,6 +35,9 @@ struct RunOptions {
     // Variables set (or, with an empty value, removed) for the program only.
     std::vector<std::pair<WString, WString>> environment;
     unsigned long timeoutMs = 60000;
+    // Standard input is a pipe that stays open and empty until the program ends,
+    // so a program that reads it waits until the timeout.
+    bool silentStandardInput = false;
 };
 
 // Starts the program with the given command line tail and waits for it to end,
