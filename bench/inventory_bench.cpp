@@ -18,6 +18,7 @@
 
 #include "base/files.h"
 #include "vm/inventory.h"
+#include "bench_timing.h"
 
 using namespace qel;
 
@@ -27,30 +28,10 @@ constexpr int kRepetitions = 5;
 constexpr int kRuntimeEvery = 50;
 const wchar_t* const kProgramNames[] = {L"\\java.exe", L"\\jre.exe", L"\\javaw.exe", L"\\jrew.exe", L"\\jview.exe"};
 
-double now()
-{
-    static const double frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart);
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / frequency;
-}
-
-// The median of several runs, in seconds.
 template <typename Run>
 double median(Run run)
 {
-    std::vector<double> times;
-    for (int i = 0; i < kRepetitions; ++i) {
-        const double start = now();
-        run();
-        times.push_back(now() - start);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return bench::median(kRepetitions, run);
 }
 
 WString executableDir()

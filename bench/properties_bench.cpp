@@ -11,6 +11,7 @@
 
 #include "base/handles.h"
 #include "settings/properties.h"
+#include "bench_timing.h"
 
 using namespace qel;
 
@@ -71,30 +72,10 @@ std::size_t plainRead(const WString& path)
     return total;
 }
 
-double now()
-{
-    static const double frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart);
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / frequency;
-}
-
-// The median of several runs, in seconds.
 template <typename Run>
 double median(Run run)
 {
-    std::vector<double> times;
-    for (int i = 0; i < kRepetitions; ++i) {
-        const double start = now();
-        run();
-        times.push_back(now() - start);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return bench::median(kRepetitions, run);
 }
 
 WString makeDirectory()
@@ -128,7 +109,7 @@ int main()
         const double reader = median([&] {
             PropertyTable& table = tables[next++];
             readProperties(table, path);
-            entries = table.entries().size();
+            entries = table.size();
         });
         tables.clear();
         if (sink == 0) {

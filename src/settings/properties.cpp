@@ -70,11 +70,12 @@ void appendUnits(WString& result, std::basic_string_view<Unit> units)
     }
 }
 
+// Unescapes into result, which is cleared first; the reader reuses one buffer for
+// every key and one for every value.
 template <typename Unit>
-WString unescapeUnits(std::basic_string_view<Unit> text)
+void unescapeUnits(std::basic_string_view<Unit> text, WString& result)
 {
-    WString result;
-    result.reserve(text.size());
+    result.clear();
     std::size_t i = 0;
     while (i < text.size()) {
         const std::size_t backslash = text.find(static_cast<Unit>('\\'), i);
@@ -104,7 +105,6 @@ WString unescapeUnits(std::basic_string_view<Unit> text)
         result.push_back(static_cast<wchar_t>(value));
         i = next;
     }
-    return result;
 }
 
 }  // namespace
@@ -116,7 +116,9 @@ std::wstring_view trimControl(std::wstring_view text)
 
 WString unescapeProperty(std::wstring_view text)
 {
-    return unescapeUnits(text);
+    WString result;
+    unescapeUnits(text, result);
+    return result;
 }
 
 void parseProperties(PropertyTable& table, std::string_view bytes)
@@ -124,6 +126,10 @@ void parseProperties(PropertyTable& table, std::string_view bytes)
     LineReader reader(bytes);
     // The joined lines of a continued entry; kept across entries for its capacity.
     std::string continued;
+    WString keyText;
+    WString valueText;
+    // Keys and values together never hold more units than the file has bytes.
+    table.reserve(bytes.size());
     while (!reader.atEnd()) {
         const std::string_view line = reader.readLine();
         if (!line.empty() && line.front() == '#') {
@@ -152,7 +158,9 @@ void parseProperties(PropertyTable& table, std::string_view bytes)
             }
             value = continued;
         }
-        table.set(unescapeUnits(key), unescapeUnits(value));
+        unescapeUnits(key, keyText);
+        unescapeUnits(value, valueText);
+        table.set(keyText, valueText);
     }
 }
 

@@ -1,0 +1,50 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "settings/property_table.h"
+
+using namespace qel;
+
+TEST(PropertyTable, PresentEmptyValueIsNotTheDefault)
+{
+    PropertyTable table;
+    EXPECT_EQ(table.get(L"k", L"default"), L"default");  // nothing stored yet
+    table.set(L"k", L"");
+    table.set(L"", L"empty key");
+    EXPECT_EQ(table.get(L"k", L"default"), L"");
+    EXPECT_EQ(table.get(L"K", L"default"), L"default");  // keys are case-sensitive
+    EXPECT_EQ(table.get(L"", L"default"), L"empty key");
+    EXPECT_EQ(table.size(), 2u);
+}
+
+TEST(PropertyTable, LaterValuesReplaceAndEntriesAreOrderedByUnits)
+{
+    PropertyTable table;
+    table.set(L"b", L"1");
+    table.set(L"\u00e9", L"2");
+    table.set(L"a", L"3");
+    table.set(L"B", L"4");
+    table.set(L"b", L"5");
+    EXPECT_EQ(table.entries(),
+              (std::map<WString, WString, std::less<>>{{L"B", L"4"}, {L"a", L"3"}, {L"b", L"5"}, {L"\u00e9", L"2"}}));
+    EXPECT_EQ(table.size(), 4u);
+}
+
+TEST(PropertyTable, ManyKeysSurviveTheIndexGrowing)
+{
+    PropertyTable table;
+    constexpr int kCount = 20000;
+    for (int i = 0; i < kCount; ++i) {
+        table.set(L"key." + std::to_wstring(i), L"first " + std::to_wstring(i));
+    }
+    for (int i = 0; i < kCount; i += 2) {
+        table.set(L"key." + std::to_wstring(i), L"second " + std::to_wstring(i));
+    }
+    ASSERT_EQ(table.size(), static_cast<std::size_t>(kCount));
+    for (int i = 0; i < kCount; ++i) {
+        const WString expected = (i % 2 == 0 ? L"second " : L"first ") + std::to_wstring(i);
+        ASSERT_EQ(table.get(L"key." + std::to_wstring(i), L"-"), expected) << i;
+    }
+    EXPECT_EQ(table.get(L"key." + std::to_wstring(kCount), L"-"), L"-");
+}
