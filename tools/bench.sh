@@ -11,7 +11,7 @@ benchmarks=(
   bench_inventory
 )
 
-cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
+cmake --no-warn-unused-cli -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
 cmake --build "$build" -j2 --target "${benchmarks[@]}"
 for name in "${benchmarks[@]}"; do
   echo "== $name"
