@@ -1,7 +1,6 @@
 #include "settings/settings.h"
 
 #include "base/text.h"
-#include "settings/environment.h"
 
 namespace qel {
 
@@ -64,18 +63,9 @@ WString substituteClassPath(std::wstring_view text, std::wstring_view classPathV
     return result;
 }
 
-WString expandClassPath(std::wstring_view text)
-{
-    if (text.find(L"$ENV_CLASSPATH$") == std::wstring_view::npos) {
-        return WString(text);
-    }
-    return substituteClassPath(text, Environment::instance().expandedValue(L"CLASSPATH"));
-}
-
 WString currentVm(const PropertyTable& table) { return setting(table, keys::currentVm); }
 WString validVmList(const PropertyTable& table) { return setting(table, keys::validVmList); }
 WString mainClass(const PropertyTable& table) { return setting(table, keys::mainClass); }
-WString classPath(const PropertyTable& table) { return expandClassPath(setting(table, keys::classPath)); }
 WString userDir(const PropertyTable& table) { return setting(table, keys::userDir); }
 WString applicationName(const PropertyTable& table) { return setting(table, keys::applicationName); }
 WString stdoutRedirect(const PropertyTable& table) { return setting(table, keys::stdoutRedirect); }

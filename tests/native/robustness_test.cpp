@@ -1,0 +1,161 @@
+// Random input for the rules that need no Windows, under the address and
+// undefined-behaviour sanitizers: any text must be taken without a crash, a hang
+// or undefined behaviour, and the results must keep the properties that hold for
+// every input. The seeds are fixed, so a failure repeats.
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "base/path_text.h"
+#include "base/text.h"
+#include "driver/command_line.h"
+#include "settings/properties.h"
+#include "settings/properties_location.h"
+#include "settings/settings.h"
+#include "vm/version.h"
+
+using namespace qel;
+
+namespace {
+
+constexpr int kRounds = 40000;
+
+// Random text made mostly of the pieces the rules react to.
+class RandomText {
+public:
+    explicit RandomText(unsigned seed) : engine_(seed) {}
+
+    std::string bytes(const std::vector<std::string>& pieces, std::size_t maxPieces)
+    {
+        std::string text;
+        const std::size_t count = pick(maxPieces + 1);
+        for (std::size_t i = 0; i < count; ++i) {
+            if (pick(8) == 0) {
+                text.push_back(static_cast<char>(pick(256)));  // any byte at all
+            } else {
+                text += pieces[pick(pieces.size())];
+            }
+        }
+        return text;
+    }
+
+    WString units(const std::vector<std::string>& pieces, std::size_t maxPieces)
+    {
+        WString text;
+        for (const char byte : bytes(pieces, maxPieces)) {
+            text.push_back(static_cast<wchar_t>(static_cast<unsigned char>(byte)));
+        }
+        if (!text.empty() && pick(4) == 0) {
+            text[pick(text.size())] = static_cast<wchar_t>(0xD800 + pick(0x800));  // a lone surrogate
+        }
+        return text;
+    }
+
+    std::size_t pick(std::size_t bound)
+    {
+        return std::uniform_int_distribution<std::size_t>(0, bound - 1)(engine_);
+    }
+
+private:
+    std::mt19937 engine_;
+};
+
+std::string replaceAll(std::string text, const std::string& from, const std::string& to)
+{
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
+std::map<WString, WString, std::less<>> parsed(const std::string& bytes)
+{
+    PropertyTable table;
+    parseProperties(table, bytes);
+    return table.entries();
+}
+
+}  // namespace
+
+TEST(Robustness, PropertiesReaderTakesAnyBytes)
+{
+    RandomText random(1);
+    const std::vector<std::string> pieces = {"k", "=", "\\", "\\u", "00e9", "41", "#", " ", "\t", "\r", "\n",
+                                             "\r\n", "\x1A", std::string(1, '\0'), "\xE9", "value", "G"};
+    for (int round = 0; round < kRounds; ++round) {
+        const std::string bytes = random.bytes(pieces, 200);
+        const auto entries = parsed(bytes);
+        // A carriage return before a line feed is no part of the text, and
+        // nothing after a 0x1A is read.
+        EXPECT_EQ(parsed(replaceAll(bytes, "\r\n", "\n")), entries);
+        EXPECT_EQ(parsed(bytes + "\x1A" + random.bytes(pieces, 20)), entries);
+        // Escapes and joined lines never make a text longer than its line.
+        for (const auto& [key, value] : entries) {
+            EXPECT_LE(key.size() + value.size(), bytes.size());
+        }
+    }
+}
+
+TEST(Robustness, CommandLineSplitTakesAnyText)
+{
+    RandomText random(2);
+    const std::vector<std::string> pieces = {" ", "  ", "\"", "a", "b c", "-kwqelservice", "-i", "console",
+                                             "QEL_VM", "\t", "\\"};
+    for (int round = 0; round < kRounds; ++round) {
+        const WString text = random.units(pieces, 60);
+        const CommandLine line = CommandLine::split(text);
+        EXPECT_LE(line.arguments.size(), Tokenizer(text, L" ").size());
+        EXPECT_EQ(line.serviceRequested, !line.serviceName.empty());
+    }
+}
+
+TEST(Robustness, TextAndPathRulesTakeAnyText)
+{
+    RandomText random(3);
+    const std::vector<std::string> pieces = {"\\", "\\\\", "/", "//", ".", "a", "exe", ":", "~", ";", ",", " ",
+                                             "_"};
+    for (int round = 0; round < kRounds; ++round) {
+        const WString text = random.units(pieces, 40);
+        for (const WString& token : Tokenizer(text, L";,")) {
+            ASSERT_FALSE(token.empty());
+            EXPECT_EQ(token.find_first_of(L";,", 1), WString::npos);
+        }
+        const WString collapsed = collapseSeparators(text);
+        EXPECT_LE(collapsed.size(), text.size());
+        EXPECT_EQ(collapsed.find(L'/'), WString::npos);
+        if (text.find(L'/') == WString::npos) {
+            // Only the pair that opens a UNC path may stay.
+            EXPECT_EQ(collapsed.find(L"\\\\", 2), WString::npos);
+        }
+        EXPECT_EQ(fileName(text, false).find(L'\\'), WString::npos);
+        const auto candidates = propertiesFileCandidates(text, WString(L"D:\\Work"));
+        ASSERT_GE(candidates.size(), 2u);
+        EXPECT_EQ(candidates[candidates.size() - 2], text + L".qel");
+        EXPECT_EQ(candidates.back().rfind(L"D:\\Work\\", 0), 0u);
+        EXPECT_LE(unescapeProperty(text).size(), text.size());
+        EXPECT_EQ(toLowerAscii(toUpperAscii(text)), toLowerAscii(text));
+    }
+}
+
+TEST(Robustness, NumbersVersionsAndTokensTakeAnyText)
+{
+    RandomText random(4);
+    const std::vector<std::string> pieces = {"1", ".", "_", "4", "2", "05", "+", "*", "-", "99999", "JRE", "JDK",
+                                             "J", "2", "msj", "all", " ", "k", "m", "4294967296"};
+    for (int round = 0; round < kRounds; ++round) {
+        const WString text = random.units(pieces, 12);
+        const VmVersion version = parseVersion(text);
+        (void)parseByteSize(text);
+        (void)parseDecimal(text);
+        (void)parseSwitch(text);
+        for (const VmKind kind : {VmKind::JDK, VmKind::JRE, VmKind::MSJ}) {
+            // "ALL" takes everything, and a pattern with "+" takes its own version.
+            EXPECT_TRUE(matchesToken(kind, version, L"all"));
+            (void)matchesToken(kind, version, text);
+            (void)matchesVersionPattern(version, text);
+        }
+        EXPECT_TRUE(matchesVersionPattern(version, text + L"+"));
+    }
+}
