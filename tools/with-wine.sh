@@ -10,19 +10,33 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="winedbg.exe,mscoree,mshtml=d"  # a crashing program would start winedbg and hang
 export LC_ALL=C  # English messages unless a test asks for another language
 
-# A display of our own: the first free number from 90.
-display=90
-while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do display=$((display + 1)); done
-Xvfb ":$display" -nolisten tcp -screen 0 1280x1024x24 >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.05; done
-export DISPLAY=":$display"
-
+# A display of our own: Xvfb takes the first display number that is free (also
+# from other file-system roots on this machine) and reports it once it listens.
+xvfb_pid=
 cleanup() {
   wineserver -k >/dev/null 2>&1 || true
-  kill "$xvfb_pid" >/dev/null 2>&1 || true
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" >/dev/null 2>&1 || true
+    wait "$xvfb_pid" 2>/dev/null || true
+  fi
 }
 trap cleanup EXIT
+
+display_file=$(mktemp)
+Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 3>"$display_file" >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 200); do
+  [ -s "$display_file" ] && break
+  kill -0 "$xvfb_pid" 2>/dev/null || break
+  sleep 0.05
+done
+display=$(tr -dc '0-9' <"$display_file")
+rm -f "$display_file"
+if [ -z "$display" ]; then
+  echo "with-wine.sh: Xvfb did not start" >&2
+  exit 1
+fi
+export DISPLAY=":$display"
 
 # A server started by a test would inherit the test's pipes and linger; start it
 # detached first.
