@@ -7,8 +7,6 @@
 // examination weighs more), and the inventory within a small factor of the
 // baseline.
 
-#include <fcntl.h>
-#include <io.h>
 #include <windows.h>
 
 #include <algorithm>
@@ -19,6 +17,8 @@
 #include "base/files.h"
 #include "vm/inventory.h"
 #include "bench_timing.h"
+#include "support/test_files.h"
+#include "support/vm_fixtures.h"
 
 using namespace qel;
 
@@ -34,14 +34,6 @@ double median(Run run)
     return bench::median(kRepetitions, run);
 }
 
-WString executableDir()
-{
-    wchar_t buffer[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
-    const WString path(buffer, length);
-    return path.substr(0, path.rfind(L'\\'));
-}
-
 void fail(const char* what)
 {
     std::fprintf(stderr, "%s\n", what);
@@ -52,7 +44,7 @@ void fail(const char* what)
 // directory of a runtime.
 std::vector<WString> makeDirectories(const WString& root, int count)
 {
-    const WString standIn = executableDir() + L"\\standin_sun_1_4_20_5.exe";
+    const WString standIn = test::binaryDir() + L"\\standin_sun_1_4_20_5.exe";
     std::vector<WString> dirs;
     for (int i = 0; i < count; ++i) {
         const WString dir = root + L"\\d" + std::to_wstring(i);
@@ -69,48 +61,12 @@ std::vector<WString> makeDirectories(const WString& root, int count)
     return dirs;
 }
 
-void removeDirectories(const std::vector<WString>& dirs)
-{
-    for (const WString& dir : dirs) {
-        for (const wchar_t* name : kProgramNames) {
-            DeleteFileW((dir + name).c_str());
-        }
-        RemoveDirectoryW(dir.c_str());
-    }
-}
-
-// Standard output goes nowhere while held: each examined program writes its
-// company name there.
-class SilencedStdout {
-public:
-    SilencedStdout()
-    {
-        std::fflush(stdout);
-        saved_ = _dup(_fileno(stdout));
-        const int nul = _open("NUL", _O_WRONLY);
-        _dup2(nul, _fileno(stdout));
-        _close(nul);
-    }
-    ~SilencedStdout()
-    {
-        std::fflush(stdout);
-        _dup2(saved_, _fileno(stdout));
-        _close(saved_);
-    }
-
-private:
-    int saved_ = -1;
-};
-
 }  // namespace
 
 int main()
 {
-    wchar_t base[MAX_PATH];
-    GetTempPathW(MAX_PATH, base);
-    const WString root = WString(base) + L"qelbench-inventory-" + std::to_wstring(GetCurrentProcessId());
-    CreateDirectoryW(root.c_str(), nullptr);
-    const std::vector<WString> all = makeDirectories(root, 1000);
+    const test::TempDir root;
+    const std::vector<WString> all = makeDirectories(root.path(), 1000);
 
     std::printf("%6s %8s %14s %14s %14s %8s\n", "dirs", "entries", "baseline ms", "inventory ms", "us per dir",
                 "ratio");
@@ -129,7 +85,8 @@ int main()
         std::size_t entries = 0;
         double inventory = 0;
         {
-            const SilencedStdout quiet;
+            // Each examined program writes its company name to standard output.
+            test::CapturedStdout quiet;
             inventory = median([&] {
                 entries = VmInventory::build(InventorySources{L"", L"", path}).entries().size();
             });
@@ -147,7 +104,5 @@ int main()
         previousPerDir = perDir;
         previousCount = count;
     }
-    removeDirectories(all);
-    RemoveDirectoryW(root.c_str());
     return 0;
 }

@@ -15,6 +15,7 @@
 #include "base/handles.h"
 #include "settings/properties.h"
 #include "bench_timing.h"
+#include "support/test_files.h"
 
 using namespace qel;
 
@@ -45,18 +46,6 @@ std::string makeProperties(std::size_t size)
         text += line;
     }
     return text;
-}
-
-void writeWholeFile(const WString& path, const std::string& bytes)
-{
-    UniqueHandle file = adoptFileHandle(
-        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    if (!file || !WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-        written != bytes.size()) {
-        std::fprintf(stderr, "cannot write the benchmark file\n");
-        std::exit(1);
-    }
 }
 
 // The same file as text lines through the C runtime, and nothing else.
@@ -97,27 +86,18 @@ double median(Run run)
     return bench::median(kRepetitions, run);
 }
 
-WString makeDirectory()
-{
-    wchar_t base[MAX_PATH];
-    GetTempPathW(MAX_PATH, base);
-    const WString path = WString(base) + L"qelbench-" + std::to_wstring(GetCurrentProcessId());
-    CreateDirectoryW(path.c_str(), nullptr);
-    return path;
-}
-
 }  // namespace
 
 int main()
 {
-    const WString directory = makeDirectory();
+    const test::TempDir directory;
     std::printf("%6s %8s %12s %12s %13s %10s %10s\n", "MB", "entries", "bytes ms/MB", "lines ms/MB",
                 "reader ms/MB", "vs bytes", "vs lines");
     double firstPerMb = 0;
     for (const std::size_t megabytes : {1u, 10u}) {
-        const WString path = directory + L"\\bench-" + std::to_wstring(megabytes) + L".qel";
+        const WString path = directory / (L"bench-" + std::to_wstring(megabytes) + L".qel");
         const std::string bytes = makeProperties(megabytes << 20);
-        writeWholeFile(path, bytes);
+        test::writeFile(path, bytes);
         const double mb = static_cast<double>(bytes.size()) / (1 << 20);
 
         std::size_t sink = 0;
@@ -150,6 +130,5 @@ int main()
         }
         DeleteFileW(path.c_str());
     }
-    RemoveDirectoryW(directory.c_str());
     return 0;
 }

@@ -79,7 +79,8 @@ void Launcher::run(bool /*wait*/)
     if (selectedVm == nullptr) {
         throw TerminalError(MessageTable::instance().text(MSG_NO_VM));
     }
-    // Starting the selected VM comes with the process launch; until then the run ends here with exit code 0.
+    // Starting the selected VM comes with the process launch; until then the run
+    // ends here with exit code 0.
 }
 
 }  // namespace qel

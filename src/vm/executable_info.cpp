@@ -299,6 +299,13 @@ VmVersion detectVersion(ExecutableInfo& info)
     return 0;
 }
 
+void describeFromProgram(JavaVm& vm, ExecutableInfo& info, VmKind kind)
+{
+    vm.home = homeOf(info);
+    vm.kind = kind;
+    vm.vendor = info.vendor();
+}
+
 std::unique_ptr<JavaVm> javaVmFromExecutable(std::wstring_view path)
 {
     ExecutableInfo info(path);
@@ -313,9 +320,7 @@ std::unique_ptr<JavaVm> javaVmFromExecutable(std::wstring_view path)
         vm = std::make_unique<J1Vm>();
     }
     vm->version = version;
-    vm->home = homeOf(info);
-    vm->kind = kind;
-    vm->vendor = info.vendor();
+    describeFromProgram(*vm, info, kind);
     return vm;
 }
 

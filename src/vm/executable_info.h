@@ -95,6 +95,10 @@ VmVersion detectVersion(ExecutableInfo& info);
 // Replaces the version by the plug-in library's, when that library has a version.
 void refineFromPluginLibrary(const ExecutableInfo& info, VmVersion& version);
 
+// Home, kind and vendor of a VM found as this program; the family and version
+// come from rules of the caller's own.
+void describeFromProgram(JavaVm& vm, ExecutableInfo& info, VmKind kind);
+
 // A VM of the family its version and kind call for, with every field set; for a
 // program the user named.
 std::unique_ptr<JavaVm> javaVmFromExecutable(std::wstring_view path);

@@ -119,9 +119,7 @@ std::unique_ptr<JavaVm> vmFromPathProgram(std::wstring_view program)
         }
         vm->version = version;
     }
-    vm->home = homeOf(info);
-    vm->kind = kind;
-    vm->vendor = info.vendor();
+    describeFromProgram(*vm, info, kind);
     return vm;
 }
 

@@ -5,6 +5,7 @@
 
 #include "base/errors.h"
 #include "base/files.h"
+#include "support/settings_fixtures.h"
 #include "support/test_files.h"
 
 using namespace qel;
@@ -36,12 +37,10 @@ TEST(Files, NormalizePathExpandsShortNamesOnlyWithATilde)
 TEST(Files, FullPathResolvesAgainstTheCurrentDirectory)
 {
     TempDir dir;
-    wchar_t previous[MAX_PATH];
-    GetCurrentDirectoryW(MAX_PATH, previous);
-    ASSERT_TRUE(SetCurrentDirectoryW(dir.path().c_str()));
+    const CurrentDirectoryGuard restore;
+    ASSERT_TRUE(setCurrentDirectory(dir.path()));
     const WString relative = fullPath(L"sub\\..\\notes.txt", false);
     const WString empty = fullPath(L"", false);
-    SetCurrentDirectoryW(previous);
 
     EXPECT_EQ(relative, dir / L"notes.txt");
     EXPECT_EQ(empty, L"");  // the call fails: the text stays
