@@ -88,7 +88,7 @@ int main()
             // Each examined program writes its company name to standard output.
             test::CapturedStdout quiet;
             inventory = median([&] {
-                entries = VmInventory::build(InventorySources{L"", L"", path}).entries().size();
+                entries = VmInventory::build(InventorySources{L"", L"", path}.read()).entries().size();
             });
         }
         if (found == 0 || entries == 0) {

@@ -67,7 +67,7 @@ std::size_t lineRead(const WString& path)
 // The baseline: the same bytes read into a buffer and nothing else.
 std::size_t plainRead(const WString& path)
 {
-    UniqueHandle file = adoptFileHandle(
+    UniqueFile file(
         CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     std::vector<char> buffer(GetFileSize(file.get(), nullptr));
     std::size_t total = 0;

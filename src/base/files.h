@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "base/path_text.h"
+#include "base/probes.h"
 #include "base/wstring.h"
 
 namespace qel {
@@ -23,7 +24,7 @@ WString normalizePath(std::wstring_view path);
 WString longPath(std::wstring_view path);
 
 // The absolute form against the current directory; unchanged when the call fails.
-WString fullPath(std::wstring_view path, bool expandShortNames);
+WString fullPath(std::wstring_view path, ShortNames shortNames);
 
 // normalizePath(parentDir(path, ".")).
 WString parentDirOrDot(std::wstring_view path);
@@ -40,6 +41,9 @@ int fileSize(std::wstring_view path);
 // be opened, and return nullptr when no stream could be made on the handle.
 std::FILE* openForRead(std::wstring_view path);
 std::FILE* openForAppend(std::wstring_view path, const char* mode);
+
+// The answers of the real disk, for the rules that take probes.
+const FileSystemProbes& diskFileSystem();
 
 // Flushes and closes a stream opened by the two functions above.
 void closeFile(std::FILE* stream);

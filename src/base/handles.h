@@ -1,8 +1,13 @@
 #pragma once
 
 // The one way the launcher owns Windows handles: a std::unique_ptr with a deleter
-// per kind. An empty owner holds nullptr; handles whose "invalid" value is
-// INVALID_HANDLE_VALUE are adopted through adoptFileHandle so both cases meet.
+// per kind. Windows reports a failed open in two ways, and each kind of handle
+// keeps its own "empty" value, so a result cannot land in the wrong owner:
+//   - UniqueHandle: processes, threads, events, pipes; NULL is empty.
+//   - UniqueFile, UniqueFind: CreateFileW and FindFirstFileW results;
+//     INVALID_HANDLE_VALUE is empty (they never return NULL).
+//   - UniqueKey, UniqueModule, UniqueServiceHandle, UniqueEnvironmentBlock.
+// Where the launcher deliberately keeps a handle open, it says so beside it.
 
 #include <windows.h>
 
@@ -16,11 +21,46 @@ struct HandleCloser {
 };
 using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 
+// A handle whose "no handle" value is INVALID_HANDLE_VALUE, for std::unique_ptr.
+template <BOOL(WINAPI* Close)(HANDLE)>
+class InvalidEmptyHandle {
+public:
+    InvalidEmptyHandle() = default;
+    explicit InvalidEmptyHandle(HANDLE handle) : handle_(handle) {}
+    InvalidEmptyHandle(const InvalidEmptyHandle&) = delete;
+    InvalidEmptyHandle& operator=(const InvalidEmptyHandle&) = delete;
+    InvalidEmptyHandle(InvalidEmptyHandle&& other) noexcept : handle_(other.release()) {}
+    InvalidEmptyHandle& operator=(InvalidEmptyHandle&& other) noexcept
+    {
+        reset(other.release());
+        return *this;
+    }
+    ~InvalidEmptyHandle() { reset(); }
+
+    HANDLE get() const { return handle_; }
+    explicit operator bool() const { return handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE release()
+    {
+        HANDLE handle = handle_;
+        handle_ = INVALID_HANDLE_VALUE;
+        return handle;
+    }
+    void reset(HANDLE handle = INVALID_HANDLE_VALUE)
+    {
+        if (handle_ != INVALID_HANDLE_VALUE) {
+            Close(handle_);
+        }
+        handle_ = handle;
+    }
+
+private:
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+};
+
 // CreateFileW reports failure with INVALID_HANDLE_VALUE, not NULL.
-inline UniqueHandle adoptFileHandle(HANDLE handle)
-{
-    return UniqueHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
-}
+using UniqueFile = InvalidEmptyHandle<CloseHandle>;
+// FindFirstFileW likewise; the handle is closed with FindClose.
+using UniqueFind = InvalidEmptyHandle<FindClose>;
 
 struct KeyCloser {
     void operator()(HKEY key) const noexcept { RegCloseKey(key); }
@@ -32,9 +72,10 @@ struct ModuleFreer {
 };
 using UniqueModule = std::unique_ptr<std::remove_pointer_t<HMODULE>, ModuleFreer>;
 
-struct FindCloser {
-    void operator()(HANDLE find) const noexcept { FindClose(find); }
+struct EnvironmentBlockFreer {
+    void operator()(wchar_t* block) const noexcept { FreeEnvironmentStringsW(block); }
 };
-using UniqueFind = std::unique_ptr<void, FindCloser>;
+// GetEnvironmentStringsW's block; NULL is empty.
+using UniqueEnvironmentBlock = std::unique_ptr<wchar_t, EnvironmentBlockFreer>;
 
 }  // namespace qel

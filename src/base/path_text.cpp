@@ -24,11 +24,11 @@ WString collapseSeparators(std::wstring_view path)
     return result;
 }
 
-WString fileName(std::wstring_view path, bool lowerCase)
+WString fileName(std::wstring_view path, LetterCase letterCase)
 {
     const auto slash = path.rfind(L'\\');
     const auto name = slash == std::wstring_view::npos ? path : path.substr(slash + 1);
-    return lowerCase ? toLowerAscii(name) : WString(name);
+    return letterCase == LetterCase::Lower ? toLowerAscii(name) : WString(name);
 }
 
 bool hasExtension(std::wstring_view path)
@@ -42,13 +42,13 @@ bool hasExtension(std::wstring_view path)
     return dot > slashPosition;
 }
 
-WString extension(std::wstring_view path, bool lowerCase)
+WString extension(std::wstring_view path, LetterCase letterCase)
 {
     if (!hasExtension(path)) {
         return {};
     }
     const auto text = path.substr(path.rfind(L'.') + 1);
-    return lowerCase ? toLowerAscii(text) : WString(text);
+    return letterCase == LetterCase::Lower ? toLowerAscii(text) : WString(text);
 }
 
 WString parentDir(std::wstring_view path, std::wstring_view fallback)

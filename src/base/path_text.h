@@ -9,20 +9,23 @@
 
 namespace qel {
 
+// Whether a name is given back as written or lower-cased with toLowerAscii.
+enum class LetterCase { AsIs, Lower };
+
 // Makes separators uniform: runs of backslashes shrink to one (the leading pair of
 // a UNC path is kept), then forward slashes become backslashes. Because the slashes
 // are replaced last, a doubled forward slash stays a doubled backslash.
 WString collapseSeparators(std::wstring_view path);
 
 // The text after the last backslash, or the whole path when it has none.
-WString fileName(std::wstring_view path, bool lowerCase);
+WString fileName(std::wstring_view path, LetterCase letterCase = LetterCase::AsIs);
 
 // True when the last dot comes after the last backslash, a missing backslash
 // counting as position 0: a bare name whose only dot is its first unit has none.
 bool hasExtension(std::wstring_view path);
 
 // The text after the last dot when hasExtension holds, otherwise empty.
-WString extension(std::wstring_view path, bool lowerCase);
+WString extension(std::wstring_view path, LetterCase letterCase = LetterCase::AsIs);
 
 // The text before the last backslash, or the fallback when there is none.
 WString parentDir(std::wstring_view path, std::wstring_view fallback);

@@ -31,6 +31,28 @@ WString toUpperAscii(std::wstring_view text)
     return shiftAsciiLetters(text, L'a', L'z', L'A' - L'a');
 }
 
+std::int32_t parseDecimal(std::wstring_view text)
+{
+    std::size_t i = 0;
+    // White space as the C library's scan skips it.
+    while (i < text.size() && (text[i] == L' ' || (text[i] >= L'\t' && text[i] <= L'\r'))) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) {
+        negative = text[i] == L'-';
+        ++i;
+    }
+    std::uint32_t value = 0;  // unsigned, so that overflow wraps without undefined behaviour
+    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
+        value = value * 10u + static_cast<std::uint32_t>(text[i] - L'0');
+    }
+    if (negative) {
+        value = 0u - value;
+    }
+    return static_cast<std::int32_t>(value);
+}
+
 WString widenSignExtended(std::string_view bytes)
 {
     WString result;

@@ -4,6 +4,7 @@
 // tokenizer that splits command lines, version numbers and path lists.
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 #include <vector>
 
@@ -17,6 +18,11 @@ WString toLowerAscii(std::wstring_view text);
 
 // 'a'..'z' become 'A'..'Z'; every other unit is kept.
 WString toUpperAscii(std::wstring_view text);
+
+// Decimal parse: leading white space, an optional sign, digits up to the first
+// non-digit; no digits give 0. Accumulates in 32 bits with wrap-around, the way
+// a "%d" scan of the C library reads a number.
+std::int32_t parseDecimal(std::wstring_view text);
 
 // Each byte becomes one unit by sign extension (0x80 becomes 0xFF80), the way a
 // narrow exception text is shown in the error box.

@@ -8,4 +8,9 @@ Console& Console::instance()
     return *console;
 }
 
+bool pauseAtEnd(bool consoleAllocated, bool pauseSetting, const std::function<bool()>& controlKeyDown)
+{
+    return consoleAllocated && (pauseSetting || controlKeyDown());
+}
+
 }  // namespace qel

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 namespace qel {
 
 // Whether the launcher opened a console window of its own for this run. The
@@ -15,5 +17,10 @@ private:
     Console() = default;
     bool allocated_ = false;
 };
+
+// The end-of-run pause: only in a console the launcher opened, then when the
+// pause setting asks for it or the Ctrl key is down at this moment (asked last,
+// and only when the setting does not decide).
+bool pauseAtEnd(bool consoleAllocated, bool pauseSetting, const std::function<bool()>& controlKeyDown);
 
 }  // namespace qel

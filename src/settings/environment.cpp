@@ -1,41 +1,13 @@
 #include "settings/environment.h"
 
-#include <windows.h>
-
 #include "base/text.h"
 
 namespace qel {
 
-namespace {
-
-// The first buffer of the expansion; a longer result is expanded again into a
-// buffer of the size Windows asks for, so that no value is cut.
-constexpr DWORD kExpansionUnits = 2048;
-
-struct EnvironmentBlock {
-    wchar_t* block = GetEnvironmentStringsW();
-    ~EnvironmentBlock()
-    {
-        if (block != nullptr) {
-            FreeEnvironmentStringsW(block);
-        }
-    }
-};
-
-}  // namespace
-
-Environment& Environment::instance()
-{
-    static Environment* snapshot = [] {
-        const EnvironmentBlock environment;
-        return new Environment(fromBlock(environment.block));  // never destroyed
-    }();
-    return *snapshot;
-}
-
-Environment Environment::fromBlock(const wchar_t* block)
+Environment Environment::fromBlock(const wchar_t* block, Expander expand)
 {
     Environment result;
+    result.expand_ = std::move(expand);
     if (block == nullptr) {
         return result;
     }
@@ -53,31 +25,13 @@ Environment Environment::fromBlock(const wchar_t* block)
     return result;
 }
 
-WString expandEnvironmentReferences(std::wstring_view text)
-{
-    const WString source(text);
-    WString buffer(kExpansionUnits, L'\0');
-    // ExpandEnvironmentStringsW returns the size it needs, terminator included,
-    // whether or not that fits; 0 on failure.
-    DWORD needed = ExpandEnvironmentStringsW(source.c_str(), buffer.data(), kExpansionUnits);
-    while (needed > buffer.size()) {
-        buffer.assign(needed, L'\0');
-        needed = ExpandEnvironmentStringsW(source.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
-    }
-    buffer.resize(needed > 0 ? needed - 1 : 0);
-    // An expansion beyond the system's limit of 32,767 units is reported with the
-    // size it would need, but only part of the buffer is filled. The text is then
-    // kept as written, like a reference to an undefined variable, rather than cut.
-    if (needed == 0 || buffer.find(L'\0') != WString::npos) {
-        return source;
-    }
-    return buffer;
-}
-
 WString Environment::expandedValue(std::wstring_view name) const
 {
     const auto found = variables_.find(name);
-    return found == variables_.end() ? WString() : expandEnvironmentReferences(found->second);
+    if (found == variables_.end()) {
+        return {};
+    }
+    return expand_ ? expand_(found->second) : found->second;
 }
 
 std::vector<WString> Environment::pathEntries() const

@@ -2,6 +2,7 @@
 
 // The process environment, read once into a snapshot the first time it is used.
 
+#include <functional>
 #include <map>
 #include <string_view>
 #include <vector>
@@ -12,13 +13,19 @@ namespace qel {
 
 class Environment {
 public:
+    // Expands %NAME% references in a text; the snapshot of the process uses the
+    // system's expansion against the process environment.
+    using Expander = std::function<WString(std::wstring_view text)>;
+    using Variables = std::map<WString, WString, std::less<>>;
+
     // The snapshot of the environment the launcher was started with.
     static Environment& instance();
 
     // A snapshot of an environment block: entries each ended by a NUL, the whole
     // ended by an empty entry. The name is the text before the first equals sign;
     // the block's hidden per-drive entries ("=C:=C:\dir") give the empty name.
-    static Environment fromBlock(const wchar_t* block);
+    // Without an expander, values are given back as stored.
+    static Environment fromBlock(const wchar_t* block, Expander expand = {});
 
     // The value with %NAME% references expanded (references to undefined variables
     // stay as written); empty when no variable has exactly this name.
@@ -29,10 +36,11 @@ public:
     std::vector<WString> pathEntries() const;
 
     // Raw values by exact name, in code-unit order of the names.
-    const std::map<WString, WString, std::less<>>& variables() const { return variables_; }
+    const Variables& variables() const { return variables_; }
 
 private:
-    std::map<WString, WString, std::less<>> variables_;
+    Variables variables_;
+    Expander expand_;
 };
 
 // Expands %NAME% references against the current process environment. The whole

@@ -128,8 +128,6 @@ void parseProperties(PropertyTable& table, std::string_view bytes)
     std::string continued;
     WString keyText;
     WString valueText;
-    // Keys and values together never hold more units than the file has bytes.
-    table.reserve(bytes.size());
     while (!reader.atEnd()) {
         const std::string_view line = reader.readLine();
         if (!line.empty() && line.front() == '#') {

@@ -8,7 +8,7 @@ std::vector<WString> propertiesFileCandidates(std::wstring_view executable,
                                               const std::optional<WString>& currentDirectory)
 {
     std::vector<WString> candidates;
-    if (hasExtension(executable) && extension(executable, true) == L"exe") {
+    if (hasExtension(executable) && extension(executable, LetterCase::Lower) == L"exe") {
         // The comparison ignores case; the name keeps its own.
         candidates.push_back(WString(executable.substr(0, executable.rfind(L'.'))) + WString(kPropertiesExtension));
     }

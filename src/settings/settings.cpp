@@ -9,28 +9,6 @@ WString setting(const PropertyTable& table, const SettingKey& key)
     return table.get(key.name, key.defaultValue);
 }
 
-std::int32_t parseDecimal(std::wstring_view text)
-{
-    std::size_t i = 0;
-    // White space as the C library's scan skips it.
-    while (i < text.size() && (text[i] == L' ' || (text[i] >= L'\t' && text[i] <= L'\r'))) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) {
-        negative = text[i] == L'-';
-        ++i;
-    }
-    std::uint32_t value = 0;  // unsigned, so that overflow wraps without undefined behaviour
-    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
-        value = value * 10u + static_cast<std::uint32_t>(text[i] - L'0');
-    }
-    if (negative) {
-        value = 0u - value;
-    }
-    return static_cast<std::int32_t>(value);
-}
-
 std::int32_t parseByteSize(std::wstring_view text)
 {
     WString lowered = toLowerAscii(text);
@@ -61,6 +39,11 @@ WString substituteClassPath(std::wstring_view text, std::wstring_view classPathV
         result.replace(position, marker.size(), classPathVariable);
     }
     return result;
+}
+
+WString classPath(const PropertyTable& table, std::wstring_view classPathVariable)
+{
+    return substituteClassPath(setting(table, keys::classPath), classPathVariable);
 }
 
 WString currentVm(const PropertyTable& table) { return setting(table, keys::currentVm); }

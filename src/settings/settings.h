@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "base/text.h"
 #include "base/wstring.h"
 #include "settings/property_table.h"
 
@@ -43,10 +44,6 @@ inline constexpr SettingKey msvmMinVersion{L"qel.nl.win32.microsoftvm.min.versio
 // The stored text of a key, or its default when absent.
 WString setting(const PropertyTable& table, const SettingKey& key);
 
-// Decimal parse: leading white space, an optional sign, digits up to the first
-// non-digit; no digits give 0. Accumulates in 32 bits with wrap-around.
-std::int32_t parseDecimal(std::wstring_view text);
-
 // A count of bytes with an optional final k (1024) or m (1048576), any case;
 // the product wraps around in 32 bits.
 std::int32_t parseByteSize(std::wstring_view text);
@@ -58,14 +55,13 @@ bool parseSwitch(std::wstring_view text);
 // and the inserted text are left as they are.
 WString substituteClassPath(std::wstring_view text, std::wstring_view classPathVariable);
 
-// substituteClassPath with the expanded CLASSPATH of the environment snapshot.
-WString expandClassPath(std::wstring_view text);
-
 // Typed accessors.
 WString currentVm(const PropertyTable& table);
 WString validVmList(const PropertyTable& table);
 WString mainClass(const PropertyTable& table);
-WString classPath(const PropertyTable& table);  // with $ENV_CLASSPATH$ replaced
+// The class path with its first $ENV_CLASSPATH$ replaced by the value of the
+// CLASSPATH variable (expanded, as the environment gives it).
+WString classPath(const PropertyTable& table, std::wstring_view classPathVariable);
 WString userDir(const PropertyTable& table);
 WString applicationName(const PropertyTable& table);
 WString stdoutRedirect(const PropertyTable& table);

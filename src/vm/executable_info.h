@@ -3,12 +3,17 @@
 // Telling what installation a Java program file belongs to: its kind, home,
 // vendor and version, guessed from its version information, the files around
 // it and, for a program in "system32", the runtime's registry key.
+//
+// The rules take what they look at as arguments (ProgramProbes); the functions
+// at the end of this header answer them from the real files and registry.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string_view>
 
+#include "base/probes.h"
 #include "base/wstring.h"
 #include "vm/java_vm.h"
 #include "vm/version.h"
@@ -23,45 +28,28 @@ struct FileVersion {
     std::uint16_t f4 = 0;
 };
 
-// Reads the fixed file version of any file; none when it has no version resource.
-std::optional<FileVersion> readFileVersion(std::wstring_view path);
-
-// One program file being examined; its version and vendor are read once.
-class ExecutableInfo {
-public:
-    explicit ExecutableInfo(std::wstring_view path);
-
-    // The file's path, normalised.
-    const WString& path() const { return path_; }
-
-    // The fixed file version. A file whose version block cannot be read is asked
-    // again next time; one whose block has no fixed version is not.
-    std::optional<FileVersion> fileVersion();
-
-    // "Microsoft", "Tav" or "Sun".
-    const WString& vendor();
-
-private:
-    WString path_;
-    FileVersion version_;
-    bool versionKnown_ = false;
-    bool versionUnavailable_ = false;
-    WString vendor_;
+// What identifying one program asks of the world. Each question is asked only
+// when a rule needs its answer, in the order the rules are tried.
+struct ProgramProbes {
+    // The program's fixed file version; none when it has none or cannot be read.
+    std::function<std::optional<FileVersion>()> fileVersion;
+    // "Microsoft", "Tav" or "Sun" (see vendorFrom).
+    std::function<WString()> vendor;
+    // Files and directories around the program.
+    ExistsProbe exists;
+    // The fixed file version of another file (the browser plug-in library).
+    std::function<std::optional<FileVersion>(const WString& path)> versionOf;
+    // The version of the runtime registered under the JavaSoft key; 0 without one.
+    std::function<VmVersion()> registeredRuntimeVersion;
 };
-
-// The CompanyName of the file's US English version strings, or empty. Each name
-// read is also written to standard output as "company: <name>".
-WString companyName(std::wstring_view path);
 
 // The vendor from the program's lower-case file name and its company name.
 WString vendorFrom(std::wstring_view lowerFileName, std::wstring_view company);
 
-VmKind classifyExecutable(const ExecutableInfo& info);
 VmKind classifyExecutable(std::wstring_view path, const ExistsProbe& exists);
 
 // The installation's home: the parent of a "bin" directory, else the program's
 // own directory.
-WString homeOf(const ExecutableInfo& info);
 WString homeOf(std::wstring_view path);
 
 // The version a program's fixed file version stands for; vendors number their
@@ -85,22 +73,75 @@ VmVersion versionFromPluginLibrary(const FileVersion& library);
 // 1.4.2_0.
 VmVersion registeredRuntimeVersion(std::wstring_view currentVersion, std::wstring_view microVersion);
 
+// Replaces the version by the plug-in library's, when that library has a version.
+void refineFromPluginLibrary(std::wstring_view path, VmKind kind, const ProgramProbes& probes, VmVersion& version);
+
+// The version of the program (a normalised path), from the first rule that
+// applies; 0 when none does.
+VmVersion detectVersion(std::wstring_view path, const ProgramProbes& probes);
+
+// A VM for a program the user named: Java 2 by the value of its version, else
+// the Microsoft VM by its kind, else Java 1.x.
+JavaVm namedProgramVm(std::wstring_view path, const ProgramProbes& probes);
+
+// A VM for a program found through Path: the Microsoft VM by its kind, else the
+// family of its release.
+JavaVm pathProgramVm(std::wstring_view path, const ProgramProbes& probes);
+
+// The build number of the Microsoft VM: the third field of its file version.
+std::uint32_t buildNumberFrom(const std::optional<FileVersion>& jviewVersion);
+
+// ---- From the real files and registry -------------------------------------
+
+// Reads the fixed file version of any file; none when it has no version resource.
+std::optional<FileVersion> readFileVersion(std::wstring_view path);
+
+// The CompanyName of the file's US English version strings, or empty. Each name
+// read is also written to standard output as "company: <name>".
+WString companyName(std::wstring_view path);
+
 // The version of the runtime registered under the JavaSoft key; 0 when the keys
 // or values are missing.
 VmVersion registeredRuntimeVersion();
 
-// The version of the program, from the first rule that applies; 0 when none does.
+// One program file being examined; its version and vendor are read once.
+class ExecutableInfo {
+public:
+    explicit ExecutableInfo(std::wstring_view path);
+
+    // The file's path, normalised.
+    const WString& path() const { return path_; }
+
+    // The fixed file version. A file whose version block cannot be read is asked
+    // again next time; one whose block has no fixed version is not.
+    std::optional<FileVersion> fileVersion();
+
+    // "Microsoft", "Tav" or "Sun".
+    const WString& vendor();
+
+    // The rules' questions, answered for this file from the disk and registry.
+    ProgramProbes probes();
+
+private:
+    WString path_;
+    FileVersion version_;
+    bool versionKnown_ = false;
+    bool versionUnavailable_ = false;
+    WString vendor_;
+};
+
+VmKind classifyExecutable(ExecutableInfo& info);
+WString homeOf(const ExecutableInfo& info);
 VmVersion detectVersion(ExecutableInfo& info);
 
-// Replaces the version by the plug-in library's, when that library has a version.
-void refineFromPluginLibrary(const ExecutableInfo& info, VmVersion& version);
-
-// Home, kind and vendor of a VM found as this program; the family and version
-// come from rules of the caller's own.
-void describeFromProgram(JavaVm& vm, ExecutableInfo& info, VmKind kind);
-
-// A VM of the family its version and kind call for, with every field set; for a
-// program the user named.
+// The VM for a program the user named, with every field set.
 std::unique_ptr<JavaVm> javaVmFromExecutable(std::wstring_view path);
+
+// The VM for a program found through Path.
+std::unique_ptr<JavaVm> vmFromPathProgram(std::wstring_view path);
+
+// The build number of the Microsoft VM installed in home (its jview.exe); 0 when
+// the version cannot be read.
+std::uint32_t msvmBuildNumber(std::wstring_view home);
 
 }  // namespace qel

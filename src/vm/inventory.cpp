@@ -1,18 +1,11 @@
 #include "vm/inventory.h"
 
-#include <windows.h>
-
 #include <algorithm>
 #include <set>
 #include <utility>
 
-#include "base/errors.h"
-#include "base/files.h"
-#include "settings/environment.h"
-#include "settings/settings.h"
-#include "vm/executable_info.h"
-#include "vm/javasoft.h"
-#include "vm/registry_key.h"
+#include "base/path_text.h"
+#include "base/text.h"
 
 namespace qel {
 
@@ -24,27 +17,12 @@ constexpr const wchar_t* kPathProgramNames[] = {L"\\java.exe", L"\\jre.exe", L"\
 
 }  // namespace
 
-InventorySources InventorySources::machine()
-{
-    return InventorySources{javasoft::kKitKey, javasoft::kRuntimeKey, Environment::instance().pathEntries()};
-}
-
-VmInventory& VmInventory::instance()
-{
-    static VmInventory* inventory = new VmInventory(build(InventorySources::machine()));  // never destroyed
-    return *inventory;
-}
-
-VmInventory VmInventory::build(const InventorySources& sources)
+VmInventory VmInventory::build(const InventoryInputs& inputs)
 {
     VmInventory inventory;
-    if (!sources.kitKey.empty()) {
-        inventory.scanRegistryKey(sources.kitKey, VmKind::JDK);
-    }
-    if (!sources.runtimeKey.empty()) {
-        inventory.scanRegistryKey(sources.runtimeKey, VmKind::JRE);
-    }
-    inventory.scanPath(sources.pathEntries);
+    inventory.addRegistered(inputs.kits, VmKind::JDK);
+    inventory.addRegistered(inputs.runtimes, VmKind::JRE);
+    inventory.addPathPrograms(inputs.pathEntries, inputs.exists, inputs.examine);
     inventory.removeDuplicates();
     inventory.sortByVersion();
     return inventory;
@@ -55,12 +33,7 @@ std::unique_ptr<JavaVm> registeredVm(std::wstring_view subkeyName, std::wstring_
 {
     const VmVersion named = parseVersion(subkeyName);
     const auto micro = static_cast<std::uint32_t>(parseDecimal(microVersion));
-    std::unique_ptr<JavaVm> vm;
-    if ((named & 0xF00) >= 0x200) {
-        vm = std::make_unique<J2Vm>();
-    } else {
-        vm = std::make_unique<J1Vm>();
-    }
+    auto vm = std::make_unique<JavaVm>(isJava2Release(named) ? VmFamily::J2 : VmFamily::J1);
     // The subkey "1.4" is shared by every 1.4.x: the maintenance comes from
     // MicroVersion, and the bits above the release are dropped.
     vm->version = packVersion((static_cast<std::uint32_t>(named) & 0x0F0F) | (micro << 4));
@@ -70,22 +43,10 @@ std::unique_ptr<JavaVm> registeredVm(std::wstring_view subkeyName, std::wstring_
     return vm;
 }
 
-void VmInventory::scanRegistryKey(std::wstring_view keyPath, VmKind kind)
+void VmInventory::addRegistered(const std::vector<RegisteredRelease>& releases, VmKind kind)
 {
-    try {
-        const RegistryKey key(HKEY_LOCAL_MACHINE, keyPath);
-        for (const WString& name : key.subkeyNames()) {
-            try {
-                const RegistryKey release = key.child(name);
-                const WString micro = release.stringValue(javasoft::kMicroVersion);
-                const WString home = release.stringValue(javasoft::kJavaHome);
-                entries_.push_back(registeredVm(name, micro, home, kind));
-            } catch (const KeyException&) {
-                // A half-registered release does not hide the others.
-            }
-        }
-    } catch (const KeyException&) {
-        // No such key: nothing registered there.
+    for (const auto& release : releases) {
+        entries_.push_back(registeredVm(release.subkeyName, release.microVersion, release.javaHome, kind));
     }
 }
 
@@ -94,7 +55,7 @@ std::vector<WString> javaProgramsOnPath(const std::vector<WString>& pathEntries,
     std::vector<WString> programs;
     for (const WString& dir : pathEntries) {
         for (const wchar_t* name : kPathProgramNames) {
-            WString candidate = normalizePath(dir + name);
+            WString candidate = collapseSeparators(dir + name);
             if (exists(candidate)) {
                 programs.push_back(std::move(candidate));
             }
@@ -103,31 +64,11 @@ std::vector<WString> javaProgramsOnPath(const std::vector<WString>& pathEntries,
     return programs;
 }
 
-std::unique_ptr<JavaVm> vmFromPathProgram(std::wstring_view program)
+void VmInventory::addPathPrograms(const std::vector<WString>& pathEntries, const ExistsProbe& exists,
+                                  const std::function<std::unique_ptr<JavaVm>(const WString&)>& examine)
 {
-    ExecutableInfo info(program);
-    const VmKind kind = classifyExecutable(info);
-    std::unique_ptr<JavaVm> vm;
-    if (kind == VmKind::MSJ) {
-        vm = std::make_unique<MsjVm>();
-    } else {
-        const VmVersion version = detectVersion(info);
-        if (releaseOf(version) < 2) {
-            vm = std::make_unique<J1Vm>();
-        } else {
-            vm = std::make_unique<J2Vm>();
-        }
-        vm->version = version;
-    }
-    describeFromProgram(*vm, info, kind);
-    return vm;
-}
-
-void VmInventory::scanPath(const std::vector<WString>& pathEntries)
-{
-    for (const WString& program :
-         javaProgramsOnPath(pathEntries, [](const WString& path) { return fileExists(path); })) {
-        entries_.push_back(vmFromPathProgram(program));
+    for (const WString& program : javaProgramsOnPath(pathEntries, exists)) {
+        entries_.push_back(examine(program));
     }
 }
 

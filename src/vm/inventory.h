@@ -4,24 +4,33 @@
 // where to look: the kits and runtimes registered under the JavaSoft keys, then
 // the Java programs in the directories of Path.
 
+#include <functional>
 #include <memory>
 #include <string_view>
 #include <vector>
 
+#include "base/probes.h"
 #include "base/wstring.h"
 #include "vm/java_vm.h"
 #include "vm/version.h"
 
 namespace qel {
 
-// Where an inventory looks. A registry key path that is empty is not read.
-struct InventorySources {
-    WString kitKey;
-    WString runtimeKey;
-    std::vector<WString> pathEntries;
+// One subkey of a JavaSoft key, with the two values the inventory reads.
+struct RegisteredRelease {
+    WString subkeyName;
+    WString microVersion;
+    WString javaHome;
+};
 
-    // The JavaSoft keys and the Path of the environment snapshot.
-    static InventorySources machine();
+// What an inventory is built from, read by the caller.
+struct InventoryInputs {
+    std::vector<RegisteredRelease> kits;
+    std::vector<RegisteredRelease> runtimes;
+    std::vector<WString> pathEntries;
+    ExistsProbe exists;
+    // The VM a Java program found through Path stands for.
+    std::function<std::unique_ptr<JavaVm>(const WString& program)> examine;
 };
 
 class VmInventory {
@@ -30,25 +39,26 @@ public:
     // the process ends.
     static VmInventory& instance();
 
-    // Reads the sources in order (kits, runtimes, Path), drops duplicates and sorts
-    // by version, lowest first; equal versions keep the order they were found in.
-    static VmInventory build(const InventorySources& sources);
+    // Takes the sources in order (kits, runtimes, Path), drops duplicates and
+    // sorts by version, lowest first; equal versions keep the order they were
+    // found in.
+    static VmInventory build(const InventoryInputs& inputs);
 
     const std::vector<std::unique_ptr<JavaVm>>& entries() const { return entries_; }
 
-    // Appends the VMs registered as subkeys of the key below HKEY_LOCAL_MACHINE. A
-    // key that cannot be read adds nothing; a subkey that cannot be read is skipped.
-    void scanRegistryKey(std::wstring_view keyPath, VmKind kind);
+    // Appends the VMs registered as these subkeys.
+    void addRegistered(const std::vector<RegisteredRelease>& releases, VmKind kind);
 
     // Appends a VM for every Java program in the directories, in Path order.
-    void scanPath(const std::vector<WString>& pathEntries);
+    void addPathPrograms(const std::vector<WString>& pathEntries, const ExistsProbe& exists,
+                         const std::function<std::unique_ptr<JavaVm>(const WString&)>& examine);
 
     // Keeps the first of the entries with the same home text and version.
     void removeDuplicates();
 
-private:
     void sortByVersion();
 
+private:
     std::vector<std::unique_ptr<JavaVm>> entries_;
 };
 
@@ -62,7 +72,23 @@ std::vector<WString> javaProgramsOnPath(const std::vector<WString>& pathEntries,
 std::unique_ptr<JavaVm> registeredVm(std::wstring_view subkeyName, std::wstring_view microVersion,
                                      std::wstring_view javaHome, VmKind kind);
 
-// The VM for a program found through Path.
-std::unique_ptr<JavaVm> vmFromPathProgram(std::wstring_view program);
+// ---- From the real registry and disk ---------------------------------------
+
+// The releases registered below a key of HKEY_LOCAL_MACHINE: a key that cannot
+// be read gives none; a subkey without MicroVersion or JavaHome is left out.
+std::vector<RegisteredRelease> readRegisteredReleases(std::wstring_view keyPath);
+
+// Where an inventory looks. A registry key path that is empty is not read.
+struct InventorySources {
+    WString kitKey;
+    WString runtimeKey;
+    std::vector<WString> pathEntries;
+
+    // The JavaSoft keys and the Path of the environment snapshot.
+    static InventorySources machine();
+
+    // The releases of the keys and the programs of the disk.
+    InventoryInputs read() const;
+};
 
 }  // namespace qel

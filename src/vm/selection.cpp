@@ -2,13 +2,8 @@
 
 #include <algorithm>
 
-#include "base/errors.h"
-#include "base/files.h"
-#include "base/messages.h"
+#include "base/path_text.h"
 #include "base/text.h"
-#include "driver/launcher.h"
-#include "settings/settings.h"
-#include "vm/executable_info.h"
 #include "vm/inventory.h"
 
 namespace qel {
@@ -25,31 +20,26 @@ std::vector<std::unique_ptr<JavaVm>>& namedVms()
 
 }  // namespace
 
-VmRequest VmRequest::from(const Launcher& launcher)
+WString namedProgram(const VmRequest& request, const FileSystemProbes& files)
 {
-    return VmRequest{launcher.commandLine.valueAfter(L"QEL_VM"), qel::currentVm(launcher.properties),
-                     qel::validVmList(launcher.properties), launcher.propertiesPath};
-}
-
-WString namedProgram(const VmRequest& request)
-{
-    const WString fromCommandLine = normalizePath(request.commandLineVm);
-    const bool commandLineExists = !fromCommandLine.empty() && fileExists(fromCommandLine);
+    const WString fromCommandLine = collapseSeparators(request.commandLineVm);
+    const bool commandLineExists = !fromCommandLine.empty() && files.exists(fromCommandLine);
     if (request.settingVm.empty() && !commandLineExists) {
         return {};
     }
     WString program;
     // An empty file after QEL_VM gives way to the setting. A directory's size
     // cannot be read, so it does not, and the search follows below.
-    if (commandLineExists && fileSize(fromCommandLine) != 0) {
+    if (commandLineExists && files.size(fromCommandLine) != 0) {
         program = fromCommandLine;
     } else {
-        program = normalizePath(request.settingVm);
+        program = collapseSeparators(request.settingVm);
         if (!isAbsolutePath(program)) {
-            program = normalizePath(fullPath(parentDir(request.propertiesPath, L"."), true) + L"\\" + program);
+            program = collapseSeparators(files.fullPath(parentDir(request.propertiesPath, L"."), ShortNames::Expand) +
+                                         L"\\" + program);
         }
     }
-    if (!fileExists(program) || isDirectory(program)) {
+    if (!files.exists(program) || files.isDirectory(program)) {
         return {};
     }
     return program;
@@ -72,29 +62,23 @@ std::vector<JavaVm*> filterByList(const std::vector<WString>& tokens,
     return accepted;
 }
 
-JavaVm* selectVm(const VmRequest& request, const std::function<const VmInventory&()>& inventory)
+VmChoice selectVm(const VmRequest& request, const SelectionSources& sources)
 {
-    const WString program = namedProgram(request);
+    const WString program = namedProgram(request, sources.files);
     if (!program.empty()) {
-        std::unique_ptr<JavaVm> vm = javaVmFromExecutable(program);
+        std::unique_ptr<JavaVm> vm = sources.identify(program);
         // For a named VM, commas separate tokens as well as spaces.
         for (const WString& token : Tokenizer(request.validVmList, L", ")) {
             if (matchesToken(*vm, token)) {
                 namedVms().push_back(std::move(vm));
-                return namedVms().back().get();
+                return VmChoice{namedVms().back().get(), false};
             }
         }
-        // The user asked for this VM: another one is not tried instead.
-        throw TerminalError(MessageTable::instance().text(MSG_NO_VM));
+        return VmChoice{nullptr, true};
     }
-    const std::vector<JavaVm*> accepted = filterByList(Tokenizer(request.validVmList, L" ").tokens(),
-                                                      inventory().entries());
-    return accepted.empty() ? nullptr : accepted.back();
-}
-
-JavaVm* selectVm(const Launcher& launcher)
-{
-    return selectVm(VmRequest::from(launcher), []() -> const VmInventory& { return VmInventory::instance(); });
+    const std::vector<JavaVm*> accepted =
+        filterByList(Tokenizer(request.validVmList, L" ").tokens(), sources.inventory().entries());
+    return VmChoice{accepted.empty() ? nullptr : accepted.back(), false};
 }
 
 }  // namespace qel

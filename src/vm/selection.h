@@ -10,12 +10,12 @@
 #include <string_view>
 #include <vector>
 
+#include "base/probes.h"
 #include "base/wstring.h"
 #include "vm/java_vm.h"
 
 namespace qel {
 
-class Launcher;
 class VmInventory;
 
 // What the selection decides on, gathered from one run.
@@ -28,22 +28,33 @@ struct VmRequest {
     WString validVmList;
     // The properties file; a relative setting counts from its directory.
     WString propertiesPath;
-
-    static VmRequest from(const Launcher& launcher);
 };
 
 // The program the user named that exists and is not a directory; empty when the
-// inventory has to be searched instead.
-WString namedProgram(const VmRequest& request);
+// inventory has to be searched instead. Paths are compared as given, with
+// separators made uniform.
+WString namedProgram(const VmRequest& request, const FileSystemProbes& files);
 
-// The selected VM, or none when the search finds no acceptable one. Throws
-// TerminalError with message 101 when a named VM is not acceptable. The inventory
-// is asked for only when the search runs. A VM built for a named program lives
-// until the process ends.
-JavaVm* selectVm(const VmRequest& request, const std::function<const VmInventory&()>& inventory);
+// The outcome of a selection.
+struct VmChoice {
+    // The chosen VM, or none.
+    JavaVm* vm = nullptr;
+    // A named VM was found and the list does not accept it: the user asked for
+    // this VM, so no other is tried.
+    bool namedRejected = false;
+};
 
-// selectVm for a run, searching the machine's inventory.
-JavaVm* selectVm(const Launcher& launcher);
+// What the selection needs besides the request.
+struct SelectionSources {
+    FileSystemProbes files;
+    // The VM a named program stands for.
+    std::function<std::unique_ptr<JavaVm>(const WString& program)> identify;
+    // The inventory, asked for only when the search runs.
+    std::function<const VmInventory&()> inventory;
+};
+
+// A VM built for a named program lives until the process ends.
+VmChoice selectVm(const VmRequest& request, const SelectionSources& sources);
 
 // The entries that satisfy at least one token, sorted by version, lowest first;
 // among equal versions, in the order the tokens and entries first matched.

@@ -1,7 +1,6 @@
 #include "vm/version.h"
 
 #include "base/text.h"
-#include "settings/settings.h"
 
 namespace qel {
 
@@ -55,14 +54,14 @@ struct TokenRule {
 // The named tokens; the first row whose name equals the upper-cased token decides.
 constexpr TokenRule kTokenRules[] = {
     {L"ALL", [](VmKind, int) { return true; }},
-    {L"J1", [](VmKind kind, int release) { return release <= 1 && kind != VmKind::MSJ; }},
-    {L"J2", [](VmKind, int release) { return release >= 2; }},
+    {L"J1", [](VmKind kind, int release) { return release < kJava2Release && kind != VmKind::MSJ; }},
+    {L"J2", [](VmKind, int release) { return release >= kJava2Release; }},
     {L"JDK", [](VmKind kind, int) { return isKit(kind); }},
     {L"JRE", [](VmKind kind, int) { return isRuntime(kind); }},
-    {L"JDK_J1", [](VmKind kind, int release) { return isKit(kind) && release <= 1; }},
-    {L"JDK_J2", [](VmKind kind, int release) { return isKit(kind) && release >= 2; }},
-    {L"JRE_J1", [](VmKind kind, int release) { return isRuntime(kind) && release <= 1; }},
-    {L"JRE_J2", [](VmKind kind, int release) { return isRuntime(kind) && release >= 2; }},
+    {L"JDK_J1", [](VmKind kind, int release) { return isKit(kind) && release < kJava2Release; }},
+    {L"JDK_J2", [](VmKind kind, int release) { return isKit(kind) && release >= kJava2Release; }},
+    {L"JRE_J1", [](VmKind kind, int release) { return isRuntime(kind) && release < kJava2Release; }},
+    {L"JRE_J2", [](VmKind kind, int release) { return isRuntime(kind) && release >= kJava2Release; }},
     {L"MSJ", [](VmKind kind, int) { return kind == VmKind::MSJ; }},
 };
 

@@ -80,6 +80,6 @@ TEST_F(LauncherRun, PauseSettingWithoutOwnConsoleReadsNothing)
     const ProgramRun run = runProgram(launcher, options);
     EXPECT_FALSE(run.timedOut);
     EXPECT_TRUE(run.boxes.empty()) << narrow(run.boxes.empty() ? L"" : run.boxes[0].text);
-    EXPECT_EQ(run.output.find("[press enter"), std::string::npos) << run.output;
+    EXPECT_EQ(run.standardOutput.find("[press enter"), std::string::npos) << run.standardOutput;
     EXPECT_EQ(run.exitCode, 0u);
 }

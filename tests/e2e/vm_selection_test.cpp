@@ -67,7 +67,7 @@ TEST_F(VmChoice, NamedVmThatTheListRejectsShowsTheNoVmBox)
         // An acceptable 1.x VM on Path changes nothing: a named VM is not replaced.
         const ProgramRun run = start(installs / L"old\\bin", c.arguments);
         ASSERT_FALSE(run.timedOut);
-        ASSERT_EQ(run.boxes.size(), 1u) << run.output;
+        ASSERT_EQ(run.boxes.size(), 1u) << run.standardOutput << run.standardError;
         EXPECT_EQ(run.boxes[0].caption, kEnglishCaption);
         EXPECT_EQ(run.boxes[0].text, kEnglishNoVm) << narrow(run.boxes[0].text);
         EXPECT_EQ(run.exitCode, 0u);
@@ -97,7 +97,7 @@ TEST_F(VmChoice, AcceptableVmGetsPastTheSelection)
         EXPECT_TRUE(run.boxes.empty()) << narrow(run.boxes.empty() ? L"" : run.boxes[0].text);
         EXPECT_EQ(run.exitCode, 0u);
         // Each examined program that has a company name reports it once.
-        EXPECT_EQ(countLines(run.output, "company: "), c.examined) << run.output;
-        EXPECT_NE(run.output.find(c.company), std::string::npos) << run.output;
+        EXPECT_EQ(countLines(run.standardOutput, "company: "), c.examined) << run.standardOutput;
+        EXPECT_NE(run.standardOutput.find(c.company), std::string::npos) << run.standardOutput;
     }
 }

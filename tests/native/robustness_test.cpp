@@ -10,7 +10,7 @@
 
 #include "base/path_text.h"
 #include "base/text.h"
-#include "driver/command_line.h"
+#include "launch/command_line.h"
 #include "settings/properties.h"
 #include "settings/properties_location.h"
 #include "settings/settings.h"
@@ -129,7 +129,7 @@ TEST(Robustness, TextAndPathRulesTakeAnyText)
             // Only the pair that opens a UNC path may stay.
             EXPECT_EQ(collapsed.find(L"\\\\", 2), WString::npos);
         }
-        EXPECT_EQ(fileName(text, false).find(L'\\'), WString::npos);
+        EXPECT_EQ(fileName(text).find(L'\\'), WString::npos);
         const auto candidates = propertiesFileCandidates(text, WString(L"D:\\Work"));
         ASSERT_GE(candidates.size(), 2u);
         EXPECT_EQ(candidates[candidates.size() - 2], text + L".qel");

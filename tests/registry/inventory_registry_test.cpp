@@ -40,12 +40,12 @@ TEST_F(RegisteredVms, EachReadableSubkeyIsOneVm)
     registerRelease(kKits, L"1.5.0", L"0", L"C:\\" + WString(240, L'k'));   // the longest JavaHome
 
     VmInventory inventory;
-    inventory.scanRegistryKey(kKits, VmKind::JDK);
+    inventory.addRegistered(readRegisteredReleases(kKits), VmKind::JDK);
     std::vector<std::pair<WString, int>> found;
     for (const auto& vm : inventory.entries()) {
         EXPECT_EQ(vm->kind, VmKind::JDK);
         EXPECT_EQ(vm->vendor, L"Sun");
-        EXPECT_EQ(familyOf(*vm), vm->version >= 0x200 ? VmFamily::J2 : VmFamily::J1);
+        EXPECT_EQ(vm->family, vm->version >= 0x200 ? VmFamily::J2 : VmFamily::J1);
         found.emplace_back(vm->home, vm->version);
     }
     std::sort(found.begin(), found.end());
@@ -55,11 +55,9 @@ TEST_F(RegisteredVms, EachReadableSubkeyIsOneVm)
 
 TEST_F(RegisteredVms, MissingKeyAddsNothing)
 {
-    VmInventory inventory;
-    inventory.scanRegistryKey(kKits, VmKind::JDK);
+    EXPECT_TRUE(readRegisteredReleases(kKits).empty());
     createRegistryKey(kKits);
-    inventory.scanRegistryKey(kKits, VmKind::JDK);
-    EXPECT_TRUE(inventory.entries().empty());
+    EXPECT_TRUE(readRegisteredReleases(kKits).empty());
 }
 
 TEST_F(RegisteredVms, KitsThenRuntimesThenPathWithoutDuplicates)
@@ -79,7 +77,7 @@ TEST_F(RegisteredVms, KitsThenRuntimesThenPathWithoutDuplicates)
 
     CapturedStdout output;
     const VmInventory inventory =
-        VmInventory::build(InventorySources{javasoft::kKitKey, javasoft::kRuntimeKey, {kit / L"bin"}});
+        VmInventory::build(InventorySources{javasoft::kKitKey, javasoft::kRuntimeKey, {kit / L"bin"}}.read());
     ASSERT_EQ(inventory.entries().size(), 3u);
     const auto& entries = inventory.entries();
     EXPECT_EQ(entries[0]->home, upperHome);
@@ -147,7 +145,7 @@ TEST_F(RegisteredVms, ProgramInSystem32TakesTheRegisteredRuntimeVersion)
         EXPECT_EQ(vm->version, c.version);
         EXPECT_EQ(vm->home, tree / c.directory);
         // The release keys carry no JavaHome: they register no VM of their own.
-        EXPECT_TRUE(VmInventory::build(InventorySources{javasoft::kKitKey, javasoft::kRuntimeKey, {}})
+        EXPECT_TRUE(VmInventory::build(InventorySources{javasoft::kKitKey, javasoft::kRuntimeKey, {}}.read())
                         .entries()
                         .empty());
     }

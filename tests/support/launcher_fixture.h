@@ -36,7 +36,7 @@ protected:
     static void expectOneBox(const ProgramRun& run, const WString& caption, const WString& text)
     {
         ASSERT_FALSE(run.timedOut);
-        ASSERT_EQ(run.boxes.size(), 1u) << run.output;
+        ASSERT_EQ(run.boxes.size(), 1u) << run.standardOutput << run.standardError;
         EXPECT_EQ(run.boxes[0].caption, caption) << narrow(run.boxes[0].caption);
         EXPECT_EQ(run.boxes[0].text, text) << narrow(run.boxes[0].text);
         EXPECT_EQ(run.exitCode, 0u);

@@ -96,13 +96,18 @@ ProgramRun runProgram(const WString& program, const RunOptions& options)
 {
     TempDir outputDir;
     const WString outputPath = outputDir / L"output.txt";
+    const WString errorPath = outputDir / L"error.txt";
     SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-    UniqueHandle output = adoptFileHandle(CreateFileW(outputPath.c_str(), GENERIC_WRITE,
-                                                      FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
-                                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!output) {
-        throw std::runtime_error("cannot create the output file");
-    }
+    const auto createCapture = [&](const WString& path) {
+        UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) {
+            throw std::runtime_error("cannot create " + narrow(path));
+        }
+        return file;
+    };
+    UniqueFile output = createCapture(outputPath);
+    UniqueFile error = createCapture(errorPath);
 
     HANDLE inputRead = nullptr;
     HANDLE inputWrite = nullptr;
@@ -120,7 +125,7 @@ ProgramRun runProgram(const WString& program, const RunOptions& options)
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = input.get();
     startup.hStdOutput = output.get();
-    startup.hStdError = output.get();
+    startup.hStdError = error.get();
     PROCESS_INFORMATION info{};
     WString commandLine = commandLineFor(program, options.arguments);
     std::wstring environment = environmentBlock(options.environment);
@@ -133,6 +138,7 @@ ProgramRun runProgram(const WString& program, const RunOptions& options)
     UniqueHandle process(info.hProcess);
     UniqueHandle thread(info.hThread);
     output.reset();
+    error.reset();
     input.reset();
 
     ProgramRun run;
@@ -151,7 +157,8 @@ ProgramRun runProgram(const WString& program, const RunOptions& options)
         }
     }
     GetExitCodeProcess(process.get(), &run.exitCode);
-    run.output = readFile(outputPath);
+    run.standardOutput = readFile(outputPath);
+    run.standardError = readFile(errorPath);
     return run;
 }
 

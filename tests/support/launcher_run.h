@@ -22,8 +22,9 @@ struct ProgramRun {
     unsigned long exitCode = 0;
     // Every message box the program showed, in order; each was answered with OK.
     std::vector<MessageBoxText> boxes;
-    // Standard output and standard error, both into one file, as bytes.
-    std::string output;
+    // Standard output and standard error, each captured apart, as bytes.
+    std::string standardOutput;
+    std::string standardError;
     bool timedOut = false;
 };
 

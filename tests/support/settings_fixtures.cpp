@@ -2,17 +2,14 @@
 
 #include <windows.h>
 
-#include "settings/environment.h"
+#include "base/system_text.h"
 
 namespace qel::test {
 
 WString currentDirectory()
 {
-    const DWORD size = GetCurrentDirectoryW(0, nullptr);
-    WString buffer(size, L'\0');
-    const DWORD length = GetCurrentDirectoryW(size, buffer.data());
-    buffer.resize(length < size ? length : 0);
-    return buffer;
+    return readGrowingText([](wchar_t* buffer, DWORD capacity) { return GetCurrentDirectoryW(capacity, buffer); })
+        .value_or(WString());
 }
 
 bool setCurrentDirectory(const WString& path)
@@ -31,16 +28,11 @@ std::optional<WString> environmentVariable(std::wstring_view name)
 {
     const WString key(name);
     SetLastError(0);
-    const DWORD size = GetEnvironmentVariableW(key.c_str(), nullptr, 0);
-    if (size == 0) {
-        if (GetLastError() == ERROR_ENVVAR_NOT_FOUND) {
-            return std::nullopt;
-        }
-        return WString();
+    const auto value = readGrowingText(
+        [&](wchar_t* buffer, DWORD capacity) { return GetEnvironmentVariableW(key.c_str(), buffer, capacity); });
+    if (!value && GetLastError() != ERROR_ENVVAR_NOT_FOUND) {
+        return WString();  // set, but empty
     }
-    WString value(size, L'\0');
-    const DWORD length = GetEnvironmentVariableW(key.c_str(), value.data(), size);
-    value.resize(length < size ? length : 0);
     return value;
 }
 
@@ -53,16 +45,6 @@ ScopedVariable::ScopedVariable(std::wstring_view name, std::optional<WString> va
 ScopedVariable::~ScopedVariable()
 {
     SetEnvironmentVariableW(name_.c_str(), previous_ ? previous_->c_str() : nullptr);
-}
-
-bool snapshotHolds(std::wstring_view name, const std::optional<WString>& value)
-{
-    const auto& variables = Environment::instance().variables();
-    const auto found = variables.find(name);
-    if (!value) {
-        return found == variables.end();
-    }
-    return found != variables.end() && found->second == *value;
 }
 
 }  // namespace qel::test

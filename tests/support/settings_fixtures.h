@@ -47,10 +47,4 @@ private:
 // The variable as the process environment holds it now; none when unset.
 std::optional<WString> environmentVariable(std::wstring_view name);
 
-// True when the environment snapshot holds the variable exactly as given (none:
-// absent). The snapshot is taken once per process: a test that needs a variable
-// in it sets the variable first and checks with this that the snapshot was not
-// taken earlier by another test in the same process.
-bool snapshotHolds(std::wstring_view name, const std::optional<WString>& value);
-
 }  // namespace qel::test

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "base/handles.h"
+#include "base/system_text.h"
 
 namespace qel::test {
 
@@ -54,8 +55,7 @@ void writeFile(const WString& path, std::string_view bytes)
     if (slash != WString::npos) {
         makeDirectories(path.substr(0, slash));
     }
-    UniqueHandle file = adoptFileHandle(
-        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         throw std::runtime_error("cannot create " + narrow(path));
     }
@@ -72,7 +72,7 @@ void writeFile(const WString& path, std::string_view bytes)
 
 std::string readFile(const WString& path)
 {
-    UniqueHandle file = adoptFileHandle(
+    UniqueFile file(
         CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!file) {
         throw std::runtime_error("cannot open " + narrow(path));
@@ -90,9 +90,7 @@ void removeTree(const WString& path)
 {
     WIN32_FIND_DATAW entry;
     UniqueFind find(FindFirstFileW((path + L"\\*").c_str(), &entry));
-    if (find.get() == INVALID_HANDLE_VALUE) {
-        find.release();
-    } else {
+    if (find) {
         do {
             const WString name = entry.cFileName;
             if (name == L"." || name == L"..") {
@@ -113,9 +111,7 @@ void removeTree(const WString& path)
 
 WString binaryDir()
 {
-    wchar_t buffer[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
-    WString path(buffer, length);
+    const WString path = runningModulePath();
     return path.substr(0, path.rfind(L'\\'));
 }
 

@@ -42,20 +42,6 @@ VmTree& VmTree::directory(const WString& relative)
     return *this;
 }
 
-VmFamily familyOf(const JavaVm& vm)
-{
-    if (dynamic_cast<const J1Vm*>(&vm) != nullptr) {
-        return VmFamily::J1;
-    }
-    if (dynamic_cast<const J2Vm*>(&vm) != nullptr) {
-        return VmFamily::J2;
-    }
-    if (dynamic_cast<const MsjVm*>(&vm) == nullptr) {
-        throw std::logic_error("a VM of no known family");
-    }
-    return VmFamily::Msj;
-}
-
 ExistsProbe existsOnly(std::initializer_list<WString> paths)
 {
     return [known = std::set<WString>(paths)](const WString& path) { return known.count(path) > 0; };

@@ -50,9 +50,6 @@ private:
     WString root_;
 };
 
-// The family of a VM object.
-VmFamily familyOf(const JavaVm& vm);
-
 // An exists probe that knows exactly these paths (compared exactly).
 ExistsProbe existsOnly(std::initializer_list<WString> paths);
 

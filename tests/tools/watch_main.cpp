@@ -29,8 +29,11 @@ int wmain(int argc, wchar_t** argv)
         std::cout << "message box \"" << qel::test::narrow(box.caption) << "\":\n"
                   << qel::test::narrow(box.text) << "\n";
     }
-    if (!run.output.empty()) {
-        std::cout << "output:\n" << run.output << "\n";
+    if (!run.standardOutput.empty()) {
+        std::cout << "standard output:\n" << run.standardOutput << "\n";
+    }
+    if (!run.standardError.empty()) {
+        std::cout << "standard error:\n" << run.standardError << "\n";
     }
     std::cout << (run.timedOut ? "timed out" : "exit code: " + std::to_string(run.exitCode)) << std::endl;
     return 0;

@@ -5,7 +5,8 @@
 
 #include "base/errors.h"
 #include "base/text.h"
-#include "driver/command_line.h"
+#include "base/files.h"
+#include "launch/command_line.h"
 #include "support/settings_fixtures.h"
 #include "support/test_files.h"
 
@@ -143,7 +144,7 @@ protected:
 TEST_F(CommandLineFiles, ExistingFileArgumentsBecomeAbsolute)
 {
     CommandLine line = CommandLine::split(LR"("Program Files\run.exe" notes.txt missing.txt sub .\notes.txt -i console)");
-    makeFileArgumentsAbsolute(line);
+    makeFileArgumentsAbsolute(line, diskFileSystem());
     EXPECT_EQ(line.arguments, (std::vector<WString>{
                                   dir / L"Program Files\\run.exe",
                                   dir / L"notes.txt",
@@ -182,13 +183,13 @@ TEST_F(CommandLineFiles, LocateExecutable)
     };
     for (const auto& row : rows) {
         const CommandLine line = CommandLine::split(row.commandLine);
-        EXPECT_EQ(line.locateExecutable(searchPath), row.expected) << test::narrow(row.commandLine);
+        EXPECT_EQ(line.locateExecutable(searchPath, diskFileSystem().exists), row.expected) << test::narrow(row.commandLine);
     }
 
     const wchar_t* missing[] = {L"absent", L"absent.exe", L"run.com", L""};
     for (const auto* text : missing) {
         try {
-            CommandLine::split(text).locateExecutable(searchPath);
+            CommandLine::split(text).locateExecutable(searchPath, diskFileSystem().exists);
             ADD_FAILURE() << "found " << test::narrow(text);
         } catch (const TerminalError& error) {
             EXPECT_EQ(error.message, L"unable to locate executable") << test::narrow(text);

@@ -26,8 +26,8 @@ TEST(Files, NormalizePathExpandsShortNamesOnlyWithATilde)
 
     EXPECT_EQ(normalizePath(shortName + L"\\\\file.txt"), longName + L"\\file.txt");
     EXPECT_EQ(longPath(shortName), longName);
-    EXPECT_EQ(fullPath(shortName, true), longName);
-    EXPECT_EQ(fullPath(shortName, false), shortName);
+    EXPECT_EQ(fullPath(shortName, ShortNames::Expand), longName);
+    EXPECT_EQ(fullPath(shortName, ShortNames::Keep), shortName);
     // Nothing to expand: the text is returned as it is, even for a missing file.
     EXPECT_EQ(normalizePath(L"Q:/no//such\\\\file"), L"Q:\\no\\\\such\\file");
     // A tilde that names nothing leaves the path unchanged.
@@ -39,13 +39,13 @@ TEST(Files, FullPathResolvesAgainstTheCurrentDirectory)
     TempDir dir;
     const CurrentDirectoryGuard restore;
     ASSERT_TRUE(setCurrentDirectory(dir.path()));
-    const WString relative = fullPath(L"sub\\..\\notes.txt", false);
-    const WString empty = fullPath(L"", false);
+    const WString relative = fullPath(L"sub\\..\\notes.txt", ShortNames::Keep);
+    const WString empty = fullPath(L"", ShortNames::Keep);
 
     EXPECT_EQ(relative, dir / L"notes.txt");
     EXPECT_EQ(empty, L"");  // the call fails: the text stays
     const WString tooLong = L"C:\\" + WString(300, L'a');
-    EXPECT_EQ(fullPath(tooLong, false), tooLong);
+    EXPECT_EQ(fullPath(tooLong, ShortNames::Keep), tooLong);
 }
 
 TEST(Files, ExistenceDirectoriesAndSizes)

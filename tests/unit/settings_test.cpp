@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "base/errors.h"
+#include "settings/environment.h"
 #include "settings/properties.h"
 #include "settings/settings.h"
 #include "support/settings_fixtures.h"
@@ -34,7 +35,7 @@ const KeyRow kKeys[] = {
     {keys::currentVm, L"qel.nl.current.vm", L"", currentVm, L"", L"C:\\jdk\\bin\\java.exe", L"C:\\jdk\\bin\\java.exe"},
     {keys::validVmList, L"qel.nl.valid.vm.list", L"", validVmList, L"", L"JRE_J2 JDK_J2", L"JRE_J2 JDK_J2"},
     {keys::mainClass, L"qel.nl.java.launcher.main.class", L"", mainClass, L"", L"com.example.Main", L"com.example.Main"},
-    {keys::classPath, L"qel.class.path", L"", classPath, L"", L"lib\\a.jar;lib\\b.jar", L"lib\\a.jar;lib\\b.jar"},
+    {keys::classPath, L"qel.class.path", L"", [](auto& t) { return classPath(t, L"unused"); }, L"", L"lib\\a.jar;lib\\b.jar", L"lib\\a.jar;lib\\b.jar"},
     {keys::userDir, L"qel.user.dir", L"", userDir, L"", L"work", L"work"},
     {keys::applicationName, L"qel.application.name", L"Ravelin", applicationName, L"Ravelin", L"Tool", L"Tool"},
     {keys::stdoutRedirect, L"qel.stdout.redirect", L"", stdoutRedirect, L"", L"console", L"console"},
@@ -168,16 +169,16 @@ TEST(Settings, ClassPathMarker)
     }
 }
 
-// The marker takes CLASSPATH from the snapshot, with its references expanded.
-TEST(Settings, ClassPathMarkerReadsTheEnvironment)
+// The marker takes the CLASSPATH variable as the environment gives it, with its
+// references expanded.
+TEST(Settings, ClassPathMarkerTakesTheExpandedVariable)
 {
     const test::ScopedVariable base(L"QEL_TEST_BASE", WString(L"C:\\base"));
-    const test::ScopedVariable variable(L"CLASSPATH", WString(L"%QEL_TEST_BASE%\\lib;%QEL_TEST_UNDEFINED%"));
-    if (!test::snapshotHolds(L"CLASSPATH", WString(L"%QEL_TEST_BASE%\\lib;%QEL_TEST_UNDEFINED%"))) {
-        GTEST_SKIP() << "the environment snapshot was taken earlier in this process";
-    }
+    const WString block = L"CLASSPATH=%QEL_TEST_BASE%\\lib;%QEL_TEST_UNDEFINED%" + WString(2, L'\0');
+    const Environment environment = Environment::fromBlock(block.c_str(), expandEnvironmentReferences);
     PropertyTable table;
     table.set(L"qel.class.path", L"a.jar;$ENV_CLASSPATH$;$ENV_CLASSPATH$");
-    EXPECT_EQ(classPath(table), L"a.jar;C:\\base\\lib;%QEL_TEST_UNDEFINED%;$ENV_CLASSPATH$");
-    EXPECT_EQ(expandClassPath(L"$ENV_CLASSPATH$"), L"C:\\base\\lib;%QEL_TEST_UNDEFINED%");
+    EXPECT_EQ(classPath(table, environment.expandedValue(L"CLASSPATH")),
+              L"a.jar;C:\\base\\lib;%QEL_TEST_UNDEFINED%;$ENV_CLASSPATH$");
+    EXPECT_EQ(classPath(table, L""), L"a.jar;;$ENV_CLASSPATH$");
 }

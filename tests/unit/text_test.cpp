@@ -70,10 +70,10 @@ TEST(PathText, CollapseSeparators)
 
 TEST(PathText, NamesExtensionsAndParents)
 {
-    EXPECT_EQ(fileName(L"C:\\Apps\\Tool.EXE", false), L"Tool.EXE");
-    EXPECT_EQ(fileName(L"C:\\Apps\\Tool.EXE", true), L"tool.exe");
-    EXPECT_EQ(fileName(L"Tool", false), L"Tool");
-    EXPECT_EQ(fileName(L"C:\\dir\\", false), L"");
+    EXPECT_EQ(fileName(L"C:\\Apps\\Tool.EXE", LetterCase::AsIs), L"Tool.EXE");
+    EXPECT_EQ(fileName(L"C:\\Apps\\Tool.EXE", LetterCase::Lower), L"tool.exe");
+    EXPECT_EQ(fileName(L"Tool", LetterCase::AsIs), L"Tool");
+    EXPECT_EQ(fileName(L"C:\\dir\\", LetterCase::AsIs), L"");
 
     const std::pair<const wchar_t*, bool> extensions[] = {
         {L".profile", false}, {L"\\.profile", true}, {L"a\\b", false}, {L"a.b\\c", false},
@@ -82,10 +82,10 @@ TEST(PathText, NamesExtensionsAndParents)
     for (const auto& [path, has] : extensions) {
         EXPECT_EQ(hasExtension(path), has) << path;
     }
-    EXPECT_EQ(extension(L"tool.", false), L"");
-    EXPECT_EQ(extension(L"C:\\a\\Tool.EXE", true), L"exe");
-    EXPECT_EQ(extension(L"C:\\a\\Tool.EXE", false), L"EXE");
-    EXPECT_EQ(extension(L"C:\\a.b\\Tool", false), L"");
+    EXPECT_EQ(extension(L"tool.", LetterCase::AsIs), L"");
+    EXPECT_EQ(extension(L"C:\\a\\Tool.EXE", LetterCase::Lower), L"exe");
+    EXPECT_EQ(extension(L"C:\\a\\Tool.EXE", LetterCase::AsIs), L"EXE");
+    EXPECT_EQ(extension(L"C:\\a.b\\Tool", LetterCase::AsIs), L"");
 
     EXPECT_EQ(parentDir(L"C:\\file.txt", L"."), L"C:");
     EXPECT_EQ(parentDir(L"\\file.txt", L"."), L"");

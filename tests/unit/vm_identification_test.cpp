@@ -284,7 +284,7 @@ TEST(VmIdentification, ProgramsOfInventedInstallations)
         EXPECT_EQ(vm->home, tree / c.home);
         EXPECT_EQ(vm->vendor, c.vendor);
         EXPECT_EQ(vm->version, static_cast<VmVersion>(c.version)) << std::hex << vm->version;
-        EXPECT_EQ(familyOf(*vm), c.family);
+        EXPECT_EQ(vm->family, c.family);
         EXPECT_EQ(output.text(), c.company ? c.company : "");
     }
 }
@@ -297,8 +297,8 @@ TEST(VmIdentification, InventoryAndNamedProgramsDifferOnlyInTheFamilyRule)
     const VmTree tree = VmTree(dir.path()).program(L"j\\bin\\java.exe", standin::kMax65535);
     const auto named = javaVmFromExecutable(tree / L"j\\bin\\java.exe");
     const auto found = vmFromPathProgram(tree / L"j\\bin\\java.exe");
-    EXPECT_EQ(familyOf(*named), VmFamily::J1);
-    EXPECT_EQ(familyOf(*found), VmFamily::J2);
+    EXPECT_EQ(named->family, VmFamily::J1);
+    EXPECT_EQ(found->family, VmFamily::J2);
     for (const auto* vm : {named.get(), found.get()}) {
         EXPECT_EQ(vm->version, -7);
         EXPECT_EQ(vm->home, tree / L"j");
@@ -333,8 +333,8 @@ TEST(VmIdentification, UnreadableProgramHasNoVersionUntilItCanBeRead)
     ExecutableInfo info(tree / L"jre\\bin\\java.exe");
     {
         // Open without sharing: nobody else can read the file meanwhile.
-        UniqueHandle locked = adoptFileHandle(CreateFileW((tree / L"jre\\bin\\java.exe").c_str(), GENERIC_READ, 0,
-                                                          nullptr, OPEN_EXISTING, 0, nullptr));
+        UniqueFile locked(CreateFileW((tree / L"jre\\bin\\java.exe").c_str(), GENERIC_READ, 0, nullptr,
+                                      OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(locked);
         EXPECT_FALSE(info.fileVersion().has_value());
         EXPECT_TRUE(companyName(info.path()).empty());

@@ -45,7 +45,7 @@ std::vector<Entry> entriesOf(const VmInventory& inventory, const WString& root)
         if (home.rfind(root + L"\\", 0) == 0) {
             home = home.substr(root.size() + 1);
         }
-        entries.push_back({home, vm->version, vm->kind, familyOf(*vm), vm->vendor});
+        entries.push_back({home, vm->version, vm->kind, vm->family, vm->vendor});
     }
     return entries;
 }
@@ -53,7 +53,7 @@ std::vector<Entry> entriesOf(const VmInventory& inventory, const WString& root)
 // An inventory from Path alone, the registry left out.
 VmInventory fromPath(std::vector<WString> pathEntries)
 {
-    return VmInventory::build(InventorySources{L"", L"", std::move(pathEntries)});
+    return VmInventory::build(InventorySources{L"", L"", std::move(pathEntries)}.read());
 }
 
 }  // namespace
@@ -105,7 +105,7 @@ TEST(VmInventory, RegisteredReleaseTakesItsMaintenanceFromMicroVersion)
     for (const auto& c : cases) {
         const auto vm = registeredVm(c.subkey, c.micro, L"C:\\Program Files\\Java\\x", c.kind);
         EXPECT_EQ(vm->version, static_cast<VmVersion>(c.version)) << narrow(c.subkey) << " " << narrow(c.micro);
-        EXPECT_EQ(familyOf(*vm), c.family) << narrow(c.subkey) << " " << narrow(c.micro);
+        EXPECT_EQ(vm->family, c.family) << narrow(c.subkey) << " " << narrow(c.micro);
         EXPECT_EQ(vm->kind, c.kind);
         EXPECT_EQ(vm->vendor, L"Sun");
         EXPECT_EQ(vm->home, L"C:\\Program Files\\Java\\x");

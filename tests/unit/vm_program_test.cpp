@@ -2,6 +2,8 @@
 
 #include "support/test_files.h"
 #include "support/vm_fixtures.h"
+#include "base/files.h"
+#include "vm/executable_info.h"
 #include "vm/java_vm.h"
 
 using namespace qel;
@@ -64,31 +66,32 @@ TEST(VmProgram, FamiliesLookAtTheRealFilesWithoutAConsole)
     VmTree sys(dir / L"system32");
     sys.file(L"javaw.exe");
 
-    J1Vm oneDotX;
+    const ExistsProbe& disk = diskFileSystem().exists;
+    JavaVm oneDotX(VmFamily::J1);
     oneDotX.home = j1.root();
-    EXPECT_EQ(oneDotX.executablePath(), j1 / L"bin\\jrew.exe");
+    EXPECT_EQ(oneDotX.executablePath(false, disk), j1 / L"bin\\jrew.exe");
 
-    J2Vm two;
+    JavaVm two(VmFamily::J2);
     two.home = j2.root();
-    EXPECT_EQ(two.executablePath(), j2 / L"bin\\java.exe");
+    EXPECT_EQ(two.executablePath(false, disk), j2 / L"bin\\java.exe");
 
-    J2Vm inSystem;
+    JavaVm inSystem(VmFamily::J2);
     inSystem.home = sys.root();
-    EXPECT_EQ(inSystem.executablePath(), sys / L"javaw.exe");
+    EXPECT_EQ(inSystem.executablePath(false, disk), sys / L"javaw.exe");
 
-    MsjVm microsoft;
+    JavaVm microsoft = microsoftVm();
     microsoft.home = dir.path();
-    EXPECT_EQ(microsoft.executablePath(), dir / L"wjview.exe");
+    EXPECT_EQ(microsoft.executablePath(false, disk), dir / L"wjview.exe");
+    EXPECT_EQ(microsoft.version, 0x140);
+    EXPECT_EQ(microsoft.vendor, L"Microsoft");
 }
 
 TEST(VmProgram, MicrosoftVmBuildNumberIsTheThirdFieldOfJview)
 {
     TempDir dir;
-    MsjVm vm;
-    vm.home = dir.path();
-    EXPECT_EQ(vm.buildNumber(), 0u);  // no jview.exe
+    EXPECT_EQ(msvmBuildNumber(dir.path()), 0u);  // no jview.exe
     installStandIn(standin::kUnversioned, dir / L"jview.exe");
-    EXPECT_EQ(vm.buildNumber(), 0u);
+    EXPECT_EQ(msvmBuildNumber(dir.path()), 0u);
     installStandIn(standin::kMsj5_0_3810_0, dir / L"jview.exe");
-    EXPECT_EQ(vm.buildNumber(), 3810u);
+    EXPECT_EQ(msvmBuildNumber(dir.path()), 3810u);
 }

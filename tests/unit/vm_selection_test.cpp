@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "base/errors.h"
+#include "base/files.h"
+#include "vm/executable_info.h"
 #include "support/launcher_fixture.h"
 #include "support/settings_fixtures.h"
 #include "support/test_files.h"
@@ -20,7 +22,7 @@ namespace {
 
 std::unique_ptr<JavaVm> vm(VmKind kind, int version)
 {
-    auto made = std::make_unique<J2Vm>();
+    auto made = std::make_unique<JavaVm>(VmFamily::J2);
     made->kind = kind;
     made->version = static_cast<VmVersion>(version);
     return made;
@@ -80,7 +82,7 @@ protected:
             .directory(L"dir")
             .program(L"old\\bin\\jre.exe", standin::kSun1_1_8_0)
             .program(L"new\\bin\\java.exe", standin::kSun1_4_20_5);
-        inventory = VmInventory::build(InventorySources{L"", L"", {tree / L"old\\bin", tree / L"new\\bin"}});
+        inventory = VmInventory::build(InventorySources{L"", L"", {tree / L"old\\bin", tree / L"new\\bin"}}.read());
     }
 
     // The home of the selected VM relative to the tree; "none" when there is none,
@@ -88,16 +90,22 @@ protected:
     WString select(const VmRequest& request, bool& searched)
     {
         searched = false;
-        try {
-            JavaVm* selected = selectVm(request, [&]() -> const VmInventory& {
-                searched = true;
-                return inventory;
-            });
-            return selected == nullptr ? L"none" : selected->home.substr(tree.root().size() + 1);
-        } catch (const TerminalError& error) {
-            EXPECT_EQ(error.message, kEnglishNoVm);
+        const VmChoice choice = selectVm(request, sources([&]() -> const VmInventory& {
+                                             searched = true;
+                                             return inventory;
+                                         }));
+        if (choice.namedRejected) {
+            EXPECT_EQ(choice.vm, nullptr);
             return L"error";
         }
+        return choice.vm == nullptr ? L"none" : choice.vm->home.substr(tree.root().size() + 1);
+    }
+
+    static SelectionSources sources(std::function<const VmInventory&()> inventory)
+    {
+        return SelectionSources{diskFileSystem(),
+                                [](const WString& program) { return javaVmFromExecutable(program); },
+                                std::move(inventory)};
     }
 
     TempDir dir;
@@ -160,12 +168,12 @@ TEST_F(VmSelection, NamedVmIsIdentifiedFromItsProgram)
     VmRequest request;
     request.commandLineVm = tree / L"a\\bin\\java.exe";
     request.validVmList = L"JRE_1.4.2_05";
-    const JavaVm* selected = selectVm(request, [&]() -> const VmInventory& { return inventory; });
+    const JavaVm* selected = selectVm(request, sources([&]() -> const VmInventory& { return inventory; })).vm;
     ASSERT_NE(selected, nullptr);
     EXPECT_EQ(selected->home, tree / L"a");
     EXPECT_EQ(selected->version, 0x425);
     EXPECT_EQ(selected->kind, VmKind::JRE);
-    EXPECT_EQ(familyOf(*selected), VmFamily::J2);
+    EXPECT_EQ(selected->family, VmFamily::J2);
 }
 
 TEST_F(VmSelection, RelativeSettingCountsFromThePropertiesFileDirectory)

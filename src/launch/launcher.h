@@ -3,10 +3,12 @@
 // One run of the launcher: the settings, the chosen VM and the started process.
 
 #include <cstdint>
+#include <string_view>
 
 #include "base/wstring.h"
-#include "driver/command_line.h"
+#include "launch/command_line.h"
 #include "settings/property_table.h"
+#include "vm/selection.h"
 
 namespace qel {
 
@@ -46,8 +48,15 @@ private:
     void locatePropertiesFile();
 };
 
-// Throws TerminalError with message 104 when the main class is empty, when both
-// VM settings are empty, or when the class path is empty after substitution.
-void validateSettings(const PropertyTable& properties);
+// False when the main class is empty, when both VM settings are empty, or when
+// the class path is empty after $ENV_CLASSPATH$ was replaced by the CLASSPATH
+// variable's value.
+bool settingsComplete(const PropertyTable& properties, std::wstring_view classPathVariable);
+
+// Throws TerminalError with message 104 when the settings are not complete.
+void validateSettings(const PropertyTable& properties, std::wstring_view classPathVariable);
+
+// What the VM selection decides on for this run.
+VmRequest vmRequestFor(const Launcher& launcher);
 
 }  // namespace qel

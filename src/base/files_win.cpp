@@ -8,6 +8,7 @@
 
 #include "base/errors.h"
 #include "base/handles.h"
+#include "base/system_text.h"
 
 namespace qel {
 
@@ -29,8 +30,7 @@ std::FILE* openStream(std::wstring_view path, DWORD access, DWORD share, DWORD d
                       const char* mode)
 {
     const WString name(path);
-    UniqueHandle handle = adoptFileHandle(
-        CreateFileW(name.c_str(), access, share, nullptr, disposition, 0, nullptr));
+    UniqueFile handle(CreateFileW(name.c_str(), access, share, nullptr, disposition, 0, nullptr));
     if (!handle) {
         throw FileException(L"windows could not open the file specified", name);
     }
@@ -71,7 +71,7 @@ WString normalizePath(std::wstring_view path)
     return containsTilde(result) ? longPath(result) : result;
 }
 
-WString fullPath(std::wstring_view path, bool expandShortNames)
+WString fullPath(std::wstring_view path, ShortNames shortNames)
 {
     const WString input(path);
     wchar_t buffer[kPathBufferUnits];
@@ -80,7 +80,7 @@ WString fullPath(std::wstring_view path, bool expandShortNames)
         return input;
     }
     WString result(buffer, length);
-    return expandShortNames ? longPath(result) : result;
+    return shortNames == ShortNames::Expand ? longPath(result) : result;
 }
 
 WString parentDirOrDot(std::wstring_view path)
@@ -101,8 +101,8 @@ bool isDirectory(std::wstring_view path)
 
 int fileSize(std::wstring_view path)
 {
-    UniqueHandle file = adoptFileHandle(CreateFileW(WString(path).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                                    nullptr, OPEN_EXISTING, 0, nullptr));
+    UniqueFile file(CreateFileW(WString(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                nullptr));
     if (!file) {
         return -1;
     }
@@ -118,6 +118,24 @@ std::FILE* openForAppend(std::wstring_view path, const char* mode)
 {
     // OPEN_ALWAYS: a missing file is created, an existing one keeps its content.
     return openStream(path, GENERIC_WRITE, FILE_SHARE_WRITE, OPEN_ALWAYS, _O_APPEND, mode);
+}
+
+const FileSystemProbes& diskFileSystem()
+{
+    static const FileSystemProbes probes{
+        [](const WString& path) { return fileExists(path); },
+        [](const WString& path) { return isDirectory(path); },
+        [](const WString& path) { return fileSize(path); },
+        [](const WString& path, ShortNames shortNames) { return fullPath(path, shortNames); },
+    };
+    return probes;
+}
+
+WString runningModulePath()
+{
+    return readGrowingText([](wchar_t* buffer, DWORD capacity) {
+               return GetModuleFileNameW(nullptr, buffer, capacity);
+           }).value_or(WString());
 }
 
 void closeFile(std::FILE* stream)

@@ -8,9 +8,9 @@
 #include "base/errors.h"
 #include "base/messages.h"
 #include "base/text.h"
-#include "driver/command_line.h"
-#include "driver/launcher.h"
+#include "launch/command_line.h"
 #include "launch/console.h"
+#include "launch/launcher.h"
 #include "settings/settings.h"
 
 namespace qel {
@@ -21,10 +21,8 @@ namespace {
 // Enter when the settings ask for it or Ctrl is held down at this moment.
 void pauseIfAsked(const Launcher& launcher)
 {
-    if (!Console::instance().isAllocated()) {
-        return;
-    }
-    if (consolePause(launcher.properties) || GetKeyState(VK_CONTROL) < 0) {
+    const auto controlKeyDown = [] { return GetKeyState(VK_CONTROL) < 0; };
+    if (pauseAtEnd(Console::instance().isAllocated(), consolePause(launcher.properties), controlKeyDown)) {
         std::fwprintf(stdout, L"[press enter to close this window]\n");
         std::fflush(stdout);
         std::fgetwc(stdin);

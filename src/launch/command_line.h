@@ -6,9 +6,13 @@
 #include <string_view>
 #include <vector>
 
+#include "base/probes.h"
 #include "base/wstring.h"
 
 namespace qel {
+
+// The launcher cannot tell its own executable; not a text of the string table.
+inline constexpr const wchar_t* kUnableToLocateExecutable = L"unable to locate executable";
 
 struct CommandLine {
     // The kept arguments in order; the first is the launcher's own path as started.
@@ -34,12 +38,12 @@ struct CommandLine {
     // of Path when it was started by a bare name. Throws TerminalError "unable to
     // locate executable", also when the command line holds no argument at all.
     WString locateExecutable() const;
-    // The same search through the given directories instead of the snapshot's Path.
-    WString locateExecutable(const std::vector<WString>& searchPath) const;
+    // The same search through the given directories, asking exists.
+    WString locateExecutable(const std::vector<WString>& searchPath, const ExistsProbe& exists) const;
 };
 
 // Replaces every argument that names an existing file system object by its absolute
 // path (short names expanded), resolved against the current directory.
-void makeFileArgumentsAbsolute(CommandLine& commandLine);
+void makeFileArgumentsAbsolute(CommandLine& commandLine, const FileSystemProbes& files);
 
 }  // namespace qel

@@ -7,10 +7,12 @@ namespace qel {
 
 namespace {
 
-// KEY_READ with both registry views asked for; KEY_WOW64_64KEY | KEY_WOW64_32KEY.
-constexpr REGSAM kReadBothViews = 0x20319;
-// KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS, in the caller's own view.
-constexpr REGSAM kQueryAndEnumerate = 9;
+// Read access with both registry views asked for.
+constexpr REGSAM kReadBothViews = KEY_READ | KEY_WOW64_64KEY | KEY_WOW64_32KEY;
+static_assert(kReadBothViews == 0x20319, "the first attempt asks for both views");
+// Values and subkeys only, in the caller's own view.
+constexpr REGSAM kQueryAndEnumerate = KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS;
+static_assert(kQueryAndEnumerate == 9, "the second attempt asks for no view");
 
 }  // namespace
 

@@ -1,5 +1,3 @@
-#include "driver/launcher.h"
-
 #include <windows.h>
 
 #include <optional>
@@ -7,15 +5,19 @@
 #include "base/errors.h"
 #include "base/files.h"
 #include "base/messages.h"
+#include "launch/launcher.h"
+#include "settings/environment.h"
 #include "settings/properties.h"
 #include "settings/properties_location.h"
-#include "settings/settings.h"
-#include "vm/selection.h"
+#include "vm/executable_info.h"
+#include "vm/inventory.h"
 
 namespace qel {
 
 namespace {
 
+// The directory the launcher runs in; none when it does not fit the 260 units a
+// properties file candidate may take from it.
 std::optional<WString> currentDirectory()
 {
     wchar_t buffer[kPathBufferUnits];
@@ -26,16 +28,16 @@ std::optional<WString> currentDirectory()
     return WString(buffer, length);
 }
 
+WString classPathVariable()
+{
+    return Environment::instance().expandedValue(L"CLASSPATH");
+}
+
 }  // namespace
 
-void validateSettings(const PropertyTable& properties)
+void validateSettings(const PropertyTable& properties, std::wstring_view classPathVariable)
 {
-    // The list is read only when no VM is named, and the class path only after
-    // the VM choice passed, as the checks are ordered.
-    const bool invalid = mainClass(properties).empty() ||
-                         (currentVm(properties).empty() && validVmList(properties).empty()) ||
-                         classPath(properties).empty();
-    if (invalid) {
+    if (!settingsComplete(properties, classPathVariable)) {
         throw TerminalError(MessageTable::instance().text(MSG_PROPERTIES_INVALID));
     }
 }
@@ -44,27 +46,21 @@ Launcher::Launcher(CommandLine commandLine) : commandLine(std::move(commandLine)
 {
     loadProperties();
     SetCurrentDirectoryW(parentDir(normalizePath(propertiesPath), L".").c_str());  // failure is not an error
-    propertiesPath = fileName(normalizePath(propertiesPath), false);
+    propertiesPath = fileName(normalizePath(propertiesPath));
 }
 
 void Launcher::loadProperties()
 {
     locatePropertiesFile();
     readProperties(properties, propertiesPath);
-    validateSettings(properties);
+    validateSettings(properties, classPathVariable());
 }
 
 void Launcher::locatePropertiesFile()
 {
-    WString executable = commandLine.locateExecutable();
-    for (auto& unit : executable) {
-        if (unit == L'/') {
-            unit = L'\\';
-        }
-    }
     // The current directory is the one the launcher was started in: the move into
     // the properties file's directory comes only after the file was read.
-    for (auto& candidate : propertiesFileCandidates(executable, currentDirectory())) {
+    for (auto& candidate : propertiesFileCandidates(commandLine.locateExecutable(), currentDirectory())) {
         if (fileExists(normalizePath(candidate))) {
             propertiesPath = std::move(candidate);
             return;
@@ -75,10 +71,16 @@ void Launcher::locatePropertiesFile()
 
 void Launcher::run(bool /*wait*/)
 {
-    selectedVm = selectVm(*this);
-    if (selectedVm == nullptr) {
+    const SelectionSources sources{
+        diskFileSystem(),
+        [](const WString& program) { return javaVmFromExecutable(program); },
+        []() -> const VmInventory& { return VmInventory::instance(); },
+    };
+    const VmChoice choice = selectVm(vmRequestFor(*this), sources);
+    if (choice.vm == nullptr) {
         throw TerminalError(MessageTable::instance().text(MSG_NO_VM));
     }
+    selectedVm = choice.vm;
     // Starting the selected VM comes with the process launch; until then the run
     // ends here with exit code 0.
 }

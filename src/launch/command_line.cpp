@@ -1,5 +1,7 @@
-#include "driver/command_line.h"
+#include "launch/command_line.h"
 
+#include "base/errors.h"
+#include "base/path_text.h"
 #include "base/text.h"
 
 namespace qel {
@@ -78,6 +80,39 @@ WString CommandLine::valueAfter(std::wstring_view text) const
         }
     }
     return {};
+}
+
+void makeFileArgumentsAbsolute(CommandLine& commandLine, const FileSystemProbes& files)
+{
+    for (auto& argument : commandLine.arguments) {
+        if (files.exists(collapseSeparators(argument))) {
+            argument = files.fullPath(argument, ShortNames::Expand);
+        }
+    }
+}
+
+WString CommandLine::locateExecutable(const std::vector<WString>& searchPath, const ExistsProbe& exists) const
+{
+    // An empty command line names no executable at all.
+    if (arguments.empty()) {
+        throw TerminalError(kUnableToLocateExecutable);
+    }
+    WString path = collapseSeparators(arguments.front());
+    if (!hasExtension(path)) {
+        path = collapseSeparators(path + L".exe");
+    }
+    if (exists(path)) {
+        return path;
+    }
+    // Started by a bare name: the whole of it, not only its file name, is looked
+    // for below each directory of Path.
+    for (const auto& directory : searchPath) {
+        WString candidate = collapseSeparators(directory + L"\\" + path);
+        if (exists(candidate)) {
+            return candidate;
+        }
+    }
+    throw TerminalError(kUnableToLocateExecutable);
 }
 
 }  // namespace qel

@@ -1,0 +1,25 @@
+#include <windows.h>
+
+#include "base/files.h"
+#include "launch/command_line.h"
+#include "settings/environment.h"
+
+namespace qel {
+
+CommandLine CommandLine::parse()
+{
+    CommandLine result = split(GetCommandLineW());
+    // Relative names resolve against the directory the launcher was started in,
+    // which is still the current directory while the command line is parsed.
+    makeFileArgumentsAbsolute(result, diskFileSystem());
+    return result;
+}
+
+WString CommandLine::locateExecutable() const
+{
+    // Reading Path takes the environment snapshot at the very start of the run, so
+    // it holds the environment the launcher was started with.
+    return normalizePath(locateExecutable(Environment::instance().pathEntries(), diskFileSystem().exists));
+}
+
+}  // namespace qel

@@ -1,0 +1,187 @@
+#include <windows.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "base/errors.h"
+#include "base/files.h"
+#include "base/path_text.h"
+#include "vm/executable_info.h"
+#include "vm/javasoft.h"
+#include "vm/registry_key.h"
+
+namespace qel {
+
+namespace {
+
+// The version block of a file, or empty when the file has none or cannot be read.
+std::vector<unsigned char> versionBlock(std::wstring_view path)
+{
+    const WString name(path);
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(name.c_str(), &ignored);
+    if (size == 0) {
+        return {};
+    }
+    std::vector<unsigned char> block(size);
+    if (!GetFileVersionInfoW(name.c_str(), 0, size, block.data())) {
+        return {};
+    }
+    return block;
+}
+
+std::optional<FileVersion> fixedVersion(std::vector<unsigned char>& block)
+{
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) || fixed == nullptr ||
+        length < sizeof(VS_FIXEDFILEINFO)) {
+        return std::nullopt;
+    }
+    return FileVersion{HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
+                       HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS)};
+}
+
+// Narrow text for the standard output, in the code page narrow Windows text uses.
+std::string narrowForOutput(const WString& text)
+{
+    if (text.empty()) {
+        return {};
+    }
+    const int size = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
+    if (size <= 0) {
+        return {};
+    }
+    std::string result(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr,
+                        nullptr);
+    return result;
+}
+
+}  // namespace
+
+std::optional<FileVersion> readFileVersion(std::wstring_view path)
+{
+    std::vector<unsigned char> block = versionBlock(path);
+    if (block.empty()) {
+        return std::nullopt;
+    }
+    return fixedVersion(block);
+}
+
+WString companyName(std::wstring_view path)
+{
+    std::vector<unsigned char> block = versionBlock(path);
+    if (block.empty()) {
+        return {};
+    }
+    // Only the US English strings in Unicode are looked at.
+    wchar_t* text = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueW(block.data(), L"\\StringFileInfo\\040904b0\\CompanyName", reinterpret_cast<void**>(&text),
+                        &length) ||
+        text == nullptr) {
+        return {};
+    }
+    // The length counts the terminating null when there is one.
+    WString company(text, length);
+    company.resize(std::wstring_view(company.c_str()).size());
+    std::printf("company: %s\n", narrowForOutput(company).c_str());
+    // The VM started later shares this stream: what is written here comes first.
+    std::fflush(stdout);
+    return company;
+}
+
+VmVersion registeredRuntimeVersion()
+{
+    try {
+        const RegistryKey runtimes(HKEY_LOCAL_MACHINE, javasoft::kRuntimeKey);
+        const WString current = runtimes.stringValue(javasoft::kCurrentVersion);
+        const RegistryKey release(HKEY_LOCAL_MACHINE, WString(javasoft::kRuntimeKey) + L"\\" + current);
+        const WString micro = release.stringValue(javasoft::kMicroVersion);
+        return registeredRuntimeVersion(current, micro);
+    } catch (const KeyException&) {
+        return parseVersion(L"0.0.0.0");
+    }
+}
+
+ExecutableInfo::ExecutableInfo(std::wstring_view path) : path_(normalizePath(path)) {}
+
+std::optional<FileVersion> ExecutableInfo::fileVersion()
+{
+    if (versionUnavailable_) {
+        return std::nullopt;
+    }
+    if (versionKnown_) {
+        return version_;
+    }
+    std::vector<unsigned char> block = versionBlock(path_);
+    if (block.empty()) {
+        return std::nullopt;  // not remembered: the file may become readable
+    }
+    const auto fields = fixedVersion(block);
+    if (!fields) {
+        versionUnavailable_ = true;
+        return std::nullopt;
+    }
+    version_ = *fields;
+    versionKnown_ = true;
+    return version_;
+}
+
+const WString& ExecutableInfo::vendor()
+{
+    if (vendor_.empty()) {
+        // The Microsoft VM is known by its name alone; its company is not read.
+        const WString name = fileName(path_, LetterCase::Lower);
+        vendor_ = vendorFrom(name, isMicrosoftVmProgram(name) ? WString() : companyName(path_));
+    }
+    return vendor_;
+}
+
+ProgramProbes ExecutableInfo::probes()
+{
+    return ProgramProbes{
+        [this] { return fileVersion(); },
+        [this] { return vendor(); },
+        diskFileSystem().exists,
+        [](const WString& path) { return readFileVersion(path); },
+        [] { return registeredRuntimeVersion(); },
+    };
+}
+
+VmKind classifyExecutable(ExecutableInfo& info)
+{
+    return classifyExecutable(info.path(), diskFileSystem().exists);
+}
+
+WString homeOf(const ExecutableInfo& info)
+{
+    return homeOf(info.path());
+}
+
+VmVersion detectVersion(ExecutableInfo& info)
+{
+    return detectVersion(info.path(), info.probes());
+}
+
+std::unique_ptr<JavaVm> javaVmFromExecutable(std::wstring_view path)
+{
+    ExecutableInfo info(path);
+    return std::make_unique<JavaVm>(namedProgramVm(info.path(), info.probes()));
+}
+
+std::unique_ptr<JavaVm> vmFromPathProgram(std::wstring_view path)
+{
+    ExecutableInfo info(path);
+    return std::make_unique<JavaVm>(pathProgramVm(info.path(), info.probes()));
+}
+
+std::uint32_t msvmBuildNumber(std::wstring_view home)
+{
+    ExecutableInfo jview(WString(home) + L"\\jview.exe");
+    return buildNumberFrom(jview.fileVersion());
+}
+
+}  // namespace qel
