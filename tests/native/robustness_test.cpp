@@ -5,12 +5,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
 #include <random>
 #include <string>
 
 #include "base/path_text.h"
 #include "base/text.h"
 #include "launch/command_line.h"
+#include "launch/handoff_text.h"
+#include "launch/launch_request.h"
 #include "settings/properties.h"
 #include "settings/properties_location.h"
 #include "settings/settings.h"
@@ -157,5 +161,60 @@ TEST(Robustness, NumbersVersionsAndTokensTakeAnyText)
             (void)matchesVersionPattern(version, text);
         }
         EXPECT_TRUE(matchesVersionPattern(version, text + L"+"));
+    }
+}
+
+TEST(Robustness, LaunchRulesTakeAnyText)
+{
+    RandomText random(5);
+    const std::vector<std::string> pieces = {"\\", "a", "Z", " ", "\t", "\"", "=", "k", "m", "1", "9", "-", "+",
+                                             ";", "/", "~", "\xE9", "\x7F", "\x80"};
+    const auto identity = [](const WString& path, ShortNames) { return path; };
+    PropertyTable table;
+    for (int round = 0; round < kRounds; ++round) {
+        WString text = random.units(pieces, 40);
+        if (sizeof(wchar_t) > 2 && random.pick(4) == 0) {
+            // Where a unit holds 32 bits, a character beyond 16 bits is one unit.
+            text.push_back(static_cast<wchar_t>(0x10000 + random.pick(0x100000)));
+        }
+
+        // The hand-off file holds only ASCII, one byte per unit.
+        const WString escaped = escapeProperty(text);
+        EXPECT_GE(escaped.size(), text.size());
+        for (const wchar_t unit : escaped) {
+            ASSERT_LE(static_cast<std::uint32_t>(unit), 0x7Fu);
+        }
+        EXPECT_EQ(handoffBytes({escaped, escaped}).size(), 2 * escaped.size() + 4);
+
+        // Within 64 bits the byte size agrees with the 32-bit parse in its low bits.
+        const std::int64_t size = parseByteSize64(text);
+        if (size != std::numeric_limits<std::int64_t>::max() && size != std::numeric_limits<std::int64_t>::min()) {
+            EXPECT_EQ(static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(size))),
+                      parseByteSize(text));
+        }
+
+        const Verbosity verbosity = classifyVerbosity(text);
+        const WString lowered = toLowerAscii(text);
+        EXPECT_EQ(verbosity.warning.has_value(), !verbosity.verbose && !lowered.empty() && lowered != L"none");
+
+        table.set(L"qel.nl.java.option.additional", text);
+        table.set(L"qel.nl.java.option.java.heap.size.max", text);
+        table.set(L"qel.user.dir", text);
+        LaunchInputs in(table);
+        in.classPathText = text;
+        in.propertiesName = text;
+        in.arguments = {L"self", text, text};
+        in.isService = random.pick(2) == 0;
+        in.fullPath = identity;
+        const FilledRequest filled = fillLaunchRequest(in);
+        EXPECT_EQ(filled.request.classPath.entries().size(), Tokenizer(text, L";").size());
+        EXPECT_EQ(filled.request.appArgs.size(), 2u);
+        for (const VmFamily family : {VmFamily::J1, VmFamily::J2, VmFamily::Msj}) {
+            const WString line = renderCommandLine(family, text, text, filled.request);
+            EXPECT_EQ(line.rfind(L"\"" + text + L"\" ", 0), 0u);
+        }
+    }
+    if (sizeof(wchar_t) > 2) {
+        EXPECT_EQ(escapeProperty(WString(1, static_cast<wchar_t>(0x1F600))), L"\\ud83d\\ude00");
     }
 }

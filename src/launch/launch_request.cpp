@@ -1,0 +1,283 @@
+#include "launch/launch_request.h"
+
+#include <limits>
+#include <string>
+
+#include "base/path_text.h"
+#include "base/text.h"
+#include "settings/settings.h"
+
+namespace qel {
+
+namespace {
+
+constexpr std::int64_t kLargest = std::numeric_limits<std::int64_t>::max();
+constexpr std::int64_t kSmallest = std::numeric_limits<std::int64_t>::min();
+
+bool isScanSpace(wchar_t unit)
+{
+    return unit == L' ' || (unit >= L'\t' && unit <= L'\r');
+}
+
+// Leading white space, an optional sign, digits up to the first non-digit; no
+// digits give 0. A number beyond 64 bits stays at the limit on its side.
+std::int64_t parseDecimal64(std::wstring_view text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && isScanSpace(text[i])) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) {
+        negative = text[i] == L'-';
+        ++i;
+    }
+    // The magnitude stops growing at 2^63, the largest a negative count can hold.
+    constexpr std::uint64_t cap = static_cast<std::uint64_t>(kLargest) + 1u;
+    std::uint64_t magnitude = 0;
+    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
+        const auto digit = static_cast<std::uint64_t>(text[i] - L'0');
+        magnitude = magnitude > (cap - digit) / 10u ? cap : magnitude * 10u + digit;
+    }
+    if (!negative) {
+        return magnitude >= cap ? kLargest : static_cast<std::int64_t>(magnitude);
+    }
+    return magnitude >= cap ? kSmallest : -static_cast<std::int64_t>(magnitude);
+}
+
+WString quoted(std::wstring_view text)
+{
+    WString result = L"\"";
+    result += text;
+    result += L'"';
+    return result;
+}
+
+// The path relative to the current directory, which is the properties file's own.
+WString besideProperties(std::wstring_view propertiesName, std::wstring_view path)
+{
+    return parentDir(propertiesName, L".") + L"\\" + WString(path);
+}
+
+// The options one family writes for the request's settings.
+struct OptionSyntax {
+    const wchar_t* heapInitial;
+    const wchar_t* heapMax;
+    bool verboseDetail;
+    const wchar_t* debugging;
+    const wchar_t* gcBackgroundThread;
+    const wchar_t* compiler;
+    const wchar_t* gcExtent;
+};
+
+constexpr OptionSyntax kJ2Options{L"-Xms", L"-Xmx", true, L"-Xdebug", L"-Xnoasyncgc", L"-Djava.compiler=off",
+                                  L"-Xnoclassgc"};
+constexpr OptionSyntax kJ1Options{L"-ms", L"-mx", false, L"-debug", L"-noasyncgc", L"-nojit", L"-noclassgc"};
+
+void appendOptions(WString& line, const OptionSyntax& syntax, const LaunchRequest& request)
+{
+    if (request.heapInitial > 0) {
+        line += L' ' + WString(syntax.heapInitial) + std::to_wstring(request.heapInitial);
+    }
+    if (request.heapMax > 0) {
+        line += L' ' + WString(syntax.heapMax) + std::to_wstring(request.heapMax);
+    }
+    if (request.verbose) {
+        line += L" -verbose";
+        if (syntax.verboseDetail && !request.verboseDetail.empty()) {
+            line += L':' + request.verboseDetail;
+        }
+    }
+    if (request.debugging) {
+        line += L' ' + WString(syntax.debugging);
+    }
+    if (request.gcBackgroundThread) {
+        line += L' ' + WString(syntax.gcBackgroundThread);
+    }
+    if (request.compiler) {
+        line += L' ' + WString(syntax.compiler);
+    }
+    if (!request.gcExtent.empty()) {
+        line += L' ' + WString(syntax.gcExtent);
+    }
+    if (!request.additionalOptions.empty()) {
+        line += L' ' + request.additionalOptions;
+    }
+}
+
+// The class path, the main class and the arguments, after the class-path flag.
+WString classPathAndTail(std::wstring_view flag, const LaunchRequest& request)
+{
+    WString text = L" ";
+    text += flag;
+    text += L' ' + quoted(request.classPath.join()) + L' ' + request.mainClass + L' ';
+    text += buildArgumentTail(request);
+    return text;
+}
+
+}  // namespace
+
+WString ClassPathList::join() const
+{
+    WString text;
+    for (const WString& entry : entries_) {
+        text += entry;
+        text += L';';
+    }
+    return text;
+}
+
+Verbosity classifyVerbosity(std::wstring_view value)
+{
+    Verbosity result;
+    if (value.empty()) {
+        return result;
+    }
+    const WString lowered = toLowerAscii(value);
+    if (lowered == L"normal" || lowered == L"all") {
+        result.verbose = true;
+    } else if (lowered == L"gc" || lowered == L"class") {
+        result.verbose = true;
+        result.detail = lowered;
+    } else if (lowered != L"none") {
+        result.warning = L"invalid verbosity selection '" + lowered + L"', disabling verbosity.\n";
+    }
+    return result;
+}
+
+std::int64_t parseByteSize64(std::wstring_view text)
+{
+    WString lowered = toLowerAscii(text);
+    std::int64_t multiplier = 1;
+    if (!lowered.empty() && lowered.back() == L'k') {
+        multiplier = 1024;
+    } else if (!lowered.empty() && lowered.back() == L'm') {
+        multiplier = 1024 * 1024;
+    }
+    if (multiplier != 1) {
+        lowered.pop_back();
+    }
+    const std::int64_t number = parseDecimal64(lowered);
+    if (number > kLargest / multiplier) {
+        return kLargest;
+    }
+    if (number < kSmallest / multiplier) {
+        return kSmallest;
+    }
+    return number * multiplier;
+}
+
+WString buildArgumentTail(const LaunchRequest& request)
+{
+    WString tail;
+    for (const WString& argument : request.launcherArgs) {
+        WString forward = argument;
+        for (auto& unit : forward) {
+            if (unit == L'\\') {
+                unit = L'/';
+            }
+        }
+        tail += quoted(forward) + L' ';
+    }
+    const std::size_t count = request.appArgs.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        WString doubled;
+        for (const wchar_t unit : request.appArgs[i]) {
+            doubled.push_back(unit);
+            if (unit == L'\\') {
+                doubled.push_back(L'\\');
+            }
+        }
+        // Only the space makes an argument need quotes; a tab does not.
+        tail += doubled.find(L' ') == WString::npos ? doubled : quoted(doubled);
+        if (i + 1 < count) {
+            tail += L' ';
+        }
+    }
+    return tail;
+}
+
+FilledRequest fillLaunchRequest(const LaunchInputs& in)
+{
+    const auto normalize = [&in](std::wstring_view path) {
+        return in.normalize ? in.normalize(path) : collapseSeparators(path);
+    };
+    const PropertyTable& table = in.properties;
+    FilledRequest filled;
+    LaunchRequest& request = filled.request;
+
+    // A working directory the system cannot make absolute counts from the
+    // properties file's directory.
+    const WString userDir = setting(table, keys::userDir);
+    const WString resolved = in.fullPath(userDir, ShortNames::Expand);
+    request.workingDir = normalize(isAbsolutePath(resolved) ? resolved : besideProperties(in.propertiesName, userDir));
+
+    request.mainClass = setting(table, keys::mainClass);
+    request.additionalOptions = setting(table, keys::additionalOptions);
+    request.heapInitial = parseByteSize64(setting(table, keys::heapInitial));
+    request.heapMax = parseByteSize64(setting(table, keys::heapMax));
+    request.gcExtent = setting(table, keys::gcExtent);
+    request.gcBackgroundThread = parseSwitch(setting(table, keys::gcBackgroundThread));
+    request.debugging = parseSwitch(setting(table, keys::debugging));
+    request.compiler = parseSwitch(setting(table, keys::compiler));
+    request.msvmMinVersion = parseDecimal(setting(table, keys::msvmMinVersion));
+
+    request.launcherArgs.push_back(in.fullPath(in.propertiesName, ShortNames::Expand));
+    request.launcherArgs.push_back(in.handoffPath);
+
+    Verbosity verbosity = classifyVerbosity(setting(table, keys::verbose));
+    request.verbose = verbosity.verbose;
+    request.verboseDetail = std::move(verbosity.detail);
+    if (verbosity.warning) {
+        filled.warnings.push_back(std::move(*verbosity.warning));
+    }
+
+    // A service's VM must outlive the user's logoff.
+    if (in.isService) {
+        request.additionalOptions += L" -Xrs";
+    }
+
+    for (const WString& piece : Tokenizer(in.classPathText, L";")) {
+        const WString entry = normalize(piece);
+        request.classPath.add(isAbsolutePath(entry) ? in.fullPath(entry, ShortNames::Keep)
+                                                    : in.fullPath(besideProperties(in.propertiesName, entry), ShortNames::Keep));
+    }
+
+    if (!in.arguments.empty()) {
+        request.appArgs.assign(in.arguments.begin() + 1, in.arguments.end());
+    }
+    return filled;
+}
+
+WString renderCommandLine(VmFamily family, std::wstring_view executable, std::wstring_view home,
+                          LaunchRequest request)
+{
+    WString line = quoted(executable);
+    switch (family) {
+    case VmFamily::J2:
+        appendOptions(line, kJ2Options, request);
+        line += classPathAndTail(L"-classpath", request);
+        break;
+    case VmFamily::J1: {
+        // A Java 1 VM finds its own classes only through the class path.
+        request.classPath.add(WString(home) + L"\\lib\\classes.zip");
+        appendOptions(line, kJ1Options, request);
+        const WString program = fileName(executable, LetterCase::Lower);
+        const bool runtimeProgram = program == L"jre.exe" || program == L"jrew.exe";
+        line += classPathAndTail(runtimeProgram ? L"-cp" : L"-classpath", request);
+        break;
+    }
+    case VmFamily::Msj:
+        // The Microsoft VM takes none of the option settings.
+        line += classPathAndTail(L"/cp", request);
+        break;
+    }
+    return line;
+}
+
+bool msvmBuildAccepted(std::uint32_t build, std::int32_t minVersion)
+{
+    return static_cast<std::int64_t>(build) >= static_cast<std::int64_t>(minVersion);
+}
+
+}  // namespace qel

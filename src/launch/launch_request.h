@@ -1,0 +1,114 @@
+#pragma once
+
+// What the launcher asks of the Java VM: the settings read into one request, and
+// the command line each VM family makes of it. Pure rules: anything that needs
+// the system (the absolute form of a path) comes in as a function.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "base/probes.h"
+#include "base/wstring.h"
+#include "settings/property_table.h"
+#include "vm/java_vm.h"
+
+namespace qel {
+
+// The class-path entries in order; the joined text ends every entry with ";".
+class ClassPathList {
+public:
+    void add(WString entry) { entries_.push_back(std::move(entry)); }
+    const std::vector<WString>& entries() const { return entries_; }
+    // Empty for an empty list.
+    WString join() const;
+
+private:
+    std::vector<WString> entries_;
+};
+
+struct LaunchRequest {
+    WString mainClass;
+    WString gcExtent;
+    WString additionalOptions;
+    WString verboseDetail;
+    WString workingDir = L".";
+    ClassPathList classPath;
+    std::vector<WString> appArgs;
+    std::vector<WString> launcherArgs;
+    std::int32_t msvmMinVersion = 0;
+    // Byte counts; 0 or less means not given.
+    std::int64_t heapInitial = 0;
+    std::int64_t heapMax = 0;
+    bool verbose = false;
+    bool debugging = false;
+    bool gcBackgroundThread = false;
+    bool compiler = false;
+};
+
+struct Verbosity {
+    bool verbose = false;
+    // "gc" or "class" when the VM is to report only that; empty otherwise.
+    WString detail;
+    // The line for standard error when the selection is not known.
+    std::optional<WString> warning;
+};
+
+// The verbosity setting, compared whole after lower-casing: "normal" and "all"
+// turn it on, "gc" and "class" turn it on for that detail, empty and "none" leave
+// it off, and any other text leaves it off with a warning.
+Verbosity classifyVerbosity(std::wstring_view value);
+
+// A count of bytes with an optional final k (1024) or m (1048576), any case, in 64
+// bits: sizes of 2 GiB and more keep their full count. A product beyond 64 bits
+// stays at the largest (or smallest) count instead of wrapping.
+std::int64_t parseByteSize64(std::wstring_view text);
+
+// The text after the main class: each launcher argument quoted with its
+// backslashes turned into slashes and a space after it, then the application's
+// arguments with their backslashes doubled, quoted when they hold a space, and
+// separated by one space.
+WString buildArgumentTail(const LaunchRequest& request);
+
+struct LaunchInputs {
+    explicit LaunchInputs(const PropertyTable& properties) : properties(properties) {}
+
+    const PropertyTable& properties;
+    // The class-path setting with $ENV_CLASSPATH$ already replaced.
+    WString classPathText;
+    // The properties file's name; its directory is the current directory.
+    WString propertiesName;
+    // The file that hands the properties to the Java side.
+    WString handoffPath;
+    // The launcher's arguments; the first is its own path.
+    std::vector<WString> arguments;
+    bool isService = false;
+    // The system's absolute form of a path, short names expanded on request; the
+    // text unchanged when that fails (as it does for an empty text).
+    std::function<WString(const WString& path, ShortNames shortNames)> fullPath;
+    // Makes a path's separators uniform; collapseSeparators when not set.
+    std::function<WString(std::wstring_view path)> normalize;
+};
+
+struct FilledRequest {
+    LaunchRequest request;
+    // Lines for standard error, each with its line end.
+    std::vector<WString> warnings;
+};
+
+// The request as the settings, the class path and the command line make it.
+FilledRequest fillLaunchRequest(const LaunchInputs& in);
+
+// The VM's command line. The family decides the option syntax; the request is a
+// copy because the Java 1 family adds its own classes to the class path.
+WString renderCommandLine(VmFamily family, std::wstring_view executable, std::wstring_view home,
+                          LaunchRequest request);
+
+// Whether the Microsoft VM's build number satisfies the lowest acceptable build;
+// the numbers compare as signed values, so a minimum of 0 or less takes any build.
+bool msvmBuildAccepted(std::uint32_t build, std::int32_t minVersion);
+
+}  // namespace qel

@@ -1,0 +1,544 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "base/path_text.h"
+#include "launch/handoff_text.h"
+#include "launch/launch_request.h"
+#include "settings/property_table.h"
+
+using namespace qel;
+
+namespace {
+
+using Lines = std::vector<WString>;
+using Variables = std::map<WString, WString, std::less<>>;
+
+constexpr std::int64_t kLargest = std::numeric_limits<std::int64_t>::max();
+constexpr std::int64_t kSmallest = std::numeric_limits<std::int64_t>::min();
+
+// The system's absolute form as if the current directory were C:\Apps\Tool: a
+// relative path is joined to it and its "." steps dropped; the short name
+// LONGNA~1 expands to "Long Name" only on request. An empty text, and one with
+// a "|" (no valid path), fail and come back unchanged.
+WString fakeFullPath(const WString& path, ShortNames shortNames)
+{
+    if (path.empty() || path.find(L'|') != std::wstring_view::npos) {
+        return WString(path);
+    }
+    WString full = isAbsolutePath(path) ? WString(path) : L"C:\\Apps\\Tool\\" + WString(path);
+    for (auto at = full.find(L"\\.\\"); at != WString::npos; at = full.find(L"\\.\\")) {
+        full.erase(at, 2);
+    }
+    if (full.size() >= 2 && full.compare(full.size() - 2, 2, L"\\.") == 0) {
+        full.resize(full.size() - 2);
+    }
+    if (shortNames == ShortNames::Expand) {
+        for (auto at = full.find(L"LONGNA~1"); at != WString::npos; at = full.find(L"LONGNA~1")) {
+            full.replace(at, 8, L"Long Name");
+        }
+    }
+    return full;
+}
+
+// The inputs of a run of C:\Apps\Tool\Tool.exe with its properties file Tool.qel
+// and the hand-off file C:\Temp\qel3F.tmp.
+LaunchInputs toolInputs(const PropertyTable& table)
+{
+    LaunchInputs in(table);
+    in.classPathText = L"C:\\Apps\\Tool\\lib\\a.jar";
+    in.propertiesName = L"Tool.qel";
+    in.handoffPath = L"C:\\Temp\\qel3F.tmp";
+    in.arguments = {L"C:\\Apps\\Tool\\Tool.exe"};
+    in.fullPath = fakeFullPath;
+    return in;
+}
+
+PropertyTable tableOf(std::initializer_list<std::pair<const wchar_t*, const wchar_t*>> entries)
+{
+    PropertyTable table;
+    for (const auto& [key, value] : entries) {
+        table.set(key, value);
+    }
+    return table;
+}
+
+// The settings of the documented command lines: main class app.Start, maximum
+// heap 64m, verbosity gc, additional options -Dx=1.
+LaunchRequest exampleRequest(bool isService, const wchar_t* additionalOptions = L"-Dx=1")
+{
+    const PropertyTable table = tableOf({
+        {L"qel.nl.java.launcher.main.class", L"app.Start"},
+        {L"qel.nl.java.option.java.heap.size.max", L"64m"},
+        {L"qel.nl.java.option.verbose", L"gc"},
+        {L"qel.nl.java.option.additional", additionalOptions},
+    });
+    LaunchInputs in = toolInputs(table);
+    in.isService = isService;
+    return fillLaunchRequest(in).request;
+}
+
+// Every option setting turned on, with sizes beyond 32 bits.
+LaunchRequest everyOption()
+{
+    LaunchRequest request;
+    request.mainClass = L"M";
+    request.gcExtent = L"x";
+    request.additionalOptions = L"-Da=b";
+    request.verboseDetail = L"class";
+    request.classPath.add(L"a.jar");
+    request.launcherArgs = {L"L"};
+    request.appArgs = {L"x"};
+    request.heapInitial = 1048576;
+    request.heapMax = parseByteSize64(L"4096m");
+    request.verbose = true;
+    request.debugging = true;
+    request.gcBackgroundThread = true;
+    request.compiler = true;
+    return request;
+}
+
+const wchar_t* const kJ2Program = L"C:\\Java\\jre\\bin\\javaw.exe";
+const wchar_t* const kJ1Program = L"C:\\Java11\\bin\\jrew.exe";
+const wchar_t* const kMsjProgram = L"C:\\WINDOWS\\system32\\wjview.exe";
+const wchar_t* const kToolTail = L"app.Start \"C:/Apps/Tool/Tool.qel\" \"C:/Temp/qel3F.tmp\" ";
+
+}  // namespace
+
+// --- The hand-off file -------------------------------------------------------
+
+TEST(EscapeProperty, OnlyBackslashesAndUnitsAboveAsciiChange)
+{
+    const std::pair<WString, WString> cases[] = {
+        {L"C:\\dir\\", L"C:\\\\dir\\\\"},
+        {L"\\u00e9", L"\\\\u00e9"},  // a written escape is no escape
+        {L"plain 09 AZ az ~\x7f", L"plain 09 AZ az ~\x7f"},
+        {L"a=b:c#d !e\tf\r\ng", L"a=b:c#d !e\tf\r\ng"},
+        {L"caf\u00e9", L"caf\\u00e9"},
+        {L"\x80\u20AC\xFFFF", L"\\u0080\\u20ac\\uffff"},  // four lower-case digits
+        {WString{wchar_t(0xD83D), wchar_t(0xDE00)}, L"\\ud83d\\ude00"},  // a surrogate pair: two escapes
+        {WString{wchar_t(0xDC00), L'x'}, L"\\udc00x"},                 // a lone surrogate too
+        {L"", L""},
+    };
+    for (const auto& [text, escaped] : cases) {
+        EXPECT_EQ(escapeProperty(text), escaped) << escaped;
+    }
+}
+
+TEST(HandoffLines, ThreeEnvironmentLinesPerVariable)
+{
+    struct Row {
+        Variables variables;
+        Lines lines;
+    };
+    // The value comes from expand, never from the map.
+    const auto expand = [](std::wstring_view name) {
+        return name == L"Path" ? WString(L"C:\\Program Files;D:\\caf\u00e9") : L"<" + WString(name) + L">";
+    };
+    const Row rows[] = {
+        {{{L"Path", L"%unexpanded%"}},
+         {L"qel.nl.env.path=C:\\\\Program Files;D:\\\\caf\\u00e9", L"qel.nl.env.PATH=C:\\\\Program Files;D:\\\\caf\\u00e9",
+          L"qel.nl.env.exact_case.Path=C:\\\\Program Files;D:\\\\caf\\u00e9"}},
+        // The case change covers the escaped name, escape letters and digits included.
+        {{{L"Caf\u00e9_x", L""}},
+         {L"qel.nl.env.caf\\u00e9_x=<Caf\\u00e9_x>", L"qel.nl.env.CAF\\U00E9_X=<Caf\\u00e9_x>",
+          L"qel.nl.env.exact_case.Caf\\u00e9_x=<Caf\\u00e9_x>"}},
+        {{{L"", L"D:=D:\\x"}}, {L"qel.nl.env.=<>", L"qel.nl.env.=<>", L"qel.nl.env.exact_case.=<>"}},
+        // Names in the order of their units: upper case first.
+        {{{L"b", L""}, {L"a", L""}, {L"B", L""}},
+         {L"qel.nl.env.b=<B>", L"qel.nl.env.B=<B>", L"qel.nl.env.exact_case.B=<B>", L"qel.nl.env.a=<a>",
+          L"qel.nl.env.A=<a>", L"qel.nl.env.exact_case.a=<a>", L"qel.nl.env.b=<b>", L"qel.nl.env.B=<b>",
+          L"qel.nl.env.exact_case.b=<b>"}},
+        {{}, {}},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(environmentLines(row.variables, expand), row.lines);
+    }
+}
+
+TEST(HandoffLines, FileBytesEndEachLineWithCrLf)
+{
+    Lines lines = {currentVmLine(L"C:\\J\u00e9\\bin\\java.exe")};
+    for (const auto& line : controlKeyLines()) {
+        lines.push_back(line);
+    }
+    EXPECT_EQ(handoffBytes(lines),
+              "qel.nl.current.vm=C:\\\\J\\u00e9\\\\bin\\\\java.exe\r\n"
+              "qel.control-key=true\r\n"
+              "qel.stderr.redirect=console\r\n"
+              "qel.stdout.redirect=console\r\n");
+    EXPECT_EQ(handoffBytes({L"", L"a=b"}), "\r\na=b\r\n");
+    EXPECT_EQ(handoffBytes({}), "");
+}
+
+// --- Settings into the request -----------------------------------------------
+
+TEST(Verbosity, SelectionComparedWholeAfterLowerCasing)
+{
+    struct Row {
+        const wchar_t* value;
+        bool verbose;
+        const wchar_t* detail;
+        std::optional<WString> warning;
+    };
+    const Row rows[] = {
+        {L"", false, L"", std::nullopt},
+        {L"None", false, L"", std::nullopt},
+        {L"normal", true, L"", std::nullopt},
+        {L"ALL", true, L"", std::nullopt},
+        {L"GC", true, L"gc", std::nullopt},
+        {L"Class", true, L"class", std::nullopt},
+        {L"Loud", false, L"", L"invalid verbosity selection 'loud', disabling verbosity.\n"},
+        {L" gc", false, L"", L"invalid verbosity selection ' gc', disabling verbosity.\n"},  // nothing is trimmed
+        {L"gc,class", false, L"", L"invalid verbosity selection 'gc,class', disabling verbosity.\n"},
+    };
+    for (const auto& row : rows) {
+        const Verbosity verbosity = classifyVerbosity(row.value);
+        EXPECT_EQ(verbosity.verbose, row.verbose) << row.value;
+        EXPECT_EQ(verbosity.detail, row.detail) << row.value;
+        EXPECT_EQ(verbosity.warning, row.warning) << row.value;
+    }
+}
+
+TEST(ByteSize64, SizesKeepTheirFullCount)
+{
+    const std::pair<const wchar_t*, std::int64_t> cases[] = {
+        {L"2048m", 2147483648LL},
+        {L"4096m", 4294967296LL},
+        {L"3000000000", 3000000000LL},
+        {L"64m", 67108864},
+        {L"512K", 524288},
+        {L"1g", 1},  // g is no unit: the number stops before it
+        {L"m", 0},
+        {L"-1m", -1048576},
+        {L" \t+12k", 12288},
+        {L"1.5M", 1048576},
+        {L"12kb", 12},
+        {L"", 0},
+        {L"9223372036854775807", kLargest},
+        {L"-9223372036854775808", kSmallest},
+        // Beyond 64 bits the count stays at the limit instead of wrapping.
+        {L"9223372036854775808", kLargest},
+        {L"18446744073709551617", kLargest},  // 2^64 + 1, not 1
+        {L"-18446744073709551617k", kSmallest},
+        {L"99999999999999999999999k", kLargest},
+        {L"9007199254740992k", kLargest},
+        {L"-9007199254740992k", kSmallest},
+        {L"-9007199254740993k", kSmallest},
+        {L"-99999999999999999999m", kSmallest},
+    };
+    for (const auto& [text, bytes] : cases) {
+        EXPECT_EQ(parseByteSize64(text), bytes) << text;
+    }
+}
+
+TEST(ArgumentTail, LauncherArgumentsThenApplicationArguments)
+{
+    struct Row {
+        Lines launcherArgs;
+        Lines appArgs;
+        const wchar_t* tail;
+    };
+    const Lines tool = {L"C:\\Apps\\Tool\\Tool.qel", L"C:\\Temp\\qel3F.tmp"};
+    const Row rows[] = {
+        {tool, {L"-open", L"C:\\My Files\\a.txt"},
+         L"\"C:/Apps/Tool/Tool.qel\" \"C:/Temp/qel3F.tmp\" -open \"C:\\\\My Files\\\\a.txt\""},
+        {tool, {}, L"\"C:/Apps/Tool/Tool.qel\" \"C:/Temp/qel3F.tmp\" "},
+        {{L"C:\\My Apps\\T.qel"}, {L"a", L"", L"b"}, L"\"C:/My Apps/T.qel\" a  b"},
+        {{}, {L""}, L""},
+        {{}, {L"tab\there"}, L"tab\there"},                       // only a space needs quotes
+        {{}, {L"\"q\"", L"say \"hi\""}, L"\"q\" \"say \"hi\"\""},  // quotes pass through unchanged
+        {{}, {L"\\\\server\\share\\", L"C:\\My Dir\\"}, L"\\\\\\\\server\\\\share\\\\ \"C:\\\\My Dir\\\\\""},
+        {{L"a/b\\c"}, {L"a/b"}, L"\"a/b/c\" a/b"},
+        {{}, {}, L""},
+    };
+    for (const auto& row : rows) {
+        LaunchRequest request;
+        request.launcherArgs = row.launcherArgs;
+        request.appArgs = row.appArgs;
+        EXPECT_EQ(buildArgumentTail(request), row.tail);
+    }
+}
+
+TEST(ClassPathList, EveryEntryEndsWithASemicolon)
+{
+    ClassPathList list;
+    EXPECT_EQ(list.join(), L"");
+    list.add(L"a.jar");
+    EXPECT_EQ(list.join(), L"a.jar;");
+    list.add(L"C:\\b c\\d.zip");
+    EXPECT_EQ(list.join(), L"a.jar;C:\\b c\\d.zip;");
+    EXPECT_EQ(list.entries(), (Lines{L"a.jar", L"C:\\b c\\d.zip"}));
+}
+
+TEST(LaunchRequestFill, WorkingDirectory)
+{
+    struct Row {
+        const wchar_t* propertiesName;
+        std::optional<const wchar_t*> userDir;
+        const wchar_t* workingDir;
+    };
+    const Row rows[] = {
+        {L"Tool.qel", std::nullopt, L".\\"},  // an empty text cannot be made absolute
+        {L"Tool.qel", L"", L".\\"},
+        {L"Tool.qel", L"work", L"C:\\Apps\\Tool\\work"},
+        {L"Tool.qel", L"work/logs", L"C:\\Apps\\Tool\\work\\logs"},
+        {L"Tool.qel", L"D:\\\\Data\\x", L"D:\\Data\\x"},
+        {L"Tool.qel", L"LONGNA~1\\logs", L"C:\\Apps\\Tool\\Long Name\\logs"},  // short names expanded
+        {L"Tool.qel", L"bad|dir/x", L".\\bad|dir\\x"},                       // counted from the file's directory
+        {L"sub\\Tool.qel", L"bad|dir", L"sub\\bad|dir"},
+    };
+    for (const auto& row : rows) {
+        PropertyTable table;
+        if (row.userDir) {
+            table.set(L"qel.user.dir", *row.userDir);
+        }
+        LaunchInputs in = toolInputs(table);
+        in.propertiesName = row.propertiesName;
+        EXPECT_EQ(fillLaunchRequest(in).request.workingDir, row.workingDir) << row.userDir.value_or(L"(absent)");
+    }
+}
+
+TEST(LaunchRequestFill, ClassPathEntries)
+{
+    struct Row {
+        const wchar_t* text;
+        Lines entries;
+    };
+    const Row rows[] = {
+        {L"lib/a.jar", {L"C:\\Apps\\Tool\\lib\\a.jar"}},
+        {L"lib\\\\b.jar", {L"C:\\Apps\\Tool\\lib\\b.jar"}},
+        {L"D:\\Java\\x.zip;/shared/c.jar", {L"D:\\Java\\x.zip", L"\\shared\\c.jar"}},
+        {L"a.jar;;b.jar;", {L"C:\\Apps\\Tool\\a.jar", L"C:\\Apps\\Tool\\b.jar"}},  // no empty pieces
+        {L"LONGNA~1\\d.jar", {L"C:\\Apps\\Tool\\LONGNA~1\\d.jar"}},              // short names stay
+        {L"classes;D:\\x y\\z.jar", {L"C:\\Apps\\Tool\\classes", L"D:\\x y\\z.jar"}},
+        {L"", {}},
+    };
+    const PropertyTable table;
+    for (const auto& row : rows) {
+        LaunchInputs in = toolInputs(table);
+        in.classPathText = row.text;
+        EXPECT_EQ(fillLaunchRequest(in).request.classPath.entries(), row.entries) << row.text;
+    }
+}
+
+TEST(LaunchRequestFill, GivenNormalizeTakesEveryPath)
+{
+    // The system's normalization also expands short names with a tilde.
+    const auto normalize = [](std::wstring_view path) {
+        WString text = collapseSeparators(path);
+        for (auto at = text.find(L"LONGNA~1"); at != WString::npos; at = text.find(L"LONGNA~1")) {
+            text.replace(at, 8, L"Long Name");
+        }
+        return text;
+    };
+    const PropertyTable table = tableOf({{L"qel.user.dir", L"bad|LONGNA~1"}});
+    LaunchInputs in = toolInputs(table);
+    in.classPathText = L"LONGNA~1/d.jar;D:\\LONGNA~1\\e.jar";
+    in.normalize = normalize;
+    const LaunchRequest request = fillLaunchRequest(in).request;
+    EXPECT_EQ(request.classPath.entries(), (Lines{L"C:\\Apps\\Tool\\Long Name\\d.jar", L"D:\\Long Name\\e.jar"}));
+    EXPECT_EQ(request.workingDir, L".\\bad|Long Name");
+}
+
+TEST(LaunchRequestFill, Switches)
+{
+    const std::pair<const wchar_t*, bool> cases[] = {
+        {L"On", true}, {L"T", true}, {L"TRUE", true}, {L"t", true},
+        {L"yes", false}, {L"1", false}, {L"enabled", false}, {L" on", false}, {L"", false},
+    };
+    for (const auto& [text, on] : cases) {
+        const PropertyTable table = tableOf({
+            {L"qel.nl.java.option.garbage.collection.background.thread", text},
+            {L"qel.nl.java.option.debugging", text},
+            {L"qel.nl.java.option.compiler", text},
+        });
+        const LaunchRequest request = fillLaunchRequest(toolInputs(table)).request;
+        EXPECT_EQ(request.gcBackgroundThread, on) << text;
+        EXPECT_EQ(request.debugging, on) << text;
+        EXPECT_EQ(request.compiler, on) << text;
+    }
+}
+
+TEST(LaunchRequestFill, SettingsArgumentsAndWarning)
+{
+    const PropertyTable table = tableOf({
+        {L"qel.nl.java.launcher.main.class", L" app.Start "},
+        {L"qel.nl.java.option.additional", L"-Da=b  -Dc"},
+        {L"qel.nl.java.option.java.heap.size.initial", L"512K"},
+        {L"qel.nl.java.option.java.heap.size.max", L"2048m"},
+        {L"qel.nl.java.option.garbage.collection.extent", L"full"},
+        {L"qel.nl.win32.microsoftvm.min.version", L"3167abc"},
+        {L"qel.nl.java.option.verbose", L"Class"},
+    });
+    LaunchInputs in = toolInputs(table);
+    in.arguments = {L"Tool", L"-open", L"C:\\My Files\\a.txt"};
+    const FilledRequest filled = fillLaunchRequest(in);
+    const LaunchRequest& request = filled.request;
+    EXPECT_EQ(request.mainClass, L" app.Start ");  // texts as written
+    EXPECT_EQ(request.additionalOptions, L"-Da=b  -Dc");
+    EXPECT_EQ(request.gcExtent, L"full");
+    EXPECT_EQ(request.heapInitial, 524288);
+    EXPECT_EQ(request.heapMax, 2147483648LL);
+    EXPECT_EQ(request.msvmMinVersion, 3167);
+    EXPECT_TRUE(request.verbose);
+    EXPECT_EQ(request.verboseDetail, L"class");
+    EXPECT_EQ(request.launcherArgs, (Lines{L"C:\\Apps\\Tool\\Tool.qel", L"C:\\Temp\\qel3F.tmp"}));
+    EXPECT_EQ(request.appArgs, (Lines{L"-open", L"C:\\My Files\\a.txt"}));
+    EXPECT_TRUE(filled.warnings.empty());
+
+    const PropertyTable loud = tableOf({{L"qel.nl.java.option.verbose", L"LOUD"}});
+    LaunchInputs bare = toolInputs(loud);
+    bare.arguments.clear();
+    const FilledRequest warned = fillLaunchRequest(bare);
+    EXPECT_FALSE(warned.request.verbose);
+    EXPECT_EQ(warned.warnings, (Lines{L"invalid verbosity selection 'loud', disabling verbosity.\n"}));
+    EXPECT_TRUE(warned.request.appArgs.empty());
+    // Absent sizes and the absent minimum build are 0.
+    EXPECT_EQ(warned.request.heapInitial, 0);
+    EXPECT_EQ(warned.request.heapMax, 0);
+    EXPECT_EQ(warned.request.msvmMinVersion, 0);
+}
+
+TEST(LaunchRequestFill, ServiceKeepsTheVmThroughLogoff)
+{
+    const std::tuple<const wchar_t*, bool, const wchar_t*> cases[] = {
+        {L"", true, L" -Xrs"},
+        {L"-Dx=1", true, L"-Dx=1 -Xrs"},
+        {L"-Dx=1", false, L"-Dx=1"},
+        {L"", false, L""},
+    };
+    for (const auto& [options, isService, expected] : cases) {
+        const PropertyTable table = tableOf({{L"qel.nl.java.option.additional", options}});
+        LaunchInputs in = toolInputs(table);
+        in.isService = isService;
+        EXPECT_EQ(fillLaunchRequest(in).request.additionalOptions, expected) << options << isService;
+    }
+}
+
+// --- The VM's command line -----------------------------------------------------
+
+TEST(CommandForVm, DocumentedExamples)
+{
+    struct Row {
+        VmFamily family;
+        const wchar_t* program;
+        const wchar_t* home;
+        bool isService;
+        const wchar_t* additionalOptions;
+        WString line;
+    };
+    const WString j2 = L"\"C:\\Java\\jre\\bin\\javaw.exe\" -Xmx67108864 -verbose:gc";
+    const WString j1 = L"\"C:\\Java11\\bin\\jrew.exe\" -mx67108864 -verbose";
+    const WString j2Path = L" -classpath \"C:\\Apps\\Tool\\lib\\a.jar;\" ";
+    const WString j1Path = L" -cp \"C:\\Apps\\Tool\\lib\\a.jar;C:\\Java11\\lib\\classes.zip;\" ";
+    const WString msj = L"\"C:\\WINDOWS\\system32\\wjview.exe\" /cp \"C:\\Apps\\Tool\\lib\\a.jar;\" ";
+    const Row rows[] = {
+        {VmFamily::J2, kJ2Program, L"C:\\Java\\jre", false, L"-Dx=1", j2 + L" -Dx=1" + j2Path + kToolTail},
+        {VmFamily::J1, kJ1Program, L"C:\\Java11", false, L"-Dx=1", j1 + L" -Dx=1" + j1Path + kToolTail},
+        {VmFamily::Msj, kMsjProgram, L"C:\\WINDOWS\\system32", false, L"-Dx=1", msj + kToolTail},
+        // A service's VM gets -Xrs after the additional options.
+        {VmFamily::J2, kJ2Program, L"C:\\Java\\jre", true, L"-Dx=1", j2 + L" -Dx=1 -Xrs" + j2Path + kToolTail},
+        {VmFamily::J1, kJ1Program, L"C:\\Java11", true, L"-Dx=1", j1 + L" -Dx=1 -Xrs" + j1Path + kToolTail},
+        {VmFamily::Msj, kMsjProgram, L"C:\\WINDOWS\\system32", true, L"-Dx=1", msj + kToolTail},
+        {VmFamily::J2, kJ2Program, L"C:\\Java\\jre", true, L"", j2 + L"  -Xrs" + j2Path + kToolTail},
+        {VmFamily::J1, kJ1Program, L"C:\\Java11", true, L"", j1 + L"  -Xrs" + j1Path + kToolTail},
+        {VmFamily::Msj, kMsjProgram, L"C:\\WINDOWS\\system32", true, L"", msj + kToolTail},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(renderCommandLine(row.family, row.program, row.home, exampleRequest(row.isService, row.additionalOptions)),
+                  row.line);
+    }
+    // The documented lines in full, as one text each.
+    EXPECT_EQ(renderCommandLine(VmFamily::J2, kJ2Program, L"C:\\Java\\jre", exampleRequest(false)),
+              L"\"C:\\Java\\jre\\bin\\javaw.exe\" -Xmx67108864 -verbose:gc -Dx=1 -classpath "
+              L"\"C:\\Apps\\Tool\\lib\\a.jar;\" app.Start \"C:/Apps/Tool/Tool.qel\" \"C:/Temp/qel3F.tmp\" ");
+    EXPECT_EQ(renderCommandLine(VmFamily::J1, kJ1Program, L"C:\\Java11", exampleRequest(false)),
+              L"\"C:\\Java11\\bin\\jrew.exe\" -mx67108864 -verbose -Dx=1 -cp "
+              L"\"C:\\Apps\\Tool\\lib\\a.jar;C:\\Java11\\lib\\classes.zip;\" app.Start \"C:/Apps/Tool/Tool.qel\" "
+              L"\"C:/Temp/qel3F.tmp\" ");
+    EXPECT_EQ(renderCommandLine(VmFamily::Msj, kMsjProgram, L"C:\\WINDOWS\\system32", exampleRequest(false)),
+              L"\"C:\\WINDOWS\\system32\\wjview.exe\" /cp \"C:\\Apps\\Tool\\lib\\a.jar;\" app.Start "
+              L"\"C:/Apps/Tool/Tool.qel\" \"C:/Temp/qel3F.tmp\" ");
+}
+
+TEST(CommandForVm, EveryOptionInTheFamilysSyntax)
+{
+    const LaunchRequest request = everyOption();
+    EXPECT_EQ(renderCommandLine(VmFamily::J2, L"C:\\j\\bin\\java.exe", L"C:\\j", request),
+              L"\"C:\\j\\bin\\java.exe\" -Xms1048576 -Xmx4294967296 -verbose:class -Xdebug -Xnoasyncgc "
+              L"-Djava.compiler=off -Xnoclassgc -Da=b -classpath \"a.jar;\" M \"L\" x");
+    EXPECT_EQ(renderCommandLine(VmFamily::J1, L"C:\\j\\bin\\java.exe", L"C:\\j", request),
+              L"\"C:\\j\\bin\\java.exe\" -ms1048576 -mx4294967296 -verbose -debug -noasyncgc -nojit -noclassgc "
+              L"-Da=b -classpath \"a.jar;C:\\j\\lib\\classes.zip;\" M \"L\" x");
+    EXPECT_EQ(renderCommandLine(VmFamily::Msj, L"C:\\W\\wjview.exe", L"C:\\W", request),
+              L"\"C:\\W\\wjview.exe\" /cp \"a.jar;\" M \"L\" x");
+    // The Java 1 VM's own classes join only the rendered class path.
+    EXPECT_EQ(request.classPath.entries(), (Lines{L"a.jar"}));
+}
+
+TEST(CommandForVm, HeapSizesAndEmptyOptions)
+{
+    struct Row {
+        VmFamily family;
+        const wchar_t* initial;
+        const wchar_t* max;
+        const wchar_t* line;
+    };
+    const Row rows[] = {
+        {VmFamily::J2, L"2048m", L"4096m", L"\"P\" -Xms2147483648 -Xmx4294967296 -classpath \"\" M "},
+        {VmFamily::J1, L"2048m", L"4096m", L"\"P\" -ms2147483648 -mx4294967296 -classpath \"H\\lib\\classes.zip;\" M "},
+        {VmFamily::J2, L"0", L"-1m", L"\"P\" -classpath \"\" M "},  // 0 or less: not given
+        {VmFamily::J2, L"3000000000", L"", L"\"P\" -Xms3000000000 -classpath \"\" M "},
+        {VmFamily::Msj, L"2048m", L"4096m", L"\"P\" /cp \"\" M "},
+    };
+    for (const auto& row : rows) {
+        LaunchRequest request;
+        request.mainClass = L"M";
+        request.heapInitial = parseByteSize64(row.initial);
+        request.heapMax = parseByteSize64(row.max);
+        EXPECT_EQ(renderCommandLine(row.family, L"P", L"H", request), row.line);
+    }
+}
+
+TEST(CommandForVm, Java1ClassPathFlagByProgramName)
+{
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"C:\\j\\bin\\JRE.EXE", L"-cp"},
+        {L"C:\\j\\bin\\Jrew.exe", L"-cp"},
+        {L"jre.exe", L"-cp"},
+        {L"C:\\j\\bin\\java.exe", L"-classpath"},
+        {L"C:\\j\\bin\\javaw.exe", L"-classpath"},
+        {L"C:\\jre.exe\\bin\\jre", L"-classpath"},
+    };
+    LaunchRequest request;
+    request.mainClass = L"M";
+    for (const auto& [program, flag] : cases) {
+        EXPECT_EQ(renderCommandLine(VmFamily::J1, program, L"C:\\j", request),
+                  L"\"" + WString(program) + L"\" " + flag + L" \"C:\\j\\lib\\classes.zip;\" M ");
+        // The Java 2 family always writes the long flag.
+        EXPECT_EQ(renderCommandLine(VmFamily::J2, program, L"C:\\j", request),
+                  L"\"" + WString(program) + L"\" -classpath \"\" M ");
+    }
+}
+
+TEST(LaunchMsvmBuild, BuildBelowTheMinimumIsRejected)
+{
+    const std::tuple<std::uint32_t, std::int32_t, bool> cases[] = {
+        {3167, 3167, true},  {3166, 3167, false}, {3188, 3167, true},
+        {0, 0, true},        {0xFFFFFFFFu, 0, true}, {0, -1, true},
+        {0, 1, false},       {0xFFFFFFFFu, std::numeric_limits<std::int32_t>::max(), true},
+        {65535, std::numeric_limits<std::int32_t>::max(), false},
+    };
+    for (const auto& [build, minimum, accepted] : cases) {
+        EXPECT_EQ(msvmBuildAccepted(build, minimum), accepted) << build << " / " << minimum;
+    }
+}
