@@ -11,7 +11,7 @@ using namespace qel::test;
 
 namespace {
 
-constexpr const wchar_t* kUnknownException = L"an unknown exception has occurrred.\nUnknown exception";
+constexpr const wchar_t* kUnknownException = expected::kUnknownExceptionBox;
 
 using LauncherRun = LauncherFixture;
 

@@ -7,6 +7,7 @@
 #include "base/errors.h"
 #include "base/messages.h"
 #include "javasoft_fixture.h"
+#include "support/failures.h"
 #include "support/test_files.h"
 #include "vm/registry_key.h"
 
@@ -23,13 +24,7 @@ const WString kScratch = kScratchKey;
 template <typename Call>
 KeyException keyFailure(Call call)
 {
-    try {
-        call();
-    } catch (const KeyException& failure) {
-        return failure;
-    }
-    ADD_FAILURE() << "no KeyException";
-    return KeyException(L"", L"");
+    return test::thrownBy<KeyException>(call).value_or(KeyException(L"", L""));
 }
 
 }  // namespace

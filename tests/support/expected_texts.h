@@ -7,6 +7,16 @@
 
 namespace expected {
 
+// English (1033), the texts of the string table and the error box
+inline constexpr const wchar_t* kEnglishCaption = L"Ravelin Error";
+inline constexpr const wchar_t* kEnglishMissing = L"The Ravelin properties file is missing";
+inline constexpr const wchar_t* kEnglishInvalid = L"The Corvane properties file contains invalid information";
+inline constexpr const wchar_t* kEnglishNoVm =
+    L"Could not find a valid Java virtual machine to load.\n\nYou may need to reinstall a supported Java virtual machine.";
+inline constexpr const wchar_t* kEnglishStartFailed = L"Windows error %d occured while loading the Java VM";
+// Any exception other than a TerminalError, as the error box shows it.
+inline constexpr const wchar_t* kUnknownExceptionBox = L"an unknown exception has occurrred.\nUnknown exception";
+
 // German (1031)
 inline constexpr const wchar_t* kGermanPropertiesMissing = L"Die Ravelin-Eigenschaftendatei fehlt";
 inline constexpr const wchar_t* kGermanPropertiesInvalid =

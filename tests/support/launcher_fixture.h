@@ -5,16 +5,16 @@
 
 #include <gtest/gtest.h>
 
+#include "support/expected_texts.h"
 #include "support/launcher_run.h"
 #include "support/test_files.h"
 
 namespace qel::test {
 
-inline constexpr const wchar_t* kEnglishCaption = L"Ravelin Error";
-inline constexpr const wchar_t* kEnglishMissing = L"The Ravelin properties file is missing";
-inline constexpr const wchar_t* kEnglishInvalid = L"The Corvane properties file contains invalid information";
-inline constexpr const wchar_t* kEnglishNoVm =
-    L"Could not find a valid Java virtual machine to load.\n\nYou may need to reinstall a supported Java virtual machine.";
+using expected::kEnglishCaption;
+using expected::kEnglishInvalid;
+using expected::kEnglishMissing;
+using expected::kEnglishNoVm;
 
 // Main class and class path, but neither VM setting.
 inline constexpr const char* kPropertiesWithoutVm =

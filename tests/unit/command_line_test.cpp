@@ -8,6 +8,7 @@
 #include "base/files.h"
 #include "launch/command_line.h"
 #include "support/settings_fixtures.h"
+#include "support/failures.h"
 #include "support/test_files.h"
 
 using namespace qel;
@@ -188,12 +189,10 @@ TEST_F(CommandLineFiles, LocateExecutable)
 
     const wchar_t* missing[] = {L"absent", L"absent.exe", L"run.com", L""};
     for (const auto* text : missing) {
-        try {
-            CommandLine::split(text).locateExecutable(searchPath, diskFileSystem().exists);
-            ADD_FAILURE() << "found " << test::narrow(text);
-        } catch (const TerminalError& error) {
-            EXPECT_EQ(error.message, L"unable to locate executable") << test::narrow(text);
-        }
+        EXPECT_EQ(test::messageThrownBy<TerminalError>(
+                      [&] { CommandLine::split(text).locateExecutable(searchPath, diskFileSystem().exists); },
+                      test::narrow(text)),
+                  kUnableToLocateExecutable);
     }
 }
 

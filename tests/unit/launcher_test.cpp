@@ -9,6 +9,8 @@
 #include "launch/launcher.h"
 #include "settings/properties.h"
 #include "settings/properties_location.h"
+#include "support/expected_texts.h"
+#include "support/failures.h"
 #include "support/settings_fixtures.h"
 #include "support/test_files.h"
 
@@ -16,8 +18,8 @@ using namespace qel;
 
 namespace {
 
-constexpr const wchar_t* kMissingText = L"The Ravelin properties file is missing";
-constexpr const wchar_t* kInvalidText = L"The Corvane properties file contains invalid information";
+constexpr const wchar_t* kMissingText = expected::kEnglishMissing;
+constexpr const wchar_t* kInvalidText = expected::kEnglishInvalid;
 
 constexpr std::string_view kValidSettings =
     "qel.nl.java.launcher.main.class=com.example.Main\n"
@@ -88,12 +90,8 @@ TEST(SettingsValidation, RejectsIncompleteSettingsWithMessage104)
             EXPECT_NO_THROW(validateSettings(table, L"")) << row.settings;
             continue;
         }
-        try {
-            validateSettings(table, L"");
-            ADD_FAILURE() << "accepted:\n" << row.settings;
-        } catch (const TerminalError& error) {
-            EXPECT_EQ(error.message, kInvalidText) << row.settings;
-        }
+        EXPECT_EQ(test::messageThrownBy<TerminalError>([&] { validateSettings(table, L""); }, row.settings),
+                  kInvalidText);
     }
 }
 
@@ -103,12 +101,7 @@ TEST(SettingsValidation, MarkerWithoutClasspathVariableIsEmpty)
     PropertyTable table;
     parseProperties(table, "qel.nl.java.launcher.main.class=M\nqel.nl.valid.vm.list=JRE_J2\n"
                            "qel.class.path=$ENV_CLASSPATH$\n");
-    try {
-        validateSettings(table, L"");
-        ADD_FAILURE() << "accepted an empty class path";
-    } catch (const TerminalError& error) {
-        EXPECT_EQ(error.message, kInvalidText);
-    }
+    EXPECT_EQ(test::messageThrownBy<TerminalError>([&] { validateSettings(table, L""); }), kInvalidText);
     EXPECT_NO_THROW(validateSettings(table, L"C:\\lib\\x.jar"));
     table.set(L"qel.class.path", L"$ENV_CLASSPATH$;lib\\a.jar");
     EXPECT_NO_THROW(validateSettings(table, L""));
@@ -175,12 +168,8 @@ TEST_F(LauncherConstruction, StartDirectoryLast)
 TEST_F(LauncherConstruction, NoPropertiesFileIsMessage102)
 {
     writeSettings(apps / L"Other.qel", "other");
-    try {
-        const Launcher launcher(startedAs(executable));
-        ADD_FAILURE() << "constructed without a properties file";
-    } catch (const TerminalError& error) {
-        EXPECT_EQ(error.message, kMissingText);
-    }
+    EXPECT_EQ(test::messageThrownBy<TerminalError>([&] { const Launcher launcher(startedAs(executable)); }),
+              kMissingText);
     EXPECT_EQ(test::currentDirectory(), work.path());
 }
 
@@ -188,13 +177,10 @@ TEST_F(LauncherConstruction, ADirectoryIsChosenAndFailsToRead)
 {
     test::makeDirectories(apps / L"Tool.qel");
     writeSettings(apps / L"Tool.exe.qel", "with exe");
-    try {
-        const Launcher launcher(startedAs(executable));
-        ADD_FAILURE() << "read a directory";
-    } catch (const FileException& error) {
-        EXPECT_EQ(error.message, L"windows could not open the file specified");
-        EXPECT_EQ(error.path, apps / L"Tool.qel");
-    }
+    const auto error = test::thrownBy<FileException>([&] { const Launcher launcher(startedAs(executable)); });
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->message, L"windows could not open the file specified");
+    EXPECT_EQ(error->path, apps / L"Tool.qel");
     EXPECT_EQ(test::currentDirectory(), work.path());
 }
 
@@ -202,22 +188,14 @@ TEST_F(LauncherConstruction, InvalidSettingsAreMessage104)
 {
     test::writeFile(apps / L"Tool.qel",
                     "qel.nl.java.launcher.main.class=\nqel.nl.current.vm=\nqel.nl.valid.vm.list=\nqel.class.path=\n");
-    try {
-        const Launcher launcher(startedAs(executable));
-        ADD_FAILURE() << "accepted empty settings";
-    } catch (const TerminalError& error) {
-        EXPECT_EQ(error.message, kInvalidText);
-    }
+    EXPECT_EQ(test::messageThrownBy<TerminalError>([&] { const Launcher launcher(startedAs(executable)); }),
+              kInvalidText);
     EXPECT_EQ(test::currentDirectory(), work.path());
 }
 
 TEST_F(LauncherConstruction, MissingExecutable)
 {
     writeSettings(apps / L"Tool.qel", "plain");
-    try {
-        const Launcher launcher(startedAs(apps / L"Missing.exe"));
-        ADD_FAILURE() << "found a missing executable";
-    } catch (const TerminalError& error) {
-        EXPECT_EQ(error.message, L"unable to locate executable");
-    }
+    EXPECT_EQ(test::messageThrownBy<TerminalError>([&] { const Launcher launcher(startedAs(apps / L"Missing.exe")); }),
+              kUnableToLocateExecutable);
 }

@@ -3,6 +3,8 @@
 
 #include "base/errors.h"
 #include "base/messages.h"
+#include "support/expected_texts.h"
+#include "support/failures.h"
 
 using namespace qel;
 
@@ -10,19 +12,15 @@ TEST(MessageTable, LoadsCachesAndRejectsUnknownIds)
 {
     auto& table = MessageTable::instance();
     EXPECT_EQ(&table, &MessageTable::instance());
-    EXPECT_EQ(table.text(MSG_ERROR_CAPTION), L"Ravelin Error");
+    EXPECT_EQ(table.text(MSG_ERROR_CAPTION), expected::kEnglishCaption);
     EXPECT_EQ(table.text(MSG_ERROR_CAPTION), table.text(MSG_ERROR_CAPTION));
     EXPECT_EQ(table.text(MSG_VM_START_FAILED), L"Windows error %d occured while loading the Java VM");
 
     for (int id : {105, 96, 111, 1, 0}) {
-        try {
-            table.text(id);
-            ADD_FAILURE() << "id " << id << " has a text";
-        } catch (const StringTableException& error) {
-            EXPECT_EQ(error.message, L"invalid key");
-        }
+        EXPECT_EQ(test::messageThrownBy<StringTableException>([&] { table.text(id); }, std::to_string(id)),
+                  L"invalid key");
     }
-    EXPECT_EQ(table.text(MSG_PROPERTIES_MISSING), L"The Ravelin properties file is missing");
+    EXPECT_EQ(table.text(MSG_PROPERTIES_MISSING), expected::kEnglishMissing);
 }
 
 TEST(MessageTable, KeepsTheFirstLoadedText)

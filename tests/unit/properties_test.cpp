@@ -9,6 +9,7 @@
 #include "base/errors.h"
 #include "settings/properties.h"
 #include "support/settings_fixtures.h"
+#include "support/failures.h"
 #include "support/test_files.h"
 
 using namespace qel;
@@ -254,13 +255,10 @@ TEST_F(PropertiesFile, MissingFileOrDirectoryFailsAndAddsNothing)
     for (const auto& path : paths) {
         PropertyTable table;
         table.set(L"kept", L"1");
-        try {
-            readProperties(table, path);
-            ADD_FAILURE() << "no exception for " << test::narrow(path);
-        } catch (const FileException& error) {
-            EXPECT_EQ(error.message, L"windows could not open the file specified");
-            EXPECT_EQ(error.path, path);
-        }
+        const auto error = test::thrownBy<FileException>([&] { readProperties(table, path); }, test::narrow(path));
+        ASSERT_TRUE(error.has_value());
+        EXPECT_EQ(error->message, L"windows could not open the file specified");
+        EXPECT_EQ(error->path, path);
         EXPECT_EQ(table.entries(), (Entries{{L"kept", L"1"}}));
     }
 }

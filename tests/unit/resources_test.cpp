@@ -192,13 +192,11 @@ struct TextRow {
 // The English texts are the wording the product has always shown, spelling included.
 // The other rows prove that text outside Latin-1 survives the resource compiler.
 const TextRow kExactTexts[] = {
-    {kEnglish, MSG_NO_VM,
-     L"Could not find a valid Java virtual machine to load.\n\n"
-     L"You may need to reinstall a supported Java virtual machine."},
-    {kEnglish, MSG_PROPERTIES_MISSING, L"The Ravelin properties file is missing"},
-    {kEnglish, MSG_VM_START_FAILED, L"Windows error %d occured while loading the Java VM"},
-    {kEnglish, MSG_PROPERTIES_INVALID, L"The Corvane properties file contains invalid information"},
-    {kEnglish, MSG_ERROR_CAPTION, L"Ravelin Error"},
+    {kEnglish, MSG_NO_VM, expected::kEnglishNoVm},
+    {kEnglish, MSG_PROPERTIES_MISSING, expected::kEnglishMissing},
+    {kEnglish, MSG_VM_START_FAILED, expected::kEnglishStartFailed},
+    {kEnglish, MSG_PROPERTIES_INVALID, expected::kEnglishInvalid},
+    {kEnglish, MSG_ERROR_CAPTION, expected::kEnglishCaption},
     {1031, MSG_PROPERTIES_MISSING, expected::kGermanPropertiesMissing},
     {1031, MSG_ERROR_CAPTION, expected::kGermanErrorCaption},
     {1041, MSG_PROPERTIES_MISSING, expected::kJapanesePropertiesMissing},
