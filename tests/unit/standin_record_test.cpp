@@ -265,14 +265,14 @@ TEST_F(StandinRecordTest, ConsoleAndStandardHandleKinds)
     for (const auto& c : cases) {
         DeleteFileW(recordFile.c_str());
         SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-        UniqueHandle nul = adoptFileHandle(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+        UniqueFile nul(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                                        &inheritable, OPEN_EXISTING, 0, nullptr));
         HANDLE pipeRead = nullptr;
         HANDLE pipeWrite = nullptr;
         ASSERT_TRUE(CreatePipe(&pipeRead, &pipeWrite, &inheritable, 0));
         UniqueHandle reader(pipeRead);
         UniqueHandle writer(pipeWrite);
-        UniqueHandle file = adoptFileHandle(CreateFileW((dir / L"error.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+        UniqueFile file(CreateFileW((dir / L"error.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
                                                         &inheritable, CREATE_ALWAYS, 0, nullptr));
         ASSERT_TRUE(nul && file) << c.label;
 
