@@ -23,8 +23,7 @@ inline double now()
 }
 
 // The median of several runs, in seconds.
-template <typename Run>
-double median(int repetitions, Run run)
+template <typename Run> double median(int repetitions, Run run)
 {
     std::vector<double> times;
     for (int i = 0; i < repetitions; ++i) {

@@ -28,8 +28,7 @@ constexpr int kRepetitions = 5;
 constexpr int kRuntimeEvery = 50;
 const wchar_t* const kProgramNames[] = {L"\\java.exe", L"\\jre.exe", L"\\javaw.exe", L"\\jrew.exe", L"\\jview.exe"};
 
-template <typename Run>
-double median(Run run)
+template <typename Run> double median(Run run)
 {
     return bench::median(kRepetitions, run);
 }
@@ -95,11 +94,11 @@ int main()
             fail("no Java program was found");
         }
         const double perDir = inventory * 1e6 / count;
-        std::printf("%6d %8zu %14.3f %14.3f %14.2f %8.2f\n", count, entries, baseline * 1000, inventory * 1000,
-                    perDir, inventory / baseline);
+        std::printf("%6d %8zu %14.3f %14.3f %14.2f %8.2f\n", count, entries, baseline * 1000, inventory * 1000, perDir,
+                    inventory / baseline);
         if (previousCount != 0) {
-            std::printf("time per directory, %d against %d directories: %.2f (1.0 is linear)\n", count,
-                        previousCount, perDir / previousPerDir);
+            std::printf("time per directory, %d against %d directories: %.2f (1.0 is linear)\n", count, previousCount,
+                        perDir / previousPerDir);
         }
         previousPerDir = perDir;
         previousCount = count;

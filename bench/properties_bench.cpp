@@ -67,8 +67,7 @@ std::size_t lineRead(const WString& path)
 // The baseline: the same bytes read into a buffer and nothing else.
 std::size_t plainRead(const WString& path)
 {
-    UniqueFile file(
-        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     std::vector<char> buffer(GetFileSize(file.get(), nullptr));
     std::size_t total = 0;
     DWORD read = 0;
@@ -80,8 +79,7 @@ std::size_t plainRead(const WString& path)
     return total;
 }
 
-template <typename Run>
-double median(Run run)
+template <typename Run> double median(Run run)
 {
     return bench::median(kRepetitions, run);
 }
@@ -91,8 +89,8 @@ double median(Run run)
 int main()
 {
     const test::TempDir directory;
-    std::printf("%6s %8s %12s %12s %13s %10s %10s\n", "MB", "entries", "bytes ms/MB", "lines ms/MB",
-                "reader ms/MB", "vs bytes", "vs lines");
+    std::printf("%6s %8s %12s %12s %13s %10s %10s\n", "MB", "entries", "bytes ms/MB", "lines ms/MB", "reader ms/MB",
+                "vs bytes", "vs lines");
     double firstPerMb = 0;
     for (const std::size_t megabytes : {1u, 10u}) {
         const WString path = directory / (L"bench-" + std::to_wstring(megabytes) + L".qel");
@@ -120,8 +118,8 @@ int main()
         const double plainPerMb = plain * 1000 / mb;
         const double linesPerMb = lines * 1000 / mb;
         const double readerPerMb = reader * 1000 / mb;
-        std::printf("%6.2f %8zu %12.3f %12.3f %13.3f %10.1f %10.1f\n", mb, entries, plainPerMb, linesPerMb,
-                    readerPerMb, readerPerMb / plainPerMb, readerPerMb / linesPerMb);
+        std::printf("%6.2f %8zu %12.3f %12.3f %13.3f %10.1f %10.1f\n", mb, entries, plainPerMb, linesPerMb, readerPerMb,
+                    readerPerMb / plainPerMb, readerPerMb / linesPerMb);
         if (firstPerMb == 0) {
             firstPerMb = readerPerMb;
         } else {

@@ -26,8 +26,7 @@ bool containsTilde(std::wstring_view path)
     return path.find(L'~') != std::wstring_view::npos;
 }
 
-std::FILE* openStream(std::wstring_view path, DWORD access, DWORD share, DWORD disposition, int flags,
-                      const char* mode)
+std::FILE* openStream(std::wstring_view path, DWORD access, DWORD share, DWORD disposition, int flags, const char* mode)
 {
     const WString name(path);
     UniqueFile handle(CreateFileW(name.c_str(), access, share, nullptr, disposition, 0, nullptr));
@@ -101,8 +100,8 @@ bool isDirectory(std::wstring_view path)
 
 int fileSize(std::wstring_view path)
 {
-    UniqueFile file(CreateFileW(WString(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                                nullptr));
+    UniqueFile file(
+        CreateFileW(WString(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!file) {
         return -1;
     }
@@ -133,9 +132,9 @@ const FileSystemProbes& diskFileSystem()
 
 WString runningModulePath()
 {
-    return readGrowingText([](wchar_t* buffer, DWORD capacity) {
-               return GetModuleFileNameW(nullptr, buffer, capacity);
-           }).value_or(WString());
+    return readGrowingText(
+               [](wchar_t* buffer, DWORD capacity) { return GetModuleFileNameW(nullptr, buffer, capacity); })
+        .value_or(WString());
 }
 
 void closeFile(std::FILE* stream)

@@ -22,8 +22,7 @@ struct HandleCloser {
 using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 
 // A handle whose "no handle" value is INVALID_HANDLE_VALUE, for std::unique_ptr.
-template <BOOL(WINAPI* Close)(HANDLE)>
-class InvalidEmptyHandle {
+template <BOOL(WINAPI* Close)(HANDLE)> class InvalidEmptyHandle {
 public:
     InvalidEmptyHandle() = default;
     explicit InvalidEmptyHandle(HANDLE handle) : handle_(handle) {}

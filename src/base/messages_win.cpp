@@ -17,8 +17,7 @@ WString MessageTable::text(int id)
     auto found = texts_.find(id);
     if (found == texts_.end()) {
         wchar_t buffer[kMessageBufferUnits];
-        const int length = LoadStringW(GetModuleHandleW(nullptr), static_cast<UINT>(id), buffer,
-                                       kMessageBufferUnits);
+        const int length = LoadStringW(GetModuleHandleW(nullptr), static_cast<UINT>(id), buffer, kMessageBufferUnits);
         if (length == 0) {
             throw StringTableException(L"invalid key");
         }
@@ -31,8 +30,7 @@ WString systemErrorText(unsigned long code)
 {
     wchar_t buffer[kSystemTextUnits];
     const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code,
-                                        MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), buffer,
-                                        kSystemTextUnits, nullptr);
+                                        MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), buffer, kSystemTextUnits, nullptr);
     return WString(buffer, length);
 }
 

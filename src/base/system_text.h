@@ -16,8 +16,7 @@ namespace qel {
 // without its terminator when it fit (less than capacity), a number of at least
 // capacity when it did not (the size needed, or capacity itself for a function
 // that cuts the text), and 0 on failure. None on failure.
-template <typename Fill>
-std::optional<WString> readGrowingText(Fill fill, DWORD initialUnits = MAX_PATH)
+template <typename Fill> std::optional<WString> readGrowingText(Fill fill, DWORD initialUnits = MAX_PATH)
 {
     WString buffer(initialUnits, L'\0');
     for (;;) {

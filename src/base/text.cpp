@@ -66,9 +66,7 @@ WString widenSignExtended(std::string_view bytes)
 
 Tokenizer::Tokenizer(std::wstring_view text, std::wstring_view delimiters)
 {
-    auto isDelimiter = [delimiters](wchar_t unit) {
-        return delimiters.find(unit) != std::wstring_view::npos;
-    };
+    auto isDelimiter = [delimiters](wchar_t unit) { return delimiters.find(unit) != std::wstring_view::npos; };
     std::size_t position = 0;
     while (position < text.size()) {
         // The first unit of a token belongs to it even when it is a delimiter;

@@ -70,7 +70,7 @@ struct OptionSyntax {
     const wchar_t* gcExtent;
 };
 
-constexpr OptionSyntax kJ2Options{L"-Xms", L"-Xmx", true, L"-Xdebug", L"-Xnoasyncgc", L"-Djava.compiler=off",
+constexpr OptionSyntax kJ2Options{L"-Xms",       L"-Xmx", true, L"-Xdebug", L"-Xnoasyncgc", L"-Djava.compiler=off",
                                   L"-Xnoclassgc"};
 constexpr OptionSyntax kJ1Options{L"-ms", L"-mx", false, L"-debug", L"-noasyncgc", L"-nojit", L"-noclassgc"};
 
@@ -239,8 +239,9 @@ FilledRequest fillLaunchRequest(const LaunchInputs& in)
 
     for (const WString& piece : Tokenizer(in.classPathText, L";")) {
         const WString entry = normalize(piece);
-        request.classPath.add(isAbsolutePath(entry) ? in.fullPath(entry, ShortNames::Keep)
-                                                    : in.fullPath(besideProperties(in.propertiesName, entry), ShortNames::Keep));
+        request.classPath.add(isAbsolutePath(entry)
+                                  ? in.fullPath(entry, ShortNames::Keep)
+                                  : in.fullPath(besideProperties(in.propertiesName, entry), ShortNames::Keep));
     }
 
     if (!in.arguments.empty()) {
@@ -249,8 +250,7 @@ FilledRequest fillLaunchRequest(const LaunchInputs& in)
     return filled;
 }
 
-WString renderCommandLine(VmFamily family, std::wstring_view executable, std::wstring_view home,
-                          LaunchRequest request)
+WString renderCommandLine(VmFamily family, std::wstring_view executable, std::wstring_view home, LaunchRequest request)
 {
     WString line = quoted(executable);
     switch (family) {

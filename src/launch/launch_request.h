@@ -104,8 +104,7 @@ FilledRequest fillLaunchRequest(const LaunchInputs& in);
 
 // The VM's command line. The family decides the option syntax; the request is a
 // copy because the Java 1 family adds its own classes to the class path.
-WString renderCommandLine(VmFamily family, std::wstring_view executable, std::wstring_view home,
-                          LaunchRequest request);
+WString renderCommandLine(VmFamily family, std::wstring_view executable, std::wstring_view home, LaunchRequest request);
 
 // Whether the Microsoft VM's build number satisfies the lowest acceptable build;
 // the numbers compare as signed values, so a minimum of 0 or less takes any build.

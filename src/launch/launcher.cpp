@@ -8,8 +8,7 @@ bool settingsComplete(const PropertyTable& properties, std::wstring_view classPa
 {
     // The list is read only when no VM is named, and the class path only after
     // the VM choice passed, as the checks are ordered.
-    return !mainClass(properties).empty() &&
-           !(currentVm(properties).empty() && validVmList(properties).empty()) &&
+    return !mainClass(properties).empty() && !(currentVm(properties).empty() && validVmList(properties).empty()) &&
            !classPath(properties, classPathVariable).empty();
 }
 

@@ -36,19 +36,19 @@ private:
 };
 
 // The value of a unit: a byte of the file or a UTF-16 unit.
-template <typename Unit>
-unsigned unitValue(Unit unit)
+template <typename Unit> unsigned unitValue(Unit unit)
 {
     return static_cast<std::make_unsigned_t<Unit>>(unit);
 }
 
-template <typename Unit>
-std::basic_string_view<Unit> trimUnits(std::basic_string_view<Unit> text)
+template <typename Unit> std::basic_string_view<Unit> trimUnits(std::basic_string_view<Unit> text)
 {
     std::size_t begin = 0;
     std::size_t end = text.size();
-    while (begin < end && unitValue(text[begin]) <= 0x20) ++begin;
-    while (end > begin && unitValue(text[end - 1]) <= 0x20) --end;
+    while (begin < end && unitValue(text[begin]) <= 0x20)
+        ++begin;
+    while (end > begin && unitValue(text[end - 1]) <= 0x20)
+        --end;
     return text.substr(begin, end - begin);
 }
 
@@ -60,8 +60,7 @@ int hexDigitValue(unsigned unit)
     return -1;
 }
 
-template <typename Unit>
-void appendUnits(WString& result, std::basic_string_view<Unit> units)
+template <typename Unit> void appendUnits(WString& result, std::basic_string_view<Unit> units)
 {
     const std::size_t start = result.size();
     result.resize(start + units.size());
@@ -72,8 +71,7 @@ void appendUnits(WString& result, std::basic_string_view<Unit> units)
 
 // Unescapes into result, which is cleared first; the reader reuses one buffer for
 // every key and one for every value.
-template <typename Unit>
-void unescapeUnits(std::basic_string_view<Unit> text, WString& result)
+template <typename Unit> void unescapeUnits(std::basic_string_view<Unit> text, WString& result)
 {
     result.clear();
     std::size_t i = 0;

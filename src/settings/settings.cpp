@@ -46,23 +46,74 @@ WString classPath(const PropertyTable& table, std::wstring_view classPathVariabl
     return substituteClassPath(setting(table, keys::classPath), classPathVariable);
 }
 
-WString currentVm(const PropertyTable& table) { return setting(table, keys::currentVm); }
-WString validVmList(const PropertyTable& table) { return setting(table, keys::validVmList); }
-WString mainClass(const PropertyTable& table) { return setting(table, keys::mainClass); }
-WString userDir(const PropertyTable& table) { return setting(table, keys::userDir); }
-WString applicationName(const PropertyTable& table) { return setting(table, keys::applicationName); }
-WString stdoutRedirect(const PropertyTable& table) { return setting(table, keys::stdoutRedirect); }
-WString stderrRedirect(const PropertyTable& table) { return setting(table, keys::stderrRedirect); }
-bool verifyMode(const PropertyTable& table) { return parseSwitch(setting(table, keys::verifyMode)); }
-WString verbose(const PropertyTable& table) { return setting(table, keys::verbose); }
-WString gcExtent(const PropertyTable& table) { return setting(table, keys::gcExtent); }
-bool gcBackgroundThread(const PropertyTable& table) { return parseSwitch(setting(table, keys::gcBackgroundThread)); }
-bool debugging(const PropertyTable& table) { return parseSwitch(setting(table, keys::debugging)); }
-bool compiler(const PropertyTable& table) { return parseSwitch(setting(table, keys::compiler)); }
-WString additionalOptions(const PropertyTable& table) { return setting(table, keys::additionalOptions); }
-std::int32_t heapInitial(const PropertyTable& table) { return parseByteSize(setting(table, keys::heapInitial)); }
-std::int32_t heapMax(const PropertyTable& table) { return parseByteSize(setting(table, keys::heapMax)); }
-std::int32_t msvmMinVersion(const PropertyTable& table) { return parseDecimal(setting(table, keys::msvmMinVersion)); }
+WString currentVm(const PropertyTable& table)
+{
+    return setting(table, keys::currentVm);
+}
+WString validVmList(const PropertyTable& table)
+{
+    return setting(table, keys::validVmList);
+}
+WString mainClass(const PropertyTable& table)
+{
+    return setting(table, keys::mainClass);
+}
+WString userDir(const PropertyTable& table)
+{
+    return setting(table, keys::userDir);
+}
+WString applicationName(const PropertyTable& table)
+{
+    return setting(table, keys::applicationName);
+}
+WString stdoutRedirect(const PropertyTable& table)
+{
+    return setting(table, keys::stdoutRedirect);
+}
+WString stderrRedirect(const PropertyTable& table)
+{
+    return setting(table, keys::stderrRedirect);
+}
+bool verifyMode(const PropertyTable& table)
+{
+    return parseSwitch(setting(table, keys::verifyMode));
+}
+WString verbose(const PropertyTable& table)
+{
+    return setting(table, keys::verbose);
+}
+WString gcExtent(const PropertyTable& table)
+{
+    return setting(table, keys::gcExtent);
+}
+bool gcBackgroundThread(const PropertyTable& table)
+{
+    return parseSwitch(setting(table, keys::gcBackgroundThread));
+}
+bool debugging(const PropertyTable& table)
+{
+    return parseSwitch(setting(table, keys::debugging));
+}
+bool compiler(const PropertyTable& table)
+{
+    return parseSwitch(setting(table, keys::compiler));
+}
+WString additionalOptions(const PropertyTable& table)
+{
+    return setting(table, keys::additionalOptions);
+}
+std::int32_t heapInitial(const PropertyTable& table)
+{
+    return parseByteSize(setting(table, keys::heapInitial));
+}
+std::int32_t heapMax(const PropertyTable& table)
+{
+    return parseByteSize(setting(table, keys::heapMax));
+}
+std::int32_t msvmMinVersion(const PropertyTable& table)
+{
+    return parseDecimal(setting(table, keys::msvmMinVersion));
+}
 
 bool consolePause(const PropertyTable& table)
 {

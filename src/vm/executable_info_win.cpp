@@ -38,8 +38,8 @@ std::optional<FileVersion> fixedVersion(std::vector<unsigned char>& block)
         length < sizeof(VS_FIXEDFILEINFO)) {
         return std::nullopt;
     }
-    return FileVersion{HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
-                       HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS)};
+    return FileVersion{HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS), HIWORD(fixed->dwFileVersionLS),
+                       LOWORD(fixed->dwFileVersionLS)};
 }
 
 // Narrow text for the standard output, in the code page narrow Windows text uses.
@@ -48,14 +48,13 @@ std::string narrowForOutput(const WString& text)
     if (text.empty()) {
         return {};
     }
-    const int size = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
+    const int size =
+        WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     if (size <= 0) {
         return {};
     }
     std::string result(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr,
-                        nullptr);
+    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr, nullptr);
     return result;
 }
 

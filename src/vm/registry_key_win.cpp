@@ -73,8 +73,8 @@ WString RegistryKey::stringValue(std::wstring_view name) const
     DWORD type = 0;
     DWORD size = kRegistryValueBytes;
     // A value longer than the buffer fails with ERROR_MORE_DATA like any other.
-    if (RegQueryValueExW(handle_.get(), valueName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer),
-                         &size) != ERROR_SUCCESS) {
+    if (RegQueryValueExW(handle_.get(), valueName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) !=
+        ERROR_SUCCESS) {
         throw KeyException(L"key query failed", path_);
     }
     if (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_MULTI_SZ) {
@@ -98,8 +98,7 @@ std::vector<WString> RegistryKey::subkeyNames() const
     for (DWORD index = 0;; ++index) {
         wchar_t name[kRegistryNameUnits];
         DWORD length = kRegistryNameUnits;
-        const LONG result =
-            RegEnumKeyExW(handle_.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        const LONG result = RegEnumKeyExW(handle_.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
         if (result == ERROR_SUCCESS) {
             names.emplace_back(name, length);
         } else if (result != ERROR_MORE_DATA) {

@@ -43,8 +43,14 @@ bool matchesVersionPattern(VmVersion version, std::wstring_view pattern)
 
 namespace {
 
-bool isKit(VmKind kind) { return kind == VmKind::JDK; }
-bool isRuntime(VmKind kind) { return kind == VmKind::JRE; }
+bool isKit(VmKind kind)
+{
+    return kind == VmKind::JDK;
+}
+bool isRuntime(VmKind kind)
+{
+    return kind == VmKind::JRE;
+}
 
 struct TokenRule {
     std::wstring_view name;

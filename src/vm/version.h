@@ -24,17 +24,26 @@ enum class VmKind : std::int32_t {
 };
 
 // Versions the rules name.
-inline constexpr VmVersion kVersion1_1 = 0x100;    // a Java 1.x runtime of unknown version
+inline constexpr VmVersion kVersion1_1 = 0x100;  // a Java 1.x runtime of unknown version
 inline constexpr VmVersion kVersion1_1_4 = 0x140;  // the Microsoft VM, always
-inline constexpr VmVersion kVersion1_2 = 0x200;    // the first Java 2 release
+inline constexpr VmVersion kVersion1_2 = 0x200;  // the first Java 2 release
 inline constexpr VmVersion kVersion1_3 = 0x300;
 inline constexpr VmVersion kVersion1_4 = 0x400;
 inline constexpr VmVersion kVersion5 = 0x500;
 
 // The fields as every rule reads them, through their bit positions.
-inline int releaseOf(VmVersion version) { return (version >> 8) & 0xF; }
-inline int maintenanceOf(VmVersion version) { return (version >> 4) & 0xF; }
-inline int updateOf(VmVersion version) { return version & 0xF; }
+inline int releaseOf(VmVersion version)
+{
+    return (version >> 8) & 0xF;
+}
+inline int maintenanceOf(VmVersion version)
+{
+    return (version >> 4) & 0xF;
+}
+inline int updateOf(VmVersion version)
+{
+    return version & 0xF;
+}
 
 // Keeps the low 16 bits of a combination of fields, the way every VmVersion is
 // formed from numbers that may overflow their field.
@@ -48,12 +57,18 @@ inline constexpr int kJava2Release = 2;
 
 // The release from which a VM belongs to the Java 2 family (1.2 and later). The
 // inventory decides a family this way, from the release field alone.
-inline bool isJava2Release(VmVersion version) { return releaseOf(version) >= kJava2Release; }
+inline bool isJava2Release(VmVersion version)
+{
+    return releaseOf(version) >= kJava2Release;
+}
 
 // A program the user named is a Java 2 VM when its whole packed version is 1.2
 // or more; a version whose fields overflowed into the bits above the release
 // counts by its value here.
-inline bool isJava2ByValue(VmVersion version) { return version >= kVersion1_2; }
+inline bool isJava2ByValue(VmVersion version)
+{
+    return version >= kVersion1_2;
+}
 
 // "1.4.2_05" -> 0x425: the text split at dots and underscores, the first number
 // ignored, the next three read like a "%d" scan (0 when a part does not start

@@ -36,11 +36,10 @@ TEST_F(LauncherRun, DirectoryNamedLikeThePropertiesFileIsAnUnknownException)
 
 TEST_F(LauncherRun, ValidSettingsWithoutAnyVmShowNoVmMessage)
 {
-    writeFile(properties,
-              "# a shop\r\n"
-              "qel.nl.java.launcher.main.class=app.Main\r\n"
-              "qel.class.path=lib\\app.jar\r\n"
-              "qel.nl.valid.vm.list=J2\r\n");
+    writeFile(properties, "# a shop\r\n"
+                          "qel.nl.java.launcher.main.class=app.Main\r\n"
+                          "qel.class.path=lib\\app.jar\r\n"
+                          "qel.nl.valid.vm.list=J2\r\n");
     expectOneBox(start(), kEnglishCaption, kEnglishNoVm);
 }
 
@@ -70,9 +69,8 @@ TEST_F(LauncherRun, PauseSettingWithoutOwnConsoleReadsNothing)
     // pause setting has no effect and standard input, which never delivers
     // anything, is not read.
     VmTree(dir.path()).program(L"jre\\bin\\java.exe", standin::kSun1_4_20_5);
-    writeFile(properties, std::string(kPropertiesWithoutVm) +
-                              "qel.nl.valid.vm.list=J2\r\n"
-                              "qel.win32.console.pause=yes\r\n");
+    writeFile(properties, std::string(kPropertiesWithoutVm) + "qel.nl.valid.vm.list=J2\r\n"
+                                                              "qel.win32.console.pause=yes\r\n");
     RunOptions options;
     options.environment = {{L"PATH", dir / L"jre\\bin"}};
     options.silentStandardInput = true;

@@ -24,8 +24,7 @@ struct LanguageTexts {
 
 const LanguageTexts kLanguages[] = {
     {"de", expected::kGermanErrorCaption, expected::kGermanPropertiesMissing, expected::kGermanPropertiesInvalid},
-    {"ja", expected::kJapaneseErrorCaption, expected::kJapanesePropertiesMissing,
-     expected::kJapanesePropertiesInvalid},
+    {"ja", expected::kJapaneseErrorCaption, expected::kJapanesePropertiesMissing, expected::kJapanesePropertiesInvalid},
 };
 
 const LanguageTexts& languageUnderTest()

@@ -57,10 +57,7 @@ public:
         return text;
     }
 
-    std::size_t pick(std::size_t bound)
-    {
-        return std::uniform_int_distribution<std::size_t>(0, bound - 1)(engine_);
-    }
+    std::size_t pick(std::size_t bound) { return std::uniform_int_distribution<std::size_t>(0, bound - 1)(engine_); }
 
 private:
     std::mt19937 engine_;
@@ -86,8 +83,9 @@ std::map<WString, WString, std::less<>> parsed(const std::string& bytes)
 TEST(Robustness, PropertiesReaderTakesAnyBytes)
 {
     RandomText random(1);
-    const std::vector<std::string> pieces = {"k", "=", "\\", "\\u", "00e9", "41", "#", " ", "\t", "\r", "\n",
-                                             "\r\n", "\x1A", std::string(1, '\0'), "\xE9", "value", "G"};
+    const std::vector<std::string> pieces = {"k",    "=",     "\\", "\\u", "00e9", "41",   "#",
+                                             " ",    "\t",    "\r", "\n",  "\r\n", "\x1A", std::string(1, '\0'),
+                                             "\xE9", "value", "G"};
     for (int round = 0; round < kRounds; ++round) {
         const std::string bytes = random.bytes(pieces, 200);
         const auto entries = parsed(bytes);
@@ -105,8 +103,8 @@ TEST(Robustness, PropertiesReaderTakesAnyBytes)
 TEST(Robustness, CommandLineSplitTakesAnyText)
 {
     RandomText random(2);
-    const std::vector<std::string> pieces = {" ", "  ", "\"", "a", "b c", "-kwqelservice", "-i", "console",
-                                             "QEL_VM", "\t", "\\"};
+    const std::vector<std::string> pieces = {" ",  "  ",      "\"",     "a",  "b c", "-kwqelservice",
+                                             "-i", "console", "QEL_VM", "\t", "\\"};
     for (int round = 0; round < kRounds; ++round) {
         const WString text = random.units(pieces, 60);
         const CommandLine line = CommandLine::split(text);
@@ -118,8 +116,7 @@ TEST(Robustness, CommandLineSplitTakesAnyText)
 TEST(Robustness, TextAndPathRulesTakeAnyText)
 {
     RandomText random(3);
-    const std::vector<std::string> pieces = {"\\", "\\\\", "/", "//", ".", "a", "exe", ":", "~", ";", ",", " ",
-                                             "_"};
+    const std::vector<std::string> pieces = {"\\", "\\\\", "/", "//", ".", "a", "exe", ":", "~", ";", ",", " ", "_"};
     for (int round = 0; round < kRounds; ++round) {
         const WString text = random.units(pieces, 40);
         for (const WString& token : Tokenizer(text, L";,")) {
@@ -146,8 +143,8 @@ TEST(Robustness, TextAndPathRulesTakeAnyText)
 TEST(Robustness, NumbersVersionsAndTokensTakeAnyText)
 {
     RandomText random(4);
-    const std::vector<std::string> pieces = {"1", ".", "_", "4", "2", "05", "+", "*", "-", "99999", "JRE", "JDK",
-                                             "J", "2", "msj", "all", " ", "k", "m", "4294967296"};
+    const std::vector<std::string> pieces = {"1",   ".",   "_", "4", "2",   "05",  "+", "*", "-", "99999",
+                                             "JRE", "JDK", "J", "2", "msj", "all", " ", "k", "m", "4294967296"};
     for (int round = 0; round < kRounds; ++round) {
         const WString text = random.units(pieces, 12);
         const VmVersion version = parseVersion(text);
@@ -167,8 +164,8 @@ TEST(Robustness, NumbersVersionsAndTokensTakeAnyText)
 TEST(Robustness, LaunchRulesTakeAnyText)
 {
     RandomText random(5);
-    const std::vector<std::string> pieces = {"\\", "a", "Z", " ", "\t", "\"", "=", "k", "m", "1", "9", "-", "+",
-                                             ";", "/", "~", "\xE9", "\x7F", "\x80"};
+    const std::vector<std::string> pieces = {"\\", "a", "Z", " ", "\t", "\"", "=",    "k",    "m",   "1",
+                                             "9",  "-", "+", ";", "/",  "~",  "\xE9", "\x7F", "\x80"};
     const auto identity = [](const WString& path, ShortNames) { return path; };
     PropertyTable table;
     for (int round = 0; round < kRounds; ++round) {

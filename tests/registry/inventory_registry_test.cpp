@@ -33,11 +33,11 @@ TEST_F(RegisteredVms, EachReadableSubkeyIsOneVm)
     registerRelease(kKits, L"1.3", L"1", L"C:\\jdk1.3.1");
     registerRelease(kKits, L"1.4.2_05", L"2", L"C:\\jdk1.4.2_05");
     setRegistryString(kKits + L"\\1.4", javasoft::kMicroVersion, L"2");  // no JavaHome
-    setRegistryDword(kKits + L"\\1.2", javasoft::kMicroVersion, 2);       // MicroVersion not a string
+    setRegistryDword(kKits + L"\\1.2", javasoft::kMicroVersion, 2);  // MicroVersion not a string
     setRegistryString(kKits + L"\\1.2", javasoft::kJavaHome, L"C:\\jdk1.2");
     registerRelease(kKits, L"1.1", L"8", L"C:\\" + WString(300, L'j'));  // JavaHome too long to read
-    createRegistryKey(kKits + L"\\" + WString(255, L'9'));                  // nothing inside
-    registerRelease(kKits, L"1.5.0", L"0", L"C:\\" + WString(240, L'k'));   // the longest JavaHome
+    createRegistryKey(kKits + L"\\" + WString(255, L'9'));  // nothing inside
+    registerRelease(kKits, L"1.5.0", L"0", L"C:\\" + WString(240, L'k'));  // the longest JavaHome
 
     VmInventory inventory;
     inventory.addRegistered(readRegisteredReleases(kKits), VmKind::JDK);
@@ -49,8 +49,9 @@ TEST_F(RegisteredVms, EachReadableSubkeyIsOneVm)
         found.emplace_back(vm->home, vm->version);
     }
     std::sort(found.begin(), found.end());
-    EXPECT_EQ(found, (std::vector<std::pair<WString, int>>{
-                         {L"C:\\jdk1.3.1", 0x310}, {L"C:\\jdk1.4.2_05", 0x425}, {L"C:\\" + WString(240, L'k'), 0x500}}));
+    EXPECT_EQ(found,
+              (std::vector<std::pair<WString, int>>{
+                  {L"C:\\jdk1.3.1", 0x310}, {L"C:\\jdk1.4.2_05", 0x425}, {L"C:\\" + WString(240, L'k'), 0x500}}));
 }
 
 TEST_F(RegisteredVms, MissingKeyAddsNothing)
@@ -65,9 +66,7 @@ TEST_F(RegisteredVms, KitsThenRuntimesThenPathWithoutDuplicates)
     // Of one version, the kits come first, then the runtimes, then what Path
     // shows; an entry with the home text and version of an earlier one goes.
     TempDir dir;
-    const VmTree kit = VmTree(dir / L"kit")
-                           .program(L"bin\\java.exe", standin::kSun1_1_8_0)
-                           .file(L"bin\\javac.exe");
+    const VmTree kit = VmTree(dir / L"kit").program(L"bin\\java.exe", standin::kSun1_1_8_0).file(L"bin\\javac.exe");
     WString upperHome = kit.root();
     std::transform(upperHome.begin(), upperHome.end(), upperHome.begin(),
                    [](wchar_t unit) { return unit >= L'a' && unit <= L'z' ? unit - L'a' + L'A' : unit; });
@@ -110,14 +109,12 @@ TEST_F(RegisteredVms, ProgramInSystem32TakesTheRegisteredRuntimeVersion)
          L"windows\\system32", 0x420},
         {"in the 32-bit view, any case of system32",
          [] {
-             setRegistryString(javasoft::kRuntimeKey, javasoft::kCurrentVersion, L"1.3", REG_SZ,
-                               RegistryView::Wow32);
+             setRegistryString(javasoft::kRuntimeKey, javasoft::kCurrentVersion, L"1.3", REG_SZ, RegistryView::Wow32);
              setRegistryString(kRuntimes + L"\\1.3", javasoft::kMicroVersion, L"1", REG_SZ, RegistryView::Wow32);
          },
          L"WINDOWS\\SYSTEM32", 0x310},
         {"no keys", [] {}, L"windows\\system32", 0},
-        {"no release key",
-         [] { setRegistryString(javasoft::kRuntimeKey, javasoft::kCurrentVersion, L"1.4"); },
+        {"no release key", [] { setRegistryString(javasoft::kRuntimeKey, javasoft::kCurrentVersion, L"1.4"); },
          L"windows\\system32", 0},
         {"MicroVersion not a string",
          [] {
@@ -125,8 +122,7 @@ TEST_F(RegisteredVms, ProgramInSystem32TakesTheRegisteredRuntimeVersion)
              setRegistryDword(kRuntimes + L"\\1.4", javasoft::kMicroVersion, 2);
          },
          L"windows\\system32", 0},
-        {"CurrentVersion not a string",
-         [] { setRegistryDword(javasoft::kRuntimeKey, javasoft::kCurrentVersion, 4); },
+        {"CurrentVersion not a string", [] { setRegistryDword(javasoft::kRuntimeKey, javasoft::kCurrentVersion, 4); },
          L"windows\\system32", 0},
         {"not a system directory",
          [] {

@@ -21,8 +21,7 @@ using RegistryKeyTest = JavaSoftRegistry;
 const WString kScratch = kScratchKey;
 
 // The KeyException a call throws; fails the test when it throws none.
-template <typename Call>
-KeyException keyFailure(Call call)
+template <typename Call> KeyException keyFailure(Call call)
 {
     return test::thrownBy<KeyException>(call).value_or(KeyException(L"", L""));
 }
@@ -61,7 +60,11 @@ TEST_F(RegistryKeyTest, ReadsStringValuesWithNullsDropped)
         {"plain string", L"C:\\Program Files\\Java\\jre", REG_SZ, L"C:\\Program Files\\Java\\jre"},
         {"empty string", L"", REG_SZ, L""},
         {"expandable, not expanded", L"%SystemRoot%\\java", REG_EXPAND_SZ, L"%SystemRoot%\\java"},
-        {"several strings, run together", WString(L"1.4\0" L"2\0", 6), REG_MULTI_SZ, L"1.42"},
+        {"several strings, run together",
+         WString(L"1.4\0"
+                 L"2\0",
+                 6),
+         REG_MULTI_SZ, L"1.42"},
         {"a null inside a string", WString(L"ab\0cd", 5), REG_SZ, L"abcd"},
         {"255 units, 512 bytes with the null", WString(255, L'x'), REG_SZ, WString(255, L'x')},
         {"non-ASCII", L"C:\\Programme\\J\u00E4va \u30C6", REG_SZ, L"C:\\Programme\\J\u00E4va \u30C6"},
@@ -83,11 +86,8 @@ TEST_F(RegistryKeyTest, ValueFailuresNameTheKey)
     const RegistryKey key(HKEY_LOCAL_MACHINE, kScratch);
 
     const std::pair<const wchar_t*, const wchar_t*> cases[] = {
-        {L"absent", L"key query failed"},
-        {L"long", L"key query failed"},
-        {L"huge", L"key query failed"},
-        {L"number", L"value not a string"},
-        {L"binary", L"value not a string"},
+        {L"absent", L"key query failed"},   {L"long", L"key query failed"},     {L"huge", L"key query failed"},
+        {L"number", L"value not a string"}, {L"binary", L"value not a string"},
     };
     for (const auto& [value, message] : cases) {
         const KeyException failure = keyFailure([&] { key.stringValue(value); });
@@ -103,8 +103,8 @@ TEST_F(RegistryKeyTest, ClosedKeyIsNotOpen)
     key.close();
     key.close();  // closing twice does nothing
     EXPECT_FALSE(key.isOpen());
-    for (const KeyException& failure : {keyFailure([&] { key.stringValue(L"JavaHome"); }),
-                                        keyFailure([&] { key.subkeyNames(); })}) {
+    for (const KeyException& failure :
+         {keyFailure([&] { key.stringValue(L"JavaHome"); }), keyFailure([&] { key.subkeyNames(); })}) {
         EXPECT_EQ(failure.message, L"key not open");
         EXPECT_EQ(failure.name, L"");
     }

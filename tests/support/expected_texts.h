@@ -11,8 +11,8 @@ namespace expected {
 inline constexpr const wchar_t* kEnglishCaption = L"Ravelin Error";
 inline constexpr const wchar_t* kEnglishMissing = L"The Ravelin properties file is missing";
 inline constexpr const wchar_t* kEnglishInvalid = L"The Corvane properties file contains invalid information";
-inline constexpr const wchar_t* kEnglishNoVm =
-    L"Could not find a valid Java virtual machine to load.\n\nYou may need to reinstall a supported Java virtual machine.";
+inline constexpr const wchar_t* kEnglishNoVm = L"Could not find a valid Java virtual machine to load.\n\nYou may need "
+                                               L"to reinstall a supported Java virtual machine.";
 inline constexpr const wchar_t* kEnglishStartFailed = L"Windows error %d occured while loading the Java VM";
 // Any exception other than a TerminalError, as the error box shows it.
 inline constexpr const wchar_t* kUnknownExceptionBox = L"an unknown exception has occurrred.\nUnknown exception";
@@ -25,9 +25,11 @@ inline constexpr const wchar_t* kGermanErrorCaption = L"Ravelin-Fehler";
 
 // Japanese (1041)
 inline constexpr const wchar_t* kJapanesePropertiesMissing =
-    L"Ravelin \u306E\u30D7\u30ED\u30D1\u30C6\u30A3 \u30D5\u30A1\u30A4\u30EB\u304C\u898B\u3064\u304B\u308A\u307E\u305B\u3093";
+    L"Ravelin \u306E\u30D7\u30ED\u30D1\u30C6\u30A3 "
+    L"\u30D5\u30A1\u30A4\u30EB\u304C\u898B\u3064\u304B\u308A\u307E\u305B\u3093";
 inline constexpr const wchar_t* kJapanesePropertiesInvalid =
-    L"Corvane \u306E\u30D7\u30ED\u30D1\u30C6\u30A3 \u30D5\u30A1\u30A4\u30EB\u306B\u7121\u52B9\u306A\u60C5\u5831\u304C\u542B\u307E\u308C\u3066\u3044\u307E\u3059";
+    L"Corvane \u306E\u30D7\u30ED\u30D1\u30C6\u30A3 "
+    L"\u30D5\u30A1\u30A4\u30EB\u306B\u7121\u52B9\u306A\u60C5\u5831\u304C\u542B\u307E\u308C\u3066\u3044\u307E\u3059";
 inline constexpr const wchar_t* kJapaneseErrorCaption = L"Ravelin \u30A8\u30E9\u30FC";
 
 }  // namespace expected

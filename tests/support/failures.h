@@ -13,8 +13,7 @@ namespace qel::test {
 
 // The exception of type Error that call throws; none, and a failure of the
 // test, when it throws nothing.
-template <typename Error, typename Call>
-std::optional<Error> thrownBy(Call&& call, const std::string& what = {})
+template <typename Error, typename Call> std::optional<Error> thrownBy(Call&& call, const std::string& what = {})
 {
     try {
         call();
@@ -27,8 +26,7 @@ std::optional<Error> thrownBy(Call&& call, const std::string& what = {})
 
 // The message of the exception of type Error that call throws; empty, and a
 // failure of the test, when it throws nothing.
-template <typename Error, typename Call>
-WString messageThrownBy(Call&& call, const std::string& what = {})
+template <typename Error, typename Call> WString messageThrownBy(Call&& call, const std::string& what = {})
 {
     const auto error = thrownBy<Error>(std::forward<Call>(call), what);
     return error ? error->message : WString();

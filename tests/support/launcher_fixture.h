@@ -17,9 +17,8 @@ using expected::kEnglishMissing;
 using expected::kEnglishNoVm;
 
 // Main class and class path, but neither VM setting.
-inline constexpr const char* kPropertiesWithoutVm =
-    "qel.nl.java.launcher.main.class=app.Main\r\n"
-    "qel.class.path=lib\\app.jar\r\n";
+inline constexpr const char* kPropertiesWithoutVm = "qel.nl.java.launcher.main.class=app.Main\r\n"
+                                                    "qel.class.path=lib\\app.jar\r\n";
 
 class LauncherFixture : public ::testing::Test {
 protected:

@@ -64,9 +64,8 @@ std::wstring environmentBlock(const std::vector<std::pair<WString, WString>>& ch
     for (const auto& [name, value] : changes) {
         // Names are case-insensitive in Windows: drop every spelling of the name.
         for (auto it = variables.begin(); it != variables.end();) {
-            it = CompareStringOrdinal(it->first.c_str(), -1, name.c_str(), -1, TRUE) == CSTR_EQUAL
-                     ? variables.erase(it)
-                     : std::next(it);
+            it = CompareStringOrdinal(it->first.c_str(), -1, name.c_str(), -1, TRUE) == CSTR_EQUAL ? variables.erase(it)
+                                                                                                   : std::next(it);
         }
         if (!value.empty()) {
             variables[name] = value;
@@ -129,8 +128,8 @@ ProgramRun runProgram(const WString& program, const RunOptions& options)
     PROCESS_INFORMATION info{};
     WString commandLine = commandLineFor(program, options.arguments);
     std::wstring environment = environmentBlock(options.environment);
-    WString directory = options.currentDirectory.empty() ? program.substr(0, program.rfind(L'\\'))
-                                                         : options.currentDirectory;
+    WString directory =
+        options.currentDirectory.empty() ? program.substr(0, program.rfind(L'\\')) : options.currentDirectory;
     if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
                         environment.data(), directory.c_str(), &startup, &info)) {
         throw std::runtime_error("cannot start " + narrow(program) + ", error " + std::to_string(GetLastError()));

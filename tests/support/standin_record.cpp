@@ -149,8 +149,7 @@ struct Reader {
 
     StandinRecord finish()
     {
-        if (!argc || *argc != record.args.size() ||
-            std::find(argSeen.begin(), argSeen.end(), false) != argSeen.end()) {
+        if (!argc || *argc != record.args.size() || std::find(argSeen.begin(), argSeen.end(), false) != argSeen.end()) {
             throw std::runtime_error("stand-in record: the arguments do not match argc");
         }
         if (classPathSet != record.classPath.has_value()) {
@@ -203,8 +202,7 @@ std::vector<StandinRecord> readStandinRecords(const WString& file)
 WString standinSettingsPath(const WString& programPath)
 {
     WString stem = programPath;
-    if (stem.size() >= 4 &&
-        CompareStringOrdinal(stem.c_str() + stem.size() - 4, 4, L".exe", 4, TRUE) == CSTR_EQUAL) {
+    if (stem.size() >= 4 && CompareStringOrdinal(stem.c_str() + stem.size() - 4, 4, L".exe", 4, TRUE) == CSTR_EQUAL) {
         stem.resize(stem.size() - 4);
     }
     return stem + L".standin";

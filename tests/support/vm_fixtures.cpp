@@ -105,12 +105,10 @@ UniqueKey createKey(const WString& keyPath, RegistryView view)
     return UniqueKey(key);
 }
 
-void setValue(const WString& keyPath, const WString& name, DWORD type, const void* data, DWORD size,
-              RegistryView view)
+void setValue(const WString& keyPath, const WString& name, DWORD type, const void* data, DWORD size, RegistryView view)
 {
     const UniqueKey key = createKey(keyPath, view);
-    const LONG result =
-        RegSetValueExW(key.get(), name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
+    const LONG result = RegSetValueExW(key.get(), name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
     if (result != ERROR_SUCCESS) {
         throw std::runtime_error("cannot set " + narrow(name) + ", error " + std::to_string(result));
     }

@@ -16,17 +16,17 @@ namespace qel::test {
 
 // The stand-in programs, by their version resource.
 namespace standin {
-inline constexpr const wchar_t* kSun1_4_20_5 = L"standin_sun_1_4_20_5.exe";       // company "Example Java Works"
+inline constexpr const wchar_t* kSun1_4_20_5 = L"standin_sun_1_4_20_5.exe";  // company "Example Java Works"
 inline constexpr const wchar_t* kSun5_0_60_5 = L"standin_sun_5_0_60_5.exe";
 inline constexpr const wchar_t* kSun1_1_8_0 = L"standin_sun_1_1_8_0.exe";
 inline constexpr const wchar_t* kSun1_3_10_0 = L"standin_sun_1_3_10_0.exe";
-inline constexpr const wchar_t* kTav1_4_2_0 = L"standin_tav_1_4_2_0.exe";         // company "tAV Systems Corporation"
+inline constexpr const wchar_t* kTav1_4_2_0 = L"standin_tav_1_4_2_0.exe";  // company "tAV Systems Corporation"
 inline constexpr const wchar_t* kTavGerman1_4_2_0 = L"standin_tav_german_1_4_2_0.exe";  // company only in 040704b0
-inline constexpr const wchar_t* kMsj5_0_3810_0 = L"standin_msj_5_0_3810_0.exe";   // company "Example Windows Maker"
-inline constexpr const wchar_t* kMax65535 = L"standin_max_65535.exe";             // 65535.65535.65535.65535
+inline constexpr const wchar_t* kMsj5_0_3810_0 = L"standin_msj_5_0_3810_0.exe";  // company "Example Windows Maker"
+inline constexpr const wchar_t* kMax65535 = L"standin_max_65535.exe";  // 65535.65535.65535.65535
 inline constexpr const wchar_t* kPlugin6_0_20_5 = L"standin_plugin_6_0_20_5.exe";
 inline constexpr const wchar_t* kPlugin1_4_2_0 = L"standin_plugin_1_4_2_0.exe";
-inline constexpr const wchar_t* kUnversioned = L"standin_unversioned.exe";        // no version resource
+inline constexpr const wchar_t* kUnversioned = L"standin_unversioned.exe";  // no version resource
 }  // namespace standin
 
 // Copies a stand-in program to target, creating its directories.

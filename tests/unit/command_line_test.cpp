@@ -38,7 +38,11 @@ void expectSplit(const SplitCase& c)
 TEST(CommandLineSplit, Examples)
 {
     const SplitCase cases[] = {
-        {LR"("C:\Program Files\App\run.exe" a  b)", {L"C:\\Program Files\\App\\run.exe", L"a", L"b"}, false, false, L""},
+        {LR"("C:\Program Files\App\run.exe" a  b)",
+         {L"C:\\Program Files\\App\\run.exe", L"a", L"b"},
+         false,
+         false,
+         L""},
         {LR"(run.exe "two   words" x)", {L"run.exe", L"two words", L"x"}, false, false, L""},
         {LR"(run.exe a"b c")", {L"run.exe", L"a\"b", L"c\""}, false, false, L""},
         {LR"(run.exe "unclosed rest of line)", {L"run.exe", L"unclosed rest of line"}, false, false, L""},
@@ -50,7 +54,11 @@ TEST(CommandLineSplit, Examples)
         {LR"(run.exe "a -kwqelservice b c")", {L"run.exe", L"a c"}, true, false, L"b"},
         {LR"(run.exe -kwqelservice "My Service")", {L"run.exe", L"Service\""}, true, false, L"\"My"},
         {L"run.exe -i -kwqelservice S", {L"run.exe", L"-i", L"-kwqelservice", L"S"}, false, false, L""},
-        {L"run.exe QEL_VM C:\\jdk\\bin\\java.exe", {L"run.exe", L"QEL_VM", L"C:\\jdk\\bin\\java.exe"}, false, false, L""},
+        {L"run.exe QEL_VM C:\\jdk\\bin\\java.exe",
+         {L"run.exe", L"QEL_VM", L"C:\\jdk\\bin\\java.exe"},
+         false,
+         false,
+         L""},
     };
     for (const auto& c : cases) {
         expectSplit(c);
@@ -144,7 +152,8 @@ protected:
 
 TEST_F(CommandLineFiles, ExistingFileArgumentsBecomeAbsolute)
 {
-    CommandLine line = CommandLine::split(LR"("Program Files\run.exe" notes.txt missing.txt sub .\notes.txt -i console)");
+    CommandLine line =
+        CommandLine::split(LR"("Program Files\run.exe" notes.txt missing.txt sub .\notes.txt -i console)");
     makeFileArgumentsAbsolute(line, diskFileSystem());
     EXPECT_EQ(line.arguments, (std::vector<WString>{
                                   dir / L"Program Files\\run.exe",
@@ -174,17 +183,18 @@ TEST_F(CommandLineFiles, LocateExecutable)
         WString expected;
     };
     const Row rows[] = {
-        {LR"("Program Files\run.exe" x)", L"Program Files\\run.exe"},     // exists from the current directory
+        {LR"("Program Files\run.exe" x)", L"Program Files\\run.exe"},  // exists from the current directory
         {L"\"" + dir.path() + L"/Program Files//run\"", dir / L"Program Files\\run.exe"},
-        {L"run", second / L"run.exe"},                                      // a bare name gets ".exe" and is searched
+        {L"run", second / L"run.exe"},  // a bare name gets ".exe" and is searched
         {L"RUN.exe", second / L"RUN.exe"},
-        {L"tools\\run", second / L"tools\\run.exe"},                        // the whole relative path is appended
+        {L"tools\\run", second / L"tools\\run.exe"},  // the whole relative path is appended
         {L"other", first / L"other.exe"},
-        {L"both", first / L"both.exe"},                                     // the first directory that holds it
+        {L"both", first / L"both.exe"},  // the first directory that holds it
     };
     for (const auto& row : rows) {
         const CommandLine line = CommandLine::split(row.commandLine);
-        EXPECT_EQ(line.locateExecutable(searchPath, diskFileSystem().exists), row.expected) << test::narrow(row.commandLine);
+        EXPECT_EQ(line.locateExecutable(searchPath, diskFileSystem().exists), row.expected)
+            << test::narrow(row.commandLine);
     }
 
     const wchar_t* missing[] = {L"absent", L"absent.exe", L"run.com", L""};

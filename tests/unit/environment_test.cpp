@@ -51,7 +51,8 @@ TEST(Environment, SnapshotFromABlock)
                                        }));
     // Names are ordered by code unit: upper case before lower case.
     std::vector<WString> names;
-    for (const auto& [name, value] : environment.variables()) names.push_back(name);
+    for (const auto& [name, value] : environment.variables())
+        names.push_back(name);
     EXPECT_EQ(names, (std::vector<WString>{L"", L"EMPTY", L"JAVA_OPTS", L"Path", L"TEMP", L"Temp"}));
 
     EXPECT_TRUE(snapshotOf({}).variables().empty());
@@ -113,9 +114,9 @@ TEST(Environment, PathEntries)
         {"no empty last entry", {L"PATH=C:\\a;"}, {L"C:\\a"}},
         {"a leading semicolon stays with the first entry", {L"PATH=;C:\\a;C:\\b"}, {L";C:\\a", L"C:\\b"}},
         {"the first name in map order that lower-cases to path",
-         {L"path=lower", L"Path=mixed", L"PATH=upper"}, {L"upper"}},
-        {"the first name in map order that lower-cases to path",
-         {L"path=lower", L"Path=mixed"}, {L"mixed"}},
+         {L"path=lower", L"Path=mixed", L"PATH=upper"},
+         {L"upper"}},
+        {"the first name in map order that lower-cases to path", {L"path=lower", L"Path=mixed"}, {L"mixed"}},
         {"no path variable", {L"PATHEXT=.EXE", L"XPATH=C:\\x"}, {}},
         {"an empty path variable", {L"Path="}, {}},
     };

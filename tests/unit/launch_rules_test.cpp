@@ -125,7 +125,7 @@ TEST(EscapeProperty, OnlyBackslashesAndUnitsAboveAsciiChange)
         {L"caf\u00e9", L"caf\\u00e9"},
         {L"\x80\u20AC\xFFFF", L"\\u0080\\u20ac\\uffff"},  // four lower-case digits
         {WString{wchar_t(0xD83D), wchar_t(0xDE00)}, L"\\ud83d\\ude00"},  // a surrogate pair: two escapes
-        {WString{wchar_t(0xDC00), L'x'}, L"\\udc00x"},                 // a lone surrogate too
+        {WString{wchar_t(0xDC00), L'x'}, L"\\udc00x"},  // a lone surrogate too
         {L"", L""},
     };
     for (const auto& [text, escaped] : cases) {
@@ -145,7 +145,8 @@ TEST(HandoffLines, ThreeEnvironmentLinesPerVariable)
     };
     const Row rows[] = {
         {{{L"Path", L"%unexpanded%"}},
-         {L"qel.nl.env.path=C:\\\\Program Files;D:\\\\caf\\u00e9", L"qel.nl.env.PATH=C:\\\\Program Files;D:\\\\caf\\u00e9",
+         {L"qel.nl.env.path=C:\\\\Program Files;D:\\\\caf\\u00e9",
+          L"qel.nl.env.PATH=C:\\\\Program Files;D:\\\\caf\\u00e9",
           L"qel.nl.env.exact_case.Path=C:\\\\Program Files;D:\\\\caf\\u00e9"}},
         // The case change covers the escaped name, escape letters and digits included.
         {{{L"Caf\u00e9_x", L""}},
@@ -170,11 +171,10 @@ TEST(HandoffLines, FileBytesEndEachLineWithCrLf)
     for (const auto& line : controlKeyLines()) {
         lines.push_back(line);
     }
-    EXPECT_EQ(handoffBytes(lines),
-              "qel.nl.current.vm=C:\\\\J\\u00e9\\\\bin\\\\java.exe\r\n"
-              "qel.control-key=true\r\n"
-              "qel.stderr.redirect=console\r\n"
-              "qel.stdout.redirect=console\r\n");
+    EXPECT_EQ(handoffBytes(lines), "qel.nl.current.vm=C:\\\\J\\u00e9\\\\bin\\\\java.exe\r\n"
+                                   "qel.control-key=true\r\n"
+                                   "qel.stderr.redirect=console\r\n"
+                                   "qel.stdout.redirect=console\r\n");
     EXPECT_EQ(handoffBytes({L"", L"a=b"}), "\r\na=b\r\n");
     EXPECT_EQ(handoffBytes({}), "");
 }
@@ -249,12 +249,13 @@ TEST(ArgumentTail, LauncherArgumentsThenApplicationArguments)
     };
     const Lines tool = {L"C:\\Apps\\Tool\\Tool.qel", L"C:\\Temp\\qel3F.tmp"};
     const Row rows[] = {
-        {tool, {L"-open", L"C:\\My Files\\a.txt"},
+        {tool,
+         {L"-open", L"C:\\My Files\\a.txt"},
          L"\"C:/Apps/Tool/Tool.qel\" \"C:/Temp/qel3F.tmp\" -open \"C:\\\\My Files\\\\a.txt\""},
         {tool, {}, L"\"C:/Apps/Tool/Tool.qel\" \"C:/Temp/qel3F.tmp\" "},
         {{L"C:\\My Apps\\T.qel"}, {L"a", L"", L"b"}, L"\"C:/My Apps/T.qel\" a  b"},
         {{}, {L""}, L""},
-        {{}, {L"tab\there"}, L"tab\there"},                       // only a space needs quotes
+        {{}, {L"tab\there"}, L"tab\there"},  // only a space needs quotes
         {{}, {L"\"q\"", L"say \"hi\""}, L"\"q\" \"say \"hi\"\""},  // quotes pass through unchanged
         {{}, {L"\\\\server\\share\\", L"C:\\My Dir\\"}, L"\\\\\\\\server\\\\share\\\\ \"C:\\\\My Dir\\\\\""},
         {{L"a/b\\c"}, {L"a/b"}, L"\"a/b/c\" a/b"},
@@ -293,7 +294,7 @@ TEST(LaunchRequestFill, WorkingDirectory)
         {L"Tool.qel", L"work/logs", L"C:\\Apps\\Tool\\work\\logs"},
         {L"Tool.qel", L"D:\\\\Data\\x", L"D:\\Data\\x"},
         {L"Tool.qel", L"LONGNA~1\\logs", L"C:\\Apps\\Tool\\Long Name\\logs"},  // short names expanded
-        {L"Tool.qel", L"bad|dir/x", L".\\bad|dir\\x"},                       // counted from the file's directory
+        {L"Tool.qel", L"bad|dir/x", L".\\bad|dir\\x"},  // counted from the file's directory
         {L"sub\\Tool.qel", L"bad|dir", L"sub\\bad|dir"},
     };
     for (const auto& row : rows) {
@@ -318,7 +319,7 @@ TEST(LaunchRequestFill, ClassPathEntries)
         {L"lib\\\\b.jar", {L"C:\\Apps\\Tool\\lib\\b.jar"}},
         {L"D:\\Java\\x.zip;/shared/c.jar", {L"D:\\Java\\x.zip", L"\\shared\\c.jar"}},
         {L"a.jar;;b.jar;", {L"C:\\Apps\\Tool\\a.jar", L"C:\\Apps\\Tool\\b.jar"}},  // no empty pieces
-        {L"LONGNA~1\\d.jar", {L"C:\\Apps\\Tool\\LONGNA~1\\d.jar"}},              // short names stay
+        {L"LONGNA~1\\d.jar", {L"C:\\Apps\\Tool\\LONGNA~1\\d.jar"}},  // short names stay
         {L"classes;D:\\x y\\z.jar", {L"C:\\Apps\\Tool\\classes", L"D:\\x y\\z.jar"}},
         {L"", {}},
     };
@@ -352,8 +353,8 @@ TEST(LaunchRequestFill, GivenNormalizeTakesEveryPath)
 TEST(LaunchRequestFill, Switches)
 {
     const std::pair<const wchar_t*, bool> cases[] = {
-        {L"On", true}, {L"T", true}, {L"TRUE", true}, {L"t", true},
-        {L"yes", false}, {L"1", false}, {L"enabled", false}, {L" on", false}, {L"", false},
+        {L"On", true}, {L"T", true},        {L"TRUE", true}, {L"t", true}, {L"yes", false},
+        {L"1", false}, {L"enabled", false}, {L" on", false}, {L"", false},
     };
     for (const auto& [text, on] : cases) {
         const PropertyTable table = tableOf({
@@ -454,8 +455,9 @@ TEST(CommandForVm, DocumentedExamples)
         {VmFamily::Msj, kMsjProgram, L"C:\\WINDOWS\\system32", true, L"", msj + kToolTail},
     };
     for (const auto& row : rows) {
-        EXPECT_EQ(renderCommandLine(row.family, row.program, row.home, exampleRequest(row.isService, row.additionalOptions)),
-                  row.line);
+        EXPECT_EQ(
+            renderCommandLine(row.family, row.program, row.home, exampleRequest(row.isService, row.additionalOptions)),
+            row.line);
     }
     // The documented lines in full, as one text each.
     EXPECT_EQ(renderCommandLine(VmFamily::J2, kJ2Program, L"C:\\Java\\jre", exampleRequest(false)),
@@ -533,9 +535,14 @@ TEST(CommandForVm, Java1ClassPathFlagByProgramName)
 TEST(LaunchMsvmBuild, BuildBelowTheMinimumIsRejected)
 {
     const std::tuple<std::uint32_t, std::int32_t, bool> cases[] = {
-        {3167, 3167, true},  {3166, 3167, false}, {3188, 3167, true},
-        {0, 0, true},        {0xFFFFFFFFu, 0, true}, {0, -1, true},
-        {0, 1, false},       {0xFFFFFFFFu, std::numeric_limits<std::int32_t>::max(), true},
+        {3167, 3167, true},
+        {3166, 3167, false},
+        {3188, 3167, true},
+        {0, 0, true},
+        {0xFFFFFFFFu, 0, true},
+        {0, -1, true},
+        {0, 1, false},
+        {0xFFFFFFFFu, std::numeric_limits<std::int32_t>::max(), true},
         {65535, std::numeric_limits<std::int32_t>::max(), false},
     };
     for (const auto& [build, minimum, accepted] : cases) {

@@ -21,10 +21,9 @@ namespace {
 constexpr const wchar_t* kMissingText = expected::kEnglishMissing;
 constexpr const wchar_t* kInvalidText = expected::kEnglishInvalid;
 
-constexpr std::string_view kValidSettings =
-    "qel.nl.java.launcher.main.class=com.example.Main\n"
-    "qel.nl.valid.vm.list=JRE_J2\n"
-    "qel.class.path=lib\\app.jar\n";
+constexpr std::string_view kValidSettings = "qel.nl.java.launcher.main.class=com.example.Main\n"
+                                            "qel.nl.valid.vm.list=JRE_J2\n"
+                                            "qel.class.path=lib\\app.jar\n";
 
 CommandLine startedAs(const WString& executable)
 {
@@ -43,15 +42,18 @@ TEST(PropertiesLocation, Candidates)
         std::vector<WString> candidates;
     };
     const Row rows[] = {
-        {L"C:\\Apps\\Tool.exe", WString(L"D:\\Work"),
+        {L"C:\\Apps\\Tool.exe",
+         WString(L"D:\\Work"),
          {L"C:\\Apps\\Tool.qel", L"C:\\Apps\\Tool.exe.qel", L"D:\\Work\\\\Tool.qel"}},
         // The extension is compared without case; the name keeps its own.
-        {L"C:\\Apps\\Tool.EXE", WString(L"D:\\Work"),
+        {L"C:\\Apps\\Tool.EXE",
+         WString(L"D:\\Work"),
          {L"C:\\Apps\\Tool.qel", L"C:\\Apps\\Tool.EXE.qel", L"D:\\Work\\\\Tool.qel"}},
         {L"C:\\Apps\\Tool.com", WString(L"D:\\Work"), {L"C:\\Apps\\Tool.com.qel", L"D:\\Work\\\\Tool.qel"}},
         {L"C:\\Apps\\Tool", WString(L"D:\\Work"), {L"C:\\Apps\\Tool.qel", L"D:\\Work\\\\Tool.qel"}},
         {L"C:\\My.Apps\\Tool", WString(L"D:\\Work"), {L"C:\\My.Apps\\Tool.qel", L"D:\\Work\\\\Tool.qel"}},
-        {L"C:\\Apps\\Tool.v2.exe", WString(L"D:\\Work"),
+        {L"C:\\Apps\\Tool.v2.exe",
+         WString(L"D:\\Work"),
          {L"C:\\Apps\\Tool.v2.qel", L"C:\\Apps\\Tool.v2.exe.qel", L"D:\\Work\\\\Tool.v2.qel"}},
         // The current directory could not be read: no third candidate.
         {L"C:\\Apps\\Tool.exe", std::nullopt, {L"C:\\Apps\\Tool.qel", L"C:\\Apps\\Tool.exe.qel"}},
@@ -71,7 +73,8 @@ TEST(SettingsValidation, RejectsIncompleteSettingsWithMessage104)
     const Row rows[] = {
         {"qel.nl.java.launcher.main.class=M\nqel.nl.current.vm=java.exe\nqel.class.path=a.jar\n", true},
         {"qel.nl.java.launcher.main.class=M\nqel.nl.valid.vm.list=JRE_J2\nqel.class.path=a.jar\n", true},
-        {"qel.nl.java.launcher.main.class=M\nqel.nl.current.vm=java.exe\nqel.nl.valid.vm.list=\nqel.class.path=a\n", true},
+        {"qel.nl.java.launcher.main.class=M\nqel.nl.current.vm=java.exe\nqel.nl.valid.vm.list=\nqel.class.path=a\n",
+         true},
         {"qel.nl.java.launcher.main.class=M\nqel.nl.valid.vm.list=JRE_J2\nqel.class.path=$env_classpath$\n", true},
         {"qel.nl.valid.vm.list=JRE_J2\nqel.class.path=a.jar\n", false},
         {"qel.nl.java.launcher.main.class=\nqel.nl.valid.vm.list=JRE_J2\nqel.class.path=a.jar\n", false},

@@ -39,8 +39,7 @@ void expectCases(const ParseCase* begin, const ParseCase* end)
     }
 }
 
-template <std::size_t N>
-void expectCases(const ParseCase (&cases)[N])
+template <std::size_t N> void expectCases(const ParseCase (&cases)[N])
 {
     expectCases(cases, cases + N);
 }
@@ -63,7 +62,8 @@ TEST(PropertiesReader, LinesKeysAndValues)
         {"later duplicate wins, keys are case-sensitive", "k=1\nK=3\nk=2\n", {{L"k", L"2"}, {L"K", L"3"}}},
         {"a value of spaces is empty", "k=   \n", {{L"k", L""}}},
         {"every unit up to 0x20 is trimmed, 0x7F is not",
-         " \t\x0b\x01k\x1f\x0c =\t\x02 v\x7f \x1f\n"sv, {{L"k", L"v\x7f"}}},
+         " \t\x0b\x01k\x1f\x0c =\t\x02 v\x7f \x1f\n"sv,
+         {{L"k", L"v\x7f"}}},
         {"NUL units are trimmed too", "\0k\0=\0v\0\n"sv, {{L"k", L"v"}}},
         {"a NUL before # makes no comment", "\0#a=b\n"sv, {{L"#a", L"b"}}},
         {"NUL inside key and value stays", "k\0y=v\0w\n"sv, {{WString(L"k\0y", 3), WString(L"v\0w", 3)}}},
@@ -78,7 +78,10 @@ TEST(PropertiesReader, TextModeBytes)
         {"CR LF reads as LF", "a=1\r\nb=2\r\n", {{L"a", L"1"}, {L"b", L"2"}}},
         {"a CR elsewhere stays", "a=x\ry\r\n", {{L"a", L"x\ry"}}},
         {"0x1A ends the file", "a=1\n\x1a\nb=2\n", {{L"a", L"1"}}},
-        {"0x1A ends the file inside a line", "a=1\x1a" "b\nc=2\n", {{L"a", L"1"}}},
+        {"0x1A ends the file inside a line",
+         "a=1\x1a"
+         "b\nc=2\n",
+         {{L"a", L"1"}}},
         {"bytes are ISO 8859-1", "k\xe9=\xe9\xff\x80\n", {{L"k\u00e9", L"\u00e9\u00ff\u0080"}}},
     };
     expectCases(cases);

@@ -16,7 +16,10 @@ using namespace qel;
 
 namespace {
 
-WString yesNo(bool value) { return value ? L"true" : L"false"; }
+WString yesNo(bool value)
+{
+    return value ? L"true" : L"false";
+}
 
 // Every key with its default, and what its accessor reads when the key is absent
 // and when it holds a text that tells the types apart: a byte size takes the
@@ -34,8 +37,10 @@ struct KeyRow {
 const KeyRow kKeys[] = {
     {keys::currentVm, L"qel.nl.current.vm", L"", currentVm, L"", L"C:\\jdk\\bin\\java.exe", L"C:\\jdk\\bin\\java.exe"},
     {keys::validVmList, L"qel.nl.valid.vm.list", L"", validVmList, L"", L"JRE_J2 JDK_J2", L"JRE_J2 JDK_J2"},
-    {keys::mainClass, L"qel.nl.java.launcher.main.class", L"", mainClass, L"", L"com.example.Main", L"com.example.Main"},
-    {keys::classPath, L"qel.class.path", L"", [](auto& t) { return classPath(t, L"unused"); }, L"", L"lib\\a.jar;lib\\b.jar", L"lib\\a.jar;lib\\b.jar"},
+    {keys::mainClass, L"qel.nl.java.launcher.main.class", L"", mainClass, L"", L"com.example.Main",
+     L"com.example.Main"},
+    {keys::classPath, L"qel.class.path", L"", [](auto& t) { return classPath(t, L"unused"); }, L"",
+     L"lib\\a.jar;lib\\b.jar", L"lib\\a.jar;lib\\b.jar"},
     {keys::userDir, L"qel.user.dir", L"", userDir, L"", L"work", L"work"},
     {keys::applicationName, L"qel.application.name", L"Ravelin", applicationName, L"Ravelin", L"Tool", L"Tool"},
     {keys::stdoutRedirect, L"qel.stdout.redirect", L"", stdoutRedirect, L"", L"console", L"console"},
@@ -46,8 +51,8 @@ const KeyRow kKeys[] = {
     {keys::gcExtent, L"qel.nl.java.option.garbage.collection.extent", L"", gcExtent, L"", L"x", L"x"},
     {keys::gcBackgroundThread, L"qel.nl.java.option.garbage.collection.background.thread", L"",
      [](auto& t) { return yesNo(gcBackgroundThread(t)); }, L"false", L"on", L"true"},
-    {keys::debugging, L"qel.nl.java.option.debugging", L"", [](auto& t) { return yesNo(debugging(t)); }, L"false", L"on",
-     L"true"},
+    {keys::debugging, L"qel.nl.java.option.debugging", L"", [](auto& t) { return yesNo(debugging(t)); }, L"false",
+     L"on", L"true"},
     {keys::compiler, L"qel.nl.java.option.compiler", L"", [](auto& t) { return yesNo(compiler(t)); }, L"false", L"on",
      L"true"},
     {keys::additionalOptions, L"qel.nl.java.option.additional", L"", additionalOptions, L"", L"-Dx=1 -Dy=2",
@@ -101,10 +106,10 @@ TEST(Settings, TheTwoSwitchRules)
         bool isPause;
     };
     const Row rows[] = {
-        {L"On", true, true},     {L"T", true, false},   {L"TRUE", true, true},   {L"true", true, true},
-        {L"t", true, false},     {L"yes", false, true}, {L"Yes", false, true},   {L"YES", false, true},
-        {L"1", false, false},    {L"", false, false},   {L"y", false, false},    {L"off", false, false},
-        {L"tru", false, false},  {L"on ", false, false}, {L"\u0130", false, false},
+        {L"On", true, true},    {L"T", true, false},    {L"TRUE", true, true},     {L"true", true, true},
+        {L"t", true, false},    {L"yes", false, true},  {L"Yes", false, true},     {L"YES", false, true},
+        {L"1", false, false},   {L"", false, false},    {L"y", false, false},      {L"off", false, false},
+        {L"tru", false, false}, {L"on ", false, false}, {L"\u0130", false, false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(test::narrow(row.text));
@@ -120,10 +125,9 @@ TEST(Settings, TheTwoSwitchRules)
 TEST(Settings, ByteSizes)
 {
     const std::pair<const wchar_t*, std::int32_t> rows[] = {
-        {L"64m", 67108864},  {L"512K", 524288}, {L"1000", 1000},     {L"1g", 1},      {L"m", 0},
-        {L"-1m", -1048576},  {L"4096m", 0},     {L"2048m", INT32_MIN}, {L"", 0},      {L" 12k", 12288},
-        {L"+5", 5},          {L"12 k", 12288},  {L"k", 0},           {L"5km", 5242880},     {L"0x10", 0},
-        {L"4194304k", 0},
+        {L"64m", 67108864}, {L"512K", 524288},     {L"1000", 1000}, {L"1g", 1},       {L"m", 0},  {L"-1m", -1048576},
+        {L"4096m", 0},      {L"2048m", INT32_MIN}, {L"", 0},        {L" 12k", 12288}, {L"+5", 5}, {L"12 k", 12288},
+        {L"k", 0},          {L"5km", 5242880},     {L"0x10", 0},    {L"4194304k", 0},
     };
     for (const auto& [text, expected] : rows) {
         EXPECT_EQ(parseByteSize(text), expected) << test::narrow(text);
@@ -133,11 +137,19 @@ TEST(Settings, ByteSizes)
 TEST(Settings, DecimalParseWrapsAround)
 {
     const std::pair<const wchar_t*, std::int32_t> rows[] = {
-        {L"3167abc", 3167},          {L"abc", 0},          {L"", 0},
-        {L"  -42", -42},             {L"\t\r\n+7", 7},     {L"--1", 0},
-        {L"- 5", 0},                 {L"2147483647", INT32_MAX},
-        {L"2147483648", INT32_MIN},  {L"4294967297", 1},   {L"-2147483648", INT32_MIN},
-        {L"007", 7},                 {L"1.5", 1},
+        {L"3167abc", 3167},
+        {L"abc", 0},
+        {L"", 0},
+        {L"  -42", -42},
+        {L"\t\r\n+7", 7},
+        {L"--1", 0},
+        {L"- 5", 0},
+        {L"2147483647", INT32_MAX},
+        {L"2147483648", INT32_MIN},
+        {L"4294967297", 1},
+        {L"-2147483648", INT32_MIN},
+        {L"007", 7},
+        {L"1.5", 1},
     };
     for (const auto& [text, expected] : rows) {
         EXPECT_EQ(parseDecimal(text), expected) << test::narrow(text);
@@ -158,9 +170,9 @@ TEST(Settings, ClassPathMarker)
         {L"lib\\a.jar;$ENV_CLASSPATH$;lib\\b.jar", L"C:\\x;C:\\y", L"lib\\a.jar;C:\\x;C:\\y;lib\\b.jar"},
         {L"lib\\a.jar;$ENV_CLASSPATH$;lib\\b.jar", L"", L"lib\\a.jar;;lib\\b.jar"},
         {L"$ENV_CLASSPATH$", L"", L""},
-        {L"$ENV_CLASSPATH$;$ENV_CLASSPATH$", L"v", L"v;$ENV_CLASSPATH$"},           // the first marker only
-        {L"$ENV_CLASSPATH$", L"$ENV_CLASSPATH$;x", L"$ENV_CLASSPATH$;x"},          // inserted text is not searched
-        {L"a;$env_classpath$", L"v", L"a;$env_classpath$"},                         // exact case only
+        {L"$ENV_CLASSPATH$;$ENV_CLASSPATH$", L"v", L"v;$ENV_CLASSPATH$"},  // the first marker only
+        {L"$ENV_CLASSPATH$", L"$ENV_CLASSPATH$;x", L"$ENV_CLASSPATH$;x"},  // inserted text is not searched
+        {L"a;$env_classpath$", L"v", L"a;$env_classpath$"},  // exact case only
         {L"$ENV_CLASSPATH", L"v", L"$ENV_CLASSPATH"},
         {L"$$ENV_CLASSPATH$$", L"v", L"$v$"},
     };

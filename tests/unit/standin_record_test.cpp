@@ -79,7 +79,7 @@ RunOptions withArguments(WString arguments)
 
 struct ArgumentCase {
     const wchar_t* written;  // as it stands on the command line
-    const wchar_t* split;    // the argument the C runtime makes of it
+    const wchar_t* split;  // the argument the C runtime makes of it
 };
 
 }  // namespace
@@ -256,7 +256,11 @@ struct StartCase {
 TEST_F(StandinRecordTest, ConsoleAndStandardHandleKinds)
 {
     const StartCase cases[] = {
-        {"new console", CREATE_NEW_CONSOLE, L"Stand-in \u00e9 \U0001D11E", false, true,
+        {"new console",
+         CREATE_NEW_CONSOLE,
+         L"Stand-in \u00e9 \U0001D11E",
+         false,
+         true,
          {L"console", L"console", L"console"}},
         {"own handles", DETACHED_PROCESS, nullptr, true, false, {L"char", L"pipe", L"file"}},
         {"new console, own handles", CREATE_NEW_CONSOLE, L"With handles", true, true, {L"char", L"pipe", L"file"}},
@@ -265,15 +269,15 @@ TEST_F(StandinRecordTest, ConsoleAndStandardHandleKinds)
     for (const auto& c : cases) {
         DeleteFileW(recordFile.c_str());
         SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-        UniqueFile nul(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                                       &inheritable, OPEN_EXISTING, 0, nullptr));
+        UniqueFile nul(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                                   OPEN_EXISTING, 0, nullptr));
         HANDLE pipeRead = nullptr;
         HANDLE pipeWrite = nullptr;
         ASSERT_TRUE(CreatePipe(&pipeRead, &pipeWrite, &inheritable, 0));
         UniqueHandle reader(pipeRead);
         UniqueHandle writer(pipeWrite);
-        UniqueFile file(CreateFileW((dir / L"error.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                                                        &inheritable, CREATE_ALWAYS, 0, nullptr));
+        UniqueFile file(CreateFileW((dir / L"error.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable,
+                                    CREATE_ALWAYS, 0, nullptr));
         ASSERT_TRUE(nul && file) << c.label;
 
         STARTUPINFOW startup{};

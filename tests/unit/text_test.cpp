@@ -22,13 +22,13 @@ TEST(Tokenizer, SplitsAtDelimiterRunsWithoutEmptyTokens)
     const TokenizeCase cases[] = {
         {L"", L",", {}},
         {L"a,,b,", L",", {L"a", L"b"}},
-        {L",a,b", L",", {L",a", L"b"}},          // a leading delimiter stays with the first token
+        {L",a,b", L",", {L",a", L"b"}},  // a leading delimiter stays with the first token
         {L",,a", L",", {L",", L"a"}},
         {L",", L",", {L","}},
         {L"   ", L" ", {L" "}},
         {L"1.4.2_05", L"._", {L"1", L"4", L"2", L"05"}},
         {L"JRE_J2, JDK_J2", L", ", {L"JRE_J2", L"JDK_J2"}},
-        {L"a\tb c", L" ", {L"a\tb", L"c"}},      // a tab is no separator
+        {L"a\tb c", L" ", {L"a\tb", L"c"}},  // a tab is no separator
         {L"x;;y;", L";", {L"x", L"y"}},
     };
     for (const auto& c : cases) {
@@ -57,9 +57,9 @@ TEST(PathText, CollapseSeparators)
     const std::pair<const wchar_t*, const wchar_t*> cases[] = {
         {L"C:\\a\\\\b\\\\\\c", L"C:\\a\\b\\c"},
         {L"\\\\server\\\\share\\\\x", L"\\\\server\\share\\x"},  // the UNC pair stays
-        {L"\\\\\\\\server", L"\\\\\\server"},                   // only pairs at or after the UNC prefix shrink
+        {L"\\\\\\\\server", L"\\\\\\server"},  // only pairs at or after the UNC prefix shrink
         {L"C:/a/b", L"C:\\a\\b"},
-        {L"C://a", L"C:\\\\a"},                                 // slashes are replaced after collapsing
+        {L"C://a", L"C:\\\\a"},  // slashes are replaced after collapsing
         {L"\\a\\\\", L"\\a\\"},
         {L"", L""},
     };
@@ -76,8 +76,8 @@ TEST(PathText, NamesExtensionsAndParents)
     EXPECT_EQ(fileName(L"C:\\dir\\", LetterCase::AsIs), L"");
 
     const std::pair<const wchar_t*, bool> extensions[] = {
-        {L".profile", false}, {L"\\.profile", true}, {L"a\\b", false}, {L"a.b\\c", false},
-        {L"C:\\My.Apps\\Tool", false}, {L"tool.", true}, {L"x.exe", true},
+        {L".profile", false},          {L"\\.profile", true}, {L"a\\b", false}, {L"a.b\\c", false},
+        {L"C:\\My.Apps\\Tool", false}, {L"tool.", true},      {L"x.exe", true},
     };
     for (const auto& [path, has] : extensions) {
         EXPECT_EQ(hasExtension(path), has) << path;
@@ -96,8 +96,8 @@ TEST(PathText, NamesExtensionsAndParents)
 TEST(PathText, AbsolutePaths)
 {
     const std::pair<const wchar_t*, bool> cases[] = {
-        {L"C:", true}, {L"C:x", true}, {L"\\x", true}, {L"\\\\srv\\s", true},
-        {L"x\\y", false}, {L"", false}, {L"x", false}, {L"/x", false},
+        {L"C:", true},    {L"C:x", true}, {L"\\x", true}, {L"\\\\srv\\s", true},
+        {L"x\\y", false}, {L"", false},   {L"x", false},  {L"/x", false},
     };
     for (const auto& [path, absolute] : cases) {
         EXPECT_EQ(isAbsolutePath(path), absolute) << path;

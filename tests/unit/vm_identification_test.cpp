@@ -49,11 +49,11 @@ TEST(VmIdentification, HomeIsAboveBinOrTheProgramsDirectory)
     const std::pair<const wchar_t*, const wchar_t*> cases[] = {
         {L"C:\\jdk\\bin\\java.exe", L"C:\\jdk"},
         {L"C:\\WINDOWS\\system32\\java.exe", L"C:\\WINDOWS\\system32"},
-        {L"C:\\jdk\\BIN\\java.exe", L"C:\\jdk\\BIN"},        // "bin" is searched case-sensitively
-        {L"C:\\cabinet\\java.exe", L"C:"},                   // ... anywhere in the last component
-        {L"C:\\bin\\x\\java.exe", L"C:\\bin\\x"},            // ... and only there
+        {L"C:\\jdk\\BIN\\java.exe", L"C:\\jdk\\BIN"},  // "bin" is searched case-sensitively
+        {L"C:\\cabinet\\java.exe", L"C:"},  // ... anywhere in the last component
+        {L"C:\\bin\\x\\java.exe", L"C:\\bin\\x"},  // ... and only there
         {L"C:\\bin\\java.exe", L"C:"},
-        {L"bin\\java.exe", L"bin"},                          // a directory without a backslash never counts
+        {L"bin\\java.exe", L"bin"},  // a directory without a backslash never counts
         {L"java.exe", L"."},
     };
     for (const auto& [path, home] : cases) {
@@ -69,14 +69,11 @@ TEST(VmIdentification, VendorFromNameThenCompany)
         const wchar_t* vendor;
     };
     const Case cases[] = {
-        {L"jview.exe", L"Tav Systems", L"Microsoft"},
-        {L"wjview.exe", L"", L"Microsoft"},
-        {L"java.exe", L"Tav Systems", L"Tav"},
-        {L"java.exe", L"tAV", L"Tav"},
+        {L"jview.exe", L"Tav Systems", L"Microsoft"}, {L"wjview.exe", L"", L"Microsoft"},
+        {L"java.exe", L"Tav Systems", L"Tav"},        {L"java.exe", L"tAV", L"Tav"},
         {L"java.exe", L"OcTAVe Works", L"Tav"},  // anywhere in the name
-        {L"java.exe", L"T\u00C1V", L"Sun"},      // only ASCII letters fold
-        {L"java.exe", L"Example Java Works", L"Sun"},
-        {L"java.exe", L"", L"Sun"},
+        {L"java.exe", L"T\u00C1V", L"Sun"},  // only ASCII letters fold
+        {L"java.exe", L"Example Java Works", L"Sun"}, {L"java.exe", L"", L"Sun"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(vendorFrom(c.name, c.company), c.vendor) << narrow(c.name) << " " << narrow(c.company);
@@ -91,17 +88,17 @@ TEST(VmIdentification, VersionFromFileVersionPerVendor)
         int expected;
     };
     const Case cases[] = {
-        {L"Sun", {1, 4, 20, 5}, 0x425},   // the third field counts tenths
+        {L"Sun", {1, 4, 20, 5}, 0x425},  // the third field counts tenths
         {L"Sun", {1, 4, 29, 5}, 0x425},
         {L"Sun", {1, 1, 8, 0}, 0x100},
         {L"Sun", {1, 3, 10, 0}, 0x310},
         {L"Sun", {1, 6, 0, 20}, 0x614},
-        {L"Sun", {5, 0, 60, 5}, 0x506},   // a first field other than 1 is the release
+        {L"Sun", {5, 0, 60, 5}, 0x506},  // a first field other than 1 is the release
         {L"Sun", {6, 0, 200, 5}, 0x614},
-        {L"Tav", {1, 4, 2, 0}, 0x420},    // other vendors count plainly
+        {L"Tav", {1, 4, 2, 0}, 0x420},  // other vendors count plainly
         {L"Tav", {1, 4, 20, 5}, 0x545},
         {L"Microsoft", {5, 0, 3810, 0}, static_cast<std::int16_t>(0xEE20)},
-        {L"Sun", {65535, 65535, 65535, 65535}, -7},   // 0xFF00 | 0xFFF0 | 0x1999
+        {L"Sun", {65535, 65535, 65535, 65535}, -7},  // 0xFF00 | 0xFFF0 | 0x1999
         {L"Sun", {1, 65535, 65535, 65535}, -1},
         {L"Tav", {65535, 65535, 65535, 65535}, -1},
     };
@@ -129,7 +126,7 @@ TEST(VmIdentification, VersionFromTheLayoutBesideTheProgram)
         {{L"C:\\j\\bin\\..\\jre\\bin\\hotspot"}, 0x300},
         {{L"C:\\j\\bin\\classic"}, 0x200},
         {{L"C:\\j\\bin\\..\\jre\\bin\\classic"}, std::nullopt},  // only the program's own classic counts
-        {{L"C:\\j\\jre\\bin\\client"}, std::nullopt},            // the probe keeps the ".." as written
+        {{L"C:\\j\\jre\\bin\\client"}, std::nullopt},  // the probe keeps the ".." as written
         {{L"C:\\j\\bin\\jre.exe"}, std::nullopt},
     };
     for (const auto& c : cases) {
@@ -161,9 +158,9 @@ TEST(VmIdentification, PluginLibraryLocationAndVersion)
     };
     const Case cases[] = {
         {{1, 4, 2, 0}, 0x420},
-        {{1, 4, 2, 50}, 0x425},   // from release 4 the last field counts tenths
-        {{1, 3, 1, 3}, 0x313},    // ... before it, units
-        {{6, 0, 20, 5}, 0x145},   // only the low four bits of the second field are a release
+        {{1, 4, 2, 50}, 0x425},  // from release 4 the last field counts tenths
+        {{1, 3, 1, 3}, 0x313},  // ... before it, units
+        {{6, 0, 20, 5}, 0x145},  // only the low four bits of the second field are a release
         {{1, 20, 2, 0}, 0x420},
         {{1, 4, 255, 0}, 0xFF0},  // a maintenance above 15 spills into the release
         {{65535, 65535, 65535, 65535}, 0x1FF9},
@@ -200,7 +197,7 @@ struct IdentifyCase {
     const wchar_t* home;
     const wchar_t* vendor;
     int version;
-    VmFamily family;   // as a named program
+    VmFamily family;  // as a named program
     const char* company;  // the line written, or nullptr for none
 };
 
@@ -230,47 +227,187 @@ TEST(VmIdentification, ProgramsOfInventedInstallations)
 {
     using namespace standin;
     const IdentifyCase cases[] = {
-        {"kit", L"jdk\\bin\\java.exe", kSun1_4_20_5, {{L"jdk\\bin\\javac.exe"}}, JDK, L"jdk", L"Sun", 0x425,
-         VmFamily::J2, "company: Example Java Works\n"},
-        {"runtime numbered 5", L"jre\\bin\\java.exe", kSun5_0_60_5, {}, JRE, L"jre", L"Sun", 0x506, VmFamily::J2,
+        {"kit",
+         L"jdk\\bin\\java.exe",
+         kSun1_4_20_5,
+         {{L"jdk\\bin\\javac.exe"}},
+         JDK,
+         L"jdk",
+         L"Sun",
+         0x425,
+         VmFamily::J2,
          "company: Example Java Works\n"},
-        {"Tav runtime", L"jre\\bin\\javaw.exe", kTav1_4_2_0, {}, JRE, L"jre", L"Tav", 0x420, VmFamily::J2,
+        {"runtime numbered 5",
+         L"jre\\bin\\java.exe",
+         kSun5_0_60_5,
+         {},
+         JRE,
+         L"jre",
+         L"Sun",
+         0x506,
+         VmFamily::J2,
+         "company: Example Java Works\n"},
+        {"Tav runtime",
+         L"jre\\bin\\javaw.exe",
+         kTav1_4_2_0,
+         {},
+         JRE,
+         L"jre",
+         L"Tav",
+         0x420,
+         VmFamily::J2,
          "company: tAV Systems Corporation\n"},
-        {"company only in German strings", L"jre\\bin\\java.exe", kTavGerman1_4_2_0, {}, JRE, L"jre", L"Sun",
-         0x400, VmFamily::J2, nullptr},
-        {"1.1 runtime", L"jre\\bin\\jre.exe", kSun1_1_8_0, {}, JRE, L"jre", L"Sun", 0x100, VmFamily::J1,
+        {"company only in German strings",
+         L"jre\\bin\\java.exe",
+         kTavGerman1_4_2_0,
+         {},
+         JRE,
+         L"jre",
+         L"Sun",
+         0x400,
+         VmFamily::J2,
+         nullptr},
+        {"1.1 runtime",
+         L"jre\\bin\\jre.exe",
+         kSun1_1_8_0,
+         {},
+         JRE,
+         L"jre",
+         L"Sun",
+         0x100,
+         VmFamily::J1,
          "company: Example Java Works\n"},
-        {"largest file version", L"j\\bin\\java.exe", kMax65535, {}, JRE, L"j", L"Sun", -7, VmFamily::J1,
+        {"largest file version",
+         L"j\\bin\\java.exe",
+         kMax65535,
+         {},
+         JRE,
+         L"j",
+         L"Sun",
+         -7,
+         VmFamily::J1,
          "company: Example Java Works\n"},
-        {"Microsoft VM", L"windows\\jview.exe", kMsj5_0_3810_0, {}, MSJ, L"windows", L"Microsoft", 0x140,
-         VmFamily::Msj, nullptr},
-        {"Microsoft VM without version", L"windows\\jview.exe", kUnversioned, {}, MSJ, L"windows", L"Microsoft",
-         0x140, VmFamily::Msj, nullptr},
-        {"upper-case BIN", L"j\\BIN\\java.exe", kSun1_3_10_0, {}, JRE, L"j\\BIN", L"Sun", 0x310, VmFamily::J2,
+        {"Microsoft VM",
+         L"windows\\jview.exe",
+         kMsj5_0_3810_0,
+         {},
+         MSJ,
+         L"windows",
+         L"Microsoft",
+         0x140,
+         VmFamily::Msj,
+         nullptr},
+        {"Microsoft VM without version",
+         L"windows\\jview.exe",
+         kUnversioned,
+         {},
+         MSJ,
+         L"windows",
+         L"Microsoft",
+         0x140,
+         VmFamily::Msj,
+         nullptr},
+        {"upper-case BIN",
+         L"j\\BIN\\java.exe",
+         kSun1_3_10_0,
+         {},
+         JRE,
+         L"j\\BIN",
+         L"Sun",
+         0x310,
+         VmFamily::J2,
          "company: Example Java Works\n"},
-        {"versioned in system32", L"windows\\system32\\java.exe", kSun1_4_20_5, {}, JRE, L"windows\\system32",
-         L"Sun", 0x425, VmFamily::J2, "company: Example Java Works\n"},
-        {"client directory", L"jre\\bin\\java.exe", kUnversioned, {{L"jre\\bin\\client\\"}}, JRE, L"jre", L"Sun",
-         0x400, VmFamily::J2, nullptr},
-        {"client directory and plug-in", L"jre\\bin\\java.exe", kUnversioned,
-         {{L"jre\\bin\\client\\"}, {L"jre\\bin\\NPJava32.dll", kPlugin1_4_2_0}}, JRE, L"jre", L"Sun", 0x420,
-         VmFamily::J2, nullptr},
-        {"kit with its runtime's server and plug-in", L"jdk\\bin\\java.exe", kUnversioned,
+        {"versioned in system32",
+         L"windows\\system32\\java.exe",
+         kSun1_4_20_5,
+         {},
+         JRE,
+         L"windows\\system32",
+         L"Sun",
+         0x425,
+         VmFamily::J2,
+         "company: Example Java Works\n"},
+        {"client directory",
+         L"jre\\bin\\java.exe",
+         kUnversioned,
+         {{L"jre\\bin\\client\\"}},
+         JRE,
+         L"jre",
+         L"Sun",
+         0x400,
+         VmFamily::J2,
+         nullptr},
+        {"client directory and plug-in",
+         L"jre\\bin\\java.exe",
+         kUnversioned,
+         {{L"jre\\bin\\client\\"}, {L"jre\\bin\\NPJava32.dll", kPlugin1_4_2_0}},
+         JRE,
+         L"jre",
+         L"Sun",
+         0x420,
+         VmFamily::J2,
+         nullptr},
+        {"kit with its runtime's server and plug-in",
+         L"jdk\\bin\\java.exe",
+         kUnversioned,
          {{L"jdk\\bin\\javac.exe"}, {L"jdk\\jre\\bin\\server\\"}, {L"jdk\\jre\\bin\\NPJava32.dll", kPlugin6_0_20_5}},
-         JDK, L"jdk", L"Sun", 0x145, VmFamily::J1, nullptr},
-        {"kit looks for the plug-in in its runtime only", L"jdk\\bin\\java.exe", kUnversioned,
-         {{L"jdk\\bin\\javac.exe"}, {L"jdk\\bin\\hotspot\\"}, {L"jdk\\bin\\NPJava32.dll", kPlugin1_4_2_0}}, JDK,
-         L"jdk", L"Sun", 0x300, VmFamily::J2, nullptr},
-        {"plug-in without version", L"jre\\bin\\java.exe", kUnversioned,
-         {{L"jre\\bin\\classic\\"}, {L"jre\\bin\\NPJava32.dll", kUnversioned}}, JRE, L"jre", L"Sun", 0x200,
-         VmFamily::J2, nullptr},
-        {"pack200", L"jre\\bin\\java.exe", kUnversioned, {{L"jre\\bin\\pack200.exe"}}, JRE, L"jre", L"Sun", 0x500,
-         VmFamily::J2, nullptr},
-        {"beside jrew.exe", L"jre\\bin\\java.exe", kUnversioned, {{L"jre\\bin\\jrew.exe"}}, JRE, L"jre", L"Sun",
-         0x100, VmFamily::J1, nullptr},
+         JDK,
+         L"jdk",
+         L"Sun",
+         0x145,
+         VmFamily::J1,
+         nullptr},
+        {"kit looks for the plug-in in its runtime only",
+         L"jdk\\bin\\java.exe",
+         kUnversioned,
+         {{L"jdk\\bin\\javac.exe"}, {L"jdk\\bin\\hotspot\\"}, {L"jdk\\bin\\NPJava32.dll", kPlugin1_4_2_0}},
+         JDK,
+         L"jdk",
+         L"Sun",
+         0x300,
+         VmFamily::J2,
+         nullptr},
+        {"plug-in without version",
+         L"jre\\bin\\java.exe",
+         kUnversioned,
+         {{L"jre\\bin\\classic\\"}, {L"jre\\bin\\NPJava32.dll", kUnversioned}},
+         JRE,
+         L"jre",
+         L"Sun",
+         0x200,
+         VmFamily::J2,
+         nullptr},
+        {"pack200",
+         L"jre\\bin\\java.exe",
+         kUnversioned,
+         {{L"jre\\bin\\pack200.exe"}},
+         JRE,
+         L"jre",
+         L"Sun",
+         0x500,
+         VmFamily::J2,
+         nullptr},
+        {"beside jrew.exe",
+         L"jre\\bin\\java.exe",
+         kUnversioned,
+         {{L"jre\\bin\\jrew.exe"}},
+         JRE,
+         L"jre",
+         L"Sun",
+         0x100,
+         VmFamily::J1,
+         nullptr},
         {"nothing to go by", L"x\\java.exe", kUnversioned, {}, JRE, L"x", L"Sun", 0, VmFamily::J1, nullptr},
-        {"empty file", L"x\\bin\\javaw.exe", nullptr, {{L"x\\bin\\javac.exe"}}, JDK, L"x", L"Sun", 0,
-         VmFamily::J1, nullptr},
+        {"empty file",
+         L"x\\bin\\javaw.exe",
+         nullptr,
+         {{L"x\\bin\\javac.exe"}},
+         JDK,
+         L"x",
+         L"Sun",
+         0,
+         VmFamily::J1,
+         nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -333,8 +470,8 @@ TEST(VmIdentification, UnreadableProgramHasNoVersionUntilItCanBeRead)
     ExecutableInfo info(tree / L"jre\\bin\\java.exe");
     {
         // Open without sharing: nobody else can read the file meanwhile.
-        UniqueFile locked(CreateFileW((tree / L"jre\\bin\\java.exe").c_str(), GENERIC_READ, 0, nullptr,
-                                      OPEN_EXISTING, 0, nullptr));
+        UniqueFile locked(
+            CreateFileW((tree / L"jre\\bin\\java.exe").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(locked);
         EXPECT_FALSE(info.fileVersion().has_value());
         EXPECT_TRUE(companyName(info.path()).empty());

@@ -92,14 +92,14 @@ TEST(VmInventory, RegisteredReleaseTakesItsMaintenanceFromMicroVersion)
         {L"1.3", L"1", JDK, 0x310, VmFamily::J2},
         {L"1.4", L"2", JRE, 0x420, VmFamily::J2},
         {L"1.4.2_05", L"2", JRE, 0x425, VmFamily::J2},
-        {L"1.4.1_05", L"2", JRE, 0x425, VmFamily::J2},   // the subkey's maintenance is replaced
+        {L"1.4.1_05", L"2", JRE, 0x425, VmFamily::J2},  // the subkey's maintenance is replaced
         {L"1.4.2_05", L"20", JRE, 0x545, VmFamily::J2},  // MicroVersion is not masked
         {L"1.1", L"8", JDK, 0x180, VmFamily::J1},
-        {L"1.2", L"", JRE, 0x200, VmFamily::J2},         // no digits: 0
-        {L"1.2", L"  +3x", JRE, 0x230, VmFamily::J2},    // blanks and a sign before the digits
+        {L"1.2", L"", JRE, 0x200, VmFamily::J2},  // no digits: 0
+        {L"1.2", L"  +3x", JRE, 0x230, VmFamily::J2},  // blanks and a sign before the digits
         {L"1.4", L"-1", JRE, static_cast<std::int16_t>(0xFFF0), VmFamily::J2},
-        {L"1.16", L"0", JRE, 0x000, VmFamily::J1},       // bits 12-15 are cleared
-        {L"1.20", L"0", JRE, 0x400, VmFamily::J2},       // 20 spills into the release
+        {L"1.16", L"0", JRE, 0x000, VmFamily::J1},  // bits 12-15 are cleared
+        {L"1.20", L"0", JRE, 0x400, VmFamily::J2},  // 20 spills into the release
         {L"abc", L"1", JDK, 0x010, VmFamily::J1},
     };
     for (const auto& c : cases) {
@@ -183,13 +183,13 @@ TEST(VmInventory, PathEntriesThatNameNoDirectoryAddNothing)
     const std::vector<WString> path = {
         L"",
         L";",
-        tree / L"jre\\bin\\java.exe",               // a file
+        tree / L"jre\\bin\\java.exe",  // a file
         tree / L"missing",
-        dir.path() + L"\\" + WString(300, L'd'),    // longer than a path may be
+        dir.path() + L"\\" + WString(300, L'd'),  // longer than a path may be
         L"C:\\" + WString(40000, L'x'),
         L"\\\\?\\" + tree / L"nothing",
-        L"C:\\x~1\\" + WString(250, L'y'),          // a tilde sends it through the long-name call
-        L"\"" + tree / L"jre\\bin\"",                // quotes are part of the name
+        L"C:\\x~1\\" + WString(250, L'y'),  // a tilde sends it through the long-name call
+        L"\"" + tree / L"jre\\bin\"",  // quotes are part of the name
     };
     EXPECT_TRUE(fromPath(path).entries().empty());
 }

@@ -37,7 +37,10 @@ TEST(VmProgram, EachFamilyPicksItsConsoleOrWindowedProgram)
         {VmFamily::J2, L"C:\\jre", true, {L"C:\\jre\\bin\\javaw.exe"}, L"C:\\jre\\bin\\java.exe"},
         {VmFamily::J2, L"C:\\jre", true, {}, L"C:\\jre\\bin\\java.exe"},
         // ... and in a system directory, without "bin", whatever the letter case
-        {VmFamily::J2, L"C:\\windows\\system32", false, {L"C:\\windows\\system32\\javaw.exe"},
+        {VmFamily::J2,
+         L"C:\\windows\\system32",
+         false,
+         {L"C:\\windows\\system32\\javaw.exe"},
          L"C:\\windows\\system32\\javaw.exe"},
         {VmFamily::J2, L"C:\\windows\\system32", false, {}, L"C:\\windows\\system32\\java.exe"},
         {VmFamily::J2, L"C:\\WINDOWS\\SYSTEM32", true, {}, L"C:\\WINDOWS\\SYSTEM32\\java.exe"},

@@ -32,7 +32,7 @@ struct FilterCase {
     const char* what;
     std::vector<WString> tokens;
     std::vector<std::pair<VmKind, int>> inventory;  // in inventory order
-    std::vector<int> expected;                      // indexes into the inventory, in result order
+    std::vector<int> expected;  // indexes into the inventory, in result order
 };
 
 }  // namespace
@@ -45,8 +45,12 @@ TEST(VmFilter, AcceptedEntriesSortedWithTheLastAppendedWinningTies)
     const FilterCase cases[] = {
         {"two tokens, the higher version last", {L"J1", L"J2"}, {{JRE, 0x180}, {JRE, 0x420}}, {0, 1}},
         {"kit and runtime of one version: the runtime, appended after the kit",
-         {L"JDK", L"J2"}, {{JDK, 0x420}, {JRE, 0x420}}, {0, 1}},
-        {"the runtime first matched, the kit by the later token", {L"JRE", L"JDK"}, {{JDK, 0x420}, {JRE, 0x420}},
+         {L"JDK", L"J2"},
+         {{JDK, 0x420}, {JRE, 0x420}},
+         {0, 1}},
+        {"the runtime first matched, the kit by the later token",
+         {L"JRE", L"JDK"},
+         {{JDK, 0x420}, {JRE, 0x420}},
          {1, 0}},
         {"an entry accepted twice is listed once", {L"ALL", L"J2", L"JRE"}, {{JRE, 0x420}, {JRE, 0x310}}, {1, 0}},
         {"no token", {}, {{JRE, 0x420}}, {}},
@@ -103,8 +107,7 @@ protected:
 
     static SelectionSources sources(std::function<const VmInventory&()> inventory)
     {
-        return SelectionSources{diskFileSystem(),
-                                [](const WString& program) { return javaVmFromExecutable(program); },
+        return SelectionSources{diskFileSystem(), [](const WString& program) { return javaVmFromExecutable(program); },
                                 std::move(inventory)};
     }
 
@@ -128,12 +131,10 @@ TEST_F(VmSelection, NamedProgramsAndTheSearch)
 {
     const SelectCase cases[] = {
         {"QEL_VM before the setting", L"a\\bin\\java.exe", L"b\\bin\\java.exe", L"J2", L"a", false},
-        {"an empty file after QEL_VM gives way to the setting", L"empty.exe", L"b\\bin\\java.exe", L"J2", L"b",
-         false},
+        {"an empty file after QEL_VM gives way to the setting", L"empty.exe", L"b\\bin\\java.exe", L"J2", L"b", false},
         {"a missing file after QEL_VM gives way to the setting", L"missing.exe", L"b\\bin\\java.exe", L"J2", L"b",
          false},
-        {"a directory after QEL_VM: the search, not the setting", L"dir", L"b\\bin\\java.exe", L"J1 J2", L"new",
-         true},
+        {"a directory after QEL_VM: the search, not the setting", L"dir", L"b\\bin\\java.exe", L"J1 J2", L"new", true},
         {"an empty file and no setting: the search", L"empty.exe", L"", L"J1", L"old", true},
         {"the setting alone", L"", L"b\\bin\\java.exe", L"J2", L"b", false},
         {"a missing setting: the search", L"", L"missing.exe", L"J1", L"old", true},
