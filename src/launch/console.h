@@ -2,6 +2,8 @@
 
 #include <functional>
 
+#include "base/wstring.h"
+
 namespace qel {
 
 // Whether the launcher opened a console window of its own for this run. The
@@ -12,6 +14,13 @@ public:
     static Console& instance();
 
     bool isAllocated() const { return allocated_; }
+
+    // Allocates a console the first time and binds the standard streams to it;
+    // later calls do nothing.
+    void allocate();
+
+    // The console window's title.
+    void setTitle(const WString& title);
 
 private:
     Console() = default;

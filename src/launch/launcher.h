@@ -3,6 +3,7 @@
 // One run of the launcher: the settings, the chosen VM and the started process.
 
 #include <cstdint>
+#include <functional>
 #include <string_view>
 
 #include "base/wstring.h"
@@ -16,9 +17,13 @@ class JavaVm;
 
 class Launcher {
 public:
+    // Tells whether the Ctrl key is held down at this moment.
+    using ControlKeyProbe = std::function<bool()>;
+
     // Finds and reads the properties file, rejects incomplete settings, makes the
-    // properties file's directory current and keeps only the file's name.
-    explicit Launcher(CommandLine commandLine);
+    // properties file's directory current, keeps only the file's name and sets up
+    // the console. Without a probe the Ctrl key is read from the keyboard.
+    explicit Launcher(CommandLine commandLine, const ControlKeyProbe& controlKey = {});
     virtual ~Launcher() = default;
 
     Launcher(const Launcher&) = delete;
@@ -46,6 +51,9 @@ public:
 private:
     void loadProperties();
     void locatePropertiesFile();
+    // Decides on the console, and opens and titles it when the run uses one; with
+    // Ctrl held at start, the hand-off file learns of it first.
+    void setupConsole(bool controlKeyAtStart);
 };
 
 // False when the main class is empty, when both VM settings are empty, or when

@@ -5,10 +5,17 @@
 #include "base/errors.h"
 #include "base/files.h"
 #include "base/messages.h"
+#include "launch/console.h"
+#include "launch/console_rules.h"
+#include "launch/handoff_file.h"
+#include "launch/handoff_text.h"
+#include "launch/launch_process.h"
+#include "launch/launch_request.h"
 #include "launch/launcher.h"
 #include "settings/environment.h"
 #include "settings/properties.h"
 #include "settings/properties_location.h"
+#include "settings/settings.h"
 #include "vm/executable_info.h"
 #include "vm/inventory.h"
 
@@ -42,11 +49,26 @@ void validateSettings(const PropertyTable& properties, std::wstring_view classPa
     }
 }
 
-Launcher::Launcher(CommandLine commandLine) : commandLine(std::move(commandLine))
+Launcher::Launcher(CommandLine commandLine, const ControlKeyProbe& controlKey) : commandLine(std::move(commandLine))
 {
     loadProperties();
     SetCurrentDirectoryW(parentDir(normalizePath(propertiesPath), L".").c_str());  // failure is not an error
     propertiesPath = fileName(normalizePath(propertiesPath));
+    setupConsole(controlKey ? controlKey() : controlKeyDownNow());
+}
+
+void Launcher::setupConsole(bool controlKeyAtStart)
+{
+    useConsole = consoleWanted(controlKeyAtStart, commandLine.consoleRequested, stdoutRedirect(properties),
+                               stderrRedirect(properties));
+    if (!useConsole) {
+        return;
+    }
+    Console::instance().allocate();
+    Console::instance().setTitle(applicationName(properties));
+    if (controlKeyAtStart) {
+        HandoffFile::instance().append(controlKeyLines());
+    }
 }
 
 void Launcher::loadProperties()
@@ -69,7 +91,7 @@ void Launcher::locatePropertiesFile()
     throw TerminalError(MessageTable::instance().text(MSG_PROPERTIES_MISSING));
 }
 
-void Launcher::run(bool /*wait*/)
+void Launcher::run(bool wait)
 {
     const SelectionSources sources{
         diskFileSystem(),
@@ -81,8 +103,34 @@ void Launcher::run(bool /*wait*/)
         throw TerminalError(MessageTable::instance().text(MSG_NO_VM));
     }
     selectedVm = choice.vm;
-    // Starting the selected VM comes with the process launch; until then the run
-    // ends here with exit code 0.
+    const WString executable =
+        normalizePath(selectedVm->executablePath(Console::instance().isAllocated(), diskFileSystem().exists));
+
+    // The Java side learns which VM was chosen, then the environment, before the
+    // VM starts.
+    HandoffFile& handoff = HandoffFile::instance();
+    handoff.append({currentVmLine(executable)});
+    const Environment& environment = Environment::instance();
+    handoff.append(environmentLines(environment.variables(),
+                                    [&](std::wstring_view name) { return environment.expandedValue(name); }));
+
+    LaunchInputs inputs(properties);
+    inputs.classPathText = classPath(properties, classPathVariable());
+    inputs.propertiesName = propertiesPath;
+    inputs.handoffPath = handoff.path();
+    inputs.arguments = commandLine.arguments;
+    inputs.isService = isService();
+    inputs.fullPath = diskFileSystem().fullPath;
+    inputs.normalize = [](std::wstring_view path) { return normalizePath(path); };
+    const FilledRequest filled = fillLaunchRequest(inputs);
+    for (const WString& warning : filled.warnings) {
+        writeDiagnostic(warning);
+    }
+
+    process = launchVm(*selectedVm, executable, filled.request);
+    if (wait) {
+        exitCode = waitForExit(process);
+    }
 }
 
 }  // namespace qel

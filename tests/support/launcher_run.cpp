@@ -130,8 +130,9 @@ ProgramRun runProgram(const WString& program, const RunOptions& options)
     std::wstring environment = environmentBlock(options.environment);
     WString directory =
         options.currentDirectory.empty() ? program.substr(0, program.rfind(L'\\')) : options.currentDirectory;
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
-                        environment.data(), directory.c_str(), &startup, &info)) {
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                        CREATE_UNICODE_ENVIRONMENT | (options.detached ? DETACHED_PROCESS : 0), environment.data(),
+                        directory.c_str(), &startup, &info)) {
         throw std::runtime_error("cannot start " + narrow(program) + ", error " + std::to_string(GetLastError()));
     }
     UniqueHandle process(info.hProcess);

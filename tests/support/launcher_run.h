@@ -36,6 +36,9 @@ struct RunOptions {
     // Variables set (or, with an empty value, removed) for the program only.
     std::vector<std::pair<WString, WString>> environment;
     unsigned long timeoutMs = 60000;
+    // Started without the test's console, as Explorer starts a program: a
+    // windowed program then has no console until it allocates one.
+    bool detached = true;
     // Standard input is a pipe that stays open and empty until the program ends,
     // so a program that reads it waits until the timeout.
     bool silentStandardInput = false;

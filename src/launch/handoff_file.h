@@ -1,0 +1,35 @@
+#pragma once
+
+// The hand-off file: a temporary properties file, made once per process, into
+// which the launcher writes what the Java side needs to know (the VM it chose,
+// the environment, the Ctrl key at start). Its path is the second argument the
+// Java program receives. The launcher never deletes it.
+
+#include <vector>
+
+#include "base/wstring.h"
+
+namespace qel {
+
+class HandoffFile {
+public:
+    // The one file of this process, created in the temporary directory on the
+    // first call. Throws TerminalError naming the directory when it cannot be
+    // created there.
+    static HandoffFile& instance();
+
+    // The file's full path, short names expanded.
+    const WString& path() const { return path_; }
+
+    // Appends the lines, each ended by CR LF, at the end of the file and closes it
+    // again. Throws FileException "windows could not open the file specified"
+    // when the file cannot be opened; a write that fails leaves the file as it
+    // was and throws TerminalError naming the file.
+    void append(const std::vector<WString>& lines);
+
+private:
+    explicit HandoffFile(WString path) : path_(std::move(path)) {}
+    WString path_;
+};
+
+}  // namespace qel

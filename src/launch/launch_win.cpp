@@ -1,0 +1,188 @@
+// Starting the VM: the hand-off file, the console, and the process itself.
+
+#include <windows.h>
+
+#include <cstdio>
+
+#include "base/errors.h"
+#include "base/files.h"
+#include "base/handles.h"
+#include "base/messages.h"
+#include "base/system_text.h"
+#include "launch/console.h"
+#include "launch/console_rules.h"
+#include "launch/handoff_file.h"
+#include "launch/launch_process.h"
+#include "launch/handoff_text.h"
+#include "vm/executable_info.h"
+
+namespace qel {
+
+namespace {
+
+// GetTempPathW is asked for at most this many units, so that the file name the
+// system adds still fits a 260-unit path.
+constexpr DWORD kTempPathUnits = 246;
+
+WString withoutLineEnd(WString text)
+{
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r')) {
+        text.pop_back();
+    }
+    return text;
+}
+
+[[noreturn]] void throwTempDirectoryError(const WString& directory, DWORD error)
+{
+    throw TerminalError(L"The hand-off file for the Java program cannot be created in the temporary directory \"" +
+                        directory + L"\": " + withoutLineEnd(systemErrorText(error)));
+}
+
+// The absolute form of a working directory, whatever its length; the text as
+// given when the system cannot make one.
+WString fullWorkingDirectory(const WString& path)
+{
+    return readGrowingText([&](wchar_t* buffer, DWORD capacity) {
+               return GetFullPathNameW(path.c_str(), capacity, buffer, nullptr);
+           })
+        .value_or(path);
+}
+
+void writeToStandardError(const WString& text)
+{
+    std::fwprintf(stderr, L"%ls", text.c_str());
+    std::fflush(stderr);
+}
+
+}  // namespace
+
+HandoffFile& HandoffFile::instance()
+{
+    static HandoffFile* file = [] {
+        wchar_t directory[kTempPathUnits + 1] = {};
+        const DWORD length = GetTempPathW(kTempPathUnits, directory);
+        if (length == 0 || length > kTempPathUnits) {
+            throwTempDirectoryError(length == 0 ? WString() : WString(L"(longer than 246 units)"), GetLastError());
+        }
+        wchar_t name[kPathBufferUnits] = {};
+        // The system creates a new, empty file qel<hex>.tmp and gives its name.
+        if (GetTempFileNameW(directory, L"qel", 0, name) == 0) {
+            throwTempDirectoryError(directory, GetLastError());
+        }
+        return new HandoffFile(normalizePath(name));  // never destroyed, never deleted
+    }();
+    return *file;
+}
+
+void HandoffFile::append(const std::vector<WString>& lines)
+{
+    UniqueFile file(CreateFileW(path_.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0, nullptr));
+    if (!file) {
+        throw FileException(L"windows could not open the file specified", path_);
+    }
+    LARGE_INTEGER end{};
+    LARGE_INTEGER zero{};
+    SetFilePointerEx(file.get(), zero, &end, FILE_END);
+    const std::string bytes = handoffBytes(lines);
+    DWORD written = 0;
+    if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+        written != bytes.size()) {
+        const DWORD error = GetLastError();
+        // No half-written lines: the file goes back to what it held.
+        SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN);
+        SetEndOfFile(file.get());
+        throw TerminalError(L"The hand-off file \"" + path_ + L"\" cannot be written: " +
+                            withoutLineEnd(systemErrorText(error)));
+    }
+}
+
+void Console::allocate()
+{
+    if (allocated_) {
+        return;
+    }
+    // A process that has a console keeps it; the result does not matter.
+    AllocConsole();
+    // The C runtime's streams keep their old handles until they are bound again.
+    std::FILE* ignored = nullptr;
+    ignored = std::freopen("CONIN$", "r", stdin);
+    ignored = std::freopen("CONOUT$", "w", stdout);
+    ignored = std::freopen("CONOUT$", "w", stderr);
+    (void)ignored;
+    allocated_ = true;
+}
+
+void Console::setTitle(const WString& title)
+{
+    SetConsoleTitleW(title.c_str());
+}
+
+bool controlKeyDownNow()
+{
+    return GetKeyState(VK_CONTROL) < 0;
+}
+
+void writeDiagnostic(const WString& text)
+{
+    writeToStandardError(text);
+}
+
+void* startVmProcess(const LaunchRequest& request, const WString& commandLine)
+{
+    // The VM inherits the launcher's show-window state, desktop and title.
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    GetStartupInfoW(&startup);
+    // The C runtime's private table of inherited descriptors belongs to the
+    // launcher's own start; the VM's runtime must not adopt it.
+    startup.cbReserved2 = 0;
+    startup.lpReserved2 = nullptr;
+    startup.dwFlags |= STARTF_USESTDHANDLES;
+    // Read now: after a console was allocated these are the console's.
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+
+    const WString workingDirectory = fullWorkingDirectory(request.workingDir);
+    writeToStandardError(workingDirectoryLine(workingDirectory));
+    writeToStandardError(commandLineLine(commandLine));
+
+    WString line = commandLine;  // CreateProcessW may write into it
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                        workingDirectory.empty() ? nullptr : workingDirectory.c_str(), &startup, &info)) {
+        const DWORD error = GetLastError();
+        throw TerminalError(formatStartFailure(MessageTable::instance().text(MSG_VM_START_FAILED), error));
+    }
+    const UniqueHandle thread(info.hThread);
+    // The process handle stays open for the rest of the launcher's life: the wait
+    // and the service host use it.
+    return info.hProcess;
+}
+
+void* launchVm(const JavaVm& vm, const WString& executable, LaunchRequest request)
+{
+    if (vm.family == VmFamily::Msj) {
+        if (!msvmBuildAccepted(msvmBuildNumber(vm.home), request.msvmMinVersion)) {
+            throw TerminalError(MessageTable::instance().text(MSG_NO_VM));
+        }
+        // The Microsoft VM also reads its class path from the environment it
+        // inherits.
+        SetEnvironmentVariableW(L"CLASSPATH", request.classPath.join().c_str());
+    }
+    const WString commandLine = renderCommandLine(vm.family, executable, vm.home, request);
+    return startVmProcess(request, commandLine);
+}
+
+std::uint32_t waitForExit(void* process)
+{
+    WaitForSingleObject(process, INFINITE);
+    DWORD code = 0;
+    // A failed read keeps 0.
+    if (!GetExitCodeProcess(process, &code)) {
+        return 0;
+    }
+    return code;
+}
+
+}  // namespace qel

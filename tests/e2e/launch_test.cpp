@@ -1,0 +1,270 @@
+// The launcher starting its Java VM, the way a user starts it: the real
+// executable beside its properties file, stand-in VM programs that record what
+// they received, and the record read back.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "support/launcher_fixture.h"
+#include "support/standin_record.h"
+#include "support/vm_fixtures.h"
+
+using namespace qel;
+using namespace qel::test;
+
+namespace {
+
+// A path as the properties file needs it: a backslash before "u" would start an
+// escape, so every backslash is doubled.
+std::string escaped(const WString& path)
+{
+    std::string result;
+    for (const char unit : narrow(path)) {
+        result += unit == '\\' ? std::string("\\\\") : std::string(1, unit);
+    }
+    return result;
+}
+
+WString forwardSlashes(WString path)
+{
+    for (auto& unit : path) {
+        if (unit == L'\\') {
+            unit = L'/';
+        }
+    }
+    return path;
+}
+
+class Launch : public ::testing::Test {
+protected:
+    // The settings of the example lines: 64m heap, gc verbosity, one option.
+    static constexpr const char* kExampleOptions = "qel.nl.java.option.java.heap.size.max=64m\r\n"
+                                                   "qel.nl.java.option.verbose=gc\r\n"
+                                                   "qel.nl.java.option.additional=-Dx=1\r\n";
+
+    void writeProperties(const std::string& lines)
+    {
+        writeFile(app + L"\\Tool.qel", "qel.nl.java.launcher.main.class=app.Start\r\n"
+                                       "qel.class.path=lib\\a.jar\r\n" +
+                                           lines);
+    }
+
+    // Starts the launcher with the stand-in's record file and exit code, and a
+    // Path without Java.
+    ProgramRun start(const WString& arguments = L"", const WString& exitCode = L"0", RunOptions options = {})
+    {
+        options.arguments = arguments;
+        options.environment.emplace_back(L"PATH", L"C:\\windows\\system32;C:\\windows");
+        options.environment.emplace_back(L"QEL_STANDIN_RECORD", recordFile);
+        options.environment.emplace_back(L"QEL_STANDIN_EXIT", exitCode);
+        options.environment.emplace_back(L"CLASSPATH", L"");
+        return runProgram(launcher, options);
+    }
+
+    // The one record of the run; fails the test when there is not exactly one.
+    StandinRecord onlyRecord(const ProgramRun& run)
+    {
+        const auto records = readStandinRecords(recordFile);
+        EXPECT_EQ(records.size(), 1u) << run.standardError;
+        return records.empty() ? StandinRecord{} : records.front();
+    }
+
+    // The hand-off file is the last launcher argument before the application's.
+    static WString handoffOf(const StandinRecord& record, std::size_t position)
+    {
+        return position < record.args.size() ? record.args[position] : WString();
+    }
+
+    TempDir dir;
+    WString app = dir / L"Tool";
+    WString launcher = installLauncher(app, L"Tool.exe");
+    WString recordFile = dir / L"record.txt";
+    VmTree vms{dir / L"vms"};
+};
+
+}  // namespace
+
+TEST_F(Launch, TheVmsExitCodeIsTheLaunchersExitCode)
+{
+    vms.program(L"jre\\bin\\java.exe", standin::kSun1_4_20_5);
+    writeProperties("qel.nl.current.vm=" + escaped(vms / L"jre\\bin\\java.exe") + "\r\nqel.nl.valid.vm.list=J2\r\n");
+    for (const wchar_t* code : {L"3", L"0", L"0xC0000005"}) {
+        DeleteFileW(recordFile.c_str());
+        const ProgramRun run = start(L"", code);
+        ASSERT_FALSE(run.timedOut);
+        EXPECT_TRUE(run.boxes.empty());
+        EXPECT_EQ(run.exitCode, std::stoul(narrow(code), nullptr, 0)) << narrow(code);
+        onlyRecord(run);
+    }
+}
+
+// The three families' command lines, exactly as the VM received them.
+TEST_F(Launch, EachFamilysCommandLine)
+{
+    vms.program(L"jre\\bin\\java.exe", standin::kSun1_4_20_5)
+        .program(L"jre\\bin\\javaw.exe", standin::kSun1_4_20_5)
+        .program(L"java11\\bin\\jrew.exe", standin::kSun1_1_8_0)
+        .program(L"windows\\wjview.exe", standin::kMsj5_0_3810_0)
+        .program(L"windows\\jview.exe", standin::kMsj5_0_3810_0);
+    const WString jar = app + L"\\lib\\a.jar";
+    const WString properties = forwardSlashes(app + L"\\Tool.qel");
+    struct Case {
+        const char* what;
+        WString named;
+        const char* list;
+        WString program;
+        WString options;  // up to the class path
+        WString classPath;
+    };
+    const Case cases[] = {
+        {"J2", vms / L"jre\\bin\\java.exe", "J2", vms / L"jre\\bin\\javaw.exe",
+         L" -Xmx67108864 -verbose:gc -Dx=1 -classpath \"" + jar + L";\"", jar + L";"},
+        {"J1", vms / L"java11\\bin\\jrew.exe", "J1", vms / L"java11\\bin\\jrew.exe",
+         L" -mx67108864 -verbose -Dx=1 -cp \"" + jar + L";" + vms / L"java11\\lib\\classes.zip;\"",
+         jar + L";" + vms / L"java11\\lib\\classes.zip;"},
+        {"Microsoft VM", vms / L"windows\\wjview.exe", "MSJ", vms / L"windows\\wjview.exe", L" /cp \"" + jar + L";\"",
+         jar + L";"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        DeleteFileW(recordFile.c_str());
+        writeProperties(std::string(kExampleOptions) + "qel.nl.current.vm=" + escaped(c.named) +
+                        "\r\nqel.nl.valid.vm.list=" + c.list + "\r\n");
+        const ProgramRun run = start(L"-open \"C:\\My Files\\a.txt\"");
+        ASSERT_FALSE(run.timedOut);
+        ASSERT_TRUE(run.boxes.empty()) << narrow(run.boxes[0].text);
+        const StandinRecord record = onlyRecord(run);
+        const WString handoff = handoffOf(record, record.args.size() - 3);
+        const WString expected = L"\"" + c.program + L"\"" + c.options + L" app.Start \"" + properties + L"\" \"" +
+                                 forwardSlashes(handoff) + L"\" -open \"C:\\\\My Files\\\\a.txt\"";
+        EXPECT_EQ(record.commandLine, expected) << narrow(record.commandLine);
+        EXPECT_EQ(record.modulePath, c.program);
+        // The Microsoft VM also finds its class path in the environment.
+        if (c.program.find(L"wjview") != WString::npos) {
+            EXPECT_EQ(record.classPath, c.classPath);
+        } else {
+            EXPECT_EQ(record.classPath, std::nullopt);
+        }
+        // The launcher wrote what it started on standard error.
+        EXPECT_NE(run.standardError.find("cmd: " + narrow(expected)), std::string::npos) << run.standardError;
+        // The hand-off file begins with the VM that was chosen.
+        const std::string handoffText = readFile(handoff);
+        EXPECT_EQ(handoffText.rfind("qel.nl.current.vm=" + escaped(c.program) + "\r\n", 0), 0u) << handoffText;
+    }
+}
+
+TEST_F(Launch, MicrosoftVmBelowTheMinimumBuildStartsNothing)
+{
+    vms.program(L"windows\\wjview.exe", standin::kMsj5_0_3810_0)
+        .program(L"windows\\jview.exe", standin::kMsj5_0_3810_0);
+    writeProperties("qel.nl.current.vm=" + escaped(vms / L"windows\\wjview.exe") +
+                    "\r\nqel.nl.valid.vm.list=MSJ\r\nqel.nl.win32.microsoftvm.min.version=3811\r\n");
+    const ProgramRun run = start();
+    ASSERT_FALSE(run.timedOut);
+    ASSERT_EQ(run.boxes.size(), 1u);
+    EXPECT_EQ(run.boxes[0].text, kEnglishNoVm);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_TRUE(readStandinRecords(recordFile).empty());
+    EXPECT_EQ(run.standardError.find("cmd: "), std::string::npos);
+}
+
+// The error code Windows gives for starting this program.
+unsigned long startError(const WString& program)
+{
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    WString line = L"\"" + program + L"\"";
+    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+        TerminateProcess(info.hProcess, 0);
+        CloseHandle(info.hProcess);
+        CloseHandle(info.hThread);
+        return 0;
+    }
+    return GetLastError();
+}
+
+TEST_F(Launch, AVmThatCannotStartShowsTheWindowsError)
+{
+    // A file that is not a program, and a Java 1.x installation whose windowed
+    // program is missing: the family names bin\javaw.exe without testing it.
+    vms.file(L"broken\\bin\\javaw.exe", "not a program").program(L"old\\bin\\java.exe", standin::kSun1_1_8_0);
+    struct Case {
+        WString named;
+        WString started;
+    };
+    const Case cases[] = {
+        {vms / L"broken\\bin\\javaw.exe", vms / L"broken\\bin\\javaw.exe"},
+        {vms / L"old\\bin\\java.exe", vms / L"old\\bin\\javaw.exe"},
+    };
+    for (const auto& c : cases) {
+        writeProperties("qel.nl.current.vm=" + escaped(c.named) + "\r\nqel.nl.valid.vm.list=ALL\r\n");
+        const unsigned long error = startError(c.started);
+        ASSERT_NE(error, 0u) << narrow(c.started);
+        const ProgramRun run = start();
+        ASSERT_FALSE(run.timedOut);
+        ASSERT_EQ(run.boxes.size(), 1u);
+        EXPECT_EQ(run.boxes[0].caption, kEnglishCaption);
+        EXPECT_EQ(run.boxes[0].text, L"Windows error " + std::to_wstring(error) + L" occured while loading the Java VM")
+            << narrow(run.boxes[0].text);
+        EXPECT_EQ(run.exitCode, 0u);
+    }
+}
+
+TEST_F(Launch, RelativeSettingsCountFromThePropertiesFileDirectory)
+{
+    vms.program(L"jre\\bin\\java.exe", standin::kSun1_4_20_5);
+    makeDirectories(app + L"\\work");
+    writeFile(app + L"\\Tool.qel", "qel.nl.java.launcher.main.class=app.Start\r\n"
+                                   "qel.class.path=lib/a.jar;lib\\\\b.jar;" +
+                                       escaped(dir / L"shared\\c.jar") +
+                                       "\r\n"
+                                       "qel.user.dir=work\r\n"
+                                       "qel.nl.current.vm=" +
+                                       escaped(vms / L"jre\\bin\\java.exe") + "\r\nqel.nl.valid.vm.list=J2\r\n");
+    TempDir elsewhere;
+    RunOptions options;
+    options.currentDirectory = elsewhere.path();
+    const ProgramRun run = start(L"", L"0", options);
+    ASSERT_TRUE(run.boxes.empty());
+    const StandinRecord record = onlyRecord(run);
+    EXPECT_EQ(record.workingDirectory, app + L"\\work");
+    const WString classPath =
+        L"-classpath \"" + app + L"\\lib\\a.jar;" + app + L"\\lib\\b.jar;" + dir.path() + L"\\shared\\c.jar;\"";
+    EXPECT_NE(record.commandLine.find(classPath), WString::npos) << narrow(record.commandLine);
+}
+
+TEST_F(Launch, AVmFoundThroughPathIsTheOneStarted)
+{
+    vms.program(L"old\\bin\\java.exe", standin::kSun1_3_10_0).program(L"new\\bin\\java.exe", standin::kSun1_4_20_5);
+    writeProperties("qel.nl.valid.vm.list=J2\r\n");
+    RunOptions options;
+    options.environment.emplace_back(L"PATH", vms / L"old\\bin;" + vms / L"new\\bin");
+    options.arguments = L"";
+    options.environment.emplace_back(L"QEL_STANDIN_RECORD", recordFile);
+    const ProgramRun run = runProgram(launcher, options);
+    ASSERT_TRUE(run.boxes.empty());
+    // Without javaw.exe the windowed run starts java.exe of the highest version.
+    EXPECT_EQ(onlyRecord(run).modulePath, vms / L"new\\bin\\java.exe");
+}
+
+TEST_F(Launch, ConsoleOnRequest)
+{
+    vms.program(L"jre\\bin\\java.exe", standin::kSun1_4_20_5).program(L"jre\\bin\\javaw.exe", standin::kSun1_4_20_5);
+    writeProperties("qel.nl.current.vm=" + escaped(vms / L"jre\\bin\\javaw.exe") +
+                    "\r\nqel.nl.valid.vm.list=J2\r\nqel.application.name=Shop Floor\r\n");
+    const ProgramRun run = start(L"-i console x");
+    ASSERT_FALSE(run.timedOut);
+    ASSERT_TRUE(run.boxes.empty());
+    const StandinRecord record = onlyRecord(run);
+    // The console program of the installation, in the launcher's console.
+    EXPECT_EQ(record.modulePath, vms / L"jre\\bin\\java.exe");
+    EXPECT_TRUE(record.hasConsole);
+    EXPECT_EQ(record.consoleTitle, L"Shop Floor");
+    ASSERT_GE(record.args.size(), 3u);
+    EXPECT_EQ((std::vector<WString>(record.args.end() - 3, record.args.end())),
+              (std::vector<WString>{L"-i", L"console", L"x"}));
+}
