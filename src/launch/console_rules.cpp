@@ -1,6 +1,8 @@
 #include "launch/console_rules.h"
 
 #include "base/text.h"
+#include "launch/handoff_text.h"
+#include "settings/settings.h"
 
 namespace qel {
 
@@ -19,6 +21,23 @@ bool consoleWanted(bool controlKeyAtStart, bool consoleRequested, std::wstring_v
     // The whole value, nothing trimmed: " console" or "console.log" is a file name
     // for the Java side.
     return toLowerAscii(stdoutRedirect) == L"console" || toLowerAscii(stderrRedirect) == L"console";
+}
+
+ConsolePlan planConsole(bool controlKeyAtStart, bool consoleRequested, const PropertyTable& properties)
+{
+    ConsolePlan plan;
+    // The redirect settings are read only when neither Ctrl nor the command line
+    // decided.
+    plan.useConsole = controlKeyAtStart || consoleRequested ||
+                      consoleWanted(false, false, stdoutRedirect(properties), stderrRedirect(properties));
+    if (!plan.useConsole) {
+        return plan;
+    }
+    plan.title = applicationName(properties);
+    if (controlKeyAtStart) {
+        plan.handoffLines = controlKeyLines();
+    }
+    return plan;
 }
 
 WString formatStartFailure(std::wstring_view format, unsigned long errorCode)

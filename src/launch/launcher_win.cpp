@@ -59,15 +59,15 @@ Launcher::Launcher(CommandLine commandLine, const ControlKeyProbe& controlKey) :
 
 void Launcher::setupConsole(bool controlKeyAtStart)
 {
-    useConsole = consoleWanted(controlKeyAtStart, commandLine.consoleRequested, stdoutRedirect(properties),
-                               stderrRedirect(properties));
+    const ConsolePlan plan = planConsole(controlKeyAtStart, commandLine.consoleRequested, properties);
+    useConsole = plan.useConsole;
     if (!useConsole) {
         return;
     }
     Console::instance().allocate();
-    Console::instance().setTitle(applicationName(properties));
-    if (controlKeyAtStart) {
-        HandoffFile::instance().append(controlKeyLines());
+    Console::instance().setTitle(plan.title);
+    if (!plan.handoffLines.empty()) {
+        HandoffFile::instance().append(plan.handoffLines);
     }
 }
 
