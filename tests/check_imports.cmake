@@ -1,6 +1,6 @@
 cmake_minimum_required(VERSION 3.20)
 # Fails when the executable imports a DLL outside the set that ships with Windows,
-# or when it is not a 64-bit program of the GUI subsystem.
+# imports a service function, or is not a 64-bit program of the GUI subsystem.
 execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE dump RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "objdump failed on ${EXE}")
@@ -20,6 +20,13 @@ endforeach()
 if(NOT seen)
   message(FATAL_ERROR "no imports found in ${EXE}")
 endif()
+# The service functions are looked up at run time, so that the launcher starts
+# where they are missing: they must not be imports.
+foreach(function StartServiceCtrlDispatcher RegisterServiceCtrlHandler SetServiceStatus)
+  if(dump MATCHES "[ \t]${function}[AW]?(Ex[AW])?\n")
+    message(FATAL_ERROR "${EXE} imports ${function}, which it must find at run time")
+  endif()
+endforeach()
 if(NOT dump MATCHES "file format pei-x86-64")
   message(FATAL_ERROR "${EXE} is not a 64-bit Windows executable")
 endif()

@@ -12,13 +12,16 @@ namespace qel {
 
 inline constexpr const char* kUnknownExceptionText = "Unknown exception";
 
-// A failure the user must see; its message is complete when thrown.
+// A failure the user must see; its message is complete when thrown. The id of
+// the string-table message it carries, when it carries one, tells a service
+// manager which failure ended the service.
 class TerminalError : public std::exception {
 public:
-    explicit TerminalError(WString message) : message(std::move(message)) {}
+    explicit TerminalError(WString message, int messageId = 0) : message(std::move(message)), messageId(messageId) {}
     const char* what() const noexcept override { return kUnknownExceptionText; }
 
     WString message;
+    int messageId;
 };
 
 class StringTableException : public std::exception {

@@ -10,7 +10,9 @@
 #include "base/text.h"
 #include "launch/command_line.h"
 #include "launch/console.h"
+#include "launch/launch_process.h"
 #include "launch/launcher.h"
+#include "service/service_qel.h"
 #include "settings/settings.h"
 
 namespace qel {
@@ -21,8 +23,7 @@ namespace {
 // Enter when the settings ask for it or Ctrl is held down at this moment.
 void pauseIfAsked(const Launcher& launcher)
 {
-    const auto controlKeyDown = [] { return GetKeyState(VK_CONTROL) < 0; };
-    if (pauseAtEnd(Console::instance().isAllocated(), consolePause(launcher.properties), controlKeyDown)) {
+    if (pauseAtEnd(Console::instance().isAllocated(), consolePause(launcher.properties), controlKeyDownNow)) {
         std::fwprintf(stdout, L"[press enter to close this window]\n");
         std::fflush(stdout);
         std::fgetwc(stdin);
@@ -31,16 +32,30 @@ void pauseIfAsked(const Launcher& launcher)
 
 int runGuarded(const CommandLine& commandLine)
 {
-    Launcher launcher(commandLine);
     if (commandLine.serviceRequested) {
-        // Service mode belongs to the service host, which is not part of this
-        // build yet: the settings are read and checked, so their errors show as in
-        // a normal run, and nothing is started.
+        // Returns when the service has stopped, or at once when the process was
+        // started from a shell; a VM that ends on its own ends the process itself.
+        ServiceQEL::instance(commandLine).serve();
         return 0;
     }
+    Launcher launcher(commandLine);
     launcher.run(true);
     pauseIfAsked(launcher);
     return static_cast<int>(launcher.exitCode);
+}
+
+// The one place where errors meet the user: a box, or, for a service the
+// service manager started, its failure status and the event log.
+int reportError(const CommandLine& commandLine, const WString& text, int messageId)
+{
+    if (commandLine.serviceRequested) {
+        if (const auto exitCode =
+                reportFailureToServiceManager(commandLine.serviceName, text, static_cast<std::uint32_t>(messageId))) {
+            return static_cast<int>(*exitCode);
+        }
+    }
+    showErrorBox(text);
+    return 0;
 }
 
 }  // namespace
@@ -51,11 +66,10 @@ int launcherMain()
     try {
         return runGuarded(commandLine);
     } catch (const TerminalError& error) {
-        showErrorBox(error.message);
+        return reportError(commandLine, error.message, error.messageId);
     } catch (const std::exception& error) {
-        showErrorBox(L"an unknown exception has occurrred.\n" + widenSignExtended(error.what()));
+        return reportError(commandLine, L"an unknown exception has occurrred.\n" + widenSignExtended(error.what()), 0);
     }
-    return 0;
 }
 
 }  // namespace qel

@@ -152,7 +152,8 @@ void* startVmProcess(const LaunchRequest& request, const WString& commandLine)
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
                         workingDirectory.empty() ? nullptr : workingDirectory.c_str(), &startup, &info)) {
         const DWORD error = GetLastError();
-        throw TerminalError(formatStartFailure(MessageTable::instance().text(MSG_VM_START_FAILED), error));
+        throw TerminalError(formatStartFailure(MessageTable::instance().text(MSG_VM_START_FAILED), error),
+                            MSG_VM_START_FAILED);
     }
     const UniqueHandle thread(info.hThread);
     // The process handle stays open for the rest of the launcher's life: the wait
@@ -164,7 +165,7 @@ void* launchVm(const JavaVm& vm, const WString& executable, LaunchRequest reques
 {
     if (vm.family == VmFamily::Msj) {
         if (!msvmBuildAccepted(msvmBuildNumber(vm.home), request.msvmMinVersion)) {
-            throw TerminalError(MessageTable::instance().text(MSG_NO_VM));
+            throw TerminalError(MessageTable::instance().text(MSG_NO_VM), MSG_NO_VM);
         }
         // The Microsoft VM also reads its class path from the environment it
         // inherits.

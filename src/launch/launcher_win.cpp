@@ -45,7 +45,7 @@ WString classPathVariable()
 void validateSettings(const PropertyTable& properties, std::wstring_view classPathVariable)
 {
     if (!settingsComplete(properties, classPathVariable)) {
-        throw TerminalError(MessageTable::instance().text(MSG_PROPERTIES_INVALID));
+        throw TerminalError(MessageTable::instance().text(MSG_PROPERTIES_INVALID), MSG_PROPERTIES_INVALID);
     }
 }
 
@@ -88,7 +88,7 @@ void Launcher::locatePropertiesFile()
             return;
         }
     }
-    throw TerminalError(MessageTable::instance().text(MSG_PROPERTIES_MISSING));
+    throw TerminalError(MessageTable::instance().text(MSG_PROPERTIES_MISSING), MSG_PROPERTIES_MISSING);
 }
 
 void Launcher::run(bool wait)
@@ -100,7 +100,7 @@ void Launcher::run(bool wait)
     };
     const VmChoice choice = selectVm(vmRequestFor(*this), sources);
     if (choice.vm == nullptr) {
-        throw TerminalError(MessageTable::instance().text(MSG_NO_VM));
+        throw TerminalError(MessageTable::instance().text(MSG_NO_VM), MSG_NO_VM);
     }
     selectedVm = choice.vm;
     const WString executable =

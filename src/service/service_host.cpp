@@ -1,0 +1,127 @@
+#include "service/service_host.h"
+
+namespace qel {
+
+bool ServiceStatus::operator==(const ServiceStatus& other) const
+{
+    return serviceType == other.serviceType && currentState == other.currentState &&
+           controlsAccepted == other.controlsAccepted && win32ExitCode == other.win32ExitCode &&
+           serviceSpecificExitCode == other.serviceSpecificExitCode && checkPoint == other.checkPoint &&
+           waitHint == other.waitHint;
+}
+
+ControlAnswer answerControl(std::uint32_t control)
+{
+    if (control == service::kControlStop || control == service::kControlShutdown) {
+        return ControlAnswer{true, service::kNoError};
+    }
+    // Not re-reported: the manager keeps the status it was last given.
+    return ControlAnswer{false, service::kCallNotImplemented};
+}
+
+bool ignoreConsoleEvent(std::uint32_t event)
+{
+    return event == service::kLogoffEvent;
+}
+
+WString dispatchTableName(std::wstring_view serviceName)
+{
+    return WString(serviceName.substr(0, service::kDispatchNameUnits - 1));
+}
+
+void ServiceLifecycle::report(std::uint32_t state, std::uint32_t controls)
+{
+    status_.currentState = state;
+    status_.controlsAccepted = controls;
+    effects_.report(status_);
+}
+
+void ServiceLifecycle::reportStopped(std::uint32_t win32ExitCode, std::uint32_t specificCode)
+{
+    status_.win32ExitCode = win32ExitCode;
+    status_.serviceSpecificExitCode = specificCode;
+    status_.checkPoint = 0;
+    status_.waitHint = 0;
+    report(service::kStopped, 0);
+    phase_ = Phase::Stopped;
+}
+
+void ServiceLifecycle::starting()
+{
+    const std::lock_guard<std::mutex> guard(lock_);
+    phase_ = Phase::Starting;
+    report(service::kStartPending, 0);
+}
+
+void ServiceLifecycle::vmStarted()
+{
+    const std::lock_guard<std::mutex> guard(lock_);
+    if (phase_ == Phase::StopRequestedWhileStarting) {
+        // The stop was answered with STOP_PENDING only: the VM that has just
+        // started must not outlive the STOPPED report.
+        effects_.terminateVm();
+        reportStopped(service::kNoError, 0);
+        return;
+    }
+    if (phase_ != Phase::Starting) {
+        return;
+    }
+    phase_ = Phase::Running;
+    report(service::kRunning, service::kAcceptStop);
+}
+
+ServiceEnd ServiceLifecycle::launchFailed(std::uint32_t specificCode)
+{
+    const std::lock_guard<std::mutex> guard(lock_);
+    if (phase_ != Phase::Stopped) {
+        status_.waitHint = 0;
+        reportStopped(service::kServiceSpecificError, specificCode);
+    }
+    return ServiceEnd{true, specificCode == 0 ? service::kServiceSpecificError : specificCode};
+}
+
+ControlAnswer ServiceLifecycle::control(std::uint32_t code)
+{
+    const ControlAnswer answer = answerControl(code);
+    if (!answer.stop) {
+        return answer;
+    }
+    const std::lock_guard<std::mutex> guard(lock_);
+    switch (phase_) {
+    case Phase::Starting:
+        // The VM is being started on the runner thread; it ends the VM and
+        // reports STOPPED as soon as it has one.
+        phase_ = Phase::StopRequestedWhileStarting;
+        report(service::kStopPending, 0);
+        break;
+    case Phase::Running:
+        report(service::kStopPending, 0);
+        effects_.terminateVm();
+        reportStopped(service::kNoError, 0);
+        break;
+    case Phase::NotStarted:
+    case Phase::StopRequestedWhileStarting:
+    case Phase::Stopped:
+        break;
+    }
+    return answer;
+}
+
+ServiceEnd ServiceLifecycle::vmEnded(std::uint32_t exitCode)
+{
+    const std::lock_guard<std::mutex> guard(lock_);
+    if (phase_ != Phase::Running) {
+        // A stop ended the VM and reported STOPPED already.
+        return ServiceEnd{false, 0};
+    }
+    if (exitCode != 0) {
+        // The service manager sees the service end on its own.
+        phase_ = Phase::Stopped;
+        return ServiceEnd{true, exitCode};
+    }
+    report(service::kStopPending, 0);
+    reportStopped(service::kNoError, 0);
+    return ServiceEnd{true, 0};
+}
+
+}  // namespace qel

@@ -1,0 +1,220 @@
+#include <windows.h>
+
+#include <thread>
+
+#include "base/errors.h"
+#include "base/handles.h"
+#include "base/text.h"
+#include "service/service_qel.h"
+
+namespace qel {
+
+namespace {
+
+using StartDispatcher = BOOL(WINAPI*)(const SERVICE_TABLE_ENTRYW*);
+using RegisterHandler = SERVICE_STATUS_HANDLE(WINAPI*)(LPCWSTR, LPHANDLER_FUNCTION_EX, LPVOID);
+using SetStatus = BOOL(WINAPI*)(SERVICE_STATUS_HANDLE, LPSERVICE_STATUS);
+
+// The service functions of the advanced API library, found at run time, so that
+// the launcher starts where they are missing; service mode then does nothing.
+class ServiceApi {
+public:
+    static ServiceApi& instance()
+    {
+        static ServiceApi* api = new ServiceApi();  // never destroyed
+        return *api;
+    }
+
+    BOOL startDispatcher(const SERVICE_TABLE_ENTRYW* table)
+    {
+        const auto call = entry<StartDispatcher>(startDispatcher_, "StartServiceCtrlDispatcherW");
+        return call ? call(table) : FALSE;
+    }
+
+    // The extended handler answers each control with a result, so a control the
+    // service does not implement is answered as such.
+    SERVICE_STATUS_HANDLE registerHandler(const wchar_t* name, LPHANDLER_FUNCTION_EX handler)
+    {
+        const auto call = entry<RegisterHandler>(registerHandler_, "RegisterServiceCtrlHandlerExW");
+        return call ? call(name, handler, nullptr) : nullptr;
+    }
+
+    BOOL setStatus(SERVICE_STATUS_HANDLE handle, SERVICE_STATUS* status)
+    {
+        const auto call = entry<SetStatus>(setStatus_, "SetServiceStatus");
+        return call ? call(handle, status) : FALSE;
+    }
+
+private:
+    ServiceApi() : module_(LoadLibraryW(L"advapi32")) {}
+
+    // Looked up on the first call and kept.
+    template <typename Function> Function entry(Function& cached, const char* name)
+    {
+        if (cached == nullptr && module_ != nullptr) {
+            cached = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
+        }
+        return cached;
+    }
+
+    HMODULE module_;  // kept loaded for the life of the process
+    StartDispatcher startDispatcher_ = nullptr;
+    RegisterHandler registerHandler_ = nullptr;
+    SetStatus setStatus_ = nullptr;
+};
+
+// The one service object; the callbacks Windows calls reach it through this.
+ServiceQEL* theService = nullptr;
+
+SERVICE_STATUS toWindows(const ServiceStatus& status)
+{
+    return SERVICE_STATUS{status.serviceType,
+                          status.currentState,
+                          status.controlsAccepted,
+                          status.win32ExitCode,
+                          status.serviceSpecificExitCode,
+                          status.checkPoint,
+                          status.waitHint};
+}
+
+// Writes the text into the Application event log, with the service's name as
+// the source, where an administrator looks for why a service stopped.
+void logError(const WString& serviceName, const WString& text)
+{
+    HANDLE source = RegisterEventSourceW(nullptr, serviceName.c_str());
+    if (source == nullptr) {
+        return;
+    }
+    const wchar_t* strings[] = {text.c_str()};
+    ReportEventW(source, EVENTLOG_ERROR_TYPE, 0, 1, nullptr, 1, 0, strings, nullptr);
+    DeregisterEventSource(source);
+}
+
+DWORD WINAPI serviceControlHandler(DWORD control, DWORD, void*, void*)
+{
+    return theService->lifecycle.control(control).result;
+}
+
+BOOL WINAPI consoleControlHandler(DWORD event)
+{
+    return ignoreConsoleEvent(event) ? TRUE : FALSE;
+}
+
+// The runner thread: starts the VM without waiting, then waits for it.
+void runService(ServiceQEL& service, HANDLE done)
+{
+    try {
+        service.run(false);
+    } catch (const TerminalError& error) {
+        logError(service.commandLine.serviceName, error.message);
+        service.end = service.lifecycle.launchFailed(static_cast<std::uint32_t>(error.messageId));
+        SetEvent(done);
+        return;
+    } catch (const std::exception& error) {
+        logError(service.commandLine.serviceName,
+                 L"an unknown exception has occurrred.\n" + widenSignExtended(error.what()));
+        service.end = service.lifecycle.launchFailed(0);
+        SetEvent(done);
+        return;
+    }
+    // A stop may end the VM and clear the launcher's handle meanwhile; the handle
+    // itself stays open, so the wait holds a copy.
+    HANDLE vm = service.process;
+    service.lifecycle.vmStarted();
+    WaitForSingleObject(vm, INFINITE);
+    DWORD exitCode = 0;
+    GetExitCodeProcess(vm, &exitCode);
+    service.end = service.lifecycle.vmEnded(exitCode);
+    SetEvent(done);
+}
+
+void WINAPI serviceMain(DWORD, LPWSTR*)
+{
+    ServiceQEL& service = *theService;
+    SetConsoleCtrlHandler(consoleControlHandler, TRUE);
+    SetLastError(0);
+    service.statusHandle =
+        ServiceApi::instance().registerHandler(service.commandLine.serviceName.c_str(), serviceControlHandler);
+    service.lifecycle.starting();
+    const UniqueHandle done(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    std::thread(runService, std::ref(service), done.get()).detach();
+    WaitForSingleObject(done.get(), INFINITE);
+    if (service.end.endProcess) {
+        ExitProcess(service.end.exitCode);
+    }
+    // Stopped by the service manager: the dispatcher returns in the main thread.
+}
+
+// A service whose start failed before it ran: what it reports, and to whom.
+struct FailedStart {
+    WString serviceName;
+    WString text;
+    std::uint32_t specificCode = 0;
+    SERVICE_STATUS_HANDLE handle = nullptr;
+};
+FailedStart* failedStart = nullptr;
+
+DWORD WINAPI failedControlHandler(DWORD control, DWORD, void*, void*)
+{
+    return answerControl(control).stop ? service::kNoError : service::kCallNotImplemented;
+}
+
+void WINAPI failedServiceMain(DWORD, LPWSTR*)
+{
+    failedStart->handle =
+        ServiceApi::instance().registerHandler(failedStart->serviceName.c_str(), failedControlHandler);
+    logError(failedStart->serviceName, failedStart->text);
+    ServiceStatus status;
+    status.currentState = service::kStopped;
+    status.win32ExitCode = service::kServiceSpecificError;
+    status.serviceSpecificExitCode = failedStart->specificCode;
+    status.waitHint = 0;
+    SERVICE_STATUS windows = toWindows(status);
+    ServiceApi::instance().setStatus(failedStart->handle, &windows);
+}
+
+}  // namespace
+
+ServiceQEL::ServiceQEL(const CommandLine& commandLine)
+    : Launcher(commandLine),
+      lifecycle(ServiceLifecycle::Effects{[this](const ServiceStatus& status) {
+                                              SERVICE_STATUS windows = toWindows(status);
+                                              ServiceApi::instance().setStatus(
+                                                  static_cast<SERVICE_STATUS_HANDLE>(statusHandle), &windows);
+                                          },
+                                          [this] {
+                                              if (process != nullptr) {
+                                                  TerminateProcess(process, 0);
+                                                  process = nullptr;
+                                              }
+                                          }})
+{}
+
+ServiceQEL& ServiceQEL::instance(const CommandLine& commandLine)
+{
+    if (theService == nullptr) {
+        theService = new ServiceQEL(commandLine);  // never destroyed
+    }
+    return *theService;
+}
+
+void ServiceQEL::serve()
+{
+    WString name = dispatchTableName(commandLine.serviceName);
+    const SERVICE_TABLE_ENTRYW table[] = {{name.data(), serviceMain}, {nullptr, nullptr}};
+    ServiceApi::instance().startDispatcher(table);
+}
+
+std::optional<std::uint32_t> reportFailureToServiceManager(const WString& serviceName, const WString& text,
+                                                           std::uint32_t specificCode)
+{
+    failedStart = new FailedStart{serviceName, text, specificCode, nullptr};  // lives until the process ends
+    WString name = dispatchTableName(serviceName);
+    const SERVICE_TABLE_ENTRYW table[] = {{name.data(), failedServiceMain}, {nullptr, nullptr}};
+    if (!ServiceApi::instance().startDispatcher(table)) {
+        return std::nullopt;
+    }
+    return specificCode == 0 ? service::kServiceSpecificError : specificCode;
+}
+
+}  // namespace qel

@@ -1,0 +1,167 @@
+// The service's reports and ends, with the service manager and the VM replaced by
+// a record of what the host asked of them.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "service/service_host.h"
+
+using namespace qel;
+namespace svc = qel::service;
+
+namespace {
+
+// What the host did, in order: "report <state>/<controls>/<win32>/<specific>/<hint>" or "terminate".
+class Recorder {
+public:
+    ServiceLifecycle::Effects effects()
+    {
+        return ServiceLifecycle::Effects{
+            [this](const ServiceStatus& status) {
+                EXPECT_EQ(status.serviceType, svc::kOwnProcess);
+                EXPECT_EQ(status.checkPoint, 0u);
+                events.push_back("report " + std::to_string(status.currentState) + "/" +
+                                 std::to_string(status.controlsAccepted) + "/" + std::to_string(status.win32ExitCode) +
+                                 "/" + std::to_string(status.serviceSpecificExitCode) + "/" +
+                                 std::to_string(status.waitHint));
+            },
+            [this] { events.push_back("terminate"); },
+        };
+    }
+    std::vector<std::string> events;
+};
+
+const std::string kStartPending = "report 2/0/0/0/5000";
+const std::string kRunning = "report 4/1/0/0/5000";
+const std::string kStopPending = "report 3/0/0/0/5000";
+const std::string kStopped = "report 1/0/0/0/0";
+
+}  // namespace
+
+TEST(ServiceHost, ControlsAndConsoleEvents)
+{
+    EXPECT_TRUE(answerControl(svc::kControlStop).stop);
+    EXPECT_TRUE(answerControl(svc::kControlShutdown).stop);
+    EXPECT_EQ(answerControl(svc::kControlStop).result, svc::kNoError);
+    for (std::uint32_t other : {2u, 3u, 4u, 6u, 0x80u}) {
+        EXPECT_FALSE(answerControl(other).stop) << other;
+        EXPECT_EQ(answerControl(other).result, svc::kCallNotImplemented) << other;
+    }
+    EXPECT_TRUE(ignoreConsoleEvent(5));  // log-off
+    for (std::uint32_t passedOn : {0u, 1u, 2u, 6u}) {
+        EXPECT_FALSE(ignoreConsoleEvent(passedOn)) << passedOn;
+    }
+    EXPECT_EQ(dispatchTableName(WString(300, L's')), WString(255, L's'));
+    EXPECT_EQ(dispatchTableName(L"Shop"), L"Shop");
+}
+
+// Each way a service runs, as the steps that happen and what the host reports.
+TEST(ServiceHost, StatusSequences)
+{
+    enum Step { Start, VmStarted, Stop, Interrogate, VmEnds0, VmEnds7, LaunchFails101 };
+    struct Row {
+        const char* what;
+        std::vector<Step> steps;
+        std::vector<std::string> events;
+        bool endProcess;
+        std::uint32_t exitCode;
+    };
+    const Row rows[] = {
+        {"stopped while the VM runs",
+         {Start, VmStarted, Stop, VmEnds0},
+         {kStartPending, kRunning, kStopPending, "terminate", kStopped},
+         false,
+         0},
+        {"the VM ends by itself with 0",
+         {Start, VmStarted, VmEnds0},
+         {kStartPending, kRunning, kStopPending, kStopped},
+         true,
+         0},
+        {"the VM ends by itself with 7: nothing after RUNNING",
+         {Start, VmStarted, VmEnds7},
+         {kStartPending, kRunning},
+         true,
+         7},
+        {"interrogate changes nothing", {Start, VmStarted, Interrogate, VmEnds7}, {kStartPending, kRunning}, true, 7},
+        {"a stop while the VM is starting ends the VM before STOPPED",
+         {Start, Stop, VmStarted, VmEnds0},
+         {kStartPending, kStopPending, "terminate", kStopped},
+         false,
+         0},
+        {"a second stop is answered and reports nothing",
+         {Start, VmStarted, Stop, Stop, VmEnds0},
+         {kStartPending, kRunning, kStopPending, "terminate", kStopped},
+         false,
+         0},
+        {"the VM's own end before a late stop",
+         {Start, VmStarted, VmEnds0, Stop},
+         {kStartPending, kRunning, kStopPending, kStopped},
+         true,
+         0},
+        {"no VM: STOPPED with the message as service-specific code",
+         {Start, LaunchFails101},
+         {kStartPending, "report 1/0/1066/101/0"},
+         true,
+         101},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Recorder recorder;
+        ServiceLifecycle lifecycle(recorder.effects());
+        ServiceEnd end;
+        for (const Step step : row.steps) {
+            switch (step) {
+            case Start:
+                lifecycle.starting();
+                break;
+            case VmStarted:
+                lifecycle.vmStarted();
+                break;
+            case Stop:
+                EXPECT_EQ(lifecycle.control(svc::kControlStop).result, svc::kNoError);
+                break;
+            case Interrogate:
+                EXPECT_EQ(lifecycle.control(svc::kControlInterrogate).result, svc::kCallNotImplemented);
+                break;
+            case VmEnds0:
+                end = lifecycle.vmEnded(0);
+                break;
+            case VmEnds7:
+                end = lifecycle.vmEnded(7);
+                break;
+            case LaunchFails101:
+                end = lifecycle.launchFailed(101);
+                break;
+            }
+        }
+        EXPECT_EQ(recorder.events, row.events);
+        EXPECT_EQ(end.endProcess, row.endProcess);
+        EXPECT_EQ(end.exitCode, row.exitCode);
+    }
+}
+
+// A stop and the VM's own end arriving together: whichever comes first, STOPPED
+// is reported once and the end is defined.
+TEST(ServiceHost, StopRacingTheVmsEndReportsStoppedOnce)
+{
+    for (int round = 0; round < 200; ++round) {
+        Recorder recorder;
+        ServiceLifecycle lifecycle(recorder.effects());
+        lifecycle.starting();
+        lifecycle.vmStarted();
+        ServiceEnd end;
+        std::thread stopper([&] { lifecycle.control(svc::kControlStop); });
+        end = lifecycle.vmEnded(0);
+        stopper.join();
+        int stopped = 0;
+        for (const auto& event : recorder.events) {
+            stopped += event == kStopped ? 1 : 0;
+        }
+        ASSERT_EQ(stopped, 1) << round;
+        EXPECT_EQ(recorder.events.back(), kStopped);
+        EXPECT_EQ(end.exitCode, 0u);
+    }
+}
