@@ -142,6 +142,12 @@ TEST_F(Launch, EachFamilysCommandLine)
                                  forwardSlashes(handoff) + L"\" -open \"C:\\\\My Files\\\\a.txt\"";
         EXPECT_EQ(record.commandLine, expected) << narrow(record.commandLine);
         EXPECT_EQ(record.modulePath, c.program);
+        // The VM writes where the launcher writes: its standard output and error
+        // are the launcher's files. (A console program started by a launcher
+        // without a console gets a console of its own, so its missing input is
+        // that console's.)
+        EXPECT_EQ(record.standardHandles[1], L"file");
+        EXPECT_EQ(record.standardHandles[2], L"file");
         // The Microsoft VM also finds its class path in the environment.
         if (c.program.find(L"wjview") != WString::npos) {
             EXPECT_EQ(record.classPath, c.classPath);
