@@ -1,6 +1,7 @@
 #include "base/text.h"
 
 #include <cstdint>
+#include <limits>
 
 namespace qel {
 
@@ -31,26 +32,54 @@ WString toUpperAscii(std::wstring_view text)
     return shiftAsciiLetters(text, L'a', L'z', L'A' - L'a');
 }
 
-std::int32_t parseDecimal(std::wstring_view text)
+namespace {
+
+// A decimal number as the C library's scan reads it: white space, an optional
+// sign, then digits up to the first non-digit. The magnitude is kept twice: in
+// 32 bits wrapping around, and in 64 bits stopping at 2^63.
+struct DecimalScan {
+    bool negative = false;
+    std::uint32_t wrapped = 0;
+    std::uint64_t saturated = 0;
+};
+
+constexpr std::uint64_t kMagnitudeCap = std::uint64_t{1} << 63;
+
+DecimalScan scanDecimal(std::wstring_view text)
 {
+    DecimalScan scan;
     std::size_t i = 0;
-    // White space as the C library's scan skips it.
     while (i < text.size() && (text[i] == L' ' || (text[i] >= L'\t' && text[i] <= L'\r'))) {
         ++i;
     }
-    bool negative = false;
     if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) {
-        negative = text[i] == L'-';
+        scan.negative = text[i] == L'-';
         ++i;
     }
-    std::uint32_t value = 0;  // unsigned, so that overflow wraps without undefined behaviour
     for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
-        value = value * 10u + static_cast<std::uint32_t>(text[i] - L'0');
+        const auto digit = static_cast<std::uint32_t>(text[i] - L'0');
+        scan.wrapped = scan.wrapped * 10u + digit;  // unsigned: wraps without undefined behaviour
+        scan.saturated = scan.saturated > (kMagnitudeCap - digit) / 10u ? kMagnitudeCap : scan.saturated * 10u + digit;
     }
-    if (negative) {
-        value = 0u - value;
+    return scan;
+}
+
+}  // namespace
+
+std::int32_t parseDecimal(std::wstring_view text)
+{
+    const DecimalScan scan = scanDecimal(text);
+    return static_cast<std::int32_t>(scan.negative ? 0u - scan.wrapped : scan.wrapped);
+}
+
+std::int64_t parseDecimal64(std::wstring_view text)
+{
+    const DecimalScan scan = scanDecimal(text);
+    if (scan.saturated >= kMagnitudeCap) {
+        return scan.negative ? std::numeric_limits<std::int64_t>::min() : std::numeric_limits<std::int64_t>::max();
     }
-    return static_cast<std::int32_t>(value);
+    const auto magnitude = static_cast<std::int64_t>(scan.saturated);
+    return scan.negative ? -magnitude : magnitude;
 }
 
 WString widenSignExtended(std::string_view bytes)

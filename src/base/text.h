@@ -24,6 +24,10 @@ WString toUpperAscii(std::wstring_view text);
 // a "%d" scan of the C library reads a number.
 std::int32_t parseDecimal(std::wstring_view text);
 
+// The same parse in 64 bits; a number beyond them stays at the limit on its side
+// instead of wrapping around.
+std::int64_t parseDecimal64(std::wstring_view text);
+
 // Each byte becomes one unit by sign extension (0x80 becomes 0xFF80), the way a
 // narrow exception text is shown in the error box.
 WString widenSignExtended(std::string_view bytes);

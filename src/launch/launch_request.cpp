@@ -11,40 +11,6 @@ namespace qel {
 
 namespace {
 
-constexpr std::int64_t kLargest = std::numeric_limits<std::int64_t>::max();
-constexpr std::int64_t kSmallest = std::numeric_limits<std::int64_t>::min();
-
-bool isScanSpace(wchar_t unit)
-{
-    return unit == L' ' || (unit >= L'\t' && unit <= L'\r');
-}
-
-// Leading white space, an optional sign, digits up to the first non-digit; no
-// digits give 0. A number beyond 64 bits stays at the limit on its side.
-std::int64_t parseDecimal64(std::wstring_view text)
-{
-    std::size_t i = 0;
-    while (i < text.size() && isScanSpace(text[i])) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) {
-        negative = text[i] == L'-';
-        ++i;
-    }
-    // The magnitude stops growing at 2^63, the largest a negative count can hold.
-    constexpr std::uint64_t cap = static_cast<std::uint64_t>(kLargest) + 1u;
-    std::uint64_t magnitude = 0;
-    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
-        const auto digit = static_cast<std::uint64_t>(text[i] - L'0');
-        magnitude = magnitude > (cap - digit) / 10u ? cap : magnitude * 10u + digit;
-    }
-    if (!negative) {
-        return magnitude >= cap ? kLargest : static_cast<std::int64_t>(magnitude);
-    }
-    return magnitude >= cap ? kSmallest : -static_cast<std::int64_t>(magnitude);
-}
-
 WString quoted(std::wstring_view text)
 {
     WString result = L"\"";
@@ -145,28 +111,6 @@ Verbosity classifyVerbosity(std::wstring_view value)
     return result;
 }
 
-std::int64_t parseByteSize64(std::wstring_view text)
-{
-    WString lowered = toLowerAscii(text);
-    std::int64_t multiplier = 1;
-    if (!lowered.empty() && lowered.back() == L'k') {
-        multiplier = 1024;
-    } else if (!lowered.empty() && lowered.back() == L'm') {
-        multiplier = 1024 * 1024;
-    }
-    if (multiplier != 1) {
-        lowered.pop_back();
-    }
-    const std::int64_t number = parseDecimal64(lowered);
-    if (number > kLargest / multiplier) {
-        return kLargest;
-    }
-    if (number < kSmallest / multiplier) {
-        return kSmallest;
-    }
-    return number * multiplier;
-}
-
 WString buildArgumentTail(const LaunchRequest& request)
 {
     WString tail;
@@ -214,8 +158,8 @@ FilledRequest fillLaunchRequest(const LaunchInputs& in)
 
     request.mainClass = setting(table, keys::mainClass);
     request.additionalOptions = setting(table, keys::additionalOptions);
-    request.heapInitial = parseByteSize64(setting(table, keys::heapInitial));
-    request.heapMax = parseByteSize64(setting(table, keys::heapMax));
+    request.heapInitial = heapInitial(table);
+    request.heapMax = heapMax(table);
     request.gcExtent = setting(table, keys::gcExtent);
     request.gcBackgroundThread = parseSwitch(setting(table, keys::gcBackgroundThread));
     request.debugging = parseSwitch(setting(table, keys::debugging));

@@ -62,11 +62,6 @@ struct Verbosity {
 // it off, and any other text leaves it off with a warning.
 Verbosity classifyVerbosity(std::wstring_view value);
 
-// A count of bytes with an optional final k (1024) or m (1048576), any case, in 64
-// bits: sizes of 2 GiB and more keep their full count. A product beyond 64 bits
-// stays at the largest (or smallest) count instead of wrapping.
-std::int64_t parseByteSize64(std::wstring_view text);
-
 // The text after the main class: each launcher argument quoted with its
 // backslashes turned into slashes and a space after it, then the application's
 // arguments with their backslashes doubled, quoted when they hold a space, and

@@ -1,5 +1,7 @@
 #include "settings/settings.h"
 
+#include <limits>
+
 #include "base/text.h"
 
 namespace qel {
@@ -9,10 +11,10 @@ WString setting(const PropertyTable& table, const SettingKey& key)
     return table.get(key.name, key.defaultValue);
 }
 
-std::int32_t parseByteSize(std::wstring_view text)
+std::int64_t parseByteSize(std::wstring_view text)
 {
     WString lowered = toLowerAscii(text);
-    std::uint32_t multiplier = 1;
+    std::int64_t multiplier = 1;
     if (!lowered.empty() && lowered.back() == L'k') {
         multiplier = 1024;
     } else if (!lowered.empty() && lowered.back() == L'm') {
@@ -21,7 +23,18 @@ std::int32_t parseByteSize(std::wstring_view text)
     if (multiplier != 1) {
         lowered.pop_back();
     }
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(parseDecimal(lowered)) * multiplier);
+    // Sizes of 2 GiB and more keep their full count; beyond 64 bits the count
+    // stays at the limit on its side.
+    constexpr std::int64_t largest = std::numeric_limits<std::int64_t>::max();
+    constexpr std::int64_t smallest = std::numeric_limits<std::int64_t>::min();
+    const std::int64_t number = parseDecimal64(lowered);
+    if (number > largest / multiplier) {
+        return largest;
+    }
+    if (number < smallest / multiplier) {
+        return smallest;
+    }
+    return number * multiplier;
 }
 
 bool parseSwitch(std::wstring_view text)
@@ -46,74 +59,25 @@ WString classPath(const PropertyTable& table, std::wstring_view classPathVariabl
     return substituteClassPath(setting(table, keys::classPath), classPathVariable);
 }
 
-WString currentVm(const PropertyTable& table)
-{
-    return setting(table, keys::currentVm);
-}
-WString validVmList(const PropertyTable& table)
-{
-    return setting(table, keys::validVmList);
-}
-WString mainClass(const PropertyTable& table)
-{
-    return setting(table, keys::mainClass);
-}
-WString userDir(const PropertyTable& table)
-{
-    return setting(table, keys::userDir);
-}
-WString applicationName(const PropertyTable& table)
-{
-    return setting(table, keys::applicationName);
-}
-WString stdoutRedirect(const PropertyTable& table)
-{
-    return setting(table, keys::stdoutRedirect);
-}
-WString stderrRedirect(const PropertyTable& table)
-{
-    return setting(table, keys::stderrRedirect);
-}
-bool verifyMode(const PropertyTable& table)
-{
-    return parseSwitch(setting(table, keys::verifyMode));
-}
-WString verbose(const PropertyTable& table)
-{
-    return setting(table, keys::verbose);
-}
-WString gcExtent(const PropertyTable& table)
-{
-    return setting(table, keys::gcExtent);
-}
-bool gcBackgroundThread(const PropertyTable& table)
-{
-    return parseSwitch(setting(table, keys::gcBackgroundThread));
-}
-bool debugging(const PropertyTable& table)
-{
-    return parseSwitch(setting(table, keys::debugging));
-}
-bool compiler(const PropertyTable& table)
-{
-    return parseSwitch(setting(table, keys::compiler));
-}
-WString additionalOptions(const PropertyTable& table)
-{
-    return setting(table, keys::additionalOptions);
-}
-std::int32_t heapInitial(const PropertyTable& table)
-{
-    return parseByteSize(setting(table, keys::heapInitial));
-}
-std::int32_t heapMax(const PropertyTable& table)
-{
-    return parseByteSize(setting(table, keys::heapMax));
-}
-std::int32_t msvmMinVersion(const PropertyTable& table)
-{
-    return parseDecimal(setting(table, keys::msvmMinVersion));
-}
+// clang-format off
+WString currentVm(const PropertyTable& table) { return setting(table, keys::currentVm); }
+WString validVmList(const PropertyTable& table) { return setting(table, keys::validVmList); }
+WString mainClass(const PropertyTable& table) { return setting(table, keys::mainClass); }
+WString userDir(const PropertyTable& table) { return setting(table, keys::userDir); }
+WString applicationName(const PropertyTable& table) { return setting(table, keys::applicationName); }
+WString stdoutRedirect(const PropertyTable& table) { return setting(table, keys::stdoutRedirect); }
+WString stderrRedirect(const PropertyTable& table) { return setting(table, keys::stderrRedirect); }
+bool verifyMode(const PropertyTable& table) { return parseSwitch(setting(table, keys::verifyMode)); }
+WString verbose(const PropertyTable& table) { return setting(table, keys::verbose); }
+WString gcExtent(const PropertyTable& table) { return setting(table, keys::gcExtent); }
+bool gcBackgroundThread(const PropertyTable& table) { return parseSwitch(setting(table, keys::gcBackgroundThread)); }
+bool debugging(const PropertyTable& table) { return parseSwitch(setting(table, keys::debugging)); }
+bool compiler(const PropertyTable& table) { return parseSwitch(setting(table, keys::compiler)); }
+WString additionalOptions(const PropertyTable& table) { return setting(table, keys::additionalOptions); }
+std::int64_t heapInitial(const PropertyTable& table) { return parseByteSize(setting(table, keys::heapInitial)); }
+std::int64_t heapMax(const PropertyTable& table) { return parseByteSize(setting(table, keys::heapMax)); }
+std::int32_t msvmMinVersion(const PropertyTable& table) { return parseDecimal(setting(table, keys::msvmMinVersion)); }
+// clang-format on
 
 bool consolePause(const PropertyTable& table)
 {

@@ -44,9 +44,9 @@ inline constexpr SettingKey msvmMinVersion{L"qel.nl.win32.microsoftvm.min.versio
 // The stored text of a key, or its default when absent.
 WString setting(const PropertyTable& table, const SettingKey& key);
 
-// A count of bytes with an optional final k (1024) or m (1048576), any case;
-// the product wraps around in 32 bits.
-std::int32_t parseByteSize(std::wstring_view text);
+// A count of bytes with an optional final k (1024) or m (1048576), any case, in
+// 64 bits: 2048m is 2147483648. Beyond 64 bits the count stays at the limit.
+std::int64_t parseByteSize(std::wstring_view text);
 
 // The generic switch: "true", "on" or "t" after lower-casing.
 bool parseSwitch(std::wstring_view text);
@@ -73,8 +73,8 @@ bool gcBackgroundThread(const PropertyTable& table);
 bool debugging(const PropertyTable& table);
 bool compiler(const PropertyTable& table);
 WString additionalOptions(const PropertyTable& table);
-std::int32_t heapInitial(const PropertyTable& table);
-std::int32_t heapMax(const PropertyTable& table);
+std::int64_t heapInitial(const PropertyTable& table);
+std::int64_t heapMax(const PropertyTable& table);
 // The pause switch: "true", "yes" or "on" after lower-casing ("t" is not one).
 bool consolePause(const PropertyTable& table);
 std::int32_t msvmMinVersion(const PropertyTable& table);

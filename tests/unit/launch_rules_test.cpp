@@ -13,6 +13,7 @@
 #include "base/path_text.h"
 #include "launch/handoff_text.h"
 #include "launch/launch_request.h"
+#include "settings/settings.h"
 #include "settings/property_table.h"
 
 using namespace qel;
@@ -21,9 +22,6 @@ namespace {
 
 using Lines = std::vector<WString>;
 using Variables = std::map<WString, WString, std::less<>>;
-
-constexpr std::int64_t kLargest = std::numeric_limits<std::int64_t>::max();
-constexpr std::int64_t kSmallest = std::numeric_limits<std::int64_t>::min();
 
 // The system's absolute form as if the current directory were C:\Apps\Tool: a
 // relative path is joined to it and its "." steps dropped; the short name
@@ -98,7 +96,7 @@ LaunchRequest everyOption()
     request.launcherArgs = {L"L"};
     request.appArgs = {L"x"};
     request.heapInitial = 1048576;
-    request.heapMax = parseByteSize64(L"4096m");
+    request.heapMax = parseByteSize(L"4096m");
     request.verbose = true;
     request.debugging = true;
     request.gcBackgroundThread = true;
@@ -205,38 +203,6 @@ TEST(Verbosity, SelectionComparedWholeAfterLowerCasing)
         EXPECT_EQ(verbosity.verbose, row.verbose) << row.value;
         EXPECT_EQ(verbosity.detail, row.detail) << row.value;
         EXPECT_EQ(verbosity.warning, row.warning) << row.value;
-    }
-}
-
-TEST(ByteSize64, SizesKeepTheirFullCount)
-{
-    const std::pair<const wchar_t*, std::int64_t> cases[] = {
-        {L"2048m", 2147483648LL},
-        {L"4096m", 4294967296LL},
-        {L"3000000000", 3000000000LL},
-        {L"64m", 67108864},
-        {L"512K", 524288},
-        {L"1g", 1},  // g is no unit: the number stops before it
-        {L"m", 0},
-        {L"-1m", -1048576},
-        {L" \t+12k", 12288},
-        {L"1.5M", 1048576},
-        {L"12kb", 12},
-        {L"", 0},
-        {L"9223372036854775807", kLargest},
-        {L"-9223372036854775808", kSmallest},
-        // Beyond 64 bits the count stays at the limit instead of wrapping.
-        {L"9223372036854775808", kLargest},
-        {L"18446744073709551617", kLargest},  // 2^64 + 1, not 1
-        {L"-18446744073709551617k", kSmallest},
-        {L"99999999999999999999999k", kLargest},
-        {L"9007199254740992k", kLargest},
-        {L"-9007199254740992k", kSmallest},
-        {L"-9007199254740993k", kSmallest},
-        {L"-99999999999999999999m", kSmallest},
-    };
-    for (const auto& [text, bytes] : cases) {
-        EXPECT_EQ(parseByteSize64(text), bytes) << text;
     }
 }
 
@@ -505,8 +471,8 @@ TEST(CommandForVm, HeapSizesAndEmptyOptions)
     for (const auto& row : rows) {
         LaunchRequest request;
         request.mainClass = L"M";
-        request.heapInitial = parseByteSize64(row.initial);
-        request.heapMax = parseByteSize64(row.max);
+        request.heapInitial = parseByteSize(row.initial);
+        request.heapMax = parseByteSize(row.max);
         EXPECT_EQ(renderCommandLine(row.family, L"P", L"H", request), row.line);
     }
 }

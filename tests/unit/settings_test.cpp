@@ -124,10 +124,36 @@ TEST(Settings, TheTwoSwitchRules)
 
 TEST(Settings, ByteSizes)
 {
-    const std::pair<const wchar_t*, std::int32_t> rows[] = {
-        {L"64m", 67108864}, {L"512K", 524288},     {L"1000", 1000}, {L"1g", 1},       {L"m", 0},  {L"-1m", -1048576},
-        {L"4096m", 0},      {L"2048m", INT32_MIN}, {L"", 0},        {L" 12k", 12288}, {L"+5", 5}, {L"12 k", 12288},
-        {L"k", 0},          {L"5km", 5242880},     {L"0x10", 0},    {L"4194304k", 0},
+    // Sizes of 2 GiB and more keep their full count (they are not wrapped around
+    // in 32 bits).
+    const std::pair<const wchar_t*, std::int64_t> rows[] = {
+        {L"64m", 67108864},
+        {L"512K", 524288},
+        {L"1000", 1000},
+        {L"1g", 1},
+        {L"m", 0},
+        {L"-1m", -1048576},
+        {L"4096m", 4294967296LL},
+        {L"2048m", 2147483648LL},
+        {L"", 0},
+        {L" 12k", 12288},
+        {L"+5", 5},
+        {L"12 k", 12288},
+        {L"k", 0},
+        {L"5km", 5242880},
+        {L"0x10", 0},
+        {L"4194304k", 4294967296LL},
+        {L"3000000000", 3000000000LL},
+        {L"1.5M", 1048576},
+        {L"12kb", 12},
+        // Beyond 64 bits the count stays at the limit on its side instead of wrapping.
+        {L"9223372036854775807", INT64_MAX},
+        {L"9223372036854775808", INT64_MAX},
+        {L"18446744073709551617", INT64_MAX},
+        {L"-9223372036854775808", INT64_MIN},
+        {L"9007199254740992k", INT64_MAX},
+        {L"-9007199254740993k", INT64_MIN},
+        {L"-99999999999999999999m", INT64_MIN},
     };
     for (const auto& [text, expected] : rows) {
         EXPECT_EQ(parseByteSize(text), expected) << test::narrow(text);
