@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "base/handles.h"
 #include "support/launcher_fixture.h"
 #include "support/standin_record.h"
 #include "support/vm_fixtures.h"
@@ -185,9 +186,9 @@ unsigned long startError(const WString& program)
     PROCESS_INFORMATION info{};
     WString line = L"\"" + program + L"\"";
     if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-        TerminateProcess(info.hProcess, 0);
-        CloseHandle(info.hProcess);
-        CloseHandle(info.hThread);
+        const UniqueHandle process(info.hProcess);
+        const UniqueHandle thread(info.hThread);
+        TerminateProcess(process.get(), 0);
         return 0;
     }
     return GetLastError();

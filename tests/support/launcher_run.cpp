@@ -52,15 +52,14 @@ std::optional<MessageBoxText> readAndDismissBox(DWORD processId)
 std::wstring environmentBlock(const std::vector<std::pair<WString, WString>>& changes)
 {
     std::map<WString, WString> variables;
-    wchar_t* block = GetEnvironmentStringsW();
-    for (const wchar_t* entry = block; *entry != L'\0'; entry += wcslen(entry) + 1) {
+    const UniqueEnvironmentBlock block(GetEnvironmentStringsW());
+    for (const wchar_t* entry = block.get(); *entry != L'\0'; entry += wcslen(entry) + 1) {
         const WString text(entry);
         const auto equals = text.find(L'=', 1);
         if (equals != WString::npos) {
             variables[text.substr(0, equals)] = text.substr(equals + 1);
         }
     }
-    FreeEnvironmentStringsW(block);
     for (const auto& [name, value] : changes) {
         // Names are case-insensitive in Windows: drop every spelling of the name.
         for (auto it = variables.begin(); it != variables.end();) {

@@ -15,6 +15,7 @@
 
 #include "base/message_ids.h"
 #include "base/messages.h"
+#include "base/handles.h"
 #include "support/expected_texts.h"
 #include "support/test_files.h"
 #include "vm/executable_info.h"
@@ -271,12 +272,11 @@ TEST(MessageResources, LoadStringFollowsTheThreadLocale)
 TEST(ShippedExecutable, ManifestAndVersionRecord)
 {
     const std::wstring launcher = qel::test::binaryDir() + L"\\ravelin.exe";
-    const HMODULE module = LoadLibraryExW(launcher.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    const qel::UniqueModule module(LoadLibraryExW(launcher.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
     ASSERT_NE(module, nullptr);
     const LPCWSTR kManifestType = MAKEINTRESOURCEW(24);
-    EXPECT_NE(FindResourceW(module, MAKEINTRESOURCEW(1), kManifestType), nullptr);
-    EXPECT_EQ(FindResourceW(module, MAKEINTRESOURCEW(2), kManifestType), nullptr);
-    FreeLibrary(module);
+    EXPECT_NE(FindResourceW(module.get(), MAKEINTRESOURCEW(1), kManifestType), nullptr);
+    EXPECT_EQ(FindResourceW(module.get(), MAKEINTRESOURCEW(2), kManifestType), nullptr);
 
     const auto version = qel::readFileVersion(launcher);
     ASSERT_TRUE(version.has_value());
