@@ -200,3 +200,59 @@ TEST_F(Launch, ConsoleOnRequest)
     EXPECT_EQ((std::vector<WString>(record.args.end() - 3, record.args.end())),
               (std::vector<WString>{L"-i", L"console", L"x"}));
 }
+
+// A directory below base whose path is exactly units long (names of at most 100
+// units), created with its parents.
+WString directoryOfLength(const WString& base, std::size_t units)
+{
+    WString path = base;
+    while (path.size() < units) {
+        const std::size_t rest = units - path.size() - 1;  // after the backslash
+        // The last name needs at least one unit of its own.
+        const std::size_t name = rest <= 100 ? rest : (rest - 100 < 2 ? 98 : 100);
+        path += L"\\" + WString(name, L'd');
+    }
+    makeDirectories(path);
+    return path;
+}
+
+// The working directory goes to the VM whole. A process's current directory is
+// held in 260 units with its closing backslash and terminator: 258 units is the
+// longest a process can start in, and a longer one is refused with the error
+// Windows gives for it rather than cut.
+TEST_F(Launch, WorkingDirectoryIsPassedWholeOrRefused)
+{
+    vms.program(L"jre\\bin\\java.exe", standin::kSun1_4_20_5);
+    struct Case {
+        std::size_t units;
+        bool relative;
+        bool starts;
+    };
+    const Case cases[] = {
+        {258, false, true}, {258, true, true}, {259, false, false}, {300, false, false}, {300, true, false},
+    };
+    for (const auto& c : cases) {
+        const WString directory = directoryOfLength(app + L"\\deep", c.units);
+        ASSERT_EQ(directory.size(), c.units);
+        const WString setting = c.relative ? directory.substr(app.size() + 1) : directory;
+        SCOPED_TRACE(std::to_string(c.units) + (c.relative ? " relative" : " absolute"));
+        DeleteFileW(recordFile.c_str());
+        writeProperties("qel.nl.current.vm=" + escaped(vms / L"jre\\bin\\java.exe") +
+                        "\r\nqel.nl.valid.vm.list=J2\r\nqel.user.dir=" + escaped(setting) + "\r\n");
+        const ProgramRun run = start();
+        ASSERT_FALSE(run.timedOut);
+        // The launcher names the directory it asked for, whole.
+        EXPECT_NE(run.standardError.find("cwd: " + narrow(directory) + "\r\n"), std::string::npos) << run.standardError;
+        if (c.starts) {
+            EXPECT_TRUE(run.boxes.empty()) << narrow(run.boxes.empty() ? L"" : run.boxes[0].text);
+            EXPECT_EQ(onlyRecord(run).workingDirectory, directory);
+        } else {
+            ASSERT_EQ(run.boxes.size(), 1u) << run.standardError;
+            EXPECT_EQ(run.boxes[0].caption, kEnglishCaption);
+            EXPECT_EQ(run.boxes[0].text, L"Windows error 267 occured while loading the Java VM")
+                << narrow(run.boxes[0].text);
+            EXPECT_EQ(run.exitCode, 0u);
+            EXPECT_TRUE(readStandinRecords(recordFile).empty());
+        }
+    }
+}
