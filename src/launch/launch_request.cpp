@@ -224,4 +224,11 @@ bool msvmBuildAccepted(std::uint32_t build, std::int32_t minVersion)
     return static_cast<std::int64_t>(build) >= static_cast<std::int64_t>(minVersion);
 }
 
+bool fitsProcessDirectory(std::wstring_view directory)
+{
+    constexpr std::size_t kDirectoryUnits = 260;
+    const bool closed = !directory.empty() && directory.back() == L'\\';
+    return directory.size() + (closed ? 0 : 1) + 1 <= kDirectoryUnits;
+}
+
 }  // namespace qel

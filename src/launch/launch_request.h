@@ -101,6 +101,12 @@ FilledRequest fillLaunchRequest(const LaunchInputs& in);
 // copy because the Java 1 family adds its own classes to the class path.
 WString renderCommandLine(VmFamily family, std::wstring_view executable, std::wstring_view home, LaunchRequest request);
 
+// Whether a process can be started in this absolute directory. The system keeps
+// a process's current directory with a closing backslash and a terminator in
+// 260 units: a longer directory cannot be given whole, and one that is cut would
+// start the VM somewhere else.
+bool fitsProcessDirectory(std::wstring_view directory);
+
 // Whether the Microsoft VM's build number satisfies the lowest acceptable build;
 // the numbers compare as signed values, so a minimum of 0 or less takes any build.
 bool msvmBuildAccepted(std::uint32_t build, std::int32_t minVersion);

@@ -13,6 +13,7 @@
 #include "launch/console_rules.h"
 #include "launch/handoff_file.h"
 #include "launch/launch_process.h"
+#include "launch/launch_request.h"
 #include "launch/handoff_text.h"
 #include "vm/executable_info.h"
 
@@ -146,6 +147,13 @@ void* startVmProcess(const LaunchRequest& request, const WString& commandLine)
     const WString workingDirectory = fullWorkingDirectory(request.workingDir);
     writeToStandardError(workingDirectoryLine(workingDirectory));
     writeToStandardError(commandLineLine(commandLine));
+
+    // A directory the system cannot hold whole is refused with the error Windows
+    // gives for it, before anything starts: handed over anyway, it may be cut and
+    // the VM started somewhere else.
+    if (!fitsProcessDirectory(workingDirectory)) {
+        throw TerminalError(formatStartFailure(MessageTable::instance().text(MSG_VM_START_FAILED), ERROR_DIRECTORY));
+    }
 
     WString line = commandLine;  // CreateProcessW may write into it
     PROCESS_INFORMATION info{};

@@ -9,82 +9,14 @@
 #include <string>
 
 #include "base/handles.h"
-#include "support/launcher_fixture.h"
-#include "support/standin_record.h"
-#include "support/vm_fixtures.h"
+#include "support/standin_launch.h"
 
 using namespace qel;
 using namespace qel::test;
 
 namespace {
 
-// A path as the properties file needs it: a backslash before "u" would start an
-// escape, so every backslash is doubled.
-std::string escaped(const WString& path)
-{
-    std::string result;
-    for (const char unit : narrow(path)) {
-        result += unit == '\\' ? std::string("\\\\") : std::string(1, unit);
-    }
-    return result;
-}
-
-WString forwardSlashes(WString path)
-{
-    for (auto& unit : path) {
-        if (unit == L'\\') {
-            unit = L'/';
-        }
-    }
-    return path;
-}
-
-class Launch : public ::testing::Test {
-protected:
-    // The settings of the example lines: 64m heap, gc verbosity, one option.
-    static constexpr const char* kExampleOptions = "qel.nl.java.option.java.heap.size.max=64m\r\n"
-                                                   "qel.nl.java.option.verbose=gc\r\n"
-                                                   "qel.nl.java.option.additional=-Dx=1\r\n";
-
-    void writeProperties(const std::string& lines)
-    {
-        writeFile(app + L"\\Tool.qel", "qel.nl.java.launcher.main.class=app.Start\r\n"
-                                       "qel.class.path=lib\\a.jar\r\n" +
-                                           lines);
-    }
-
-    // Starts the launcher with the stand-in's record file and exit code, and a
-    // Path without Java.
-    ProgramRun start(const WString& arguments = L"", const WString& exitCode = L"0", RunOptions options = {})
-    {
-        options.arguments = arguments;
-        options.environment.emplace_back(L"PATH", L"C:\\windows\\system32;C:\\windows");
-        options.environment.emplace_back(L"QEL_STANDIN_RECORD", recordFile);
-        options.environment.emplace_back(L"QEL_STANDIN_EXIT", exitCode);
-        options.environment.emplace_back(L"CLASSPATH", L"");
-        return runProgram(launcher, options);
-    }
-
-    // The one record of the run; fails the test when there is not exactly one.
-    StandinRecord onlyRecord(const ProgramRun& run)
-    {
-        const auto records = readStandinRecords(recordFile);
-        EXPECT_EQ(records.size(), 1u) << run.standardError;
-        return records.empty() ? StandinRecord{} : records.front();
-    }
-
-    // The hand-off file is the last launcher argument before the application's.
-    static WString handoffOf(const StandinRecord& record, std::size_t position)
-    {
-        return position < record.args.size() ? record.args[position] : WString();
-    }
-
-    TempDir dir;
-    WString app = dir / L"Tool";
-    WString launcher = installLauncher(app, L"Tool.exe");
-    WString recordFile = dir / L"record.txt";
-    VmTree vms{dir / L"vms"};
-};
+using Launch = StandinLaunch;
 
 }  // namespace
 
@@ -274,4 +206,60 @@ TEST_F(Launch, ConsoleOnRequest)
     ASSERT_GE(record.args.size(), 3u);
     EXPECT_EQ((std::vector<WString>(record.args.end() - 3, record.args.end())),
               (std::vector<WString>{L"-i", L"console", L"x"}));
+}
+
+// A directory below base whose path is exactly units long (names of at most 100
+// units), created with its parents.
+WString directoryOfLength(const WString& base, std::size_t units)
+{
+    WString path = base;
+    while (path.size() < units) {
+        const std::size_t rest = units - path.size() - 1;  // after the backslash
+        // The last name needs at least one unit of its own.
+        const std::size_t name = rest <= 100 ? rest : (rest - 100 < 2 ? 98 : 100);
+        path += L"\\" + WString(name, L'd');
+    }
+    makeDirectories(path);
+    return path;
+}
+
+// The working directory goes to the VM whole. A process's current directory is
+// held in 260 units with its closing backslash and terminator: 258 units is the
+// longest a process can start in, and a longer one is refused with the error
+// Windows gives for it rather than cut.
+TEST_F(Launch, WorkingDirectoryIsPassedWholeOrRefused)
+{
+    vms.program(L"jre\\bin\\java.exe", standin::kSun1_4_20_5);
+    struct Case {
+        std::size_t units;
+        bool relative;
+        bool starts;
+    };
+    const Case cases[] = {
+        {258, false, true}, {258, true, true}, {259, false, false}, {300, false, false}, {300, true, false},
+    };
+    for (const auto& c : cases) {
+        const WString directory = directoryOfLength(app + L"\\deep", c.units);
+        ASSERT_EQ(directory.size(), c.units);
+        const WString setting = c.relative ? directory.substr(app.size() + 1) : directory;
+        SCOPED_TRACE(std::to_string(c.units) + (c.relative ? " relative" : " absolute"));
+        DeleteFileW(recordFile.c_str());
+        writeProperties("qel.nl.current.vm=" + escaped(vms / L"jre\\bin\\java.exe") +
+                        "\r\nqel.nl.valid.vm.list=J2\r\nqel.user.dir=" + escaped(setting) + "\r\n");
+        const ProgramRun run = start();
+        ASSERT_FALSE(run.timedOut);
+        // The launcher names the directory it asked for, whole.
+        EXPECT_NE(run.standardError.find("cwd: " + narrow(directory) + "\r\n"), std::string::npos) << run.standardError;
+        if (c.starts) {
+            EXPECT_TRUE(run.boxes.empty()) << narrow(run.boxes.empty() ? L"" : run.boxes[0].text);
+            EXPECT_EQ(onlyRecord(run).workingDirectory, directory);
+        } else {
+            ASSERT_EQ(run.boxes.size(), 1u) << run.standardError;
+            EXPECT_EQ(run.boxes[0].caption, kEnglishCaption);
+            EXPECT_EQ(run.boxes[0].text, L"Windows error 267 occured while loading the Java VM")
+                << narrow(run.boxes[0].text);
+            EXPECT_EQ(run.exitCode, 0u);
+            EXPECT_TRUE(readStandinRecords(recordFile).empty());
+        }
+    }
 }

@@ -515,3 +515,20 @@ TEST(LaunchMsvmBuild, BuildBelowTheMinimumIsRejected)
         EXPECT_EQ(msvmBuildAccepted(build, minimum), accepted) << build << " / " << minimum;
     }
 }
+
+TEST(LaunchDirectory, LongestDirectoryAProcessCanStartIn)
+{
+    const WString base = L"C:\\" + WString(250, L'd');  // 253 units
+    const std::pair<WString, bool> cases[] = {
+        {base + L"\\abcd", true},  // 258 units and the closing backslash the system adds
+        {base + L"\\abcd\\", true},  // 259 units, closed already
+        {base + L"\\abcde", false},
+        {base + L"\\abcde\\", false},
+        {base + L"\\" + WString(300, L'e'), false},
+        {L"C:\\", true},
+        {L"", true},
+    };
+    for (const auto& [directory, fits] : cases) {
+        EXPECT_EQ(fitsProcessDirectory(directory), fits) << directory.size();
+    }
+}

@@ -1,0 +1,302 @@
+// The hand-off file as the launcher leaves it for the Java side: where it is
+// created, its lines byte for byte, its life after the launcher ended, one file
+// per launcher, and the error when the temporary directory cannot take it.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <array>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/handles.h"
+#include "support/standin_launch.h"
+
+using namespace qel;
+using namespace qel::test;
+
+namespace {
+
+constexpr const char* kCannotCreate =
+    "The hand-off file for the Java program cannot be created in the temporary directory";
+
+// Variables the tests set, in the order of their names' units, with the lines
+// each must give. A name in every letter case, one with a non-ASCII letter and a
+// character beyond 16 bits, values with backslashes, separators, trailing blanks
+// and references to expand.
+struct Variable {
+    WString name;
+    WString value;
+    std::string lines;  // the three lines, each with CR LF
+};
+
+const Variable kVariables[] = {
+    {L"QEL_T_REF", L"%Qel_T_Mixed%|%QEL_T_UNDEFINED%",
+     "qel.nl.env.qel_t_ref=a=b:c#d!e  |%QEL_T_UNDEFINED%\r\n"
+     "qel.nl.env.QEL_T_REF=a=b:c#d!e  |%QEL_T_UNDEFINED%\r\n"
+     "qel.nl.env.exact_case.QEL_T_REF=a=b:c#d!e  |%QEL_T_UNDEFINED%\r\n"},
+    {L"QEL_T_UPPER", L"C:\\Program Files\\x;D:\\u1",
+     "qel.nl.env.qel_t_upper=C:\\\\Program Files\\\\x;D:\\\\u1\r\n"
+     "qel.nl.env.QEL_T_UPPER=C:\\\\Program Files\\\\x;D:\\\\u1\r\n"
+     "qel.nl.env.exact_case.QEL_T_UPPER=C:\\\\Program Files\\\\x;D:\\\\u1\r\n"},
+    {L"QEL_T_\u00e9\U0001F600", L"caf\u00e9 \U0001F600",
+     "qel.nl.env.qel_t_\\u00e9\\ud83d\\ude00=caf\\u00e9 \\ud83d\\ude00\r\n"
+     "qel.nl.env.QEL_T_\\U00E9\\UD83D\\UDE00=caf\\u00e9 \\ud83d\\ude00\r\n"
+     "qel.nl.env.exact_case.QEL_T_\\u00e9\\ud83d\\ude00=caf\\u00e9 \\ud83d\\ude00\r\n"},
+    {L"Qel_T_Mixed", L"a=b:c#d!e  ",
+     "qel.nl.env.qel_t_mixed=a=b:c#d!e  \r\n"
+     "qel.nl.env.QEL_T_MIXED=a=b:c#d!e  \r\n"
+     "qel.nl.env.exact_case.Qel_T_Mixed=a=b:c#d!e  \r\n"},
+    {L"qel_t_lower", L"plain value",
+     "qel.nl.env.qel_t_lower=plain value\r\n"
+     "qel.nl.env.QEL_T_LOWER=plain value\r\n"
+     "qel.nl.env.exact_case.qel_t_lower=plain value\r\n"},
+};
+
+std::string asciiCase(std::string text, bool upper)
+{
+    for (auto& unit : text) {
+        if (upper && unit >= 'a' && unit <= 'z') {
+            unit = static_cast<char>(unit - 'a' + 'A');
+        } else if (!upper && unit >= 'A' && unit <= 'Z') {
+            unit = static_cast<char>(unit - 'A' + 'a');
+        }
+    }
+    return text;
+}
+
+// The units an escaped text stands for: "\\" is a backslash, "\uXXXX" one unit.
+WString unescaped(const std::string& text)
+{
+    WString units;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == 'u' && i + 5 < text.size()) {
+            units.push_back(static_cast<wchar_t>(std::stoul(text.substr(i + 2, 4), nullptr, 16)));
+            i += 5;
+        } else if (text[i] == '\\' && i + 1 < text.size()) {
+            units.push_back(static_cast<unsigned char>(text[++i]));
+        } else {
+            units.push_back(static_cast<unsigned char>(text[i]));
+        }
+    }
+    return units;
+}
+
+// The file's lines without their CR LF; none, with a failure, at the first other
+// line end or byte beyond ASCII.
+std::vector<std::string> crlfLines(const std::string& bytes)
+{
+    std::vector<std::string> lines;
+    std::size_t begin = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        if (byte == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
+            lines.push_back(bytes.substr(begin, i - begin));
+            begin = ++i + 1;
+        } else if (byte >= 0x80 || byte == '\r' || byte == '\n') {
+            ADD_FAILURE() << "byte " << unsigned(byte) << " at " << i << " is not ASCII text in CR LF lines";
+            return {};
+        }
+    }
+    if (begin != bytes.size()) {
+        ADD_FAILURE() << "the last line has no CR LF";
+        return {};
+    }
+    return lines;
+}
+
+// Every variable gives three consistent lines, in the units' order of the names.
+void expectEnvironmentGroups(const std::vector<std::string>& lines, std::size_t first)
+{
+    ASSERT_EQ((lines.size() - first) % 3, 0u);
+    const std::string lower = "qel.nl.env.";
+    const std::string exact = "qel.nl.env.exact_case.";
+    WString previous;
+    for (std::size_t i = first; i < lines.size(); i += 3) {
+        const std::string& exactLine = lines[i + 2];
+        ASSERT_EQ(exactLine.rfind(exact, 0), 0u) << exactLine;
+        const std::size_t equals = exactLine.find('=', exact.size());
+        ASSERT_NE(equals, std::string::npos) << exactLine;
+        const std::string name = exactLine.substr(exact.size(), equals - exact.size());
+        const std::string value = exactLine.substr(equals + 1);
+        EXPECT_EQ(lines[i], lower + asciiCase(name, false) + "=" + value);
+        EXPECT_EQ(lines[i + 1], lower + asciiCase(name, true) + "=" + value);
+        const WString units = unescaped(name);
+        EXPECT_TRUE(i == first || previous < units) << name;
+        previous = units;
+    }
+}
+
+// The lines of the variables whose names begin with "qel_t_" in any case.
+std::string testVariableLines(const std::vector<std::string>& lines)
+{
+    std::string selected;
+    for (const std::string& line : lines) {
+        if (asciiCase(line, false).rfind("qel.nl.env.qel_t_", 0) == 0 ||
+            asciiCase(line, false).rfind("qel.nl.env.exact_case.qel_t_", 0) == 0) {
+            selected += line + "\r\n";
+        }
+    }
+    return selected;
+}
+
+// The hand-off files (qel*.tmp) in a directory.
+std::vector<WString> handoffFilesIn(const WString& directory)
+{
+    std::vector<WString> names;
+    WIN32_FIND_DATAW entry;
+    const UniqueFind find(FindFirstFileW((directory + L"\\qel*.tmp").c_str(), &entry));
+    if (find) {
+        do {
+            names.emplace_back(entry.cFileName);
+        } while (FindNextFileW(find.get(), &entry));
+    }
+    return names;
+}
+
+// "qel", lower-case hexadecimal digits, ".tmp".
+bool isHandoffName(const WString& name)
+{
+    if (name.size() <= 7 || name.rfind(L"qel", 0) != 0 || name.substr(name.size() - 4) != L".tmp") {
+        return false;
+    }
+    for (const wchar_t unit : name.substr(3, name.size() - 7)) {
+        if (!((unit >= L'0' && unit <= L'9') || (unit >= L'a' && unit <= L'f'))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+class Handoff : public StandinLaunch {
+protected:
+    Handoff()
+    {
+        vms.program(L"jre\\bin\\java.exe", standin::kSun1_4_20_5);
+        writeProperties("qel.nl.current.vm=" + escaped(program) + "\r\nqel.nl.valid.vm.list=J2\r\n");
+    }
+
+    // The launcher's temporary directory is the one given; the test variables are
+    // set on top of the run's own.
+    RunOptions withTemporaryDirectory(const WString& directory)
+    {
+        RunOptions options;
+        options.environment = {{L"TMP", directory}, {L"TEMP", directory}};
+        for (const auto& variable : kVariables) {
+            options.environment.emplace_back(variable.name, variable.value);
+        }
+        return options;
+    }
+
+    WString program = vms / L"jre\\bin\\java.exe";
+    TempDir temp;
+};
+
+}  // namespace
+
+TEST_F(Handoff, LinesOfTheChosenVmAndEveryVariable)
+{
+    const ProgramRun run = start(L"", L"0", withTemporaryDirectory(temp.path()));
+    ASSERT_FALSE(run.timedOut);
+    ASSERT_TRUE(run.boxes.empty()) << narrow(run.boxes[0].text);
+    const StandinRecord record = onlyRecord(run);
+    ASSERT_FALSE(record.args.empty());
+
+    // The last launcher argument names a new file in the temporary directory, and
+    // the launcher left it there.
+    const WString handoff = record.args.back();
+    const auto names = handoffFilesIn(temp.path());
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_TRUE(isHandoffName(names[0])) << narrow(names[0]);
+    EXPECT_EQ(handoff, forwardSlashes(temp / names[0]));
+
+    const std::vector<std::string> lines = crlfLines(readFile(temp / names[0]));
+    ASSERT_GE(lines.size(), 1u + 3 * std::size(kVariables));
+    EXPECT_EQ(lines[0], "qel.nl.current.vm=" + escaped(program));
+    expectEnvironmentGroups(lines, 1);
+    std::string expected;
+    for (const auto& variable : kVariables) {
+        expected += variable.lines;
+    }
+    EXPECT_EQ(testVariableLines(lines), expected);
+}
+
+TEST_F(Handoff, LaunchersRunningTogetherWriteTwoFiles)
+{
+    // Each stand-in stays until it is ended, so both launchers are still waiting
+    // for their VM when both records are there.
+    const std::array<WString, 2> records = {dir / L"record-a.txt", dir / L"record-b.txt"};
+    std::array<ProgramRun, 2> runs;
+    std::vector<std::thread> launchers;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        launchers.emplace_back([&, i] {
+            RunOptions options;
+            options.environment = {{L"PATH", L"C:\\windows\\system32;C:\\windows"},
+                                   {L"QEL_STANDIN_RECORD", records[i]},
+                                   {L"QEL_STANDIN_SLEEP_MS", L"infinite"}};
+            runs[i] = runProgram(launcher, options);
+        });
+    }
+    std::array<StandinRecord, 2> started;
+    std::array<bool, 2> seen = {false, false};
+    const ULONGLONG deadline = GetTickCount64() + 30000;
+    while (!(seen[0] && seen[1]) && GetTickCount64() < deadline) {
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            const auto read = readStandinRecords(records[i]);
+            if (!seen[i] && !read.empty()) {
+                started[i] = read.front();
+                seen[i] = true;
+            }
+        }
+        Sleep(50);
+    }
+    std::array<WString, 2> handoffs;
+    std::array<bool, 2> present = {false, false};
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (seen[i] && !started[i].args.empty()) {
+            handoffs[i] = started[i].args.back();
+            present[i] = GetFileAttributesW(handoffs[i].c_str()) != INVALID_FILE_ATTRIBUTES;
+        }
+        // Ending the stand-in ends its launcher too.
+        if (seen[i]) {
+            const UniqueHandle standIn(OpenProcess(PROCESS_TERMINATE, FALSE, started[i].processId));
+            TerminateProcess(standIn.get(), 7);
+        }
+    }
+    for (auto& thread : launchers) {
+        thread.join();
+    }
+    ASSERT_TRUE(seen[0] && seen[1]) << "a stand-in did not start";
+    EXPECT_NE(handoffs[0], handoffs[1]);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        EXPECT_TRUE(present[i]) << narrow(handoffs[i]);
+        EXPECT_EQ(runs[i].exitCode, 7u);
+        EXPECT_EQ(readFile(handoffs[i]).rfind("qel.nl.current.vm=" + escaped(program) + "\r\n", 0), 0u);
+        DeleteFileW(handoffs[i].c_str());
+    }
+}
+
+TEST_F(Handoff, UnusableTemporaryDirectoryStartsNothing)
+{
+    writeFile(temp / L"file.txt", "not a directory");
+    for (const WString& directory : {temp / L"missing", temp / L"file.txt"}) {
+        SCOPED_TRACE(narrow(directory));
+        DeleteFileW(recordFile.c_str());
+        const ProgramRun run = start(L"", L"0", withTemporaryDirectory(directory));
+        ASSERT_FALSE(run.timedOut);
+        ASSERT_EQ(run.boxes.size(), 1u) << run.standardError;
+        EXPECT_EQ(run.boxes[0].caption, kEnglishCaption);
+        const std::string text = narrow(run.boxes[0].text);
+        EXPECT_EQ(text.rfind(kCannotCreate, 0), 0u) << text;
+        EXPECT_NE(text.find("\"" + narrow(directory)), std::string::npos) << text;
+        EXPECT_EQ(run.exitCode, 0u);
+        EXPECT_TRUE(readStandinRecords(recordFile).empty());
+        // Nothing was made in its place or beside it.
+        EXPECT_TRUE(handoffFilesIn(temp.path()).empty());
+        EXPECT_EQ(GetFileAttributesW((temp / L"missing").c_str()), INVALID_FILE_ATTRIBUTES);
+        EXPECT_EQ(readFile(temp / L"file.txt"), "not a directory");
+    }
+}
