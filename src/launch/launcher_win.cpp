@@ -45,7 +45,7 @@ void validateSettings(const PropertyTable& properties, std::wstring_view classPa
 Launcher::Launcher(CommandLine commandLine) : commandLine(std::move(commandLine))
 {
     loadProperties();
-    SetCurrentDirectoryW(parentDir(normalizePath(propertiesPath), L".").c_str());  // failure is not an error
+    SetCurrentDirectoryW(directoryOf(normalizePath(propertiesPath)).c_str());  // failure is not an error
     propertiesPath = fileName(normalizePath(propertiesPath));
 }
 

@@ -131,6 +131,16 @@ TEST(Robustness, TextAndPathRulesTakeAnyText)
             EXPECT_EQ(collapsed.find(L"\\\\", 2), WString::npos);
         }
         EXPECT_EQ(fileName(text).find(L'\\'), WString::npos);
+        // A file's directory is the text before its last backslash, with that
+        // backslash kept only at a root; "." or a drive when there is none.
+        const WString directory = directoryOf(text);
+        const auto slash = text.rfind(L'\\');
+        if (slash == WString::npos) {
+            EXPECT_TRUE(directory == L"." || directory == text.substr(0, 2));
+        } else {
+            const WString before = text.substr(0, slash);
+            EXPECT_TRUE(directory == before || (directory == before + L"\\" && directory.size() <= 3));
+        }
         const auto candidates = propertiesFileCandidates(text, WString(L"D:\\Work"));
         ASSERT_GE(candidates.size(), 2u);
         EXPECT_EQ(candidates[candidates.size() - 2], text + L".qel");
