@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "support/launcher_fixture.h"
 #include "support/vm_fixtures.h"
 
@@ -80,4 +82,34 @@ TEST_F(LauncherRun, PauseSettingWithoutOwnConsoleReadsNothing)
     EXPECT_TRUE(run.boxes.empty()) << narrow(run.boxes.empty() ? L"" : run.boxes[0].text);
     EXPECT_EQ(run.standardOutput.find("[press enter"), std::string::npos) << run.standardOutput;
     EXPECT_EQ(run.exitCode, 0u);
+}
+
+TEST_F(LauncherRun, FindsItsOwnExecutableWhateverItsFirstArgumentSays)
+{
+    // The launcher finds its properties file beside itself even when its command
+    // line does not name it: the file has no VM setting, so the box says the
+    // settings are invalid, not that the launcher cannot locate itself.
+    const WString spaced = installLauncher(dir / L"My  App", L"Shop.exe");
+    writeFile(dir / L"My  App\\Shop.qel", kPropertiesWithoutVm);
+    writeFile(properties, kPropertiesWithoutVm);
+    struct Case {
+        const char* what;
+        WString program;
+        std::optional<WString> commandLine;
+    };
+    const Case cases[] = {
+        {"a folder name with two spaces in a row, quoted", spaced, std::nullopt},
+        {"spaces before the quoted path", launcher, L"   \"" + launcher + L"\" x"},
+        {"one space before the quoted path", launcher, L" \"" + launcher + L"\""},
+        {"a first argument that names no file", launcher, L"NoSuchProgram x"},
+    };
+    TempDir elsewhere;  // holds no properties file
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        RunOptions options;
+        options.commandLine = c.commandLine;
+        options.currentDirectory = elsewhere.path();
+        options.environment = {{L"PATH", L"C:\\windows\\system32"}};
+        expectOneBox(runProgram(c.program, options), kEnglishCaption, kEnglishInvalid);
+    }
 }
