@@ -113,3 +113,26 @@ TEST_F(LauncherRun, FindsItsOwnExecutableWhateverItsFirstArgumentSays)
         expectOneBox(runProgram(c.program, options), kEnglishCaption, kEnglishInvalid);
     }
 }
+
+TEST_F(LauncherRun, ByteOrderMarkOnlyAtTheStartOfThePropertiesFile)
+{
+    // Valid settings without a VM anywhere give the no-VM box; a settings key
+    // that keeps the mark is unknown, and the file is invalid.
+    const std::string mark = "\xEF\xBB\xBF";
+    const std::string mainClass = "qel.nl.java.launcher.main.class=app.Main\r\n";
+    const std::string rest = "qel.class.path=lib\\app.jar\r\nqel.nl.valid.vm.list=J2\r\n";
+    struct Case {
+        const char* what;
+        std::string bytes;
+        const wchar_t* text;
+    };
+    const Case cases[] = {
+        {"a mark before the main class", mark + mainClass + rest, kEnglishNoVm},
+        {"a mark on the second line", mainClass + mark + rest, kEnglishInvalid},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeFile(properties, c.bytes);
+        expectOneBox(start(), kEnglishCaption, c.text);
+    }
+}
