@@ -28,6 +28,7 @@ std::optional<WString> currentDirectory()
     return WString(buffer, length);
 }
 
+// CLASSPATH under any spelling of its name, as Windows programs see it.
 WString classPathVariable()
 {
     return Environment::instance().expandedValue(L"CLASSPATH");

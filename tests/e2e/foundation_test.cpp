@@ -136,3 +136,28 @@ TEST_F(LauncherRun, ByteOrderMarkOnlyAtTheStartOfThePropertiesFile)
         expectOneBox(start(), kEnglishCaption, c.text);
     }
 }
+
+TEST_F(LauncherRun, ClassPathVariableInAnyCase)
+{
+    // A class path of the CLASSPATH variable alone: with the variable, valid
+    // settings and no VM anywhere give the no-VM box; without it, the class path
+    // is empty and the file invalid.
+    writeFile(properties, "qel.nl.java.launcher.main.class=app.Main\r\n"
+                          "qel.class.path=$ENV_CLASSPATH$\r\n"
+                          "qel.nl.valid.vm.list=J2\r\n");
+    struct Case {
+        const wchar_t* name;
+        const wchar_t* value;
+        const wchar_t* text;
+    };
+    const Case cases[] = {
+        {L"CLASSPATH", L"C:\\lib\\x.jar", kEnglishNoVm},
+        {L"classpath", L"C:\\lib\\x.jar", kEnglishNoVm},
+        {L"ClassPath", L"C:\\lib\\x.jar", kEnglishNoVm},
+        {L"CLASSPATH", L"", kEnglishInvalid},  // removed in every spelling
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(narrow(c.name));
+        expectOneBox(start({{c.name, c.value}}), kEnglishCaption, c.text);
+    }
+}
