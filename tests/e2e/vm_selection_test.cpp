@@ -128,3 +128,18 @@ TEST(VmChoiceAtDriveRoot, RelativeVmSettingCountsFromTheRoot)
         EXPECT_EQ(countLines(run.standardOutput, "company: tAV Systems Corporation"), 1) << run.standardOutput;
     }
 }
+
+TEST_F(VmChoice, CompanyNameClaimingMoreThanItsVersionBlockHolds)
+{
+    // A program on Path whose CompanyName claims far more units than its version
+    // block holds: the launcher reads the name the block holds and goes on.
+    const WString program = installs / L"crafted\\bin\\java.exe";
+    installStandIn(standin::kSun1_4_20_5, program);
+    claimCompanyNameLength(program, 0xFFFF);
+    writeProperties("qel.nl.valid.vm.list=J2\r\n");
+    const ProgramRun run = start(installs / L"crafted\\bin");
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_TRUE(run.boxes.empty()) << narrow(run.boxes.empty() ? L"" : run.boxes[0].text);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.standardOutput, "company: Example Java Works\r\n");  // written in text mode
+}

@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <random>
 #include <string>
 
@@ -18,6 +20,7 @@
 #include "settings/properties.h"
 #include "settings/properties_location.h"
 #include "settings/settings.h"
+#include "vm/executable_info.h"
 #include "vm/version.h"
 
 using namespace qel;
@@ -223,5 +226,23 @@ TEST(Robustness, LaunchRulesTakeAnyText)
     }
     if (sizeof(wchar_t) > 2) {
         EXPECT_EQ(escapeProperty(WString(1, static_cast<wchar_t>(0x1F600))), L"\\ud83d\\ude00");
+    }
+}
+
+TEST(Robustness, VersionBlockTextStaysInsideAnyBlock)
+{
+    RandomText random(6);
+    const std::vector<std::string> pieces = {std::string(1, '\0'), std::string(2, '\0'), "A", "b", "\xE9", "\xFF"};
+    for (int round = 0; round < kRounds; ++round) {
+        const std::string bytes = random.bytes(pieces, 30);
+        // A heap block of exactly this size: the sanitizer stops any read past it.
+        const std::unique_ptr<unsigned char[]> block(new unsigned char[bytes.size()]);
+        std::copy(bytes.begin(), bytes.end(), block.get());
+        const std::size_t offset = random.pick(bytes.size() + 4);
+        const std::size_t claimed = random.pick(4) == 0 ? 0xFFFF : random.pick(bytes.size() + 4);
+        const WString text = versionBlockText(block.get(), bytes.size(), offset, claimed);
+        EXPECT_LE(text.size(), claimed);
+        EXPECT_LE(text.size(), offset < bytes.size() ? (bytes.size() - offset) / 2 : 0);
+        EXPECT_EQ(text.find(L'\0'), WString::npos);
     }
 }
