@@ -77,6 +77,30 @@ std::string unixPathOf(const WString& path)
     return result;
 }
 
+// The mount manager also notes each drive's type as a value "q:" of this key, and
+// leaves it when the drive goes.
+constexpr const wchar_t* kDriveTypesKey = L"Software\\Wine\\Drives";
+
+WString driveTypeValue(wchar_t letter)
+{
+    return WString(1, static_cast<wchar_t>(letter + (L'a' - L'A'))) + L":";
+}
+
+bool hasDriveType(wchar_t letter)
+{
+    return RegGetValueW(HKEY_LOCAL_MACHINE, kDriveTypesKey, driveTypeValue(letter).c_str(), RRF_RT_ANY, nullptr,
+                        nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+void removeDriveType(wchar_t letter)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kDriveTypesKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+        const UniqueKey owner(key);
+        RegDeleteValueW(key, driveTypeValue(letter).c_str());
+    }
+}
+
 }  // namespace
 
 MappedDrive::MappedDrive(const WString& directory)
@@ -91,6 +115,7 @@ MappedDrive::MappedDrive(const WString& directory)
     if (letter_ == 0) {
         throw std::runtime_error("no free drive letter from Q to Y");
     }
+    hadDriveType_ = hasDriveType(letter_);
     defineDrive(letter_, unixPathOf(directory));
     // The mapping must show the directory's own content.
     const WString marker = directory + L"\\qel-mapped-drive.txt";
@@ -98,17 +123,25 @@ MappedDrive::MappedDrive(const WString& directory)
     const bool visible = GetFileAttributesW((root() + L"qel-mapped-drive.txt").c_str()) != INVALID_FILE_ATTRIBUTES;
     DeleteFileW(marker.c_str());
     if (!visible) {
-        defineDrive(letter_, {});
+        release();
         throw std::runtime_error("drive " + narrow(root()) + " does not show " + narrow(directory));
     }
 }
 
 MappedDrive::~MappedDrive()
 {
+    release();
+}
+
+void MappedDrive::release() noexcept
+{
     try {
         defineDrive(letter_, {});
     } catch (const std::exception&) {
         // A drive that cannot be removed stays in the test prefix only.
+    }
+    if (!hadDriveType_) {
+        removeDriveType(letter_);
     }
 }
 

@@ -23,7 +23,10 @@ public:
     WString operator/(const WString& relative) const { return root() + relative; }
 
 private:
+    void release() noexcept;
+
     wchar_t letter_ = 0;
+    bool hadDriveType_ = false;
 };
 
 }  // namespace qel::test
