@@ -57,6 +57,18 @@ WString parentDir(std::wstring_view path, std::wstring_view fallback)
     return slash == std::wstring_view::npos ? WString(fallback) : WString(path.substr(0, slash));
 }
 
+WString directoryOf(std::wstring_view path)
+{
+    const bool drive = path.size() >= 2 && path[1] == L':';
+    const auto slash = path.rfind(L'\\');
+    if (slash == std::wstring_view::npos) {
+        return drive ? WString(path.substr(0, 2)) : WString(L".");
+    }
+    // The backslash of a root stays: without it "C:" would be the drive's current directory.
+    const bool rootSlash = slash == 0 || (drive && slash == 2);
+    return WString(path.substr(0, rootSlash ? slash + 1 : slash));
+}
+
 bool isAbsolutePath(std::wstring_view path)
 {
     return (!path.empty() && path[0] == L'\\') || (path.size() >= 2 && path[1] == L':');

@@ -30,6 +30,12 @@ WString extension(std::wstring_view path, LetterCase letterCase = LetterCase::As
 // The text before the last backslash, or the fallback when there is none.
 WString parentDir(std::wstring_view path, std::wstring_view fallback);
 
+// The directory a file's path names, usable on its own: a file at the root of a
+// drive or of the current drive lies in that root ("C:\" or "\"), never in the
+// drive-relative "C:". A name without a backslash lies in its drive's current
+// directory ("C:" for "C:name") or in the current directory (".").
+WString directoryOf(std::wstring_view path);
+
 // A leading backslash, or a colon as second unit ("C:" counts too).
 bool isAbsolutePath(std::wstring_view path);
 

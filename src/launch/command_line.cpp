@@ -91,28 +91,31 @@ void makeFileArgumentsAbsolute(CommandLine& commandLine, const FileSystemProbes&
     }
 }
 
-WString CommandLine::locateExecutable(const std::vector<WString>& searchPath, const ExistsProbe& exists) const
+WString CommandLine::locateExecutable(const std::vector<WString>& searchPath, const ExistsProbe& exists,
+                                      const WString& modulePath) const
 {
-    // An empty command line names no executable at all.
-    if (arguments.empty()) {
-        throw TerminalError(kUnableToLocateExecutable);
-    }
-    WString path = collapseSeparators(arguments.front());
-    if (!hasExtension(path)) {
-        path = collapseSeparators(path + L".exe");
-    }
-    if (exists(path)) {
-        return path;
-    }
-    // Started by a bare name: the whole of it, not only its file name, is looked
-    // for below each directory of Path.
-    for (const auto& directory : searchPath) {
-        WString candidate = collapseSeparators(directory + L"\\" + path);
-        if (exists(candidate)) {
-            return candidate;
+    if (!arguments.empty()) {
+        WString path = collapseSeparators(arguments.front());
+        if (!hasExtension(path)) {
+            path = collapseSeparators(path + L".exe");
+        }
+        if (exists(path)) {
+            return path;
+        }
+        // Started by a bare name: the whole of it, not only its file name, is looked
+        // for below each directory of Path.
+        for (const auto& directory : searchPath) {
+            WString candidate = collapseSeparators(directory + L"\\" + path);
+            if (exists(candidate)) {
+                return candidate;
+            }
         }
     }
-    throw TerminalError(kUnableToLocateExecutable);
+    // The command line named no file: the executable is the running module.
+    if (modulePath.empty()) {
+        throw TerminalError(kUnableToLocateExecutable);
+    }
+    return modulePath;
 }
 
 }  // namespace qel

@@ -34,12 +34,18 @@ struct CommandLine {
     // none or it is the last one.
     WString valueAfter(std::wstring_view text) const;
 
-    // The full path of the launcher's own executable, searched through the entries
-    // of Path when it was started by a bare name. Throws TerminalError "unable to
-    // locate executable", also when the command line holds no argument at all.
+    // The full path of the launcher's own executable: the first argument, searched
+    // through the entries of Path when it was started by a bare name, else the
+    // running module's path. Throws TerminalError "unable to locate executable"
+    // only when Windows gives no module path either.
     WString locateExecutable() const;
-    // The same search through the given directories, asking exists.
-    WString locateExecutable(const std::vector<WString>& searchPath, const ExistsProbe& exists) const;
+    // The same search through the given directories, asking exists. The first
+    // argument need not name the executable: a parent may start the launcher with
+    // any command line, and the split collapses runs of spaces inside quotes and
+    // keeps spaces before the first argument. When neither the argument nor the
+    // search finds a file, the module path decides (an empty one finds nothing).
+    WString locateExecutable(const std::vector<WString>& searchPath, const ExistsProbe& exists,
+                             const WString& modulePath) const;
 };
 
 // Replaces every argument that names an existing file system object by its absolute

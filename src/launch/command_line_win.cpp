@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "base/files.h"
+#include "base/system_text.h"
 #include "launch/command_line.h"
 #include "settings/environment.h"
 
@@ -19,7 +20,8 @@ WString CommandLine::locateExecutable() const
 {
     // Reading Path takes the environment snapshot at the very start of the run, so
     // it holds the environment the launcher was started with.
-    return normalizePath(locateExecutable(Environment::instance().pathEntries(), diskFileSystem().exists));
+    return normalizePath(
+        locateExecutable(Environment::instance().pathEntries(), diskFileSystem().exists, runningModulePath()));
 }
 
 }  // namespace qel

@@ -20,6 +20,7 @@ WString quoted(std::wstring_view text)
 }
 
 // The path relative to the current directory, which is the properties file's own.
+// The joining backslash also stands for a root: beside Q:\App.qel lies Q:\path.
 WString besideProperties(std::wstring_view propertiesName, std::wstring_view path)
 {
     return parentDir(propertiesName, L".") + L"\\" + WString(path);

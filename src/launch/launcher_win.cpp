@@ -35,6 +35,7 @@ std::optional<WString> currentDirectory()
     return WString(buffer, length);
 }
 
+// CLASSPATH under any spelling of its name, as Windows programs see it.
 WString classPathVariable()
 {
     return Environment::instance().expandedValue(L"CLASSPATH");
@@ -52,7 +53,7 @@ void validateSettings(const PropertyTable& properties, std::wstring_view classPa
 Launcher::Launcher(CommandLine commandLine, const ControlKeyProbe& controlKey) : commandLine(std::move(commandLine))
 {
     loadProperties();
-    SetCurrentDirectoryW(parentDir(normalizePath(propertiesPath), L".").c_str());  // failure is not an error
+    SetCurrentDirectoryW(directoryOf(normalizePath(propertiesPath)).c_str());  // failure is not an error
     propertiesPath = fileName(normalizePath(propertiesPath));
     setupConsole(controlKey ? controlKey() : controlKeyDownNow());
 }

@@ -25,9 +25,24 @@ Environment Environment::fromBlock(const wchar_t* block, Expander expand)
     return result;
 }
 
+Environment::Variables::const_iterator Environment::lookUp(std::wstring_view name) const
+{
+    const auto exact = variables_.find(name);
+    if (exact != variables_.end()) {
+        return exact;
+    }
+    const WString lowered = toLowerAscii(name);
+    for (auto it = variables_.begin(); it != variables_.end(); ++it) {
+        if (it->first.size() == lowered.size() && toLowerAscii(it->first) == lowered) {
+            return it;
+        }
+    }
+    return variables_.end();
+}
+
 WString Environment::expandedValue(std::wstring_view name) const
 {
-    const auto found = variables_.find(name);
+    const auto found = lookUp(name);
     if (found == variables_.end()) {
         return {};
     }

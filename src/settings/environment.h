@@ -28,7 +28,9 @@ public:
     static Environment fromBlock(const wchar_t* block, Expander expand = {});
 
     // The value with %NAME% references expanded (references to undefined variables
-    // stay as written); empty when no variable has exactly this name.
+    // stay as written); empty when there is no such variable. Windows names
+    // ignore case: the variable with exactly this name when there is one, else the
+    // first in the snapshot's order whose name lower-cases to the same text.
     WString expandedValue(std::wstring_view name) const;
 
     // The entries of the first variable whose name lower-cases to "path", split at
@@ -39,6 +41,9 @@ public:
     const Variables& variables() const { return variables_; }
 
 private:
+    // The variable that name means, as expandedValue finds it; end() for none.
+    Variables::const_iterator lookUp(std::wstring_view name) const;
+
     Variables variables_;
     Expander expand_;
 };

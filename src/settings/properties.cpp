@@ -121,6 +121,13 @@ WString unescapeProperty(std::wstring_view text)
 
 void parseProperties(PropertyTable& table, std::string_view bytes)
 {
+    // An editor may save the file with a UTF-8 byte-order mark; it is no part of
+    // the first line. The bytes are still read as ISO 8859-1, and a mark anywhere
+    // else stays text.
+    constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
+    if (bytes.substr(0, byteOrderMark.size()) == byteOrderMark) {
+        bytes.remove_prefix(byteOrderMark.size());
+    }
     LineReader reader(bytes);
     // The joined lines of a continued entry; kept across entries for its capacity.
     std::string continued;

@@ -16,7 +16,8 @@ void readProperties(PropertyTable& table, std::wstring_view path);
 
 // The reader's rules over the raw bytes of a file, with the text-mode rules of the
 // C runtime: a carriage return directly before a line feed is dropped and a byte
-// 0x1A ends the text.
+// 0x1A ends the text. A UTF-8 byte-order mark (EF BB BF) that opens the file is
+// skipped.
 void parseProperties(PropertyTable& table, std::string_view bytes);
 
 // The text without leading and trailing units of value 0x20 or below.

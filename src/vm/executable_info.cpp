@@ -1,5 +1,6 @@
 #include "vm/executable_info.h"
 
+#include <algorithm>
 #include <initializer_list>
 
 #include "base/path_text.h"
@@ -34,6 +35,25 @@ WString vendorFrom(std::wstring_view lowerFileName, std::wstring_view company)
         return L"Tav";
     }
     return L"Sun";
+}
+
+WString versionBlockText(const unsigned char* block, std::size_t blockBytes, std::size_t textOffset,
+                         std::size_t claimedUnits)
+{
+    if (textOffset >= blockBytes) {
+        return {};
+    }
+    const std::size_t units = std::min(claimedUnits, (blockBytes - textOffset) / 2);
+    WString text;
+    for (std::size_t i = 0; i < units; ++i) {
+        const unsigned char* unit = block + textOffset + 2 * i;
+        const auto value = static_cast<wchar_t>(unit[0] | (unit[1] << 8));
+        if (value == L'\0') {
+            break;
+        }
+        text.push_back(value);
+    }
+    return text;
 }
 
 VmKind classifyExecutable(std::wstring_view path, const ExistsProbe& exists)

@@ -7,6 +7,7 @@
 // The rules take what they look at as arguments (ProgramProbes); the functions
 // at the end of this header answer them from the real files and registry.
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -45,6 +46,14 @@ struct ProgramProbes {
 
 // The vendor from the program's lower-case file name and its company name.
 WString vendorFrom(std::wstring_view lowerFileName, std::wstring_view company);
+
+// The text of a string value in a version block of blockBytes bytes, read as
+// little-endian UTF-16 units from textOffset: no more units than the length the
+// value's header claims, none beyond the end of the block (a claim comes from
+// the file and may be anything), and nothing from the first NUL on. Empty when
+// the text does not start inside the block.
+WString versionBlockText(const unsigned char* block, std::size_t blockBytes, std::size_t textOffset,
+                         std::size_t claimedUnits);
 
 VmKind classifyExecutable(std::wstring_view path, const ExistsProbe& exists);
 
@@ -99,6 +108,10 @@ std::optional<FileVersion> readFileVersion(std::wstring_view path);
 // The CompanyName of the file's US English version strings, or empty. Each name
 // read is also written to standard output as "company: <name>".
 WString companyName(std::wstring_view path);
+
+// The CompanyName of the US English strings in a version block of blockBytes
+// bytes, as GetFileVersionInfoW fills it; none when the block holds no such value.
+std::optional<WString> companyNameIn(const void* block, std::size_t blockBytes);
 
 // The version of the runtime registered under the JavaSoft key; 0 when the keys
 // or values are missing.

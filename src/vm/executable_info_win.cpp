@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <vector>
 
@@ -69,27 +70,36 @@ std::optional<FileVersion> readFileVersion(std::wstring_view path)
     return fixedVersion(block);
 }
 
+std::optional<WString> companyNameIn(const void* block, std::size_t blockBytes)
+{
+    // Only the US English strings in Unicode are looked at.
+    void* text = nullptr;
+    UINT claimed = 0;
+    if (!VerQueryValueW(block, L"\\StringFileInfo\\040904b0\\CompanyName", &text, &claimed) || text == nullptr) {
+        return std::nullopt;
+    }
+    // The length is the one the value's header claims, which the system does not
+    // check: the block bounds the copy. It counts the terminating null when there is one.
+    const auto start = reinterpret_cast<std::uintptr_t>(block);
+    const auto at = reinterpret_cast<std::uintptr_t>(text);
+    const std::size_t offset = at >= start ? at - start : blockBytes;
+    return versionBlockText(static_cast<const unsigned char*>(block), blockBytes, offset, claimed);
+}
+
 WString companyName(std::wstring_view path)
 {
     std::vector<unsigned char> block = versionBlock(path);
     if (block.empty()) {
         return {};
     }
-    // Only the US English strings in Unicode are looked at.
-    wchar_t* text = nullptr;
-    UINT length = 0;
-    if (!VerQueryValueW(block.data(), L"\\StringFileInfo\\040904b0\\CompanyName", reinterpret_cast<void**>(&text),
-                        &length) ||
-        text == nullptr) {
+    const std::optional<WString> company = companyNameIn(block.data(), block.size());
+    if (!company) {
         return {};
     }
-    // The length counts the terminating null when there is one.
-    WString company(text, length);
-    company.resize(std::wstring_view(company.c_str()).size());
-    std::printf("company: %s\n", narrowForOutput(company).c_str());
+    std::printf("company: %s\n", narrowForOutput(*company).c_str());
     // The VM started later shares this stream: what is written here comes first.
     std::fflush(stdout);
-    return company;
+    return *company;
 }
 
 VmVersion registeredRuntimeVersion()

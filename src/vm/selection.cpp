@@ -35,7 +35,7 @@ WString namedProgram(const VmRequest& request, const FileSystemProbes& files)
     } else {
         program = collapseSeparators(request.settingVm);
         if (!isAbsolutePath(program)) {
-            program = collapseSeparators(files.fullPath(parentDir(request.propertiesPath, L"."), ShortNames::Expand) +
+            program = collapseSeparators(files.fullPath(directoryOf(request.propertiesPath), ShortNames::Expand) +
                                          L"\\" + program);
         }
     }

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "support/launcher_fixture.h"
 #include "support/vm_fixtures.h"
 
@@ -80,4 +82,82 @@ TEST_F(LauncherRun, PauseSettingWithoutOwnConsoleReadsNothing)
     EXPECT_TRUE(run.boxes.empty()) << narrow(run.boxes.empty() ? L"" : run.boxes[0].text);
     EXPECT_EQ(run.standardOutput.find("[press enter"), std::string::npos) << run.standardOutput;
     EXPECT_EQ(run.exitCode, 0u);
+}
+
+TEST_F(LauncherRun, FindsItsOwnExecutableWhateverItsFirstArgumentSays)
+{
+    // The launcher finds its properties file beside itself even when its command
+    // line does not name it: the file has no VM setting, so the box says the
+    // settings are invalid, not that the launcher cannot locate itself.
+    const WString spaced = installLauncher(dir / L"My  App", L"Shop.exe");
+    writeFile(dir / L"My  App\\Shop.qel", kPropertiesWithoutVm);
+    writeFile(properties, kPropertiesWithoutVm);
+    struct Case {
+        const char* what;
+        WString program;
+        std::optional<WString> commandLine;
+    };
+    const Case cases[] = {
+        {"a folder name with two spaces in a row, quoted", spaced, std::nullopt},
+        {"spaces before the quoted path", launcher, L"   \"" + launcher + L"\" x"},
+        {"one space before the quoted path", launcher, L" \"" + launcher + L"\""},
+        {"a first argument that names no file", launcher, L"NoSuchProgram x"},
+    };
+    TempDir elsewhere;  // holds no properties file
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        RunOptions options;
+        options.commandLine = c.commandLine;
+        options.currentDirectory = elsewhere.path();
+        options.environment = {{L"PATH", L"C:\\windows\\system32"}};
+        expectOneBox(runProgram(c.program, options), kEnglishCaption, kEnglishInvalid);
+    }
+}
+
+TEST_F(LauncherRun, ByteOrderMarkOnlyAtTheStartOfThePropertiesFile)
+{
+    // Valid settings without a VM anywhere give the no-VM box; a settings key
+    // that keeps the mark is unknown, and the file is invalid.
+    const std::string mark = "\xEF\xBB\xBF";
+    const std::string mainClass = "qel.nl.java.launcher.main.class=app.Main\r\n";
+    const std::string rest = "qel.class.path=lib\\app.jar\r\nqel.nl.valid.vm.list=J2\r\n";
+    struct Case {
+        const char* what;
+        std::string bytes;
+        const wchar_t* text;
+    };
+    const Case cases[] = {
+        {"a mark before the main class", mark + mainClass + rest, kEnglishNoVm},
+        {"a mark on the second line", mainClass + mark + rest, kEnglishInvalid},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeFile(properties, c.bytes);
+        expectOneBox(start(), kEnglishCaption, c.text);
+    }
+}
+
+TEST_F(LauncherRun, ClassPathVariableInAnyCase)
+{
+    // A class path of the CLASSPATH variable alone: with the variable, valid
+    // settings and no VM anywhere give the no-VM box; without it, the class path
+    // is empty and the file invalid.
+    writeFile(properties, "qel.nl.java.launcher.main.class=app.Main\r\n"
+                          "qel.class.path=$ENV_CLASSPATH$\r\n"
+                          "qel.nl.valid.vm.list=J2\r\n");
+    struct Case {
+        const wchar_t* name;
+        const wchar_t* value;
+        const wchar_t* text;
+    };
+    const Case cases[] = {
+        {L"CLASSPATH", L"C:\\lib\\x.jar", kEnglishNoVm},
+        {L"classpath", L"C:\\lib\\x.jar", kEnglishNoVm},
+        {L"ClassPath", L"C:\\lib\\x.jar", kEnglishNoVm},
+        {L"CLASSPATH", L"", kEnglishInvalid},  // removed in every spelling
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(narrow(c.name));
+        expectOneBox(start({{c.name, c.value}}), kEnglishCaption, c.text);
+    }
 }

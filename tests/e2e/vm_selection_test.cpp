@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "support/launcher_fixture.h"
+#include "support/mapped_drive.h"
 #include "support/vm_fixtures.h"
 
 using namespace qel;
@@ -100,4 +101,45 @@ TEST_F(VmChoice, AcceptableVmGetsPastTheSelection)
         EXPECT_EQ(countLines(run.standardOutput, "company: "), c.examined) << run.standardOutput;
         EXPECT_NE(run.standardOutput.find(c.company), std::string::npos) << run.standardOutput;
     }
+}
+
+TEST(VmChoiceAtDriveRoot, RelativeVmSettingCountsFromTheRoot)
+{
+    // The launcher and its properties file at the root of a drive: the root is
+    // their directory, wherever on which drive the launcher is started.
+    TempDir dir;
+    VmTree(dir.path()).program(L"jre\\bin\\java.exe", standin::kTav1_4_2_0).directory(L"sub\\deeper");
+    installLauncher(dir.path(), L"App.exe");
+    writeFile(dir / L"App.qel", "qel.nl.java.launcher.main.class=app.Main\r\n"
+                                "qel.class.path=lib\\app.jar\r\n"
+                                "qel.nl.current.vm=jre\\bin\\java.exe\r\n"
+                                "qel.nl.valid.vm.list=J2\r\n");
+    const MappedDrive drive(dir.path());
+    TempDir elsewhere;
+    for (const WString& start : {drive / L"sub", drive / L"sub\\deeper", drive.root(), elsewhere.path()}) {
+        SCOPED_TRACE(narrow(start));
+        RunOptions options;
+        options.currentDirectory = start;
+        options.environment = {{L"PATH", L"C:\\windows\\system32"}};
+        const ProgramRun run = runProgram(drive / L"App.exe", options);
+        ASSERT_FALSE(run.timedOut);
+        EXPECT_TRUE(run.boxes.empty()) << narrow(run.boxes.empty() ? L"" : run.boxes[0].text);
+        EXPECT_EQ(run.exitCode, 0u);
+        EXPECT_EQ(countLines(run.standardOutput, "company: tAV Systems Corporation"), 1) << run.standardOutput;
+    }
+}
+
+TEST_F(VmChoice, CompanyNameClaimingMoreThanItsVersionBlockHolds)
+{
+    // A program on Path whose CompanyName claims far more units than its version
+    // block holds: the launcher reads the name the block holds and goes on.
+    const WString program = installs / L"crafted\\bin\\java.exe";
+    installStandIn(standin::kSun1_4_20_5, program);
+    claimCompanyNameLength(program, 0xFFFF);
+    writeProperties("qel.nl.valid.vm.list=J2\r\n");
+    const ProgramRun run = start(installs / L"crafted\\bin");
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_TRUE(run.boxes.empty()) << narrow(run.boxes.empty() ? L"" : run.boxes[0].text);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.standardOutput, "company: Example Java Works\r\n");  // written in text mode
 }

@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <random>
 #include <string>
 
@@ -18,6 +20,7 @@
 #include "settings/properties.h"
 #include "settings/properties_location.h"
 #include "settings/settings.h"
+#include "vm/executable_info.h"
 #include "vm/version.h"
 
 using namespace qel;
@@ -131,6 +134,16 @@ TEST(Robustness, TextAndPathRulesTakeAnyText)
             EXPECT_EQ(collapsed.find(L"\\\\", 2), WString::npos);
         }
         EXPECT_EQ(fileName(text).find(L'\\'), WString::npos);
+        // A file's directory is the text before its last backslash, with that
+        // backslash kept only at a root; "." or a drive when there is none.
+        const WString directory = directoryOf(text);
+        const auto slash = text.rfind(L'\\');
+        if (slash == WString::npos) {
+            EXPECT_TRUE(directory == L"." || directory == text.substr(0, 2));
+        } else {
+            const WString before = text.substr(0, slash);
+            EXPECT_TRUE(directory == before || (directory == before + L"\\" && directory.size() <= 3));
+        }
         const auto candidates = propertiesFileCandidates(text, WString(L"D:\\Work"));
         ASSERT_GE(candidates.size(), 2u);
         EXPECT_EQ(candidates[candidates.size() - 2], text + L".qel");
@@ -215,5 +228,23 @@ TEST(Robustness, LaunchRulesTakeAnyText)
     }
     if (sizeof(wchar_t) > 2) {
         EXPECT_EQ(escapeProperty(WString(1, static_cast<wchar_t>(0x1F600))), L"\\ud83d\\ude00");
+    }
+}
+
+TEST(Robustness, VersionBlockTextStaysInsideAnyBlock)
+{
+    RandomText random(6);
+    const std::vector<std::string> pieces = {std::string(1, '\0'), std::string(2, '\0'), "A", "b", "\xE9", "\xFF"};
+    for (int round = 0; round < kRounds; ++round) {
+        const std::string bytes = random.bytes(pieces, 30);
+        // A heap block of exactly this size: the sanitizer stops any read past it.
+        const std::unique_ptr<unsigned char[]> block(new unsigned char[bytes.size()]);
+        std::copy(bytes.begin(), bytes.end(), block.get());
+        const std::size_t offset = random.pick(bytes.size() + 4);
+        const std::size_t claimed = random.pick(4) == 0 ? 0xFFFF : random.pick(bytes.size() + 4);
+        const WString text = versionBlockText(block.get(), bytes.size(), offset, claimed);
+        EXPECT_LE(text.size(), claimed);
+        EXPECT_LE(text.size(), offset < bytes.size() ? (bytes.size() - offset) / 2 : 0);
+        EXPECT_EQ(text.find(L'\0'), WString::npos);
     }
 }

@@ -125,7 +125,7 @@ ProgramRun runProgram(const WString& program, const RunOptions& options)
     startup.hStdOutput = output.get();
     startup.hStdError = error.get();
     PROCESS_INFORMATION info{};
-    WString commandLine = commandLineFor(program, options.arguments);
+    WString commandLine = options.commandLine.value_or(commandLineFor(program, options.arguments));
     std::wstring environment = environmentBlock(options.environment);
     WString directory =
         options.currentDirectory.empty() ? program.substr(0, program.rfind(L'\\')) : options.currentDirectory;

@@ -31,6 +31,9 @@ struct ProgramRun {
 struct RunOptions {
     // Appended after the quoted program path, separated by one space when not empty.
     WString arguments;
+    // The whole command line exactly as given, in place of the quoted program
+    // path and the arguments; the program is still started from its path.
+    std::optional<WString> commandLine;
     // Empty: the directory of the program.
     WString currentDirectory;
     // Variables set (or, with an empty value, removed) for the program only.

@@ -24,6 +24,25 @@ void installStandIn(const wchar_t* standIn, const WString& target)
     }
 }
 
+void claimCompanyNameLength(const WString& program, std::uint16_t units)
+{
+    std::string bytes = readFile(program);
+    std::string key;
+    for (const char unit : std::string("CompanyName")) {
+        key += unit;
+        key += '\0';
+    }
+    const auto at = bytes.find(key);
+    if (at == std::string::npos || at < 6 || bytes.find(key, at + 1) != std::string::npos) {
+        throw std::runtime_error("no single CompanyName key in " + narrow(program));
+    }
+    // A String structure is wLength, wValueLength, wType, then the key, each
+    // 16-bit field little-endian.
+    bytes[at - 4] = static_cast<char>(units & 0xFF);
+    bytes[at - 3] = static_cast<char>(units >> 8);
+    writeFile(program, bytes);
+}
+
 VmTree& VmTree::program(const WString& relative, const wchar_t* standIn)
 {
     installStandIn(standIn, *this / relative);

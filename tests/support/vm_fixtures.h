@@ -5,6 +5,7 @@
 // directory trees, JavaSoft registry keys written into the test prefix, and the
 // standard output of the test process captured.
 
+#include <cstdint>
 #include <initializer_list>
 #include <set>
 #include <string>
@@ -31,6 +32,12 @@ inline constexpr const wchar_t* kUnversioned = L"standin_unversioned.exe";  // n
 
 // Copies a stand-in program to target, creating its directories.
 void installStandIn(const wchar_t* standIn, const WString& target);
+
+// Patches a copied program so that the String structure of its CompanyName
+// claims a value of the given number of units (its wValueLength), while the
+// structure and the block around it stay as they were. Throws unless the file
+// holds exactly one UTF-16 "CompanyName" key.
+void claimCompanyNameLength(const WString& program, std::uint16_t units);
 
 // An installation tree below a root directory, built step by step.
 class VmTree {

@@ -176,8 +176,10 @@ TEST_F(CommandLineFiles, LocateExecutable)
     test::writeFile(second / L"tools\\run.exe", "MZ");
     test::writeFile(first / L"both.exe", "MZ");
     test::writeFile(second / L"both.exe", "MZ");
+    test::writeFile(dir / L"My  Tools\\run.exe", "MZ");
     const std::vector<WString> searchPath = {first.path(), second.path() + L"\\", first.path() + L"\\missing"};
 
+    const WString module = L"C:\\Apps\\Shop\\Shop.exe";  // the running module, as Windows names it
     struct Row {
         WString commandLine;
         WString expected;
@@ -190,20 +192,30 @@ TEST_F(CommandLineFiles, LocateExecutable)
         {L"tools\\run", second / L"tools\\run.exe"},  // the whole relative path is appended
         {L"other", first / L"other.exe"},
         {L"both", first / L"both.exe"},  // the first directory that holds it
+        // A first argument that names no file gives way to the running module.
+        {L"absent", module},
+        {L"absent.exe x", module},
+        {L"run.com", module},
+        {L"", module},
+        {L"\"" + dir.path() + L"\\My  Tools\\run.exe\"", module},  // the split made one space of two
+        {L"   \"" + dir.path() + L"\\Program Files\\run.exe\"", module},  // the first argument is " "
+        {L" \"" + dir.path() + L"\\Program Files\\run.exe\"", module},  // a space before the quote
     };
     for (const auto& row : rows) {
         const CommandLine line = CommandLine::split(row.commandLine);
-        EXPECT_EQ(line.locateExecutable(searchPath, diskFileSystem().exists), row.expected)
+        EXPECT_EQ(line.locateExecutable(searchPath, diskFileSystem().exists, module), row.expected)
             << test::narrow(row.commandLine);
     }
 
-    const wchar_t* missing[] = {L"absent", L"absent.exe", L"run.com", L""};
-    for (const auto* text : missing) {
+    // Only without a module path is the executable not found.
+    for (const auto* text : {L"absent", L""}) {
         EXPECT_EQ(test::messageThrownBy<TerminalError>(
-                      [&] { CommandLine::split(text).locateExecutable(searchPath, diskFileSystem().exists); },
+                      [&] { CommandLine::split(text).locateExecutable(searchPath, diskFileSystem().exists, L""); },
                       test::narrow(text)),
                   kUnableToLocateExecutable);
     }
+    EXPECT_EQ(CommandLine::split(L"run").locateExecutable(searchPath, diskFileSystem().exists, L""),
+              second / L"run.exe");
 }
 
 // The process's own command line: the test program is found as it was started.

@@ -72,8 +72,43 @@ TEST(Environment, ExpandedValues)
     EXPECT_EQ(environment.expandedValue(L"RAW"), L"%QEL_TEST_NOT_DEFINED%\\x");
     EXPECT_EQ(environment.expandedValue(L"PERCENT"), L"100%");
     EXPECT_EQ(environment.expandedValue(L"lower"), L"value");
-    EXPECT_EQ(environment.expandedValue(L"LOWER"), L"");  // lookups are exact
     EXPECT_EQ(environment.expandedValue(L"UNKNOWN"), L"");
+}
+
+// Names are found as Windows finds them, without regard to case: the exact name
+// when the snapshot holds it, else the first name in the snapshot's order that
+// matches once lower-cased.
+TEST(Environment, NamesIgnoreCase)
+{
+    const auto systemRoot = test::environmentVariable(L"SystemRoot");
+    ASSERT_TRUE(systemRoot.has_value());
+    struct Row {
+        const char* rule;
+        std::vector<std::wstring_view> block;
+        const wchar_t* name;
+        WString value;
+    };
+    const Row rows[] = {
+        {"a lower-case name", {L"classpath=C:\\lib\\x.jar"}, L"CLASSPATH", L"C:\\lib\\x.jar"},
+        {"a mixed-case name", {L"ClassPath=C:\\lib\\x.jar"}, L"CLASSPATH", L"C:\\lib\\x.jar"},
+        {"the exact name first", {L"ClassPath=mixed", L"classpath=lower", L"CLASSPATH=upper"}, L"classpath", L"lower"},
+        {"else the first in code-unit order", {L"classpath=lower", L"ClassPath=mixed"}, L"CLASSPATH", L"mixed"},
+        {"expanded all the same", {L"classpath=%SystemRoot%\\lib"}, L"CLASSPATH", *systemRoot + L"\\lib"},
+        {"only the whole name", {L"CLASSPATHX=x", L"xclasspath=y"}, L"CLASSPATH", L""},
+        {"an empty value is a value", {L"classpath=", L"CLASSPATHX=x"}, L"CLASSPATH", L""},
+    };
+    for (const auto& row : rows) {
+        WString block;
+        for (const auto entry : row.block) {
+            block += entry;
+            block += L'\0';
+        }
+        block += L'\0';
+        const Environment environment = Environment::fromBlock(block.c_str(), expandEnvironmentReferences);
+        EXPECT_EQ(environment.expandedValue(row.name), row.value) << row.rule;
+        // The names themselves stay as the block spells them.
+        EXPECT_EQ(environment.variables().size(), row.block.size()) << row.rule;
+    }
 }
 
 // The first 2048 units of expansion are no limit: the whole value comes back.

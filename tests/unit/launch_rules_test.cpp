@@ -262,6 +262,8 @@ TEST(LaunchRequestFill, WorkingDirectory)
         {L"Tool.qel", L"LONGNA~1\\logs", L"C:\\Apps\\Tool\\Long Name\\logs"},  // short names expanded
         {L"Tool.qel", L"bad|dir/x", L".\\bad|dir\\x"},  // counted from the file's directory
         {L"sub\\Tool.qel", L"bad|dir", L"sub\\bad|dir"},
+        {L"Q:\\Tool.qel", L"", L"Q:\\"},  // a file at a drive's root: the root, not "Q:"
+        {L"Q:\\Tool.qel", L"bad|dir", L"Q:\\bad|dir"},
     };
     for (const auto& row : rows) {
         PropertyTable table;
@@ -295,6 +297,12 @@ TEST(LaunchRequestFill, ClassPathEntries)
         in.classPathText = row.text;
         EXPECT_EQ(fillLaunchRequest(in).request.classPath.entries(), row.entries) << row.text;
     }
+
+    // Beside a properties file at a drive's root, relative entries lie in the root.
+    LaunchInputs in = toolInputs(table);
+    in.propertiesName = L"Q:\\Tool.qel";
+    in.classPathText = L"lib/a.jar;b.jar";
+    EXPECT_EQ(fillLaunchRequest(in).request.classPath.entries(), (Lines{L"Q:\\lib\\a.jar", L"Q:\\b.jar"}));
 }
 
 TEST(LaunchRequestFill, GivenNormalizeTakesEveryPath)

@@ -196,9 +196,17 @@ TEST_F(LauncherConstruction, InvalidSettingsAreMessage104)
     EXPECT_EQ(test::currentDirectory(), work.path());
 }
 
-TEST_F(LauncherConstruction, MissingExecutable)
+TEST_F(LauncherConstruction, FirstArgumentNamingNoFileMeansTheRunningModule)
 {
-    writeSettings(apps / L"Tool.qel", "plain");
-    EXPECT_EQ(test::messageThrownBy<TerminalError>([&] { const Launcher launcher(startedAs(apps / L"Missing.exe")); }),
-              kUnableToLocateExecutable);
+    // The executable is then this test program, whose properties file lies in the
+    // start directory.
+    writeSettings(apps / L"Missing.qel", "beside the named file");
+    writeSettings(work / L"unit_tests.qel", "the running module's");
+    for (const WString& first : {apps / L"Missing.exe", WString(L" "), WString()}) {
+        SCOPED_TRACE(test::narrow(first));
+        const Launcher launcher(startedAs(first));
+        EXPECT_EQ(launcher.properties.get(L"qel.application.name", L""), L"the running module's");
+        EXPECT_EQ(launcher.propertiesPath, L"unit_tests.qel");
+        ASSERT_TRUE(test::setCurrentDirectory(work.path()));
+    }
 }

@@ -87,6 +87,38 @@ TEST(PropertiesReader, TextModeBytes)
     expectCases(cases);
 }
 
+TEST(PropertiesReader, ByteOrderMarkAtTheStartOnly)
+{
+    // The mark is EF BB BF; each byte read alone is one ISO 8859-1 unit.
+    const WString mark = L"\u00EF\u00BB\u00BF";
+    const ParseCase cases[] = {
+        {"a mark before the first key is no part of it",
+         "\xEF\xBB\xBF"
+         "a=1\nb=2\n",
+         {{L"a", L"1"}, {L"b", L"2"}}},
+        {"after the mark, # in column one is a comment", "\xEF\xBB\xBF#a=1\nb=2\n", {{L"b", L"2"}}},
+        {"the mark alone", "\xEF\xBB\xBF", {}},
+        {"only one mark goes",
+         "\xEF\xBB\xBF\xEF\xBB\xBF"
+         "a=1\n",
+         {{mark + L"a", L"1"}}},
+        {"a mark on a later line stays",
+         "a=1\n\xEF\xBB\xBF"
+         "b=2\n",
+         {{L"a", L"1"}, {mark + L"b", L"2"}}},
+        {"a mark in a value stays", "a=\xEF\xBB\xBF\n", {{L"a", mark}}},
+        {"two bytes of a mark stay",
+         "\xEF\xBB"
+         "a=1\n",
+         {{L"\u00EF\u00BBa", L"1"}}},
+        {"a space before the mark keeps it",
+         " \xEF\xBB\xBF"
+         "a=1\n",
+         {{mark + L"a", L"1"}}},
+    };
+    expectCases(cases);
+}
+
 TEST(PropertiesReader, Escapes)
 {
     const ParseCase cases[] = {

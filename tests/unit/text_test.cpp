@@ -93,6 +93,20 @@ TEST(PathText, NamesExtensionsAndParents)
     EXPECT_EQ(parentDir(L"C:\\a\\b\\c", L"."), L"C:\\a\\b");
 }
 
+TEST(PathText, DirectoryOfAFile)
+{
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"Q:\\App.qel", L"Q:\\"},  // the root itself; "Q:" would be Q's current directory
+        {L"\\App.qel", L"\\"},        {L"Q:\\apps\\App.qel", L"Q:\\apps"},
+        {L"Q:\\apps\\", L"Q:\\apps"}, {L"\\\\server\\share\\App.qel", L"\\\\server\\share"},
+        {L"sub\\App.qel", L"sub"},    {L"Q:App.qel", L"Q:"},  // drive-relative: the current directory of drive Q
+        {L"App.qel", L"."},           {L"", L"."},
+    };
+    for (const auto& [path, directory] : cases) {
+        EXPECT_EQ(directoryOf(path), directory) << path;
+    }
+}
+
 TEST(PathText, AbsolutePaths)
 {
     const std::pair<const wchar_t*, bool> cases[] = {

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <cstring>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "base/handles.h"
@@ -480,4 +483,134 @@ TEST(VmIdentification, UnreadableProgramHasNoVersionUntilItCanBeRead)
     const auto version = info.fileVersion();
     ASSERT_TRUE(version.has_value());
     EXPECT_EQ(version->f3, 20);
+}
+
+namespace {
+
+// The version block of a file as GetFileVersionInfoW fills it.
+std::vector<unsigned char> versionBlockOf(const WString& path)
+{
+    DWORD ignored = 0;
+    std::vector<unsigned char> block(GetFileVersionInfoSizeW(path.c_str(), &ignored));
+    if (block.empty() || !GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(block.size()), block.data())) {
+        ADD_FAILURE() << "no version block in " << narrow(path);
+        block.clear();
+    }
+    return block;
+}
+
+// A copy of bytes that ends where readable memory ends: reading one byte past
+// it faults on the inaccessible page that follows.
+class BeforeGuardPage {
+public:
+    explicit BeforeGuardPage(const std::vector<unsigned char>& bytes) : size_(bytes.size())
+    {
+        SYSTEM_INFO system{};
+        GetSystemInfo(&system);
+        const std::size_t page = system.dwPageSize;
+        const std::size_t readable = (bytes.size() + page - 1) / page * page;
+        base_ = static_cast<unsigned char*>(
+            VirtualAlloc(nullptr, readable + page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+        DWORD previous = 0;
+        if (base_ == nullptr || !VirtualProtect(base_ + readable, page, PAGE_NOACCESS, &previous)) {
+            throw std::runtime_error("cannot set up a guard page");
+        }
+        data_ = base_ + readable - bytes.size();
+        std::memcpy(data_, bytes.data(), bytes.size());
+    }
+    ~BeforeGuardPage() { VirtualFree(base_, 0, MEM_RELEASE); }
+    BeforeGuardPage(const BeforeGuardPage&) = delete;
+    BeforeGuardPage& operator=(const BeforeGuardPage&) = delete;
+
+    const void* data() const { return data_; }
+    std::size_t size() const { return size_; }
+
+private:
+    unsigned char* base_ = nullptr;
+    unsigned char* data_ = nullptr;
+    std::size_t size_;
+};
+
+}  // namespace
+
+TEST(VmIdentification, VersionBlockTextStaysInsideTheBlock)
+{
+    // Little-endian UTF-16 units, as a version block holds them.
+    const auto units = [](std::initializer_list<unsigned> values) {
+        std::vector<unsigned char> bytes;
+        for (const unsigned value : values) {
+            bytes.push_back(static_cast<unsigned char>(value & 0xFF));
+            bytes.push_back(static_cast<unsigned char>(value >> 8));
+        }
+        return bytes;
+    };
+    struct Row {
+        const char* rule;
+        std::vector<unsigned char> block;
+        std::size_t offset;
+        std::size_t claimed;
+        WString text;
+    };
+    const Row rows[] = {
+        {"the claim counts the terminator", units({'A', 'b', 0}), 0, 3, L"Ab"},
+        {"a claim beyond the block stops at its end", units({'A', 'b', 'c'}), 0, 0xFFFF, L"Abc"},
+        {"a NUL ends the text", units({'A', 0, 'B'}), 0, 3, L"A"},
+        {"a shorter claim cuts the text", units({'A', 'b', 'c'}), 0, 2, L"Ab"},
+        {"the offset counts bytes", units({'X', 'A', 'b'}), 2, 5, L"Ab"},
+        {"an odd last byte is no unit", {'A', 0, 'b'}, 0, 2, L"A"},
+        {"units above ASCII", units({0x00E9, 0x4E2D}), 0, 2, L"\u00E9\u4E2D"},
+        {"an offset at the block's end", units({'A'}), 2, 1, L""},
+        {"an offset past the block's end", units({'A'}), 6, 1, L""},
+        {"a claim of nothing", units({'A'}), 0, 0, L""},
+        {"an empty block", {}, 0, 5, L""},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(versionBlockText(row.block.data(), row.block.size(), row.offset, row.claimed), row.text) << row.rule;
+    }
+}
+
+TEST(VmIdentification, CompanyNameIsReadWithinTheVersionBlock)
+{
+    // The String structure of a program's CompanyName claims a number of units;
+    // the name read never reaches past the version block, whatever it claims. The
+    // block lies right before memory that cannot be read, so a read past it fails.
+    struct Row {
+        std::uint16_t claimed;
+        // Units of the name the block keeps; 0 for the whole block.
+        std::size_t keptUnits;
+        const wchar_t* company;
+    };
+    const Row rows[] = {
+        {0xFFFF, 0, L"Example Java Works"},
+        {0x2000, 0, L"Example Java Works"},
+        {19, 0, L"Example Java Works"},  // the name and its terminator, as written
+        {7, 0, L"Example"},  // a shorter claim still bounds the copy
+        {19, 8, L"Example "},  // a block that ends inside the name: up to its end
+        {0xFFFF, 8, L"Example "},
+    };
+    TempDir dir;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.claimed) + " claimed, " + std::to_string(row.keptUnits) + " kept");
+        const WString program = dir / L"java.exe";
+        installStandIn(standin::kSun1_4_20_5, program);
+        claimCompanyNameLength(program, row.claimed);
+        std::vector<unsigned char> block = versionBlockOf(program);
+        ASSERT_FALSE(block.empty());
+        // The system reports the claim as it stands in the file.
+        void* text = nullptr;
+        UINT claimed = 0;
+        ASSERT_TRUE(VerQueryValueW(block.data(), L"\\StringFileInfo\\040904b0\\CompanyName", &text, &claimed));
+        ASSERT_EQ(claimed, row.claimed);
+        if (row.keptUnits > 0) {
+            block.resize(static_cast<std::size_t>(static_cast<unsigned char*>(text) - block.data()) +
+                         row.keptUnits * sizeof(wchar_t));
+        }
+        const BeforeGuardPage guarded(block);
+        EXPECT_EQ(companyNameIn(guarded.data(), guarded.size()), WString(row.company));
+        if (row.keptUnits == 0) {
+            CapturedStdout output;
+            EXPECT_EQ(companyName(program), row.company);
+            EXPECT_EQ(output.text(), "company: " + narrow(row.company) + "\n");
+        }
+    }
 }

@@ -194,3 +194,39 @@ TEST_F(VmSelection, RelativeSettingCountsFromThePropertiesFileDirectory)
         EXPECT_FALSE(searched);
     }
 }
+
+TEST(NamedProgram, RelativeSettingBesideAPropertiesFileAtADriveRoot)
+{
+    // The system's answers while Q:\sub is current: "Q:" alone means that current
+    // directory of drive Q, "Q:\" its root.
+    const FileSystemProbes files{
+        existsOnly({L"Q:\\jre\\bin\\java.exe", L"Q:\\apps\\jre\\bin\\java.exe", L"Q:\\sub\\jre\\bin\\java.exe"}),
+        [](const WString&) { return false; },
+        [](const WString&) { return 1; },
+        [](const WString& path, ShortNames) -> WString {
+            if (path == L"Q:" || path == L".") {
+                return L"Q:\\sub";
+            }
+            if (path == L"\\") {
+                return L"Q:\\";
+            }
+            return path;
+        },
+    };
+    struct Row {
+        const wchar_t* propertiesPath;
+        const wchar_t* expected;
+    };
+    const Row rows[] = {
+        {L"Q:\\App.qel", L"Q:\\jre\\bin\\java.exe"},
+        {L"\\App.qel", L"Q:\\jre\\bin\\java.exe"},
+        {L"Q:\\apps\\App.qel", L"Q:\\apps\\jre\\bin\\java.exe"},
+        {L"App.qel", L"Q:\\sub\\jre\\bin\\java.exe"},  // only the name: the current directory is its own
+    };
+    for (const auto& row : rows) {
+        VmRequest request;
+        request.settingVm = L"jre\\bin\\java.exe";
+        request.propertiesPath = row.propertiesPath;
+        EXPECT_EQ(namedProgram(request, files), row.expected) << narrow(row.propertiesPath);
+    }
+}
