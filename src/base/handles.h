@@ -58,6 +58,8 @@ private:
 
 // CreateFileW reports failure with INVALID_HANDLE_VALUE, not NULL.
 using UniqueFile = InvalidEmptyHandle<CloseHandle>;
+// CreateToolhelp32Snapshot likewise.
+using UniqueSnapshot = InvalidEmptyHandle<CloseHandle>;
 // FindFirstFileW likewise; the handle is closed with FindClose.
 using UniqueFind = InvalidEmptyHandle<FindClose>;
 

@@ -1,5 +1,7 @@
 #include "service/service_host.h"
 
+#include "base/path_text.h"
+
 namespace qel {
 
 bool ServiceStatus::operator==(const ServiceStatus& other) const
@@ -22,6 +24,11 @@ ControlAnswer answerControl(std::uint32_t control)
 bool ignoreConsoleEvent(std::uint32_t event)
 {
     return event == service::kLogoffEvent;
+}
+
+bool isServiceManagerImage(std::wstring_view imagePath)
+{
+    return fileName(imagePath, LetterCase::Lower) == L"services.exe";
 }
 
 WString dispatchTableName(std::wstring_view serviceName)

@@ -61,6 +61,10 @@ ControlAnswer answerControl(std::uint32_t control);
 // to the next handler.
 bool ignoreConsoleEvent(std::uint32_t event);
 
+// Whether a process image is the service manager's, which starts every service
+// of its own process: its file name, in any case, is "services.exe".
+bool isServiceManagerImage(std::wstring_view imagePath);
+
 // The name as the dispatch table holds it: its first 255 units.
 WString dispatchTableName(std::wstring_view serviceName);
 

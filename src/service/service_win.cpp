@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <tlhelp32.h>
+
 #include <thread>
 
 #include "base/errors.h"
@@ -173,6 +175,33 @@ void WINAPI failedServiceMain(DWORD, LPWSTR*)
     ServiceApi::instance().setStatus(failedStart->handle, &windows);
 }
 
+// Whether the service manager started this process: its parent is the service
+// manager's program. Asked before connecting, because a process started from a
+// shell may wait a long time for a connection that never comes.
+bool startedByServiceManager()
+{
+    const UniqueSnapshot snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) {
+        return false;
+    }
+    const DWORD self = GetCurrentProcessId();
+    DWORD parent = 0;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
+        if (entry.th32ProcessID == self) {
+            parent = entry.th32ParentProcessID;
+        }
+    }
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
+        if (parent != 0 && entry.th32ProcessID == parent) {
+            return isServiceManagerImage(entry.szExeFile);
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 ServiceQEL::ServiceQEL(const CommandLine& commandLine)
@@ -200,6 +229,10 @@ ServiceQEL& ServiceQEL::instance(const CommandLine& commandLine)
 
 void ServiceQEL::serve()
 {
+    // From a shell there is no service manager to connect to: nothing starts.
+    if (!startedByServiceManager()) {
+        return;
+    }
     WString name = dispatchTableName(commandLine.serviceName);
     const SERVICE_TABLE_ENTRYW table[] = {{name.data(), serviceMain}, {nullptr, nullptr}};
     ServiceApi::instance().startDispatcher(table);
@@ -208,6 +241,9 @@ void ServiceQEL::serve()
 std::optional<std::uint32_t> reportFailureToServiceManager(const WString& serviceName, const WString& text,
                                                            std::uint32_t specificCode)
 {
+    if (!startedByServiceManager()) {
+        return std::nullopt;
+    }
     failedStart = new FailedStart{serviceName, text, specificCode, nullptr};  // lives until the process ends
     WString name = dispatchTableName(serviceName);
     const SERVICE_TABLE_ENTRYW table[] = {{name.data(), failedServiceMain}, {nullptr, nullptr}};

@@ -54,6 +54,10 @@ TEST(ServiceHost, ControlsAndConsoleEvents)
     for (std::uint32_t passedOn : {0u, 1u, 2u, 6u}) {
         EXPECT_FALSE(ignoreConsoleEvent(passedOn)) << passedOn;
     }
+    EXPECT_TRUE(isServiceManagerImage(L"C:\\windows\\system32\\services.exe"));
+    EXPECT_TRUE(isServiceManagerImage(L"SERVICES.EXE"));
+    EXPECT_FALSE(isServiceManagerImage(L"C:\\windows\\system32\\cmd.exe"));
+    EXPECT_FALSE(isServiceManagerImage(L"C:\\x\\myservices.exe"));
     EXPECT_EQ(dispatchTableName(WString(300, L's')), WString(255, L's'));
     EXPECT_EQ(dispatchTableName(L"Shop"), L"Shop");
 }
