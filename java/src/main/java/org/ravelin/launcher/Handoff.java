@@ -1,0 +1,165 @@
+package org.ravelin.launcher;
+
+import java.io.IOException;
+import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.util.Collections;
+import java.util.LinkedHashMap;
+import java.util.Map;
+
+/**
+ * The hand-off file the launcher writes for the Java side before the VM starts: the VM program it chose, the
+ * environment it was started with, and whether the user held Ctrl at the start. Instances are immutable.
+ *
+ * <p>The file holds ASCII {@code key=value} lines ended by CR LF, with backslashes doubled and every other character
+ * above U+007F written as <code>&#92;uXXXX</code>; {@link java.util.Properties#load(java.io.InputStream)} reads it too. This
+ * reader keeps what that one would lose: leading blanks of a value, and blanks or colons in a variable's name.
+ */
+public final class Handoff {
+    /** The VM program the launcher started. */
+    public static final String VM_PATH = "qel.nl.current.vm";
+    /** {@code true} when the user held Ctrl at the start; the launcher then also sends both outputs to a console. */
+    public static final String CONTROL_KEY = "qel.control-key";
+    /** The prefix of each environment variable's line with the variable's exact name. */
+    public static final String ENVIRONMENT_EXACT_CASE = "qel.nl.env.exact_case.";
+
+    private final Map<String, String> properties;
+    private final Map<String, String> environment;
+
+    private Handoff(Map<String, String> properties) {
+        this.properties = Collections.unmodifiableMap(properties);
+        final Map<String, String> variables = new LinkedHashMap<>();
+        for (Map.Entry<String, String> entry : properties.entrySet()) {
+            final String key = entry.getKey();
+            // Windows' hidden per-drive entries ("=C:=C:\dir") have no name.
+            if (key.startsWith(ENVIRONMENT_EXACT_CASE) && key.length() > ENVIRONMENT_EXACT_CASE.length()) {
+                variables.put(key.substring(ENVIRONMENT_EXACT_CASE.length()), entry.getValue());
+            }
+        }
+        this.environment = Collections.unmodifiableMap(variables);
+    }
+
+    /** Reads a hand-off file. */
+    public static Handoff read(Path file) throws IOException {
+        return parse(Files.readAllBytes(file));
+    }
+
+    /**
+     * Reads the bytes of a hand-off file.
+     *
+     * @throws IOException when an escape is malformed or the file names no VM program
+     */
+    public static Handoff parse(byte[] bytes) throws IOException {
+        final String text = new String(bytes, StandardCharsets.ISO_8859_1);
+        final Map<String, String> properties = new LinkedHashMap<>();
+        int lineNumber = 0;
+        int position = 0;
+        while (position < text.length()) {
+            int end = position;
+            while (end < text.length() && text.charAt(end) != '\r' && text.charAt(end) != '\n') {
+                end++;
+            }
+            final String line = text.substring(position, end);
+            position = end + (text.startsWith("\r\n", end) ? 2 : 1);
+            lineNumber++;
+            final int separator = line.indexOf('=');
+            if (line.isEmpty() || line.startsWith("#") || line.startsWith("!") || separator < 0) {
+                continue;
+            }
+            properties.put(unescape(line.substring(0, separator), lineNumber),
+                    unescape(line.substring(separator + 1), lineNumber));
+        }
+        if (!properties.containsKey(VM_PATH)) {
+            throw new IOException("not a hand-off file of the launcher: it has no " + VM_PATH + " line");
+        }
+        return new Handoff(properties);
+    }
+
+    // The escapes of java.util.Properties: a backslash and u with four hexadecimal digits, t, n, r or f; a backslash
+    // before any other character stands for that character.
+    private static String unescape(String text, int lineNumber) throws IOException {
+        if (text.indexOf('\\') < 0) {
+            return text;
+        }
+        final StringBuilder result = new StringBuilder(text.length());
+        for (int i = 0; i < text.length(); i++) {
+            final char c = text.charAt(i);
+            if (c != '\\' || i + 1 == text.length()) {
+                result.append(c);
+                continue;
+            }
+            final char escaped = text.charAt(++i);
+            switch (escaped) {
+            case 'u':
+                int value = 0;
+                for (int digits = 0; digits < 4; digits++) {
+                    final int digit = i + 1 < text.length() ? PropertiesReader.hexDigit(text.charAt(i + 1)) : -1;
+                    if (digit < 0) {
+                        throw new IOException("malformed \\u escape in line " + lineNumber + " of the hand-off file");
+                    }
+                    value = value * 16 + digit;
+                    i++;
+                }
+                result.append((char) value);
+                break;
+            case 't':
+                result.append('\t');
+                break;
+            case 'n':
+                result.append('\n');
+                break;
+            case 'r':
+                result.append('\r');
+                break;
+            case 'f':
+                result.append('\f');
+                break;
+            default:
+                result.append(escaped);
+            }
+        }
+        return result.toString();
+    }
+
+    /** The Java VM program the launcher started, as a Windows path. */
+    public String vmPath() {
+        return properties.get(VM_PATH);
+    }
+
+    /**
+     * The environment the launcher was started with, by the variables' exact names, in the launcher's order (by
+     * name, UTF-16 unit by unit); values have their {@code %NAME%} references expanded. Unmodifiable. The names
+     * compare exactly, where Windows ignores their case: see {@link #environmentValue(String)}.
+     */
+    public Map<String, String> environment() {
+        return environment;
+    }
+
+    /**
+     * The value of an environment variable, its name compared as Windows compares it: the exact name first, else the
+     * first variable whose name differs only in case. {@code null} when there is none.
+     */
+    public String environmentValue(String name) {
+        final String exact = environment.get(name);
+        if (exact != null) {
+            return exact;
+        }
+        for (Map.Entry<String, String> entry : environment.entrySet()) {
+            if (entry.getKey().equalsIgnoreCase(name)) {
+                return entry.getValue();
+            }
+        }
+        return null;
+    }
+
+    /** Whether the user held Ctrl when the launcher started. */
+    public boolean controlKeyAtStart() {
+        return "true".equalsIgnoreCase(properties.get(CONTROL_KEY));
+    }
+
+    /** Every line of the file as key and value, unmodifiable, in the file's order. */
+    public Map<String, String> properties() {
+        return properties;
+    }
+}

@@ -1,0 +1,147 @@
+package org.ravelin.launcher;
+
+import java.io.IOException;
+import java.nio.file.AccessDeniedException;
+import java.nio.file.FileSystemException;
+import java.nio.file.InvalidPathException;
+import java.nio.file.NoSuchFileException;
+import java.nio.file.Path;
+import java.nio.file.Paths;
+import java.util.ArrayList;
+import java.util.Arrays;
+import java.util.Collections;
+import java.util.List;
+import java.util.Optional;
+
+/**
+ * What the launcher passes to the Java side: its two arguments before the application's own (the properties file
+ * and the hand-off file, both paths with forward slashes), the settings and the hand-off file they name, and the
+ * application's arguments. Instances are immutable.
+ */
+public final class LaunchContext {
+    private static volatile LaunchContext current;
+
+    private final Path propertiesFile;
+    private final Path handoffFile;
+    private final Settings settings;
+    private final Handoff handoff;
+    private final List<String> applicationArguments;
+
+    private LaunchContext(Path propertiesFile, Path handoffFile, Settings settings, Handoff handoff,
+            List<String> applicationArguments) {
+        this.propertiesFile = propertiesFile;
+        this.handoffFile = handoffFile;
+        this.settings = settings;
+        this.handoff = handoff;
+        this.applicationArguments = applicationArguments;
+    }
+
+    /**
+     * Reads the context from the arguments of the class the launcher starts: the properties file, the hand-off file,
+     * then the application's arguments.
+     *
+     * @throws LaunchContextException when there are fewer than two arguments or one of the files cannot be read
+     */
+    public static LaunchContext fromArguments(String... args) throws LaunchContextException {
+        if (args.length < 2) {
+            throw new LaunchContextException("the launcher's arguments are missing: expected the properties file and "
+                    + "the hand-off file before the application's arguments, got " + args.length + " argument"
+                    + (args.length == 1 ? "" : "s"));
+        }
+        final Path propertiesFile = path("properties file", args[0]);
+        final Path handoffFile = path("hand-off file", args[1]);
+        final Settings settings;
+        try {
+            settings = Settings.read(propertiesFile);
+        } catch (IOException e) {
+            throw new LaunchContextException("cannot read the properties file " + propertiesFile + ": " + reason(e), e);
+        }
+        final Handoff handoff;
+        try {
+            handoff = Handoff.read(handoffFile);
+        } catch (IOException e) {
+            throw new LaunchContextException("cannot read the hand-off file " + handoffFile + ": " + reason(e), e);
+        }
+        final List<String> applicationArguments =
+                Collections.unmodifiableList(new ArrayList<>(Arrays.asList(args).subList(2, args.length)));
+        return new LaunchContext(propertiesFile, handoffFile, settings, handoff, applicationArguments);
+    }
+
+    /** The context {@link RavelinMain} read before it started the application; empty when it did not. */
+    public static Optional<LaunchContext> current() {
+        return Optional.ofNullable(current);
+    }
+
+    static void setCurrent(LaunchContext context) {
+        current = context;
+    }
+
+    private static Path path(String what, String text) throws LaunchContextException {
+        try {
+            return Paths.get(text);
+        } catch (InvalidPathException e) {
+            throw new LaunchContextException("the " + what + " argument is not a path: " + text, e);
+        }
+    }
+
+    /** A short text of what went wrong with a file. */
+    static String reason(IOException e) {
+        if (e instanceof NoSuchFileException) {
+            return "no such file or directory";
+        }
+        if (e instanceof AccessDeniedException) {
+            return "access denied";
+        }
+        if (e instanceof FileSystemException && ((FileSystemException) e).getReason() != null) {
+            return ((FileSystemException) e).getReason();
+        }
+        return e.getMessage() != null ? e.getMessage() : e.getClass().getName();
+    }
+
+    /** The properties file the launcher read (its first argument). */
+    public Path propertiesFile() {
+        return propertiesFile;
+    }
+
+    /** The hand-off file (the launcher's second argument). */
+    public Path handoffFile() {
+        return handoffFile;
+    }
+
+    public Settings settings() {
+        return settings;
+    }
+
+    public Handoff handoff() {
+        return handoff;
+    }
+
+    /** The application's own arguments, after the launcher's two; unmodifiable. */
+    public List<String> applicationArguments() {
+        return applicationArguments;
+    }
+
+    /** A path from the settings: a relative path counts from the properties file's directory, as for the launcher. */
+    public Path resolve(String path) {
+        final Path directory = propertiesFile.toAbsolutePath().getParent();
+        return directory.resolve(path);
+    }
+
+    /**
+     * Where standard output goes: the hand-off file's {@value Settings#STDOUT_REDIRECT} when it has one (the user held
+     * Ctrl: {@code console}), else the setting; empty when neither says.
+     */
+    public String stdoutRedirect() {
+        return redirect(Settings.STDOUT_REDIRECT);
+    }
+
+    /** Where standard error goes, as {@link #stdoutRedirect()}. */
+    public String stderrRedirect() {
+        return redirect(Settings.STDERR_REDIRECT);
+    }
+
+    private String redirect(String key) {
+        final String fromHandoff = handoff.properties().get(key);
+        return fromHandoff != null ? fromHandoff : settings.get(key, "");
+    }
+}

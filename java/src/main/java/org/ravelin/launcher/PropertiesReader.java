@@ -1,0 +1,129 @@
+package org.ravelin.launcher;
+
+import java.nio.charset.StandardCharsets;
+import java.util.LinkedHashMap;
+import java.util.Map;
+
+/**
+ * The launcher's own reading of its properties file. It differs from {@link java.util.Properties}: only {@code #} in
+ * the first column starts a comment, only {@code =} separates, only <code>&#92;u</code> is an escape, and a continued value
+ * joins its lines differently.
+ */
+final class PropertiesReader {
+    private PropertiesReader() {}
+
+    /** The entries of the file's bytes, in the order their keys first appear; a later line replaces the value. */
+    static Map<String, String> parse(byte[] bytes) {
+        // A byte 0x1A ends the text; every other byte is one ISO 8859-1 character.
+        int length = 0;
+        while (length < bytes.length && bytes[length] != 0x1A) {
+            length++;
+        }
+        final Lines lines = new Lines(new String(bytes, 0, length, StandardCharsets.ISO_8859_1));
+        final Map<String, String> entries = new LinkedHashMap<>();
+        final StringBuilder continued = new StringBuilder();
+        while (!lines.atEnd()) {
+            final String line = lines.next();
+            if (line.startsWith("#") || line.trim().isEmpty()) {
+                continue;
+            }
+            final int separator = line.indexOf('=');
+            if (separator < 0) {
+                continue;
+            }
+            // String.trim removes every character up to U+0020 from both ends, as the launcher does.
+            final String key = line.substring(0, separator).trim();
+            String value = line.substring(separator + 1).trim();
+            // Only the backslash that ends the first line becomes a space; one that ends a later line stays and
+            // joins the next line too. Joined lines have no comments and need no "=".
+            if (value.endsWith("\\")) {
+                continued.setLength(0);
+                continued.append(value, 0, value.length() - 1).append(' ');
+                while (!lines.atEnd()) {
+                    continued.append(lines.next().trim());
+                    if (continued.charAt(continued.length() - 1) != '\\') {
+                        break;
+                    }
+                }
+                value = continued.toString();
+            }
+            entries.put(unescape(key), unescape(value));
+        }
+        return entries;
+    }
+
+    /**
+     * <code>&#92;u</code> and up to four hexadecimal digits give that UTF-16 unit (no digit gives U+0000); every other
+     * backslash stays, together with the character after it.
+     */
+    static String unescape(String text) {
+        if (text.indexOf('\\') < 0) {
+            return text;
+        }
+        final StringBuilder result = new StringBuilder(text.length());
+        int i = 0;
+        while (i < text.length()) {
+            final char c = text.charAt(i);
+            if (c != '\\' || i + 1 == text.length()) {
+                result.append(c);
+                i++;
+            } else if (text.charAt(i + 1) != 'u') {
+                // Both stay, so the second backslash of a pair escapes nothing.
+                result.append(c).append(text.charAt(i + 1));
+                i += 2;
+            } else {
+                int value = 0;
+                int next = i + 2;
+                for (int digits = 0; digits < 4 && next < text.length(); digits++, next++) {
+                    final int digit = hexDigit(text.charAt(next));
+                    if (digit < 0) {
+                        break;
+                    }
+                    value = value * 16 + digit;
+                }
+                result.append((char) value);
+                i = next;
+            }
+        }
+        return result.toString();
+    }
+
+    static int hexDigit(char c) {
+        if (c >= '0' && c <= '9') {
+            return c - '0';
+        }
+        if (c >= 'a' && c <= 'f') {
+            return c - 'a' + 10;
+        }
+        if (c >= 'A' && c <= 'F') {
+            return c - 'A' + 10;
+        }
+        return -1;
+    }
+
+    /** Lines ended by LF; a CR directly before an LF is not part of the line. */
+    private static final class Lines {
+        private final String text;
+        private int position;
+
+        Lines(String text) {
+            this.text = text;
+        }
+
+        boolean atEnd() {
+            return position >= text.length();
+        }
+
+        String next() {
+            final int feed = text.indexOf('\n', position);
+            final int end = feed < 0 ? text.length() : feed;
+            int lineEnd = end;
+            if (feed >= 0 && lineEnd > position && text.charAt(lineEnd - 1) == '\r') {
+                lineEnd--;
+            }
+            final String line = text.substring(position, lineEnd);
+            position = feed < 0 ? text.length() : feed + 1;
+            return line;
+        }
+    }
+}

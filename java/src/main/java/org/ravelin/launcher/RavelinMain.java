@@ -1,0 +1,182 @@
+package org.ravelin.launcher;
+
+import java.io.IOException;
+import java.io.OutputStream;
+import java.io.PrintStream;
+import java.lang.reflect.InvocationTargetException;
+import java.lang.reflect.Method;
+import java.lang.reflect.Modifier;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.nio.file.StandardOpenOption;
+import java.util.Locale;
+
+/**
+ * A ready main class for the launcher: name it in {@value Settings#MAIN_CLASS} and the application's class in
+ * {@value Settings#APPLICATION_MAIN_CLASS}. It reads the {@link LaunchContext}, applies the two redirect settings,
+ * then calls the application's {@code public static void main(String[])} with the application's own arguments; the
+ * application finds the context with {@link LaunchContext#current()}.
+ *
+ * <p>A redirect setting that names a file (relative to the properties file's directory) sends that output to the
+ * end of the file, which is created when missing; {@code console} (any case) and an empty value leave the output as
+ * it is. When both name the same file, both outputs share one stream.
+ *
+ * <p>When it cannot start the application it writes one line beginning with "Ravelin:" to standard error (once the
+ * redirects are applied, to the redirected standard error) and ends the VM with a code of {@link Failure}. An
+ * exception thrown by the application's main method propagates unchanged: the VM reports it with its stack trace
+ * and ends with code 1, as it does for an application started without the launcher.
+ */
+public final class RavelinMain {
+    /** Why the application did not start, and the VM's exit code for it. */
+    public enum Failure {
+        /** The launcher's arguments are missing, or the properties or hand-off file cannot be read. */
+        CONTEXT(2),
+        /** A redirect file cannot be opened. */
+        REDIRECT(3),
+        /** The properties file names no application class. */
+        NO_APPLICATION_CLASS(4),
+        /** The application class is not on the class path or cannot be loaded. */
+        CLASS_NOT_LOADED(5),
+        /** The application class has no {@code public static void main(String[])}. */
+        NO_MAIN_METHOD(6);
+
+        private final int exitCode;
+
+        Failure(int exitCode) {
+            this.exitCode = exitCode;
+        }
+
+        public int exitCode() {
+            return exitCode;
+        }
+    }
+
+    private static final class StartException extends Exception {
+        private static final long serialVersionUID = 1L;
+        final Failure failure;
+
+        StartException(Failure failure, String message) {
+            super(message);
+            this.failure = failure;
+        }
+    }
+
+    private RavelinMain() {}
+
+    public static void main(String[] args) throws Throwable {
+        final Method main;
+        final LaunchContext context;
+        try {
+            context = readContext(args);
+            applyRedirects(context);
+            main = findMain(context);
+        } catch (StartException e) {
+            System.err.println("Ravelin: " + e.getMessage());
+            System.err.flush();
+            System.exit(e.failure.exitCode());
+            return;
+        }
+        LaunchContext.setCurrent(context);
+        final String[] applicationArguments = context.applicationArguments().toArray(new String[0]);
+        try {
+            main.invoke(null, (Object) applicationArguments);
+        } catch (InvocationTargetException e) {
+            throw e.getCause();
+        }
+    }
+
+    private static LaunchContext readContext(String[] args) throws StartException {
+        try {
+            return LaunchContext.fromArguments(args);
+        } catch (LaunchContextException e) {
+            throw new StartException(Failure.CONTEXT, e.getMessage());
+        }
+    }
+
+    private static void applyRedirects(LaunchContext context) throws StartException {
+        final Path out = redirectFile(context, context.stdoutRedirect());
+        final Path err = redirectFile(context, context.stderrRedirect());
+        PrintStream outStream = null;
+        if (out != null) {
+            outStream = open(out, Settings.STDOUT_REDIRECT);
+        }
+        PrintStream errStream = null;
+        if (err != null) {
+            errStream = out != null && sameFile(out, err) ? outStream : open(err, Settings.STDERR_REDIRECT);
+        }
+        // Both are open before either is set, so an error about the second still reaches the original output.
+        if (outStream != null) {
+            System.setOut(outStream);
+        }
+        if (errStream != null) {
+            System.setErr(errStream);
+        }
+    }
+
+    // The file a redirect setting names; null for "console" and for an empty value.
+    private static Path redirectFile(LaunchContext context, String value) {
+        if (value.isEmpty() || value.toLowerCase(Locale.ROOT).equals("console")) {
+            return null;
+        }
+        return context.resolve(value);
+    }
+
+    private static boolean sameFile(Path opened, Path other) {
+        try {
+            return Files.exists(other) && Files.isSameFile(opened, other);
+        } catch (IOException e) {
+            return false;
+        }
+    }
+
+    private static PrintStream open(Path file, String key) throws StartException {
+        try {
+            final OutputStream stream = Files.newOutputStream(file, StandardOpenOption.CREATE,
+                    StandardOpenOption.APPEND, StandardOpenOption.WRITE);
+            // Unbuffered below the print stream, so nothing waits in a buffer when the VM ends.
+            return new PrintStream(stream, true);
+        } catch (IOException e) {
+            throw new StartException(Failure.REDIRECT, "cannot open " + file + " for " + key + ": "
+                    + LaunchContext.reason(e));
+        }
+    }
+
+    private static Method findMain(LaunchContext context) throws StartException {
+        final String name = context.settings().get(Settings.APPLICATION_MAIN_CLASS, "");
+        if (name.isEmpty()) {
+            throw new StartException(Failure.NO_APPLICATION_CLASS, "the properties file " + context.propertiesFile()
+                    + " names no application class: set " + Settings.APPLICATION_MAIN_CLASS);
+        }
+        final Class<?> application;
+        try {
+            application = Class.forName(name, false, RavelinMain.class.getClassLoader());
+        } catch (ClassNotFoundException e) {
+            throw new StartException(Failure.CLASS_NOT_LOADED, "the application class " + name
+                    + " is not on the class path (" + System.getProperty("java.class.path") + ")");
+        } catch (LinkageError e) {
+            throw new StartException(Failure.CLASS_NOT_LOADED,
+                    "the application class " + name + " cannot be loaded: " + e);
+        }
+        final Method main;
+        try {
+            main = application.getMethod("main", String[].class);
+        } catch (NoSuchMethodException e) {
+            throw noMain(name);
+        }
+        if (!Modifier.isStatic(main.getModifiers()) || main.getReturnType() != void.class) {
+            throw noMain(name);
+        }
+        // A class that is not public may hold the main method too, as for the java command.
+        try {
+            main.setAccessible(true);
+        } catch (RuntimeException e) {
+            // Left as it is: the call reports what it cannot reach.
+        }
+        return main;
+    }
+
+    private static StartException noMain(String name) {
+        return new StartException(Failure.NO_MAIN_METHOD,
+                "the application class " + name + " has no method public static void main(String[])");
+    }
+}

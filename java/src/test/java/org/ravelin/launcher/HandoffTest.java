@@ -1,0 +1,128 @@
+package org.ravelin.launcher;
+
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertFalse;
+import static org.junit.jupiter.api.Assertions.assertNull;
+import static org.junit.jupiter.api.Assertions.assertThrows;
+import static org.junit.jupiter.api.Assertions.assertTrue;
+
+import java.io.ByteArrayInputStream;
+import java.io.IOException;
+import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.util.ArrayList;
+import java.util.Arrays;
+import java.util.HashMap;
+import java.util.Map;
+import java.util.Properties;
+
+import org.junit.jupiter.api.Test;
+import org.junit.jupiter.api.io.TempDir;
+import org.junit.jupiter.params.ParameterizedTest;
+import org.junit.jupiter.params.provider.ValueSource;
+
+/** The hand-off file as the launcher writes it: ASCII lines with escapes, ended by CR LF. */
+class HandoffTest {
+    /** The lines joined with CR LF after each, as bytes. */
+    static byte[] file(String... lines) {
+        final StringBuilder text = new StringBuilder();
+        for (String line : lines) {
+            text.append(line).append("\r\n");
+        }
+        return text.toString().getBytes(StandardCharsets.US_ASCII);
+    }
+
+    // A run with Ctrl held: the three switches, the VM, then three lines per variable (lower case, upper case, exact
+    // name), sorted by name; the launcher upper-cases escapes with the name.
+    static final byte[] CONTROL_RUN = file(
+            "qel.control-key=true",
+            "qel.stderr.redirect=console",
+            "qel.stdout.redirect=console",
+            "qel.nl.current.vm=C:\\\\Program Files\\\\J\\u00e9\\\\bin\\\\javaw.exe",
+            "qel.nl.env.=C:=C:\\\\Users",
+            "qel.nl.env.=C:=C:\\\\Users",
+            "qel.nl.env.exact_case.=C:=C:\\\\Users",
+            "qel.nl.env.caf\\u00e9=cr\\u00e8me \\u4e2d",
+            "qel.nl.env.CAF\\U00E9=cr\\u00e8me \\u4e2d",
+            "qel.nl.env.exact_case.Caf\\u00e9=cr\\u00e8me \\u4e2d",
+            "qel.nl.env.path=C:\\\\Windows;C:\\\\Tools",
+            "qel.nl.env.PATH=C:\\\\Windows;C:\\\\Tools",
+            "qel.nl.env.exact_case.Path=C:\\\\Windows;C:\\\\Tools",
+            "qel.nl.env.temp=C:\\\\Temp",
+            "qel.nl.env.TEMP=C:\\\\Temp",
+            "qel.nl.env.exact_case.TEMP=C:\\\\Temp");
+
+    @Test
+    void readsTheVmTheEnvironmentAndTheControlKey() throws IOException {
+        final Handoff handoff = Handoff.parse(CONTROL_RUN);
+        assertEquals("C:\\Program Files\\J\u00e9\\bin\\javaw.exe", handoff.vmPath());
+        assertTrue(handoff.controlKeyAtStart());
+        // Exact names in the file's order; the per-drive entry without a name is left out.
+        final Map<String, String> environment = handoff.environment();
+        assertEquals(Arrays.asList("Caf\u00e9", "Path", "TEMP"), new ArrayList<>(environment.keySet()));
+        assertEquals("cr\u00e8me \u4e2d", environment.get("Caf\u00e9"));
+        assertEquals("C:\\Windows;C:\\Tools", environment.get("Path"));
+        assertNull(environment.get("PATH"));
+        assertEquals("console", handoff.properties().get(Settings.STDOUT_REDIRECT));
+    }
+
+    @Test
+    void environmentValueIgnoresCaseAsWindowsDoes() throws IOException {
+        final Handoff handoff = Handoff.parse(CONTROL_RUN);
+        assertEquals("C:\\Windows;C:\\Tools", handoff.environmentValue("PATH"));
+        assertEquals("C:\\Temp", handoff.environmentValue("temp"));
+        assertEquals("cr\u00e8me \u4e2d", handoff.environmentValue("CAF\u00c9"));
+        assertNull(handoff.environmentValue("absent"));
+    }
+
+    @Test
+    void withoutControlKeyLinesTheKeyWasNotHeld() throws IOException {
+        final Handoff handoff = Handoff.parse(file("qel.nl.current.vm=C:\\\\j\\\\java.exe"));
+        assertFalse(handoff.controlKeyAtStart());
+        assertTrue(handoff.environment().isEmpty());
+        assertNull(handoff.properties().get(Settings.STDOUT_REDIRECT));
+    }
+
+    @Test
+    void javaUtilPropertiesReadsTheSame() throws IOException {
+        final Properties properties = new Properties();
+        properties.load(new ByteArrayInputStream(CONTROL_RUN));
+        assertEquals(new HashMap<>(properties), new HashMap<>(Handoff.parse(CONTROL_RUN).properties()));
+    }
+
+    @Test
+    void keepsWhatJavaUtilPropertiesWouldLose() throws IOException {
+        // Leading blanks of a value, and blanks and colons inside a name.
+        final Handoff handoff = Handoff.parse(file("qel.nl.current.vm=  C:\\\\j\\\\java.exe",
+                "qel.nl.env.exact_case.My Var:2= two  "));
+        assertEquals("  C:\\j\\java.exe", handoff.vmPath());
+        assertEquals(" two  ", handoff.environment().get("My Var:2"));
+    }
+
+    @ParameterizedTest(name = "line end #{index}")
+    @ValueSource(strings = {"\n", "\r", "\r\n"})
+    void anyLineEnd(String end) throws IOException {
+        final String text = "qel.nl.current.vm=C:\\\\java.exe" + end + end + "qel.nl.env.exact_case.A=1" + end;
+        final Handoff handoff = Handoff.parse(text.getBytes(StandardCharsets.US_ASCII));
+        assertEquals("C:\\java.exe", handoff.vmPath());
+        assertEquals("1", handoff.environment().get("A"));
+    }
+
+    @Test
+    void refusesAMalformedEscapeAndAFileWithoutVm() {
+        final IOException malformed = assertThrows(IOException.class,
+                () -> Handoff.parse(file("qel.nl.current.vm=C:\\\\j", "qel.nl.env.exact_case.A=\\u12G4")));
+        assertEquals("malformed \\u escape in line 2 of the hand-off file", malformed.getMessage());
+        final IOException noVm = assertThrows(IOException.class,
+                () -> Handoff.parse(file("qel.nl.env.exact_case.A=1")));
+        assertEquals("not a hand-off file of the launcher: it has no qel.nl.current.vm line", noVm.getMessage());
+    }
+
+    @Test
+    void readsAFile(@TempDir Path dir) throws IOException {
+        final Path path = dir.resolve("qel3F.tmp");
+        Files.write(path, CONTROL_RUN);
+        assertEquals(Handoff.parse(CONTROL_RUN).properties(), Handoff.read(path).properties());
+    }
+}

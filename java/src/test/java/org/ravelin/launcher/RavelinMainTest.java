@@ -1,0 +1,264 @@
+package org.ravelin.launcher;
+
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertTrue;
+
+import java.io.File;
+import java.io.IOException;
+import java.net.URISyntaxException;
+import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.nio.file.Paths;
+import java.util.ArrayList;
+import java.util.Arrays;
+import java.util.LinkedHashMap;
+import java.util.List;
+import java.util.Map;
+import java.util.stream.Stream;
+
+import org.junit.jupiter.api.BeforeEach;
+import org.junit.jupiter.api.Test;
+import org.junit.jupiter.api.io.TempDir;
+import org.junit.jupiter.params.ParameterizedTest;
+import org.junit.jupiter.params.provider.Arguments;
+import org.junit.jupiter.params.provider.MethodSource;
+import org.ravelin.launcher.testapp.OtherApplications;
+import org.ravelin.launcher.testapp.RecordingApplication;
+
+/** The ready main class, each run in a VM of its own, as the launcher starts it. */
+class RavelinMainTest {
+    static final String RECORDING = RecordingApplication.class.getName();
+    static final String NOT_PUBLIC = OtherApplications.class.getName() + "$NotPublic";
+    static final String CLASS_PATH = location(RavelinMain.class) + File.pathSeparator
+            + location(RecordingApplication.class);
+
+    @TempDir
+    Path dir;
+    Path properties;
+    Path handoff;
+
+    static String location(Class<?> type) {
+        try {
+            return Paths.get(type.getProtectionDomain().getCodeSource().getLocation().toURI()).toString();
+        } catch (URISyntaxException e) {
+            throw new IllegalStateException(e);
+        }
+    }
+
+    @BeforeEach
+    void writeFiles() throws IOException {
+        properties = dir.resolve("Shop Floor/Shop.qel");
+        Files.createDirectories(properties.getParent().resolve("logs"));
+        handoff = dir.resolve("qel1.tmp");
+        Files.write(handoff, HandoffTest.file("qel.nl.current.vm=C:\\\\Java\\\\bin\\\\javaw.exe",
+                "qel.nl.env.shop_home=C:\\\\Shop", "qel.nl.env.SHOP_HOME=C:\\\\Shop",
+                "qel.nl.env.exact_case.Shop_Home=C:\\\\Shop"));
+        Files.createDirectories(dir.resolve("work"));
+    }
+
+    void writeProperties(String... lines) throws IOException {
+        Files.write(properties, SettingsTest.bytes(String.join("\r\n", lines) + "\r\n"));
+    }
+
+    static final class Run {
+        int exitCode;
+        String out;
+        String err;
+    }
+
+    /** Starts the ready main class with these arguments in a VM whose working directory is not the application's. */
+    Run run(String... args) throws IOException, InterruptedException {
+        final List<String> command = new ArrayList<>(Arrays.asList(
+                Paths.get(System.getProperty("java.home"), "bin", "java").toString(), "-cp", CLASS_PATH,
+                RavelinMain.class.getName()));
+        command.addAll(Arrays.asList(args));
+        final Path out = dir.resolve("work/out");
+        final Path err = dir.resolve("work/err");
+        final Process process = new ProcessBuilder(command).directory(dir.resolve("work").toFile())
+                .redirectOutput(out.toFile()).redirectError(err.toFile()).start();
+        final Run run = new Run();
+        run.exitCode = process.waitFor();
+        run.out = new String(Files.readAllBytes(out), StandardCharsets.UTF_8);
+        run.err = new String(Files.readAllBytes(err), StandardCharsets.UTF_8);
+        return run;
+    }
+
+    Run runWithLauncherArguments(String... application) throws IOException, InterruptedException {
+        final List<String> args = new ArrayList<>(Arrays.asList(properties.toString(), handoff.toString()));
+        args.addAll(Arrays.asList(application));
+        return run(args.toArray(new String[0]));
+    }
+
+    static String lines(String... lines) {
+        final StringBuilder text = new StringBuilder();
+        for (String line : lines) {
+            text.append(line).append(System.lineSeparator());
+        }
+        return text.toString();
+    }
+
+    @Test
+    void startsTheApplicationWithItsArgumentsAndTheContext() throws Exception {
+        writeProperties("qel.application.main.class = " + RECORDING, "greeting=caf\\u00e9 \\\\o/");
+        final Run run = runWithLauncherArguments("-open", "C:\\\\My Files\\\\a.txt", "", "two  words");
+        assertEquals(lines("arguments=4", "argument=-open", "argument=C:\\\\My Files\\\\a.txt", "argument=",
+                "argument=two  words", "properties=" + properties, "vm=C:\\Java\\bin\\javaw.exe", "control=false",
+                "setting.qel.application.main.class=" + RECORDING, "setting.greeting=caf\\u00e9 \\\\o/",
+                "environment.Shop_Home=C:\\Shop"), run.out);
+        assertEquals(lines("standard error of the application"), run.err);
+        assertEquals(0, run.exitCode);
+    }
+
+    @Test
+    void startsAMainMethodOfAClassThatIsNotPublic() throws Exception {
+        writeProperties("qel.application.main.class=" + NOT_PUBLIC);
+        final Run run = runWithLauncherArguments("a", "b");
+        assertEquals(lines("standard output a b", "standard output again"), run.out);
+        assertEquals(0, run.exitCode);
+    }
+
+    @Test
+    void anExceptionOfTheApplicationPropagatesAsWithoutTheLauncher() throws Exception {
+        writeProperties("qel.application.main.class=" + RECORDING);
+        final Run run = runWithLauncherArguments("throw");
+        assertTrue(run.err.startsWith("Exception in thread \"main\" java.io.IOException: thrown by the application"
+                + System.lineSeparator()), run.err);
+        assertTrue(run.err.contains("\tat " + RECORDING + ".main("), run.err);
+        assertEquals("", run.out);
+        assertEquals(1, run.exitCode);
+    }
+
+    // Where each output of OtherApplications$NotPublic goes: a file beside the properties file, or the VM's own
+    // standard output or standard error.
+    static Stream<Arguments> redirects() {
+        final String out = "standard output";
+        final String err = "standard error";
+        return Stream.of(
+                Arguments.of("a file each, relative", "logs/out.txt", "logs/err.txt", false,
+                        "logs/out.txt", "logs/err.txt"),
+                Arguments.of("console in any case", "CONSOLE", "Console", false, out, err),
+                Arguments.of("empty values", "", "", false, out, err),
+                Arguments.of("one file for both", "logs/both.txt", "logs/both.txt", false,
+                        "logs/both.txt", "logs/both.txt"),
+                Arguments.of("an absolute path", "<absolute>", "", false, "logs/out.txt", err),
+                Arguments.of("console from the hand-off file (Ctrl held)", "logs/out.txt", "logs/err.txt", true,
+                        out, err));
+    }
+
+    @ParameterizedTest(name = "{0}")
+    @MethodSource("redirects")
+    void redirectsAppendToFilesBesideThePropertiesFile(String what, String stdout, String stderr, boolean control,
+            String outGoesTo, String errGoesTo) throws Exception {
+        final Path logs = properties.getParent().resolve("logs");
+        // The output file holds a line already; the others are missing.
+        Files.write(logs.resolve("out.txt"), SettingsTest.bytes(lines("earlier")));
+        writeProperties("qel.application.main.class=" + NOT_PUBLIC,
+                "qel.stdout.redirect=" + stdout.replace("<absolute>", logs.resolve("out.txt").toString()),
+                "qel.stderr.redirect=" + stderr);
+        if (control) {
+            Files.write(handoff, HandoffTest.file("qel.control-key=true", "qel.stderr.redirect=console",
+                    "qel.stdout.redirect=console", "qel.nl.current.vm=C:\\\\j\\\\java.exe"));
+        }
+        final Run run = runWithLauncherArguments("x");
+
+        final Map<String, String> expected = new LinkedHashMap<>();
+        expected.put("standard output", "");
+        expected.put("standard error", "");
+        expected.put("logs/out.txt", lines("earlier"));
+        expected.merge(outGoesTo, lines("standard output x"), String::concat);
+        expected.merge(errGoesTo, lines("standard error"), String::concat);
+        expected.merge(outGoesTo, lines("standard output again"), String::concat);
+        for (Map.Entry<String, String> place : expected.entrySet()) {
+            final String actual = place.getKey().equals("standard output") ? run.out
+                    : place.getKey().equals("standard error") ? run.err
+                    : new String(Files.readAllBytes(logs.resolveSibling(place.getKey())), StandardCharsets.UTF_8);
+            assertEquals(place.getValue(), actual, place.getKey());
+        }
+        for (String file : new String[] {"logs/err.txt", "logs/both.txt"}) {
+            assertEquals(expected.containsKey(file), Files.exists(logs.resolveSibling(file)), file);
+        }
+        assertEquals(0, run.exitCode);
+    }
+
+    static Arguments failure(String what, RavelinMain.Failure failure, String message, String... setup) {
+        return Arguments.of(what, failure, message, Arrays.asList(setup));
+    }
+
+    // Setup words: "arguments=<n>" (launcher's arguments given; 2 by default), "no properties", "no hand-off", and
+    // any other text is a line of the properties file. In the message, <properties> and <class path> stand for those.
+    static Stream<Arguments> failures() {
+        final String missingArguments = "the launcher's arguments are missing: expected the properties file and the "
+                + "hand-off file before the application's arguments, got ";
+        final String noMain = " has no method public static void main(String[])";
+        final String other = OtherApplications.class.getName();
+        return Stream.of(
+                failure("no arguments", RavelinMain.Failure.CONTEXT, missingArguments + "0 arguments", "arguments=0"),
+                failure("one argument", RavelinMain.Failure.CONTEXT, missingArguments + "1 argument", "arguments=1"),
+                failure("no properties file", RavelinMain.Failure.CONTEXT,
+                        "cannot read the properties file <properties>: no such file or directory", "no properties"),
+                failure("no hand-off file", RavelinMain.Failure.CONTEXT,
+                        "cannot read the hand-off file <hand-off>: no such file or directory", "no hand-off"),
+                failure("a redirect into a missing directory", RavelinMain.Failure.REDIRECT,
+                        "cannot open <directory>/missing/out.txt for qel.stdout.redirect: no such file or directory",
+                        "qel.application.main.class=" + RECORDING, "qel.stdout.redirect=missing/out.txt"),
+                failure("no application class", RavelinMain.Failure.NO_APPLICATION_CLASS,
+                        "the properties file <properties> names no application class: set qel.application.main.class",
+                        "qel.stdout.redirect=console"),
+                failure("an empty application class", RavelinMain.Failure.NO_APPLICATION_CLASS,
+                        "the properties file <properties> names no application class: set qel.application.main.class",
+                        "qel.application.main.class=  "),
+                failure("a class that is not there", RavelinMain.Failure.CLASS_NOT_LOADED,
+                        "the application class shop.Missing is not on the class path (<class path>)",
+                        "qel.application.main.class=shop.Missing"),
+                failure("no main method", RavelinMain.Failure.NO_MAIN_METHOD, "the application class " + other
+                        + "$WithoutMain" + noMain, "qel.application.main.class=" + other + "$WithoutMain"),
+                failure("an instance main method", RavelinMain.Failure.NO_MAIN_METHOD, "the application class "
+                        + other + "$InstanceMain" + noMain, "qel.application.main.class=" + other + "$InstanceMain"),
+                failure("a main method returning int", RavelinMain.Failure.NO_MAIN_METHOD, "the application class "
+                        + other + "$IntegerMain" + noMain, "qel.application.main.class=" + other + "$IntegerMain"),
+                failure("a private main method", RavelinMain.Failure.NO_MAIN_METHOD, "the application class "
+                        + other + "$PrivateMain" + noMain, "qel.application.main.class=" + other + "$PrivateMain"));
+    }
+
+    @ParameterizedTest(name = "{0}")
+    @MethodSource("failures")
+    void failuresAreOneLineOnStandardErrorAndAnExitCode(String what, RavelinMain.Failure failure, String message,
+            List<String> setup) throws Exception {
+        int argumentCount = 2;
+        final List<String> propertyLines = new ArrayList<>();
+        for (String step : setup) {
+            if (step.startsWith("arguments=")) {
+                argumentCount = Integer.parseInt(step.substring("arguments=".length()));
+            } else if (step.equals("no properties")) {
+                properties = properties.resolveSibling("Missing.qel");
+            } else if (step.equals("no hand-off")) {
+                handoff = handoff.resolveSibling("qel2.tmp");
+            } else {
+                propertyLines.add(step);
+            }
+        }
+        if (!setup.contains("no properties")) {
+            writeProperties(propertyLines.toArray(new String[0]));
+        }
+        final List<String> args = Arrays.asList(properties.toString(), handoff.toString());
+        final Run run = run(args.subList(0, argumentCount).toArray(new String[0]));
+        final String expected = message.replace("<properties>", properties.toString())
+                .replace("<hand-off>", handoff.toString())
+                .replace("<directory>", properties.getParent().toString())
+                .replace("<class path>", CLASS_PATH);
+        assertEquals(lines("Ravelin: " + expected), run.err);
+        assertEquals("", run.out);
+        assertEquals(failure.exitCode(), run.exitCode);
+    }
+
+    @Test
+    void failuresAfterTheRedirectsGoToTheRedirectedStandardError() throws Exception {
+        writeProperties("qel.application.main.class=shop.Missing", "qel.stderr.redirect=logs/err.txt");
+        final Run run = runWithLauncherArguments();
+        assertEquals("", run.err);
+        assertEquals(lines("Ravelin: the application class shop.Missing is not on the class path (" + CLASS_PATH + ")"),
+                new String(Files.readAllBytes(properties.resolveSibling("logs/err.txt")), StandardCharsets.UTF_8));
+        assertEquals(RavelinMain.Failure.CLASS_NOT_LOADED.exitCode(), run.exitCode);
+    }
+}

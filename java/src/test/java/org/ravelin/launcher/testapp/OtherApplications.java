@@ -1,0 +1,32 @@
+package org.ravelin.launcher.testapp;
+
+/** Application classes the ready main class must refuse, and one it must start although the class is not public. */
+public final class OtherApplications {
+    private OtherApplications() {}
+
+    public static final class WithoutMain {}
+
+    public static final class InstanceMain {
+        public void main(String[] args) {}
+    }
+
+    public static final class IntegerMain {
+        public static int main(String[] args) {
+            return 0;
+        }
+    }
+
+    public static final class PrivateMain {
+        @SuppressWarnings("unused")
+        private static void main(String[] args) {}
+    }
+
+    /** Writes to standard output, standard error and standard output again. */
+    static final class NotPublic {
+        public static void main(String[] args) {
+            System.out.println("standard output " + String.join(" ", args));
+            System.err.println("standard error");
+            System.out.println("standard output again");
+        }
+    }
+}
