@@ -47,6 +47,8 @@ public:
     // the wait read it until the process ends.
     void* process = nullptr;
     std::uint32_t exitCode = 0;
+    // Lines the hand-off file gets after the environment, before the VM starts.
+    std::vector<WString> extraHandoffLines;
 
 private:
     void loadProperties();

@@ -114,6 +114,9 @@ void Launcher::run(bool wait)
     const Environment& environment = Environment::instance();
     handoff.append(environmentLines(environment.variables(),
                                     [&](std::wstring_view name) { return environment.expandedValue(name); }));
+    if (!extraHandoffLines.empty()) {
+        handoff.append(extraHandoffLines);
+    }
 
     LaunchInputs inputs(properties);
     inputs.classPathText = classPath(properties, classPathVariable());

@@ -26,6 +26,11 @@ bool ignoreConsoleEvent(std::uint32_t event)
     return event == service::kLogoffEvent;
 }
 
+std::vector<WString> gracefulStopHandoffLines()
+{
+    return {L"qel.service.stop.input=true", L"qel.service.stop.line=" + WString(kStopLine.begin(), kStopLine.end())};
+}
+
 bool isServiceManagerImage(std::wstring_view imagePath)
 {
     return fileName(imagePath, LetterCase::Lower) == L"services.exe";
@@ -102,10 +107,20 @@ ControlAnswer ServiceLifecycle::control(std::uint32_t code)
         report(service::kStopPending, 0);
         break;
     case Phase::Running:
+        if (stopTimeoutMs_ > 0) {
+            phase_ = Phase::StoppingGracefully;
+            waitedMs_ = 0;
+            status_.checkPoint = 1;
+            status_.waitHint = 2 * kStopReportPeriodMs;
+            report(service::kStopPending, 0);
+            effects_.askVmToStop();
+            break;
+        }
         report(service::kStopPending, 0);
         effects_.terminateVm();
         reportStopped(service::kNoError, 0);
         break;
+    case Phase::StoppingGracefully:
     case Phase::NotStarted:
     case Phase::StopRequestedWhileStarting:
     case Phase::Stopped:
@@ -114,9 +129,31 @@ ControlAnswer ServiceLifecycle::control(std::uint32_t code)
     return answer;
 }
 
+void ServiceLifecycle::stopWaited()
+{
+    const std::lock_guard<std::mutex> guard(lock_);
+    if (phase_ != Phase::StoppingGracefully) {
+        return;
+    }
+    waitedMs_ += kStopReportPeriodMs;
+    if (waitedMs_ >= stopTimeoutMs_) {
+        // The VM's end then reports STOPPED (vmEnded).
+        effects_.terminateVm();
+        return;
+    }
+    ++status_.checkPoint;
+    report(service::kStopPending, 0);
+}
+
 ServiceEnd ServiceLifecycle::vmEnded(std::uint32_t exitCode)
 {
     const std::lock_guard<std::mutex> guard(lock_);
+    if (phase_ == Phase::StoppingGracefully) {
+        // Stopped by the service manager, whether the VM ended by itself or was
+        // ended at the timeout: the process leaves through the dispatcher.
+        reportStopped(service::kNoError, 0);
+        return ServiceEnd{false, 0};
+    }
     if (phase_ != Phase::Running) {
         // A stop ended the VM and reported STOPPED already.
         return ServiceEnd{false, 0};

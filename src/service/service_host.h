@@ -10,6 +10,7 @@
 #include <functional>
 #include <mutex>
 #include <string_view>
+#include <vector>
 
 #include "base/wstring.h"
 
@@ -61,6 +62,18 @@ ControlAnswer answerControl(std::uint32_t control);
 // to the next handler.
 bool ignoreConsoleEvent(std::uint32_t event);
 
+// An opt-in stop that lets the Java program finish: the VM gets a pipe as its
+// standard input, the hand-off file says so, and on stop the host writes the
+// stop line and closes the pipe, then waits up to the timeout before it ends the
+// VM. A timeout of 0 ends the VM at once.
+inline constexpr std::string_view kStopLine = "ravelin-stop";
+// How often the host reports STOP_PENDING, with a rising check point, while it
+// waits; the wait hint covers two such periods.
+inline constexpr std::uint32_t kStopReportPeriodMs = 1000;
+
+// The hand-off file's lines that announce the stop line on standard input.
+std::vector<WString> gracefulStopHandoffLines();
+
 // Whether a process image is the service manager's, which starts every service
 // of its own process: its file name, in any case, is "services.exe".
 bool isServiceManagerImage(std::wstring_view imagePath);
@@ -86,9 +99,19 @@ public:
         std::function<void(const ServiceStatus&)> report;
         // Ends the VM process with exit code 0, when there is one.
         std::function<void()> terminateVm;
+        // Writes the stop line to the VM's standard input and closes it (only
+        // with a stop timeout).
+        std::function<void()> askVmToStop;
     };
 
-    explicit ServiceLifecycle(Effects effects) : effects_(std::move(effects)) {}
+    // stopTimeoutMs: how long a stop waits for the VM to end by itself after
+    // asking it to; 0 ends the VM at once.
+    explicit ServiceLifecycle(Effects effects, std::uint32_t stopTimeoutMs = 0)
+        : effects_(std::move(effects)), stopTimeoutMs_(stopTimeoutMs)
+    {
+    }
+
+    void setStopTimeout(std::uint32_t stopTimeoutMs) { stopTimeoutMs_ = stopTimeoutMs; }
 
     // The handler is registered: START_PENDING.
     void starting();
@@ -101,8 +124,15 @@ public:
     // code, and the process ends with that code.
     ServiceEnd launchFailed(std::uint32_t specificCode);
 
-    // A control from the service manager.
+    // A control from the service manager. With a stop timeout, a stop while the
+    // VM runs asks the VM to stop and returns; the waiting thread's stopWaited
+    // calls then report the wait and end the VM when the time is up.
     ControlAnswer control(std::uint32_t code);
+
+    // The waiting thread has waited kStopReportPeriodMs more for the VM to end
+    // after a stop: STOP_PENDING with the next check point, or, once the
+    // timeout has passed, the VM is ended.
+    void stopWaited();
 
     // The VM ended (by itself, or because a stop ended it). After a stop the
     // service is over and leaves through the dispatcher; a VM that ended by
@@ -113,12 +143,14 @@ public:
     const ServiceStatus& status() const { return status_; }
 
 private:
-    enum class Phase { NotStarted, Starting, StopRequestedWhileStarting, Running, Stopped };
+    enum class Phase { NotStarted, Starting, StopRequestedWhileStarting, Running, StoppingGracefully, Stopped };
 
     void report(std::uint32_t state, std::uint32_t controls);
     void reportStopped(std::uint32_t win32ExitCode, std::uint32_t specificCode);
 
     Effects effects_;
+    std::uint32_t stopTimeoutMs_;
+    std::uint32_t waitedMs_ = 0;
     std::mutex lock_;
     Phase phase_ = Phase::NotStarted;
     ServiceStatus status_;

@@ -31,6 +31,8 @@ public:
     void* statusHandle = nullptr;
     // How the process ends, decided on the runner thread.
     ServiceEnd end;
+    // With a stop timeout: the write end of the VM's standard input.
+    void* stopInput = nullptr;
 
 private:
     explicit ServiceQEL(const CommandLine& commandLine);

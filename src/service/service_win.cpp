@@ -7,6 +7,7 @@
 #include "base/errors.h"
 #include "base/handles.h"
 #include "base/text.h"
+#include "settings/settings.h"
 #include "service/service_qel.h"
 
 namespace qel {
@@ -103,10 +104,51 @@ BOOL WINAPI consoleControlHandler(DWORD event)
 }
 
 // The runner thread: starts the VM without waiting, then waits for it.
+// With a stop timeout, the VM's standard input is a pipe whose write end the
+// service keeps: the stop line goes there.
+UniqueHandle prepareStopInput(ServiceQEL& service)
+{
+    const std::uint32_t timeout = serviceStopTimeoutMs(service.properties);
+    service.lifecycle.setStopTimeout(timeout);
+    if (timeout == 0) {
+        return UniqueHandle();
+    }
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    HANDLE read = nullptr;
+    HANDLE write = nullptr;
+    if (!CreatePipe(&read, &write, &inheritable, 0)) {
+        service.lifecycle.setStopTimeout(0);
+        return UniqueHandle();
+    }
+    SetHandleInformation(write, HANDLE_FLAG_INHERIT, 0);
+    service.stopInput = write;  // closed when the stop line is written
+    // The VM inherits the launcher's standard input.
+    SetStdHandle(STD_INPUT_HANDLE, read);
+    service.extraHandoffLines = gracefulStopHandoffLines();
+    return UniqueHandle(read);
+}
+
+void askVmToStop(ServiceQEL& service)
+{
+    HANDLE input = service.stopInput;
+    service.stopInput = nullptr;
+    if (input == nullptr) {
+        return;
+    }
+    const std::string line = std::string(kStopLine) + "\r\n";
+    DWORD written = 0;
+    WriteFile(input, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    CloseHandle(input);
+}
+
 void runService(ServiceQEL& service, HANDLE done)
 {
     try {
+        const HANDLE ownInput = GetStdHandle(STD_INPUT_HANDLE);
+        // The VM has its copy of the read end once it runs.
+        const UniqueHandle stopInputReadEnd = prepareStopInput(service);
         service.run(false);
+        SetStdHandle(STD_INPUT_HANDLE, ownInput);
     } catch (const TerminalError& error) {
         logError(service.commandLine.serviceName, error.message);
         service.end = service.lifecycle.launchFailed(static_cast<std::uint32_t>(error.messageId));
@@ -123,7 +165,9 @@ void runService(ServiceQEL& service, HANDLE done)
     // itself stays open, so the wait holds a copy.
     HANDLE vm = service.process;
     service.lifecycle.vmStarted();
-    WaitForSingleObject(vm, INFINITE);
+    while (WaitForSingleObject(vm, kStopReportPeriodMs) == WAIT_TIMEOUT) {
+        service.lifecycle.stopWaited();
+    }
     DWORD exitCode = 0;
     GetExitCodeProcess(vm, &exitCode);
     service.end = service.lifecycle.vmEnded(exitCode);
@@ -205,19 +249,22 @@ bool startedByServiceManager()
 }  // namespace
 
 ServiceQEL::ServiceQEL(const CommandLine& commandLine)
-    : Launcher(commandLine),
-      lifecycle(ServiceLifecycle::Effects{[this](const ServiceStatus& status) {
-                                              SERVICE_STATUS windows = toWindows(status);
-                                              ServiceApi::instance().setStatus(
-                                                  static_cast<SERVICE_STATUS_HANDLE>(statusHandle), &windows);
-                                          },
-                                          [this] {
-                                              if (process != nullptr) {
-                                                  TerminateProcess(process, 0);
-                                                  process = nullptr;
-                                              }
-                                          }})
-{}
+    : Launcher(commandLine), lifecycle(ServiceLifecycle::Effects{
+                                 [this](const ServiceStatus& status) {
+                                     SERVICE_STATUS windows = toWindows(status);
+                                     ServiceApi::instance().setStatus(
+                                         static_cast<SERVICE_STATUS_HANDLE>(statusHandle), &windows);
+                                 },
+                                 [this] {
+                                     if (process != nullptr) {
+                                         TerminateProcess(process, 0);
+                                         process = nullptr;
+                                     }
+                                 },
+                                 [this] { askVmToStop(*this); },
+                             })
+{
+}
 
 ServiceQEL& ServiceQEL::instance(const CommandLine& commandLine)
 {

@@ -79,6 +79,13 @@ std::int64_t heapMax(const PropertyTable& table) { return parseByteSize(setting(
 std::int32_t msvmMinVersion(const PropertyTable& table) { return parseDecimal(setting(table, keys::msvmMinVersion)); }
 // clang-format on
 
+std::uint32_t serviceStopTimeoutMs(const PropertyTable& table)
+{
+    constexpr std::int64_t kDaySeconds = 24 * 60 * 60;
+    const std::int64_t seconds = parseDecimal64(setting(table, keys::serviceStopTimeout));
+    return static_cast<std::uint32_t>((seconds < 0 ? 0 : seconds > kDaySeconds ? kDaySeconds : seconds) * 1000);
+}
+
 bool consolePause(const PropertyTable& table)
 {
     const WString lowered = toLowerAscii(setting(table, keys::consolePause));

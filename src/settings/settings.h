@@ -39,6 +39,9 @@ inline constexpr SettingKey heapInitial{L"qel.nl.java.option.java.heap.size.init
 inline constexpr SettingKey heapMax{L"qel.nl.java.option.java.heap.size.max", L"0"};
 inline constexpr SettingKey consolePause{L"qel.win32.console.pause", L""};
 inline constexpr SettingKey msvmMinVersion{L"qel.nl.win32.microsoftvm.min.version", L"0"};
+// Service mode: seconds a stop waits for the Java program to end after asking it
+// to on its standard input; 0 ends the VM at once.
+inline constexpr SettingKey serviceStopTimeout{L"qel.service.stop.timeout", L"0"};
 }  // namespace keys
 
 // The stored text of a key, or its default when absent.
@@ -78,5 +81,7 @@ std::int64_t heapMax(const PropertyTable& table);
 // The pause switch: "true", "yes" or "on" after lower-casing ("t" is not one).
 bool consolePause(const PropertyTable& table);
 std::int32_t msvmMinVersion(const PropertyTable& table);
+// In milliseconds; a negative or absent setting is 0, a huge one at most a day.
+std::uint32_t serviceStopTimeoutMs(const PropertyTable& table);
 
 }  // namespace qel

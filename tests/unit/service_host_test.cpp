@@ -14,7 +14,8 @@ namespace svc = qel::service;
 
 namespace {
 
-// What the host did, in order: "report <state>/<controls>/<win32>/<specific>/<hint>" or "terminate".
+// What the host did, in order: "report <state>/<controls>/<win32>/<specific>/<hint>"
+// (and "@<check point>" when it is not 0), "terminate" or "ask to stop".
 class Recorder {
 public:
     ServiceLifecycle::Effects effects()
@@ -22,13 +23,14 @@ public:
         return ServiceLifecycle::Effects{
             [this](const ServiceStatus& status) {
                 EXPECT_EQ(status.serviceType, svc::kOwnProcess);
-                EXPECT_EQ(status.checkPoint, 0u);
                 events.push_back("report " + std::to_string(status.currentState) + "/" +
                                  std::to_string(status.controlsAccepted) + "/" + std::to_string(status.win32ExitCode) +
                                  "/" + std::to_string(status.serviceSpecificExitCode) + "/" +
-                                 std::to_string(status.waitHint));
+                                 std::to_string(status.waitHint) +
+                                 (status.checkPoint == 0 ? "" : "@" + std::to_string(status.checkPoint)));
             },
             [this] { events.push_back("terminate"); },
+            [this] { events.push_back("ask to stop"); },
         };
     }
     std::vector<std::string> events;
@@ -145,6 +147,58 @@ TEST(ServiceHost, StatusSequences)
         EXPECT_EQ(end.endProcess, row.endProcess);
         EXPECT_EQ(end.exitCode, row.exitCode);
     }
+}
+
+// With a stop timeout the VM is asked to stop and given time, with STOP_PENDING
+// reported at a rising check point while the host waits.
+TEST(ServiceHost, StopThatLetsTheJavaProgramFinish)
+{
+    enum Step { Stop, Waited, VmEnds3 };
+    struct Row {
+        const char* what;
+        std::uint32_t timeoutMs;
+        std::vector<Step> steps;
+        std::vector<std::string> events;
+    };
+    const std::string kAsked = "report 3/0/0/0/2000@1";
+    const Row rows[] = {
+        {"the VM ends by itself before the timeout, with its own code",
+         3000,
+         {Stop, Waited, VmEnds3},
+         {kAsked, "ask to stop", "report 3/0/0/0/2000@2", kStopped}},
+        {"the VM ignores the stop line and is ended at the timeout",
+         3000,
+         {Stop, Waited, Waited, Waited, VmEnds3},
+         {kAsked, "ask to stop", "report 3/0/0/0/2000@2", "report 3/0/0/0/2000@3", "terminate", kStopped}},
+        {"a second stop while waiting changes nothing",
+         2000,
+         {Stop, Stop, Waited, Waited, VmEnds3},
+         {kAsked, "ask to stop", "report 3/0/0/0/2000@2", "terminate", kStopped}},
+        {"without a timeout the VM is ended at once", 0, {Stop, Waited, VmEnds3}, {kStopPending, "terminate", kStopped}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Recorder recorder;
+        ServiceLifecycle lifecycle(recorder.effects(), row.timeoutMs);
+        lifecycle.starting();
+        lifecycle.vmStarted();
+        recorder.events.clear();
+        ServiceEnd end{true, 99};
+        for (const Step step : row.steps) {
+            if (step == Stop) {
+                EXPECT_EQ(lifecycle.control(svc::kControlStop).result, svc::kNoError);
+            } else if (step == Waited) {
+                lifecycle.stopWaited();
+            } else {
+                end = lifecycle.vmEnded(3);
+            }
+        }
+        EXPECT_EQ(recorder.events, row.events);
+        // Stopped by the service manager: the process leaves through the dispatcher.
+        EXPECT_FALSE(end.endProcess);
+    }
+    EXPECT_EQ(gracefulStopHandoffLines(),
+              (std::vector<WString>{L"qel.service.stop.input=true", L"qel.service.stop.line=ravelin-stop"}));
 }
 
 // A stop and the VM's own end arriving together: whichever comes first, STOPPED
