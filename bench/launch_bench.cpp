@@ -13,6 +13,9 @@
 //       three runtimes registered under the JavaSoft key (removed at the end).
 // Peak working set: read with GetProcessMemoryInfo on each parent's handle while
 // it runs (the stand-in stays alive a while, so its parent is waiting for it).
+// A third program, the minimal one reading the Ctrl key as the launcher does at
+// every start (minimal_starter_user32.exe), shows how much of the difference is
+// the loading of user32.dll rather than the launcher's own work.
 //
 // Both programs start as Explorer starts them: detached from any console, their
 // standard handles on NUL, the environment of this driver with PATH replaced.
@@ -210,7 +213,40 @@ struct Setup {
     Variables environment;
 };
 
-void measure(const Setup& setup, const WString& minimalStarter, const WString& recordFile)
+// The baselines, built in bench/: the minimal program, and the same program
+// reading the Ctrl key as the launcher does at every start, which loads
+// user32.dll. The second one is not a target: it tells how much of the gap is
+// user32.dll's loading.
+struct Baselines {
+    WString minimal;
+    WString withUser32;
+};
+
+// The programs compared, in the order printed.
+enum Program { kLauncher, kMinimal, kWithUser32, kProgramCount };
+const char* const kProgramNames[kProgramCount] = {"launcher", "minimal program", "minimal program + user32.dll"};
+
+void printSpreads(const char* unit, const char* format, const std::vector<double> (&values)[kProgramCount],
+                  double target)
+{
+    Spread spreads[kProgramCount];
+    for (int p = 0; p < kProgramCount; ++p) {
+        spreads[p] = spreadOf(values[p]);
+        std::printf("  %-30s ", kProgramNames[p]);
+        std::printf(format, spreads[p].median);
+        std::printf(" %s (interquartile ", unit);
+        std::printf(format, spreads[p].lowerQuartile);
+        std::printf("-");
+        std::printf(format, spreads[p].upperQuartile);
+        std::printf(")\n");
+    }
+    const double ratio = spreads[kLauncher].median / spreads[kMinimal].median;
+    std::printf("  launcher / minimal program: %.2f, target %.2f: %s\n", ratio, target, verdict(ratio, target));
+    std::printf("  launcher / minimal program + user32.dll: %.2f (what is left once user32.dll is loaded)\n",
+                spreads[kLauncher].median / spreads[kWithUser32].median);
+}
+
+void measure(const Setup& setup, const Baselines& baselines, const WString& recordFile)
 {
     std::printf("\n== %s\n", setup.title);
     // The stand-in records its start and ends at once, or stays a while for the
@@ -241,66 +277,53 @@ void measure(const Setup& setup, const WString& minimalStarter, const WString& r
     }
     const test::StandinRecord reference = test::readStandinRecords(recordFile).at(0);
     const WString keptHandoff = reference.args.back();
-    std::printf("VM started:         %s\n", narrow(reference.modulePath).c_str());
-    std::printf("its command line:   %s\n", narrow(reference.commandLine).c_str());
+    std::printf("VM started:       %s\n", narrow(reference.modulePath).c_str());
+    std::printf("its command line: %s\n", narrow(reference.commandLine).c_str());
 
-    const Start launcher{setup.launcher, L"\"" + setup.launcher + L"\"",
-                         setup.launcher.substr(0, setup.launcher.rfind(L'\\'))};
-    const Start minimal{minimalStarter, L"\"" + minimalStarter + L"\" " + reference.commandLine,
-                        reference.workingDirectory};
-
-    const auto runLauncher = [&](const Variables& variables, bool watchMemory) {
-        Measured measured = runOnce(launcher, variables, recordFile, watchMemory);
-        removeHandoffFile(measured.record, keptHandoff);
-        return measured;
+    const auto baseline = [&](const WString& program) {
+        return Start{program, L"\"" + program + L"\" " + reference.commandLine, reference.workingDirectory};
     };
-    const auto runMinimal = [&](const Variables& variables, bool watchMemory) {
-        Measured measured = runOnce(minimal, variables, recordFile, watchMemory);
-        if (measured.record.commandLine != reference.commandLine ||
-            measured.record.workingDirectory != reference.workingDirectory) {
-            throw std::runtime_error("the minimal program gave the VM another command line or directory");
+    const Start starts[kProgramCount] = {
+        {setup.launcher, L"\"" + setup.launcher + L"\"", setup.launcher.substr(0, setup.launcher.rfind(L'\\'))},
+        baseline(baselines.minimal),
+        baseline(baselines.withUser32),
+    };
+    const auto run = [&](int program, const Variables& variables, bool watchMemory) {
+        Measured measured = runOnce(starts[program], variables, recordFile, watchMemory);
+        if (program == kLauncher) {
+            removeHandoffFile(measured.record, keptHandoff);
+        } else if (measured.record.commandLine != reference.commandLine ||
+                   measured.record.workingDirectory != reference.workingDirectory) {
+            throw std::runtime_error("a baseline gave the VM another command line or directory");
         }
         return measured;
     };
 
-    // One unmeasured run each, then the two alternating, which goes first
-    // changing from one pair to the next.
-    runLauncher(environment, false);
-    runMinimal(environment, false);
-    std::vector<double> launcherLatency, minimalLatency;
-    for (int i = 0; i < kLatencyRuns; ++i) {
-        if (i % 2 == 0) {
-            launcherLatency.push_back(runLauncher(environment, false).latencyMs);
-            minimalLatency.push_back(runMinimal(environment, false).latencyMs);
-        } else {
-            minimalLatency.push_back(runMinimal(environment, false).latencyMs);
-            launcherLatency.push_back(runLauncher(environment, false).latencyMs);
+    // One unmeasured run each, then rounds of one run each, the order turning by
+    // one program from round to round.
+    for (int p = 0; p < kProgramCount; ++p) {
+        run(p, environment, false);
+    }
+    std::vector<double> latency[kProgramCount];
+    for (int round = 0; round < kLatencyRuns; ++round) {
+        for (int i = 0; i < kProgramCount; ++i) {
+            const int p = (round + i) % kProgramCount;
+            latency[p].push_back(run(p, environment, false).latencyMs);
         }
     }
-    std::vector<double> launcherPeak, minimalPeak;
-    for (int i = 0; i < kMemoryRuns; ++i) {
-        launcherPeak.push_back(static_cast<double>(runLauncher(memoryEnvironment, true).peakWorkingSet) / 1024);
-        minimalPeak.push_back(static_cast<double>(runMinimal(memoryEnvironment, true).peakWorkingSet) / 1024);
+    std::vector<double> peak[kProgramCount];
+    for (int round = 0; round < kMemoryRuns; ++round) {
+        for (int i = 0; i < kProgramCount; ++i) {
+            const int p = (round + i) % kProgramCount;
+            peak[p].push_back(static_cast<double>(run(p, memoryEnvironment, true).peakWorkingSet) / 1024);
+        }
     }
     DeleteFileW(keptHandoff.c_str());
 
-    const Spread launcherTime = spreadOf(launcherLatency);
-    const Spread minimalTime = spreadOf(minimalLatency);
-    const double latencyRatio = launcherTime.median / minimalTime.median;
-    std::printf("start-to-VM latency, median of %d runs each (interquartile range):\n", kLatencyRuns);
-    std::printf("  launcher         %7.1f ms (%.1f-%.1f)\n", launcherTime.median, launcherTime.lowerQuartile,
-                launcherTime.upperQuartile);
-    std::printf("  minimal program  %7.1f ms (%.1f-%.1f)\n", minimalTime.median, minimalTime.lowerQuartile,
-                minimalTime.upperQuartile);
-    std::printf("  ratio %.2f, target %.2f: %s\n", latencyRatio, kLatencyTarget, verdict(latencyRatio, kLatencyTarget));
-
-    const Spread launcherMemory = spreadOf(launcherPeak);
-    const Spread minimalMemory = spreadOf(minimalPeak);
-    const double memoryRatio = launcherMemory.median / minimalMemory.median;
+    std::printf("start-to-VM latency, median of %d runs each:\n", kLatencyRuns);
+    printSpreads("ms", "%.1f", latency, kLatencyTarget);
     std::printf("peak working set, median of %d runs each:\n", kMemoryRuns);
-    std::printf("  launcher         %7.0f KiB\n", launcherMemory.median);
-    std::printf("  minimal program  %7.0f KiB\n", minimalMemory.median);
-    std::printf("  ratio %.2f, target %.2f: %s\n", memoryRatio, kMemoryTarget, verdict(memoryRatio, kMemoryTarget));
+    printSpreads("KiB", "%.0f", peak, kMemoryTarget);
     std::fflush(stdout);
 }
 
@@ -354,7 +377,8 @@ int main()
 {
     try {
         const test::TempDir root;
-        const WString minimalStarter = test::binaryDir() + L"\\minimal_starter.exe";
+        const Baselines baselines{test::binaryDir() + L"\\minimal_starter.exe",
+                                  test::binaryDir() + L"\\minimal_starter_user32.exe"};
         const WString recordFile = root / L"record.txt";
 
         // (a) The VM named in the settings.
@@ -366,7 +390,7 @@ int main()
             const Setup setup{"set-up (a): the VM named by qel.nl.current.vm",
                               test::installLauncher(app, L"Bench.exe"),
                               {{L"PATH", kSystemPath}}};
-            measure(setup, minimalStarter, recordFile);
+            measure(setup, baselines, recordFile);
         }
 
         // (b) The VM found by the search of Path and the registry.
@@ -400,7 +424,7 @@ int main()
             const Setup setup{"set-up (b): the VM found by the search (20 Path directories, 3 registered runtimes)",
                               test::installLauncher(app, L"Bench.exe"),
                               {{L"PATH", path}}};
-            measure(setup, minimalStarter, recordFile);
+            measure(setup, baselines, recordFile);
         }
     } catch (const std::exception& error) {
         std::fprintf(stderr, "launch benchmark: %s\n", error.what());

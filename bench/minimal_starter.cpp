@@ -4,6 +4,9 @@
 // waits for it and exits with its exit code. It reads no settings, looks for no
 // VM and writes no file.
 //   minimal_starter.exe <the VM's command line>
+// Built a second time with QEL_READ_CONTROL_KEY as minimal_starter_user32.exe,
+// which also reads the Ctrl key as the launcher does at every start, and so
+// loads user32.dll.
 
 #include <windows.h>
 
@@ -11,6 +14,11 @@
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandTail, int)
 {
+#ifdef QEL_READ_CONTROL_KEY
+    if (GetKeyState(VK_CONTROL) < 0) {
+        return 1;
+    }
+#endif
     // The same start-up information the launcher hands its VM.
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
