@@ -5,8 +5,8 @@
 //
 // Start-to-VM latency: the stand-in VM's creation time (from its record) minus
 // its parent's (GetProcessTimes on the handle this driver started it with);
-// median of kLatencyRuns runs of each program, launcher and minimal program
-// alternating, in two set-ups:
+// median of kLatencyRuns runs of each program, the programs taking turns (the
+// order turning by one from round to round), in two set-ups:
 //   (a) the VM named by qel.nl.current.vm;
 //   (b) the VM found by the search: a Path of 20 directories, one of them a
 //       Java 2 runtime's bin directory and the others empty or missing, and
@@ -17,7 +17,7 @@
 // every start (minimal_starter_user32.exe), shows how much of the difference is
 // the loading of user32.dll rather than the launcher's own work.
 //
-// Both programs start as Explorer starts them: detached from any console, their
+// Every program starts as Explorer starts one: detached from any console, their
 // standard handles on NUL, the environment of this driver with PATH replaced.
 // The minimal program's command line is the one the launcher gave its VM, read
 // from the stand-in's record of a launcher run, and it runs in the directory the
