@@ -9,6 +9,7 @@ build=${1:-build}
 benchmarks=(
   bench_properties
   bench_inventory
+  bench_launch
 )
 
 cmake --no-warn-unused-cli -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
