@@ -39,7 +39,9 @@ namespace qel::test {
 using ServiceStatus = SERVICE_STATUS_PROCESS;
 
 // What ControlService did: whether it succeeded, GetLastError when it did not
-// (0 when it did), and the status it filled in either way.
+// (0 when it did), and the status it filled in. After a failure the status means
+// something only for some errors: under Wine, ERROR_SERVICE_CANNOT_ACCEPT_CTRL
+// comes with the current status, ERROR_INVALID_SERVICE_CONTROL with garbage.
 struct ControlResult {
     bool success = false;
     unsigned long error = 0;
