@@ -43,6 +43,12 @@ export DISPLAY=":$display"
 setsid wineserver -p </dev/null >/dev/null 2>&1 &
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineboot -i </dev/null >/dev/null 2>&1
+  # The first boot leaves a service control manager of its own running beside the
+  # one the next program starts; with two, starting a service fails with error
+  # 1055 or 1053. A server started afresh has one.
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+  setsid wineserver -p </dev/null >/dev/null 2>&1 &
 fi
 # Without a window manager, closing a window waits 2 s unless windows are unmanaged.
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1

@@ -73,6 +73,12 @@ struct ModuleFreer {
 };
 using UniqueModule = std::unique_ptr<std::remove_pointer_t<HMODULE>, ModuleFreer>;
 
+struct ServiceHandleCloser {
+    void operator()(SC_HANDLE handle) const noexcept { CloseServiceHandle(handle); }
+};
+// OpenSCManagerW, OpenServiceW and CreateServiceW results; NULL is empty.
+using UniqueServiceHandle = std::unique_ptr<std::remove_pointer_t<SC_HANDLE>, ServiceHandleCloser>;
+
 struct EnvironmentBlockFreer {
     void operator()(wchar_t* block) const noexcept { FreeEnvironmentStringsW(block); }
 };
