@@ -21,6 +21,10 @@ public final class Handoff {
     public static final String VM_PATH = "qel.nl.current.vm";
     /** {@code true} when the user held Ctrl at the start; the launcher then also sends both outputs to a console. */
     public static final String CONTROL_KEY = "qel.control-key";
+    /** Present when the service host asks the Java program to stop by a line on its standard input. */
+    public static final String STOP_INPUT = "qel.service.stop.input";
+    /** The line that asks the Java program to stop. */
+    public static final String STOP_LINE = "qel.service.stop.line";
     /** The prefix of each environment variable's line with the variable's exact name. */
     public static final String ENVIRONMENT_EXACT_CASE = "qel.nl.env.exact_case.";
 
@@ -156,6 +160,14 @@ public final class Handoff {
     /** Whether the user held Ctrl when the launcher started. */
     public boolean controlKeyAtStart() {
         return "true".equalsIgnoreCase(properties.get(CONTROL_KEY));
+    }
+
+    /**
+     * The line the service host writes to the Java program's standard input when the service stops, or
+     * {@code null} when it ends the VM without asking (not a service, or no stop timeout set).
+     */
+    public String stopLine() {
+        return "true".equalsIgnoreCase(properties.get(STOP_INPUT)) ? properties.get(STOP_LINE) : null;
     }
 
     /** Every line of the file as key and value, unmodifiable, in the file's order. */

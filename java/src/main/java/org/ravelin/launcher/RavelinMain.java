@@ -1,11 +1,14 @@
 package org.ravelin.launcher;
 
+import java.io.BufferedReader;
 import java.io.IOException;
+import java.io.InputStreamReader;
 import java.io.OutputStream;
 import java.io.PrintStream;
 import java.lang.reflect.InvocationTargetException;
 import java.lang.reflect.Method;
 import java.lang.reflect.Modifier;
+import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.nio.file.StandardOpenOption;
@@ -25,6 +28,10 @@ import java.util.Locale;
  * redirects are applied, to the redirected standard error) and ends the VM with a code of {@link Failure}. An
  * exception thrown by the application's main method propagates unchanged: the VM reports it with its stack trace
  * and ends with code 1, as it does for an application started without the launcher.
+ *
+ * <p>When the launcher runs the application as a service with a stop timeout, the hand-off file names a stop line
+ * ({@link Handoff#stopLine()}): a daemon thread then watches standard input and, on that line, ends the VM with
+ * {@code System.exit(0)}, so that the application's shutdown hooks run before the service stops.
  */
 public final class RavelinMain {
     /** Why the application did not start, and the VM's exit code for it. */
@@ -77,12 +84,33 @@ public final class RavelinMain {
             return;
         }
         LaunchContext.setCurrent(context);
+        watchForStopLine(context.handoff().stopLine());
         final String[] applicationArguments = context.applicationArguments().toArray(new String[0]);
         try {
             main.invoke(null, (Object) applicationArguments);
         } catch (InvocationTargetException e) {
             throw e.getCause();
         }
+    }
+
+    private static void watchForStopLine(String stopLine) {
+        if (stopLine == null) {
+            return;
+        }
+        final Thread watcher = new Thread(() -> {
+            try (BufferedReader input = new BufferedReader(
+                    new InputStreamReader(System.in, StandardCharsets.ISO_8859_1))) {
+                for (String line = input.readLine(); line != null; line = input.readLine()) {
+                    if (line.equals(stopLine)) {
+                        System.exit(0);
+                    }
+                }
+            } catch (IOException e) {
+                // Standard input gone: there is no stop line to wait for.
+            }
+        }, "ravelin-stop-watcher");
+        watcher.setDaemon(true);
+        watcher.start();
     }
 
     private static LaunchContext readContext(String[] args) throws StartException {

@@ -111,6 +111,26 @@ class RavelinMainTest {
     }
 
     @Test
+    void theServicesStopLineEndsTheVmWithItsShutdownHooks() throws Exception {
+        writeProperties("qel.application.main.class=" + OtherApplications.class.getName() + "$Waiting");
+        Files.write(handoff, HandoffTest.file("qel.nl.current.vm=C:\\\\Java\\\\bin\\\\java.exe",
+                "qel.service.stop.input=true", "qel.service.stop.line=ravelin-stop"));
+        final Path out = dir.resolve("work/out");
+        final Process process = new ProcessBuilder(Paths.get(System.getProperty("java.home"), "bin", "java").toString(),
+                "-cp", CLASS_PATH, RavelinMain.class.getName(), properties.toString(), handoff.toString())
+                .redirectOutput(out.toFile()).start();
+        // The stop comes while the application runs, as a service's stop does.
+        while (!new String(Files.readAllBytes(out), StandardCharsets.UTF_8).contains("waiting")) {
+            assertTrue(process.isAlive(), "the application ended before it was asked to stop");
+            Thread.sleep(20);
+        }
+        process.getOutputStream().write("other line\r\nravelin-stop\r\n".getBytes(StandardCharsets.ISO_8859_1));
+        process.getOutputStream().close();
+        assertEquals(0, process.waitFor());
+        assertEquals(lines("waiting", "shutdown hook ran"), new String(Files.readAllBytes(out), StandardCharsets.UTF_8));
+    }
+
+    @Test
     void startsAMainMethodOfAClassThatIsNotPublic() throws Exception {
         writeProperties("qel.application.main.class=" + NOT_PUBLIC);
         final Run run = runWithLauncherArguments("a", "b");

@@ -21,6 +21,15 @@ public final class OtherApplications {
         private static void main(String[] args) {}
     }
 
+    /** Prints when its shutdown hook runs, then waits to be ended. */
+    public static final class Waiting {
+        public static void main(String[] args) throws InterruptedException {
+            Runtime.getRuntime().addShutdownHook(new Thread(() -> System.out.println("shutdown hook ran")));
+            System.out.println("waiting");
+            Thread.sleep(120_000);
+        }
+    }
+
     /** Writes to standard output, standard error and standard output again. */
     static final class NotPublic {
         public static void main(String[] args) {
