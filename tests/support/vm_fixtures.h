@@ -27,6 +27,14 @@ inline constexpr const wchar_t* kMax65535 = L"standin_max_65535.exe";  // 65535.
 inline constexpr const wchar_t* kPlugin6_0_20_5 = L"standin_plugin_6_0_20_5.exe";
 inline constexpr const wchar_t* kPlugin1_4_2_0 = L"standin_plugin_1_4_2_0.exe";
 inline constexpr const wchar_t* kUnversioned = L"standin_unversioned.exe";  // no version resource
+// Programs of today, their strings in the language-neutral block 000004b0 that
+// their translation table names.
+inline constexpr const wchar_t* kJava8_0_4010_9 = L"standin_java_8_0_4010_9.exe";  // 1.8.0_401
+inline constexpr const wchar_t* kJava17_0_12_0 = L"standin_java_17_0_12_0.exe";
+inline constexpr const wchar_t* kJava21_0_4_0 = L"standin_java_21_0_4_0.exe";  // "Example Runtime Builders"
+inline constexpr const wchar_t* kJava25_0_1_0 = L"standin_java_25_0_1_0.exe";
+inline constexpr const wchar_t* kTavNeutral1_4_2_0 = L"standin_tav_neutral_1_4_2_0.exe";  // "tAV Systems Corporation"
+inline constexpr const wchar_t* kTav17_0_12_0 = L"standin_tav_17_0_12_0.exe";
 }  // namespace standin
 
 // Copies a stand-in program to target, creating its directories.
