@@ -52,8 +52,10 @@ VmKind classifyExecutable(std::wstring_view path, const ExistsProbe& exists);
 // own directory.
 WString homeOf(std::wstring_view path);
 
-// The version a program's fixed file version stands for; vendors number their
-// files differently.
+// The version a program's fixed file version stands for. Before release 9 vendors
+// numbered their files differently ("Sun": 1.4.20.5 is 1.4.2_05, 8.0.4010.9 is
+// 1.8.0_401; others: 1.4.2.0 is 1.4.2); from release 9 on every file is
+// release.maintenance.update.patch (17.0.12.0 is 17.0.12).
 VmVersion versionFromFileVersion(std::wstring_view vendor, const FileVersion& file);
 
 // The version guessed from directories and files beside the program (pack200,
@@ -80,8 +82,8 @@ void refineFromPluginLibrary(std::wstring_view path, VmKind kind, const ProgramP
 // applies; 0 when none does.
 VmVersion detectVersion(std::wstring_view path, const ProgramProbes& probes);
 
-// A VM for a program the user named: Java 2 by the value of its version, else
-// the Microsoft VM by its kind, else Java 1.x.
+// A VM for a program the user named: Java 2 from release 2 on, else the
+// Microsoft VM by its kind, else Java 1.x.
 JavaVm namedProgramVm(std::wstring_view path, const ProgramProbes& probes);
 
 // A VM for a program found through Path: the Microsoft VM by its kind, else the

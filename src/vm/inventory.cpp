@@ -32,11 +32,10 @@ std::unique_ptr<JavaVm> registeredVm(std::wstring_view subkeyName, std::wstring_
                                      std::wstring_view javaHome, VmKind kind)
 {
     const VmVersion named = parseVersion(subkeyName);
-    const auto micro = static_cast<std::uint32_t>(parseDecimal(microVersion));
     auto vm = std::make_unique<JavaVm>(isJava2Release(named) ? VmFamily::J2 : VmFamily::J1);
     // The subkey "1.4" is shared by every 1.4.x: the maintenance comes from
-    // MicroVersion, and the bits above the release are dropped.
-    vm->version = packVersion((static_cast<std::uint32_t>(named) & 0x0F0F) | (micro << 4));
+    // MicroVersion.
+    vm->version = VmVersion::of(named.release(), parseVersionField(microVersion), named.update(), named.patch());
     vm->home = WString(javaHome);
     vm->kind = kind;
     vm->vendor = L"Sun";

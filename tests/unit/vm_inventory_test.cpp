@@ -18,7 +18,7 @@ constexpr VmKind MSJ = VmKind::MSJ;
 // What the tests compare of an entry; home relative to the test's directory.
 struct Entry {
     WString home;
-    int version;
+    VmVersion version;
     VmKind kind;
     VmFamily family;
     WString vendor;
@@ -32,9 +32,8 @@ struct Entry {
 
 void PrintTo(const Entry& entry, std::ostream* out)
 {
-    *out << "{" << narrow(entry.home) << ", 0x" << std::hex << entry.version << std::dec << ", kind "
-         << static_cast<int>(entry.kind) << ", family " << static_cast<int>(entry.family) << ", "
-         << narrow(entry.vendor) << "}";
+    *out << "{" << narrow(entry.home) << ", " << entry.version << ", kind " << static_cast<int>(entry.kind)
+         << ", family " << static_cast<int>(entry.family) << ", " << narrow(entry.vendor) << "}";
 }
 
 std::vector<Entry> entriesOf(const VmInventory& inventory, const WString& root)
@@ -85,7 +84,7 @@ TEST(VmInventory, RegisteredReleaseTakesItsMaintenanceFromMicroVersion)
         const wchar_t* subkey;
         const wchar_t* micro;
         VmKind kind;
-        int version;
+        VmVersion version;
         VmFamily family;
     };
     const Case cases[] = {
@@ -93,18 +92,27 @@ TEST(VmInventory, RegisteredReleaseTakesItsMaintenanceFromMicroVersion)
         {L"1.4", L"2", JRE, 0x420, VmFamily::J2},
         {L"1.4.2_05", L"2", JRE, 0x425, VmFamily::J2},
         {L"1.4.1_05", L"2", JRE, 0x425, VmFamily::J2},  // the subkey's maintenance is replaced
-        {L"1.4.2_05", L"20", JRE, 0x545, VmFamily::J2},  // MicroVersion is not masked
         {L"1.1", L"8", JDK, 0x180, VmFamily::J1},
         {L"1.2", L"", JRE, 0x200, VmFamily::J2},  // no digits: 0
         {L"1.2", L"  +3x", JRE, 0x230, VmFamily::J2},  // blanks and a sign before the digits
-        {L"1.4", L"-1", JRE, static_cast<std::int16_t>(0xFFF0), VmFamily::J2},
-        {L"1.16", L"0", JRE, 0x000, VmFamily::J1},  // bits 12-15 are cleared
-        {L"1.20", L"0", JRE, 0x400, VmFamily::J2},  // 20 spills into the release
         {L"abc", L"1", JDK, 0x010, VmFamily::J1},
+        // Fields that did not fit four bits. MicroVersion 20 spilled into the
+        // release (0x545); -1 filled every bit above the update (0xFFF0); "1.16"
+        // lost its release with bits 12-15 (0, a J1 VM); "1.20" spilled into
+        // release 4 (0x400).
+        {L"1.4.2_05", L"20", JRE, VmVersion::of(4, 20, 5), VmFamily::J2},
+        {L"1.4", L"-1", JRE, 0x400, VmFamily::J2},  // a negative MicroVersion is 0
+        {L"1.16", L"0", JRE, VmVersion::of(16, 0, 0), VmFamily::J2},
+        {L"1.20", L"0", JRE, VmVersion::of(20, 0, 0), VmFamily::J2},
+        // Subkeys that installers of today write below the old keys.
+        {L"1.8.0_401", L"0", JRE, VmVersion::of(8, 0, 401), VmFamily::J2},  // was 0x901
+        {L"1.8.0.212", L"0", JRE, VmVersion::of(8, 0, 212), VmFamily::J2},  // dots only; was 0x904
+        {L"17.0", L"0", JRE, VmVersion::of(17, 0, 0), VmFamily::J2},  // was 0: a J1 VM
+        {L"1.19", L"0", JDK, VmVersion::of(19, 0, 0), VmFamily::J2},  // was 0x300
     };
     for (const auto& c : cases) {
         const auto vm = registeredVm(c.subkey, c.micro, L"C:\\Program Files\\Java\\x", c.kind);
-        EXPECT_EQ(vm->version, static_cast<VmVersion>(c.version)) << narrow(c.subkey) << " " << narrow(c.micro);
+        EXPECT_EQ(vm->version, c.version) << narrow(c.subkey) << " " << narrow(c.micro);
         EXPECT_EQ(vm->family, c.family) << narrow(c.subkey) << " " << narrow(c.micro);
         EXPECT_EQ(vm->kind, c.kind);
         EXPECT_EQ(vm->vendor, L"Sun");
@@ -150,11 +158,22 @@ TEST(VmInventory, InstallationsFoundThroughPath)
           {L"d\\java.exe", kSun1_4_20_5},
           {L"e\\java.exe", kMax65535}},
          {L"a", L"b", L"c\\bin", L"d", L"e"},
-         {{L"e", -7, JRE, VmFamily::J2, L"Sun"},
-          {L"b", 0x100, JRE, VmFamily::J1, L"Sun"},
+         // 65535.65535.65535.65535 packed to the negative -7 and sorted first; it is
+         // the highest version now.
+         {{L"b", 0x100, JRE, VmFamily::J1, L"Sun"},
           {L"c", 0x400, JRE, VmFamily::J2, L"Sun"},
           {L"a", 0x425, JRE, VmFamily::J2, L"Sun"},
-          {L"d", 0x425, JRE, VmFamily::J2, L"Sun"}}},
+          {L"d", 0x425, JRE, VmFamily::J2, L"Sun"},
+          {L"e", VmVersion::of(65535, 65535, 65535, 65535), JRE, VmFamily::J2, L"Sun"}}},
+        {"programs of today: file versions 8.0.4010.9 and 17.0.12.0",
+         {{L"jre8\\bin\\java.exe", kJava8_0_4010_9},
+          {L"jdk17\\bin\\java.exe", kJava17_0_12_0},
+          {L"jdk17\\bin\\javac.exe", nullptr},
+          {L"old\\bin\\java.exe", kSun1_4_20_5}},
+         {L"jdk17\\bin", L"jre8\\bin", L"old\\bin"},
+         {{L"old", 0x425, JRE, VmFamily::J2, L"Sun"},
+          {L"jre8", VmVersion::of(8, 0, 401), JRE, VmFamily::J2, L"Sun"},
+          {L"jdk17", VmVersion::of(17, 0, 12), JDK, VmFamily::J2, L"Sun"}}},
         {"an empty program file has no version",
          {{L"x\\javaw.exe", nullptr}},
          {L"x"},
