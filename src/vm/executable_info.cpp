@@ -1,5 +1,6 @@
 #include "vm/executable_info.h"
 
+#include <algorithm>
 #include <initializer_list>
 
 #include "base/path_text.h"
@@ -189,6 +190,31 @@ JavaVm pathProgramVm(std::wstring_view path, const ProgramProbes& probes)
     }
     describeFromProgram(vm, path, kind, probes);
     return vm;
+}
+
+std::vector<WString> companyNameBlocks(const std::vector<Translation>& translations)
+{
+    constexpr wchar_t kDigits[] = L"0123456789abcdef";
+    const auto hex4 = [&](std::uint16_t value) {
+        WString text;
+        for (int shift = 12; shift >= 0; shift -= 4) {
+            text.push_back(kDigits[(value >> shift) & 0xF]);
+        }
+        return text;
+    };
+    std::vector<WString> blocks;
+    const auto add = [&](WString name) {
+        if (std::find(blocks.begin(), blocks.end(), name) == blocks.end()) {
+            blocks.push_back(std::move(name));
+        }
+    };
+    for (const Translation& translation : translations) {
+        if (translation.language == kNeutralLanguage) {
+            add(hex4(translation.language) + hex4(translation.codePage));
+        }
+    }
+    add(L"040904b0");
+    return blocks;
 }
 
 std::uint32_t buildNumberFrom(const std::optional<FileVersion>& jviewVersion)

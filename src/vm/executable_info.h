@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "base/probes.h"
 #include "base/wstring.h"
@@ -42,6 +43,22 @@ struct ProgramProbes {
     // The version of the runtime registered under the JavaSoft key; 0 without one.
     std::function<VmVersion()> registeredRuntimeVersion;
 };
+
+// One entry of a version resource's translation table: a language and a code
+// page, which together name a block of version strings ("000004b0").
+struct Translation {
+    std::uint16_t language = 0;
+    std::uint16_t codePage = 0;
+};
+
+// The language of version strings that are meant for every language.
+inline constexpr std::uint16_t kNeutralLanguage = 0x0000;
+
+// The string blocks the company name is looked for in, in order: each block the
+// translation table names in the neutral language (today's Java programs keep
+// their strings in "000004b0"), then the US English strings in Unicode,
+// "040904b0". A block in any other language is not read.
+std::vector<WString> companyNameBlocks(const std::vector<Translation>& translations);
 
 // The vendor from the program's lower-case file name and its company name.
 WString vendorFrom(std::wstring_view lowerFileName, std::wstring_view company);
@@ -98,8 +115,9 @@ std::uint32_t buildNumberFrom(const std::optional<FileVersion>& jviewVersion);
 // Reads the fixed file version of any file; none when it has no version resource.
 std::optional<FileVersion> readFileVersion(std::wstring_view path);
 
-// The CompanyName of the file's US English version strings, or empty. Each name
-// read is also written to standard output as "company: <name>".
+// The CompanyName of the file's version strings, from the first block of
+// companyNameBlocks that has one, or empty. Each name read is also written to
+// standard output as "company: <name>".
 WString companyName(std::wstring_view path);
 
 // The version of the runtime registered under the JavaSoft key; 0 when the keys

@@ -42,6 +42,36 @@ std::optional<FileVersion> fixedVersion(std::vector<unsigned char>& block)
                        LOWORD(fixed->dwFileVersionLS)};
 }
 
+// The translation table of a version block; empty when it has none.
+std::vector<Translation> translationsOf(std::vector<unsigned char>& block)
+{
+    WORD* entries = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&entries), &length) ||
+        entries == nullptr) {
+        return {};
+    }
+    std::vector<Translation> translations;
+    for (UINT i = 0; i + 1 < length / sizeof(WORD); i += 2) {
+        translations.push_back(Translation{entries[i], entries[i + 1]});
+    }
+    return translations;
+}
+
+// The CompanyName of the first block companyNameBlocks names that has one.
+bool queryCompanyName(std::vector<unsigned char>& block, wchar_t*& text, UINT& length)
+{
+    for (const WString& name : companyNameBlocks(translationsOf(block))) {
+        const WString query = L"\\StringFileInfo\\" + name + L"\\CompanyName";
+        text = nullptr;
+        length = 0;
+        if (VerQueryValueW(block.data(), query.c_str(), reinterpret_cast<void**>(&text), &length) && text != nullptr) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Narrow text for the standard output, in the code page narrow Windows text uses.
 std::string narrowForOutput(const WString& text)
 {
@@ -75,12 +105,10 @@ WString companyName(std::wstring_view path)
     if (block.empty()) {
         return {};
     }
-    // Only the US English strings in Unicode are looked at.
+    // The neutral block the translation table names, else the US English strings.
     wchar_t* text = nullptr;
     UINT length = 0;
-    if (!VerQueryValueW(block.data(), L"\\StringFileInfo\\040904b0\\CompanyName", reinterpret_cast<void**>(&text),
-                        &length) ||
-        text == nullptr) {
+    if (!queryCompanyName(block, text, length)) {
         return {};
     }
     // The length counts the terminating null when there is one.

@@ -122,6 +122,26 @@ TEST(VmIdentification, VersionFromFileVersionPerVendor)
     }
 }
 
+TEST(VmIdentification, CompanyNameBlocksFromTheTranslationTable)
+{
+    struct Case {
+        std::vector<Translation> translations;
+        std::vector<WString> blocks;
+    };
+    const Case cases[] = {
+        {{}, {L"040904b0"}},
+        {{{0x0000, 0x04b0}}, {L"000004b0", L"040904b0"}},  // today's Java programs
+        {{{0x0000, 0x04e4}}, {L"000004e4", L"040904b0"}},
+        {{{0x0409, 0x04b0}}, {L"040904b0"}},
+        // Strings in another language are not read, as before.
+        {{{0x0407, 0x04b0}}, {L"040904b0"}},
+        {{{0x0407, 0x04b0}, {0x0000, 0x04b0}, {0x0000, 0x04b0}}, {L"000004b0", L"040904b0"}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(companyNameBlocks(c.translations), c.blocks) << c.translations.size();
+    }
+}
+
 TEST(VmIdentification, VersionFromTheLayoutBesideTheProgram)
 {
     const WString program = L"C:\\j\\bin\\java.exe";
@@ -428,6 +448,68 @@ TEST(VmIdentification, ProgramsOfInventedInstallations)
          0,
          VmFamily::J1,
          nullptr},
+        // Programs of today: the company in the language-neutral block the
+        // translation table names.
+        {"runtime 8u401",
+         L"jre1.8.0_401\\bin\\javaw.exe",
+         kJava8_0_4010_9,
+         {},
+         JRE,
+         L"jre1.8.0_401",
+         L"Sun",
+         VmVersion::of(8, 0, 401),
+         VmFamily::J2,
+         "company: Example Java Works\n"},
+        {"kit 17",
+         L"jdk-17\\bin\\java.exe",
+         kJava17_0_12_0,
+         {{L"jdk-17\\bin\\javac.exe"}, {L"jdk-17\\bin\\server\\"}},
+         JDK,
+         L"jdk-17",
+         L"Sun",
+         VmVersion::of(17, 0, 12),
+         VmFamily::J2,
+         "company: Example Java Works\n"},
+        {"runtime 21 of another maker",
+         L"jre-21\\bin\\java.exe",
+         kJava21_0_4_0,
+         {},
+         JRE,
+         L"jre-21",
+         L"Sun",
+         VmVersion::of(21, 0, 4),
+         VmFamily::J2,
+         "company: Example Runtime Builders\n"},
+        {"kit 25",
+         L"jdk-25\\bin\\java.exe",
+         kJava25_0_1_0,
+         {{L"jdk-25\\bin\\javac.exe"}},
+         JDK,
+         L"jdk-25",
+         L"Sun",
+         VmVersion::of(25, 0, 1),
+         VmFamily::J2,
+         "company: Example Java Works\n"},
+        {"Tav runtime with neutral strings",
+         L"jre\\bin\\java.exe",
+         kTavNeutral1_4_2_0,
+         {},
+         JRE,
+         L"jre",
+         L"Tav",
+         0x420,
+         VmFamily::J2,
+         "company: tAV Systems Corporation\n"},
+        {"Tav runtime 17",
+         L"jre\\bin\\java.exe",
+         kTav17_0_12_0,
+         {},
+         JRE,
+         L"jre",
+         L"Tav",
+         VmVersion::of(17, 0, 12),
+         VmFamily::J2,
+         "company: tAV Systems Corporation\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
