@@ -176,6 +176,7 @@ JavaVm namedProgramVm(std::wstring_view path, const ProgramProbes& probes)
                                         : JavaVm(VmFamily::J1);
     vm.version = version;
     describeFromProgram(vm, path, kind, probes);
+    vm.source = L"named program";
     return vm;
 }
 

@@ -93,4 +93,17 @@ void createRegistryKey(const WString& keyPath, RegistryView view = RegistryView:
 // Removes HKLM\SOFTWARE\JavaSoft with everything below it, from both views.
 void removeJavaSoftKeys();
 
+// The machine's keys or the user's.
+enum class RegistryHive { LocalMachine, CurrentUser };
+
+// Writes a string value below either hive in the test prefix, in one view,
+// creating keys on the way.
+void setRegistryString(RegistryHive hive, RegistryView view, const WString& keyPath, const WString& name,
+                       const WString& value);
+
+// Removes every key the VM inventory reads (the JavaSoft keys and the base key
+// of each installKeyLayouts entry, and parent keys left empty) from both hives
+// and both views.
+void removeJavaKeys();
+
 }  // namespace qel::test

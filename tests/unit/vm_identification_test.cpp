@@ -556,6 +556,7 @@ TEST(VmIdentification, NamedAndPathProgramsShareTheFamilyRule)
             EXPECT_EQ(vm->vendor, L"Sun");
             EXPECT_EQ(vm->kind, JRE);
         }
+        EXPECT_EQ(named->source, L"named program");
     }
 }
 

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <map>
 #include <vector>
 
 #include "support/test_files.h"
 #include "support/vm_fixtures.h"
+#include "vm/executable_info.h"
 #include "vm/inventory.h"
 
 using namespace qel;
@@ -211,4 +213,75 @@ TEST(VmInventory, PathEntriesThatNameNoDirectoryAddNothing)
         L"\"" + tree / L"jre\\bin\"",  // quotes are part of the name
     };
     EXPECT_TRUE(fromPath(path).entries().empty());
+}
+
+TEST(VmInventory, InstallationsFollowTheFirstSourcesWithoutRepeatingAHome)
+{
+    // Versions by program, as examining the program would give them.
+    const std::map<WString, VmVersion> versions = {
+        {L"C:\\Tools\\java.exe", 0x310},
+        {L"C:\\Java\\jdk-17\\bin\\java.exe", VmVersion::of(17, 0, 12)},
+        {L"C:\\Java\\jre8\\bin\\java.exe", VmVersion::of(8, 0, 401)},
+        {L"C:\\Java\\other17\\bin\\java.exe", VmVersion::of(17, 0, 12)},
+    };
+    std::vector<WString> examined;
+    InventoryInputs inputs;
+    inputs.kits = {{L"1.4", L"2", L"C:\\Old\\JDK", L"registry HKLM\\SOFTWARE\\JavaSoft\\Java Development Kit\\1.4"}};
+    inputs.pathEntries = {L"C:\\Tools"};
+    inputs.installations = {
+        {L"C:\\Java\\jdk-17\\", L"registry HKLM\\SOFTWARE\\JavaSoft\\JDK\\17 (64-bit view)"},
+        {L"c:/java/JDK-17", L"registry HKLM\\SOFTWARE\\Eclipse Adoptium\\JDK\\17\\hotspot\\MSI (64-bit view)"},
+        {L"C:\\old\\jdk\\\\", L"JAVA_HOME"},  // the registered kit's home
+        {L"C:\\TOOLS", L"registry HKCU\\SOFTWARE\\Azul Systems\\Zulu\\zulu-1 (32-bit view)"},  // found on Path
+        {L"C:\\Java\\other17", L"registry HKCU\\SOFTWARE\\JavaSoft\\JDK\\17 (64-bit view)"},
+        {L"C:\\Java\\jre8", L"registry HKLM\\SOFTWARE\\JavaSoft\\Java Runtime Environment\\1.8 (32-bit view)"},
+        {L"C:\\Missing", L"registry HKLM\\SOFTWARE\\JavaSoft\\JRE\\9 (64-bit view)"},  // no bin\java.exe
+        {L"jdk", L"JAVA_HOME"},  // not an absolute path
+        {L"", L"JAVA_HOME"},
+    };
+    inputs.exists =
+        existsOnly({L"C:\\Tools\\java.exe", L"C:\\Java\\jdk-17\\bin\\java.exe", L"c:\\java\\JDK-17\\bin\\java.exe",
+                    L"C:\\old\\jdk\\bin\\java.exe", L"C:\\Java\\other17\\bin\\java.exe",
+                    L"C:\\Java\\jre8\\bin\\java.exe", L"jdk\\bin\\java.exe", L"\\bin\\java.exe"});
+    inputs.examine = [&](const WString& program) {
+        examined.push_back(program);
+        auto vm = std::make_unique<JavaVm>(VmFamily::J2);
+        vm->version = versions.at(program);
+        vm->home = homeOf(program);
+        vm->vendor = L"Sun";
+        vm->kind = VmKind::JRE;
+        return vm;
+    };
+    const VmInventory inventory = VmInventory::build(inputs);
+
+    struct Found {
+        WString home;
+        VmVersion version;
+        WString source;
+        bool operator==(const Found& other) const
+        {
+            return home == other.home && version == other.version && source == other.source;
+        }
+    };
+    std::vector<Found> found;
+    for (const auto& vm : inventory.entries()) {
+        found.push_back({vm->home, vm->version, vm->source});
+    }
+    const std::vector<Found> expected = {
+        {L"C:\\Tools", 0x310, L"Path"},
+        {L"C:\\Old\\JDK", 0x420, L"registry HKLM\\SOFTWARE\\JavaSoft\\Java Development Kit\\1.4"},
+        {L"C:\\Java\\jre8", VmVersion::of(8, 0, 401),
+         L"registry HKLM\\SOFTWARE\\JavaSoft\\Java Runtime Environment\\1.8 (32-bit view)"},
+        // Two installations of one version stay in the order they were found.
+        {L"C:\\Java\\jdk-17", VmVersion::of(17, 0, 12), L"registry HKLM\\SOFTWARE\\JavaSoft\\JDK\\17 (64-bit view)"},
+        {L"C:\\Java\\other17", VmVersion::of(17, 0, 12), L"registry HKCU\\SOFTWARE\\JavaSoft\\JDK\\17 (64-bit view)"},
+    };
+    ASSERT_EQ(found.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_TRUE(found[i] == expected[i])
+            << i << ": " << narrow(found[i].home) << " " << found[i].version << " " << narrow(found[i].source);
+    }
+    // A home listed already is not examined again.
+    EXPECT_EQ(examined, (std::vector<WString>{L"C:\\Tools\\java.exe", L"C:\\Java\\jdk-17\\bin\\java.exe",
+                                              L"C:\\Java\\other17\\bin\\java.exe", L"C:\\Java\\jre8\\bin\\java.exe"}));
 }
