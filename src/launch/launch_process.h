@@ -19,7 +19,9 @@ void* startVmProcess(const LaunchRequest& request, const WString& commandLine);
 
 // The family's command line from the request, then startVmProcess. The Microsoft
 // VM is refused with message 101 when its build is below the request's minimum,
-// and otherwise also gets the class path in the CLASSPATH variable.
+// and otherwise also gets the class path in the CLASSPATH variable. Options the
+// VM would refuse are left out with a line on standard error
+// (leaveOutRefusedOptions).
 void* launchVm(const JavaVm& vm, const WString& executable, LaunchRequest request);
 
 // Waits for the process to end and gives its exit code (0 when it cannot be read).

@@ -195,6 +195,18 @@ FilledRequest fillLaunchRequest(const LaunchInputs& in)
     return filled;
 }
 
+std::vector<WString> leaveOutRefusedOptions(const JavaVm& vm, LaunchRequest& request)
+{
+    std::vector<WString> warnings;
+    if (vm.family == VmFamily::J2 && releaseOf(vm.version) >= kModernRelease && request.gcBackgroundThread) {
+        request.gcBackgroundThread = false;
+        warnings.push_back(L"option " + WString(kJ2Options.gcBackgroundThread) + L" (" +
+                           WString(keys::gcBackgroundThread.name) + L") left out: Java " +
+                           std::to_wstring(releaseOf(vm.version)) + L" does not start with it.\n");
+    }
+    return warnings;
+}
+
 WString renderCommandLine(VmFamily family, std::wstring_view executable, std::wstring_view home, LaunchRequest request)
 {
     WString line = quoted(executable);

@@ -97,6 +97,12 @@ struct FilledRequest {
 // The request as the settings, the class path and the command line make it.
 FilledRequest fillLaunchRequest(const LaunchInputs& in);
 
+// Leaves out of the request what the VM would refuse to start with: a Java 2 VM
+// of release 9 or later stops at -Xnoasyncgc ("Unrecognized option"), so the
+// background-thread setting is dropped for it. Returns a line for standard error,
+// with its line end, for each option left out; every other request is kept.
+std::vector<WString> leaveOutRefusedOptions(const JavaVm& vm, LaunchRequest& request);
+
 // The VM's command line. The family decides the option syntax; the request is a
 // copy because the Java 1 family adds its own classes to the class path.
 WString renderCommandLine(VmFamily family, std::wstring_view executable, std::wstring_view home, LaunchRequest request);

@@ -179,6 +179,9 @@ void* launchVm(const JavaVm& vm, const WString& executable, LaunchRequest reques
         // inherits.
         SetEnvironmentVariableW(L"CLASSPATH", request.classPath.join().c_str());
     }
+    for (const WString& warning : leaveOutRefusedOptions(vm, request)) {
+        writeToStandardError(warning);
+    }
     const WString commandLine = renderCommandLine(vm.family, executable, vm.home, request);
     return startVmProcess(request, commandLine);
 }

@@ -84,14 +84,20 @@ WString homeOf(std::wstring_view path)
 VmVersion versionFromFileVersion(std::wstring_view vendor, const FileVersion& file)
 {
     const std::uint32_t f1 = file.f1, f2 = file.f2, f3 = file.f3, f4 = file.f4;
-    if (vendor == L"Sun") {
-        // 1.4.20.5 is 1.4.2_05 and 5.0.60.5 is 5.0.6: the third field counts tenths.
-        if (f1 == 1) {
-            return packVersion((f2 << 8) | ((f3 / 10) << 4) | f4);
-        }
-        return packVersion((f1 << 8) | (f2 << 4) | (f3 / 10));
+    // From release 9 on, programs of every vendor are numbered
+    // release.maintenance.update.patch: 17.0.12.0 is 17.0.12.
+    if (f1 >= kModernRelease) {
+        return VmVersion::of(f1, f2, f3, f4);
     }
-    return packVersion((f2 << 8) | (f3 << 4) | f4);
+    if (vendor == L"Sun") {
+        // 1.4.20.5 is 1.4.2_05, 5.0.60.5 is 5.0.6 and 8.0.4010.9 is 1.8.0_401: the
+        // third field counts tenths.
+        if (f1 == 1) {
+            return VmVersion::of(f2, f3 / 10, f4);
+        }
+        return VmVersion::of(f1, f2, f3 / 10);
+    }
+    return VmVersion::of(f2, f3, f4);
 }
 
 std::optional<VmVersion> versionFromLayout(std::wstring_view path, const ExistsProbe& exists)
@@ -138,8 +144,7 @@ WString pluginLibraryPath(std::wstring_view path, VmKind kind)
 VmVersion versionFromPluginLibrary(const FileVersion& library)
 {
     const std::uint32_t f2 = library.f2, f3 = library.f3, f4 = library.f4;
-    const std::uint32_t releaseAndMaintenance = (((f2 & 0xF) << 8) | (f3 << 4)) & 0x0FF0;
-    return packVersion(releaseAndMaintenance | (f2 >= 4 ? f4 / 10 : f4));
+    return VmVersion::of(f2, f3, f2 >= 4 ? f4 / 10 : f4);
 }
 
 VmVersion registeredRuntimeVersion(std::wstring_view currentVersion, std::wstring_view microVersion)
@@ -185,11 +190,12 @@ JavaVm namedProgramVm(std::wstring_view path, const ProgramProbes& probes)
 {
     const VmVersion version = detectVersion(path, probes);
     const VmKind kind = classifyExecutable(path, probes.exists);
-    JavaVm vm = isJava2ByValue(version) ? JavaVm(VmFamily::J2)
+    JavaVm vm = isJava2Release(version) ? JavaVm(VmFamily::J2)
                 : kind == VmKind::MSJ   ? microsoftVm()
                                         : JavaVm(VmFamily::J1);
     vm.version = version;
     describeFromProgram(vm, path, kind, probes);
+    vm.source = L"named program";
     return vm;
 }
 
@@ -204,6 +210,31 @@ JavaVm pathProgramVm(std::wstring_view path, const ProgramProbes& probes)
     }
     describeFromProgram(vm, path, kind, probes);
     return vm;
+}
+
+std::vector<WString> companyNameBlocks(const std::vector<Translation>& translations)
+{
+    constexpr wchar_t kDigits[] = L"0123456789abcdef";
+    const auto hex4 = [&](std::uint16_t value) {
+        WString text;
+        for (int shift = 12; shift >= 0; shift -= 4) {
+            text.push_back(kDigits[(value >> shift) & 0xF]);
+        }
+        return text;
+    };
+    std::vector<WString> blocks;
+    const auto add = [&](WString name) {
+        if (std::find(blocks.begin(), blocks.end(), name) == blocks.end()) {
+            blocks.push_back(std::move(name));
+        }
+    };
+    for (const Translation& translation : translations) {
+        if (translation.language == kNeutralLanguage) {
+            add(hex4(translation.language) + hex4(translation.codePage));
+        }
+    }
+    add(L"040904b0");
+    return blocks;
 }
 
 std::uint32_t buildNumberFrom(const std::optional<FileVersion>& jviewVersion)

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "base/probes.h"
 #include "base/wstring.h"
@@ -44,6 +45,22 @@ struct ProgramProbes {
     std::function<VmVersion()> registeredRuntimeVersion;
 };
 
+// One entry of a version resource's translation table: a language and a code
+// page, which together name a block of version strings ("000004b0").
+struct Translation {
+    std::uint16_t language = 0;
+    std::uint16_t codePage = 0;
+};
+
+// The language of version strings that are meant for every language.
+inline constexpr std::uint16_t kNeutralLanguage = 0x0000;
+
+// The string blocks the company name is looked for in, in order: each block the
+// translation table names in the neutral language (today's Java programs keep
+// their strings in "000004b0"), then the US English strings in Unicode,
+// "040904b0". A block in any other language is not read.
+std::vector<WString> companyNameBlocks(const std::vector<Translation>& translations);
+
 // The vendor from the program's lower-case file name and its company name.
 WString vendorFrom(std::wstring_view lowerFileName, std::wstring_view company);
 
@@ -61,8 +78,10 @@ VmKind classifyExecutable(std::wstring_view path, const ExistsProbe& exists);
 // own directory.
 WString homeOf(std::wstring_view path);
 
-// The version a program's fixed file version stands for; vendors number their
-// files differently.
+// The version a program's fixed file version stands for. Before release 9 vendors
+// numbered their files differently ("Sun": 1.4.20.5 is 1.4.2_05, 8.0.4010.9 is
+// 1.8.0_401; others: 1.4.2.0 is 1.4.2); from release 9 on every file is
+// release.maintenance.update.patch (17.0.12.0 is 17.0.12).
 VmVersion versionFromFileVersion(std::wstring_view vendor, const FileVersion& file);
 
 // The version guessed from directories and files beside the program (pack200,
@@ -89,8 +108,8 @@ void refineFromPluginLibrary(std::wstring_view path, VmKind kind, const ProgramP
 // applies; 0 when none does.
 VmVersion detectVersion(std::wstring_view path, const ProgramProbes& probes);
 
-// A VM for a program the user named: Java 2 by the value of its version, else
-// the Microsoft VM by its kind, else Java 1.x.
+// A VM for a program the user named: Java 2 from release 2 on, else the
+// Microsoft VM by its kind, else Java 1.x.
 JavaVm namedProgramVm(std::wstring_view path, const ProgramProbes& probes);
 
 // A VM for a program found through Path: the Microsoft VM by its kind, else the
@@ -105,8 +124,9 @@ std::uint32_t buildNumberFrom(const std::optional<FileVersion>& jviewVersion);
 // Reads the fixed file version of any file; none when it has no version resource.
 std::optional<FileVersion> readFileVersion(std::wstring_view path);
 
-// The CompanyName of the file's US English version strings, or empty. Each name
-// read is also written to standard output as "company: <name>".
+// The CompanyName of the file's version strings, from the first block of
+// companyNameBlocks that has one, or empty. Each name read is also written to
+// standard output as "company: <name>".
 WString companyName(std::wstring_view path);
 
 // The CompanyName of the US English strings in a version block of blockBytes

@@ -1,7 +1,9 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "base/errors.h"
@@ -43,6 +45,33 @@ std::optional<FileVersion> fixedVersion(std::vector<unsigned char>& block)
                        LOWORD(fixed->dwFileVersionLS)};
 }
 
+// The bytes of the block from a value's position to the block's end; 0 when the
+// value lies outside the block. A value's length comes from a header inside the
+// block, which the system does not check: the block bounds every read.
+std::size_t bytesLeftInBlock(const void* block, std::size_t blockBytes, const void* value)
+{
+    const auto start = reinterpret_cast<std::uintptr_t>(block);
+    const auto at = reinterpret_cast<std::uintptr_t>(value);
+    return at >= start && at - start <= blockBytes ? blockBytes - (at - start) : 0;
+}
+
+// The translation table of a version block; empty when it has none.
+std::vector<Translation> translationsOf(const void* block, std::size_t blockBytes)
+{
+    void* table = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueW(block, L"\\VarFileInfo\\Translation", &table, &length) || table == nullptr) {
+        return {};
+    }
+    const std::size_t bytes = std::min<std::size_t>(length, bytesLeftInBlock(block, blockBytes, table));
+    const auto* entries = static_cast<const WORD*>(table);
+    std::vector<Translation> translations;
+    for (std::size_t i = 0; i + 1 < bytes / sizeof(WORD); i += 2) {
+        translations.push_back(Translation{entries[i], entries[i + 1]});
+    }
+    return translations;
+}
+
 // Narrow text for the standard output, in the code page narrow Windows text uses.
 std::string narrowForOutput(const WString& text)
 {
@@ -72,18 +101,30 @@ std::optional<FileVersion> readFileVersion(std::wstring_view path)
 
 std::optional<WString> companyNameIn(const void* block, std::size_t blockBytes)
 {
-    // Only the US English strings in Unicode are looked at.
-    void* text = nullptr;
-    UINT claimed = 0;
-    if (!VerQueryValueW(block, L"\\StringFileInfo\\040904b0\\CompanyName", &text, &claimed) || text == nullptr) {
+    // The system's queries walk the block by the lengths its headers claim. A
+    // block shorter than its root header says is not walked at all.
+    WORD rootLength = 0;
+    if (blockBytes < sizeof rootLength) {
         return std::nullopt;
     }
-    // The length is the one the value's header claims, which the system does not
-    // check: the block bounds the copy. It counts the terminating null when there is one.
-    const auto start = reinterpret_cast<std::uintptr_t>(block);
-    const auto at = reinterpret_cast<std::uintptr_t>(text);
-    const std::size_t offset = at >= start ? at - start : blockBytes;
-    return versionBlockText(static_cast<const unsigned char*>(block), blockBytes, offset, claimed);
+    std::memcpy(&rootLength, block, sizeof rootLength);
+    if (rootLength > blockBytes) {
+        return std::nullopt;
+    }
+    // The neutral block the translation table names, else the US English strings.
+    for (const WString& name : companyNameBlocks(translationsOf(block, blockBytes))) {
+        const WString query = L"\\StringFileInfo\\" + name + L"\\CompanyName";
+        void* text = nullptr;
+        UINT claimed = 0;
+        if (!VerQueryValueW(block, query.c_str(), &text, &claimed) || text == nullptr) {
+            continue;
+        }
+        // The length is the one the value's header claims; it counts the
+        // terminating null when there is one.
+        const std::size_t offset = blockBytes - bytesLeftInBlock(block, blockBytes, text);
+        return versionBlockText(static_cast<const unsigned char*>(block), blockBytes, offset, claimed);
+    }
+    return std::nullopt;
 }
 
 WString companyName(std::wstring_view path)

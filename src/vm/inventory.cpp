@@ -15,6 +15,17 @@ namespace {
 constexpr const wchar_t* kPathProgramNames[] = {L"\\java.exe", L"\\jre.exe", L"\\javaw.exe", L"\\jrew.exe",
                                                 L"\\jview.exe"};
 
+// A home as the duplicate check compares it: separators made uniform, without
+// trailing backslashes, ASCII letters in lower case.
+WString homeKey(std::wstring_view home)
+{
+    WString key = collapseSeparators(home);
+    while (!key.empty() && key.back() == L'\\') {
+        key.pop_back();
+    }
+    return toLowerAscii(key);
+}
+
 }  // namespace
 
 VmInventory VmInventory::build(const InventoryInputs& inputs)
@@ -24,6 +35,7 @@ VmInventory VmInventory::build(const InventoryInputs& inputs)
     inventory.addRegistered(inputs.runtimes, VmKind::JRE);
     inventory.addPathPrograms(inputs.pathEntries, inputs.exists, inputs.examine);
     inventory.removeDuplicates();
+    inventory.addInstallations(inputs.installations, inputs.exists, inputs.examine);
     inventory.sortByVersion();
     return inventory;
 }
@@ -32,11 +44,10 @@ std::unique_ptr<JavaVm> registeredVm(std::wstring_view subkeyName, std::wstring_
                                      std::wstring_view javaHome, VmKind kind)
 {
     const VmVersion named = parseVersion(subkeyName);
-    const auto micro = static_cast<std::uint32_t>(parseDecimal(microVersion));
     auto vm = std::make_unique<JavaVm>(isJava2Release(named) ? VmFamily::J2 : VmFamily::J1);
     // The subkey "1.4" is shared by every 1.4.x: the maintenance comes from
-    // MicroVersion, and the bits above the release are dropped.
-    vm->version = packVersion((static_cast<std::uint32_t>(named) & 0x0F0F) | (micro << 4));
+    // MicroVersion.
+    vm->version = VmVersion::of(named.release(), parseVersionField(microVersion), named.update(), named.patch());
     vm->home = WString(javaHome);
     vm->kind = kind;
     vm->vendor = L"Sun";
@@ -47,6 +58,7 @@ void VmInventory::addRegistered(const std::vector<RegisteredRelease>& releases, 
 {
     for (const auto& release : releases) {
         entries_.push_back(registeredVm(release.subkeyName, release.microVersion, release.javaHome, kind));
+        entries_.back()->source = release.source;
     }
 }
 
@@ -69,6 +81,33 @@ void VmInventory::addPathPrograms(const std::vector<WString>& pathEntries, const
 {
     for (const WString& program : javaProgramsOnPath(pathEntries, exists)) {
         entries_.push_back(examine(program));
+        entries_.back()->source = L"Path";
+    }
+}
+
+void VmInventory::addInstallations(const std::vector<InstalledHome>& homes, const ExistsProbe& exists,
+                                   const std::function<std::unique_ptr<JavaVm>(const WString&)>& examine)
+{
+    std::set<WString> listed;
+    for (const auto& vm : entries_) {
+        listed.insert(homeKey(vm->home));
+    }
+    for (const InstalledHome& installation : homes) {
+        WString home = collapseSeparators(installation.home);
+        while (!home.empty() && home.back() == L'\\') {
+            home.pop_back();
+        }
+        if (!isAbsolutePath(home) || listed.count(homeKey(home)) > 0) {
+            continue;
+        }
+        const WString program = home + L"\\bin\\java.exe";
+        if (!exists(program)) {
+            continue;
+        }
+        std::unique_ptr<JavaVm> vm = examine(program);
+        vm->source = installation.source;
+        listed.insert(homeKey(vm->home));
+        entries_.push_back(std::move(vm));
     }
 }
 

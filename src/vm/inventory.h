@@ -1,8 +1,10 @@
 #pragma once
 
 // The Java VMs installed on the machine that the launcher finds without being told
-// where to look: the kits and runtimes registered under the JavaSoft keys, then
-// the Java programs in the directories of Path.
+// where to look: the kits and runtimes registered under the JavaSoft keys, the
+// Java programs in the directories of Path, then the installations that today's
+// installers register (installKeyLayouts, in both registry views, for the machine
+// and the user) and the one JAVA_HOME names.
 
 #include <functional>
 #include <memory>
@@ -11,6 +13,7 @@
 
 #include "base/probes.h"
 #include "base/wstring.h"
+#include "vm/install_keys.h"
 #include "vm/java_vm.h"
 #include "vm/version.h"
 
@@ -21,6 +24,14 @@ struct RegisteredRelease {
     WString subkeyName;
     WString microVersion;
     WString javaHome;
+    // Where it was read, for reports (registrySource).
+    WString source;
+};
+
+// A home directory that an installer or the user named, and where it was named.
+struct InstalledHome {
+    WString home;
+    WString source;
 };
 
 // What an inventory is built from, read by the caller.
@@ -28,8 +39,11 @@ struct InventoryInputs {
     std::vector<RegisteredRelease> kits;
     std::vector<RegisteredRelease> runtimes;
     std::vector<WString> pathEntries;
+    // Homes of today's installations, in the order they were found.
+    std::vector<InstalledHome> installations;
     ExistsProbe exists;
-    // The VM a Java program found through Path stands for.
+    // The VM a Java program found through Path, or in an installation's home,
+    // stands for.
     std::function<std::unique_ptr<JavaVm>(const WString& program)> examine;
 };
 
@@ -39,9 +53,9 @@ public:
     // the process ends.
     static VmInventory& instance();
 
-    // Takes the sources in order (kits, runtimes, Path), drops duplicates and
-    // sorts by version, lowest first; equal versions keep the order they were
-    // found in.
+    // Takes the first sources in order (kits, runtimes, Path) and drops their
+    // duplicates, then adds the installations, and sorts by version, lowest
+    // first; equal versions keep the order they were found in.
     static VmInventory build(const InventoryInputs& inputs);
 
     const std::vector<std::unique_ptr<JavaVm>>& entries() const { return entries_; }
@@ -55,6 +69,14 @@ public:
 
     // Keeps the first of the entries with the same home text and version.
     void removeDuplicates();
+
+    // Appends a VM for each installation whose home holds bin\java.exe, identified
+    // from that program (so its version is the program's, whatever a key's name
+    // says), with the installation's source. An installation whose home is
+    // listed already (letter case and trailing backslashes aside) adds nothing,
+    // and neither does one whose home is not an absolute path.
+    void addInstallations(const std::vector<InstalledHome>& homes, const ExistsProbe& exists,
+                          const std::function<std::unique_ptr<JavaVm>(const WString&)>& examine);
 
     void sortByVersion();
 
@@ -78,13 +100,23 @@ std::unique_ptr<JavaVm> registeredVm(std::wstring_view subkeyName, std::wstring_
 // be read gives none; a subkey without MicroVersion or JavaHome is left out.
 std::vector<RegisteredRelease> readRegisteredReleases(std::wstring_view keyPath);
 
+// The homes registered in the layouts' keys, place by place (installKeyPlaces),
+// layout by layout, subkeys in enumeration order. A key or value that cannot be
+// read adds nothing.
+std::vector<InstalledHome> readInstalledHomes(const std::vector<InstallKeyLayout>& layouts);
+
 // Where an inventory looks. A registry key path that is empty is not read.
 struct InventorySources {
     WString kitKey;
     WString runtimeKey;
     std::vector<WString> pathEntries;
+    // Read in every place of installKeyPlaces; none by default.
+    std::vector<InstallKeyLayout> installKeys;
+    // The value of JAVA_HOME; empty for none.
+    WString javaHome;
 
-    // The JavaSoft keys and the Path of the environment snapshot.
+    // The JavaSoft keys, the Path of the environment snapshot, every layout of
+    // today's installers and JAVA_HOME of the snapshot.
     static InventorySources machine();
 
     // The releases of the keys and the programs of the disk.

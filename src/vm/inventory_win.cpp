@@ -20,7 +20,8 @@ std::vector<RegisteredRelease> readRegisteredReleases(std::wstring_view keyPath)
                 const RegistryKey release = key.child(name);
                 WString micro = release.stringValue(javasoft::kMicroVersion);
                 WString home = release.stringValue(javasoft::kJavaHome);
-                releases.push_back(RegisteredRelease{name, std::move(micro), std::move(home)});
+                releases.push_back(RegisteredRelease{name, std::move(micro), std::move(home),
+                                                     registrySource(RegistryRoot::LocalMachine, release.path(), {})});
             } catch (const KeyException&) {
                 // A half-registered release does not hide the others.
             }
@@ -31,9 +32,70 @@ std::vector<RegisteredRelease> readRegisteredReleases(std::wstring_view keyPath)
     return releases;
 }
 
+namespace {
+
+HKEY rootKey(RegistryRoot root)
+{
+    return root == RegistryRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+}
+
+// Follows the pattern's components below key from the index on: a "*" takes
+// every subkey, any other component that one subkey; at the end the home value
+// is read.
+void collectHomes(const RegistryKey& key, const std::vector<WString>& components, std::size_t index,
+                  const InstallKeyLayout& layout, const RegistryPlace& place, std::vector<InstalledHome>& homes)
+{
+    if (index == components.size()) {
+        try {
+            homes.push_back(
+                InstalledHome{key.stringValue(layout.homeValue), registrySource(place.root, key.path(), place.view)});
+        } catch (const KeyException&) {
+            // A key without the value names no installation.
+        }
+        return;
+    }
+    const std::vector<WString> names =
+        components[index] == L"*" ? key.subkeyNames() : std::vector<WString>{components[index]};
+    for (const WString& name : names) {
+        try {
+            collectHomes(key.child(name), components, index + 1, layout, place, homes);
+        } catch (const KeyException&) {
+            // A subkey that cannot be opened does not hide the others.
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<InstalledHome> readInstalledHomes(const std::vector<InstallKeyLayout>& layouts)
+{
+    std::vector<InstalledHome> homes;
+    for (const RegistryPlace& place : installKeyPlaces()) {
+        for (const InstallKeyLayout& layout : layouts) {
+            const std::vector<WString> components = patternComponents(layout);
+            // The literal components before the first "*" open in one step.
+            std::size_t literal = 0;
+            WString base;
+            while (literal < components.size() && components[literal] != L"*") {
+                base += (base.empty() ? L"" : L"\\") + components[literal];
+                ++literal;
+            }
+            try {
+                const RegistryKey key(rootKey(place.root), base, place.view);
+                collectHomes(key, components, literal, layout, place, homes);
+            } catch (const KeyException&) {
+                // No such key in this place: nothing registered there.
+            }
+        }
+    }
+    return homes;
+}
+
 InventorySources InventorySources::machine()
 {
-    return InventorySources{javasoft::kKitKey, javasoft::kRuntimeKey, Environment::instance().pathEntries()};
+    const Environment& environment = Environment::instance();
+    return InventorySources{javasoft::kKitKey, javasoft::kRuntimeKey, environment.pathEntries(), installKeyLayouts(),
+                            environment.expandedValue(L"JAVA_HOME")};
 }
 
 InventoryInputs InventorySources::read() const
@@ -46,6 +108,12 @@ InventoryInputs InventorySources::read() const
         inputs.runtimes = readRegisteredReleases(runtimeKey);
     }
     inputs.pathEntries = pathEntries;
+    if (!installKeys.empty()) {
+        inputs.installations = readInstalledHomes(installKeys);
+    }
+    if (!javaHome.empty()) {
+        inputs.installations.push_back(InstalledHome{javaHome, L"JAVA_HOME"});
+    }
     inputs.exists = diskFileSystem().exists;
     inputs.examine = [](const WString& program) { return vmFromPathProgram(program); };
     return inputs;

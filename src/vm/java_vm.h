@@ -28,6 +28,9 @@ public:
     // "Sun", "Tav" or "Microsoft".
     WString vendor;
     VmKind kind = VmKind::JDK;
+    // Where the VM was found, for reports: "registry HKLM\SOFTWARE\JavaSoft\JDK\17
+    // (64-bit view)", "Path", "JAVA_HOME", "named program"; empty when not known.
+    WString source;
 };
 
 // The Microsoft VM: vendor "Microsoft", always reported as 1.1.4.

@@ -5,11 +5,13 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string_view>
 #include <vector>
 
 #include "base/handles.h"
 #include "base/wstring.h"
+#include "vm/install_keys.h"
 
 namespace qel {
 
@@ -23,6 +25,10 @@ public:
     // Opens path below root; throws KeyException with the system's text of the
     // failure and the path.
     RegistryKey(HKEY root, std::wstring_view path);
+
+    // Opens path below root in exactly this view (without one, in the caller's
+    // own), in one attempt; the key's children open the same way.
+    RegistryKey(HKEY root, std::wstring_view path, std::optional<RegistryBits> view);
 
     RegistryKey(RegistryKey&&) noexcept = default;
     RegistryKey& operator=(RegistryKey&&) noexcept = default;
@@ -54,6 +60,11 @@ private:
 
     WString path_;
     UniqueKey handle_;
+    // Whether the key opens in one attempt with view_ (KEY_WOW64_32KEY,
+    // KEY_WOW64_64KEY or 0), or with the attempts of both views, no view and the
+    // connected registry.
+    bool oneView_ = false;
+    REGSAM view_ = 0;
 };
 
 }  // namespace qel

@@ -21,9 +21,19 @@ RegistryKey::RegistryKey(HKEY root, std::wstring_view path)
     open(root, path);
 }
 
+RegistryKey::RegistryKey(HKEY root, std::wstring_view path, std::optional<RegistryBits> view)
+    : oneView_(true), view_(!view                           ? 0
+                            : *view == RegistryBits::Bits64 ? KEY_WOW64_64KEY
+                                                            : KEY_WOW64_32KEY)
+{
+    open(root, path);
+}
+
 RegistryKey RegistryKey::child(std::wstring_view name) const
 {
     RegistryKey key;
+    key.oneView_ = oneView_;
+    key.view_ = view_;
     key.openAs(handle_.get(), name, path_ + L"\\" + WString(name));
     return key;
 }
@@ -38,6 +48,16 @@ void RegistryKey::openAs(HKEY parent, std::wstring_view subkey, const WString& p
     close();
     const WString name(subkey);
     HKEY opened = nullptr;
+    if (oneView_) {
+        const LONG result = RegOpenKeyExW(parent, name.c_str(), 0, KEY_READ | view_, &opened);
+        if (result != ERROR_SUCCESS) {
+            SetLastError(static_cast<DWORD>(result));
+            throw KeyException(lastErrorText(), path);
+        }
+        handle_.reset(opened);
+        path_ = path;
+        return;
+    }
     // Some systems refuse the combined view flags, and some keys are reachable
     // only through the machine's connected registry: each attempt covers one.
     LONG result = RegOpenKeyExW(parent, name.c_str(), 0, kReadBothViews, &opened);

@@ -1,44 +1,112 @@
 #include "vm/version.h"
 
+#include <ostream>
+#include <string>
+
 #include "base/text.h"
 
 namespace qel {
 
+std::optional<std::int16_t> VmVersion::packed() const
+{
+    if (release_ > 0xF || maintenance_ > 0xF || update_ > 0xF || patch_ != 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::int16_t>((release_ << 8) | (maintenance_ << 4) | update_);
+}
+
+WString versionText(const VmVersion& version)
+{
+    if (version == VmVersion()) {
+        return L"0";
+    }
+    if (version.release() < kModernRelease && version.patch() == 0) {
+        WString text = L"1." + std::to_wstring(version.release()) + L"." + std::to_wstring(version.maintenance());
+        if (version.update() != 0) {
+            text += version.update() < 10 ? L"_0" : L"_";
+            text += std::to_wstring(version.update());
+        }
+        return text;
+    }
+    WString text = std::to_wstring(version.release()) + L"." + std::to_wstring(version.maintenance()) + L"." +
+                   std::to_wstring(version.update());
+    if (version.patch() != 0) {
+        text += L"." + std::to_wstring(version.patch());
+    }
+    return text;
+}
+
+std::ostream& operator<<(std::ostream& out, const VmVersion& version)
+{
+    // The text is ASCII digits, dots and underscores only.
+    const WString text = versionText(version);
+    return out << std::string(text.begin(), text.end());
+}
+
+std::uint32_t parseVersionField(std::wstring_view text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == L' ' || (text[i] >= L'\t' && text[i] <= L'\r'))) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) {
+        negative = text[i] == L'-';
+        ++i;
+    }
+    std::uint32_t value = 0;
+    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
+        value = value > VmVersion::kFieldMax ? value : value * 10u + static_cast<std::uint32_t>(text[i] - L'0');
+    }
+    if (negative) {
+        return 0;
+    }
+    return value > VmVersion::kFieldMax ? VmVersion::kFieldMax : value;
+}
+
 VmVersion parseVersion(std::wstring_view text)
 {
     const Tokenizer parts(text, L"._");
-    // The first number is the "1" of "1.4.2" and is never used.
-    std::uint32_t fields[3] = {0, 0, 0};
-    for (std::size_t i = 1; i < parts.size() && i <= 3; ++i) {
-        fields[i - 1] = static_cast<std::uint32_t>(parseDecimal(parts[i]));
+    std::uint32_t fields[4] = {0, 0, 0, 0};
+    // "17.0.12" names its release first; "1.4.2_05" (and a text that starts with
+    // no number) puts a "1" before it that is never used.
+    const bool releaseFirst = !parts.empty() && parseVersionField(parts[0]) >= kJava2Release;
+    const std::size_t first = releaseFirst ? 0 : 1;
+    const std::size_t count = releaseFirst ? 4 : 3;
+    for (std::size_t i = 0; i < count && first + i < parts.size(); ++i) {
+        fields[i] = parseVersionField(parts[first + i]);
     }
-    return packVersion((fields[0] << 8) | (fields[1] << 4) | fields[2]);
+    return VmVersion::of(fields[0], fields[1], fields[2], fields[3]);
 }
 
-bool matchesVersionPattern(VmVersion version, std::wstring_view pattern)
+bool matchesVersionPattern(const VmVersion& version, std::wstring_view pattern)
 {
-    const int v = version;
     if (!pattern.empty() && pattern.back() == L'+') {
-        return v >= parseVersion(pattern.substr(0, pattern.size() - 1));
+        return version >= parseVersion(pattern.substr(0, pattern.size() - 1));
     }
     if (!pattern.empty() && pattern.back() == L'*') {
         const VmVersion p = parseVersion(pattern.substr(0, pattern.size() - 1));
-        // An update cannot be combined with a wildcard.
-        if (updateOf(p) != 0) {
+        // An update (or patch) cannot be combined with a wildcard.
+        if (p.update() != 0 || p.patch() != 0) {
             return false;
         }
-        if (maintenanceOf(p) == 0) {
-            return releaseOf(version) == releaseOf(p);
+        if (p.maintenance() == 0) {
+            return version.release() == p.release();
         }
-        return releaseOf(version) == releaseOf(p) && maintenanceOf(version) == maintenanceOf(p);
+        return version.release() == p.release() && version.maintenance() == p.maintenance();
     }
     const VmVersion p = parseVersion(pattern);
-    // Without an update the pattern names every update of its release and
-    // maintenance, so "1.4.2_0" is the same as "1.4.2".
-    if (updateOf(p) != 0) {
-        return v == p;
+    // A pattern names its version down to its last field that is not 0: without
+    // an update it names every update of its release and maintenance, so
+    // "1.4.2_0" is the same as "1.4.2"; without a patch, every patch.
+    const bool sameMaintenance = version.release() == p.release() && version.maintenance() == p.maintenance();
+    if (p.patch() != 0) {
+        return version == p;
     }
-    return (v & 0xFF0) == p;
+    if (p.update() != 0) {
+        return sameMaintenance && version.update() == p.update();
+    }
+    return sameMaintenance;
 }
 
 namespace {
@@ -73,7 +141,7 @@ constexpr TokenRule kTokenRules[] = {
 
 }  // namespace
 
-bool matchesToken(VmKind kind, VmVersion version, std::wstring_view token)
+bool matchesToken(VmKind kind, const VmVersion& version, std::wstring_view token)
 {
     const WString name = toUpperAscii(token);
     for (const auto& rule : kTokenRules) {

@@ -1,21 +1,108 @@
 #pragma once
 
-// The packed Java version, the kinds of installation, and the token language of
-// the acceptable-VM list. Pure rules: nothing here touches Windows.
+// The Java version, the kinds of installation, and the token language of the
+// acceptable-VM list. Pure rules: nothing here touches Windows.
 
 #include <cstdint>
+#include <iosfwd>
+#include <optional>
 #include <string_view>
 
 #include "base/wstring.h"
 
 namespace qel {
 
-// A Java version packed into 16 bits: release in bits 8-11, maintenance in bits
-// 4-7, update in bits 0-3 (1.4.2_05 is 0x425, 5.0 is 0x500). The fields are
-// OR-ed together unmasked, so a number above 15 spills into the field on its
-// left (1.6.0_20 is 0x614). Versions order as signed 16-bit numbers; 0 means
-// that no version was found.
-using VmVersion = std::int16_t;
+// A Java version as four fields, compared field by field in this order:
+//  - the release: the "4" of 1.4.2_05, the "17" of 17.0.12 (the feature release
+//    from 9 on);
+//  - the maintenance: the "2" of 1.4.2_05 (the interim release from 9 on);
+//  - the update: the "05" of 1.4.2_05, the "12" of 17.0.12;
+//  - the patch: the "1" of 11.0.9.1, 0 before release 9.
+// Each field holds 0 to 65535. The zero version means that no version was found.
+//
+// A plain number is read as the 16-bit packing the launcher used when every
+// field had four bits: release in bits 8-11, maintenance in bits 4-7, update in
+// bits 0-3, so 0x425 is 1.4.2_05 and 0x500 is 5.0. Bits 12-15 of such a number
+// are not read (only a field that overflowed ever set them). For every version
+// whose fields fit four bits and that has no patch, the packed number orders and
+// compares exactly like the version.
+class VmVersion {
+public:
+    static constexpr std::uint32_t kFieldMax = 0xFFFF;
+
+    constexpr VmVersion() = default;
+    // The old packed form; see above.
+    constexpr VmVersion(int packed)  // NOLINT: numbers are the rules' notation for versions
+        : release_(static_cast<std::uint16_t>((packed >> 8) & 0xF)),
+          maintenance_(static_cast<std::uint16_t>((packed >> 4) & 0xF)),
+          update_(static_cast<std::uint16_t>(packed & 0xF))
+    {}
+
+    // A version from its fields; a field above kFieldMax is kFieldMax.
+    static constexpr VmVersion of(std::uint32_t release, std::uint32_t maintenance, std::uint32_t update,
+                                  std::uint32_t patch = 0)
+    {
+        VmVersion version;
+        version.release_ = clamp(release);
+        version.maintenance_ = clamp(maintenance);
+        version.update_ = clamp(update);
+        version.patch_ = clamp(patch);
+        return version;
+    }
+
+    constexpr int release() const { return release_; }
+    constexpr int maintenance() const { return maintenance_; }
+    constexpr int update() const { return update_; }
+    constexpr int patch() const { return patch_; }
+
+    // The old 16-bit packing when every field fits four bits and there is no
+    // patch; none otherwise.
+    std::optional<std::int16_t> packed() const;
+
+    friend constexpr bool operator==(const VmVersion& left, const VmVersion& right)
+    {
+        return left.release_ == right.release_ && left.maintenance_ == right.maintenance_ &&
+               left.update_ == right.update_ && left.patch_ == right.patch_;
+    }
+    friend constexpr bool operator!=(const VmVersion& left, const VmVersion& right) { return !(left == right); }
+    friend constexpr bool operator<(const VmVersion& left, const VmVersion& right)
+    {
+        if (left.release_ != right.release_) {
+            return left.release_ < right.release_;
+        }
+        if (left.maintenance_ != right.maintenance_) {
+            return left.maintenance_ < right.maintenance_;
+        }
+        if (left.update_ != right.update_) {
+            return left.update_ < right.update_;
+        }
+        return left.patch_ < right.patch_;
+    }
+    friend constexpr bool operator>(const VmVersion& left, const VmVersion& right) { return right < left; }
+    friend constexpr bool operator<=(const VmVersion& left, const VmVersion& right) { return !(right < left); }
+    friend constexpr bool operator>=(const VmVersion& left, const VmVersion& right) { return !(left < right); }
+
+private:
+    static constexpr std::uint16_t clamp(std::uint32_t field)
+    {
+        return static_cast<std::uint16_t>(field > kFieldMax ? kFieldMax : field);
+    }
+
+    std::uint16_t release_ = 0;
+    std::uint16_t maintenance_ = 0;
+    std::uint16_t update_ = 0;
+    std::uint16_t patch_ = 0;
+};
+
+// The version as people write it: "1.4.2_05" and "1.8.0_401" below release 9
+// (the update after an underscore, at least two digits, left out when 0),
+// "17.0.12" from release 9 on or with a patch ("11.0.9.1"), "0" for the zero
+// version. parseVersion reads the text back as the same version. For reports
+// and test messages.
+WString versionText(const VmVersion& version);
+
+// Writes versionText, for test messages.
+std::ostream& operator<<(std::ostream& out, const VmVersion& version);
 
 enum class VmKind : std::int32_t {
     JDK = 0,  // a development kit
@@ -31,58 +118,57 @@ inline constexpr VmVersion kVersion1_3 = 0x300;
 inline constexpr VmVersion kVersion1_4 = 0x400;
 inline constexpr VmVersion kVersion5 = 0x500;
 
-// The fields as every rule reads them, through their bit positions.
-inline int releaseOf(VmVersion version)
+// The fields by name.
+inline int releaseOf(const VmVersion& version)
 {
-    return (version >> 8) & 0xF;
+    return version.release();
 }
-inline int maintenanceOf(VmVersion version)
+inline int maintenanceOf(const VmVersion& version)
 {
-    return (version >> 4) & 0xF;
+    return version.maintenance();
 }
-inline int updateOf(VmVersion version)
+inline int updateOf(const VmVersion& version)
 {
-    return version & 0xF;
-}
-
-// Keeps the low 16 bits of a combination of fields, the way every VmVersion is
-// formed from numbers that may overflow their field.
-inline VmVersion packVersion(std::uint32_t bits)
-{
-    return static_cast<VmVersion>(static_cast<std::uint16_t>(bits & 0xFFFFu));
+    return version.update();
 }
 
 // The first release of Java 2.
 inline constexpr int kJava2Release = 2;
 
-// The release from which a VM belongs to the Java 2 family (1.2 and later). The
-// inventory decides a family this way, from the release field alone.
-inline bool isJava2Release(VmVersion version)
+// The release from which a VM belongs to the Java 2 family (1.2 and later, which
+// takes in 5, 8, 17 and every later release). The registry, Path and a program
+// the user named all decide a family this way.
+inline bool isJava2Release(const VmVersion& version)
 {
     return releaseOf(version) >= kJava2Release;
 }
 
-// A program the user named is a Java 2 VM when its whole packed version is 1.2
-// or more; a version whose fields overflowed into the bits above the release
-// counts by its value here.
-inline bool isJava2ByValue(VmVersion version)
-{
-    return version >= kVersion1_2;
-}
+// The first release whose VMs refuse options of the old Java 2 syntax (see the
+// launch request).
+inline constexpr int kModernRelease = 9;
 
-// "1.4.2_05" -> 0x425: the text split at dots and underscores, the first number
-// ignored, the next three read like a "%d" scan (0 when a part does not start
-// with a number, or is missing).
+// A number as one version field: leading white space, an optional sign, digits
+// up to the first non-digit; no digits give 0, a negative number gives 0 and a
+// number above VmVersion::kFieldMax gives kFieldMax.
+std::uint32_t parseVersionField(std::wstring_view text);
+
+// A version text, split at dots and underscores into numbers (each read by
+// parseVersionField). When the first number is 2 or more it is the release and
+// up to three more follow ("17.0.12" is release 17, update 12; "11.0.9.1" has
+// patch 1; "5.0" is 1.5.0). Otherwise (the "1" of "1.4.2_05", or no number at
+// all) the first number is skipped and the next three are release, maintenance
+// and update ("1.4.2_05", "1.8.0_401"); numbers after those are ignored.
 VmVersion parseVersion(std::wstring_view text);
 
-// "1.4+" (that version or later), "1.4*" or "1.4.2*" (any version of that
-// release, or release and maintenance), "1.4.2" (any update of it) or "1.4.2_05"
-// (exactly that one).
-bool matchesVersionPattern(VmVersion version, std::wstring_view pattern);
+// "1.4+" or "17+" (that version or later), "1.4*", "1.4.2*" or "21*" (any version
+// of that release, or release and maintenance), "1.4.2" or "21" (any update of
+// that release and maintenance), "1.4.2_05" or "17.0.12" (exactly that update,
+// any patch of it), "11.0.9.1" (exactly that patch).
+bool matchesVersionPattern(const VmVersion& version, std::wstring_view pattern);
 
 // Whether a VM of this kind and version satisfies one token of the acceptable-VM
-// list ("J2", "jre_j1", "JDK_1.4+", "1.3*", ...). Tokens compare after ASCII
-// upper-casing.
-bool matchesToken(VmKind kind, VmVersion version, std::wstring_view token);
+// list ("J2", "jre_j1", "JDK_1.4+", "JRE_17+", "1.3*", ...). Tokens compare
+// after ASCII upper-casing.
+bool matchesToken(VmKind kind, const VmVersion& version, std::wstring_view token);
 
 }  // namespace qel

@@ -156,8 +156,9 @@ TEST(Robustness, TextAndPathRulesTakeAnyText)
 TEST(Robustness, NumbersVersionsAndTokensTakeAnyText)
 {
     RandomText random(4);
-    const std::vector<std::string> pieces = {"1",   ".",   "_", "4", "2",   "05",  "+", "*", "-", "99999",
-                                             "JRE", "JDK", "J", "2", "msj", "all", " ", "k", "m", "4294967296"};
+    const std::vector<std::string> pieces = {"1", ".",     "_",   "4",          "2",  "05",  "+",   "*",
+                                             "-", "99999", "JRE", "JDK",        "J",  "2",   "msj", "all",
+                                             " ", "k",     "m",   "4294967296", "17", "401", "0"};
     for (int round = 0; round < kRounds; ++round) {
         const WString text = random.units(pieces, 12);
         const VmVersion version = parseVersion(text);
@@ -171,6 +172,10 @@ TEST(Robustness, NumbersVersionsAndTokensTakeAnyText)
             (void)matchesVersionPattern(version, text);
         }
         EXPECT_TRUE(matchesVersionPattern(version, text + L"+"));
+        // A version's text reads back as the same version, and orders as it does.
+        EXPECT_EQ(parseVersion(versionText(version)), version);
+        const VmVersion other = parseVersion(random.units(pieces, 12));
+        EXPECT_EQ(version < other, !(other < version) && version != other);
     }
 }
 

@@ -41,7 +41,7 @@ TEST_F(RegisteredVms, EachReadableSubkeyIsOneVm)
 
     VmInventory inventory;
     inventory.addRegistered(readRegisteredReleases(kKits), VmKind::JDK);
-    std::vector<std::pair<WString, int>> found;
+    std::vector<std::pair<WString, VmVersion>> found;
     for (const auto& vm : inventory.entries()) {
         EXPECT_EQ(vm->kind, VmKind::JDK);
         EXPECT_EQ(vm->vendor, L"Sun");
@@ -50,7 +50,7 @@ TEST_F(RegisteredVms, EachReadableSubkeyIsOneVm)
     }
     std::sort(found.begin(), found.end());
     EXPECT_EQ(found,
-              (std::vector<std::pair<WString, int>>{
+              (std::vector<std::pair<WString, VmVersion>>{
                   {L"C:\\jdk1.3.1", 0x310}, {L"C:\\jdk1.4.2_05", 0x425}, {L"C:\\" + WString(240, L'k'), 0x500}}));
 }
 

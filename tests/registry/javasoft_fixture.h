@@ -18,4 +18,12 @@ protected:
     void TearDown() override { removeJavaSoftKeys(); }
 };
 
+// Tests that write any key the VM inventory reads, in either hive, start and end
+// with none of them.
+class InstallationKeys : public ::testing::Test {
+protected:
+    void SetUp() override { removeJavaKeys(); }
+    void TearDown() override { removeJavaKeys(); }
+};
+
 }  // namespace qel::test

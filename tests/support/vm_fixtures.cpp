@@ -6,9 +6,11 @@
 
 #include <cstdio>
 #include <stdexcept>
+#include <vector>
 
 #include "base/handles.h"
 #include "test_files.h"
+#include "vm/install_keys.h"
 
 namespace qel::test {
 
@@ -112,14 +114,14 @@ int countLines(const std::string& text, const std::string& prefix)
 
 namespace {
 
-UniqueKey createKey(const WString& keyPath, RegistryView view)
+UniqueKey createKey(const WString& keyPath, RegistryView view, HKEY root = HKEY_LOCAL_MACHINE)
 {
     HKEY key = nullptr;
     const REGSAM access = KEY_ALL_ACCESS | (view == RegistryView::Wow32 ? KEY_WOW64_32KEY : 0);
-    const LONG result =
-        RegCreateKeyExW(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, 0, access, nullptr, &key, nullptr);
+    const LONG result = RegCreateKeyExW(root, keyPath.c_str(), 0, nullptr, 0, access, nullptr, &key, nullptr);
     if (result != ERROR_SUCCESS) {
-        throw std::runtime_error("cannot create HKLM\\" + narrow(keyPath) + ", error " + std::to_string(result));
+        throw std::runtime_error("cannot create " + std::string(root == HKEY_LOCAL_MACHINE ? "HKLM" : "HKCU") + "\\" +
+                                 narrow(keyPath) + ", error " + std::to_string(result));
     }
     return UniqueKey(key);
 }
@@ -152,6 +154,46 @@ void setRegistryDword(const WString& keyPath, const WString& name, unsigned long
 void createRegistryKey(const WString& keyPath, RegistryView view)
 {
     createKey(keyPath, view);
+}
+
+void setRegistryString(RegistryHive hive, RegistryView view, const WString& keyPath, const WString& name,
+                       const WString& value)
+{
+    const UniqueKey key =
+        createKey(keyPath, view, hive == RegistryHive::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER);
+    const LONG result = RegSetValueExW(key.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    if (result != ERROR_SUCCESS) {
+        throw std::runtime_error("cannot set " + narrow(name) + ", error " + std::to_string(result));
+    }
+}
+
+void removeJavaKeys()
+{
+    std::vector<WString> bases = {L"SOFTWARE\\JavaSoft"};
+    for (const InstallKeyLayout& layout : installKeyLayouts()) {
+        bases.push_back(layoutBase(layout));
+    }
+    for (const HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        for (const REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+            for (const WString& base : bases) {
+                HKEY opened = nullptr;
+                if (RegOpenKeyExW(root, base.c_str(), 0, KEY_ALL_ACCESS | view, &opened) == ERROR_SUCCESS) {
+                    const UniqueKey key(opened);
+                    RegDeleteTreeW(key.get(), nullptr);
+                }
+                // The key itself, then each maker's key below SOFTWARE that is left
+                // without subkeys (deleting a key that has some fails); the
+                // system's own Microsoft key is never touched.
+                for (WString path = base; path.find(L'\\') != WString::npos; path.resize(path.rfind(L'\\'))) {
+                    if (path == L"SOFTWARE\\Microsoft") {
+                        break;
+                    }
+                    RegDeleteKeyExW(root, path.c_str(), view, 0);
+                }
+            }
+        }
+    }
 }
 
 void removeJavaSoftKeys()

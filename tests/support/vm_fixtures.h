@@ -28,6 +28,14 @@ inline constexpr const wchar_t* kMax65535 = L"standin_max_65535.exe";  // 65535.
 inline constexpr const wchar_t* kPlugin6_0_20_5 = L"standin_plugin_6_0_20_5.exe";
 inline constexpr const wchar_t* kPlugin1_4_2_0 = L"standin_plugin_1_4_2_0.exe";
 inline constexpr const wchar_t* kUnversioned = L"standin_unversioned.exe";  // no version resource
+// Programs of today, their strings in the language-neutral block 000004b0 that
+// their translation table names.
+inline constexpr const wchar_t* kJava8_0_4010_9 = L"standin_java_8_0_4010_9.exe";  // 1.8.0_401
+inline constexpr const wchar_t* kJava17_0_12_0 = L"standin_java_17_0_12_0.exe";
+inline constexpr const wchar_t* kJava21_0_4_0 = L"standin_java_21_0_4_0.exe";  // "Example Runtime Builders"
+inline constexpr const wchar_t* kJava25_0_1_0 = L"standin_java_25_0_1_0.exe";
+inline constexpr const wchar_t* kTavNeutral1_4_2_0 = L"standin_tav_neutral_1_4_2_0.exe";  // "tAV Systems Corporation"
+inline constexpr const wchar_t* kTav17_0_12_0 = L"standin_tav_17_0_12_0.exe";
 }  // namespace standin
 
 // Copies a stand-in program to target, creating its directories.
@@ -91,5 +99,18 @@ void setRegistryDword(const WString& keyPath, const WString& name, unsigned long
 void createRegistryKey(const WString& keyPath, RegistryView view = RegistryView::Native);
 // Removes HKLM\SOFTWARE\JavaSoft with everything below it, from both views.
 void removeJavaSoftKeys();
+
+// The machine's keys or the user's.
+enum class RegistryHive { LocalMachine, CurrentUser };
+
+// Writes a string value below either hive in the test prefix, in one view,
+// creating keys on the way.
+void setRegistryString(RegistryHive hive, RegistryView view, const WString& keyPath, const WString& name,
+                       const WString& value);
+
+// Removes every key the VM inventory reads (the JavaSoft keys and the base key
+// of each installKeyLayouts entry, and parent keys left empty) from both hives
+// and both views.
+void removeJavaKeys();
 
 }  // namespace qel::test

@@ -506,6 +506,55 @@ TEST(CommandForVm, Java1ClassPathFlagByProgramName)
     }
 }
 
+TEST(CommandForVm, OptionsAVmOfTodayRefusesAreLeftOut)
+{
+    // Every option set; the line as rendered after the refused ones are left out.
+    const WString allJ2 = L"\"P\" -Xms1048576 -Xmx4294967296 -verbose:class -Xdebug -Xnoasyncgc "
+                          L"-Djava.compiler=off -Xnoclassgc -Da=b -classpath \"a.jar;\" M \"L\" x";
+    const WString withoutNoAsyncGc = L"\"P\" -Xms1048576 -Xmx4294967296 -verbose:class -Xdebug "
+                                     L"-Djava.compiler=off -Xnoclassgc -Da=b -classpath \"a.jar;\" M \"L\" x";
+    struct Row {
+        VmFamily family;
+        VmVersion version;
+        const WString& line;
+        const wchar_t* warning;  // nullptr: none
+    };
+    const Row rows[] = {
+        {VmFamily::J2, 0x425, allJ2, nullptr},
+        {VmFamily::J2, VmVersion::of(8, 0, 401), allJ2, nullptr},
+        {VmFamily::J2, VmVersion::of(9, 0, 4), withoutNoAsyncGc,
+         L"option -Xnoasyncgc (qel.nl.java.option.garbage.collection.background.thread) left out: Java 9 does not "
+         L"start with it.\n"},
+        {VmFamily::J2, VmVersion::of(17, 0, 12), withoutNoAsyncGc,
+         L"option -Xnoasyncgc (qel.nl.java.option.garbage.collection.background.thread) left out: Java 17 does "
+         L"not start with it.\n"},
+        {VmFamily::J2, VmVersion::of(25, 0, 1), withoutNoAsyncGc,
+         L"option -Xnoasyncgc (qel.nl.java.option.garbage.collection.background.thread) left out: Java 25 does "
+         L"not start with it.\n"},
+    };
+    for (const auto& row : rows) {
+        JavaVm vm(row.family);
+        vm.version = row.version;
+        LaunchRequest request = everyOption();
+        const std::vector<WString> warnings = leaveOutRefusedOptions(vm, request);
+        EXPECT_EQ(renderCommandLine(row.family, L"P", L"H", request), row.line) << row.version;
+        EXPECT_EQ(warnings, row.warning ? Lines{row.warning} : Lines{}) << row.version;
+    }
+    // Without the setting nothing is left out and nothing is said.
+    JavaVm java17(VmFamily::J2);
+    java17.version = VmVersion::of(17, 0, 12);
+    LaunchRequest request = everyOption();
+    request.gcBackgroundThread = false;
+    EXPECT_TRUE(leaveOutRefusedOptions(java17, request).empty());
+    EXPECT_EQ(renderCommandLine(VmFamily::J2, L"P", L"H", request), withoutNoAsyncGc);
+    // The Java 1 family's -noasyncgc stays: no release of it is 9 or later.
+    JavaVm java1(VmFamily::J1);
+    java1.version = 0x180;
+    request = everyOption();
+    EXPECT_TRUE(leaveOutRefusedOptions(java1, request).empty());
+    EXPECT_TRUE(request.gcBackgroundThread);
+}
+
 TEST(LaunchMsvmBuild, BuildBelowTheMinimumIsRejected)
 {
     const std::tuple<std::uint32_t, std::int32_t, bool> cases[] = {

@@ -88,26 +88,60 @@ TEST(VmIdentification, VersionFromFileVersionPerVendor)
     struct Case {
         const wchar_t* vendor;
         FileVersion file;
-        int expected;
+        VmVersion expected;
     };
     const Case cases[] = {
         {L"Sun", {1, 4, 20, 5}, 0x425},  // the third field counts tenths
         {L"Sun", {1, 4, 29, 5}, 0x425},
         {L"Sun", {1, 1, 8, 0}, 0x100},
         {L"Sun", {1, 3, 10, 0}, 0x310},
-        {L"Sun", {1, 6, 0, 20}, 0x614},
         {L"Sun", {5, 0, 60, 5}, 0x506},  // a first field other than 1 is the release
-        {L"Sun", {6, 0, 200, 5}, 0x614},
         {L"Tav", {1, 4, 2, 0}, 0x420},  // other vendors count plainly
-        {L"Tav", {1, 4, 20, 5}, 0x545},
-        {L"Microsoft", {5, 0, 3810, 0}, static_cast<std::int16_t>(0xEE20)},
-        {L"Sun", {65535, 65535, 65535, 65535}, -7},  // 0xFF00 | 0xFFF0 | 0x1999
-        {L"Sun", {1, 65535, 65535, 65535}, -1},
-        {L"Tav", {65535, 65535, 65535, 65535}, -1},
+        // Fields that did not fit four bits spilled into the field on their left:
+        // update 20 made 1.6.1_04 (0x614), 1.4.20_05 read 0x545, 3810 read 0xEE20,
+        // and the largest file versions became negative (-7, -1).
+        {L"Sun", {1, 6, 0, 20}, VmVersion::of(6, 0, 20)},
+        {L"Sun", {6, 0, 200, 5}, VmVersion::of(6, 0, 20)},
+        {L"Tav", {1, 4, 20, 5}, VmVersion::of(4, 20, 5)},
+        {L"Microsoft", {5, 0, 3810, 0}, VmVersion::of(0, 3810, 0)},
+        {L"Sun", {1, 65535, 65535, 65535}, VmVersion::of(65535, 6553, 65535)},
+        // Release 8 counts its updates in tenths like 5 and 6 did (8u401 was 0x991).
+        {L"Sun", {8, 0, 4010, 9}, VmVersion::of(8, 0, 401)},
+        {L"Sun", {7, 0, 800, 15}, VmVersion::of(7, 0, 80)},
+        // From release 9 on, every vendor's fields are release.maintenance.update.patch
+        // (17.0.12.0 was 0x1101, a Java 1 VM; 9.0.4.0 was 9.0.0).
+        {L"Sun", {9, 0, 4, 0}, VmVersion::of(9, 0, 4)},
+        {L"Sun", {11, 0, 9, 1}, VmVersion::of(11, 0, 9, 1)},
+        {L"Sun", {17, 0, 12, 0}, VmVersion::of(17, 0, 12)},
+        {L"Sun", {21, 0, 4, 0}, VmVersion::of(21, 0, 4)},
+        {L"Sun", {25, 0, 1, 0}, VmVersion::of(25, 0, 1)},
+        {L"Tav", {17, 0, 12, 0}, VmVersion::of(17, 0, 12)},  // was 0x0C0
+        {L"Sun", {65535, 65535, 65535, 65535}, VmVersion::of(65535, 65535, 65535, 65535)},
+        {L"Tav", {65535, 65535, 65535, 65535}, VmVersion::of(65535, 65535, 65535, 65535)},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(versionFromFileVersion(c.vendor, c.file), static_cast<VmVersion>(c.expected))
+        EXPECT_EQ(versionFromFileVersion(c.vendor, c.file), c.expected)
             << narrow(c.vendor) << " " << c.file.f1 << "." << c.file.f2 << "." << c.file.f3 << "." << c.file.f4;
+    }
+}
+
+TEST(VmIdentification, CompanyNameBlocksFromTheTranslationTable)
+{
+    struct Case {
+        std::vector<Translation> translations;
+        std::vector<WString> blocks;
+    };
+    const Case cases[] = {
+        {{}, {L"040904b0"}},
+        {{{0x0000, 0x04b0}}, {L"000004b0", L"040904b0"}},  // today's Java programs
+        {{{0x0000, 0x04e4}}, {L"000004e4", L"040904b0"}},
+        {{{0x0409, 0x04b0}}, {L"040904b0"}},
+        // Strings in another language are not read, as before.
+        {{{0x0407, 0x04b0}}, {L"040904b0"}},
+        {{{0x0407, 0x04b0}, {0x0000, 0x04b0}, {0x0000, 0x04b0}}, {L"000004b0", L"040904b0"}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(companyNameBlocks(c.translations), c.blocks) << c.translations.size();
     }
 }
 
@@ -157,19 +191,22 @@ TEST(VmIdentification, PluginLibraryLocationAndVersion)
 
     struct Case {
         FileVersion library;
-        int expected;
+        VmVersion expected;
     };
     const Case cases[] = {
         {{1, 4, 2, 0}, 0x420},
         {{1, 4, 2, 50}, 0x425},  // from release 4 the last field counts tenths
         {{1, 3, 1, 3}, 0x313},  // ... before it, units
-        {{6, 0, 20, 5}, 0x145},  // only the low four bits of the second field are a release
-        {{1, 20, 2, 0}, 0x420},
-        {{1, 4, 255, 0}, 0xFF0},  // a maintenance above 15 spills into the release
-        {{65535, 65535, 65535, 65535}, 0x1FF9},
+        // Fields that did not fit: only the low four bits of the second field were
+        // a release (6.0.20.5 read 0x145, 1.20.2.0 read 0x420) and a maintenance
+        // above 15 spilled into the release (0xFF0, 0x1FF9).
+        {{6, 0, 20, 5}, VmVersion::of(0, 20, 5)},
+        {{1, 20, 2, 0}, VmVersion::of(20, 2, 0)},
+        {{1, 4, 255, 0}, VmVersion::of(4, 255, 0)},
+        {{65535, 65535, 65535, 65535}, VmVersion::of(65535, 65535, 6553)},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(versionFromPluginLibrary(c.library), static_cast<VmVersion>(c.expected))
+        EXPECT_EQ(versionFromPluginLibrary(c.library), c.expected)
             << c.library.f1 << "." << c.library.f2 << "." << c.library.f3 << "." << c.library.f4;
     }
 }
@@ -199,7 +236,7 @@ struct IdentifyCase {
     VmKind kind;
     const wchar_t* home;
     const wchar_t* vendor;
-    int version;
+    VmVersion version;
     VmFamily family;  // as a named program
     const char* company;  // the line written, or nullptr for none
 };
@@ -280,6 +317,9 @@ TEST(VmIdentification, ProgramsOfInventedInstallations)
          0x100,
          VmFamily::J1,
          "company: Example Java Works\n"},
+        // The largest file version packed to the negative -7, and a named program
+        // was a Java 2 VM only from 0x200 up: it was a J1 VM. Its fields read as
+        // release 65535 now.
         {"largest file version",
          L"j\\bin\\java.exe",
          kMax65535,
@@ -287,8 +327,8 @@ TEST(VmIdentification, ProgramsOfInventedInstallations)
          JRE,
          L"j",
          L"Sun",
-         -7,
-         VmFamily::J1,
+         VmVersion::of(65535, 65535, 65535, 65535),
+         VmFamily::J2,
          "company: Example Java Works\n"},
         {"Microsoft VM",
          L"windows\\jview.exe",
@@ -357,7 +397,7 @@ TEST(VmIdentification, ProgramsOfInventedInstallations)
          JDK,
          L"jdk",
          L"Sun",
-         0x145,
+         VmVersion::of(0, 20, 5),  // 0x145 before: the maintenance 20 spilled into the release
          VmFamily::J1,
          nullptr},
         {"kit looks for the plug-in in its runtime only",
@@ -411,6 +451,68 @@ TEST(VmIdentification, ProgramsOfInventedInstallations)
          0,
          VmFamily::J1,
          nullptr},
+        // Programs of today: the company in the language-neutral block the
+        // translation table names.
+        {"runtime 8u401",
+         L"jre1.8.0_401\\bin\\javaw.exe",
+         kJava8_0_4010_9,
+         {},
+         JRE,
+         L"jre1.8.0_401",
+         L"Sun",
+         VmVersion::of(8, 0, 401),
+         VmFamily::J2,
+         "company: Example Java Works\n"},
+        {"kit 17",
+         L"jdk-17\\bin\\java.exe",
+         kJava17_0_12_0,
+         {{L"jdk-17\\bin\\javac.exe"}, {L"jdk-17\\bin\\server\\"}},
+         JDK,
+         L"jdk-17",
+         L"Sun",
+         VmVersion::of(17, 0, 12),
+         VmFamily::J2,
+         "company: Example Java Works\n"},
+        {"runtime 21 of another maker",
+         L"jre-21\\bin\\java.exe",
+         kJava21_0_4_0,
+         {},
+         JRE,
+         L"jre-21",
+         L"Sun",
+         VmVersion::of(21, 0, 4),
+         VmFamily::J2,
+         "company: Example Runtime Builders\n"},
+        {"kit 25",
+         L"jdk-25\\bin\\java.exe",
+         kJava25_0_1_0,
+         {{L"jdk-25\\bin\\javac.exe"}},
+         JDK,
+         L"jdk-25",
+         L"Sun",
+         VmVersion::of(25, 0, 1),
+         VmFamily::J2,
+         "company: Example Java Works\n"},
+        {"Tav runtime with neutral strings",
+         L"jre\\bin\\java.exe",
+         kTavNeutral1_4_2_0,
+         {},
+         JRE,
+         L"jre",
+         L"Tav",
+         0x420,
+         VmFamily::J2,
+         "company: tAV Systems Corporation\n"},
+        {"Tav runtime 17",
+         L"jre\\bin\\java.exe",
+         kTav17_0_12_0,
+         {},
+         JRE,
+         L"jre",
+         L"Tav",
+         VmVersion::of(17, 0, 12),
+         VmFamily::J2,
+         "company: tAV Systems Corporation\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -423,27 +525,41 @@ TEST(VmIdentification, ProgramsOfInventedInstallations)
         EXPECT_EQ(vm->kind, c.kind);
         EXPECT_EQ(vm->home, tree / c.home);
         EXPECT_EQ(vm->vendor, c.vendor);
-        EXPECT_EQ(vm->version, static_cast<VmVersion>(c.version)) << std::hex << vm->version;
+        EXPECT_EQ(vm->version, c.version);
         EXPECT_EQ(vm->family, c.family);
         EXPECT_EQ(output.text(), c.company ? c.company : "");
     }
 }
 
-TEST(VmIdentification, InventoryAndNamedProgramsDifferOnlyInTheFamilyRule)
+TEST(VmIdentification, NamedAndPathProgramsShareTheFamilyRule)
 {
-    // A named program is Java 2 from 0x200 up as a signed number; one found on
-    // Path is Java 2 when its release field is 2 or more.
+    // Both are Java 2 VMs from release 2 on. The old rules decided a named
+    // program's family by its signed packed value, which made the largest file
+    // version (-7) a J1 VM when named and a J2 VM (release field 15) on Path.
     TempDir dir;
-    const VmTree tree = VmTree(dir.path()).program(L"j\\bin\\java.exe", standin::kMax65535);
-    const auto named = javaVmFromExecutable(tree / L"j\\bin\\java.exe");
-    const auto found = vmFromPathProgram(tree / L"j\\bin\\java.exe");
-    EXPECT_EQ(named->family, VmFamily::J1);
-    EXPECT_EQ(found->family, VmFamily::J2);
-    for (const auto* vm : {named.get(), found.get()}) {
-        EXPECT_EQ(vm->version, -7);
-        EXPECT_EQ(vm->home, tree / L"j");
-        EXPECT_EQ(vm->vendor, L"Sun");
-        EXPECT_EQ(vm->kind, JRE);
+    const VmTree tree = VmTree(dir.path())
+                            .program(L"j\\bin\\java.exe", standin::kMax65535)
+                            .program(L"jdk-17\\bin\\java.exe", standin::kJava17_0_12_0);
+    struct Case {
+        const wchar_t* program;
+        const wchar_t* home;
+        VmVersion version;
+    };
+    const Case cases[] = {
+        {L"j\\bin\\java.exe", L"j", VmVersion::of(65535, 65535, 65535, 65535)},
+        {L"jdk-17\\bin\\java.exe", L"jdk-17", VmVersion::of(17, 0, 12)},
+    };
+    for (const auto& c : cases) {
+        const auto named = javaVmFromExecutable(tree / c.program);
+        const auto found = vmFromPathProgram(tree / c.program);
+        for (const auto* vm : {named.get(), found.get()}) {
+            EXPECT_EQ(vm->family, VmFamily::J2) << narrow(c.program);
+            EXPECT_EQ(vm->version, c.version);
+            EXPECT_EQ(vm->home, tree / c.home);
+            EXPECT_EQ(vm->vendor, L"Sun");
+            EXPECT_EQ(vm->kind, JRE);
+        }
+        EXPECT_EQ(named->source, L"named program");
     }
 }
 
@@ -585,8 +701,10 @@ TEST(VmIdentification, CompanyNameIsReadWithinTheVersionBlock)
         {0x2000, 0, L"Example Java Works"},
         {19, 0, L"Example Java Works"},  // the name and its terminator, as written
         {7, 0, L"Example"},  // a shorter claim still bounds the copy
-        {19, 8, L"Example "},  // a block that ends inside the name: up to its end
-        {0xFFFF, 8, L"Example "},
+        // A block that ends inside the name, shorter than its own header says: the
+        // system would walk past it, so nothing is read from it.
+        {19, 8, nullptr},
+        {0xFFFF, 8, nullptr},
     };
     TempDir dir;
     for (const auto& row : rows) {
@@ -606,7 +724,8 @@ TEST(VmIdentification, CompanyNameIsReadWithinTheVersionBlock)
                          row.keptUnits * sizeof(wchar_t));
         }
         const BeforeGuardPage guarded(block);
-        EXPECT_EQ(companyNameIn(guarded.data(), guarded.size()), WString(row.company));
+        EXPECT_EQ(companyNameIn(guarded.data(), guarded.size()),
+                  row.company == nullptr ? std::optional<WString>() : std::optional<WString>(row.company));
         if (row.keptUnits == 0) {
             CapturedStdout output;
             EXPECT_EQ(companyName(program), row.company);

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <map>
 #include <vector>
 
 #include "support/test_files.h"
 #include "support/vm_fixtures.h"
+#include "vm/executable_info.h"
 #include "vm/inventory.h"
 
 using namespace qel;
@@ -18,7 +20,7 @@ constexpr VmKind MSJ = VmKind::MSJ;
 // What the tests compare of an entry; home relative to the test's directory.
 struct Entry {
     WString home;
-    int version;
+    VmVersion version;
     VmKind kind;
     VmFamily family;
     WString vendor;
@@ -32,9 +34,8 @@ struct Entry {
 
 void PrintTo(const Entry& entry, std::ostream* out)
 {
-    *out << "{" << narrow(entry.home) << ", 0x" << std::hex << entry.version << std::dec << ", kind "
-         << static_cast<int>(entry.kind) << ", family " << static_cast<int>(entry.family) << ", "
-         << narrow(entry.vendor) << "}";
+    *out << "{" << narrow(entry.home) << ", " << entry.version << ", kind " << static_cast<int>(entry.kind)
+         << ", family " << static_cast<int>(entry.family) << ", " << narrow(entry.vendor) << "}";
 }
 
 std::vector<Entry> entriesOf(const VmInventory& inventory, const WString& root)
@@ -85,7 +86,7 @@ TEST(VmInventory, RegisteredReleaseTakesItsMaintenanceFromMicroVersion)
         const wchar_t* subkey;
         const wchar_t* micro;
         VmKind kind;
-        int version;
+        VmVersion version;
         VmFamily family;
     };
     const Case cases[] = {
@@ -93,18 +94,27 @@ TEST(VmInventory, RegisteredReleaseTakesItsMaintenanceFromMicroVersion)
         {L"1.4", L"2", JRE, 0x420, VmFamily::J2},
         {L"1.4.2_05", L"2", JRE, 0x425, VmFamily::J2},
         {L"1.4.1_05", L"2", JRE, 0x425, VmFamily::J2},  // the subkey's maintenance is replaced
-        {L"1.4.2_05", L"20", JRE, 0x545, VmFamily::J2},  // MicroVersion is not masked
         {L"1.1", L"8", JDK, 0x180, VmFamily::J1},
         {L"1.2", L"", JRE, 0x200, VmFamily::J2},  // no digits: 0
         {L"1.2", L"  +3x", JRE, 0x230, VmFamily::J2},  // blanks and a sign before the digits
-        {L"1.4", L"-1", JRE, static_cast<std::int16_t>(0xFFF0), VmFamily::J2},
-        {L"1.16", L"0", JRE, 0x000, VmFamily::J1},  // bits 12-15 are cleared
-        {L"1.20", L"0", JRE, 0x400, VmFamily::J2},  // 20 spills into the release
         {L"abc", L"1", JDK, 0x010, VmFamily::J1},
+        // Fields that did not fit four bits. MicroVersion 20 spilled into the
+        // release (0x545); -1 filled every bit above the update (0xFFF0); "1.16"
+        // lost its release with bits 12-15 (0, a J1 VM); "1.20" spilled into
+        // release 4 (0x400).
+        {L"1.4.2_05", L"20", JRE, VmVersion::of(4, 20, 5), VmFamily::J2},
+        {L"1.4", L"-1", JRE, 0x400, VmFamily::J2},  // a negative MicroVersion is 0
+        {L"1.16", L"0", JRE, VmVersion::of(16, 0, 0), VmFamily::J2},
+        {L"1.20", L"0", JRE, VmVersion::of(20, 0, 0), VmFamily::J2},
+        // Subkeys that installers of today write below the old keys.
+        {L"1.8.0_401", L"0", JRE, VmVersion::of(8, 0, 401), VmFamily::J2},  // was 0x901
+        {L"1.8.0.212", L"0", JRE, VmVersion::of(8, 0, 212), VmFamily::J2},  // dots only; was 0x904
+        {L"17.0", L"0", JRE, VmVersion::of(17, 0, 0), VmFamily::J2},  // was 0: a J1 VM
+        {L"1.19", L"0", JDK, VmVersion::of(19, 0, 0), VmFamily::J2},  // was 0x300
     };
     for (const auto& c : cases) {
         const auto vm = registeredVm(c.subkey, c.micro, L"C:\\Program Files\\Java\\x", c.kind);
-        EXPECT_EQ(vm->version, static_cast<VmVersion>(c.version)) << narrow(c.subkey) << " " << narrow(c.micro);
+        EXPECT_EQ(vm->version, c.version) << narrow(c.subkey) << " " << narrow(c.micro);
         EXPECT_EQ(vm->family, c.family) << narrow(c.subkey) << " " << narrow(c.micro);
         EXPECT_EQ(vm->kind, c.kind);
         EXPECT_EQ(vm->vendor, L"Sun");
@@ -150,11 +160,22 @@ TEST(VmInventory, InstallationsFoundThroughPath)
           {L"d\\java.exe", kSun1_4_20_5},
           {L"e\\java.exe", kMax65535}},
          {L"a", L"b", L"c\\bin", L"d", L"e"},
-         {{L"e", -7, JRE, VmFamily::J2, L"Sun"},
-          {L"b", 0x100, JRE, VmFamily::J1, L"Sun"},
+         // 65535.65535.65535.65535 packed to the negative -7 and sorted first; it is
+         // the highest version now.
+         {{L"b", 0x100, JRE, VmFamily::J1, L"Sun"},
           {L"c", 0x400, JRE, VmFamily::J2, L"Sun"},
           {L"a", 0x425, JRE, VmFamily::J2, L"Sun"},
-          {L"d", 0x425, JRE, VmFamily::J2, L"Sun"}}},
+          {L"d", 0x425, JRE, VmFamily::J2, L"Sun"},
+          {L"e", VmVersion::of(65535, 65535, 65535, 65535), JRE, VmFamily::J2, L"Sun"}}},
+        {"programs of today: file versions 8.0.4010.9 and 17.0.12.0",
+         {{L"jre8\\bin\\java.exe", kJava8_0_4010_9},
+          {L"jdk17\\bin\\java.exe", kJava17_0_12_0},
+          {L"jdk17\\bin\\javac.exe", nullptr},
+          {L"old\\bin\\java.exe", kSun1_4_20_5}},
+         {L"jdk17\\bin", L"jre8\\bin", L"old\\bin"},
+         {{L"old", 0x425, JRE, VmFamily::J2, L"Sun"},
+          {L"jre8", VmVersion::of(8, 0, 401), JRE, VmFamily::J2, L"Sun"},
+          {L"jdk17", VmVersion::of(17, 0, 12), JDK, VmFamily::J2, L"Sun"}}},
         {"an empty program file has no version",
          {{L"x\\javaw.exe", nullptr}},
          {L"x"},
@@ -192,4 +213,75 @@ TEST(VmInventory, PathEntriesThatNameNoDirectoryAddNothing)
         L"\"" + tree / L"jre\\bin\"",  // quotes are part of the name
     };
     EXPECT_TRUE(fromPath(path).entries().empty());
+}
+
+TEST(VmInventory, InstallationsFollowTheFirstSourcesWithoutRepeatingAHome)
+{
+    // Versions by program, as examining the program would give them.
+    const std::map<WString, VmVersion> versions = {
+        {L"C:\\Tools\\java.exe", 0x310},
+        {L"C:\\Java\\jdk-17\\bin\\java.exe", VmVersion::of(17, 0, 12)},
+        {L"C:\\Java\\jre8\\bin\\java.exe", VmVersion::of(8, 0, 401)},
+        {L"C:\\Java\\other17\\bin\\java.exe", VmVersion::of(17, 0, 12)},
+    };
+    std::vector<WString> examined;
+    InventoryInputs inputs;
+    inputs.kits = {{L"1.4", L"2", L"C:\\Old\\JDK", L"registry HKLM\\SOFTWARE\\JavaSoft\\Java Development Kit\\1.4"}};
+    inputs.pathEntries = {L"C:\\Tools"};
+    inputs.installations = {
+        {L"C:\\Java\\jdk-17\\", L"registry HKLM\\SOFTWARE\\JavaSoft\\JDK\\17 (64-bit view)"},
+        {L"c:/java/JDK-17", L"registry HKLM\\SOFTWARE\\Eclipse Adoptium\\JDK\\17\\hotspot\\MSI (64-bit view)"},
+        {L"C:\\old\\jdk\\\\", L"JAVA_HOME"},  // the registered kit's home
+        {L"C:\\TOOLS", L"registry HKCU\\SOFTWARE\\Azul Systems\\Zulu\\zulu-1 (32-bit view)"},  // found on Path
+        {L"C:\\Java\\other17", L"registry HKCU\\SOFTWARE\\JavaSoft\\JDK\\17 (64-bit view)"},
+        {L"C:\\Java\\jre8", L"registry HKLM\\SOFTWARE\\JavaSoft\\Java Runtime Environment\\1.8 (32-bit view)"},
+        {L"C:\\Missing", L"registry HKLM\\SOFTWARE\\JavaSoft\\JRE\\9 (64-bit view)"},  // no bin\java.exe
+        {L"jdk", L"JAVA_HOME"},  // not an absolute path
+        {L"", L"JAVA_HOME"},
+    };
+    inputs.exists =
+        existsOnly({L"C:\\Tools\\java.exe", L"C:\\Java\\jdk-17\\bin\\java.exe", L"c:\\java\\JDK-17\\bin\\java.exe",
+                    L"C:\\old\\jdk\\bin\\java.exe", L"C:\\Java\\other17\\bin\\java.exe",
+                    L"C:\\Java\\jre8\\bin\\java.exe", L"jdk\\bin\\java.exe", L"\\bin\\java.exe"});
+    inputs.examine = [&](const WString& program) {
+        examined.push_back(program);
+        auto vm = std::make_unique<JavaVm>(VmFamily::J2);
+        vm->version = versions.at(program);
+        vm->home = homeOf(program);
+        vm->vendor = L"Sun";
+        vm->kind = VmKind::JRE;
+        return vm;
+    };
+    const VmInventory inventory = VmInventory::build(inputs);
+
+    struct Found {
+        WString home;
+        VmVersion version;
+        WString source;
+        bool operator==(const Found& other) const
+        {
+            return home == other.home && version == other.version && source == other.source;
+        }
+    };
+    std::vector<Found> found;
+    for (const auto& vm : inventory.entries()) {
+        found.push_back({vm->home, vm->version, vm->source});
+    }
+    const std::vector<Found> expected = {
+        {L"C:\\Tools", 0x310, L"Path"},
+        {L"C:\\Old\\JDK", 0x420, L"registry HKLM\\SOFTWARE\\JavaSoft\\Java Development Kit\\1.4"},
+        {L"C:\\Java\\jre8", VmVersion::of(8, 0, 401),
+         L"registry HKLM\\SOFTWARE\\JavaSoft\\Java Runtime Environment\\1.8 (32-bit view)"},
+        // Two installations of one version stay in the order they were found.
+        {L"C:\\Java\\jdk-17", VmVersion::of(17, 0, 12), L"registry HKLM\\SOFTWARE\\JavaSoft\\JDK\\17 (64-bit view)"},
+        {L"C:\\Java\\other17", VmVersion::of(17, 0, 12), L"registry HKCU\\SOFTWARE\\JavaSoft\\JDK\\17 (64-bit view)"},
+    };
+    ASSERT_EQ(found.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_TRUE(found[i] == expected[i])
+            << i << ": " << narrow(found[i].home) << " " << found[i].version << " " << narrow(found[i].source);
+    }
+    // A home listed already is not examined again.
+    EXPECT_EQ(examined, (std::vector<WString>{L"C:\\Tools\\java.exe", L"C:\\Java\\jdk-17\\bin\\java.exe",
+                                              L"C:\\Java\\other17\\bin\\java.exe", L"C:\\Java\\jre8\\bin\\java.exe"}));
 }

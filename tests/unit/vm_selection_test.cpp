@@ -20,18 +20,18 @@ using namespace qel::test;
 
 namespace {
 
-std::unique_ptr<JavaVm> vm(VmKind kind, int version)
+std::unique_ptr<JavaVm> vm(VmKind kind, VmVersion version)
 {
     auto made = std::make_unique<JavaVm>(VmFamily::J2);
     made->kind = kind;
-    made->version = static_cast<VmVersion>(version);
+    made->version = version;
     return made;
 }
 
 struct FilterCase {
     const char* what;
     std::vector<WString> tokens;
-    std::vector<std::pair<VmKind, int>> inventory;  // in inventory order
+    std::vector<std::pair<VmKind, VmVersion>> inventory;  // in inventory order
     std::vector<int> expected;  // indexes into the inventory, in result order
 };
 
@@ -55,7 +55,13 @@ TEST(VmFilter, AcceptedEntriesSortedWithTheLastAppendedWinningTies)
         {"an entry accepted twice is listed once", {L"ALL", L"J2", L"JRE"}, {{JRE, 0x420}, {JRE, 0x310}}, {1, 0}},
         {"no token", {}, {{JRE, 0x420}}, {}},
         {"nothing matches", {L"MSJ"}, {{JRE, 0x420}, {JDK, 0x140}}, {}},
-        {"a negative version sorts lowest", {L"ALL"}, {{JRE, 0x100}, {JRE, -7}, {MSJ, 0x140}}, {1, 0, 2}},
+        // The old packing made 65535.65535.65535.65535 the negative -7, which sorted
+        // lowest; versions are never negative now and order field by field.
+        {"versions of today sort above the old ones",
+         {L"ALL"},
+         {{JRE, 0x100}, {JRE, VmVersion::of(17, 0, 12)}, {MSJ, 0x140}, {JRE, VmVersion::of(8, 0, 401)}},
+         {0, 2, 3, 1}},
+        {"a J2 list takes Java 17", {L"J2"}, {{JRE, 0x420}, {JDK, VmVersion::of(17, 0, 12)}}, {0, 1}},
         {"a list with a comma is one token in the search", {L"JRE_J2,JDK_J2"}, {{JRE, 0x420}, {JDK, 0x420}}, {}},
     };
     for (const auto& c : cases) {
