@@ -8,6 +8,7 @@
 #include "base/errors.h"
 #include "base/messages.h"
 #include "base/text.h"
+#include "base/trace.h"
 #include "launch/command_line.h"
 #include "launch/console.h"
 #include "launch/launch_process.h"
@@ -38,8 +39,14 @@ int runGuarded(const CommandLine& commandLine)
         ServiceQEL::instance(commandLine).serve();
         return 0;
     }
+    Trace& trace = Trace::instance();
+    trace.phase(L"settings");
     Launcher launcher(commandLine);
     launcher.run(true);
+    trace.phase(L"end");
+    if (trace.enabled()) {
+        trace.line(L"exit code of the VM: " + std::to_wstring(launcher.exitCode));
+    }
     pauseIfAsked(launcher);
     return static_cast<int>(launcher.exitCode);
 }
@@ -48,6 +55,8 @@ int runGuarded(const CommandLine& commandLine)
 // service manager started, its failure status and the event log.
 int reportError(const CommandLine& commandLine, const WString& text, int messageId)
 {
+    Trace::instance().line(L"error: " + text);
+    Trace::instance().finish();
     if (commandLine.serviceRequested) {
         if (const auto exitCode =
                 reportFailureToServiceManager(commandLine.serviceName, text, static_cast<std::uint32_t>(messageId))) {
@@ -62,9 +71,15 @@ int reportError(const CommandLine& commandLine, const WString& text, int message
 
 int launcherMain()
 {
+    startTraceFromEnvironment();
     const CommandLine commandLine = CommandLine::parse();
+    if (Trace::instance().enabled()) {
+        Trace::instance().line(L"command line: " + WString(GetCommandLineW()));
+    }
     try {
-        return runGuarded(commandLine);
+        const int exitCode = runGuarded(commandLine);
+        Trace::instance().finish();
+        return exitCode;
     } catch (const TerminalError& error) {
         return reportError(commandLine, error.message, error.messageId);
     } catch (const std::exception& error) {

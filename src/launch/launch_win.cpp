@@ -9,6 +9,7 @@
 #include "base/handles.h"
 #include "base/messages.h"
 #include "base/system_text.h"
+#include "base/trace.h"
 #include "launch/console.h"
 #include "launch/console_rules.h"
 #include "launch/handoff_file.h"
@@ -147,6 +148,11 @@ void* startVmProcess(const LaunchRequest& request, const WString& commandLine)
     const WString workingDirectory = fullWorkingDirectory(request.workingDir);
     writeToStandardError(workingDirectoryLine(workingDirectory));
     writeToStandardError(commandLineLine(commandLine));
+    Trace& trace = Trace::instance();
+    if (trace.enabled()) {
+        trace.line(L"working directory: " + workingDirectory);
+        trace.line(L"command line: " + commandLine);
+    }
 
     // A directory the system cannot hold whole is refused with the error Windows
     // gives for it, before anything starts: handed over anyway, it may be cut and
@@ -160,6 +166,7 @@ void* startVmProcess(const LaunchRequest& request, const WString& commandLine)
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
                         workingDirectory.empty() ? nullptr : workingDirectory.c_str(), &startup, &info)) {
         const DWORD error = GetLastError();
+        trace.line(L"the VM process cannot be created: Windows error " + std::to_wstring(error));
         throw TerminalError(formatStartFailure(MessageTable::instance().text(MSG_VM_START_FAILED), error),
                             MSG_VM_START_FAILED);
     }

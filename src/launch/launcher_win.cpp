@@ -5,6 +5,7 @@
 #include "base/errors.h"
 #include "base/files.h"
 #include "base/messages.h"
+#include "base/trace.h"
 #include "launch/console.h"
 #include "launch/console_rules.h"
 #include "launch/handoff_file.h"
@@ -83,8 +84,17 @@ void Launcher::locatePropertiesFile()
 {
     // The current directory is the one the launcher was started in: the move into
     // the properties file's directory comes only after the file was read.
-    for (auto& candidate : propertiesFileCandidates(commandLine.locateExecutable(), currentDirectory())) {
-        if (fileExists(normalizePath(candidate))) {
+    Trace& trace = Trace::instance();
+    const WString executable = commandLine.locateExecutable();
+    if (trace.enabled()) {
+        trace.line(L"executable: " + executable);
+    }
+    for (auto& candidate : propertiesFileCandidates(executable, currentDirectory())) {
+        const bool exists = fileExists(normalizePath(candidate));
+        if (trace.enabled()) {
+            trace.line(L"properties file candidate " + candidate + (exists ? L": taken" : L": missing"));
+        }
+        if (exists) {
             propertiesPath = std::move(candidate);
             return;
         }
@@ -94,6 +104,8 @@ void Launcher::locatePropertiesFile()
 
 void Launcher::run(bool wait)
 {
+    Trace& trace = Trace::instance();
+    trace.phase(L"selection");
     const SelectionSources sources{
         diskFileSystem(),
         [](const WString& program) { return javaVmFromExecutable(program); },
@@ -106,10 +118,17 @@ void Launcher::run(bool wait)
     selectedVm = choice.vm;
     const WString executable =
         normalizePath(selectedVm->executablePath(Console::instance().isAllocated(), diskFileSystem().exists));
+    trace.phase(L"launch");
+    if (trace.enabled()) {
+        trace.line(L"program of the chosen VM: " + executable);
+    }
 
     // The Java side learns which VM was chosen, then the environment, before the
     // VM starts.
     HandoffFile& handoff = HandoffFile::instance();
+    if (trace.enabled()) {
+        trace.line(L"hand-off file: " + handoff.path());
+    }
     handoff.append({currentVmLine(executable)});
     const Environment& environment = Environment::instance();
     handoff.append(environmentLines(environment.variables(),
@@ -129,10 +148,12 @@ void Launcher::run(bool wait)
     const FilledRequest filled = fillLaunchRequest(inputs);
     for (const WString& warning : filled.warnings) {
         writeDiagnostic(warning);
+        trace.line(L"warning: " + warning);
     }
 
     process = launchVm(*selectedVm, executable, filled.request);
     if (wait) {
+        trace.phase(L"wait");
         exitCode = waitForExit(process);
     }
 }

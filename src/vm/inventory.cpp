@@ -6,6 +6,7 @@
 
 #include "base/path_text.h"
 #include "base/text.h"
+#include "base/trace.h"
 
 namespace qel {
 
@@ -28,15 +29,44 @@ WString homeKey(std::wstring_view home)
 
 }  // namespace
 
+namespace {
+
+void traceLine(const WString& text)
+{
+    Trace::instance().line(text);
+}
+
+}  // namespace
+
 VmInventory VmInventory::build(const InventoryInputs& inputs)
 {
+    Trace& trace = Trace::instance();
     VmInventory inventory;
+    if (trace.enabled()) {
+        traceLine(L"source JavaSoft kits: " + std::to_wstring(inputs.kits.size()) + L" releases registered");
+    }
     inventory.addRegistered(inputs.kits, VmKind::JDK);
+    if (trace.enabled()) {
+        traceLine(L"source JavaSoft runtimes: " + std::to_wstring(inputs.runtimes.size()) + L" releases registered");
+    }
     inventory.addRegistered(inputs.runtimes, VmKind::JRE);
+    if (trace.enabled()) {
+        traceLine(L"source Path: " + std::to_wstring(inputs.pathEntries.size()) + L" directories");
+    }
     inventory.addPathPrograms(inputs.pathEntries, inputs.exists, inputs.examine);
     inventory.removeDuplicates();
+    if (trace.enabled()) {
+        traceLine(L"source installations of today and JAVA_HOME: " + std::to_wstring(inputs.installations.size()) +
+                  L" homes");
+    }
     inventory.addInstallations(inputs.installations, inputs.exists, inputs.examine);
     inventory.sortByVersion();
+    if (trace.enabled()) {
+        traceLine(L"inventory: " + std::to_wstring(inventory.entries().size()) + L" VMs, lowest version first");
+        for (const auto& vm : inventory.entries()) {
+            traceLine(L"  " + describeVm(*vm));
+        }
+    }
     return inventory;
 }
 
@@ -59,6 +89,9 @@ void VmInventory::addRegistered(const std::vector<RegisteredRelease>& releases, 
     for (const auto& release : releases) {
         entries_.push_back(registeredVm(release.subkeyName, release.microVersion, release.javaHome, kind));
         entries_.back()->source = release.source;
+        if (Trace::instance().enabled()) {
+            traceLine(L"found " + describeVm(*entries_.back()));
+        }
     }
 }
 
@@ -82,6 +115,9 @@ void VmInventory::addPathPrograms(const std::vector<WString>& pathEntries, const
     for (const WString& program : javaProgramsOnPath(pathEntries, exists)) {
         entries_.push_back(examine(program));
         entries_.back()->source = L"Path";
+        if (Trace::instance().enabled()) {
+            traceLine(L"found " + program + L": " + describeVm(*entries_.back()));
+        }
     }
 }
 
@@ -98,14 +134,24 @@ void VmInventory::addInstallations(const std::vector<InstalledHome>& homes, cons
             home.pop_back();
         }
         if (!isAbsolutePath(home) || listed.count(homeKey(home)) > 0) {
+            if (Trace::instance().enabled()) {
+                traceLine(L"skipped " + installation.home + L" from " + installation.source +
+                          (isAbsolutePath(home) ? L": listed already" : L": not an absolute path"));
+            }
             continue;
         }
         const WString program = home + L"\\bin\\java.exe";
         if (!exists(program)) {
+            if (Trace::instance().enabled()) {
+                traceLine(L"skipped " + installation.home + L" from " + installation.source + L": no bin\\java.exe");
+            }
             continue;
         }
         std::unique_ptr<JavaVm> vm = examine(program);
         vm->source = installation.source;
+        if (Trace::instance().enabled()) {
+            traceLine(L"found " + program + L": " + describeVm(*vm));
+        }
         listed.insert(homeKey(vm->home));
         entries_.push_back(std::move(vm));
     }
@@ -118,6 +164,8 @@ void VmInventory::removeDuplicates()
     for (auto& vm : entries_) {
         if (seen.emplace(vm->home, vm->version).second) {
             kept.push_back(std::move(vm));
+        } else if (Trace::instance().enabled()) {
+            traceLine(L"duplicate removed: " + describeVm(*vm));
         }
     }
     entries_ = std::move(kept);

@@ -47,6 +47,9 @@ WString vmProgramPath(VmFamily family, std::wstring_view home, bool console, con
 // and "wjview.exe" (windowed).
 bool isMicrosoftVmProgram(std::wstring_view lowerFileName);
 
+// The VM for a trace: its home, version, family, kind, vendor and source.
+WString describeVm(const JavaVm& vm);
+
 // Whether the VM satisfies one token of the acceptable-VM list.
 bool matchesToken(const JavaVm& vm, std::wstring_view token);
 

@@ -4,6 +4,7 @@
 
 #include "base/path_text.h"
 #include "base/text.h"
+#include "base/trace.h"
 #include "vm/inventory.h"
 
 namespace qel {
@@ -49,10 +50,14 @@ std::vector<JavaVm*> filterByList(const std::vector<WString>& tokens,
                                   const std::vector<std::unique_ptr<JavaVm>>& entries)
 {
     std::vector<JavaVm*> accepted;
+    Trace& trace = Trace::instance();
     for (const WString& token : tokens) {
         for (const auto& entry : entries) {
-            if (matchesToken(*entry, token) &&
-                std::find(accepted.begin(), accepted.end(), entry.get()) == accepted.end()) {
+            const bool matches = matchesToken(*entry, token);
+            if (trace.enabled()) {
+                trace.line(L"token " + token + (matches ? L" accepts " : L" rejects ") + describeVm(*entry));
+            }
+            if (matches && std::find(accepted.begin(), accepted.end(), entry.get()) == accepted.end()) {
                 accepted.push_back(entry.get());
             }
         }
@@ -64,20 +69,43 @@ std::vector<JavaVm*> filterByList(const std::vector<WString>& tokens,
 
 VmChoice selectVm(const VmRequest& request, const SelectionSources& sources)
 {
+    Trace& trace = Trace::instance();
+    if (trace.enabled()) {
+        trace.line(L"acceptable-VM list: \"" + request.validVmList + L"\"");
+        trace.line(L"named after QEL_VM: \"" + request.commandLineVm + L"\"; qel.nl.current.vm: \"" +
+                   request.settingVm + L"\"");
+    }
     const WString program = namedProgram(request, sources.files);
     if (!program.empty()) {
         std::unique_ptr<JavaVm> vm = sources.identify(program);
+        if (trace.enabled()) {
+            trace.line(L"named program " + program + L": " + describeVm(*vm));
+        }
         // For a named VM, commas separate tokens as well as spaces.
         for (const WString& token : Tokenizer(request.validVmList, L", ")) {
-            if (matchesToken(*vm, token)) {
+            const bool matches = matchesToken(*vm, token);
+            if (trace.enabled()) {
+                trace.line(L"token " + token + (matches ? L" accepts " : L" rejects ") + L"the named program");
+            }
+            if (matches) {
                 namedVms().push_back(std::move(vm));
+                trace.line(L"chosen: the named program " + program);
                 return VmChoice{namedVms().back().get(), false};
             }
         }
+        trace.line(L"chosen: none; no token accepts the named program, and a named VM is not replaced by another");
         return VmChoice{nullptr, true};
+    }
+    if (trace.enabled()) {
+        trace.line(L"no named program exists: searching the installed VMs");
     }
     const std::vector<JavaVm*> accepted =
         filterByList(Tokenizer(request.validVmList, L" ").tokens(), sources.inventory().entries());
+    if (trace.enabled()) {
+        trace.line(accepted.empty() ? WString(L"chosen: none; no token accepts any installed VM")
+                                    : L"chosen: " + describeVm(*accepted.back()) +
+                                          L"; the highest version a token accepts (the last found among equals)");
+    }
     return VmChoice{accepted.empty() ? nullptr : accepted.back(), false};
 }
 

@@ -1,0 +1,37 @@
+#include <windows.h>
+
+#include <memory>
+
+#include "base/handles.h"
+#include "base/system_text.h"
+#include "base/trace.h"
+
+namespace qel {
+
+void startTraceFromEnvironment()
+{
+    const auto path = readGrowingText(
+        [](wchar_t* buffer, DWORD capacity) { return GetEnvironmentVariableW(L"QEL_TRACE", buffer, capacity); });
+    if (!path || path->empty()) {
+        return;
+    }
+    auto file = std::make_shared<UniqueFile>(CreateFileW(path->c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!*file) {
+        return;  // the launch goes on without a trace
+    }
+    LARGE_INTEGER frequency{};
+    QueryPerformanceFrequency(&frequency);
+    Trace::instance().start(
+        [file](const std::string& utf8) {
+            DWORD written = 0;
+            WriteFile(file->get(), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+        },
+        [frequency] {
+            LARGE_INTEGER counter{};
+            QueryPerformanceCounter(&counter);
+            return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+        });
+}
+
+}  // namespace qel

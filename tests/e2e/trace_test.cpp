@@ -1,0 +1,116 @@
+// The trace a user sends when the launcher does not find their Java: with
+// QEL_TRACE naming a file, what the launcher did and why, in order.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "support/standin_launch.h"
+
+using namespace qel;
+using namespace qel::test;
+
+namespace {
+
+using Trace = StandinLaunch;
+
+// The position of each text in the trace, in the order given; npos for one not
+// found after the one before it.
+std::vector<std::size_t> positionsInOrder(const std::string& trace, const std::vector<std::string>& texts)
+{
+    std::vector<std::size_t> positions;
+    std::size_t from = 0;
+    for (const auto& text : texts) {
+        const std::size_t at = trace.find(text, from);
+        positions.push_back(at);
+        if (at != std::string::npos) {
+            from = at + text.size();
+        }
+    }
+    return positions;
+}
+
+// The Java program gets paths with forward slashes; the trace has them as they are.
+std::string backslashes(std::string path)
+{
+    for (char& unit : path) {
+        unit = unit == '/' ? '\\' : unit;
+    }
+    return path;
+}
+
+}  // namespace
+
+TEST_F(Trace, ASearchFromTheCandidatesToTheExitCode)
+{
+    vms.program(L"old\\bin\\java.exe", standin::kSun1_3_10_0).program(L"new\\bin\\java.exe", standin::kSun1_4_20_5);
+    writeProperties("qel.nl.valid.vm.list=JDK J2\r\n");
+    const WString traceFile = dir / L"trace.txt";
+    RunOptions options;
+    options.environment.emplace_back(L"QEL_TRACE", traceFile);
+    options.environment.emplace_back(L"PATH", vms / L"old\\bin;" + vms / L"new\\bin");
+    options.environment.emplace_back(L"QEL_STANDIN_RECORD", recordFile);
+    options.environment.emplace_back(L"QEL_STANDIN_EXIT", L"3");
+    const ProgramRun run = runProgram(launcher, options);
+    ASSERT_TRUE(run.boxes.empty());
+    ASSERT_EQ(run.exitCode, 3u);
+    const StandinRecord record = onlyRecord(run);
+
+    const std::string trace = readFile(traceFile);
+    const std::string newHome = narrow(vms / L"new");
+    const std::vector<std::string> expected = {
+        "command line: ",
+        "phase settings begins",
+        "properties file candidate " + narrow(app + L"\\Tool.qel") + ": taken",
+        "phase settings took ",
+        "acceptable-VM list: \"JDK J2\"",
+        "no named program exists: searching the installed VMs",
+        "source JavaSoft kits: 0 releases registered",
+        "source Path: 2 directories",
+        "found " + narrow(vms / L"old\\bin\\java.exe") + ": " + narrow(vms / L"old") +
+            " (version 1.3.1, family J2, kind JRE, vendor Sun, source Path)",
+        "found " + narrow(vms / L"new\\bin\\java.exe") + ": " + newHome +
+            " (version 1.4.2_05, family J2, kind JRE, vendor Sun, source Path)",
+        "inventory: 2 VMs, lowest version first",
+        "token JDK rejects " + narrow(vms / L"old"),
+        "token JDK rejects " + newHome,
+        "token J2 accepts " + narrow(vms / L"old"),
+        "token J2 accepts " + newHome,
+        "chosen: " + newHome + " (version 1.4.2_05",
+        "phase selection took ",
+        "program of the chosen VM: " + narrow(vms / L"new\\bin\\java.exe"),
+        "hand-off file: " + backslashes(narrow(handoffOf(record, record.args.size() - 1))),
+        "working directory: " + narrow(app),
+        "command line: " + narrow(record.commandLine),
+        "phase launch took ",
+        "phase wait took ",
+        "exit code of the VM: 3",
+        "phase end took ",
+    };
+    const auto positions = positionsInOrder(trace, expected);
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_NE(positions[i], std::string::npos) << "missing or out of order: " << expected[i] << "\n" << trace;
+    }
+    // Each line begins with the milliseconds since the start.
+    EXPECT_EQ(trace.rfind("[", 0), 0u);
+}
+
+TEST_F(Trace, ATraceThatCannotBeWrittenNeverStopsTheLaunch)
+{
+    vms.program(L"jre\\bin\\java.exe", standin::kSun1_4_20_5);
+    writeProperties("qel.nl.current.vm=" + escaped(vms / L"jre\\bin\\java.exe") + "\r\nqel.nl.valid.vm.list=J2\r\n");
+    makeDirectories(dir / L"a directory");
+    for (const WString& target : {dir / L"a directory", dir / L"missing\\trace.txt"}) {
+        DeleteFileW(recordFile.c_str());
+        RunOptions options;
+        options.environment.emplace_back(L"QEL_TRACE", target);
+        const ProgramRun run = start(L"", L"5", options);
+        EXPECT_TRUE(run.boxes.empty()) << narrow(target);
+        EXPECT_EQ(run.exitCode, 5u) << narrow(target);
+        onlyRecord(run);
+    }
+    EXPECT_EQ(GetFileAttributesW((dir / L"missing").c_str()), INVALID_FILE_ATTRIBUTES);
+}
