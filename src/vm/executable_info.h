@@ -14,6 +14,7 @@
 #include <optional>
 #include <string_view>
 #include <vector>
+#include <vector>
 
 #include "base/probes.h"
 #include "base/wstring.h"
@@ -156,7 +157,11 @@ public:
     ProgramProbes probes();
 
 private:
+    // The file's version block, read once it could be read.
+    const std::vector<unsigned char>& block();
+
     WString path_;
+    std::vector<unsigned char> block_;
     FileVersion version_;
     bool versionKnown_ = false;
     bool versionUnavailable_ = false;

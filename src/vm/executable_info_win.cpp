@@ -33,7 +33,7 @@ std::vector<unsigned char> versionBlock(std::wstring_view path)
     return block;
 }
 
-std::optional<FileVersion> fixedVersion(std::vector<unsigned char>& block)
+std::optional<FileVersion> fixedVersion(const std::vector<unsigned char>& block)
 {
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
@@ -127,9 +127,11 @@ std::optional<WString> companyNameIn(const void* block, std::size_t blockBytes)
     return std::nullopt;
 }
 
-WString companyName(std::wstring_view path)
+namespace {
+
+// The company name of a version block, written to standard output when there is one.
+WString reportCompanyName(const std::vector<unsigned char>& block)
 {
-    std::vector<unsigned char> block = versionBlock(path);
     if (block.empty()) {
         return {};
     }
@@ -141,6 +143,13 @@ WString companyName(std::wstring_view path)
     // The VM started later shares this stream: what is written here comes first.
     std::fflush(stdout);
     return *company;
+}
+
+}  // namespace
+
+WString companyName(std::wstring_view path)
+{
+    return reportCompanyName(versionBlock(path));
 }
 
 VmVersion registeredRuntimeVersion()
@@ -158,6 +167,16 @@ VmVersion registeredRuntimeVersion()
 
 ExecutableInfo::ExecutableInfo(std::wstring_view path) : path_(normalizePath(path)) {}
 
+const std::vector<unsigned char>& ExecutableInfo::block()
+{
+    // A block that could not be read is not remembered: the file may become
+    // readable. One that was read serves the version and the company name.
+    if (block_.empty()) {
+        block_ = versionBlock(path_);
+    }
+    return block_;
+}
+
 std::optional<FileVersion> ExecutableInfo::fileVersion()
 {
     if (versionUnavailable_) {
@@ -166,9 +185,9 @@ std::optional<FileVersion> ExecutableInfo::fileVersion()
     if (versionKnown_) {
         return version_;
     }
-    std::vector<unsigned char> block = versionBlock(path_);
+    const std::vector<unsigned char>& block = this->block();
     if (block.empty()) {
-        return std::nullopt;  // not remembered: the file may become readable
+        return std::nullopt;
     }
     const auto fields = fixedVersion(block);
     if (!fields) {
@@ -185,7 +204,7 @@ const WString& ExecutableInfo::vendor()
     if (vendor_.empty()) {
         // The Microsoft VM is known by its name alone; its company is not read.
         const WString name = fileName(path_, LetterCase::Lower);
-        vendor_ = vendorFrom(name, isMicrosoftVmProgram(name) ? WString() : companyName(path_));
+        vendor_ = vendorFrom(name, isMicrosoftVmProgram(name) ? WString() : reportCompanyName(block()));
     }
     return vendor_;
 }
