@@ -50,7 +50,8 @@ void validateSettings(const PropertyTable& properties, std::wstring_view classPa
     }
 }
 
-Launcher::Launcher(CommandLine commandLine, const ControlKeyProbe& controlKey) : commandLine(std::move(commandLine))
+Launcher::Launcher(CommandLine commandLine, Frontend frontend, const ControlKeyProbe& controlKey)
+    : commandLine(std::move(commandLine)), frontend(frontend)
 {
     loadProperties();
     SetCurrentDirectoryW(directoryOf(normalizePath(propertiesPath)).c_str());  // failure is not an error
@@ -60,13 +61,17 @@ Launcher::Launcher(CommandLine commandLine, const ControlKeyProbe& controlKey) :
 
 void Launcher::setupConsole(bool controlKeyAtStart)
 {
-    const ConsolePlan plan = planConsole(controlKeyAtStart, commandLine.consoleRequested, properties);
-    useConsole = plan.useConsole;
+    const ConsolePlan plan = planConsole(frontend, controlKeyAtStart, commandLine.consoleRequested, properties);
+    useConsole = plan.use != ConsoleUse::None;
     if (!useConsole) {
         return;
     }
-    Console::instance().allocate();
-    Console::instance().setTitle(plan.title);
+    if (plan.use == ConsoleUse::OwnWindow) {
+        Console::instance().allocate();
+        Console::instance().setTitle(plan.title);
+    } else {
+        Console::instance().useCallers();
+    }
     if (!plan.handoffLines.empty()) {
         HandoffFile::instance().append(plan.handoffLines);
     }
@@ -105,7 +110,7 @@ void Launcher::run(bool wait)
     }
     selectedVm = choice.vm;
     const WString executable =
-        normalizePath(selectedVm->executablePath(Console::instance().isAllocated(), diskFileSystem().exists));
+        normalizePath(selectedVm->executablePath(Console::instance().isInUse(), diskFileSystem().exists));
 
     // The Java side learns which VM was chosen, then the environment, before the
     // VM starts.
@@ -128,6 +133,11 @@ void Launcher::run(bool wait)
         writeDiagnostic(warning);
     }
 
+    // In the caller's console, Ctrl+C and Ctrl+Break are the VM's from here on:
+    // the launcher waits for it and ends with its exit code.
+    if (Console::instance().isCallers()) {
+        Console::instance().outliveInterrupts();
+    }
     process = launchVm(*selectedVm, executable, filled.request);
     if (wait) {
         exitCode = waitForExit(process);

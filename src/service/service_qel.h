@@ -18,7 +18,7 @@ class ServiceQEL : public Launcher {
 public:
     // The one service object of the process, built from the command line on the
     // first call (the whole Launcher construction: properties, checks, console).
-    static ServiceQEL& instance(const CommandLine& commandLine);
+    static ServiceQEL& instance(const CommandLine& commandLine, Frontend frontend = Frontend::Windowed);
 
     bool isService() const override { return true; }
 
@@ -33,7 +33,7 @@ public:
     ServiceEnd end;
 
 private:
-    explicit ServiceQEL(const CommandLine& commandLine);
+    ServiceQEL(const CommandLine& commandLine, Frontend frontend);
 };
 
 // In service mode, a failure before the service runs (properties file missing
