@@ -1,13 +1,14 @@
 # The launcher's sources, split the way the code is: rules that need no Windows,
 # and the thin Windows shells beside them. A file whose name ends in "_win.cpp"
 # calls Windows; every other file under src/ is a rule and must build on any
-# platform. The entry point (src/driver/main.cpp) belongs to neither library.
+# platform. The entry points (src/driver/main.cpp of the windowed launcher and
+# src/driver/main_console.cpp of its console twin) belong to neither library.
 #
 #   qel_collect_sources(<rules variable> <shells variable>)
 function(qel_collect_sources rules_var shells_var)
   get_filename_component(root "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/.." ABSOLUTE)
   file(GLOB_RECURSE all CONFIGURE_DEPENDS "${root}/src/*.cpp")
-  list(REMOVE_ITEM all "${root}/src/driver/main.cpp")
+  list(REMOVE_ITEM all "${root}/src/driver/main.cpp" "${root}/src/driver/main_console.cpp")
   set(rules ${all})
   list(FILTER rules EXCLUDE REGEX "_win\\.cpp$")
   set(shells ${all})

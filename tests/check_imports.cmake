@@ -1,6 +1,15 @@
 cmake_minimum_required(VERSION 3.20)
 # Fails when the executable imports a DLL outside the set that ships with Windows,
-# imports a service function, or is not a 64-bit program of the GUI subsystem.
+# imports a service function, or is not a 64-bit program of the expected
+# subsystem: GUI (the windowed launcher) or console (its console twin).
+#   cmake -DOBJDUMP=<objdump> -DEXE=<executable> -DSUBSYSTEM=GUI|console -P check_imports.cmake
+if(SUBSYSTEM STREQUAL "GUI")
+  set(subsystem_pattern "Subsystem[ \t]+0*2[ \t]+\\(Windows GUI\\)")
+elseif(SUBSYSTEM STREQUAL "console")
+  set(subsystem_pattern "Subsystem[ \t]+0*3[ \t]+\\(Windows CUI\\)")
+else()
+  message(FATAL_ERROR "SUBSYSTEM must be GUI or console, not '${SUBSYSTEM}'")
+endif()
 execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE dump RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "objdump failed on ${EXE}")
@@ -30,7 +39,7 @@ endforeach()
 if(NOT dump MATCHES "file format pei-x86-64")
   message(FATAL_ERROR "${EXE} is not a 64-bit Windows executable")
 endif()
-if(NOT dump MATCHES "Subsystem[ \t]+0*2[ \t]+\\(Windows GUI\\)")
-  message(FATAL_ERROR "${EXE} is not of the GUI subsystem")
+if(NOT dump MATCHES "${subsystem_pattern}")
+  message(FATAL_ERROR "${EXE} is not of the ${SUBSYSTEM} subsystem")
 endif()
 message(STATUS "imports: ${seen}")

@@ -39,4 +39,9 @@ WString lastErrorText();
 // Error box with no owner, caption message 110, OK button and error icon.
 void showErrorBox(const WString& text);
 
+// Writes the text as it is to the process's standard error handle: to a console
+// as UTF-16 text, to a file or pipe as UTF-8 bytes. Nothing happens without a
+// standard error handle.
+void writeErrorText(const WString& text);
+
 }  // namespace qel

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "launch/frontend.h"
+
 namespace qel {
 
-// The whole run of the executable: parse the command line, run the launch, show
-// any escaping error in the error box, and give the process exit code (the VM's,
-// or 0 after an error box).
-int launcherMain();
+// The whole run of the executable: parse the command line, run the launch, report
+// any escaping error as the frontend has it (see errorReport), and give the
+// process exit code (the VM's, or the error's).
+int launcherMain(Frontend frontend);
 
 }  // namespace qel

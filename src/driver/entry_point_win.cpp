@@ -9,6 +9,7 @@
 #include "base/messages.h"
 #include "base/text.h"
 #include "base/trace.h"
+#include "driver/error_report.h"
 #include "launch/command_line.h"
 #include "launch/console.h"
 #include "launch/launch_process.h"
@@ -21,7 +22,8 @@ namespace qel {
 namespace {
 
 // At the end of a run in a console the launcher opened, the window stays until
-// Enter when the settings ask for it or Ctrl is held down at this moment.
+// Enter when the settings ask for it or Ctrl is held down at this moment. The
+// console twin opens none, so it never pauses.
 void pauseIfAsked(const Launcher& launcher)
 {
     if (pauseAtEnd(Console::instance().isAllocated(), consolePause(launcher.properties), controlKeyDownNow)) {
@@ -31,17 +33,17 @@ void pauseIfAsked(const Launcher& launcher)
     }
 }
 
-int runGuarded(const CommandLine& commandLine)
+int runGuarded(const CommandLine& commandLine, Frontend frontend)
 {
     if (commandLine.serviceRequested) {
         // Returns when the service has stopped, or at once when the process was
         // started from a shell; a VM that ends on its own ends the process itself.
-        ServiceQEL::instance(commandLine).serve();
+        ServiceQEL::instance(commandLine, frontend).serve();
         return 0;
     }
     Trace& trace = Trace::instance();
     trace.phase(L"settings");
-    Launcher launcher(commandLine);
+    Launcher launcher(commandLine, frontend);
     launcher.run(true);
     trace.phase(L"end");
     if (trace.enabled()) {
@@ -51,9 +53,9 @@ int runGuarded(const CommandLine& commandLine)
     return static_cast<int>(launcher.exitCode);
 }
 
-// The one place where errors meet the user: a box, or, for a service the
-// service manager started, its failure status and the event log.
-int reportError(const CommandLine& commandLine, const WString& text, int messageId)
+// The one place where errors meet the user: a box or standard error, or, for a
+// service the service manager started, its failure status and the event log.
+int reportError(const CommandLine& commandLine, Frontend frontend, const WString& text, int messageId)
 {
     Trace::instance().line(L"error: " + text);
     Trace::instance().finish();
@@ -63,13 +65,18 @@ int reportError(const CommandLine& commandLine, const WString& text, int message
             return static_cast<int>(*exitCode);
         }
     }
-    showErrorBox(text);
-    return 0;
+    const ErrorReport report = errorReport(frontend, text, messageId);
+    if (report.target == ErrorTarget::Box) {
+        showErrorBox(report.text);
+    } else {
+        writeErrorText(report.text);
+    }
+    return report.exitCode;
 }
 
 }  // namespace
 
-int launcherMain()
+int launcherMain(Frontend frontend)
 {
     startTraceFromEnvironment();
     const CommandLine commandLine = CommandLine::parse();
@@ -77,13 +84,14 @@ int launcherMain()
         Trace::instance().line(L"command line: " + WString(GetCommandLineW()));
     }
     try {
-        const int exitCode = runGuarded(commandLine);
+        const int exitCode = runGuarded(commandLine, frontend);
         Trace::instance().finish();
         return exitCode;
     } catch (const TerminalError& error) {
-        return reportError(commandLine, error.message, error.messageId);
+        return reportError(commandLine, frontend, error.message, error.messageId);
     } catch (const std::exception& error) {
-        return reportError(commandLine, L"an unknown exception has occurrred.\n" + widenSignExtended(error.what()), 0);
+        return reportError(commandLine, frontend,
+                           L"an unknown exception has occurrred.\n" + widenSignExtended(error.what()), 0);
     }
 }
 

@@ -9,6 +9,9 @@ namespace qel {
 namespace {
 
 constexpr std::size_t kMessageUnits = 512;
+// The console event numbers of Windows.
+constexpr std::uint32_t kCtrlCEvent = 0;
+constexpr std::uint32_t kCtrlBreakEvent = 1;
 
 }  // namespace
 
@@ -23,21 +26,30 @@ bool consoleWanted(bool controlKeyAtStart, bool consoleRequested, std::wstring_v
     return toLowerAscii(stdoutRedirect) == L"console" || toLowerAscii(stderrRedirect) == L"console";
 }
 
-ConsolePlan planConsole(bool controlKeyAtStart, bool consoleRequested, const PropertyTable& properties)
+ConsolePlan planConsole(Frontend frontend, bool controlKeyAtStart, bool consoleRequested,
+                        const PropertyTable& properties)
 {
     ConsolePlan plan;
-    // The redirect settings are read only when neither Ctrl nor the command line
-    // decided.
-    plan.useConsole = controlKeyAtStart || consoleRequested ||
-                      consoleWanted(false, false, stdoutRedirect(properties), stderrRedirect(properties));
-    if (!plan.useConsole) {
+    if (frontend == Frontend::Console) {
+        plan.use = ConsoleUse::Callers;
+    } else if (controlKeyAtStart || consoleRequested ||
+               // The redirect settings are read only when neither Ctrl nor the
+               // command line decided.
+               consoleWanted(false, false, stdoutRedirect(properties), stderrRedirect(properties))) {
+        plan.use = ConsoleUse::OwnWindow;
+        plan.title = applicationName(properties);
+    } else {
         return plan;
     }
-    plan.title = applicationName(properties);
     if (controlKeyAtStart) {
         plan.handoffLines = controlKeyLines();
     }
     return plan;
+}
+
+bool outlivesConsoleEvent(std::uint32_t event)
+{
+    return event == kCtrlCEvent || event == kCtrlBreakEvent;
 }
 
 WString formatStartFailure(std::wstring_view format, unsigned long errorCode)

@@ -2,10 +2,12 @@
 
 // The console decision and the texts of process start-up, as rules.
 
+#include <cstdint>
 #include <string_view>
 #include <vector>
 
 #include "base/wstring.h"
+#include "launch/frontend.h"
 #include "settings/property_table.h"
 
 namespace qel {
@@ -16,16 +18,38 @@ namespace qel {
 bool consoleWanted(bool controlKeyAtStart, bool consoleRequested, std::wstring_view stdoutRedirect,
                    std::wstring_view stderrRedirect);
 
-// What setting up the console does for a run: whether it uses a console, the
-// console's title, and the lines the hand-off file gets first (the Ctrl-key lines
-// when Ctrl was held at start).
+// The console a run uses.
+enum class ConsoleUse {
+    // None: the VM's windowed program starts.
+    None,
+    // The windowed launcher opens a console window of its own, titled with the
+    // application's name, and the VM's console program starts in it.
+    OwnWindow,
+    // The console twin stays in the console it was started in (none when its
+    // caller gave it none): nothing is opened, titled or rebound, and the VM's
+    // console program starts in the same console.
+    Callers,
+};
+
+// What setting up the console does for a run: the console it uses, the title of
+// a window of its own, and the lines the hand-off file gets first (the Ctrl-key
+// lines when Ctrl was held at start).
 struct ConsolePlan {
-    bool useConsole = false;
+    ConsoleUse use = ConsoleUse::None;
     WString title;
     std::vector<WString> handoffLines;
 };
 
-ConsolePlan planConsole(bool controlKeyAtStart, bool consoleRequested, const PropertyTable& properties);
+// The windowed launcher opens a console window when consoleWanted says so; the
+// console twin always uses its caller's console.
+ConsolePlan planConsole(Frontend frontend, bool controlKeyAtStart, bool consoleRequested,
+                        const PropertyTable& properties);
+
+// The console events the console twin lives through while its VM runs: Ctrl+C
+// and Ctrl+Break, which reach the VM in the same console, so that the launcher
+// still waits for the VM and ends with its exit code. Every other event (the
+// console closing, log-off, shutdown) goes on to the next handler.
+bool outlivesConsoleEvent(std::uint32_t event);
 
 // The format of the start failure message with its "%d" replaced by the Windows
 // error code in decimal, cut to 512 units as the message buffer holds them.

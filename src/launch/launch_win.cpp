@@ -114,6 +114,22 @@ void Console::allocate()
     allocated_ = true;
 }
 
+namespace {
+
+BOOL WINAPI interruptHandler(DWORD event)
+{
+    return outlivesConsoleEvent(event) ? TRUE : FALSE;
+}
+
+}  // namespace
+
+void Console::outliveInterrupts()
+{
+    // A handler, not SetConsoleCtrlHandler(NULL, TRUE): that flag would be
+    // inherited by the VM, which would then ignore Ctrl+C itself.
+    SetConsoleCtrlHandler(interruptHandler, TRUE);
+}
+
 void Console::setTitle(const WString& title)
 {
     SetConsoleTitleW(title.c_str());

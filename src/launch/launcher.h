@@ -8,6 +8,7 @@
 
 #include "base/wstring.h"
 #include "launch/command_line.h"
+#include "launch/frontend.h"
 #include "settings/property_table.h"
 #include "vm/selection.h"
 
@@ -22,8 +23,10 @@ public:
 
     // Finds and reads the properties file, rejects incomplete settings, makes the
     // properties file's directory current, keeps only the file's name and sets up
-    // the console. Without a probe the Ctrl key is read from the keyboard.
-    explicit Launcher(CommandLine commandLine, const ControlKeyProbe& controlKey = {});
+    // the console as the frontend has it. Without a probe the Ctrl key is read
+    // from the keyboard.
+    explicit Launcher(CommandLine commandLine, Frontend frontend = Frontend::Windowed,
+                      const ControlKeyProbe& controlKey = {});
     virtual ~Launcher() = default;
 
     Launcher(const Launcher&) = delete;
@@ -38,6 +41,7 @@ public:
 
     PropertyTable properties;
     CommandLine commandLine;
+    Frontend frontend;
     // Owned by the VM selection; lives until the process ends.
     JavaVm* selectedVm = nullptr;
     bool useConsole = false;
@@ -53,7 +57,8 @@ public:
 private:
     void loadProperties();
     void locatePropertiesFile();
-    // Decides on the console, and opens and titles it when the run uses one; with
+    // Decides on the console; opens and titles a window of its own when the run
+    // asks for one, or stays in the caller's console in the console twin; with
     // Ctrl held at start, the hand-off file learns of it first.
     void setupConsole(bool controlKeyAtStart);
 };

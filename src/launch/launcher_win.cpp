@@ -51,7 +51,8 @@ void validateSettings(const PropertyTable& properties, std::wstring_view classPa
     }
 }
 
-Launcher::Launcher(CommandLine commandLine, const ControlKeyProbe& controlKey) : commandLine(std::move(commandLine))
+Launcher::Launcher(CommandLine commandLine, Frontend frontend, const ControlKeyProbe& controlKey)
+    : commandLine(std::move(commandLine)), frontend(frontend)
 {
     loadProperties();
     SetCurrentDirectoryW(directoryOf(normalizePath(propertiesPath)).c_str());  // failure is not an error
@@ -61,13 +62,17 @@ Launcher::Launcher(CommandLine commandLine, const ControlKeyProbe& controlKey) :
 
 void Launcher::setupConsole(bool controlKeyAtStart)
 {
-    const ConsolePlan plan = planConsole(controlKeyAtStart, commandLine.consoleRequested, properties);
-    useConsole = plan.useConsole;
+    const ConsolePlan plan = planConsole(frontend, controlKeyAtStart, commandLine.consoleRequested, properties);
+    useConsole = plan.use != ConsoleUse::None;
     if (!useConsole) {
         return;
     }
-    Console::instance().allocate();
-    Console::instance().setTitle(plan.title);
+    if (plan.use == ConsoleUse::OwnWindow) {
+        Console::instance().allocate();
+        Console::instance().setTitle(plan.title);
+    } else {
+        Console::instance().useCallers();
+    }
     if (!plan.handoffLines.empty()) {
         HandoffFile::instance().append(plan.handoffLines);
     }
@@ -117,7 +122,7 @@ void Launcher::run(bool wait)
     }
     selectedVm = choice.vm;
     const WString executable =
-        normalizePath(selectedVm->executablePath(Console::instance().isAllocated(), diskFileSystem().exists));
+        normalizePath(selectedVm->executablePath(Console::instance().isInUse(), diskFileSystem().exists));
     trace.phase(L"launch");
     if (trace.enabled()) {
         trace.line(L"program of the chosen VM: " + executable);
@@ -151,6 +156,11 @@ void Launcher::run(bool wait)
         trace.line(L"warning: " + warning);
     }
 
+    // In the caller's console, Ctrl+C and Ctrl+Break are the VM's from here on:
+    // the launcher waits for it and ends with its exit code.
+    if (Console::instance().isCallers()) {
+        Console::instance().outliveInterrupts();
+    }
     process = launchVm(*selectedVm, executable, filled.request);
     if (wait) {
         trace.phase(L"wait");

@@ -18,7 +18,7 @@ class ServiceQEL : public Launcher {
 public:
     // The one service object of the process, built from the command line on the
     // first call (the whole Launcher construction: properties, checks, console).
-    static ServiceQEL& instance(const CommandLine& commandLine);
+    static ServiceQEL& instance(const CommandLine& commandLine, Frontend frontend = Frontend::Windowed);
 
     bool isService() const override { return true; }
 
@@ -35,7 +35,7 @@ public:
     void* stopInput = nullptr;
 
 private:
-    explicit ServiceQEL(const CommandLine& commandLine);
+    ServiceQEL(const CommandLine& commandLine, Frontend frontend);
 };
 
 // In service mode, a failure before the service runs (properties file missing

@@ -248,8 +248,8 @@ bool startedByServiceManager()
 
 }  // namespace
 
-ServiceQEL::ServiceQEL(const CommandLine& commandLine)
-    : Launcher(commandLine), lifecycle(ServiceLifecycle::Effects{
+ServiceQEL::ServiceQEL(const CommandLine& commandLine, Frontend frontend)
+    : Launcher(commandLine, frontend), lifecycle(ServiceLifecycle::Effects{
                                  [this](const ServiceStatus& status) {
                                      SERVICE_STATUS windows = toWindows(status);
                                      ServiceApi::instance().setStatus(
@@ -266,10 +266,10 @@ ServiceQEL::ServiceQEL(const CommandLine& commandLine)
 {
 }
 
-ServiceQEL& ServiceQEL::instance(const CommandLine& commandLine)
+ServiceQEL& ServiceQEL::instance(const CommandLine& commandLine, Frontend frontend)
 {
     if (theService == nullptr) {
-        theService = new ServiceQEL(commandLine);  // never destroyed
+        theService = new ServiceQEL(commandLine, frontend);  // never destroyed
     }
     return *theService;
 }

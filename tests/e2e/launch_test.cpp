@@ -110,22 +110,6 @@ TEST_F(Launch, MicrosoftVmBelowTheMinimumBuildStartsNothing)
     EXPECT_EQ(run.standardError.find("cmd: "), std::string::npos);
 }
 
-// The error code Windows gives for starting this program.
-unsigned long startError(const WString& program)
-{
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    WString line = L"\"" + program + L"\"";
-    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-        const UniqueHandle process(info.hProcess);
-        const UniqueHandle thread(info.hThread);
-        TerminateProcess(process.get(), 0);
-        return 0;
-    }
-    return GetLastError();
-}
-
 TEST_F(Launch, AVmThatCannotStartShowsTheWindowsError)
 {
     // A file that is not a program, and a Java 1.x installation whose windowed

@@ -54,3 +54,29 @@ TEST_F(TranslatedBox, InvalidPropertiesFile)
     writeFile(properties, kPropertiesWithoutVm);
     expectOneBox(start(), language.caption, language.invalid);
 }
+
+// The console twin, started without a console, writes the same texts to its
+// standard error file: one line in UTF-8, and the message number as exit code.
+TEST(TranslatedLine, ConsoleTwinWritesTheTextsAsUtf8)
+{
+    const auto& language = languageUnderTest();
+    TempDir dir;
+    const WString twin = installLauncher(dir / L"app", L"Shop.exe", kConsoleTwin);
+    RunOptions options;
+    options.environment.emplace_back(L"PATH", L"C:\\windows\\system32;C:\\windows");
+    const struct {
+        const char* properties;  // none: no properties file
+        const wchar_t* text;
+        unsigned long exitCode;
+    } cases[] = {{nullptr, language.missing, 102}, {kPropertiesWithoutVm, language.invalid, 104}};
+    for (const auto& c : cases) {
+        if (c.properties != nullptr) {
+            writeFile(dir / L"app\\Shop.qel", c.properties);
+        }
+        const ProgramRun run = runProgram(twin, options);
+        ASSERT_FALSE(run.timedOut);
+        EXPECT_TRUE(run.boxes.empty());
+        EXPECT_EQ(run.standardError, narrow(c.text) + "\n");
+        EXPECT_EQ(run.exitCode, c.exitCode);
+    }
+}

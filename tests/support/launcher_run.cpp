@@ -79,6 +79,30 @@ std::wstring environmentBlock(const std::vector<std::pair<WString, WString>>& ch
     return result;
 }
 
+// Appends what the pipe holds now, without waiting for more.
+void readAvailable(HANDLE pipe, std::string& text)
+{
+    DWORD available = 0;
+    while (pipe != nullptr && PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+        std::string chunk(available, '\0');
+        DWORD read = 0;
+        if (!ReadFile(pipe, chunk.data(), available, &read, nullptr) || read == 0) {
+            return;
+        }
+        text.append(chunk.data(), read);
+    }
+}
+
+// Appends everything until the last writer has closed the pipe.
+void readToEnd(HANDLE pipe, std::string& text)
+{
+    char chunk[4096];
+    DWORD read = 0;
+    while (pipe != nullptr && ReadFile(pipe, chunk, sizeof chunk, &read, nullptr) && read > 0) {
+        text.append(chunk, read);
+    }
+}
+
 }  // namespace
 
 WString commandLineFor(const WString& program, const WString& arguments)
@@ -106,6 +130,17 @@ ProgramRun runProgram(const WString& program, const RunOptions& options)
     };
     UniqueFile output = createCapture(outputPath);
     UniqueFile error = createCapture(errorPath);
+    // Through a pipe, the output file stays empty and the pipe's text is kept.
+    HANDLE pipeRead = nullptr;
+    HANDLE pipeWrite = nullptr;
+    if (options.outputThroughPipe && !CreatePipe(&pipeRead, &pipeWrite, &inheritable, 0)) {
+        throw std::runtime_error("cannot create the output pipe");
+    }
+    UniqueHandle outputReader(pipeRead);
+    UniqueHandle outputWriter(pipeWrite);
+    if (outputReader) {
+        SetHandleInformation(outputReader.get(), HANDLE_FLAG_INHERIT, 0);
+    }
 
     HANDLE inputRead = nullptr;
     HANDLE inputWrite = nullptr;
@@ -122,16 +157,16 @@ ProgramRun runProgram(const WString& program, const RunOptions& options)
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = input.get();
-    startup.hStdOutput = output.get();
+    startup.hStdOutput = outputWriter ? outputWriter.get() : output.get();
     startup.hStdError = error.get();
     PROCESS_INFORMATION info{};
     WString commandLine = options.commandLine.value_or(commandLineFor(program, options.arguments));
     std::wstring environment = environmentBlock(options.environment);
     WString directory =
         options.currentDirectory.empty() ? program.substr(0, program.rfind(L'\\')) : options.currentDirectory;
+    const DWORD console = options.newConsole ? CREATE_NEW_CONSOLE : options.detached ? DETACHED_PROCESS : 0;
     if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                        CREATE_UNICODE_ENVIRONMENT | (options.detached ? DETACHED_PROCESS : 0), environment.data(),
-                        directory.c_str(), &startup, &info)) {
+                        CREATE_UNICODE_ENVIRONMENT | console, environment.data(), directory.c_str(), &startup, &info)) {
         throw std::runtime_error("cannot start " + narrow(program) + ", error " + std::to_string(GetLastError()));
     }
     UniqueHandle process(info.hProcess);
@@ -139,10 +174,14 @@ ProgramRun runProgram(const WString& program, const RunOptions& options)
     output.reset();
     error.reset();
     input.reset();
+    outputWriter.reset();
 
     ProgramRun run;
+    std::string piped;
     const ULONGLONG deadline = GetTickCount64() + options.timeoutMs;
     while (WaitForSingleObject(process.get(), 50) == WAIT_TIMEOUT) {
+        // Read what is there, so that a full pipe does not hold the writer up.
+        readAvailable(outputReader.get(), piped);
         if (auto box = readAndDismissBox(info.dwProcessId)) {
             run.boxes.push_back(std::move(*box));
             // Give the box time to close before looking again.
@@ -156,19 +195,40 @@ ProgramRun runProgram(const WString& program, const RunOptions& options)
         }
     }
     GetExitCodeProcess(process.get(), &run.exitCode);
-    run.standardOutput = readFile(outputPath);
+    if (run.timedOut) {
+        // What the program started may still hold the pipe open.
+        readAvailable(outputReader.get(), piped);
+    } else {
+        readToEnd(outputReader.get(), piped);
+    }
+    run.standardOutput = outputReader ? piped : readFile(outputPath);
     run.standardError = readFile(errorPath);
     return run;
 }
 
-WString installLauncher(const WString& dir, const WString& name)
+WString installLauncher(const WString& dir, const WString& name, const wchar_t* built)
 {
     const WString target = dir + L"\\" + name;
     makeDirectories(dir);
-    if (!CopyFileW((binaryDir() + L"\\ravelin.exe").c_str(), target.c_str(), FALSE)) {
+    if (!CopyFileW((binaryDir() + L"\\" + built).c_str(), target.c_str(), FALSE)) {
         throw std::runtime_error("cannot copy the launcher to " + narrow(target));
     }
     return target;
+}
+
+unsigned long startError(const WString& program)
+{
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    WString line = L"\"" + program + L"\"";
+    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+        const UniqueHandle process(info.hProcess);
+        const UniqueHandle thread(info.hThread);
+        TerminateProcess(process.get(), 0);
+        return 0;
+    }
+    return GetLastError();
 }
 
 std::optional<MessageBoxText> firstBox(const ProgramRun& run)

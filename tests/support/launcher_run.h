@@ -42,6 +42,13 @@ struct RunOptions {
     // Started without the test's console, as Explorer starts a program: a
     // windowed program then has no console until it allocates one.
     bool detached = true;
+    // Started with a console of its own, as a shell window gives one to the
+    // programs it starts (its standard handles are still the test's files and
+    // pipes); detached is then not looked at.
+    bool newConsole = false;
+    // Standard output is a pipe, read by the test while the program runs and
+    // until every writer (the program and what it started) has closed it.
+    bool outputThroughPipe = false;
     // Standard input is a pipe that stays open and empty until the program ends,
     // so a program that reads it waits until the timeout.
     bool silentStandardInput = false;
@@ -54,8 +61,17 @@ ProgramRun runProgram(const WString& program, const RunOptions& options = {});
 // The command line text runProgram passes: the quoted program, then the arguments.
 WString commandLineFor(const WString& program, const WString& arguments);
 
-// Copies the built launcher into dir under the given file name; returns its path.
-WString installLauncher(const WString& dir, const WString& name);
+// The built executables installLauncher copies.
+inline constexpr const wchar_t* kWindowedLauncher = L"ravelin.exe";
+inline constexpr const wchar_t* kConsoleTwin = L"ravelinc.exe";
+
+// Copies the built launcher (or its console twin) into dir under the given file
+// name; returns its path.
+WString installLauncher(const WString& dir, const WString& name, const wchar_t* built = kWindowedLauncher);
+
+// The error code Windows gives for starting this program (0 when it starts; it
+// is then ended at once).
+unsigned long startError(const WString& program);
 
 // The first message box of a run, for assertions; std::nullopt when none showed.
 std::optional<MessageBoxText> firstBox(const ProgramRun& run);

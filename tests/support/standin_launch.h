@@ -54,11 +54,18 @@ protected:
     ProgramRun start(const WString& arguments = L"", const WString& exitCode = L"0", RunOptions options = {})
     {
         options.arguments = arguments;
+        return runProgram(launcher, withStandinEnvironment(exitCode, std::move(options)));
+    }
+
+    // The variables of a run: the stand-in's record file and exit code, a Path
+    // without Java and no CLASSPATH, after those of the options.
+    RunOptions withStandinEnvironment(const WString& exitCode, RunOptions options) const
+    {
         options.environment.emplace_back(L"PATH", L"C:\\windows\\system32;C:\\windows");
         options.environment.emplace_back(L"QEL_STANDIN_RECORD", recordFile);
         options.environment.emplace_back(L"QEL_STANDIN_EXIT", exitCode);
         options.environment.emplace_back(L"CLASSPATH", L"");
-        return runProgram(launcher, options);
+        return options;
     }
 
     // The one record of the run; fails the test when there is not exactly one.

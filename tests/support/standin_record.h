@@ -4,11 +4,13 @@
 // read back from the record file it appends to, and its settings file written
 // beside an installed copy.
 //
-// A stand-in takes three settings, from its environment or else from the file
+// A stand-in takes these settings, from its environment or else from the file
 // <its path without ".exe">.standin (lines "NAME=value", UTF-8):
 //   QEL_STANDIN_RECORD    the record file (no record without it)
 //   QEL_STANDIN_EXIT      its exit code, decimal (may be negative) or "0x" hex
 //   QEL_STANDIN_SLEEP_MS  how long it stays alive after the record; "infinite"
+//   QEL_STANDIN_PRINT     a line it writes to its standard output
+//   QEL_STANDIN_CTRL_C    the exit code it ends with on Ctrl+C or Ctrl+Break
 
 #include <array>
 #include <optional>

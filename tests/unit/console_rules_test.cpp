@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
+#include <utility>
 
 #include "launch/console.h"
 #include "launch/console_rules.h"
@@ -11,36 +13,62 @@ using namespace qel;
 
 TEST(ConsoleRules, WhenARunUsesAConsole)
 {
+    constexpr Frontend kWindowed = Frontend::Windowed;
+    constexpr Frontend kTwin = Frontend::Console;
+    constexpr ConsoleUse kNone = ConsoleUse::None;
+    constexpr ConsoleUse kOwn = ConsoleUse::OwnWindow;
+    constexpr ConsoleUse kCallers = ConsoleUse::Callers;
     struct Row {
+        Frontend frontend;
         bool controlKey;
         bool requested;
         const char* settings;
-        bool useConsole;
+        ConsoleUse use;
         const wchar_t* title;
         std::size_t handoffLines;
     };
     const Row rows[] = {
-        {false, false, "", false, L"", 0},
-        {true, false, "", true, L"Ravelin", 3},  // Ctrl at start: the Java side is told
-        {false, true, "qel.application.name=Shop\n", true, L"Shop", 0},
-        {true, true, "qel.application.name=\n", true, L"", 3},  // an empty name is a name
-        {false, false, "qel.stdout.redirect=Console\n", true, L"Ravelin", 0},
-        {false, false, "qel.stderr.redirect=CONSOLE\nqel.stdout.redirect=out.txt\n", true, L"Ravelin", 0},
-        {false, false, "qel.stdout.redirect=console.log\n", false, L"", 0},
-        {false, false, "qel.stdout.redirect=\\u0020console\n", false, L"", 0},  // nothing is trimmed
-        {false, false, "qel.stdout.redirect=out.txt\nqel.stderr.redirect=err.txt\n", false, L"", 0},
+        {kWindowed, false, false, "", kNone, L"", 0},
+        {kWindowed, true, false, "", kOwn, L"Ravelin", 3},  // Ctrl at start: the Java side is told
+        {kWindowed, false, true, "qel.application.name=Shop\n", kOwn, L"Shop", 0},
+        {kWindowed, true, true, "qel.application.name=\n", kOwn, L"", 3},  // an empty name is a name
+        {kWindowed, false, false, "qel.stdout.redirect=Console\n", kOwn, L"Ravelin", 0},
+        {kWindowed, false, false, "qel.stderr.redirect=CONSOLE\nqel.stdout.redirect=out.txt\n", kOwn, L"Ravelin", 0},
+        {kWindowed, false, false, "qel.stdout.redirect=console.log\n", kNone, L"", 0},
+        {kWindowed, false, false, "qel.stdout.redirect=\\u0020console\n", kNone, L"", 0},  // nothing is trimmed
+        {kWindowed, false, false, "qel.stdout.redirect=out.txt\nqel.stderr.redirect=err.txt\n", kNone, L"", 0},
+        // The console twin stays in its caller's console, whatever asks for one,
+        // and leaves the caller's title alone.
+        {kTwin, false, false, "qel.stdout.redirect=out.txt\n", kCallers, L"", 0},
+        {kTwin, false, true, "qel.application.name=Shop\n", kCallers, L"", 0},
+        {kTwin, false, false, "qel.stdout.redirect=console\n", kCallers, L"", 0},
+        {kTwin, true, false, "qel.application.name=Shop\n", kCallers, L"", 3},
     };
     for (const auto& row : rows) {
         PropertyTable table;
         parseProperties(table, row.settings);
-        const ConsolePlan plan = planConsole(row.controlKey, row.requested, table);
-        EXPECT_EQ(plan.useConsole, row.useConsole) << row.settings;
-        EXPECT_EQ(plan.title, row.title) << row.settings;
-        ASSERT_EQ(plan.handoffLines.size(), row.handoffLines) << row.settings;
+        const ConsolePlan plan = planConsole(row.frontend, row.controlKey, row.requested, table);
+        const std::string trace = std::string(row.settings) + (row.frontend == kTwin ? " (twin)" : "");
+        EXPECT_EQ(plan.use, row.use) << trace;
+        EXPECT_EQ(plan.title, row.title) << trace;
+        ASSERT_EQ(plan.handoffLines.size(), row.handoffLines) << trace;
         if (row.handoffLines != 0) {
             EXPECT_EQ(plan.handoffLines, (std::vector<WString>{L"qel.control-key=true", L"qel.stderr.redirect=console",
                                                                L"qel.stdout.redirect=console"}));
         }
+    }
+}
+
+// The console twin's handler takes Ctrl+C and Ctrl+Break, which its VM gets
+// too; the console closing, log-off and shutdown go on to the system's handler.
+TEST(ConsoleRules, ConsoleEventsTheTwinOutlives)
+{
+    const std::pair<DWORD, bool> rows[] = {
+        {CTRL_C_EVENT, true},       {CTRL_BREAK_EVENT, true},     {CTRL_CLOSE_EVENT, false},
+        {CTRL_LOGOFF_EVENT, false}, {CTRL_SHUTDOWN_EVENT, false}, {7, false},
+    };
+    for (const auto& [event, outlived] : rows) {
+        EXPECT_EQ(outlivesConsoleEvent(event), outlived) << event;
     }
 }
 

@@ -269,18 +269,48 @@ TEST(MessageResources, LoadStringFollowsTheThreadLocale)
 
 // The shipped executable carries one application manifest (id 1) and a version
 // record with the project's version.
+// A value of the version record's US English string block; empty when missing.
+std::wstring versionString(const std::wstring& file, const wchar_t* name)
+{
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(file.c_str(), &ignored);
+    std::vector<unsigned char> data(size);
+    if (size == 0 || !GetFileVersionInfoW(file.c_str(), 0, size, data.data())) {
+        return {};
+    }
+    void* value = nullptr;
+    UINT units = 0;
+    const std::wstring path = std::wstring(L"\\StringFileInfo\\040904b0\\") + name;
+    if (!VerQueryValueW(data.data(), path.c_str(), &value, &units) || units == 0) {
+        return {};
+    }
+    return static_cast<const wchar_t*>(value);
+}
+
+// The windowed launcher and its console twin carry the same resources; only
+// the file names of the version record differ.
 TEST(ShippedExecutable, ManifestAndVersionRecord)
 {
-    const std::wstring launcher = qel::test::binaryDir() + L"\\ravelin.exe";
-    const qel::UniqueModule module(LoadLibraryExW(launcher.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
-    ASSERT_NE(module, nullptr);
-    const LPCWSTR kManifestType = MAKEINTRESOURCEW(24);
-    EXPECT_NE(FindResourceW(module.get(), MAKEINTRESOURCEW(1), kManifestType), nullptr);
-    EXPECT_EQ(FindResourceW(module.get(), MAKEINTRESOURCEW(2), kManifestType), nullptr);
+    const std::pair<const wchar_t*, const wchar_t*> executables[] = {{L"ravelin.exe", L"ravelin"},
+                                                                     {L"ravelinc.exe", L"ravelinc"}};
+    for (const auto& [file, internalName] : executables) {
+        SCOPED_TRACE(qel::test::narrow(file));
+        const std::wstring launcher = qel::test::binaryDir() + L"\\" + file;
+        const qel::UniqueModule module(LoadLibraryExW(launcher.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+        ASSERT_NE(module, nullptr);
+        const LPCWSTR kManifestType = MAKEINTRESOURCEW(24);
+        EXPECT_NE(FindResourceW(module.get(), MAKEINTRESOURCEW(1), kManifestType), nullptr);
+        EXPECT_EQ(FindResourceW(module.get(), MAKEINTRESOURCEW(2), kManifestType), nullptr);
+        // The messages are the executable's own.
+        wchar_t text[qel::kMessageBufferUnits] = {};
+        EXPECT_GT(LoadStringW(module.get(), MSG_PROPERTIES_MISSING, text, qel::kMessageBufferUnits), 0);
 
-    const auto version = qel::readFileVersion(launcher);
-    ASSERT_TRUE(version.has_value());
-    EXPECT_EQ(std::to_string(version->f1) + "." + std::to_string(version->f2) + "." + std::to_string(version->f3),
-              QEL_PROJECT_VERSION);
-    EXPECT_EQ(version->f4, 0);
+        const auto version = qel::readFileVersion(launcher);
+        ASSERT_TRUE(version.has_value());
+        EXPECT_EQ(std::to_string(version->f1) + "." + std::to_string(version->f2) + "." + std::to_string(version->f3),
+                  QEL_PROJECT_VERSION);
+        EXPECT_EQ(version->f4, 0);
+        EXPECT_EQ(versionString(launcher, L"OriginalFilename"), file);
+        EXPECT_EQ(versionString(launcher, L"InternalName"), internalName);
+    }
 }

@@ -1,0 +1,56 @@
+#include "driver/error_report.h"
+
+#include "base/message_ids.h"
+
+namespace qel {
+
+namespace {
+
+bool isLineBreak(wchar_t unit)
+{
+    return unit == L'\r' || unit == L'\n';
+}
+
+// The exit code of a failure in the console twin.
+int consoleExitCode(int messageId)
+{
+    switch (messageId) {
+    case MSG_NO_VM:
+    case MSG_PROPERTIES_MISSING:
+    case MSG_VM_START_FAILED:
+    case MSG_PROPERTIES_INVALID:
+        return messageId;
+    default:
+        return 1;
+    }
+}
+
+}  // namespace
+
+WString singleLine(std::wstring_view text)
+{
+    WString line;
+    bool breakPending = false;
+    for (const wchar_t unit : text) {
+        if (isLineBreak(unit)) {
+            breakPending = !line.empty();
+            continue;
+        }
+        if (breakPending) {
+            line += L' ';
+            breakPending = false;
+        }
+        line += unit;
+    }
+    return line;
+}
+
+ErrorReport errorReport(Frontend frontend, std::wstring_view text, int messageId)
+{
+    if (frontend == Frontend::Windowed) {
+        return ErrorReport{ErrorTarget::Box, WString(text), 0};
+    }
+    return ErrorReport{ErrorTarget::StandardError, singleLine(text) + L"\n", consoleExitCode(messageId)};
+}
+
+}  // namespace qel

@@ -1,0 +1,38 @@
+#pragma once
+
+// How an error that ends a run reaches the user, as the frontend has it.
+
+#include <string_view>
+
+#include "base/wstring.h"
+#include "launch/frontend.h"
+
+namespace qel {
+
+enum class ErrorTarget {
+    // A message box with the error caption.
+    Box,
+    // The launcher's standard error.
+    StandardError,
+};
+
+struct ErrorReport {
+    ErrorTarget target = ErrorTarget::Box;
+    // What is shown or written, exactly.
+    WString text;
+    // The process's exit code after the report.
+    int exitCode = 0;
+};
+
+// The windowed launcher shows the text in a box and ends with 0. The console
+// twin writes it as one line ending in a line feed (see singleLine) to standard
+// error and ends with the number of the string-table message (101 no VM, 102
+// properties file missing, 103 VM not started, 104 invalid settings), or 1 for
+// every other failure.
+ErrorReport errorReport(Frontend frontend, std::wstring_view text, int messageId);
+
+// The text on one line: each run of CR and LF units between two parts becomes
+// one space, and those at the start or the end go.
+WString singleLine(std::wstring_view text);
+
+}  // namespace qel

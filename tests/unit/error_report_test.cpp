@@ -1,0 +1,67 @@
+#include <gtest/gtest.h>
+
+#include "base/message_ids.h"
+#include "driver/error_report.h"
+#include "support/expected_texts.h"
+
+using namespace qel;
+
+TEST(ErrorReport, BoxOrOneLineOnStandardError)
+{
+    struct Row {
+        Frontend frontend;
+        const wchar_t* text;
+        int messageId;
+        ErrorTarget target;
+        const wchar_t* shown;
+        int exitCode;
+    };
+    constexpr Frontend kWindowed = Frontend::Windowed;
+    constexpr Frontend kTwin = Frontend::Console;
+    constexpr ErrorTarget kBox = ErrorTarget::Box;
+    constexpr ErrorTarget kStderr = ErrorTarget::StandardError;
+    const Row rows[] = {
+        // The windowed launcher: the text as it is in a box, then exit code 0.
+        {kWindowed, expected::kEnglishNoVm, MSG_NO_VM, kBox, expected::kEnglishNoVm, 0},
+        {kWindowed, L"an unknown exception has occurrred.\nUnknown exception", 0, kBox,
+         L"an unknown exception has occurrred.\nUnknown exception", 0},
+        // The console twin: one line; the message number, else 1.
+        {kTwin, expected::kEnglishNoVm, MSG_NO_VM, kStderr,
+         L"Could not find a valid Java virtual machine to load. You may need to reinstall a supported Java virtual "
+         L"machine.\n",
+         101},
+        {kTwin, expected::kEnglishMissing, MSG_PROPERTIES_MISSING, kStderr, L"The Ravelin properties file is missing\n",
+         102},
+        {kTwin, L"Windows error 2 occured while loading the Java VM", MSG_VM_START_FAILED, kStderr,
+         L"Windows error 2 occured while loading the Java VM\n", 103},
+        {kTwin, expected::kEnglishInvalid, MSG_PROPERTIES_INVALID, kStderr,
+         L"The Corvane properties file contains invalid information\n", 104},
+        {kTwin, L"an unknown exception has occurrred.\nUnknown exception", 0, kStderr,
+         L"an unknown exception has occurrred. Unknown exception\n", 1},
+        {kTwin, L"unable to locate executable", 0, kStderr, L"unable to locate executable\n", 1},
+        // The caption is a message, but no failure of its own.
+        {kTwin, L"x", MSG_ERROR_CAPTION, kStderr, L"x\n", 1},
+        {kTwin, L"", 0, kStderr, L"\n", 1},
+    };
+    for (const auto& row : rows) {
+        const ErrorReport report = errorReport(row.frontend, row.text, row.messageId);
+        EXPECT_EQ(report.target, row.target) << row.messageId;
+        EXPECT_EQ(report.text, row.shown) << row.messageId;
+        EXPECT_EQ(report.exitCode, row.exitCode) << row.messageId;
+    }
+}
+
+TEST(ErrorReport, SingleLine)
+{
+    const std::pair<const wchar_t*, const wchar_t*> rows[] = {
+        {L"one line", L"one line"},
+        {L"a\nb", L"a b"},
+        {L"a\r\n\r\nb\rc", L"a b c"},
+        {L"\r\n a \n", L" a "},  // breaks at the ends go, blanks stay
+        {L"\n\n", L""},
+        {L"", L""},
+    };
+    for (const auto& [text, line] : rows) {
+        EXPECT_EQ(singleLine(text), line);
+    }
+}
