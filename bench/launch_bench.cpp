@@ -60,36 +60,7 @@ using Variables = std::vector<std::pair<WString, WString>>;
 // Starts that failed with ERROR_INTERNAL_ERROR and were tried again.
 int startsTriedAgain = 0;
 
-// This process's environment with the changes applied (an empty value removes
-// the variable), as a sorted block.
-std::wstring environmentBlock(const Variables& changes)
-{
-    std::map<WString, WString> variables;
-    const UniqueEnvironmentBlock block(GetEnvironmentStringsW());
-    for (const wchar_t* entry = block.get(); *entry != L'\0'; entry += wcslen(entry) + 1) {
-        const WString text(entry);
-        const auto equals = text.find(L'=', 1);
-        if (equals != WString::npos) {
-            variables[text.substr(0, equals)] = text.substr(equals + 1);
-        }
-    }
-    for (const auto& [name, value] : changes) {
-        for (auto it = variables.begin(); it != variables.end();) {
-            it = CompareStringOrdinal(it->first.c_str(), -1, name.c_str(), -1, TRUE) == CSTR_EQUAL ? variables.erase(it)
-                                                                                                   : std::next(it);
-        }
-        if (!value.empty()) {
-            variables[name] = value;
-        }
-    }
-    std::wstring result;
-    for (const auto& [name, value] : variables) {
-        result += name + L"=" + value;
-        result.push_back(L'\0');
-    }
-    result.push_back(L'\0');
-    return result;
-}
+using test::environmentBlock;
 
 // A program started with this command line in this directory.
 struct Start {

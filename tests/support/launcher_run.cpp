@@ -48,6 +48,32 @@ std::optional<MessageBoxText> readAndDismissBox(DWORD processId)
     return MessageBoxText{caption, text};
 }
 
+// Appends what the pipe holds now, without waiting for more.
+void readAvailable(HANDLE pipe, std::string& text)
+{
+    DWORD available = 0;
+    while (pipe != nullptr && PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+        std::string chunk(available, '\0');
+        DWORD read = 0;
+        if (!ReadFile(pipe, chunk.data(), available, &read, nullptr) || read == 0) {
+            return;
+        }
+        text.append(chunk.data(), read);
+    }
+}
+
+// Appends everything until the last writer has closed the pipe.
+void readToEnd(HANDLE pipe, std::string& text)
+{
+    char chunk[4096];
+    DWORD read = 0;
+    while (pipe != nullptr && ReadFile(pipe, chunk, sizeof chunk, &read, nullptr) && read > 0) {
+        text.append(chunk, read);
+    }
+}
+
+}  // namespace
+
 // The current environment with the changes applied, as a sorted block.
 std::wstring environmentBlock(const std::vector<std::pair<WString, WString>>& changes)
 {
@@ -78,32 +104,6 @@ std::wstring environmentBlock(const std::vector<std::pair<WString, WString>>& ch
     result.push_back(L'\0');
     return result;
 }
-
-// Appends what the pipe holds now, without waiting for more.
-void readAvailable(HANDLE pipe, std::string& text)
-{
-    DWORD available = 0;
-    while (pipe != nullptr && PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
-        std::string chunk(available, '\0');
-        DWORD read = 0;
-        if (!ReadFile(pipe, chunk.data(), available, &read, nullptr) || read == 0) {
-            return;
-        }
-        text.append(chunk.data(), read);
-    }
-}
-
-// Appends everything until the last writer has closed the pipe.
-void readToEnd(HANDLE pipe, std::string& text)
-{
-    char chunk[4096];
-    DWORD read = 0;
-    while (pipe != nullptr && ReadFile(pipe, chunk, sizeof chunk, &read, nullptr) && read > 0) {
-        text.append(chunk, read);
-    }
-}
-
-}  // namespace
 
 WString commandLineFor(const WString& program, const WString& arguments)
 {

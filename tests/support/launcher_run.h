@@ -58,6 +58,10 @@ struct RunOptions {
 // dismissing its message boxes on the way.
 ProgramRun runProgram(const WString& program, const RunOptions& options = {});
 
+// This process's environment with the changes applied (an empty value removes
+// the variable, in any spelling of its name), as a sorted block.
+std::wstring environmentBlock(const std::vector<std::pair<WString, WString>>& changes);
+
 // The command line text runProgram passes: the quoted program, then the arguments.
 WString commandLineFor(const WString& program, const WString& arguments);
 
