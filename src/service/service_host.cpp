@@ -36,6 +36,11 @@ bool isServiceManagerImage(std::wstring_view imagePath)
     return fileName(imagePath, LetterCase::Lower) == L"services.exe";
 }
 
+std::uint32_t failureCode(std::uint32_t messageId)
+{
+    return messageId == 0 ? service::kServiceSpecificError : messageId;
+}
+
 WString dispatchTableName(std::wstring_view serviceName)
 {
     return WString(serviceName.substr(0, service::kDispatchNameUnits - 1));
@@ -82,14 +87,15 @@ void ServiceLifecycle::vmStarted()
     report(service::kRunning, service::kAcceptStop);
 }
 
-ServiceEnd ServiceLifecycle::launchFailed(std::uint32_t specificCode)
+ServiceEnd ServiceLifecycle::launchFailed(std::uint32_t messageId)
 {
     const std::lock_guard<std::mutex> guard(lock_);
+    const std::uint32_t code = failureCode(messageId);
     if (phase_ != Phase::Stopped) {
         status_.waitHint = 0;
-        reportStopped(service::kServiceSpecificError, specificCode);
+        reportStopped(service::kServiceSpecificError, code);
     }
-    return ServiceEnd{true, specificCode == 0 ? service::kServiceSpecificError : specificCode};
+    return ServiceEnd{true, code};
 }
 
 ControlAnswer ServiceLifecycle::control(std::uint32_t code)

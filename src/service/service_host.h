@@ -78,6 +78,11 @@ std::vector<WString> gracefulStopHandoffLines();
 // of its own process: its file name, in any case, is "services.exe".
 bool isServiceManagerImage(std::wstring_view imagePath);
 
+// The code a failed start reports as its service-specific exit code, and the
+// process's exit code then: the number of the failure's message, or 1066
+// (ERROR_SERVICE_SPECIFIC_ERROR) itself for a failure that has none (0).
+std::uint32_t failureCode(std::uint32_t messageId);
+
 // The name as the dispatch table holds it: its first 255 units.
 WString dispatchTableName(std::wstring_view serviceName);
 
@@ -108,8 +113,7 @@ public:
     // asking it to; 0 ends the VM at once.
     explicit ServiceLifecycle(Effects effects, std::uint32_t stopTimeoutMs = 0)
         : effects_(std::move(effects)), stopTimeoutMs_(stopTimeoutMs)
-    {
-    }
+    {}
 
     void setStopTimeout(std::uint32_t stopTimeoutMs) { stopTimeoutMs_ = stopTimeoutMs; }
 
@@ -120,9 +124,9 @@ public:
     // the VM was starting, the VM is ended now and STOPPED follows instead.
     void vmStarted();
 
-    // The launch failed before a VM ran: STOPPED with the service-specific error
-    // code, and the process ends with that code.
-    ServiceEnd launchFailed(std::uint32_t specificCode);
+    // The launch failed before a VM ran: STOPPED with 1066 and the failure's code
+    // (failureCode of its message id), and the process ends with that code.
+    ServiceEnd launchFailed(std::uint32_t messageId);
 
     // A control from the service manager. With a stop timeout, a stop while the
     // VM runs asks the VM to stop and returns; the waiting thread's stopWaited

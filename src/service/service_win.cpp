@@ -195,7 +195,7 @@ void WINAPI serviceMain(DWORD, LPWSTR*)
 struct FailedStart {
     WString serviceName;
     WString text;
-    std::uint32_t specificCode = 0;
+    std::uint32_t code = 0;  // failureCode of the message id
     SERVICE_STATUS_HANDLE handle = nullptr;
 };
 FailedStart* failedStart = nullptr;
@@ -213,7 +213,7 @@ void WINAPI failedServiceMain(DWORD, LPWSTR*)
     ServiceStatus status;
     status.currentState = service::kStopped;
     status.win32ExitCode = service::kServiceSpecificError;
-    status.serviceSpecificExitCode = failedStart->specificCode;
+    status.serviceSpecificExitCode = failedStart->code;
     status.waitHint = 0;
     SERVICE_STATUS windows = toWindows(status);
     ServiceApi::instance().setStatus(failedStart->handle, &windows);
@@ -249,22 +249,21 @@ bool startedByServiceManager()
 }  // namespace
 
 ServiceQEL::ServiceQEL(const CommandLine& commandLine)
-    : Launcher(commandLine), lifecycle(ServiceLifecycle::Effects{
-                                 [this](const ServiceStatus& status) {
-                                     SERVICE_STATUS windows = toWindows(status);
-                                     ServiceApi::instance().setStatus(
-                                         static_cast<SERVICE_STATUS_HANDLE>(statusHandle), &windows);
-                                 },
-                                 [this] {
-                                     if (process != nullptr) {
-                                         TerminateProcess(process, 0);
-                                         process = nullptr;
-                                     }
-                                 },
-                                 [this] { askVmToStop(*this); },
-                             })
-{
-}
+    : Launcher(commandLine),
+      lifecycle(ServiceLifecycle::Effects{
+          [this](const ServiceStatus& status) {
+              SERVICE_STATUS windows = toWindows(status);
+              ServiceApi::instance().setStatus(static_cast<SERVICE_STATUS_HANDLE>(statusHandle), &windows);
+          },
+          [this] {
+              if (process != nullptr) {
+                  TerminateProcess(process, 0);
+                  process = nullptr;
+              }
+          },
+          [this] { askVmToStop(*this); },
+      })
+{}
 
 ServiceQEL& ServiceQEL::instance(const CommandLine& commandLine)
 {
@@ -286,18 +285,18 @@ void ServiceQEL::serve()
 }
 
 std::optional<std::uint32_t> reportFailureToServiceManager(const WString& serviceName, const WString& text,
-                                                           std::uint32_t specificCode)
+                                                           std::uint32_t messageId)
 {
     if (!startedByServiceManager()) {
         return std::nullopt;
     }
-    failedStart = new FailedStart{serviceName, text, specificCode, nullptr};  // lives until the process ends
+    failedStart = new FailedStart{serviceName, text, failureCode(messageId), nullptr};  // lives until the process ends
     WString name = dispatchTableName(serviceName);
     const SERVICE_TABLE_ENTRYW table[] = {{name.data(), failedServiceMain}, {nullptr, nullptr}};
     if (!ServiceApi::instance().startDispatcher(table)) {
         return std::nullopt;
     }
-    return specificCode == 0 ? service::kServiceSpecificError : specificCode;
+    return failedStart->code;
 }
 
 }  // namespace qel

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "service/service_host.h"
@@ -64,10 +65,20 @@ TEST(ServiceHost, ControlsAndConsoleEvents)
     EXPECT_EQ(dispatchTableName(L"Shop"), L"Shop");
 }
 
+// A failed start reports its message's number as the service-specific code and
+// ends the process with it; a failure without a message reports 1066 for both.
+TEST(ServiceHost, LaunchFailureCodes)
+{
+    const std::pair<std::uint32_t, std::uint32_t> cases[] = {{101, 101}, {102, 102}, {103, 103}, {104, 104}, {0, 1066}};
+    for (const auto& [messageId, code] : cases) {
+        EXPECT_EQ(failureCode(messageId), code) << messageId;
+    }
+}
+
 // Each way a service runs, as the steps that happen and what the host reports.
 TEST(ServiceHost, StatusSequences)
 {
-    enum Step { Start, VmStarted, Stop, Interrogate, VmEnds0, VmEnds7, LaunchFails101 };
+    enum Step { Start, VmStarted, Stop, Interrogate, VmEnds0, VmEnds7, LaunchFails101, LaunchFailsWithoutMessage };
     struct Row {
         const char* what;
         std::vector<Step> steps;
@@ -112,6 +123,11 @@ TEST(ServiceHost, StatusSequences)
          {kStartPending, "report 1/0/1066/101/0"},
          true,
          101},
+        {"a failure without a message: 1066 as the service-specific code too",
+         {Start, LaunchFailsWithoutMessage},
+         {kStartPending, "report 1/0/1066/1066/0"},
+         true,
+         1066},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
@@ -140,6 +156,9 @@ TEST(ServiceHost, StatusSequences)
                 break;
             case LaunchFails101:
                 end = lifecycle.launchFailed(101);
+                break;
+            case LaunchFailsWithoutMessage:
+                end = lifecycle.launchFailed(0);
                 break;
             }
         }
@@ -174,7 +193,10 @@ TEST(ServiceHost, StopThatLetsTheJavaProgramFinish)
          2000,
          {Stop, Stop, Waited, Waited, VmEnds3},
          {kAsked, "ask to stop", "report 3/0/0/0/2000@2", "terminate", kStopped}},
-        {"without a timeout the VM is ended at once", 0, {Stop, Waited, VmEnds3}, {kStopPending, "terminate", kStopped}},
+        {"without a timeout the VM is ended at once",
+         0,
+         {Stop, Waited, VmEnds3},
+         {kStopPending, "terminate", kStopped}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
