@@ -6,9 +6,11 @@
 // a status or end the VM are passed in, so the sequences can be tried without a
 // service manager.
 
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -144,6 +146,13 @@ public:
     // with another code the process ends with it at once, reporting nothing more.
     ServiceEnd vmEnded(std::uint32_t exitCode);
 
+    // How the process ends, as launchFailed or vmEnded decided it; waits until
+    // one of them has. STOPPED lets the dispatcher return on the main thread
+    // while the runner thread may still be deciding, so the main thread asks
+    // here and both end the process with the same code. Before starting() no
+    // service ran: the end is {false, 0} at once.
+    ServiceEnd awaitEnd();
+
     const ServiceStatus& status() const { return status_; }
 
 private:
@@ -151,6 +160,8 @@ private:
 
     void report(std::uint32_t state, std::uint32_t controls);
     void reportStopped(std::uint32_t win32ExitCode, std::uint32_t specificCode);
+    // Keeps the first end decided and wakes the threads that await it.
+    ServiceEnd decide(ServiceEnd end);
 
     Effects effects_;
     std::uint32_t stopTimeoutMs_;
@@ -158,6 +169,8 @@ private:
     std::mutex lock_;
     Phase phase_ = Phase::NotStarted;
     ServiceStatus status_;
+    std::optional<ServiceEnd> end_;
+    std::condition_variable decided_;
 };
 
 }  // namespace qel

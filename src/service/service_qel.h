@@ -23,14 +23,13 @@ public:
     bool isService() const override { return true; }
 
     // Connects to the service manager and stays there until the service has
-    // stopped; returns at once when the process was not started as a service.
-    virtual void serve();
+    // stopped, then gives the process's exit code (the one the service's end
+    // decided); returns 0 at once when the process was not started as a service.
+    virtual std::uint32_t serve();
 
     ServiceLifecycle lifecycle;
     // SERVICE_STATUS_HANDLE of the registered control handler.
     void* statusHandle = nullptr;
-    // How the process ends, decided on the runner thread.
-    ServiceEnd end;
     // With a stop timeout: the write end of the VM's standard input.
     void* stopInput = nullptr;
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -24,6 +26,9 @@ public:
         return ServiceLifecycle::Effects{
             [this](const ServiceStatus& status) {
                 EXPECT_EQ(status.serviceType, svc::kOwnProcess);
+                if (status.currentState == svc::kStopped && onStopped) {
+                    onStopped();
+                }
                 events.push_back("report " + std::to_string(status.currentState) + "/" +
                                  std::to_string(status.controlsAccepted) + "/" + std::to_string(status.win32ExitCode) +
                                  "/" + std::to_string(status.serviceSpecificExitCode) + "/" +
@@ -35,6 +40,8 @@ public:
         };
     }
     std::vector<std::string> events;
+    // Called when STOPPED is reported, before the report is recorded.
+    std::function<void()> onStopped;
 };
 
 const std::string kStartPending = "report 2/0/0/0/5000";
@@ -133,6 +140,11 @@ TEST(ServiceHost, StatusSequences)
         SCOPED_TRACE(row.what);
         Recorder recorder;
         ServiceLifecycle lifecycle(recorder.effects());
+        // STOPPED lets the dispatcher return on another thread, which asks how the
+        // process ends while the step that reported STOPPED may not have decided.
+        std::optional<std::thread> dispatcher;
+        ServiceEnd seenByDispatcher;
+        recorder.onStopped = [&] { dispatcher.emplace([&] { seenByDispatcher = lifecycle.awaitEnd(); }); };
         ServiceEnd end;
         for (const Step step : row.steps) {
             switch (step) {
@@ -165,7 +177,25 @@ TEST(ServiceHost, StatusSequences)
         EXPECT_EQ(recorder.events, row.events);
         EXPECT_EQ(end.endProcess, row.endProcess);
         EXPECT_EQ(end.exitCode, row.exitCode);
+        const ServiceEnd awaited = lifecycle.awaitEnd();
+        EXPECT_EQ(awaited.endProcess, row.endProcess);
+        EXPECT_EQ(awaited.exitCode, row.exitCode);
+        if (dispatcher) {
+            dispatcher->join();
+            EXPECT_EQ(seenByDispatcher.exitCode, row.exitCode);
+        }
     }
+}
+
+// Before the service has started, no end is awaited: the process leaves with 0.
+TEST(ServiceHost, EndBeforeTheStartIsZeroAtOnce)
+{
+    Recorder recorder;
+    ServiceLifecycle lifecycle(recorder.effects());
+    const ServiceEnd end = lifecycle.awaitEnd();
+    EXPECT_FALSE(end.endProcess);
+    EXPECT_EQ(end.exitCode, 0u);
+    EXPECT_TRUE(recorder.events.empty());
 }
 
 // With a stop timeout the VM is asked to stop and given time, with STOP_PENDING
