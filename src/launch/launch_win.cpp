@@ -152,7 +152,8 @@ void* startVmProcess(const LaunchRequest& request, const WString& commandLine)
     // gives for it, before anything starts: handed over anyway, it may be cut and
     // the VM started somewhere else.
     if (!fitsProcessDirectory(workingDirectory)) {
-        throw TerminalError(formatStartFailure(MessageTable::instance().text(MSG_VM_START_FAILED), ERROR_DIRECTORY));
+        throw TerminalError(formatStartFailure(MessageTable::instance().text(MSG_VM_START_FAILED), ERROR_DIRECTORY),
+                            MSG_VM_START_FAILED);
     }
 
     WString line = commandLine;  // CreateProcessW may write into it
