@@ -19,6 +19,9 @@
 // - STOP_PENDING right before STOPPED (a stop without a timeout, the VM's own end
 //   with 0): both come in the same moment; a poller misses the first, and
 //   ControlService gives the status after the handler. ServiceHost.StatusSequences.
+// - A stop while the VM is still starting: the manager refuses a stop while the
+//   service accepts none (START_PENDING), so the handler never gets one.
+//   ServiceHost.StatusSequences "a stop while the VM is starting ...".
 // - STOPPED reported once: the manager keeps the last status only.
 //   ServiceHost.StopRacingTheVmsEndReportsStoppedOnce, StopThatLetsTheJavaProgramFinish.
 // - The manager noticing a VM's end with another code (on Windows: STOPPED,
