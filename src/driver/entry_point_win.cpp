@@ -36,10 +36,10 @@ void pauseIfAsked(const Launcher& launcher)
 int runGuarded(const CommandLine& commandLine, Frontend frontend)
 {
     if (commandLine.serviceRequested) {
-        // Returns when the service has stopped, or at once when the process was
-        // started from a shell; a VM that ends on its own ends the process itself.
-        ServiceQEL::instance(commandLine, frontend).serve();
-        return 0;
+        // Returns when the service has stopped, or at once with 0 when the process
+        // was started from a shell; a VM that ends on its own with another code
+        // ends the process itself.
+        return static_cast<int>(ServiceQEL::instance(commandLine, frontend).serve());
     }
     Trace& trace = Trace::instance();
     trace.phase(L"settings");

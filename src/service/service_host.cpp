@@ -36,6 +36,11 @@ bool isServiceManagerImage(std::wstring_view imagePath)
     return fileName(imagePath, LetterCase::Lower) == L"services.exe";
 }
 
+std::uint32_t failureCode(std::uint32_t messageId)
+{
+    return messageId == 0 ? service::kServiceSpecificError : messageId;
+}
+
 WString dispatchTableName(std::wstring_view serviceName)
 {
     return WString(serviceName.substr(0, service::kDispatchNameUnits - 1));
@@ -82,14 +87,15 @@ void ServiceLifecycle::vmStarted()
     report(service::kRunning, service::kAcceptStop);
 }
 
-ServiceEnd ServiceLifecycle::launchFailed(std::uint32_t specificCode)
+ServiceEnd ServiceLifecycle::launchFailed(std::uint32_t messageId)
 {
     const std::lock_guard<std::mutex> guard(lock_);
+    const std::uint32_t code = failureCode(messageId);
     if (phase_ != Phase::Stopped) {
         status_.waitHint = 0;
-        reportStopped(service::kServiceSpecificError, specificCode);
+        reportStopped(service::kServiceSpecificError, code);
     }
-    return ServiceEnd{true, specificCode == 0 ? service::kServiceSpecificError : specificCode};
+    return decide(ServiceEnd{true, code});
 }
 
 ControlAnswer ServiceLifecycle::control(std::uint32_t code)
@@ -152,20 +158,39 @@ ServiceEnd ServiceLifecycle::vmEnded(std::uint32_t exitCode)
         // Stopped by the service manager, whether the VM ended by itself or was
         // ended at the timeout: the process leaves through the dispatcher.
         reportStopped(service::kNoError, 0);
-        return ServiceEnd{false, 0};
+        return decide(ServiceEnd{false, 0});
     }
     if (phase_ != Phase::Running) {
         // A stop ended the VM and reported STOPPED already.
-        return ServiceEnd{false, 0};
+        return decide(ServiceEnd{false, 0});
     }
     if (exitCode != 0) {
         // The service manager sees the service end on its own.
         phase_ = Phase::Stopped;
-        return ServiceEnd{true, exitCode};
+        return decide(ServiceEnd{true, exitCode});
     }
     report(service::kStopPending, 0);
     reportStopped(service::kNoError, 0);
-    return ServiceEnd{true, 0};
+    return decide(ServiceEnd{true, 0});
+}
+
+ServiceEnd ServiceLifecycle::decide(ServiceEnd end)
+{
+    if (!end_) {
+        end_ = end;
+        decided_.notify_all();
+    }
+    return *end_;
+}
+
+ServiceEnd ServiceLifecycle::awaitEnd()
+{
+    std::unique_lock<std::mutex> guard(lock_);
+    if (phase_ == Phase::NotStarted) {
+        return ServiceEnd{};
+    }
+    decided_.wait(guard, [this] { return end_.has_value(); });
+    return *end_;
 }
 
 }  // namespace qel

@@ -6,9 +6,11 @@
 // a status or end the VM are passed in, so the sequences can be tried without a
 // service manager.
 
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -78,6 +80,11 @@ std::vector<WString> gracefulStopHandoffLines();
 // of its own process: its file name, in any case, is "services.exe".
 bool isServiceManagerImage(std::wstring_view imagePath);
 
+// The code a failed start reports as its service-specific exit code, and the
+// process's exit code then: the number of the failure's message, or 1066
+// (ERROR_SERVICE_SPECIFIC_ERROR) itself for a failure that has none (0).
+std::uint32_t failureCode(std::uint32_t messageId);
+
 // The name as the dispatch table holds it: its first 255 units.
 WString dispatchTableName(std::wstring_view serviceName);
 
@@ -108,8 +115,7 @@ public:
     // asking it to; 0 ends the VM at once.
     explicit ServiceLifecycle(Effects effects, std::uint32_t stopTimeoutMs = 0)
         : effects_(std::move(effects)), stopTimeoutMs_(stopTimeoutMs)
-    {
-    }
+    {}
 
     void setStopTimeout(std::uint32_t stopTimeoutMs) { stopTimeoutMs_ = stopTimeoutMs; }
 
@@ -120,9 +126,9 @@ public:
     // the VM was starting, the VM is ended now and STOPPED follows instead.
     void vmStarted();
 
-    // The launch failed before a VM ran: STOPPED with the service-specific error
-    // code, and the process ends with that code.
-    ServiceEnd launchFailed(std::uint32_t specificCode);
+    // The launch failed before a VM ran: STOPPED with 1066 and the failure's code
+    // (failureCode of its message id), and the process ends with that code.
+    ServiceEnd launchFailed(std::uint32_t messageId);
 
     // A control from the service manager. With a stop timeout, a stop while the
     // VM runs asks the VM to stop and returns; the waiting thread's stopWaited
@@ -140,6 +146,13 @@ public:
     // with another code the process ends with it at once, reporting nothing more.
     ServiceEnd vmEnded(std::uint32_t exitCode);
 
+    // How the process ends, as launchFailed or vmEnded decided it; waits until
+    // one of them has. STOPPED lets the dispatcher return on the main thread
+    // while the runner thread may still be deciding, so the main thread asks
+    // here and both end the process with the same code. Before starting() no
+    // service ran: the end is {false, 0} at once.
+    ServiceEnd awaitEnd();
+
     const ServiceStatus& status() const { return status_; }
 
 private:
@@ -147,6 +160,8 @@ private:
 
     void report(std::uint32_t state, std::uint32_t controls);
     void reportStopped(std::uint32_t win32ExitCode, std::uint32_t specificCode);
+    // Keeps the first end decided and wakes the threads that await it.
+    ServiceEnd decide(ServiceEnd end);
 
     Effects effects_;
     std::uint32_t stopTimeoutMs_;
@@ -154,6 +169,8 @@ private:
     std::mutex lock_;
     Phase phase_ = Phase::NotStarted;
     ServiceStatus status_;
+    std::optional<ServiceEnd> end_;
+    std::condition_variable decided_;
 };
 
 }  // namespace qel

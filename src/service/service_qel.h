@@ -23,14 +23,13 @@ public:
     bool isService() const override { return true; }
 
     // Connects to the service manager and stays there until the service has
-    // stopped; returns at once when the process was not started as a service.
-    virtual void serve();
+    // stopped, then gives the process's exit code (the one the service's end
+    // decided); returns 0 at once when the process was not started as a service.
+    virtual std::uint32_t serve();
 
     ServiceLifecycle lifecycle;
     // SERVICE_STATUS_HANDLE of the registered control handler.
     void* statusHandle = nullptr;
-    // How the process ends, decided on the runner thread.
-    ServiceEnd end;
     // With a stop timeout: the write end of the VM's standard input.
     void* stopInput = nullptr;
 
@@ -41,11 +40,12 @@ private:
 // In service mode, a failure before the service runs (properties file missing
 // or invalid) cannot be shown in a box when the service manager started the
 // process: no one sees its desktop. This connects to the service manager to find
-// out. When it connects, the service reports STOPPED with the failure's code,
-// the text goes to the event log under the service's name, and the result is
-// the process exit code (nonzero). From a shell the connection fails and the
-// result is none: the caller shows the box as in a normal run.
+// out. When it connects, the service reports STOPPED with 1066 and the failure's
+// code (failureCode of the message id), the text goes to the event log under
+// the service's name, and the result is that code, the process exit code. From
+// a shell the connection fails and the result is none: the caller shows the box
+// as in a normal run.
 std::optional<std::uint32_t> reportFailureToServiceManager(const WString& serviceName, const WString& text,
-                                                           std::uint32_t specificCode);
+                                                           std::uint32_t messageId);
 
 }  // namespace qel

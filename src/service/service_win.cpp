@@ -141,7 +141,7 @@ void askVmToStop(ServiceQEL& service)
     CloseHandle(input);
 }
 
-void runService(ServiceQEL& service, HANDLE done)
+void runService(ServiceQEL& service)
 {
     try {
         const HANDLE ownInput = GetStdHandle(STD_INPUT_HANDLE);
@@ -151,14 +151,12 @@ void runService(ServiceQEL& service, HANDLE done)
         SetStdHandle(STD_INPUT_HANDLE, ownInput);
     } catch (const TerminalError& error) {
         logError(service.commandLine.serviceName, error.message);
-        service.end = service.lifecycle.launchFailed(static_cast<std::uint32_t>(error.messageId));
-        SetEvent(done);
+        service.lifecycle.launchFailed(static_cast<std::uint32_t>(error.messageId));
         return;
     } catch (const std::exception& error) {
         logError(service.commandLine.serviceName,
                  L"an unknown exception has occurrred.\n" + widenSignExtended(error.what()));
-        service.end = service.lifecycle.launchFailed(0);
-        SetEvent(done);
+        service.lifecycle.launchFailed(0);
         return;
     }
     // A stop may end the VM and clear the launcher's handle meanwhile; the handle
@@ -170,8 +168,7 @@ void runService(ServiceQEL& service, HANDLE done)
     }
     DWORD exitCode = 0;
     GetExitCodeProcess(vm, &exitCode);
-    service.end = service.lifecycle.vmEnded(exitCode);
-    SetEvent(done);
+    service.lifecycle.vmEnded(exitCode);
 }
 
 void WINAPI serviceMain(DWORD, LPWSTR*)
@@ -182,11 +179,10 @@ void WINAPI serviceMain(DWORD, LPWSTR*)
     service.statusHandle =
         ServiceApi::instance().registerHandler(service.commandLine.serviceName.c_str(), serviceControlHandler);
     service.lifecycle.starting();
-    const UniqueHandle done(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    std::thread(runService, std::ref(service), done.get()).detach();
-    WaitForSingleObject(done.get(), INFINITE);
-    if (service.end.endProcess) {
-        ExitProcess(service.end.exitCode);
+    std::thread(runService, std::ref(service)).detach();
+    const ServiceEnd end = service.lifecycle.awaitEnd();
+    if (end.endProcess) {
+        ExitProcess(end.exitCode);
     }
     // Stopped by the service manager: the dispatcher returns in the main thread.
 }
@@ -195,7 +191,7 @@ void WINAPI serviceMain(DWORD, LPWSTR*)
 struct FailedStart {
     WString serviceName;
     WString text;
-    std::uint32_t specificCode = 0;
+    std::uint32_t code = 0;  // failureCode of the message id
     SERVICE_STATUS_HANDLE handle = nullptr;
 };
 FailedStart* failedStart = nullptr;
@@ -213,7 +209,7 @@ void WINAPI failedServiceMain(DWORD, LPWSTR*)
     ServiceStatus status;
     status.currentState = service::kStopped;
     status.win32ExitCode = service::kServiceSpecificError;
-    status.serviceSpecificExitCode = failedStart->specificCode;
+    status.serviceSpecificExitCode = failedStart->code;
     status.waitHint = 0;
     SERVICE_STATUS windows = toWindows(status);
     ServiceApi::instance().setStatus(failedStart->handle, &windows);
@@ -249,22 +245,21 @@ bool startedByServiceManager()
 }  // namespace
 
 ServiceQEL::ServiceQEL(const CommandLine& commandLine, Frontend frontend)
-    : Launcher(commandLine, frontend), lifecycle(ServiceLifecycle::Effects{
-                                 [this](const ServiceStatus& status) {
-                                     SERVICE_STATUS windows = toWindows(status);
-                                     ServiceApi::instance().setStatus(
-                                         static_cast<SERVICE_STATUS_HANDLE>(statusHandle), &windows);
-                                 },
-                                 [this] {
-                                     if (process != nullptr) {
-                                         TerminateProcess(process, 0);
-                                         process = nullptr;
-                                     }
-                                 },
-                                 [this] { askVmToStop(*this); },
-                             })
-{
-}
+    : Launcher(commandLine, frontend),
+      lifecycle(ServiceLifecycle::Effects{
+          [this](const ServiceStatus& status) {
+              SERVICE_STATUS windows = toWindows(status);
+              ServiceApi::instance().setStatus(static_cast<SERVICE_STATUS_HANDLE>(statusHandle), &windows);
+          },
+          [this] {
+              if (process != nullptr) {
+                  TerminateProcess(process, 0);
+                  process = nullptr;
+              }
+          },
+          [this] { askVmToStop(*this); },
+      })
+{}
 
 ServiceQEL& ServiceQEL::instance(const CommandLine& commandLine, Frontend frontend)
 {
@@ -274,30 +269,34 @@ ServiceQEL& ServiceQEL::instance(const CommandLine& commandLine, Frontend fronte
     return *theService;
 }
 
-void ServiceQEL::serve()
+std::uint32_t ServiceQEL::serve()
 {
     // From a shell there is no service manager to connect to: nothing starts.
     if (!startedByServiceManager()) {
-        return;
+        return 0;
     }
     WString name = dispatchTableName(commandLine.serviceName);
     const SERVICE_TABLE_ENTRYW table[] = {{name.data(), serviceMain}, {nullptr, nullptr}};
     ServiceApi::instance().startDispatcher(table);
+    // The dispatcher returns once STOPPED is reported, also when a failed launch
+    // reported it and is about to end the process with its code on another
+    // thread: the process ends here with that same code.
+    return lifecycle.awaitEnd().exitCode;
 }
 
 std::optional<std::uint32_t> reportFailureToServiceManager(const WString& serviceName, const WString& text,
-                                                           std::uint32_t specificCode)
+                                                           std::uint32_t messageId)
 {
     if (!startedByServiceManager()) {
         return std::nullopt;
     }
-    failedStart = new FailedStart{serviceName, text, specificCode, nullptr};  // lives until the process ends
+    failedStart = new FailedStart{serviceName, text, failureCode(messageId), nullptr};  // lives until the process ends
     WString name = dispatchTableName(serviceName);
     const SERVICE_TABLE_ENTRYW table[] = {{name.data(), failedServiceMain}, {nullptr, nullptr}};
     if (!ServiceApi::instance().startDispatcher(table)) {
         return std::nullopt;
     }
-    return specificCode == 0 ? service::kServiceSpecificError : specificCode;
+    return failedStart->code;
 }
 
 }  // namespace qel

@@ -199,6 +199,31 @@ std::vector<StandinRecord> readStandinRecords(const WString& file)
     return records;
 }
 
+StandinInput readStandinInput(const WString& file)
+{
+    StandinInput input;
+    if (GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        return input;
+    }
+    const std::string bytes = readFile(file);
+    const std::string lineKey = "input.line=";
+    const std::string endKey = "input.end=";
+    for (std::size_t start = 0; start < bytes.size();) {
+        const std::size_t end = bytes.find('\n', start);
+        if (end == std::string::npos) {
+            break;  // a last line still being written
+        }
+        const std::string line = bytes.substr(start, end - start);
+        start = end + 1;
+        if (line.compare(0, lineKey.size(), lineKey) == 0) {
+            input.lines.push_back(unescape(widen(line.substr(lineKey.size()))));
+        } else if (line.compare(0, endKey.size(), endKey) == 0) {
+            input.end = unescape(widen(line.substr(endKey.size())));
+        }
+    }
+    return input;
+}
+
 WString standinSettingsPath(const WString& programPath)
 {
     WString stem = programPath;

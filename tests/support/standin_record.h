@@ -11,6 +11,9 @@
 //   QEL_STANDIN_SLEEP_MS  how long it stays alive after the record; "infinite"
 //   QEL_STANDIN_PRINT     a line it writes to its standard output
 //   QEL_STANDIN_CTRL_C    the exit code it ends with on Ctrl+C or Ctrl+Break
+//   QEL_STANDIN_STOP_LINE "exit:<code>": read standard input and end with <code>
+//                         on the line "ravelin-stop"; "ignore": read it all, then
+//                         stay until killed
 
 #include <array>
 #include <optional>
@@ -46,6 +49,18 @@ struct StandinRecord {
 // record cut short at the end of the file (its writer still running or killed)
 // is left out. A damaged record elsewhere throws std::runtime_error.
 std::vector<StandinRecord> readStandinRecords(const WString& file);
+
+// What stand-ins with QEL_STANDIN_STOP_LINE read from their standard input: the
+// lines (each with its line end) in the order read, and how the input ended
+// ("eof" or "error <n>"; none while it has not).
+struct StandinInput {
+    std::vector<WString> lines;
+    std::optional<WString> end;
+};
+
+// The input lines the record file holds beside its records; a missing file has
+// none.
+StandinInput readStandinInput(const WString& file);
 
 // The settings file of the stand-in installed at programPath: the path with
 // ".standin" in place of ".exe".

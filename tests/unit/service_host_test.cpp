@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "service/service_host.h"
@@ -23,6 +26,9 @@ public:
         return ServiceLifecycle::Effects{
             [this](const ServiceStatus& status) {
                 EXPECT_EQ(status.serviceType, svc::kOwnProcess);
+                if (status.currentState == svc::kStopped && onStopped) {
+                    onStopped();
+                }
                 events.push_back("report " + std::to_string(status.currentState) + "/" +
                                  std::to_string(status.controlsAccepted) + "/" + std::to_string(status.win32ExitCode) +
                                  "/" + std::to_string(status.serviceSpecificExitCode) + "/" +
@@ -34,6 +40,8 @@ public:
         };
     }
     std::vector<std::string> events;
+    // Called when STOPPED is reported, before the report is recorded.
+    std::function<void()> onStopped;
 };
 
 const std::string kStartPending = "report 2/0/0/0/5000";
@@ -64,10 +72,20 @@ TEST(ServiceHost, ControlsAndConsoleEvents)
     EXPECT_EQ(dispatchTableName(L"Shop"), L"Shop");
 }
 
+// A failed start reports its message's number as the service-specific code and
+// ends the process with it; a failure without a message reports 1066 for both.
+TEST(ServiceHost, LaunchFailureCodes)
+{
+    const std::pair<std::uint32_t, std::uint32_t> cases[] = {{101, 101}, {102, 102}, {103, 103}, {104, 104}, {0, 1066}};
+    for (const auto& [messageId, code] : cases) {
+        EXPECT_EQ(failureCode(messageId), code) << messageId;
+    }
+}
+
 // Each way a service runs, as the steps that happen and what the host reports.
 TEST(ServiceHost, StatusSequences)
 {
-    enum Step { Start, VmStarted, Stop, Interrogate, VmEnds0, VmEnds7, LaunchFails101 };
+    enum Step { Start, VmStarted, Stop, Interrogate, VmEnds0, VmEnds7, LaunchFails101, LaunchFailsWithoutMessage };
     struct Row {
         const char* what;
         std::vector<Step> steps;
@@ -112,11 +130,21 @@ TEST(ServiceHost, StatusSequences)
          {kStartPending, "report 1/0/1066/101/0"},
          true,
          101},
+        {"a failure without a message: 1066 as the service-specific code too",
+         {Start, LaunchFailsWithoutMessage},
+         {kStartPending, "report 1/0/1066/1066/0"},
+         true,
+         1066},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         Recorder recorder;
         ServiceLifecycle lifecycle(recorder.effects());
+        // STOPPED lets the dispatcher return on another thread, which asks how the
+        // process ends while the step that reported STOPPED may not have decided.
+        std::optional<std::thread> dispatcher;
+        ServiceEnd seenByDispatcher;
+        recorder.onStopped = [&] { dispatcher.emplace([&] { seenByDispatcher = lifecycle.awaitEnd(); }); };
         ServiceEnd end;
         for (const Step step : row.steps) {
             switch (step) {
@@ -141,12 +169,33 @@ TEST(ServiceHost, StatusSequences)
             case LaunchFails101:
                 end = lifecycle.launchFailed(101);
                 break;
+            case LaunchFailsWithoutMessage:
+                end = lifecycle.launchFailed(0);
+                break;
             }
         }
         EXPECT_EQ(recorder.events, row.events);
         EXPECT_EQ(end.endProcess, row.endProcess);
         EXPECT_EQ(end.exitCode, row.exitCode);
+        const ServiceEnd awaited = lifecycle.awaitEnd();
+        EXPECT_EQ(awaited.endProcess, row.endProcess);
+        EXPECT_EQ(awaited.exitCode, row.exitCode);
+        if (dispatcher) {
+            dispatcher->join();
+            EXPECT_EQ(seenByDispatcher.exitCode, row.exitCode);
+        }
     }
+}
+
+// Before the service has started, no end is awaited: the process leaves with 0.
+TEST(ServiceHost, EndBeforeTheStartIsZeroAtOnce)
+{
+    Recorder recorder;
+    ServiceLifecycle lifecycle(recorder.effects());
+    const ServiceEnd end = lifecycle.awaitEnd();
+    EXPECT_FALSE(end.endProcess);
+    EXPECT_EQ(end.exitCode, 0u);
+    EXPECT_TRUE(recorder.events.empty());
 }
 
 // With a stop timeout the VM is asked to stop and given time, with STOP_PENDING
@@ -174,7 +223,10 @@ TEST(ServiceHost, StopThatLetsTheJavaProgramFinish)
          2000,
          {Stop, Stop, Waited, Waited, VmEnds3},
          {kAsked, "ask to stop", "report 3/0/0/0/2000@2", "terminate", kStopped}},
-        {"without a timeout the VM is ended at once", 0, {Stop, Waited, VmEnds3}, {kStopPending, "terminate", kStopped}},
+        {"without a timeout the VM is ended at once",
+         0,
+         {Stop, Waited, VmEnds3},
+         {kStopPending, "terminate", kStopped}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);

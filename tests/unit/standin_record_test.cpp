@@ -2,7 +2,10 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "base/handles.h"
 #include "support/launcher_run.h"
@@ -298,5 +301,98 @@ TEST_F(StandinRecordTest, ConsoleAndStandardHandleKinds)
         EXPECT_EQ(record.hasConsoleWindow, c.hasConsole) << c.label;
         EXPECT_EQ(record.consoleTitle, c.title == nullptr ? L"" : c.title) << c.label;
         EXPECT_EQ(record.standardHandles, c.kinds) << c.label;
+    }
+}
+
+namespace {
+
+// A stand-in told to watch its standard input, the bytes written to it, whether
+// the pipe is closed after them, and what follows.
+struct InputCase {
+    const char* label;
+    const char* stopLine;  // QEL_STANDIN_STOP_LINE
+    std::string written;
+    bool closed;
+    std::vector<WString> lines;
+    std::optional<WString> end;
+    std::optional<unsigned long> exitCode;  // none: it stays alive
+};
+
+}  // namespace
+
+TEST_F(StandinRecordTest, StopLineSettingReadsStandardInput)
+{
+    const InputCase cases[] = {
+        {"the stop line ends it with the code",
+         "exit:5",
+         "hello\r\nravelin-stop\r\nnever read\r\n",
+         false,
+         {L"hello\r\n", L"ravelin-stop\r\n"},
+         std::nullopt,
+         5},
+        {"a line end without CR, in a name of any case",
+         "EXIT:0x10",
+         "ravelin-stop\n",
+         false,
+         {L"ravelin-stop\n"},
+         std::nullopt,
+         16},
+        {"other lines, then the end of input: on as the other settings say",
+         "exit:5",
+         "ravelin-stopper\r\nRAVELIN-STOP\r\nlast",
+         true,
+         {L"ravelin-stopper\r\n", L"RAVELIN-STOP\r\n", L"last"},
+         L"eof",
+         3},
+        {"ignored: read to the end, then alive",
+         "ignore",
+         "ravelin-stop\r\n",
+         true,
+         {L"ravelin-stop\r\n"},
+         L"eof",
+         std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        DeleteFileW(recordFile.c_str());
+        writeStandinSettings(program, {{"QEL_STANDIN_RECORD", narrow(recordFile)},
+                                       {"QEL_STANDIN_STOP_LINE", c.stopLine},
+                                       {"QEL_STANDIN_EXIT", "3"}});
+        SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+        HANDLE pipeRead = nullptr;
+        HANDLE pipeWrite = nullptr;
+        ASSERT_TRUE(CreatePipe(&pipeRead, &pipeWrite, &inheritable, 0));
+        UniqueHandle reader(pipeRead);
+        UniqueHandle writer(pipeWrite);
+        SetHandleInformation(writer.get(), HANDLE_FLAG_INHERIT, 0);
+        STARTUPINFOW startup{};
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = reader.get();
+        const Started standIn = start(DETACHED_PROCESS, startup, true);
+        reader.reset();
+        DWORD written = 0;
+        ASSERT_TRUE(WriteFile(writer.get(), c.written.data(), static_cast<DWORD>(c.written.size()), &written, nullptr));
+        if (c.closed) {
+            writer.reset();
+        }
+
+        if (c.exitCode) {
+            ASSERT_EQ(WaitForSingleObject(standIn.process.get(), 60000), WAIT_OBJECT_0);
+            DWORD code = 0;
+            GetExitCodeProcess(standIn.process.get(), &code);
+            EXPECT_EQ(code, *c.exitCode);
+        } else {
+            const ULONGLONG deadline = GetTickCount64() + 60000;
+            while (!readStandinInput(recordFile).end && GetTickCount64() < deadline &&
+                   WaitForSingleObject(standIn.process.get(), 20) == WAIT_TIMEOUT) {
+            }
+            EXPECT_EQ(WaitForSingleObject(standIn.process.get(), 500), static_cast<DWORD>(WAIT_TIMEOUT));
+            TerminateProcess(standIn.process.get(), 7);
+            WaitForSingleObject(standIn.process.get(), INFINITE);
+        }
+        EXPECT_EQ(onlyRecord(recordFile).processId, standIn.id);
+        const StandinInput input = readStandinInput(recordFile);
+        EXPECT_EQ(input.lines, c.lines);
+        EXPECT_EQ(input.end, c.end);
     }
 }
