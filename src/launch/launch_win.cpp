@@ -50,12 +50,6 @@ WString fullWorkingDirectory(const WString& path)
         .value_or(path);
 }
 
-void writeToStandardError(const WString& text)
-{
-    std::fwprintf(stderr, L"%ls", text.c_str());
-    std::fflush(stderr);
-}
-
 }  // namespace
 
 HandoffFile& HandoffFile::instance()
@@ -142,7 +136,8 @@ bool controlKeyDownNow()
 
 void writeDiagnostic(const WString& text)
 {
-    writeToStandardError(text);
+    std::fwprintf(stderr, L"%ls", text.c_str());
+    std::fflush(stderr);
 }
 
 void* startVmProcess(const LaunchRequest& request, const WString& commandLine)
@@ -162,8 +157,8 @@ void* startVmProcess(const LaunchRequest& request, const WString& commandLine)
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
 
     const WString workingDirectory = fullWorkingDirectory(request.workingDir);
-    writeToStandardError(workingDirectoryLine(workingDirectory));
-    writeToStandardError(commandLineLine(commandLine));
+    writeDiagnostic(workingDirectoryLine(workingDirectory));
+    writeDiagnostic(commandLineLine(commandLine));
     Trace& trace = Trace::instance();
     if (trace.enabled()) {
         trace.line(L"working directory: " + workingDirectory);
@@ -204,7 +199,7 @@ void* launchVm(const JavaVm& vm, const WString& executable, LaunchRequest reques
         SetEnvironmentVariableW(L"CLASSPATH", request.classPath.join().c_str());
     }
     for (const WString& warning : leaveOutRefusedOptions(vm, request)) {
-        writeToStandardError(warning);
+        writeDiagnostic(warning);
     }
     const WString commandLine = renderCommandLine(vm.family, executable, vm.home, request);
     return startVmProcess(request, commandLine);

@@ -80,6 +80,13 @@ SERVICE_STATUS toWindows(const ServiceStatus& status)
                           status.waitHint};
 }
 
+// Reports a status to the service manager; its answer is not checked.
+void reportStatus(SERVICE_STATUS_HANDLE handle, const ServiceStatus& status)
+{
+    SERVICE_STATUS windows = toWindows(status);
+    ServiceApi::instance().setStatus(handle, &windows);
+}
+
 // Writes the text into the Application event log, with the service's name as
 // the source, where an administrator looks for why a service stopped.
 void logError(const WString& serviceName, const WString& text)
@@ -187,18 +194,26 @@ void WINAPI serviceMain(DWORD, LPWSTR*)
     // Stopped by the service manager: the dispatcher returns in the main thread.
 }
 
-// A service whose start failed before it ran: what it reports, and to whom.
+// A service whose start failed before it ran: it reports STOPPED with the
+// failure's code through the same lifecycle as a running service.
 struct FailedStart {
+    FailedStart(WString serviceName, WString text) : serviceName(std::move(serviceName)), text(std::move(text)) {}
+
     WString serviceName;
     WString text;
-    std::uint32_t code = 0;  // failureCode of the message id
     SERVICE_STATUS_HANDLE handle = nullptr;
+    std::uint32_t messageId = 0;
+    ServiceLifecycle lifecycle{ServiceLifecycle::Effects{
+        [this](const ServiceStatus& status) { reportStatus(handle, status); },
+        [] {},  // no VM was started
+        [] {},
+    }};
 };
 FailedStart* failedStart = nullptr;
 
 DWORD WINAPI failedControlHandler(DWORD control, DWORD, void*, void*)
 {
-    return answerControl(control).stop ? service::kNoError : service::kCallNotImplemented;
+    return failedStart->lifecycle.control(control).result;
 }
 
 void WINAPI failedServiceMain(DWORD, LPWSTR*)
@@ -206,13 +221,7 @@ void WINAPI failedServiceMain(DWORD, LPWSTR*)
     failedStart->handle =
         ServiceApi::instance().registerHandler(failedStart->serviceName.c_str(), failedControlHandler);
     logError(failedStart->serviceName, failedStart->text);
-    ServiceStatus status;
-    status.currentState = service::kStopped;
-    status.win32ExitCode = service::kServiceSpecificError;
-    status.serviceSpecificExitCode = failedStart->code;
-    status.waitHint = 0;
-    SERVICE_STATUS windows = toWindows(status);
-    ServiceApi::instance().setStatus(failedStart->handle, &windows);
+    failedStart->lifecycle.launchFailed(failedStart->messageId);
 }
 
 // Whether the service manager started this process: its parent is the service
@@ -245,20 +254,18 @@ bool startedByServiceManager()
 }  // namespace
 
 ServiceQEL::ServiceQEL(const CommandLine& commandLine, Frontend frontend)
-    : Launcher(commandLine, frontend),
-      lifecycle(ServiceLifecycle::Effects{
-          [this](const ServiceStatus& status) {
-              SERVICE_STATUS windows = toWindows(status);
-              ServiceApi::instance().setStatus(static_cast<SERVICE_STATUS_HANDLE>(statusHandle), &windows);
-          },
-          [this] {
-              if (process != nullptr) {
-                  TerminateProcess(process, 0);
-                  process = nullptr;
-              }
-          },
-          [this] { askVmToStop(*this); },
-      })
+    : Launcher(commandLine, frontend), lifecycle(ServiceLifecycle::Effects{
+                                           [this](const ServiceStatus& status) {
+                                               reportStatus(static_cast<SERVICE_STATUS_HANDLE>(statusHandle), status);
+                                           },
+                                           [this] {
+                                               if (process != nullptr) {
+                                                   TerminateProcess(process, 0);
+                                                   process = nullptr;
+                                               }
+                                           },
+                                           [this] { askVmToStop(*this); },
+                                       })
 {}
 
 ServiceQEL& ServiceQEL::instance(const CommandLine& commandLine, Frontend frontend)
@@ -290,13 +297,14 @@ std::optional<std::uint32_t> reportFailureToServiceManager(const WString& servic
     if (!startedByServiceManager()) {
         return std::nullopt;
     }
-    failedStart = new FailedStart{serviceName, text, failureCode(messageId), nullptr};  // lives until the process ends
+    failedStart = new FailedStart(serviceName, text);  // lives until the process ends
+    failedStart->messageId = messageId;
     WString name = dispatchTableName(serviceName);
     const SERVICE_TABLE_ENTRYW table[] = {{name.data(), failedServiceMain}, {nullptr, nullptr}};
     if (!ServiceApi::instance().startDispatcher(table)) {
         return std::nullopt;
     }
-    return failedStart->code;
+    return failureCode(messageId);
 }
 
 }  // namespace qel
