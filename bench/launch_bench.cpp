@@ -36,6 +36,7 @@
 
 #include "base/handles.h"
 #include "support/launcher_run.h"
+#include "support/process_start.h"
 #include "support/standin_record.h"
 #include "support/test_files.h"
 #include "support/vm_fixtures.h"
@@ -99,21 +100,11 @@ Measured runOnce(const Start& start, const Variables& environment, const WString
     startup.hStdOutput = nul.get();
     startup.hStdError = nul.get();
     PROCESS_INFORMATION info{};
-    // Wine now and then fails a start with ERROR_INTERNAL_ERROR (seen about once
-    // in several hundred starts on a busy machine); such a start is tried again,
-    // and counted.
-    for (int attempt = 1;; ++attempt) {
-        WString line = start.commandLine;
-        if (CreateProcessW(start.program.c_str(), line.data(), nullptr, nullptr, TRUE,
-                           DETACHED_PROCESS | CREATE_UNICODE_ENVIRONMENT, block.data(), start.directory.c_str(),
-                           &startup, &info)) {
-            break;
-        }
-        const DWORD error = GetLastError();
-        if (error != ERROR_INTERNAL_ERROR || attempt == 3) {
-            throw std::runtime_error("cannot start " + narrow(start.program) + ", error " + std::to_string(error));
-        }
-        ++startsTriedAgain;
+    // Starts that Wine failed with ERROR_INTERNAL_ERROR are tried again, and counted.
+    if (const DWORD error = test::startProcess(start.program.c_str(), start.commandLine, TRUE,
+                                               DETACHED_PROCESS | CREATE_UNICODE_ENVIRONMENT, block.data(),
+                                               start.directory.c_str(), startup, info, &startsTriedAgain)) {
+        throw std::runtime_error("cannot start " + narrow(start.program) + ", error " + std::to_string(error));
     }
     const UniqueHandle process(info.hProcess);
     const UniqueHandle thread(info.hThread);

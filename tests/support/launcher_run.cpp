@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "base/handles.h"
+#include "support/process_start.h"
 #include "test_files.h"
 
 namespace qel::test {
@@ -165,9 +166,9 @@ ProgramRun runProgram(const WString& program, const RunOptions& options)
     WString directory =
         options.currentDirectory.empty() ? program.substr(0, program.rfind(L'\\')) : options.currentDirectory;
     const DWORD console = options.newConsole ? CREATE_NEW_CONSOLE : options.detached ? DETACHED_PROCESS : 0;
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                        CREATE_UNICODE_ENVIRONMENT | console, environment.data(), directory.c_str(), &startup, &info)) {
-        throw std::runtime_error("cannot start " + narrow(program) + ", error " + std::to_string(GetLastError()));
+    if (const DWORD error = startProcess(program.c_str(), commandLine, TRUE, CREATE_UNICODE_ENVIRONMENT | console,
+                                         environment.data(), directory.c_str(), startup, info)) {
+        throw std::runtime_error("cannot start " + narrow(program) + ", error " + std::to_string(error));
     }
     UniqueHandle process(info.hProcess);
     UniqueHandle thread(info.hThread);
@@ -221,14 +222,13 @@ unsigned long startError(const WString& program)
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    WString line = L"\"" + program + L"\"";
-    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+    const DWORD error = startProcess(nullptr, L"\"" + program + L"\"", FALSE, 0, nullptr, nullptr, startup, info);
+    if (error == 0) {
         const UniqueHandle process(info.hProcess);
         const UniqueHandle thread(info.hThread);
         TerminateProcess(process.get(), 0);
-        return 0;
     }
-    return GetLastError();
+    return error;
 }
 
 std::optional<MessageBoxText> firstBox(const ProgramRun& run)

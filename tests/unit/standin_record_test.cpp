@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/handles.h"
+#include "support/process_start.h"
 #include "support/launcher_run.h"
 #include "support/standin_record.h"
 #include "support/test_files.h"
@@ -53,11 +54,10 @@ protected:
     Started start(DWORD flags, STARTUPINFOW startup, bool inheritHandles)
     {
         startup.cb = sizeof startup;
-        WString commandLine = commandLineFor(program, L"");
         PROCESS_INFORMATION info{};
-        if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, inheritHandles, flags, nullptr,
-                            nullptr, &startup, &info)) {
-            throw std::runtime_error("cannot start the stand-in, error " + std::to_string(GetLastError()));
+        if (const DWORD error = startProcess(program.c_str(), commandLineFor(program, L""), inheritHandles, flags,
+                                             nullptr, nullptr, startup, info)) {
+            throw std::runtime_error("cannot start the stand-in, error " + std::to_string(error));
         }
         return {UniqueHandle(info.hProcess), UniqueHandle(info.hThread), info.dwProcessId};
     }
