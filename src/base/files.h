@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "base/path_text.h"
@@ -32,6 +33,10 @@ WString parentDirOrDot(std::wstring_view path);
 // Any file system object exists, directories too; errors read as false.
 bool fileExists(std::wstring_view path);
 bool isDirectory(std::wstring_view path);
+
+// The path of the file itself, after every link on the way was followed, in
+// the form users write; none when the file cannot be opened or its path read.
+std::optional<WString> finalPath(std::wstring_view path);
 
 // Low 32 bits of the size; -1 when the file cannot be opened (a directory, too).
 int fileSize(std::wstring_view path);

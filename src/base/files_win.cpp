@@ -98,6 +98,26 @@ bool isDirectory(std::wstring_view path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+std::optional<WString> finalPath(std::wstring_view path)
+{
+    // Opening with no access right and backup semantics works for any file or
+    // directory; the handle only names the object.
+    UniqueFile file(CreateFileW(WString(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file) {
+        return std::nullopt;
+    }
+    // GetFinalPathNameByHandleW returns the length without the terminator when
+    // the path fit, the size it needs otherwise, and 0 on failure.
+    const auto text = readGrowingText([&](wchar_t* buffer, DWORD capacity) {
+        return GetFinalPathNameByHandleW(file.get(), buffer, capacity, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    });
+    if (!text) {
+        return std::nullopt;
+    }
+    return withoutVerbatimPrefix(*text);
+}
+
 int fileSize(std::wstring_view path)
 {
     UniqueFile file(

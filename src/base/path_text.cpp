@@ -74,4 +74,17 @@ bool isAbsolutePath(std::wstring_view path)
     return (!path.empty() && path[0] == L'\\') || (path.size() >= 2 && path[1] == L':');
 }
 
+WString withoutVerbatimPrefix(std::wstring_view path)
+{
+    constexpr std::wstring_view kVerbatim = L"\\\\?\\";
+    constexpr std::wstring_view kVerbatimUnc = L"\\\\?\\UNC\\";
+    if (path.substr(0, kVerbatimUnc.size()) == kVerbatimUnc) {
+        return L"\\\\" + WString(path.substr(kVerbatimUnc.size()));
+    }
+    if (path.substr(0, kVerbatim.size()) == kVerbatim) {
+        return WString(path.substr(kVerbatim.size()));
+    }
+    return WString(path);
+}
+
 }  // namespace qel

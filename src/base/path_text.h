@@ -39,4 +39,9 @@ WString directoryOf(std::wstring_view path);
 // A leading backslash, or a colon as second unit ("C:" counts too).
 bool isAbsolutePath(std::wstring_view path);
 
+// A path as the system gives back a final path ("\\?\C:\jdk" or
+// "\\?\UNC\server\share") in the form users write: "C:\jdk", "\\server\share".
+// Other paths are returned as they are.
+WString withoutVerbatimPrefix(std::wstring_view path);
+
 }  // namespace qel

@@ -7,6 +7,7 @@
 
 #include "base/errors.h"
 #include "base/messages.h"
+#include "base/system_text.h"
 #include "base/text.h"
 #include "base/trace.h"
 #include "driver/error_report.h"
@@ -16,10 +17,44 @@
 #include "launch/launcher.h"
 #include "service/service_qel.h"
 #include "settings/settings.h"
+#include "version.h"
 
 namespace qel {
 
 namespace {
+
+// The first lines of a trace: when the run began, which launcher ran, on which
+// Windows, and from which file.
+void traceHeader(Frontend frontend)
+{
+    Trace& trace = Trace::instance();
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    wchar_t when[32];
+    std::swprintf(when, sizeof when / sizeof when[0], L"%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay,
+                  now.wHour, now.wMinute, now.wSecond);
+    const bool launcher64 = sizeof(void*) == 8;
+    trace.line(WString(L"ravelin ") + (frontend == Frontend::Windowed ? L"launcher" : L"console twin") +
+               L" " QEL_VERSION_TEXT L" (" + (launcher64 ? L"64" : L"32") + L"-bit), started " + when + L" local time");
+
+    // GetVersionExW answers what the manifest declares support for;
+    // RtlGetVersion always tells the real version.
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    using RtlGetVersion = LONG(WINAPI*)(OSVERSIONINFOW*);
+    const auto getVersion = reinterpret_cast<RtlGetVersion>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
+    BOOL wow64 = FALSE;
+    const bool windows64 = launcher64 || (IsWow64Process(GetCurrentProcess(), &wow64) && wow64);
+    if (getVersion != nullptr && getVersion(&version) == 0) {
+        trace.line(L"Windows " + std::to_wstring(version.dwMajorVersion) + L"." +
+                   std::to_wstring(version.dwMinorVersion) + L" build " + std::to_wstring(version.dwBuildNumber) +
+                   (windows64 ? L", 64-bit" : L", 32-bit"));
+    } else {
+        trace.line(WString(L"Windows of unknown version") + (windows64 ? L", 64-bit" : L", 32-bit"));
+    }
+    trace.line(L"executable file: " + runningModulePath());
+}
 
 // At the end of a run in a console the launcher opened, the window stays until
 // Enter when the settings ask for it or Ctrl is held down at this moment. The
@@ -81,6 +116,7 @@ int launcherMain(Frontend frontend)
     startTraceFromEnvironment();
     const CommandLine commandLine = CommandLine::parse();
     if (Trace::instance().enabled()) {
+        traceHeader(frontend);
         Trace::instance().line(L"command line: " + WString(GetCommandLineW()));
     }
     try {

@@ -100,6 +100,9 @@ void Launcher::locatePropertiesFile()
             trace.line(L"properties file candidate " + candidate + (exists ? L": taken" : L": missing"));
         }
         if (exists) {
+            if (trace.enabled()) {
+                trace.line(L"properties file: " + fullPath(candidate, ShortNames::Keep));
+            }
             propertiesPath = std::move(candidate);
             return;
         }
@@ -126,6 +129,10 @@ void Launcher::run(bool wait)
     trace.phase(L"launch");
     if (trace.enabled()) {
         trace.line(L"program of the chosen VM: " + executable);
+        if (!diskFileSystem().exists(executable)) {
+            trace.line(L"the program " + executable +
+                       L" does not exist: the chosen installation lacks it, and starting the VM will fail");
+        }
     }
 
     // The Java side learns which VM was chosen, then the environment, before the

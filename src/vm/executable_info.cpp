@@ -22,6 +22,9 @@ void describeFromProgram(JavaVm& vm, std::wstring_view path, VmKind kind, const 
     vm.home = homeOf(path);
     vm.kind = kind;
     vm.vendor = probes.vendor();
+    if (probes.company) {
+        vm.company = probes.company();
+    }
 }
 
 }  // namespace

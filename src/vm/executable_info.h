@@ -14,7 +14,6 @@
 #include <optional>
 #include <string_view>
 #include <vector>
-#include <vector>
 
 #include "base/probes.h"
 #include "base/wstring.h"
@@ -38,6 +37,9 @@ struct ProgramProbes {
     std::function<std::optional<FileVersion>()> fileVersion;
     // "Microsoft", "Tav" or "Sun" (see vendorFrom).
     std::function<WString()> vendor;
+    // The company name the vendor was decided from; empty when none was read.
+    // Asked only after vendor.
+    std::function<WString()> company;
     // Files and directories around the program.
     ExistsProbe exists;
     // The fixed file version of another file (the browser plug-in library).
@@ -153,6 +155,9 @@ public:
     // "Microsoft", "Tav" or "Sun".
     const WString& vendor();
 
+    // The company name vendor() read; empty before, and when there was none.
+    const WString& company() const { return company_; }
+
     // The rules' questions, answered for this file from the disk and registry.
     ProgramProbes probes();
 
@@ -166,6 +171,7 @@ private:
     bool versionKnown_ = false;
     bool versionUnavailable_ = false;
     WString vendor_;
+    WString company_;
 };
 
 VmKind classifyExecutable(ExecutableInfo& info);

@@ -204,7 +204,8 @@ const WString& ExecutableInfo::vendor()
     if (vendor_.empty()) {
         // The Microsoft VM is known by its name alone; its company is not read.
         const WString name = fileName(path_, LetterCase::Lower);
-        vendor_ = vendorFrom(name, isMicrosoftVmProgram(name) ? WString() : reportCompanyName(block()));
+        company_ = isMicrosoftVmProgram(name) ? WString() : reportCompanyName(block());
+        vendor_ = vendorFrom(name, company_);
     }
     return vendor_;
 }
@@ -214,6 +215,7 @@ ProgramProbes ExecutableInfo::probes()
     return ProgramProbes{
         [this] { return fileVersion(); },
         [this] { return vendor(); },
+        [this] { return company(); },
         diskFileSystem().exists,
         [](const WString& path) { return readFileVersion(path); },
         [] { return registeredRuntimeVersion(); },

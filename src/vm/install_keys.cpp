@@ -21,8 +21,17 @@ const std::vector<InstallKeyLayout>& installKeyLayouts()
         {L"SOFTWARE\\Eclipse Foundation\\JRE\\*\\*\\MSI", L"Path"},
         {L"SOFTWARE\\AdoptOpenJDK\\JDK\\*\\*\\MSI", L"Path"},
         {L"SOFTWARE\\AdoptOpenJDK\\JRE\\*\\*\\MSI", L"Path"},
+        // The first installers of that template had no VM level: <version>\MSI.
+        {L"SOFTWARE\\AdoptOpenJDK\\JDK\\*\\MSI", L"Path"},
+        {L"SOFTWARE\\AdoptOpenJDK\\JRE\\*\\MSI", L"Path"},
         {L"SOFTWARE\\Microsoft\\JDK\\*\\*\\MSI", L"Path"},
+        {L"SOFTWARE\\Semeru\\JDK\\*\\openj9\\MSI", L"Path"},
+        {L"SOFTWARE\\Semeru\\JRE\\*\\openj9\\MSI", L"Path"},
         {L"SOFTWARE\\Azul Systems\\Zulu\\*", L"InstallationPath"},
+        // The 32-bit runtimes' own key, written in the 32-bit view.
+        {L"SOFTWARE\\Azul Systems\\Zulu 32-bit\\*", L"InstallationPath"},
+        // <jdk|jre>-<feature>, for example jdk-17.
+        {L"SOFTWARE\\BellSoft\\Liberica\\*", L"InstallationPath"},
     };
     return layouts;
 }

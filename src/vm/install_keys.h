@@ -39,8 +39,12 @@ struct InstallKeyLayout {
 //   SOFTWARE\Eclipse Adoptium\JDK\*\*\MSI                    Path  (and JRE)
 //   SOFTWARE\Eclipse Foundation\JDK\*\*\MSI                  Path  (and JRE)
 //   SOFTWARE\AdoptOpenJDK\JDK\*\*\MSI                        Path  (and JRE)
+//   SOFTWARE\AdoptOpenJDK\JDK\*\MSI                          Path  (and JRE)
 //   SOFTWARE\Microsoft\JDK\*\*\MSI                           Path
+//   SOFTWARE\Semeru\JDK\*\openj9\MSI                         Path  (and JRE)
 //   SOFTWARE\Azul Systems\Zulu\*                             InstallationPath
+//   SOFTWARE\Azul Systems\Zulu 32-bit\*                      InstallationPath
+//   SOFTWARE\BellSoft\Liberica\*                             InstallationPath
 // (the "*\*" of the MSI keys is the version and the VM, "hotspot" or "openj9").
 const std::vector<InstallKeyLayout>& installKeyLayouts();
 

@@ -45,21 +45,40 @@ VmInventory VmInventory::build(const InventoryInputs& inputs)
     if (trace.enabled()) {
         traceLine(L"source JavaSoft kits: " + std::to_wstring(inputs.kits.size()) + L" releases registered");
     }
-    inventory.addRegistered(inputs.kits, VmKind::JDK);
+    inventory.addRegistered(inputs.kits, VmKind::JDK, inputs.exists, inputs.programVersion);
     if (trace.enabled()) {
         traceLine(L"source JavaSoft runtimes: " + std::to_wstring(inputs.runtimes.size()) + L" releases registered");
     }
-    inventory.addRegistered(inputs.runtimes, VmKind::JRE);
+    inventory.addRegistered(inputs.runtimes, VmKind::JRE, inputs.exists, inputs.programVersion);
     if (trace.enabled()) {
         traceLine(L"source Path: " + std::to_wstring(inputs.pathEntries.size()) + L" directories");
     }
-    inventory.addPathPrograms(inputs.pathEntries, inputs.exists, inputs.examine);
+    inventory.addPathPrograms(inputs.pathEntries, inputs.exists, inputs.examine, inputs.resolve);
     inventory.removeDuplicates();
+
+    std::vector<InstalledHome> installations = inputs.installations;
     if (trace.enabled()) {
-        traceLine(L"source installations of today and JAVA_HOME: " + std::to_wstring(inputs.installations.size()) +
-                  L" homes");
+        traceLine(L"source installations of today: " + std::to_wstring(installations.size()) + L" homes");
+        for (const SearchedPlace& searched : inputs.installationPlaces) {
+            traceLine(L"  searched " + searched.place + L": " +
+                      (searched.homes == 0   ? WString(L"nothing")
+                       : searched.homes == 1 ? WString(L"1 home")
+                                             : std::to_wstring(searched.homes) + L" homes"));
+        }
     }
-    inventory.addInstallations(inputs.installations, inputs.exists, inputs.examine);
+    if (inputs.javaHome.empty()) {
+        if (trace.enabled()) {
+            traceLine(L"source JAVA_HOME: not set");
+        }
+    } else {
+        const WString home = javaHomeDirectory(inputs.javaHome, inputs.exists);
+        if (trace.enabled()) {
+            traceLine(L"source JAVA_HOME: \"" + inputs.javaHome + L"\"" +
+                      (home == inputs.javaHome ? WString() : L", read as " + home));
+        }
+        installations.push_back(InstalledHome{home, L"JAVA_HOME"});
+    }
+    inventory.addInstallations(installations, inputs.exists, inputs.examine);
     inventory.sortByVersion();
     if (trace.enabled()) {
         traceLine(L"inventory: " + std::to_wstring(inventory.entries().size()) + L" VMs, lowest version first");
@@ -68,6 +87,30 @@ VmInventory VmInventory::build(const InventoryInputs& inputs)
         }
     }
     return inventory;
+}
+
+WString javaHomeDirectory(std::wstring_view value, const ExistsProbe& exists)
+{
+    const auto trimmed = [](std::wstring_view text) {
+        const auto first = text.find_first_not_of(L" \t");
+        if (first == std::wstring_view::npos) {
+            return std::wstring_view();
+        }
+        return text.substr(first, text.find_last_not_of(L" \t") - first + 1);
+    };
+    std::wstring_view home = trimmed(value);
+    if (home.size() >= 2 && home.front() == L'"' && home.back() == L'"') {
+        home = trimmed(home.substr(1, home.size() - 2));
+    }
+    WString directory = collapseSeparators(home);
+    while (directory.size() > 1 && directory.back() == L'\\') {
+        directory.pop_back();
+    }
+    // "C:\jdk-17\bin" names the programs' directory, not the installation.
+    if (!directory.empty() && exists(directory + L"\\java.exe") && !exists(directory + L"\\bin\\java.exe")) {
+        return parentDir(directory, directory);
+    }
+    return directory;
 }
 
 std::unique_ptr<JavaVm> registeredVm(std::wstring_view subkeyName, std::wstring_view microVersion,
@@ -84,39 +127,96 @@ std::unique_ptr<JavaVm> registeredVm(std::wstring_view subkeyName, std::wstring_
     return vm;
 }
 
-void VmInventory::addRegistered(const std::vector<RegisteredRelease>& releases, VmKind kind)
+void VmInventory::addRegistered(const std::vector<RegisteredRelease>& releases, VmKind kind, const ExistsProbe& exists,
+                                const std::function<std::optional<ProgramVersion>(const WString&)>& programVersion)
 {
     for (const auto& release : releases) {
-        entries_.push_back(registeredVm(release.subkeyName, release.microVersion, release.javaHome, kind));
-        entries_.back()->source = release.source;
-        if (Trace::instance().enabled()) {
-            traceLine(L"found " + describeVm(*entries_.back()));
+        std::unique_ptr<JavaVm> vm = registeredVm(release.subkeyName, release.microVersion, release.javaHome, kind);
+        vm->source = release.source;
+        // A key's name and MicroVersion are a guess an installer wrote; the
+        // program's own version resource is what the runtime is.
+        const WString program = collapseSeparators(release.javaHome + L"\\bin\\java.exe");
+        if (programVersion && exists && exists(program)) {
+            if (const std::optional<ProgramVersion> read = programVersion(program)) {
+                if (Trace::instance().enabled() && read->version != vm->version) {
+                    traceLine(L"version of " + program + L": " + versionText(read->version) +
+                              L" from its version resource, not " + versionText(vm->version) + L" from its key");
+                }
+                vm->version = read->version;
+                vm->family = isJava2Release(read->version) ? VmFamily::J2 : VmFamily::J1;
+                vm->vendor = read->vendor;
+                vm->company = read->company;
+            }
         }
+        if (Trace::instance().enabled()) {
+            traceLine(L"found " + describeVm(*vm));
+        }
+        entries_.push_back(std::move(vm));
     }
 }
+
+namespace {
+
+// The Java programs of one directory, in the order of kPathProgramNames.
+std::vector<WString> javaProgramsIn(const WString& dir, const ExistsProbe& exists)
+{
+    std::vector<WString> programs;
+    for (const wchar_t* name : kPathProgramNames) {
+        WString candidate = collapseSeparators(dir + name);
+        if (exists(candidate)) {
+            programs.push_back(std::move(candidate));
+        }
+    }
+    return programs;
+}
+
+}  // namespace
 
 std::vector<WString> javaProgramsOnPath(const std::vector<WString>& pathEntries, const ExistsProbe& exists)
 {
     std::vector<WString> programs;
     for (const WString& dir : pathEntries) {
-        for (const wchar_t* name : kPathProgramNames) {
-            WString candidate = collapseSeparators(dir + name);
-            if (exists(candidate)) {
-                programs.push_back(std::move(candidate));
-            }
+        for (WString& program : javaProgramsIn(dir, exists)) {
+            programs.push_back(std::move(program));
         }
     }
     return programs;
 }
 
 void VmInventory::addPathPrograms(const std::vector<WString>& pathEntries, const ExistsProbe& exists,
-                                  const std::function<std::unique_ptr<JavaVm>(const WString&)>& examine)
+                                  const std::function<std::unique_ptr<JavaVm>(const WString&)>& examine,
+                                  const std::function<std::optional<WString>(const WString&)>& resolve)
 {
-    for (const WString& program : javaProgramsOnPath(pathEntries, exists)) {
-        entries_.push_back(examine(program));
-        entries_.back()->source = L"Path";
-        if (Trace::instance().enabled()) {
-            traceLine(L"found " + program + L": " + describeVm(*entries_.back()));
+    Trace& trace = Trace::instance();
+    for (const WString& dir : pathEntries) {
+        const std::vector<WString> programs = javaProgramsIn(dir, exists);
+        if (trace.enabled()) {
+            WString held;
+            for (const WString& program : programs) {
+                held += (held.empty() ? L"" : L", ") + fileName(program);
+            }
+            traceLine(L"  Path directory " + dir + L": " + (held.empty() ? WString(L"nothing") : held));
+        }
+        for (const WString& found : programs) {
+            // A program reached through a link belongs to the installation the
+            // link leads into: its home is derived from where the program really is.
+            WString program = found;
+            if (resolve) {
+                const std::optional<WString> resolved = resolve(found);
+                if (!resolved) {
+                    if (trace.enabled()) {
+                        traceLine(L"skipped " + found + L": the file it stands for cannot be found");
+                    }
+                    continue;
+                }
+                program = *resolved;
+            }
+            entries_.push_back(examine(program));
+            entries_.back()->source = L"Path";
+            if (trace.enabled()) {
+                traceLine(L"found " + found + (program == found ? WString() : L", a link to " + program) + L": " +
+                          describeVm(*entries_.back()));
+            }
         }
     }
 }

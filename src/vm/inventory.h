@@ -6,8 +6,10 @@
 // installers register (installKeyLayouts, in both registry views, for the machine
 // and the user) and the one JAVA_HOME names.
 
+#include <cstddef>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -34,17 +36,43 @@ struct InstalledHome {
     WString source;
 };
 
+// One place the inventory looked in, and how many homes it named there, for
+// reports: "registry HKLM\SOFTWARE\BellSoft\Liberica\* (32-bit view)".
+struct SearchedPlace {
+    WString place;
+    std::size_t homes = 0;
+};
+
+// What a program's own version resource says.
+struct ProgramVersion {
+    VmVersion version;
+    // "Microsoft", "Tav" or "Sun", and the company name it was decided from.
+    WString vendor;
+    WString company;
+};
+
 // What an inventory is built from, read by the caller.
 struct InventoryInputs {
     std::vector<RegisteredRelease> kits;
     std::vector<RegisteredRelease> runtimes;
     std::vector<WString> pathEntries;
-    // Homes of today's installations, in the order they were found.
+    // Homes of today's installations, in the order they were found, and every
+    // place looked in for them.
     std::vector<InstalledHome> installations;
+    std::vector<SearchedPlace> installationPlaces;
+    // The value of JAVA_HOME, as set; empty for none.
+    WString javaHome;
     ExistsProbe exists;
     // The VM a Java program found through Path, or in an installation's home,
     // stands for.
     std::function<std::unique_ptr<JavaVm>(const WString& program)> examine;
+    // The path of a program found through Path with every link followed (the
+    // javapath folders of some installers hold links into a runtime's bin); none
+    // when it cannot be resolved. Without this probe programs are taken as found.
+    std::function<std::optional<WString>(const WString& program)> resolve;
+    // What a program's version resource says; none when it has none. Without
+    // this probe a registered release keeps what its key says.
+    std::function<std::optional<ProgramVersion>(const WString& program)> programVersion;
 };
 
 class VmInventory {
@@ -60,12 +88,18 @@ public:
 
     const std::vector<std::unique_ptr<JavaVm>>& entries() const { return entries_; }
 
-    // Appends the VMs registered as these subkeys.
-    void addRegistered(const std::vector<RegisteredRelease>& releases, VmKind kind);
+    // Appends the VMs registered as these subkeys. Where the home's bin\java.exe
+    // carries a version resource, its version (and the family of its release)
+    // and its vendor replace what the key's name and MicroVersion say.
+    void addRegistered(const std::vector<RegisteredRelease>& releases, VmKind kind, const ExistsProbe& exists = {},
+                       const std::function<std::optional<ProgramVersion>(const WString&)>& programVersion = {});
 
-    // Appends a VM for every Java program in the directories, in Path order.
+    // Appends a VM for every Java program in the directories, in Path order,
+    // each examined at its resolved path (see InventoryInputs::resolve); a
+    // program that cannot be resolved is left out.
     void addPathPrograms(const std::vector<WString>& pathEntries, const ExistsProbe& exists,
-                         const std::function<std::unique_ptr<JavaVm>(const WString&)>& examine);
+                         const std::function<std::unique_ptr<JavaVm>(const WString&)>& examine,
+                         const std::function<std::optional<WString>(const WString&)>& resolve = {});
 
     // Keeps the first of the entries with the same home text and version.
     void removeDuplicates();
@@ -89,6 +123,12 @@ private:
 // listed twice is listed twice here.
 std::vector<WString> javaProgramsOnPath(const std::vector<WString>& pathEntries, const ExistsProbe& exists);
 
+// The installation a JAVA_HOME value names, as people write it: blanks and a
+// pair of double quotes around it are removed, and a value that names the bin
+// directory itself (it holds java.exe, and has no bin\java.exe) stands for its
+// parent.
+WString javaHomeDirectory(std::wstring_view value, const ExistsProbe& exists);
+
 // The VM a registry subkey stands for: the family from the subkey's name, the
 // maintenance from MicroVersion (kit 1.3 with MicroVersion 1 is 0x310, a Java 2).
 std::unique_ptr<JavaVm> registeredVm(std::wstring_view subkeyName, std::wstring_view microVersion,
@@ -102,8 +142,10 @@ std::vector<RegisteredRelease> readRegisteredReleases(std::wstring_view keyPath)
 
 // The homes registered in the layouts' keys, place by place (installKeyPlaces),
 // layout by layout, subkeys in enumeration order. A key or value that cannot be
-// read adds nothing.
-std::vector<InstalledHome> readInstalledHomes(const std::vector<InstallKeyLayout>& layouts);
+// read adds nothing. Each layout in each place is listed in searched, with the
+// number of homes it named.
+std::vector<InstalledHome> readInstalledHomes(const std::vector<InstallKeyLayout>& layouts,
+                                              std::vector<SearchedPlace>* searched = nullptr);
 
 // Where an inventory looks. A registry key path that is empty is not read.
 struct InventorySources {

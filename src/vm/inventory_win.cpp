@@ -67,11 +67,13 @@ void collectHomes(const RegistryKey& key, const std::vector<WString>& components
 
 }  // namespace
 
-std::vector<InstalledHome> readInstalledHomes(const std::vector<InstallKeyLayout>& layouts)
+std::vector<InstalledHome> readInstalledHomes(const std::vector<InstallKeyLayout>& layouts,
+                                              std::vector<SearchedPlace>* searched)
 {
     std::vector<InstalledHome> homes;
     for (const RegistryPlace& place : installKeyPlaces()) {
         for (const InstallKeyLayout& layout : layouts) {
+            const std::size_t before = homes.size();
             const std::vector<WString> components = patternComponents(layout);
             // The literal components before the first "*" open in one step.
             std::size_t literal = 0;
@@ -85,6 +87,11 @@ std::vector<InstalledHome> readInstalledHomes(const std::vector<InstallKeyLayout
                 collectHomes(key, components, literal, layout, place, homes);
             } catch (const KeyException&) {
                 // No such key in this place: nothing registered there.
+            }
+            if (searched != nullptr) {
+                searched->push_back(SearchedPlace{registrySource(place.root, layout.pattern, place.view) + L", value " +
+                                                      layout.homeValue,
+                                                  homes.size() - before});
             }
         }
     }
@@ -109,13 +116,21 @@ InventoryInputs InventorySources::read() const
     }
     inputs.pathEntries = pathEntries;
     if (!installKeys.empty()) {
-        inputs.installations = readInstalledHomes(installKeys);
+        inputs.installations = readInstalledHomes(installKeys, &inputs.installationPlaces);
     }
-    if (!javaHome.empty()) {
-        inputs.installations.push_back(InstalledHome{javaHome, L"JAVA_HOME"});
-    }
+    inputs.javaHome = javaHome;
     inputs.exists = diskFileSystem().exists;
     inputs.examine = [](const WString& program) { return vmFromPathProgram(program); };
+    inputs.resolve = [](const WString& program) { return finalPath(program); };
+    inputs.programVersion = [](const WString& program) -> std::optional<ProgramVersion> {
+        ExecutableInfo info(program);
+        const std::optional<FileVersion> fields = info.fileVersion();
+        if (!fields) {
+            return std::nullopt;
+        }
+        const WString vendor = info.vendor();
+        return ProgramVersion{versionFromFileVersion(vendor, *fields), vendor, info.company()};
+    };
     return inputs;
 }
 

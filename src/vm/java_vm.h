@@ -27,6 +27,9 @@ public:
     WString home;
     // "Sun", "Tav" or "Microsoft".
     WString vendor;
+    // The company name the vendor was decided from, as the program's version
+    // strings give it; empty when none was read. For reports only.
+    WString company;
     VmKind kind = VmKind::JDK;
     // Where the VM was found, for reports: "registry HKLM\SOFTWARE\JavaSoft\JDK\17
     // (64-bit view)", "Path", "JAVA_HOME", "named program"; empty when not known.
@@ -47,7 +50,8 @@ WString vmProgramPath(VmFamily family, std::wstring_view home, bool console, con
 // and "wjview.exe" (windowed).
 bool isMicrosoftVmProgram(std::wstring_view lowerFileName);
 
-// The VM for a trace: its home, version, family, kind, vendor and source.
+// The VM for a trace: its home, version, family, kind, vendor (with the company
+// name it was decided from) and source.
 WString describeVm(const JavaVm& vm);
 
 // Whether the VM satisfies one token of the acceptable-VM list.

@@ -19,6 +19,13 @@ std::vector<std::unique_ptr<JavaVm>>& namedVms()
     return *vms;
 }
 
+void traceUnusualToken(const WString& token)
+{
+    if (const auto reading = unusualTokenReading(token)) {
+        Trace::instance().line(L"token " + token + L": " + *reading);
+    }
+}
+
 }  // namespace
 
 WString namedProgram(const VmRequest& request, const FileSystemProbes& files)
@@ -55,7 +62,8 @@ std::vector<JavaVm*> filterByList(const std::vector<WString>& tokens,
         for (const auto& entry : entries) {
             const bool matches = matchesToken(*entry, token);
             if (trace.enabled()) {
-                trace.line(L"token " + token + (matches ? L" accepts " : L" rejects ") + describeVm(*entry));
+                trace.line(L"token " + token + (matches ? L" accepts " : L" rejects ") + describeVm(*entry) +
+                           (matches ? WString() : L": " + tokenRejection(entry->kind, entry->version, token)));
             }
             if (matches && std::find(accepted.begin(), accepted.end(), entry.get()) == accepted.end()) {
                 accepted.push_back(entry.get());
@@ -85,7 +93,9 @@ VmChoice selectVm(const VmRequest& request, const SelectionSources& sources)
         for (const WString& token : Tokenizer(request.validVmList, L", ")) {
             const bool matches = matchesToken(*vm, token);
             if (trace.enabled()) {
-                trace.line(L"token " + token + (matches ? L" accepts " : L" rejects ") + L"the named program");
+                traceUnusualToken(token);
+                trace.line(L"token " + token + (matches ? L" accepts " : L" rejects ") + L"the named program" +
+                           (matches ? WString() : L": " + tokenRejection(vm->kind, vm->version, token)));
             }
             if (matches) {
                 namedVms().push_back(std::move(vm));
@@ -99,8 +109,13 @@ VmChoice selectVm(const VmRequest& request, const SelectionSources& sources)
     if (trace.enabled()) {
         trace.line(L"no named program exists: searching the installed VMs");
     }
-    const std::vector<JavaVm*> accepted =
-        filterByList(Tokenizer(request.validVmList, L" ").tokens(), sources.inventory().entries());
+    const std::vector<WString> tokens = Tokenizer(request.validVmList, L" ").tokens();
+    if (trace.enabled()) {
+        for (const WString& token : tokens) {
+            traceUnusualToken(token);
+        }
+    }
+    const std::vector<JavaVm*> accepted = filterByList(tokens, sources.inventory().entries());
     if (trace.enabled()) {
         trace.line(accepted.empty() ? WString(L"chosen: none; no token accepts any installed VM")
                                     : L"chosen: " + describeVm(*accepted.back()) +

@@ -111,54 +111,159 @@ bool matchesVersionPattern(const VmVersion& version, std::wstring_view pattern)
 
 namespace {
 
-bool isKit(VmKind kind)
+// The text of a release (and maintenance) in the form users write: 1.4 before
+// release 9, 17 from then on.
+WString releaseText(int release)
 {
-    return kind == VmKind::JDK;
-}
-bool isRuntime(VmKind kind)
-{
-    return kind == VmKind::JRE;
+    return (release < kModernRelease ? L"1." : L"") + std::to_wstring(release);
 }
 
-struct TokenRule {
+const wchar_t* kindName(VmKind kind)
+{
+    return kind == VmKind::JDK ? L"JDK" : kind == VmKind::JRE ? L"JRE" : L"MSJ";
+}
+
+// What a token asks of a VM: a kind, a family, a version pattern; each part
+// that is set must hold.
+struct TokenTerms {
+    std::optional<VmKind> kind;
+    // J1 takes no Microsoft VM, whatever its release.
+    bool notMicrosoftVm = false;
+    // The release must be Java 2 or later (true), or below it (false).
+    std::optional<bool> java2;
+    std::optional<WString> pattern;
+};
+
+struct NamedToken {
     std::wstring_view name;
-    bool (*matches)(VmKind kind, int release);
+    std::optional<VmKind> kind;
+    bool notMicrosoftVm;
+    std::optional<bool> java2;
 };
 
 // The named tokens; the first row whose name equals the upper-cased token decides.
-constexpr TokenRule kTokenRules[] = {
-    {L"ALL", [](VmKind, int) { return true; }},
-    {L"J1", [](VmKind kind, int release) { return release < kJava2Release && kind != VmKind::MSJ; }},
-    {L"J2", [](VmKind, int release) { return release >= kJava2Release; }},
-    {L"JDK", [](VmKind kind, int) { return isKit(kind); }},
-    {L"JRE", [](VmKind kind, int) { return isRuntime(kind); }},
-    {L"JDK_J1", [](VmKind kind, int release) { return isKit(kind) && release < kJava2Release; }},
-    {L"JDK_J2", [](VmKind kind, int release) { return isKit(kind) && release >= kJava2Release; }},
-    {L"JRE_J1", [](VmKind kind, int release) { return isRuntime(kind) && release < kJava2Release; }},
-    {L"JRE_J2", [](VmKind kind, int release) { return isRuntime(kind) && release >= kJava2Release; }},
-    {L"MSJ", [](VmKind kind, int) { return kind == VmKind::MSJ; }},
+constexpr NamedToken kNamedTokens[] = {
+    {L"ALL", std::nullopt, false, std::nullopt}, {L"J1", std::nullopt, true, false},
+    {L"J2", std::nullopt, false, true},          {L"JDK", VmKind::JDK, false, std::nullopt},
+    {L"JRE", VmKind::JRE, false, std::nullopt},  {L"JDK_J1", VmKind::JDK, false, false},
+    {L"JDK_J2", VmKind::JDK, false, true},       {L"JRE_J1", VmKind::JRE, false, false},
+    {L"JRE_J2", VmKind::JRE, false, true},       {L"MSJ", VmKind::MSJ, false, std::nullopt},
 };
 
-}  // namespace
-
-bool matchesToken(VmKind kind, const VmVersion& version, std::wstring_view token)
+TokenTerms termsOf(std::wstring_view token)
 {
     const WString name = toUpperAscii(token);
-    for (const auto& rule : kTokenRules) {
-        if (name == rule.name) {
-            return rule.matches(kind, releaseOf(version));
+    for (const auto& named : kNamedTokens) {
+        if (name == named.name) {
+            return TokenTerms{named.kind, named.notMicrosoftVm, named.java2, std::nullopt};
         }
     }
-
     // "JRE_1.4+" is a kind and a version pattern; any other token is a pattern
     // as a whole, so "XYZ" reads as the pattern 0.
+    TokenTerms terms;
     const auto underscore = name.find(L'_');
     const std::wstring_view prefix = std::wstring_view(name).substr(0, underscore);
     if (underscore != WString::npos && (prefix == L"JRE" || prefix == L"JDK")) {
-        const bool kindMatches = prefix == L"JRE" ? isRuntime(kind) : isKit(kind);
-        return kindMatches && matchesVersionPattern(version, std::wstring_view(name).substr(underscore + 1));
+        terms.kind = prefix == L"JRE" ? VmKind::JRE : VmKind::JDK;
+        terms.pattern = name.substr(underscore + 1);
+    } else {
+        terms.pattern = name;
     }
-    return matchesVersionPattern(version, name);
+    return terms;
+}
+
+// Digits in groups separated by dots or underscores, with an optional "+" or "*"
+// at the end.
+bool isWellFormedPattern(std::wstring_view pattern)
+{
+    if (!pattern.empty() && (pattern.back() == L'+' || pattern.back() == L'*')) {
+        pattern.remove_suffix(1);
+    }
+    bool digitBefore = false;
+    for (const wchar_t unit : pattern) {
+        if (unit >= L'0' && unit <= L'9') {
+            digitBefore = true;
+        } else if ((unit == L'.' || unit == L'_') && digitBefore) {
+            digitBefore = false;
+        } else {
+            return false;
+        }
+    }
+    return digitBefore;
+}
+
+}  // namespace
+
+WString describeVersionPattern(std::wstring_view pattern)
+{
+    if (!pattern.empty() && pattern.back() == L'+') {
+        return versionText(parseVersion(pattern.substr(0, pattern.size() - 1))) + L" or later";
+    }
+    if (!pattern.empty() && pattern.back() == L'*') {
+        const VmVersion p = parseVersion(pattern.substr(0, pattern.size() - 1));
+        if (p.update() != 0 || p.patch() != 0) {
+            return L"nothing (an update cannot be combined with \"*\")";
+        }
+        if (p.maintenance() == 0) {
+            return L"any version of release " + releaseText(p.release());
+        }
+        return L"any version of " + releaseText(p.release()) + L"." + std::to_wstring(p.maintenance());
+    }
+    const VmVersion p = parseVersion(pattern);
+    if (p == VmVersion()) {
+        return L"only a VM whose version is unknown (0)";
+    }
+    if (p.patch() != 0 || p.update() != 0) {
+        return L"exactly " + versionText(p) +
+               (p.patch() != 0 || p.release() < kModernRelease ? L"" : L", any patch of it");
+    }
+    return L"any update of " + releaseText(p.release()) + L"." + std::to_wstring(p.maintenance());
+}
+
+WString tokenRejection(VmKind kind, const VmVersion& version, std::wstring_view token)
+{
+    if (matchesToken(kind, version, token)) {
+        return {};
+    }
+    const TokenTerms terms = termsOf(token);
+    if (terms.kind && *terms.kind != kind) {
+        return L"kind " + WString(kindName(kind)) + L", the token asks for " + kindName(*terms.kind);
+    }
+    if (terms.notMicrosoftVm && kind == VmKind::MSJ) {
+        return L"kind MSJ, the token takes no Microsoft VM";
+    }
+    if (terms.java2) {
+        return L"family: version " + versionText(version) +
+               (*terms.java2 ? L" is Java 1.x, the token asks for Java 2 or later"
+                             : L" is Java 2 or later, the token asks for Java 1.x");
+    }
+    return L"version " + versionText(version) + L" is not " +
+           describeVersionPattern(terms.pattern ? *terms.pattern : WString());
+}
+
+std::optional<WString> unusualTokenReading(std::wstring_view token)
+{
+    const TokenTerms terms = termsOf(token);
+    if (!terms.pattern || isWellFormedPattern(*terms.pattern)) {
+        return std::nullopt;
+    }
+    WString reading = L"not a named token or a version pattern; read as the version pattern \"" + *terms.pattern +
+                      L"\", which accepts " + describeVersionPattern(*terms.pattern);
+    if (terms.kind) {
+        reading += L" of kind " + WString(kindName(*terms.kind));
+    }
+    if (token.find(L',') != std::wstring_view::npos) {
+        reading += L"; in the search, blanks separate the tokens, not commas";
+    }
+    return reading;
+}
+
+bool matchesToken(VmKind kind, const VmVersion& version, std::wstring_view token)
+{
+    const TokenTerms terms = termsOf(token);
+    return (!terms.kind || *terms.kind == kind) && !(terms.notMicrosoftVm && kind == VmKind::MSJ) &&
+           (!terms.java2 || *terms.java2 == isJava2Release(version)) &&
+           (!terms.pattern || matchesVersionPattern(version, *terms.pattern));
 }
 
 }  // namespace qel

@@ -171,4 +171,18 @@ bool matchesVersionPattern(const VmVersion& version, std::wstring_view pattern);
 // after ASCII upper-casing.
 bool matchesToken(VmKind kind, const VmVersion& version, std::wstring_view token);
 
+// What a version pattern accepts, in words: "17.0.0 or later", "any version of
+// release 1.4", "any update of 17.0", "exactly 11.0.9.1".
+WString describeVersionPattern(std::wstring_view pattern);
+
+// Why the token does not accept a VM of this kind and version, in words, naming
+// what was held against it: its kind, its family or its version ("kind JRE, the
+// token asks for JDK"); empty when the token accepts it.
+WString tokenRejection(VmKind kind, const VmVersion& version, std::wstring_view token);
+
+// For a token that is neither a named one nor a well-formed version pattern
+// ("17-21", "8u401", "[17,21)", "J2,JRE"), how the matcher reads it anyway;
+// none for a well-formed token.
+std::optional<WString> unusualTokenReading(std::wstring_view token);
+
 }  // namespace qel

@@ -170,6 +170,34 @@ TEST_F(ModernVm, EachKindOfRegistrationIsFoundAndStartedWithTheJava2Syntax)
          false,
          false,
          false},
+        {"BellSoft Liberica, 32-bit view",
+         L"liberica-17",
+         standin::kJava17_0_12_0,
+         {{LM, B32, L"SOFTWARE\\BellSoft\\Liberica\\jdk-17", L"InstallationPath", L"@liberica-17"}},
+         false,
+         false,
+         false},
+        {"IBM Semeru, its home with a trailing backslash",
+         L"semeru-21",
+         standin::kJava21_0_4_0,
+         {{LM, B64, L"SOFTWARE\\Semeru\\JDK\\21.0.4.7\\openj9\\MSI", L"Path", L"@semeru-21\\"}},
+         false,
+         false,
+         false},
+        {"Azul Zulu 32-bit",
+         L"zulu32-8",
+         standin::kJava8_0_4010_9,
+         {{LM, B32, L"SOFTWARE\\Azul Systems\\Zulu 32-bit\\zulu-8", L"InstallationPath", L"@zulu32-8"}},
+         false,
+         false,
+         true},
+        {"the earliest AdoptOpenJDK installer, no VM level",
+         L"adopt-17",
+         standin::kJava17_0_12_0,
+         {{LM, B64, L"SOFTWARE\\AdoptOpenJDK\\JDK\\17.0.12.7\\MSI", L"Path", L"@adopt-17"}},
+         false,
+         false,
+         false},
         // The first sources open the old runtime key with both view flags and see
         // only the 32-bit view's Java 1.1, which "J2" does not accept.
         {"old runtime key in the 64-bit view, behind a 32-bit one",
@@ -260,4 +288,74 @@ TEST_F(ModernVm, TheHighestVersionTheListAccepts)
         ASSERT_TRUE(run.boxes.empty()) << narrow(run.boxes[0].text);
         EXPECT_EQ(onlyRecord(run).modulePath, vms / c.selected + L"\\bin\\javaw.exe");
     }
+}
+
+TEST_F(ModernVm, JavaHomeAsPeopleWriteIt)
+{
+    install(L"Java Home 25", standin::kJava25_0_1_0, true);
+    const WString home = vms / L"Java Home 25";
+    writeProperties("qel.nl.valid.vm.list=J2\r\n");
+    for (const WString& value :
+         {L"\"" + home + L"\"", L"  " + home + L"\\ ", L"\"" + home + L"\\bin\"", home + L"\\bin\\"}) {
+        SCOPED_TRACE(narrow(value));
+        const ProgramRun run = start(value);
+        ASSERT_FALSE(run.timedOut);
+        ASSERT_TRUE(run.boxes.empty()) << narrow(run.boxes[0].text);
+        EXPECT_EQ(onlyRecord(run).modulePath, home + L"\\bin\\javaw.exe");
+    }
+}
+
+TEST_F(ModernVm, AJavapathFolderOfLinksLeadsToTheRuntimeItself)
+{
+    // What the installers of Oracle's Java 8 leave: the runtime registered under
+    // the old key, and a folder of links to its programs first on Path.
+    install(L"jre1.8.0_401", standin::kJava8_0_4010_9);
+    const WString home = vms / L"jre1.8.0_401";
+    write({LM, B32, L"SOFTWARE\\JavaSoft\\Java Runtime Environment\\1.8", L"MicroVersion", L"0"});
+    write({LM, B32, L"SOFTWARE\\JavaSoft\\Java Runtime Environment\\1.8", L"JavaHome", L"@jre1.8.0_401"});
+    const WString javapath = vms / L"javapath";
+    makeDirectories(javapath);
+    for (const wchar_t* name : {L"java.exe", L"javaw.exe"}) {
+        if (!makeSymbolicLink(javapath + L"\\" + name, home + L"\\bin\\" + name)) {
+            GTEST_SKIP() << "no symbolic link can be made here";
+        }
+    }
+    // A link whose runtime was removed since.
+    const WString broken = vms / L"broken";
+    makeDirectories(broken);
+    vms.program(L"gone\\bin\\java.exe", standin::kJava25_0_1_0);
+    ASSERT_TRUE(makeSymbolicLink(broken + L"\\java.exe", vms / L"gone\\bin\\java.exe"));
+    removeTree(vms / L"gone");
+    writeProperties("qel.nl.valid.vm.list=J2\r\n");
+    const WString traceFile = dir / L"trace.txt";
+    DeleteFileW(recordFile.c_str());
+    RunOptions options;
+    options.environment = {{L"PATH", broken + L";" + javapath + L";C:\\windows\\system32"},
+                           {L"QEL_STANDIN_RECORD", recordFile},
+                           {L"CLASSPATH", L""},
+                           {L"QEL_TRACE", traceFile}};
+    const ProgramRun run = runProgram(launcher, options);
+    ASSERT_FALSE(run.timedOut);
+    ASSERT_TRUE(run.boxes.empty()) << narrow(run.boxes[0].text);
+    EXPECT_EQ(onlyRecord(run).modulePath, home + L"\\bin\\javaw.exe");
+    const std::string trace = readFile(traceFile);
+    EXPECT_NE(trace.find("found " + narrow(javapath) + "\\java.exe, a link to " + narrow(home) + "\\bin\\java.exe"),
+              std::string::npos)
+        << trace;
+    // A link whose target is gone adds nothing (Wine does not even list it;
+    // Windows lists it and the resolution leaves it out).
+    EXPECT_EQ(trace.find("found " + narrow(broken)), std::string::npos) << trace;
+}
+
+TEST_F(ModernVm, TheProgramsOwnVersionWinsOverWhatItsKeySays)
+{
+    // A key "17.0" with MicroVersion 12 reads as 17.12.0; the program is 17.0.12.
+    install(L"jdk-17", standin::kJava17_0_12_0, true);
+    write({LM, B32, L"SOFTWARE\\JavaSoft\\Java Development Kit\\17.0", L"MicroVersion", L"12"});
+    write({LM, B32, L"SOFTWARE\\JavaSoft\\Java Development Kit\\17.0", L"JavaHome", L"@jdk-17"});
+    writeProperties("qel.nl.valid.vm.list=17.0.12\r\n");
+    const ProgramRun run = start(L"");
+    ASSERT_FALSE(run.timedOut);
+    ASSERT_TRUE(run.boxes.empty()) << narrow(run.boxes[0].text);
+    EXPECT_EQ(onlyRecord(run).modulePath, vms / L"jdk-17\\bin\\javaw.exe");
 }

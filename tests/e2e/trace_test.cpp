@@ -71,9 +71,9 @@ TEST_F(Trace, ASearchFromTheCandidatesToTheExitCode)
         "source JavaSoft kits: 0 releases registered",
         "source Path: 2 directories",
         "found " + narrow(vms / L"old\\bin\\java.exe") + ": " + narrow(vms / L"old") +
-            " (version 1.3.1, family J2, kind JRE, vendor Sun, source Path)",
+            " (version 1.3.1, family J2, kind JRE, vendor Sun, company \"Example Java Works\", source Path)",
         "found " + narrow(vms / L"new\\bin\\java.exe") + ": " + newHome +
-            " (version 1.4.2_05, family J2, kind JRE, vendor Sun, source Path)",
+            " (version 1.4.2_05, family J2, kind JRE, vendor Sun, company \"Example Java Works\", source Path)",
         "inventory: 2 VMs, lowest version first",
         "token JDK rejects " + narrow(vms / L"old"),
         "token JDK rejects " + newHome,
@@ -113,4 +113,63 @@ TEST_F(Trace, ATraceThatCannotBeWrittenNeverStopsTheLaunch)
         onlyRecord(run);
     }
     EXPECT_EQ(GetFileAttributesW((dir / L"missing").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(Trace, WhatAUserNeedsWhenTheWrongJavaStarts)
+{
+    // A runtime of another maker on Path, a kit the list refuses, a token of no
+    // known form, and a registered runtime whose programs were removed.
+    removeJavaKeys();
+    vms.program(L"tav\\bin\\java.exe", standin::kTav1_4_2_0)
+        .program(L"kit\\bin\\java.exe", standin::kSun1_4_20_5)
+        .file(L"kit\\bin\\javac.exe")
+        .directory(L"hollow");
+    const WString runtimeKey = L"SOFTWARE\\JavaSoft\\Java Runtime Environment\\17";
+    setRegistryString(RegistryHive::LocalMachine, RegistryView::Wow32, runtimeKey, L"MicroVersion", L"0");
+    setRegistryString(RegistryHive::LocalMachine, RegistryView::Wow32, runtimeKey, L"JavaHome", vms / L"hollow");
+    writeProperties("qel.nl.valid.vm.list=JRE 17-21 J2,JRE\r\n");
+    const WString traceFile = dir / L"trace.txt";
+    RunOptions options;
+    options.environment.emplace_back(L"QEL_TRACE", traceFile);
+    options.environment.emplace_back(L"PATH", vms / L"tav\\bin;" + vms / L"kit\\bin;" + dir.path());
+    options.environment.emplace_back(L"QEL_STANDIN_RECORD", recordFile);
+    options.environment.emplace_back(L"JAVA_HOME", L"");
+    const ProgramRun run = runProgram(launcher, options);
+    removeJavaKeys();
+    // The start fails (Windows error 2) after the trace said why.
+    ASSERT_EQ(run.boxes.size(), 1u);
+    const std::string trace = readFile(traceFile);
+    const std::vector<std::string> expected = {
+        "ravelin launcher 1.",
+        "-bit), started ",
+        "Windows ",
+        "executable file: " + narrow(app + L"\\Tool.exe"),
+        "command line: ",
+        "properties file: " + narrow(app + L"\\Tool.qel"),
+        "token 17-21: not a named token or a version pattern; read as the version pattern \"17-21\", which accepts "
+        "any update of 17.0",
+        "token J2,JRE: not a named token or a version pattern",
+        "source JavaSoft kits: 0 releases registered",
+        "Path directory " + narrow(vms / L"tav\\bin") + ": java.exe",
+        "Path directory " + narrow(dir.path()) + ": nothing",
+        "source installations of today: 1 homes",
+        "searched registry HKLM\\SOFTWARE\\JavaSoft\\Java Runtime Environment\\* (32-bit view), value JavaHome: 1 home",
+        "searched registry HKLM\\SOFTWARE\\BellSoft\\Liberica\\* (32-bit view), value InstallationPath: nothing",
+        "searched registry HKCU\\SOFTWARE\\BellSoft\\Liberica\\*, value InstallationPath: nothing",
+        "source JAVA_HOME: not set",
+        "vendor Tav, company \"tAV Systems Corporation\"",
+        "token JRE rejects " + narrow(vms / L"kit") +
+            " (version 1.4.2_05, family J2, kind JDK, vendor Sun, company "
+            "\"Example Java Works\", source Path): kind JDK, the token asks for JRE",
+        "token 17-21 rejects " + narrow(vms / L"tav"),
+        "): version 1.4.2 is not any update of 17.0",
+        "chosen: " + narrow(vms / L"hollow") + " (version 17.0.0",
+        "the program " + narrow(vms / L"hollow\\bin\\java.exe") +
+            " does not exist: the chosen installation lacks it, and starting the VM will fail",
+        "the VM process cannot be created: Windows error 2",
+    };
+    const auto positions = positionsInOrder(trace, expected);
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_NE(positions[i], std::string::npos) << "missing or out of order: " << expected[i] << "\n" << trace;
+    }
 }

@@ -67,6 +67,24 @@ TEST_F(InstalledVms, EachLayoutIsReadInEachPlace)
          L"registry HKLM\\SOFTWARE\\Microsoft\\JDK\\17.0.12.7\\hotspot\\MSI (64-bit view)"},
         {LM, B64, L"SOFTWARE\\Azul Systems\\Zulu\\zulu-17", L"InstallationPath",
          L"registry HKLM\\SOFTWARE\\Azul Systems\\Zulu\\zulu-17 (64-bit view)"},
+        {LM, B64, L"SOFTWARE\\AdoptOpenJDK\\JDK\\8.0.202.08\\MSI", L"Path",
+         L"registry HKLM\\SOFTWARE\\AdoptOpenJDK\\JDK\\8.0.202.08\\MSI (64-bit view)"},
+        {LM, B32, L"SOFTWARE\\AdoptOpenJDK\\JRE\\8.0.202.08\\MSI", L"Path",
+         L"registry HKLM\\SOFTWARE\\AdoptOpenJDK\\JRE\\8.0.202.08\\MSI (32-bit view)"},
+        {LM, B64, L"SOFTWARE\\Semeru\\JDK\\17.0.12.7\\openj9\\MSI", L"Path",
+         L"registry HKLM\\SOFTWARE\\Semeru\\JDK\\17.0.12.7\\openj9\\MSI (64-bit view)"},
+        {LM, B32, L"SOFTWARE\\Semeru\\JRE\\8.0.382.5\\openj9\\MSI", L"Path",
+         L"registry HKLM\\SOFTWARE\\Semeru\\JRE\\8.0.382.5\\openj9\\MSI (32-bit view)"},
+        {LM, B32, L"SOFTWARE\\Azul Systems\\Zulu 32-bit\\zulu-8", L"InstallationPath",
+         L"registry HKLM\\SOFTWARE\\Azul Systems\\Zulu 32-bit\\zulu-8 (32-bit view)"},
+        {LM, B64, L"SOFTWARE\\BellSoft\\Liberica\\jdk-17", L"InstallationPath",
+         L"registry HKLM\\SOFTWARE\\BellSoft\\Liberica\\jdk-17 (64-bit view)"},
+        {LM, B32, L"SOFTWARE\\BellSoft\\Liberica\\jre-8", L"InstallationPath",
+         L"registry HKLM\\SOFTWARE\\BellSoft\\Liberica\\jre-8 (32-bit view)"},
+        {CU, B64, L"SOFTWARE\\BellSoft\\Liberica\\jdk-21", L"InstallationPath",
+         L"registry HKCU\\SOFTWARE\\BellSoft\\Liberica\\jdk-21"},
+        {CU, B64, L"SOFTWARE\\Semeru\\JDK\\21.0.4.7\\openj9\\MSI", L"Path",
+         L"registry HKCU\\SOFTWARE\\Semeru\\JDK\\21.0.4.7\\openj9\\MSI"},
         // Per-user installations; the user's SOFTWARE key is one in both views.
         {CU, B64, L"SOFTWARE\\Eclipse Adoptium\\JDK\\21.0.4.7\\hotspot\\MSI", L"Path",
          L"registry HKCU\\SOFTWARE\\Eclipse Adoptium\\JDK\\21.0.4.7\\hotspot\\MSI"},
@@ -79,6 +97,8 @@ TEST_F(InstalledVms, EachLayoutIsReadInEachPlace)
         {LM, B64, L"SOFTWARE\\Microsoft\\JDK\\17.0.12.7\\MSI", L"Path", nullptr},
         {LM, B64, L"SOFTWARE\\JavaSoft\\JDK", L"JavaHome", nullptr},
         {CU, B64, L"SOFTWARE\\Azul Systems\\Zulu", L"InstallationPath", nullptr},
+        {LM, B64, L"SOFTWARE\\Semeru\\JDK\\17.0.12.7\\hotspot\\MSI", L"Path", nullptr},
+        {LM, B64, L"SOFTWARE\\BellSoft\\Liberica\\jdk-17\\MSI", L"Path", nullptr},
     };
     const WString home = L"C:\\Program Files\\Example\\jdk-17.0.12.7-hotspot\\";
     for (const auto& c : cases) {
@@ -107,6 +127,28 @@ TEST_F(InstalledVms, PlacesThenLayoutsInOrder)
     // The machine's 32-bit view, its 64-bit view, the user's keys; in each, the
     // layouts in their order.
     EXPECT_EQ(homes, (std::vector<WString>{L"C:\\e", L"C:\\b", L"C:\\a", L"C:\\d", L"C:\\c"}));
+}
+
+TEST_F(InstalledVms, EveryPlaceSearchedIsListedWithWhatItHeld)
+{
+    setRegistryString(LM, B32, L"SOFTWARE\\BellSoft\\Liberica\\jdk-17", L"InstallationPath", L"C:\\a");
+    setRegistryString(LM, B32, L"SOFTWARE\\BellSoft\\Liberica\\jre-17", L"InstallationPath", L"C:\\b");
+    std::vector<SearchedPlace> searched;
+    readInstalledHomes(installKeyLayouts(), &searched);
+    // Each layout in each place, the empty ones too.
+    ASSERT_EQ(searched.size(), installKeyLayouts().size() * installKeyPlaces().size());
+    std::size_t homes = 0;
+    for (const auto& place : searched) {
+        homes += place.homes;
+    }
+    EXPECT_EQ(homes, 2u);
+    const auto liberica = std::find_if(searched.begin(), searched.end(), [](const SearchedPlace& place) {
+        return place.place == L"registry HKLM\\SOFTWARE\\BellSoft\\Liberica\\* (32-bit view), value InstallationPath";
+    });
+    ASSERT_NE(liberica, searched.end());
+    EXPECT_EQ(liberica->homes, 2u);
+    EXPECT_EQ(searched.back().place, L"registry HKCU\\SOFTWARE\\BellSoft\\Liberica\\*, value InstallationPath");
+    EXPECT_EQ(searched.back().homes, 0u);
 }
 
 TEST_F(InstalledVms, AMachineOfToday)
@@ -148,7 +190,8 @@ TEST_F(InstalledVms, AMachineOfToday)
         WString source;
     };
     const Found expected[] = {
-        {tree / L"jre142", 0x420, VmKind::JRE, L"registry HKLM\\" + runtimes + L"\\1.4"},
+        // The key says 1.4 with MicroVersion 2; the program says 1.4.2_05.
+        {tree / L"jre142", 0x425, VmKind::JRE, L"registry HKLM\\" + runtimes + L"\\1.4"},
         {tree / L"jre8", VmVersion::of(8, 0, 401), VmKind::JRE, L"registry HKLM\\" + runtimes + L"\\1.8 (64-bit view)"},
         {tree / L"jdk17", VmVersion::of(17, 0, 12), VmKind::JDK,
          L"registry HKLM\\SOFTWARE\\JavaSoft\\JDK\\17 (64-bit view)"},
@@ -166,8 +209,9 @@ TEST_F(InstalledVms, AMachineOfToday)
         EXPECT_EQ(entries[i]->family, VmFamily::J2);
         EXPECT_EQ(entries[i]->source, expected[i].source);
     }
-    // Each program of today was examined once; the repeated kit was not.
+    // Each program was examined once; the repeated kit was not.
     EXPECT_EQ(output.text(), "company: Example Java Works\n"
+                             "company: Example Java Works\n"
                              "company: Example Java Works\n"
                              "company: Example Runtime Builders\n"
                              "company: Example Java Works\n");

@@ -88,8 +88,9 @@ TEST_F(RegisteredVms, KitsThenRuntimesThenPathWithoutDuplicates)
     EXPECT_EQ(entries[1]->version, 0x100);
     EXPECT_EQ(entries[2]->home, L"C:\\jre1.1.8");
     EXPECT_EQ(entries[2]->version, 0x180);
-    // The program on Path was examined all the same.
-    EXPECT_EQ(output.text(), "company: Example Java Works\n");
+    // The program of each registered home that has one, and the program on Path,
+    // were examined all the same.
+    EXPECT_EQ(output.text(), "company: Example Java Works\ncompany: Example Java Works\ncompany: Example Java Works\n");
 }
 
 TEST_F(RegisteredVms, ProgramInSystem32TakesTheRegisteredRuntimeVersion)

@@ -58,25 +58,6 @@ void defineDrive(wchar_t letter, const std::string& unixPath)
     }
 }
 
-// The Unix path of a Windows path, from Wine's own export.
-std::string unixPathOf(const WString& path)
-{
-    using ToUnix = char*(CDECL*)(const wchar_t*);
-    const FARPROC found = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name");
-    // Through a function type without parameters, which any function pointer may pass.
-    const auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void (*)()>(found));
-    if (toUnix == nullptr) {
-        throw std::runtime_error("drive mapping needs Wine (wine_get_unix_file_name)");
-    }
-    char* name = toUnix(path.c_str());
-    if (name == nullptr) {
-        throw std::runtime_error("no Unix path for " + narrow(path));
-    }
-    std::string result(name);
-    HeapFree(GetProcessHeap(), 0, name);
-    return result;
-}
-
 // The mount manager also notes each drive's type as a value "q:" of this key, and
 // leaves it when the drive goes.
 constexpr const wchar_t* kDriveTypesKey = L"Software\\Wine\\Drives";

@@ -6,6 +6,7 @@
 
 #include "base/handles.h"
 #include "base/system_text.h"
+#include "process_start.h"
 
 namespace qel::test {
 
@@ -126,6 +127,55 @@ std::string narrow(std::wstring_view text)
     std::string result(static_cast<std::size_t>(size), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr, nullptr);
     return result;
+}
+
+std::string unixPathOf(const WString& path)
+{
+    using ToUnix = char*(CDECL*)(const wchar_t*);
+    const FARPROC found = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name");
+    // Through a function type without parameters, which any function pointer may pass.
+    const auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void (*)()>(found));
+    if (toUnix == nullptr) {
+        throw std::runtime_error("a Unix path needs Wine (wine_get_unix_file_name)");
+    }
+    char* name = toUnix(path.c_str());
+    if (name == nullptr) {
+        throw std::runtime_error("no Unix path for " + narrow(path));
+    }
+    std::string result(name);
+    HeapFree(GetProcessHeap(), 0, name);
+    return result;
+}
+
+bool makeSymbolicLink(const WString& link, const WString& target)
+{
+    if (GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name") == nullptr) {
+        // Windows lets a user without the privilege create links in developer mode.
+        constexpr DWORD kAllowUnprivileged = 0x2;
+        return CreateSymbolicLinkW(link.c_str(), target.c_str(), kAllowUnprivileged) != 0;
+    }
+    // Wine starts a Unix program given by its path on drive Z:; its arguments
+    // arrive as the Windows rules split the command line.
+    const auto quoted = [](const std::string& text) { return L"\"" + WString(text.begin(), text.end()) + L"\""; };
+    const WString commandLine = L"ln -s " + quoted(unixPathOf(target)) + L" " + quoted(unixPathOf(link));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (startProcess(L"Z:\\bin\\ln", commandLine, FALSE, 0, nullptr, nullptr, startup, info) != 0) {
+        return false;
+    }
+    const UniqueHandle process(info.hProcess);
+    const UniqueHandle thread(info.hThread);
+    WaitForSingleObject(process.get(), INFINITE);
+    // Wine passes on neither a Unix program's exit code nor, reliably, its end:
+    // wait for the link itself.
+    for (int waited = 0; waited < 5000; waited += 10) {
+        if (GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            return true;
+        }
+        Sleep(10);
+    }
+    return false;
 }
 
 }  // namespace qel::test

@@ -37,6 +37,16 @@ void removeTree(const WString& path);
 // fixture programs built beside it).
 WString binaryDir();
 
+// The Unix path of a Windows path, from Wine's own export; throws when not
+// running under Wine.
+std::string unixPathOf(const WString& path);
+
+// Makes link a symbolic link to the file target, as installers do for the
+// javapath folders: under Wine a Unix symbolic link (which programs see as a
+// Windows one), elsewhere a Windows symbolic link where the user may create one.
+// False when no link could be made.
+bool makeSymbolicLink(const WString& link, const WString& target);
+
 // UTF-16 to UTF-8, for messages of failed assertions.
 std::string narrow(std::wstring_view text);
 

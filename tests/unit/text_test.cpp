@@ -117,3 +117,18 @@ TEST(PathText, AbsolutePaths)
         EXPECT_EQ(isAbsolutePath(path), absolute) << path;
     }
 }
+
+TEST(PathText, FinalPathsInTheFormUsersWrite)
+{
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"\\\\?\\C:\\Program Files\\Java\\jdk-17\\bin\\java.exe", L"C:\\Program Files\\Java\\jdk-17\\bin\\java.exe"},
+        {L"\\\\?\\UNC\\server\\share\\jdk\\bin\\java.exe", L"\\\\server\\share\\jdk\\bin\\java.exe"},
+        {L"C:\\jdk\\bin\\java.exe", L"C:\\jdk\\bin\\java.exe"},
+        {L"\\\\server\\share", L"\\\\server\\share"},
+        {L"\\\\?\\", L""},
+        {L"", L""},
+    };
+    for (const auto& [path, expected] : cases) {
+        EXPECT_EQ(withoutVerbatimPrefix(path), expected) << path;
+    }
+}

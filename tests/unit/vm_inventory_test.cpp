@@ -148,10 +148,11 @@ TEST(VmInventory, InstallationsFoundThroughPath)
          {{L"windows\\jview.exe", kMsj5_0_3810_0}, {L"windows\\wjview.exe", kMsj5_0_3810_0}},
          {L"windows"},
          {{L"windows", 0x140, MSJ, VmFamily::Msj, L"Microsoft"}}},
+        // The program is examined at its final path, in the letter case of the disk.
         {"a directory listed twice, once in other letter case",
          {{L"jdk\\bin\\java.exe", kTav1_4_2_0}, {L"jdk\\bin\\javac.exe", nullptr}},
          {L"jdk\\bin", L"JDK\\BIN", L"jdk\\bin"},
-         {{L"jdk", 0x420, JDK, VmFamily::J2, L"Tav"}, {L"JDK\\BIN", 0x420, JDK, VmFamily::J2, L"Tav"}}},
+         {{L"jdk", 0x420, JDK, VmFamily::J2, L"Tav"}}},
         {"sorted by version, equal versions in Path order",
          {{L"a\\java.exe", kSun1_4_20_5},
           {L"b\\jre.exe", kSun1_1_8_0},
@@ -284,4 +285,114 @@ TEST(VmInventory, InstallationsFollowTheFirstSourcesWithoutRepeatingAHome)
     // A home listed already is not examined again.
     EXPECT_EQ(examined, (std::vector<WString>{L"C:\\Tools\\java.exe", L"C:\\Java\\jdk-17\\bin\\java.exe",
                                               L"C:\\Java\\other17\\bin\\java.exe", L"C:\\Java\\jre8\\bin\\java.exe"}));
+}
+
+TEST(VmInventory, JavaHomeAsPeopleWriteIt)
+{
+    const ExistsProbe exists = existsOnly({L"C:\\Java\\jdk-17\\bin\\java.exe", L"C:\\Tools\\bin\\java.exe",
+                                           L"C:\\Tools\\bin\\bin\\java.exe", L"C:\\Flat\\java.exe"});
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"C:\\Java\\jdk-17", L"C:\\Java\\jdk-17"},
+        {L"\"C:\\Java\\jdk-17\"", L"C:\\Java\\jdk-17"},
+        {L"  \"C:\\Java\\jdk-17\\\" \t", L"C:\\Java\\jdk-17"},
+        {L"\" C:\\Java\\jdk-17 \"", L"C:\\Java\\jdk-17"},
+        {L"C:\\Java\\jdk-17\\", L"C:\\Java\\jdk-17"},
+        // The bin directory itself stands for its installation.
+        {L"C:\\Java\\jdk-17\\bin", L"C:\\Java\\jdk-17"},
+        {L"\"C:\\Java\\jdk-17\\bin\\\"", L"C:\\Java\\jdk-17"},
+        // A directory that holds java.exe and a bin\java.exe of its own is a home.
+        {L"C:\\Tools\\bin", L"C:\\Tools\\bin"},
+        // A flat directory of programs is taken as its parent too.
+        {L"C:\\Flat", L"C:"},
+        {L"\"C:\\Missing\"", L"C:\\Missing"},
+        {L"\"", L"\""},
+        {L"  ", L""},
+    };
+    for (const auto& [value, home] : cases) {
+        EXPECT_EQ(javaHomeDirectory(value, exists), home) << narrow(value);
+    }
+}
+
+TEST(VmInventory, APathProgramThatIsALinkBelongsToTheInstallationItLeadsTo)
+{
+    // An installer's javapath folder first on Path, with links into the runtime
+    // the registry names; a link whose target is gone; a plain program.
+    InventoryInputs inputs;
+    inputs.runtimes = {{L"1.8.0_401", L"0", L"C:\\Program Files\\Java\\jre-1.8",
+                        L"registry HKLM\\SOFTWARE\\JavaSoft\\Java Runtime Environment\\1.8.0_401"}};
+    inputs.pathEntries = {L"C:\\ProgramData\\Oracle\\Java\\javapath", L"C:\\Broken", L"C:\\Tools"};
+    inputs.exists = existsOnly({L"C:\\ProgramData\\Oracle\\Java\\javapath\\java.exe",
+                                L"C:\\ProgramData\\Oracle\\Java\\javapath\\javaw.exe", L"C:\\Broken\\java.exe",
+                                L"C:\\Tools\\java.exe"});
+    const std::map<WString, WString> links = {
+        {L"C:\\ProgramData\\Oracle\\Java\\javapath\\java.exe", L"C:\\Program Files\\Java\\jre-1.8\\bin\\java.exe"},
+        {L"C:\\ProgramData\\Oracle\\Java\\javapath\\javaw.exe", L"C:\\Program Files\\Java\\jre-1.8\\bin\\javaw.exe"},
+        {L"C:\\Tools\\java.exe", L"C:\\Tools\\java.exe"},
+    };
+    inputs.resolve = [&](const WString& program) -> std::optional<WString> {
+        const auto link = links.find(program);
+        return link == links.end() ? std::nullopt : std::optional<WString>(link->second);
+    };
+    std::vector<WString> examined;
+    inputs.examine = [&](const WString& program) {
+        examined.push_back(program);
+        auto vm = std::make_unique<JavaVm>(VmFamily::J2);
+        vm->version = VmVersion::of(8, 0, 401);
+        vm->home = homeOf(program);
+        vm->kind = VmKind::JRE;
+        vm->vendor = L"Sun";
+        return vm;
+    };
+    const VmInventory inventory = VmInventory::build(inputs);
+
+    EXPECT_EQ(examined,
+              (std::vector<WString>{L"C:\\Program Files\\Java\\jre-1.8\\bin\\java.exe",
+                                    L"C:\\Program Files\\Java\\jre-1.8\\bin\\javaw.exe", L"C:\\Tools\\java.exe"}));
+    // The links' entries merge with the registry's; the broken link adds none.
+    std::vector<std::pair<WString, WString>> found;
+    for (const auto& vm : inventory.entries()) {
+        found.emplace_back(vm->home, vm->source);
+    }
+    EXPECT_EQ(found, (std::vector<std::pair<WString, WString>>{
+                         {L"C:\\Program Files\\Java\\jre-1.8",
+                          L"registry HKLM\\SOFTWARE\\JavaSoft\\Java Runtime Environment\\1.8.0_401"},
+                         {L"C:\\Tools", L"Path"}}));
+}
+
+TEST(VmInventory, ARegisteredProgramsOwnVersionWinsOverItsKey)
+{
+    // What each home's bin\java.exe says of itself; a home without an entry has
+    // a program without a version resource.
+    const std::map<WString, ProgramVersion> programs = {
+        {L"C:\\Java\\jdk-17\\bin\\java.exe", {VmVersion::of(17, 0, 12), L"Sun", L"Example Runtime Builders"}},
+        {L"C:\\Java\\tav\\bin\\java.exe", {VmVersion::of(1, 8, 0), L"Tav", L"tAV Systems Corporation"}},
+    };
+    InventoryInputs inputs;
+    inputs.kits = {
+        {L"17.0", L"12", L"C:\\Java\\jdk-17", L"registry HKLM\\SOFTWARE\\JavaSoft\\Java Development Kit\\17.0"},
+        {L"1.4", L"2", L"C:\\Java\\tav\\", L"registry HKLM\\SOFTWARE\\JavaSoft\\Java Development Kit\\1.4"},
+        {L"1.4", L"2", L"C:\\Java\\old", L"registry HKLM\\SOFTWARE\\JavaSoft\\Java Development Kit\\1.4"},
+        {L"1.3", L"1", L"C:\\Java\\gone", L"registry HKLM\\SOFTWARE\\JavaSoft\\Java Development Kit\\1.3"},
+    };
+    inputs.exists = existsOnly(
+        {L"C:\\Java\\jdk-17\\bin\\java.exe", L"C:\\Java\\tav\\bin\\java.exe", L"C:\\Java\\old\\bin\\java.exe"});
+    inputs.programVersion = [&](const WString& program) -> std::optional<ProgramVersion> {
+        const auto found = programs.find(program);
+        return found == programs.end() ? std::nullopt : std::optional<ProgramVersion>(found->second);
+    };
+    const VmInventory inventory = VmInventory::build(inputs);
+
+    std::vector<Entry> entries;
+    for (const auto& vm : inventory.entries()) {
+        entries.push_back({vm->home, vm->version, vm->kind, vm->family, vm->vendor});
+    }
+    EXPECT_EQ(entries, (std::vector<Entry>{
+                           // A runtime of release 1 by its program is of the J1 family.
+                           {L"C:\\Java\\tav\\", VmVersion::of(1, 8, 0), JDK, VmFamily::J1, L"Tav"},
+                           // Keys whose program has no version, or no program, keep their reading.
+                           {L"C:\\Java\\gone", 0x310, JDK, VmFamily::J2, L"Sun"},
+                           {L"C:\\Java\\old", 0x420, JDK, VmFamily::J2, L"Sun"},
+                           {L"C:\\Java\\jdk-17", VmVersion::of(17, 0, 12), JDK, VmFamily::J2, L"Sun"},
+                       }));
+    EXPECT_EQ(inventory.entries().back()->company, L"Example Runtime Builders");
 }

@@ -439,3 +439,76 @@ TEST(VmToken, TokensForTheVmsOfToday)
         }
     }
 }
+
+TEST(VmToken, ARejectionNamesWhatWasHeldAgainstTheVm)
+{
+    struct Case {
+        VmKind kind;
+        const wchar_t* version;
+        const wchar_t* token;
+        const wchar_t* reason;  // empty: the token accepts the VM
+    };
+    const Case cases[] = {
+        {JRE, L"17.0.12", L"JDK", L"kind JRE, the token asks for JDK"},
+        {JDK, L"17.0.12", L"jre_17+", L"kind JDK, the token asks for JRE"},
+        {JRE, L"1.4.2", L"MSJ", L"kind JRE, the token asks for MSJ"},
+        {MSJ, L"1.1.4", L"J1", L"kind MSJ, the token takes no Microsoft VM"},
+        {JRE, L"1.1.8", L"J2", L"family: version 1.1.8 is Java 1.x, the token asks for Java 2 or later"},
+        {JRE, L"17.0.12", L"JRE_J1", L"family: version 17.0.12 is Java 2 or later, the token asks for Java 1.x"},
+        {JDK, L"11.0.2", L"17+", L"version 11.0.2 is not 17.0.0 or later"},
+        {JDK, L"11.0.2", L"JDK_17*", L"version 11.0.2 is not any version of release 17"},
+        {JRE, L"1.3.1", L"1.4*", L"version 1.3.1 is not any version of release 1.4"},
+        {JRE, L"1.4.1", L"1.4.2*", L"version 1.4.1 is not any version of 1.4.2"},
+        {JRE, L"1.4.2", L"1.4.2_05*", L"version 1.4.2 is not nothing (an update cannot be combined with \"*\")"},
+        {JDK, L"17.0.11", L"17.0.12", L"version 17.0.11 is not exactly 17.0.12, any patch of it"},
+        {JRE, L"1.4.2_04", L"1.4.2_05", L"version 1.4.2_04 is not exactly 1.4.2_05"},
+        {JRE, L"11.0.9", L"11.0.9.1", L"version 11.0.9 is not exactly 11.0.9.1"},
+        {JDK, L"21.0.4", L"17", L"version 21.0.4 is not any update of 17.0"},
+        {JDK, L"17.0.12", L"XYZ", L"version 17.0.12 is not only a VM whose version is unknown (0)"},
+        {JDK, L"17.0.12", L"17+", L""},
+        {MSJ, L"1.1.4", L"ALL", L""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(tokenRejection(c.kind, parseVersion(c.version), c.token), c.reason)
+            << narrow(c.version) << " " << narrow(c.token);
+    }
+}
+
+TEST(VmToken, ATokenOfNoKnownFormIsShownAsItIsRead)
+{
+    struct Case {
+        const wchar_t* token;
+        const wchar_t* reading;  // nullptr: a well-formed token
+    };
+    const Case cases[] = {
+        {L"17-21", L"not a named token or a version pattern; read as the version pattern \"17-21\", which accepts "
+                   L"any update of 17.0"},
+        {L"8u401", L"not a named token or a version pattern; read as the version pattern \"8U401\", which accepts "
+                   L"any update of 1.8.0"},
+        {L"[17,21)", L"not a named token or a version pattern; read as the version pattern \"[17,21)\", which "
+                     L"accepts only a VM whose version is unknown (0); in the search, blanks separate the tokens, "
+                     L"not commas"},
+        {L"J2,JRE", L"not a named token or a version pattern; read as the version pattern \"J2,JRE\", which accepts "
+                    L"only a VM whose version is unknown (0); in the search, blanks separate the tokens, not commas"},
+        {L"JRE_17-", L"not a named token or a version pattern; read as the version pattern \"17-\", which accepts "
+                     L"any update of 17.0 of kind JRE"},
+        {L"17..2", L"not a named token or a version pattern; read as the version pattern \"17..2\", which accepts "
+                   L"any update of 17.2"},
+        {L"+", L"not a named token or a version pattern; read as the version pattern \"+\", which accepts "
+               L"0 or later"},
+        {L"j2", nullptr},
+        {L"jre_j1", nullptr},
+        {L"17+", nullptr},
+        {L"1.4.2_05", nullptr},
+        {L"JDK_1.8*", nullptr},
+        {L"11.0.9.1", nullptr},
+    };
+    for (const auto& c : cases) {
+        const auto reading = unusualTokenReading(c.token);
+        if (c.reading == nullptr) {
+            EXPECT_FALSE(reading.has_value()) << narrow(c.token) << ": " << narrow(reading.value_or(L""));
+        } else {
+            EXPECT_EQ(reading.value_or(L"(none)"), c.reading) << narrow(c.token);
+        }
+    }
+}
