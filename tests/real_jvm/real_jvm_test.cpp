@@ -12,6 +12,8 @@
 #include <string>
 
 #include "support/launcher_run.h"
+#include "support/sample_service.h"
+#include "support/service_control.h"
 #include "support/standin_launch.h"
 #include "support/test_files.h"
 #include "support/vm_fixtures.h"
@@ -155,4 +157,37 @@ TEST_F(RealJvm, TheConsoleTwinsOutputThroughAPipe)
     EXPECT_NE(run.standardOutput.find(utf8(L"hello from Java \u2192 \u4e2d\n")), std::string::npos)
         << run.standardOutput;
     EXPECT_EQ(observed().at("arg.0"), utf8(L"print:hello from Java \u2192 \u4e2d"));
+}
+
+// Under Wine's service manager, with qel.service.stop.timeout: a stop writes the
+// stop line to the VM's standard input, the ready main class ends the VM with
+// System.exit(0), and the application's shutdown hook runs.
+TEST_F(RealJvm, AServiceStopLineRunsTheApplicationsShutdownHook)
+{
+    // A service process does not get the test's environment: the VM is named.
+    writeProperties("qel.nl.valid.vm.list=J2\r\n"
+                    "qel.nl.current.vm=" +
+                    escaped(jdk + L"\\bin\\javaw.exe") + "\r\nqel.service.stop.timeout=60\r\n");
+    const WString launcher = installLauncher(app, L"Probe.exe");
+    TestService service;
+    const WString name = uniqueServiceName(L"QelRealJvm");
+    ASSERT_EQ(service.create(name, serviceCommandLine(launcher, name, L"stop-hook")), 0u);
+    ASSERT_EQ(service.start(), 0u);
+    ASSERT_TRUE(service.waitForState(SERVICE_RUNNING)) << serviceStateName(service.lastStatus().dwCurrentState);
+    // The application runs once it has written what it observed.
+    const WString observations = app + L"\\observed.txt";
+    for (int waited = 0; waited < 30000 && GetFileAttributesW(observations.c_str()) == INVALID_FILE_ATTRIBUTES;
+         waited += 50) {
+        Sleep(50);
+    }
+    ASSERT_NE(GetFileAttributesW(observations.c_str()), INVALID_FILE_ATTRIBUTES) << "the application did not start";
+    EXPECT_EQ(observed().at("arg.0"), "stop-hook");
+    EXPECT_EQ(GetFileAttributesW((app + L"\\stopped.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+
+    const ControlResult stop = service.control(SERVICE_CONTROL_STOP);
+    ASSERT_TRUE(stop.success) << stop.error;
+    ASSERT_TRUE(service.waitForState(SERVICE_STOPPED));
+    EXPECT_EQ(service.lastStatus().dwWin32ExitCode, 0u);
+    EXPECT_EQ(readFile(app + L"\\stopped.txt"), "stopped by the stop line\n");
+    service.remove();
 }
