@@ -6,8 +6,9 @@ import org.ravelin.launcher.LaunchContext;
 
 /**
  * The example application, started by the ready main class of the Java side:
- * greets, says what the launcher handed over, and writes one line to its
- * standard error, which Hello.qel sends to a log file.
+ * greets, says what the launcher handed over, writes one line to its standard
+ * error, which Hello.qel sends to a log file, and ends with exit code 3, which
+ * the launcher passes on to whoever started it.
  */
 public final class Main {
     private Main() {}
@@ -25,6 +26,6 @@ public final class Main {
             System.out.println("my settings: " + context.propertiesFile());
         });
         System.err.println("Hello wrote this line to its standard error, which Hello.qel sends to logs/hello.log.");
-        System.exit(args.length);
+        System.exit(3);
     }
 }
