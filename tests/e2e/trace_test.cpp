@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/machine_guard.h"
 #include "support/standin_launch.h"
 
 using namespace qel;
@@ -119,6 +120,10 @@ TEST_F(Trace, WhatAUserNeedsWhenTheWrongJavaStarts)
 {
     // A runtime of another maker on Path, a kit the list refuses, a token of no
     // known form, and a registered runtime whose programs were removed.
+    skipUnlessMachineMayChange();
+    if (IsSkipped()) {
+        return;
+    }
     removeJavaKeys();
     vms.program(L"tav\\bin\\java.exe", standin::kTav1_4_2_0)
         .program(L"kit\\bin\\java.exe", standin::kSun1_4_20_5)

@@ -164,6 +164,10 @@ TEST_F(RealJvm, TheConsoleTwinsOutputThroughAPipe)
 // System.exit(0), and the application's shutdown hook runs.
 TEST_F(RealJvm, AServiceStopLineRunsTheApplicationsShutdownHook)
 {
+    skipUnlessMachineMayChange();
+    if (IsSkipped()) {
+        return;
+    }
     // A service process does not get the test's environment: the VM is named.
     writeProperties("qel.nl.valid.vm.list=J2\r\n"
                     "qel.nl.current.vm=" +
