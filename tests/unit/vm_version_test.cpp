@@ -1,13 +1,17 @@
 #include <gtest/gtest.h>
 
 #include "base/text.h"
-#include "support/test_files.h"
+#include "base/trace.h"
 #include "vm/version.h"
 
 using namespace qel;
-using qel::test::narrow;
 
 namespace {
+
+std::string narrow(std::wstring_view text)
+{
+    return toUtf8(text);
+}
 
 struct VersionCase {
     const wchar_t* text;
