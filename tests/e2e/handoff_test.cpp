@@ -292,7 +292,7 @@ TEST_F(Handoff, UnusableTemporaryDirectoryStartsNothing)
         const std::string text = narrow(run.boxes[0].text);
         EXPECT_EQ(text.rfind(kCannotCreate, 0), 0u) << text;
         EXPECT_NE(text.find("\"" + narrow(directory)), std::string::npos) << text;
-        EXPECT_EQ(run.exitCode, 0u);
+        EXPECT_EQ(run.exitCode, 1u);
         EXPECT_TRUE(readStandinRecords(recordFile).empty());
         // Nothing was made in its place or beside it.
         EXPECT_TRUE(handoffFilesIn(temp.path()).empty());

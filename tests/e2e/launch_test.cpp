@@ -105,7 +105,7 @@ TEST_F(Launch, MicrosoftVmBelowTheMinimumBuildStartsNothing)
     ASSERT_FALSE(run.timedOut);
     ASSERT_EQ(run.boxes.size(), 1u);
     EXPECT_EQ(run.boxes[0].text, kEnglishNoVm);
-    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.exitCode, 101u);
     EXPECT_TRUE(readStandinRecords(recordFile).empty());
     EXPECT_EQ(run.standardError.find("cmd: "), std::string::npos);
 }
@@ -133,7 +133,7 @@ TEST_F(Launch, AVmThatCannotStartShowsTheWindowsError)
         EXPECT_EQ(run.boxes[0].caption, kEnglishCaption);
         EXPECT_EQ(run.boxes[0].text, L"Windows error " + std::to_wstring(error) + L" occured while loading the Java VM")
             << narrow(run.boxes[0].text);
-        EXPECT_EQ(run.exitCode, 0u);
+        EXPECT_EQ(run.exitCode, 103u);
     }
 }
 
@@ -242,7 +242,7 @@ TEST_F(Launch, WorkingDirectoryIsPassedWholeOrRefused)
             EXPECT_EQ(run.boxes[0].caption, kEnglishCaption);
             EXPECT_EQ(run.boxes[0].text, L"Windows error 267 occured while loading the Java VM")
                 << narrow(run.boxes[0].text);
-            EXPECT_EQ(run.exitCode, 0u);
+            EXPECT_EQ(run.exitCode, 103u);
             EXPECT_TRUE(readStandinRecords(recordFile).empty());
         }
     }
