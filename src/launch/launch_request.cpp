@@ -1,5 +1,6 @@
 #include "launch/launch_request.h"
 
+#include <algorithm>
 #include <limits>
 #include <string>
 
@@ -24,6 +25,24 @@ WString quoted(std::wstring_view text)
 WString besideProperties(std::wstring_view propertiesName, std::wstring_view path)
 {
     return parentDir(propertiesName, L".") + L"\\" + WString(path);
+}
+
+// The pieces between the semicolons, without the empty ones wherever they come
+// from: a leading, doubled or trailing ";", or a $ENV_CLASSPATH$ that stood for
+// an unset variable. An empty piece would become the properties file's directory
+// and a leading ";" would stay on the first piece.
+std::vector<WString> classPathPieces(std::wstring_view text)
+{
+    std::vector<WString> pieces;
+    std::size_t begin = 0;
+    while (begin <= text.size()) {
+        const std::size_t end = std::min(text.find(L';', begin), text.size());
+        if (end > begin) {
+            pieces.emplace_back(text.substr(begin, end - begin));
+        }
+        begin = end + 1;
+    }
+    return pieces;
 }
 
 // The options one family writes for the request's settings.
@@ -182,7 +201,7 @@ FilledRequest fillLaunchRequest(const LaunchInputs& in)
         request.additionalOptions += L" -Xrs";
     }
 
-    for (const WString& piece : Tokenizer(in.classPathText, L";")) {
+    for (const WString& piece : classPathPieces(in.classPathText)) {
         const WString entry = normalize(piece);
         request.classPath.add(isAbsolutePath(entry)
                                   ? in.fullPath(entry, ShortNames::Keep)

@@ -160,6 +160,22 @@ TEST_F(Launch, RelativeSettingsCountFromThePropertiesFileDirectory)
     EXPECT_NE(record.commandLine.find(classPath), WString::npos) << narrow(record.commandLine);
 }
 
+// A class path of an unset CLASSPATH and an entry: nothing of the empty
+// variable reaches the VM, and the entry counts from the properties file.
+TEST_F(Launch, AnUnsetClassPathVariableLeavesNoPieceBehind)
+{
+    vms.program(L"jre\\bin\\java.exe", standin::kSun1_4_20_5);
+    writeFile(app + L"\\Tool.qel", "qel.nl.java.launcher.main.class=app.Start\r\n"
+                                   "qel.class.path=$ENV_CLASSPATH$;lib/a.jar\r\n"
+                                   "qel.nl.current.vm=" +
+                                       escaped(vms / L"jre\\bin\\java.exe") + "\r\nqel.nl.valid.vm.list=J2\r\n");
+    const ProgramRun run = start();
+    ASSERT_TRUE(run.boxes.empty()) << narrow(run.boxes[0].text);
+    const StandinRecord record = onlyRecord(run);
+    EXPECT_NE(record.commandLine.find(L" -classpath \"" + app + L"\\lib\\a.jar;\" app.Start "), WString::npos)
+        << narrow(record.commandLine);
+}
+
 TEST_F(Launch, AVmFoundThroughPathIsTheOneStarted)
 {
     vms.program(L"old\\bin\\java.exe", standin::kSun1_3_10_0).program(L"new\\bin\\java.exe", standin::kSun1_4_20_5);

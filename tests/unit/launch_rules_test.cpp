@@ -287,6 +287,11 @@ TEST(LaunchRequestFill, ClassPathEntries)
         {L"lib\\\\b.jar", {L"C:\\Apps\\Tool\\lib\\b.jar"}},
         {L"D:\\Java\\x.zip;/shared/c.jar", {L"D:\\Java\\x.zip", L"\\shared\\c.jar"}},
         {L"a.jar;;b.jar;", {L"C:\\Apps\\Tool\\a.jar", L"C:\\Apps\\Tool\\b.jar"}},  // no empty pieces
+        // $ENV_CLASSPATH$ of an unset variable leaves a leading ";": no empty
+        // piece, and nothing stays on the first one.
+        {L";lib/a.jar", {L"C:\\Apps\\Tool\\lib\\a.jar"}},
+        {L";;C:\\x.jar;;", {L"C:\\x.jar"}},
+        {L";", {}},
         {L"LONGNA~1\\d.jar", {L"C:\\Apps\\Tool\\LONGNA~1\\d.jar"}},  // short names stay
         {L"classes;D:\\x y\\z.jar", {L"C:\\Apps\\Tool\\classes", L"D:\\x y\\z.jar"}},
         {L"", {}},
