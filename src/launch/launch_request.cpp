@@ -45,6 +45,34 @@ std::vector<WString> classPathPieces(std::wstring_view text)
     return pieces;
 }
 
+// One application argument as the VM's C runtime must split it back: every
+// backslash doubled (the Java side undoes that), a double quote written as \"
+// with the doubled backslashes before it doubled once more (a run of 2n
+// backslashes and \" reads back as n backslashes and the quote), and quotes
+// around an argument that is empty or holds a blank or a tab, which would
+// otherwise vanish or split.
+WString applicationArgument(std::wstring_view argument)
+{
+    WString text;
+    std::size_t backslashes = 0;
+    for (const wchar_t unit : argument) {
+        if (unit == L'\\') {
+            text += L"\\\\";
+            backslashes += 2;
+            continue;
+        }
+        if (unit == L'"') {
+            text.append(backslashes, L'\\');
+            text += L"\\\"";
+        } else {
+            text.push_back(unit);
+        }
+        backslashes = 0;
+    }
+    const bool needsQuotes = argument.empty() || argument.find_first_of(L" \t") != std::wstring_view::npos;
+    return needsQuotes ? quoted(text) : text;
+}
+
 // The options one family writes for the request's settings.
 struct OptionSyntax {
     const wchar_t* heapInitial;
@@ -145,15 +173,7 @@ WString buildArgumentTail(const LaunchRequest& request)
     }
     const std::size_t count = request.appArgs.size();
     for (std::size_t i = 0; i < count; ++i) {
-        WString doubled;
-        for (const wchar_t unit : request.appArgs[i]) {
-            doubled.push_back(unit);
-            if (unit == L'\\') {
-                doubled.push_back(L'\\');
-            }
-        }
-        // Only the space makes an argument need quotes; a tab does not.
-        tail += doubled.find(L' ') == WString::npos ? doubled : quoted(doubled);
+        tail += applicationArgument(request.appArgs[i]);
         if (i + 1 < count) {
             tail += L' ';
         }

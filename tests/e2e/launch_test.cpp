@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <string>
 
 #include "base/handles.h"
@@ -174,6 +176,33 @@ TEST_F(Launch, AnUnsetClassPathVariableLeavesNoPieceBehind)
     const StandinRecord record = onlyRecord(run);
     EXPECT_NE(record.commandLine.find(L" -classpath \"" + app + L"\\lib\\a.jar;\" app.Start "), WString::npos)
         << narrow(record.commandLine);
+}
+
+// The application's arguments as the user gave them reach the VM's C runtime
+// one for one, each with its backslashes doubled: an empty one, one with a tab,
+// and ones with double quotes too.
+TEST_F(Launch, ApplicationArgumentsArriveAsGiven)
+{
+    vms.program(L"jre\\bin\\java.exe", standin::kSun1_4_20_5);
+    writeProperties("qel.nl.current.vm=" + escaped(vms / L"jre\\bin\\java.exe") + "\r\nqel.nl.valid.vm.list=J2\r\n");
+    // The launcher's own split: blanks separate, double quotes group, no escapes.
+    const ProgramRun run = start(L"a \"\" b tab\there say\"hi a\\\"b \"C:\\My Files\\x\" end");
+    ASSERT_FALSE(run.timedOut);
+    ASSERT_TRUE(run.boxes.empty()) << narrow(run.boxes[0].text);
+    const StandinRecord record = onlyRecord(run);
+    const std::vector<WString> expected = {L"a",        L"",          L"b", L"tab\there", L"say\"hi",
+                                           L"a\\\\\"b", L"C:\\\\My Files\\\\x", L"end"};
+    ASSERT_GE(record.args.size(), expected.size());
+    EXPECT_EQ(std::vector<WString>(record.args.end() - static_cast<std::ptrdiff_t>(expected.size()), record.args.end()),
+              expected)
+        << narrow(record.commandLine);
+    // Windows' own split of the same command line agrees.
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW(record.commandLine.c_str(), &count);
+    ASSERT_NE(argv, nullptr);
+    const std::vector<WString> split(argv, argv + count);
+    LocalFree(argv);
+    EXPECT_EQ(split, record.args);
 }
 
 TEST_F(Launch, AVmFoundThroughPathIsTheOneStarted)

@@ -219,10 +219,15 @@ TEST(ArgumentTail, LauncherArgumentsThenApplicationArguments)
          {L"-open", L"C:\\My Files\\a.txt"},
          L"\"C:/Apps/Tool/Tool.qel\" \"C:/Temp/qel3F.tmp\" -open \"C:\\\\My Files\\\\a.txt\""},
         {tool, {}, L"\"C:/Apps/Tool/Tool.qel\" \"C:/Temp/qel3F.tmp\" "},
-        {{L"C:\\My Apps\\T.qel"}, {L"a", L"", L"b"}, L"\"C:/My Apps/T.qel\" a  b"},
-        {{}, {L""}, L""},
-        {{}, {L"tab\there"}, L"tab\there"},  // only a space needs quotes
-        {{}, {L"\"q\"", L"say \"hi\""}, L"\"q\" \"say \"hi\"\""},  // quotes pass through unchanged
+        // An empty argument is kept as "", a tab is quoted as a blank is, and a
+        // double quote is written \" so that it reads back as itself.
+        {{L"C:\\My Apps\\T.qel"}, {L"a", L"", L"b"}, L"\"C:/My Apps/T.qel\" a \"\" b"},
+        {{}, {L""}, L"\"\""},
+        {{}, {L"tab\there"}, L"\"tab\there\""},
+        {{}, {L"\"q\"", L"say \"hi\""}, L"\\\"q\\\" \"say \\\"hi\\\"\""},
+        // The doubled backslashes before a quote are doubled once more, so they
+        // still read back doubled.
+        {{}, {L"a\\\"b", L"\\\\\""}, L"a\\\\\\\\\\\"b \\\\\\\\\\\\\\\\\\\""},
         {{}, {L"\\\\server\\share\\", L"C:\\My Dir\\"}, L"\\\\\\\\server\\\\share\\\\ \"C:\\\\My Dir\\\\\""},
         {{L"a/b\\c"}, {L"a/b"}, L"\"a/b/c\" a/b"},
         {{}, {}, L""},
