@@ -7,6 +7,7 @@
 #include "base/errors.h"
 #include "base/handles.h"
 #include "base/text.h"
+#include "launch/handoff_file.h"
 #include "settings/settings.h"
 #include "service/service_qel.h"
 
@@ -157,10 +158,12 @@ void runService(ServiceQEL& service)
         service.run(false);
         SetStdHandle(STD_INPUT_HANDLE, ownInput);
     } catch (const TerminalError& error) {
+        discardHandoffFile();
         logError(service.commandLine.serviceName, error.message);
         service.lifecycle.launchFailed(static_cast<std::uint32_t>(error.messageId));
         return;
     } catch (const std::exception& error) {
+        discardHandoffFile();
         logError(service.commandLine.serviceName,
                  L"an unknown exception has occurrred.\n" + widenSignExtended(error.what()));
         service.lifecycle.launchFailed(0);
@@ -175,6 +178,8 @@ void runService(ServiceQEL& service)
     }
     DWORD exitCode = 0;
     GetExitCodeProcess(vm, &exitCode);
+    // Before the end is decided: the process may end as soon as it is.
+    discardHandoffFile();
     service.lifecycle.vmEnded(exitCode);
 }
 

@@ -1,6 +1,7 @@
 // The hand-off file as the launcher leaves it for the Java side: where it is
-// created, its lines byte for byte, one file per launcher, and the error when
-// the temporary directory cannot take it.
+// created, its lines byte for byte, its end with the VM's (kept with a trace),
+// one file per launcher, and the error when the temporary directory cannot take
+// it.
 
 #include <gtest/gtest.h>
 
@@ -246,7 +247,8 @@ protected:
 
 TEST_F(Handoff, LinesOfTheChosenVmAndEveryVariable)
 {
-    // The stand-in copies the file while it runs.
+    // The stand-in copies the file while it runs: the launcher deletes it once
+    // the VM has ended.
     const WString copy = dir / L"handoff-copy.txt";
     RunOptions options = withTemporaryDirectory(temp.path());
     options.environment.emplace_back(L"QEL_STANDIN_HANDOFF_COPY", copy);
@@ -256,10 +258,12 @@ TEST_F(Handoff, LinesOfTheChosenVmAndEveryVariable)
     const StandinRecord record = onlyRecord(run);
     ASSERT_FALSE(record.args.empty());
 
-    // The last launcher argument named a new file in the temporary directory.
+    // The last launcher argument named a new file in the temporary directory,
+    // and the launcher deleted it after the VM.
     const WString handoff = record.args.back();
     EXPECT_EQ(handoff.rfind(forwardSlashes(temp.path()) + L"/", 0), 0u) << narrow(handoff);
     EXPECT_TRUE(isHandoffName(handoff.substr(handoff.rfind(L'/') + 1))) << narrow(handoff);
+    EXPECT_TRUE(handoffFilesIn(temp.path()).empty());
 
     const std::vector<std::string> lines = crlfLines(readFile(copy));
     ASSERT_GE(lines.size(), 1u + 3 * std::size(kVariables));
@@ -270,6 +274,51 @@ TEST_F(Handoff, LinesOfTheChosenVmAndEveryVariable)
         expected += variable.lines;
     }
     EXPECT_EQ(testVariableLines(lines), expected);
+}
+
+// The launcher deletes its hand-off file once the VM has ended, whatever its
+// exit code and in both frontends; with a trace it keeps it and says where.
+TEST_F(Handoff, DeletedAfterTheVmUnlessTraced)
+{
+    const WString twin = installLauncher(app, L"ToolC.exe", kConsoleTwin);
+    writeFile(app + L"\\ToolC.qel", readFile(app + L"\\Tool.qel"));
+    const WString trace = dir / L"trace.txt";
+    struct Case {
+        const char* what;
+        WString program;
+        const wchar_t* exitCode;
+        bool traced;
+    };
+    const Case cases[] = {
+        {"windowed", launcher, L"0", false},
+        {"windowed, the VM failed", launcher, L"3", false},
+        {"console twin", twin, L"0", false},
+        {"windowed with a trace", launcher, L"0", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        DeleteFileW(recordFile.c_str());
+        RunOptions options = withStandinEnvironment(c.exitCode, withTemporaryDirectory(temp.path()));
+        if (c.traced) {
+            options.environment.emplace_back(L"QEL_TRACE", trace);
+        }
+        const ProgramRun run = runProgram(c.program, options);
+        ASSERT_FALSE(run.timedOut);
+        ASSERT_TRUE(run.boxes.empty()) << narrow(run.boxes[0].text);
+        EXPECT_EQ(run.exitCode, std::stoul(narrow(c.exitCode)));
+        const WString handoff = onlyRecord(run).args.back();
+        const auto names = handoffFilesIn(temp.path());
+        if (!c.traced) {
+            EXPECT_TRUE(names.empty()) << narrow(names.empty() ? L"" : names[0]);
+            continue;
+        }
+        ASSERT_EQ(names.size(), 1u);
+        EXPECT_EQ(forwardSlashes(temp / names[0]), handoff);
+        EXPECT_EQ(readFile(temp / names[0]).rfind("qel.nl.current.vm=" + escaped(program) + "\r\n", 0), 0u);
+        EXPECT_NE(readFile(trace).find("hand-off file kept: " + narrow(temp / names[0]) + "\n"), std::string::npos)
+            << readFile(trace);
+        DeleteFileW((temp / names[0]).c_str());
+    }
 }
 
 TEST_F(Handoff, LaunchersRunningTogetherWriteTwoFiles)
@@ -302,11 +351,13 @@ TEST_F(Handoff, LaunchersRunningTogetherWriteTwoFiles)
         Sleep(50);
     }
     std::array<WString, 2> handoffs;
+    std::array<std::string, 2> contents;
     std::array<bool, 2> present = {false, false};
     for (std::size_t i = 0; i < records.size(); ++i) {
         if (seen[i] && !started[i].args.empty()) {
             handoffs[i] = started[i].args.back();
             present[i] = GetFileAttributesW(handoffs[i].c_str()) != INVALID_FILE_ATTRIBUTES;
+            contents[i] = present[i] ? readFile(handoffs[i]) : std::string();
         }
         // Ending the stand-in ends its launcher too.
         if (seen[i]) {
@@ -322,8 +373,9 @@ TEST_F(Handoff, LaunchersRunningTogetherWriteTwoFiles)
     for (std::size_t i = 0; i < records.size(); ++i) {
         EXPECT_TRUE(present[i]) << narrow(handoffs[i]);
         EXPECT_EQ(runs[i].exitCode, 7u);
-        EXPECT_EQ(readFile(handoffs[i]).rfind("qel.nl.current.vm=" + escaped(program) + "\r\n", 0), 0u);
-        DeleteFileW(handoffs[i].c_str());
+        EXPECT_EQ(contents[i].rfind("qel.nl.current.vm=" + escaped(program) + "\r\n", 0), 0u);
+        // Gone with its VM.
+        EXPECT_EQ(GetFileAttributesW(handoffs[i].c_str()), INVALID_FILE_ATTRIBUTES);
     }
 }
 

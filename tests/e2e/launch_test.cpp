@@ -68,7 +68,12 @@ TEST_F(Launch, EachFamilysCommandLine)
         DeleteFileW(recordFile.c_str());
         writeProperties(std::string(kExampleOptions) + "qel.nl.current.vm=" + escaped(c.named) +
                         "\r\nqel.nl.valid.vm.list=" + c.list + "\r\n");
-        const ProgramRun run = start(L"-open \"C:\\My Files\\a.txt\"");
+        // The launcher deletes the hand-off file after the VM: the stand-in copies it.
+        const WString handoffCopy = dir / L"handoff-copy.txt";
+        DeleteFileW(handoffCopy.c_str());
+        RunOptions options;
+        options.environment = {{L"QEL_STANDIN_HANDOFF_COPY", handoffCopy}};
+        const ProgramRun run = start(L"-open \"C:\\My Files\\a.txt\"", L"0", options);
         ASSERT_FALSE(run.timedOut);
         ASSERT_TRUE(run.boxes.empty()) << narrow(run.boxes[0].text);
         const StandinRecord record = onlyRecord(run);
@@ -92,7 +97,7 @@ TEST_F(Launch, EachFamilysCommandLine)
         // The launcher wrote what it started on standard error.
         EXPECT_NE(run.standardError.find("cmd: " + narrow(expected)), std::string::npos) << run.standardError;
         // The hand-off file begins with the VM that was chosen.
-        const std::string handoffText = readFile(handoff);
+        const std::string handoffText = readFile(handoffCopy);
         EXPECT_EQ(handoffText.rfind("qel.nl.current.vm=" + escaped(c.program) + "\r\n", 0), 0u) << handoffText;
     }
 }

@@ -1,8 +1,8 @@
 // The first half of reading the hand-off file with a real Java runtime: a
 // launcher run under the test's variables, the stand-in VM's copy of the
-// hand-off file it wrote and the list of what it was given, both left in a
-// directory of the build tree for the Java check (tests/java/HandoffCheck.java)
-// that CTest runs next.
+// hand-off file it wrote (the launcher deletes its own once the VM has ended)
+// and the list of what it was given, both left in a directory of the build tree
+// for the Java check (tests/java/HandoffCheck.java) that CTest runs next.
 
 #include <gtest/gtest.h>
 

@@ -359,6 +359,9 @@ TEST_F(LauncherService, StopEndsTheVmAtOnce)
     const UniqueHandle vm = openVm(record);
     ASSERT_TRUE(vm);
     EXPECT_NE(record.standardHandles[0], L"pipe");
+    const WString handoffFile = splitVmArguments(record).handoff;
+    const std::string handoff = readFile(handoffFile);
+    EXPECT_EQ(handoff.find("qel.service.stop"), std::string::npos) << handoff;
 
     const ControlResult stop = service.control(SERVICE_CONTROL_STOP);
     ASSERT_TRUE(stop.success) << stop.error;
@@ -374,8 +377,8 @@ TEST_F(LauncherService, StopEndsTheVmAtOnce)
     EXPECT_EQ(exitCodeOf(vm), std::optional<unsigned long>(0)) << "ended by the launcher";
     EXPECT_EQ(exitCodeOf(process), std::optional<unsigned long>(0));
     EXPECT_TRUE(vmInput().lines.empty());
-    const std::string handoff = readFile(splitVmArguments(record).handoff);
-    EXPECT_EQ(handoff.find("qel.service.stop"), std::string::npos) << handoff;
+    // The hand-off file went with the stopped VM.
+    EXPECT_EQ(GetFileAttributesW(handoffFile.c_str()), INVALID_FILE_ATTRIBUTES) << narrow(handoffFile);
 }
 
 namespace {
@@ -418,7 +421,10 @@ TEST_P(LauncherServiceOwnEnd, ProcessEndsWithTheVmsCode)
     EXPECT_EQ(startError, 0u);
     ASSERT_TRUE(process);
     EXPECT_EQ(exitCodeOf(process), std::optional<unsigned long>(c.exitCode));
-    vmRecord();
+    // The hand-off file went with the VM, whatever its code.
+    const WString handoffFile = splitVmArguments(vmRecord()).handoff;
+    EXPECT_FALSE(handoffFile.empty());
+    EXPECT_EQ(GetFileAttributesW(handoffFile.c_str()), INVALID_FILE_ATTRIBUTES) << narrow(handoffFile);
 
     const ServiceStatus after = service.status();
     EXPECT_EQ(after.dwCurrentState, c.finalState) << serviceStateName(after.dwCurrentState);
@@ -652,7 +658,8 @@ TEST_P(LauncherServiceGracefulStop, StopLineThenTheVmsEnd)
     const UniqueHandle vm = openVm(record);
     ASSERT_TRUE(vm);
     EXPECT_EQ(record.standardHandles[0], L"pipe");
-    const std::string handoff = readFile(splitVmArguments(record).handoff);
+    const WString handoffFile = splitVmArguments(record).handoff;
+    const std::string handoff = readFile(handoffFile);
     EXPECT_NE(handoff.find("\r\nqel.service.stop.input=true\r\nqel.service.stop.line=ravelin-stop\r\n"),
               std::string::npos)
         << handoff;
@@ -688,6 +695,7 @@ TEST_P(LauncherServiceGracefulStop, StopLineThenTheVmsEnd)
     if (c.vmExitCode == 0) {
         EXPECT_EQ(input.end, std::optional<WString>(L"eof")) << "the pipe was closed";
     }
+    EXPECT_EQ(GetFileAttributesW(handoffFile.c_str()), INVALID_FILE_ATTRIBUTES) << narrow(handoffFile);
 }
 
 INSTANTIATE_TEST_SUITE_P(Timeout, LauncherServiceGracefulStop, ::testing::ValuesIn(kGraceful),
