@@ -40,6 +40,20 @@ WString withoutLineEnd(WString text)
                         directory + L"\": " + withoutLineEnd(systemErrorText(error)));
 }
 
+// The directory the temporary folder's variables name, TMP before TEMP, as the
+// system reads them; empty when neither is set.
+WString temporaryDirectoryVariable()
+{
+    for (const wchar_t* name : {L"TMP", L"TEMP"}) {
+        const auto value = readGrowingText(
+            [name](wchar_t* buffer, DWORD capacity) { return GetEnvironmentVariableW(name, buffer, capacity); });
+        if (value && !value->empty()) {
+            return *value;
+        }
+    }
+    return WString();
+}
+
 // The absolute form of a working directory, whatever its length; the text as
 // given when the system cannot make one.
 WString fullWorkingDirectory(const WString& path)
@@ -82,8 +96,18 @@ HandoffFile& HandoffFile::instance()
     static HandoffFile* file = [] {
         wchar_t directory[kTempPathUnits + 1] = {};
         const DWORD length = GetTempPathW(kTempPathUnits, directory);
-        if (length == 0 || length > kTempPathUnits) {
-            throwTempDirectoryError(length == 0 ? WString() : WString(L"(longer than 246 units)"), GetLastError());
+        if (length == 0) {
+            // The system takes no directory from TMP or TEMP (one longer than a
+            // path may be, for example): its own reason, and the variable.
+            const DWORD error = GetLastError();
+            throwTempDirectoryError(temporaryDirectoryVariable(), error);
+        }
+        if (length > kTempPathUnits) {
+            // The reason is the length; the last error belongs to some earlier call.
+            const WString whole = readGrowingText([](wchar_t* buffer, DWORD capacity) {
+                                      return GetTempPathW(capacity, buffer);
+                                  }).value_or(WString());
+            throwTempDirectoryError(whole, ERROR_FILENAME_EXCED_RANGE);
         }
         wchar_t name[kPathBufferUnits] = {};
         // The system creates a new, empty file qel<hex>.tmp and gives its name.
