@@ -195,8 +195,8 @@ TEST_F(Launch, ApplicationArgumentsArriveAsGiven)
     ASSERT_FALSE(run.timedOut);
     ASSERT_TRUE(run.boxes.empty()) << narrow(run.boxes[0].text);
     const StandinRecord record = onlyRecord(run);
-    const std::vector<WString> expected = {L"a",        L"",          L"b", L"tab\there", L"say\"hi",
-                                           L"a\\\\\"b", L"C:\\\\My Files\\\\x", L"end"};
+    const std::vector<WString> expected = {
+        L"a", L"", L"b", L"tab\there", L"say\"hi", L"a\\\\\"b", L"C:\\\\My Files\\\\x", L"end"};
     ASSERT_GE(record.args.size(), expected.size());
     EXPECT_EQ(std::vector<WString>(record.args.end() - static_cast<std::ptrdiff_t>(expected.size()), record.args.end()),
               expected)

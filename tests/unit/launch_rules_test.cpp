@@ -167,7 +167,8 @@ TEST(HandoffLines, ThreeEnvironmentLinesPerVariable)
         // The case changes before the escapes: they keep their lower case, and
         // only ASCII letters change.
         {{{L"Caf\u00e9_\u00c9x", L""}},
-         {L"qel.nl.env.caf\\u00e9_\\u00c9x=<Caf\\u00e9_\\u00c9x>", L"qel.nl.env.CAF\\u00e9_\\u00c9X=<Caf\\u00e9_\\u00c9x>",
+         {L"qel.nl.env.caf\\u00e9_\\u00c9x=<Caf\\u00e9_\\u00c9x>",
+          L"qel.nl.env.CAF\\u00e9_\\u00c9X=<Caf\\u00e9_\\u00c9x>",
           L"qel.nl.env.exact_case.Caf\\u00e9_\\u00c9x=<Caf\\u00e9_\\u00c9x>"}},
         // A line break in a value or a name gives no line of its own, and a name
         // with a blank, ":" or "=" keeps them in its key.
