@@ -223,6 +223,16 @@ void* startVmProcess(const LaunchRequest& request, const WString& commandLine)
                             MSG_VM_START_FAILED);
     }
 
+    // Longer, it would reach the VM cut short: without its main class or the
+    // application's arguments.
+    if (!fitsCommandLine(commandLine)) {
+        trace.line(commandLineTooLongText(commandLine.size()));
+        throw TerminalError(
+            formatStartFailure(MessageTable::instance().text(MSG_VM_START_FAILED), ERROR_FILENAME_EXCED_RANGE) +
+                L"\n\n" + commandLineTooLongText(commandLine.size()),
+            MSG_VM_START_FAILED);
+    }
+
     WString line = commandLine;  // CreateProcessW may write into it
     PROCESS_INFORMATION info{};
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
@@ -245,8 +255,13 @@ void* launchVm(const JavaVm& vm, const WString& executable, LaunchRequest reques
             throw TerminalError(MessageTable::instance().text(MSG_NO_VM), MSG_NO_VM);
         }
         // The Microsoft VM also reads its class path from the environment it
-        // inherits.
-        SetEnvironmentVariableW(L"CLASSPATH", request.classPath.join().c_str());
+        // inherits: without it, it would start without the application.
+        if (!SetEnvironmentVariableW(L"CLASSPATH", request.classPath.join().c_str())) {
+            const DWORD error = GetLastError();
+            Trace::instance().line(L"CLASSPATH cannot be set: Windows error " + std::to_wstring(error));
+            throw TerminalError(formatStartFailure(MessageTable::instance().text(MSG_VM_START_FAILED), error),
+                                MSG_VM_START_FAILED);
+        }
     }
     for (const WString& warning : leaveOutRefusedOptions(vm, request)) {
         writeDiagnostic(warning);

@@ -624,3 +624,14 @@ TEST(LaunchDirectory, LongestDirectoryAProcessCanStartIn)
         EXPECT_EQ(fitsProcessDirectory(directory), fits) << directory.size();
     }
 }
+
+// Windows hands a program at most 32766 units and the terminating null.
+TEST(LaunchCommandLine, LongestCommandLineWindowsHandsOverWhole)
+{
+    EXPECT_TRUE(fitsCommandLine(WString(32766, L'x')));
+    EXPECT_FALSE(fitsCommandLine(WString(32767, L'x')));
+    EXPECT_FALSE(fitsCommandLine(WString(40000, L'x')));
+    EXPECT_TRUE(fitsCommandLine(L""));
+    EXPECT_EQ(commandLineTooLongText(40000), L"The command line of the Java VM has 40000 characters; Windows starts a "
+                                             L"program with at most 32766 (32767 with the terminating null).");
+}
