@@ -149,7 +149,12 @@ void Console::allocate()
     }
     // A process that has a console keeps it; the result does not matter.
     AllocConsole();
-    // The C runtime's streams keep their old handles until they are bound again.
+    // The console's handles are the process's standard handles from now on: the
+    // launcher writes its own lines and reads the pause's Enter through them
+    // (writeStandardText, waitForEnter). The C runtime's streams keep their old
+    // handles until they are bound again; where a stream had no handle before
+    // (a launcher started from Explorer), some runtimes refuse to bind it and
+    // it stays unusable, which the launcher's own lines no longer depend on.
     std::FILE* ignored = nullptr;
     ignored = std::freopen("CONIN$", "r", stdin);
     ignored = std::freopen("CONOUT$", "w", stdout);
@@ -186,8 +191,26 @@ bool controlKeyDownNow()
 
 void writeDiagnostic(const WString& text)
 {
-    std::fwprintf(stderr, L"%ls", text.c_str());
-    std::fflush(stderr);
+    writeStandardText(StandardStream::Error, withCrLf(text));
+}
+
+void waitForEnter()
+{
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    if (input == nullptr || input == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    DWORD mode = 0;
+    DWORD read = 0;
+    if (GetConsoleMode(input, &mode)) {
+        // A console delivers its input a line at a time: the read returns on
+        // Enter, and what was typed before it is left unread.
+        wchar_t unit = 0;
+        ReadConsoleW(input, &unit, 1, &read, nullptr);
+        return;
+    }
+    char byte = 0;
+    ReadFile(input, &byte, 1, &read, nullptr);
 }
 
 void* startVmProcess(const LaunchRequest& request, const WString& commandLine)

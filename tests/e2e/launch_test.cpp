@@ -8,9 +8,14 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+#include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "base/handles.h"
+#include "support/console_screen.h"
 #include "support/standin_launch.h"
 
 using namespace qel;
@@ -380,4 +385,83 @@ TEST_F(Launch, AMicrosoftVmClassPathThatCannotBeSetIsRefused)
     EXPECT_EQ(run.boxes[0].text.rfind(L"Windows error ", 0), 0u) << narrow(run.boxes[0].text);
     EXPECT_EQ(run.exitCode, 103u);
     EXPECT_TRUE(readStandinRecords(recordFile).empty());
+}
+
+// The cwd: and cmd: lines reach a file whole, in UTF-8 with CR LF, whatever
+// characters they hold: the C runtime's output stopped at the first one outside
+// the code page and lost the rest of the line.
+TEST_F(Launch, DiagnosticsReachAFileWhole)
+{
+    vms.program(L"jre\\bin\\java.exe", standin::kSun1_4_20_5);
+    writeProperties("qel.nl.current.vm=" + escaped(vms / L"jre\\bin\\java.exe") + "\r\nqel.nl.valid.vm.list=J2\r\n");
+    const ProgramRun run = start(L"caf\u00e9 \u65e5\u672c \U0001F600 end");
+    ASSERT_FALSE(run.timedOut);
+    ASSERT_TRUE(run.boxes.empty()) << narrow(run.boxes[0].text);
+    const StandinRecord record = onlyRecord(run);
+    EXPECT_EQ(run.standardError, "cwd: " + narrow(app) + "\\\r\ncmd: " + narrow(record.commandLine) + "\r\n");
+    EXPECT_NE(record.commandLine.find(L"caf\u00e9 \u65e5\u672c \U0001F600 end"), WString::npos);
+}
+
+// Started without standard handles (from Explorer), with a console of its own:
+// the cwd: and cmd: lines appear in it whole, and after the VM the pause prompt,
+// which Enter answers.
+TEST_F(Launch, AConsoleOpenedWithoutStandardHandlesWorks)
+{
+    vms.program(L"jre\\bin\\java.exe", standin::kSun1_4_20_5).program(L"jre\\bin\\javaw.exe", standin::kSun1_4_20_5);
+    writeProperties("qel.nl.current.vm=" + escaped(vms / L"jre\\bin\\javaw.exe") +
+                    "\r\nqel.nl.valid.vm.list=J2\r\nqel.win32.console.pause=true\r\n");
+    RunOptions options;
+    options.noStandardHandles = true;
+    options.timeoutMs = 30000;
+    options.arguments = L"-i console caf\u00e9 \u65e5\u672c";
+    // The stand-in stays a moment, for its parent to be found.
+    options.environment = {{L"QEL_STANDIN_SLEEP_MS", L"1500"}};
+    options = withStandinEnvironment(L"5", options);
+    ProgramRun run;
+    std::thread runner([&] { run = runProgram(launcher, options); });
+    // The launcher is the stand-in's parent; its console outlives the stand-in.
+    std::vector<StandinRecord> records;
+    const ULONGLONG deadline = GetTickCount64() + 20000;
+    unsigned long launcherId = 0;
+    while (launcherId == 0 && GetTickCount64() < deadline) {
+        records = readStandinRecords(recordFile);
+        if (!records.empty()) {
+            launcherId = parentProcessId(records.front().processId);
+        }
+        Sleep(20);
+    }
+    std::optional<WString> screen;
+    bool answered = false;
+    if (launcherId != 0) {
+        const AttachedConsole console(launcherId);
+        while (console.attached() && GetTickCount64() < deadline) {
+            screen = console.screen();
+            if (screen && screen->find(L"[press enter to close this window]") != WString::npos) {
+                answered = console.typeEnter();
+                break;
+            }
+            Sleep(50);
+        }
+    }
+    runner.join();
+    ASSERT_EQ(records.size(), 1u);
+    ASSERT_NE(launcherId, 0u);
+    ASSERT_TRUE(screen.has_value());
+    const StandinRecord& record = records.front();
+    EXPECT_EQ(record.modulePath, vms / L"jre\\bin\\java.exe");
+    EXPECT_TRUE(record.hasConsole);
+    // The lines in this order, whole; the screen's rows break them anywhere.
+    const auto unbroken = [](WString text) {
+        text.erase(std::remove_if(text.begin(), text.end(), [](wchar_t unit) { return unit == L' ' || unit == L'\n'; }),
+                   text.end());
+        return text;
+    };
+    EXPECT_NE(unbroken(*screen).find(
+                  unbroken(L"cwd: " + app + L"\\cmd: " + record.commandLine + L"[press enter to close this window]")),
+              WString::npos)
+        << narrow(*screen);
+    EXPECT_NE(record.commandLine.find(L" -i console caf\u00e9 \u65e5\u672c"), WString::npos);
+    EXPECT_TRUE(answered);
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitCode, 5u);
 }
