@@ -64,10 +64,6 @@ WString fullWorkingDirectory(const WString& path)
         .value_or(path);
 }
 
-}  // namespace
-
-namespace {
-
 HandoffFile* theHandoffFile = nullptr;
 
 }  // namespace
