@@ -64,8 +64,9 @@ Verbosity classifyVerbosity(std::wstring_view value);
 
 // The text after the main class: each launcher argument quoted with its
 // backslashes turned into slashes and a space after it, then the application's
-// arguments with their backslashes doubled, quoted when they hold a space, and
-// separated by one space.
+// arguments separated by one space, each written so that the VM's C runtime
+// splits it back as one argument with its backslashes doubled: quoted when it
+// is empty or holds a blank or a tab, a double quote inside as \".
 WString buildArgumentTail(const LaunchRequest& request);
 
 struct LaunchInputs {
@@ -112,6 +113,17 @@ WString renderCommandLine(VmFamily family, std::wstring_view executable, std::ws
 // 260 units: a longer directory cannot be given whole, and one that is cut would
 // start the VM somewhere else.
 bool fitsProcessDirectory(std::wstring_view directory);
+
+// Windows starts a program with a command line of at most this many UTF-16
+// units, its terminating null included; a longer one reaches the VM cut short.
+inline constexpr std::size_t kCommandLineUnits = 32767;
+
+// Whether Windows can give the VM this command line whole.
+bool fitsCommandLine(std::wstring_view commandLine);
+
+// The line that follows message 103 for a command line too long: its length and
+// the limit.
+WString commandLineTooLongText(std::size_t length);
 
 // Whether the Microsoft VM's build number satisfies the lowest acceptable build;
 // the numbers compare as signed values, so a minimum of 0 or less takes any build.
