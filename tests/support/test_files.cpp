@@ -118,11 +118,6 @@ WString binaryDir()
     return path.substr(0, path.rfind(L'\\'));
 }
 
-std::string narrow(std::wstring_view text)
-{
-    return toUtf8(text);
-}
-
 std::string unixPathOf(const WString& path)
 {
     using ToUnix = char*(CDECL*)(const wchar_t*);
