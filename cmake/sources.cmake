@@ -3,6 +3,8 @@
 # calls Windows; every other file under src/ is a rule and must build on any
 # platform. The entry points (src/driver/main.cpp of the windowed launcher and
 # src/driver/main_console.cpp of its console twin) belong to neither library.
+# Headers are listed with their library (so that they show in an IDE): a
+# header that includes <windows.h> with the shells, every other with the rules.
 #
 #   qel_collect_sources(<rules variable> <shells variable>)
 function(qel_collect_sources rules_var shells_var)
@@ -13,6 +15,15 @@ function(qel_collect_sources rules_var shells_var)
   list(FILTER rules EXCLUDE REGEX "_win\\.cpp$")
   set(shells ${all})
   list(FILTER shells INCLUDE REGEX "_win\\.cpp$")
+  file(GLOB_RECURSE headers CONFIGURE_DEPENDS "${root}/src/*.h")
+  foreach(header ${headers})
+    file(STRINGS ${header} windows REGEX "^#include <windows\\.h>")
+    if(windows)
+      list(APPEND shells ${header})
+    else()
+      list(APPEND rules ${header})
+    endif()
+  endforeach()
   set(${rules_var} ${rules} PARENT_SCOPE)
   set(${shells_var} ${shells} PARENT_SCOPE)
 endfunction()
