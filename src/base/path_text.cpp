@@ -69,6 +69,14 @@ WString directoryOf(std::wstring_view path)
     return WString(path.substr(0, rootSlash ? slash + 1 : slash));
 }
 
+WString withoutTrailingBackslashes(std::wstring_view path)
+{
+    while (!path.empty() && path.back() == L'\\') {
+        path.remove_suffix(1);
+    }
+    return WString(path);
+}
+
 bool isAbsolutePath(std::wstring_view path)
 {
     return (!path.empty() && path[0] == L'\\') || (path.size() >= 2 && path[1] == L':');

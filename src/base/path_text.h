@@ -36,6 +36,9 @@ WString parentDir(std::wstring_view path, std::wstring_view fallback);
 // directory ("C:" for "C:name") or in the current directory (".").
 WString directoryOf(std::wstring_view path);
 
+// The path without the backslashes at its end ("C:\\jdk\\" is "C:\\jdk").
+WString withoutTrailingBackslashes(std::wstring_view path);
+
 // A leading backslash, or a colon as second unit ("C:" counts too).
 bool isAbsolutePath(std::wstring_view path);
 

@@ -82,6 +82,21 @@ std::int64_t parseDecimal64(std::wstring_view text)
     return scan.negative ? -magnitude : magnitude;
 }
 
+WString unknownExceptionText(std::string_view what)
+{
+    return L"an unknown exception has occurrred.\n" + widenSignExtended(what);
+}
+
+WString hex4(std::uint16_t value)
+{
+    static constexpr wchar_t kDigits[] = L"0123456789abcdef";
+    WString text;
+    for (int shift = 12; shift >= 0; shift -= 4) {
+        text.push_back(kDigits[(value >> shift) & 0xF]);
+    }
+    return text;
+}
+
 WString widenSignExtended(std::string_view bytes)
 {
     WString result;

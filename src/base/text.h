@@ -32,6 +32,13 @@ std::int64_t parseDecimal64(std::wstring_view text);
 // narrow exception text is shown in the error box.
 WString widenSignExtended(std::string_view bytes);
 
+// The text shown for a failure that is no TerminalError: "an unknown exception
+// has occurrred." on a line of its own, then the exception's own text.
+WString unknownExceptionText(std::string_view what);
+
+// Four lower-case hexadecimal digits, "00e9" for 0xE9.
+WString hex4(std::uint16_t value);
+
 // Splits a text at any of the delimiter units. Runs of delimiters separate tokens
 // and yield no empty token; a delimiter at the very start stays at the front of
 // the first token, because a token's first unit always belongs to it.

@@ -128,8 +128,7 @@ int launcherMain(Frontend frontend)
     } catch (const TerminalError& error) {
         return reportError(commandLine, frontend, error.message, error.messageId);
     } catch (const std::exception& error) {
-        return reportError(commandLine, frontend,
-                           L"an unknown exception has occurrred.\n" + widenSignExtended(error.what()), 0);
+        return reportError(commandLine, frontend, unknownExceptionText(error.what()), 0);
     }
 }
 

@@ -10,11 +10,7 @@ namespace {
 
 void appendUnitEscape(WString& out, std::uint32_t unit)
 {
-    static constexpr wchar_t digits[] = L"0123456789abcdef";
-    out += L"\\u";
-    for (int shift = 12; shift >= 0; shift -= 4) {
-        out.push_back(digits[(unit >> shift) & 0xFu]);
-    }
+    out += L"\\u" + hex4(static_cast<std::uint16_t>(unit));
 }
 
 // The line breaks, tab and form feed that java.util.Properties writes by name.

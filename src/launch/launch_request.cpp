@@ -259,7 +259,7 @@ WString renderCommandLine(VmFamily family, std::wstring_view executable, std::ws
         request.classPath.add(WString(home) + L"\\lib\\classes.zip");
         appendOptions(line, kJ1Options, request);
         const WString program = fileName(executable, LetterCase::Lower);
-        const bool runtimeProgram = program == L"jre.exe" || program == L"jrew.exe";
+        const bool runtimeProgram = isJ1RuntimeProgram(program);
         line += classPathAndTail(runtimeProgram ? L"-cp" : L"-classpath", request);
         break;
     }

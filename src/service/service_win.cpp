@@ -178,8 +178,7 @@ void runService(ServiceQEL& service)
         return;
     } catch (const std::exception& error) {
         discardHandoffFile();
-        logError(service.commandLine.serviceName,
-                 L"an unknown exception has occurrred.\n" + widenSignExtended(error.what()));
+        logError(service.commandLine.serviceName, unknownExceptionText(error.what()));
         service.lifecycle.launchFailed(0);
         return;
     }

@@ -10,11 +10,6 @@ namespace qel {
 
 namespace {
 
-bool isJ1RuntimeProgram(std::wstring_view lowerFileName)
-{
-    return lowerFileName == L"jre.exe" || lowerFileName == L"jrew.exe";
-}
-
 // Home, kind and vendor of a VM found as this program; the family and version
 // come from the caller's own rules.
 void describeFromProgram(JavaVm& vm, std::wstring_view path, VmKind kind, const ProgramProbes& probes)
@@ -217,14 +212,6 @@ JavaVm pathProgramVm(std::wstring_view path, const ProgramProbes& probes)
 
 std::vector<WString> companyNameBlocks(const std::vector<Translation>& translations)
 {
-    constexpr wchar_t kDigits[] = L"0123456789abcdef";
-    const auto hex4 = [&](std::uint16_t value) {
-        WString text;
-        for (int shift = 12; shift >= 0; shift -= 4) {
-            text.push_back(kDigits[(value >> shift) & 0xF]);
-        }
-        return text;
-    };
     std::vector<WString> blocks;
     const auto add = [&](WString name) {
         if (std::find(blocks.begin(), blocks.end(), name) == blocks.end()) {

@@ -21,11 +21,7 @@ constexpr const wchar_t* kPathProgramNames[] = {L"\\java.exe", L"\\jre.exe", L"\
 // trailing backslashes, ASCII letters in lower case.
 WString homeKey(std::wstring_view home)
 {
-    WString key = collapseSeparators(home);
-    while (!key.empty() && key.back() == L'\\') {
-        key.pop_back();
-    }
-    return toLowerAscii(key);
+    return toLowerAscii(withoutTrailingBackslashes(collapseSeparators(home)));
 }
 
 }  // namespace
@@ -103,10 +99,7 @@ WString javaHomeDirectory(std::wstring_view value, const ExistsProbe& exists)
     if (home.size() >= 2 && home.front() == L'"' && home.back() == L'"') {
         home = trimmed(home.substr(1, home.size() - 2));
     }
-    WString directory = collapseSeparators(home);
-    while (directory.size() > 1 && directory.back() == L'\\') {
-        directory.pop_back();
-    }
+    const WString directory = withoutTrailingBackslashes(collapseSeparators(home));
     // "C:\jdk-17\bin" names the programs' directory, not the installation.
     if (!directory.empty() && exists(directory + L"\\java.exe") && !exists(directory + L"\\bin\\java.exe")) {
         return parentDir(directory, directory);
@@ -230,10 +223,7 @@ void VmInventory::addInstallations(const std::vector<InstalledHome>& homes, cons
         listed.insert(homeKey(vm->home));
     }
     for (const InstalledHome& installation : homes) {
-        WString home = collapseSeparators(installation.home);
-        while (!home.empty() && home.back() == L'\\') {
-            home.pop_back();
-        }
+        const WString home = withoutTrailingBackslashes(collapseSeparators(installation.home));
         if (!isAbsolutePath(home) || listed.count(homeKey(home)) > 0) {
             if (Trace::instance().enabled()) {
                 traceLine(L"skipped " + installation.home + L" from " + installation.source +

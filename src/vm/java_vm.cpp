@@ -32,6 +32,11 @@ bool isMicrosoftVmProgram(std::wstring_view lowerFileName)
     return lowerFileName == L"jview.exe" || lowerFileName == L"wjview.exe";
 }
 
+bool isJ1RuntimeProgram(std::wstring_view lowerFileName)
+{
+    return lowerFileName == L"jre.exe" || lowerFileName == L"jrew.exe";
+}
+
 WString vmProgramPath(VmFamily family, std::wstring_view home, bool console, const ExistsProbe& exists)
 {
     switch (family) {

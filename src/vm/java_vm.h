@@ -50,6 +50,10 @@ WString vmProgramPath(VmFamily family, std::wstring_view home, bool console, con
 // and "wjview.exe" (windowed).
 bool isMicrosoftVmProgram(std::wstring_view lowerFileName);
 
+// The names of a Java 1.x runtime's own programs, lower-case: "jre.exe" and
+// "jrew.exe".
+bool isJ1RuntimeProgram(std::wstring_view lowerFileName);
+
 // The VM for a trace: its home, version, family, kind, vendor (with the company
 // name it was decided from) and source.
 WString describeVm(const JavaVm& vm);
