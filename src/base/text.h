@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -31,6 +32,9 @@ std::int64_t parseDecimal64(std::wstring_view text);
 // Each byte becomes one unit by sign extension (0x80 becomes 0xFF80), the way a
 // narrow exception text is shown in the error box.
 WString widenSignExtended(std::string_view bytes);
+
+// UTF-16 units as UTF-8; a unit of an unpaired surrogate becomes U+FFFD.
+std::string toUtf8(std::wstring_view text);
 
 // The text shown for a failure that is no TerminalError: "an unknown exception
 // has occurrred." on a line of its own, then the exception's own text.

@@ -6,25 +6,6 @@ namespace qel {
 
 namespace {
 
-void appendUtf8(std::string& out, unsigned long point)
-{
-    if (point < 0x80) {
-        out += static_cast<char>(point);
-    } else if (point < 0x800) {
-        out += static_cast<char>(0xC0 | (point >> 6));
-        out += static_cast<char>(0x80 | (point & 0x3F));
-    } else if (point < 0x10000) {
-        out += static_cast<char>(0xE0 | (point >> 12));
-        out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (point & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (point >> 18));
-        out += static_cast<char>(0x80 | ((point >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (point & 0x3F));
-    }
-}
-
 std::string milliseconds(double seconds)
 {
     char text[32];
@@ -33,28 +14,6 @@ std::string milliseconds(double seconds)
 }
 
 }  // namespace
-
-std::string toUtf8(std::wstring_view text)
-{
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        // Each unit is one UTF-16 unit on Windows; elsewhere a wider unit is a
-        // code point of its own.
-        const auto unit = static_cast<unsigned long>(text[i]) & (sizeof(wchar_t) == 2 ? 0xFFFFul : 0x1FFFFFul);
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size()) {
-            const auto low = static_cast<unsigned long>(text[i + 1]);
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                appendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
-                ++i;
-                continue;
-            }
-        }
-        const bool unpaired = unit >= 0xD800 && unit <= 0xDFFF;
-        appendUtf8(out, unpaired || unit > 0x10FFFF ? 0xFFFD : unit);
-    }
-    return out;
-}
 
 Trace& Trace::instance()
 {

@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/text.h"
 #include "base/wstring.h"
 
 namespace qel {
@@ -47,9 +48,6 @@ private:
     double phaseStarted_ = 0;
     WString phase_;
 };
-
-// UTF-16 units as UTF-8; a unit of an unpaired surrogate becomes U+FFFD.
-std::string toUtf8(std::wstring_view text);
 
 // Starts the process's trace when QEL_TRACE names a file that can be created.
 void startTraceFromEnvironment();
