@@ -8,7 +8,6 @@ namespace qel {
 
 namespace {
 
-constexpr std::size_t kMessageUnits = 512;
 // The console event numbers of Windows.
 constexpr std::uint32_t kCtrlCEvent = 0;
 constexpr std::uint32_t kCtrlBreakEvent = 1;
@@ -52,19 +51,6 @@ bool outlivesConsoleEvent(std::uint32_t event)
     return event == kCtrlCEvent || event == kCtrlBreakEvent;
 }
 
-WString formatStartFailure(std::wstring_view format, unsigned long errorCode)
-{
-    WString text(format);
-    const auto placeholder = text.find(L"%d");
-    if (placeholder != WString::npos) {
-        text.replace(placeholder, 2, std::to_wstring(errorCode));
-    }
-    if (text.size() > kMessageUnits - 1) {
-        text.resize(kMessageUnits - 1);
-    }
-    return text;
-}
-
 WString withCrLf(std::wstring_view text)
 {
     WString result;
@@ -76,16 +62,6 @@ WString withCrLf(std::wstring_view text)
         result += text[i];
     }
     return result;
-}
-
-WString workingDirectoryLine(std::wstring_view workingDirectory)
-{
-    return L"cwd: " + WString(workingDirectory) + L"\n";
-}
-
-WString commandLineLine(std::wstring_view commandLine)
-{
-    return L"cmd: " + WString(commandLine) + L"\n";
 }
 
 }  // namespace qel

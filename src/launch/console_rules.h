@@ -1,6 +1,6 @@
 #pragma once
 
-// The console decision and the texts of process start-up, as rules.
+// The console decision and the line ends of the diagnostics, as rules.
 
 #include <cstdint>
 #include <string_view>
@@ -51,16 +51,8 @@ ConsolePlan planConsole(Frontend frontend, bool controlKeyAtStart, bool consoleR
 // console closing, log-off, shutdown) goes on to the next handler.
 bool outlivesConsoleEvent(std::uint32_t event);
 
-// The format of the start failure message with its "%d" replaced by the Windows
-// error code in decimal, cut to 512 units as the message buffer holds them.
-WString formatStartFailure(std::wstring_view format, unsigned long errorCode);
-
 // The text with each line feed that has no carriage return before it written as
 // CR LF, as the launcher's diagnostics have always ended their lines.
 WString withCrLf(std::wstring_view text);
-
-// The diagnostics written to standard error before the VM starts.
-WString workingDirectoryLine(std::wstring_view workingDirectory);
-WString commandLineLine(std::wstring_view commandLine);
 
 }  // namespace qel

@@ -6,6 +6,7 @@
 
 #include "launch/console.h"
 #include "launch/console_rules.h"
+#include "launch/process_texts.h"
 #include "settings/properties.h"
 #include "support/test_files.h"
 
