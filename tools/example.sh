@@ -26,9 +26,14 @@ record_values='
 # prints what the stand-in VM recorded.
 run_example() {
   local build=$1 app=$2 record=$3
-  # The stand-in takes the record file's name from the settings file beside it.
+  # The stand-in takes the record file's name from the settings file beside it,
+  # and the file to copy the hand-off file to: the launcher deletes its own once
+  # the VM has ended.
+  local handoff_copy="$record.handoff"
+  rm -f "$handoff_copy"
   for program in java javaw; do
-    printf 'QEL_STANDIN_RECORD=%s\r\n' "$(winepath -w "$record")" >"$app/jre/bin/$program.standin"
+    printf 'QEL_STANDIN_RECORD=%s\r\nQEL_STANDIN_HANDOFF_COPY=%s\r\n' "$(winepath -w "$record")" \
+      "$(winepath -w "$handoff_copy")" >"$app/jre/bin/$program.standin"
   done
 
   echo "running $app/Hello.exe through the watch tool (it reports message boxes and the exit code):"
@@ -68,8 +73,9 @@ run_example() {
   local handoff
   handoff=$(awk -F= "$record_values"' $1 ~ /^arg\./ { last = value() } END { print last }' "$record")
   echo
-  echo "The hand-off file $handoff, its first lines:"
-  head -n 4 "$(winepath -u "$handoff")" | tr -d '\r' | sed 's/^/  /'
+  echo "The hand-off file $handoff (deleted by the launcher after the VM; the"
+  echo "stand-in's copy), its first lines:"
+  head -n 4 "$handoff_copy" | tr -d '\r' | sed 's/^/  /'
 }
 
 if [ "${1:-}" = --under-wine ]; then

@@ -13,6 +13,7 @@
 #include "driver/error_report.h"
 #include "launch/command_line.h"
 #include "launch/console.h"
+#include "launch/handoff_file.h"
 #include "launch/launch_process.h"
 #include "launch/launcher.h"
 #include "service/service_qel.h"
@@ -92,6 +93,8 @@ int runGuarded(const CommandLine& commandLine, Frontend frontend)
 // service the service manager started, its failure status and the event log.
 int reportError(const CommandLine& commandLine, Frontend frontend, const WString& text, int messageId)
 {
+    // No VM runs that would read the hand-off file.
+    discardHandoffFile();
     Trace::instance().line(L"error: " + text);
     Trace::instance().finish();
     if (commandLine.serviceRequested) {

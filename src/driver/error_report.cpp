@@ -11,8 +11,9 @@ bool isLineBreak(wchar_t unit)
     return unit == L'\r' || unit == L'\n';
 }
 
-// The exit code of a failure in the console twin.
-int consoleExitCode(int messageId)
+// The exit code after a failure, in both frontends: a script that started the
+// launcher can tell which failure it was.
+int failureExitCode(int messageId)
 {
     switch (messageId) {
     case MSG_NO_VM:
@@ -48,9 +49,9 @@ WString singleLine(std::wstring_view text)
 ErrorReport errorReport(Frontend frontend, std::wstring_view text, int messageId)
 {
     if (frontend == Frontend::Windowed) {
-        return ErrorReport{ErrorTarget::Box, WString(text), 0};
+        return ErrorReport{ErrorTarget::Box, WString(text), failureExitCode(messageId)};
     }
-    return ErrorReport{ErrorTarget::StandardError, singleLine(text) + L"\n", consoleExitCode(messageId)};
+    return ErrorReport{ErrorTarget::StandardError, singleLine(text) + L"\n", failureExitCode(messageId)};
 }
 
 }  // namespace qel

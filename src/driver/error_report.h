@@ -24,11 +24,11 @@ struct ErrorReport {
     int exitCode = 0;
 };
 
-// The windowed launcher shows the text in a box and ends with 0. The console
-// twin writes it as one line ending in a line feed (see singleLine) to standard
-// error and ends with the number of the string-table message (101 no VM, 102
-// properties file missing, 103 VM not started, 104 invalid settings), or 1 for
-// every other failure.
+// The windowed launcher shows the text in a box; the console twin writes it as
+// one line ending in a line feed (see singleLine) to standard error. Both end
+// with the number of the string-table message (101 no VM, 102 properties file
+// missing, 103 VM not started, 104 invalid settings), or 1 for every other
+// failure.
 ErrorReport errorReport(Frontend frontend, std::wstring_view text, int messageId);
 
 // The text on one line: each run of CR and LF units between two parts becomes

@@ -3,7 +3,9 @@
 // The hand-off file: a temporary properties file, made once per process, into
 // which the launcher writes what the Java side needs to know (the VM it chose,
 // the environment, the Ctrl key at start). Its path is the second argument the
-// Java program receives. The launcher never deletes it.
+// Java program receives. It holds the whole environment (tokens, passwords), and
+// the system runs out of names for such files after 65,535 of them, so the
+// launcher deletes it once the VM has ended (see discardHandoffFile).
 
 #include <vector>
 
@@ -18,6 +20,9 @@ public:
     // created there.
     static HandoffFile& instance();
 
+    // The file of this process when instance() made one, else null.
+    static HandoffFile* made();
+
     // The file's full path, short names expanded.
     const WString& path() const { return path_; }
 
@@ -31,5 +36,10 @@ private:
     explicit HandoffFile(WString path) : path_(std::move(path)) {}
     WString path_;
 };
+
+// Once the VM has ended, or no VM will start: deletes the hand-off file when this
+// process made one. With a trace it is kept for the user to read, and the trace
+// says where it is.
+void discardHandoffFile();
 
 }  // namespace qel

@@ -17,16 +17,50 @@ void appendUnitEscape(WString& out, std::uint32_t unit)
     }
 }
 
+// The line breaks, tab and form feed that java.util.Properties writes by name.
+const wchar_t* namedEscape(wchar_t unit)
+{
+    switch (unit) {
+    case L'\r':
+        return L"\\r";
+    case L'\n':
+        return L"\\n";
+    case L'\t':
+        return L"\\t";
+    case L'\f':
+        return L"\\f";
+    default:
+        return nullptr;
+    }
+}
+
+// Units that would end a key or start a comment where a reader looks for them.
+bool isKeySeparatorOrComment(wchar_t unit)
+{
+    return unit == L'=' || unit == L':' || unit == L' ' || unit == L'#' || unit == L'!';
+}
+
 }  // namespace
 
-WString escapeProperty(std::wstring_view text)
+WString escapeProperty(std::wstring_view text, PropertyPart part)
 {
     WString out;
     out.reserve(text.size());
-    for (const wchar_t unit : text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const wchar_t unit = text[i];
         const auto value = static_cast<std::uint32_t>(unit);
         if (unit == L'\\') {
             out += L"\\\\";
+        } else if (const wchar_t* named = namedEscape(unit)) {
+            out += named;
+        } else if (value < 0x20u || value == 0x7Fu) {
+            appendUnitEscape(out, value);
+        } else if (part == PropertyPart::Key && isKeySeparatorOrComment(unit)) {
+            out.push_back(L'\\');
+            out.push_back(unit);
+        } else if (part == PropertyPart::Value && unit == L' ' && i == 0) {
+            // A reader skips the blanks after the separator.
+            out += L"\\ ";
         } else if (value <= 0x7Fu) {
             out.push_back(unit);
         } else if (value > 0xFFFFu) {
@@ -44,7 +78,7 @@ WString escapeProperty(std::wstring_view text)
 
 WString currentVmLine(std::wstring_view executablePath)
 {
-    return L"qel.nl.current.vm=" + escapeProperty(executablePath);
+    return L"qel.nl.current.vm=" + escapeProperty(executablePath, PropertyPart::Value);
 }
 
 std::vector<WString> controlKeyLines()
@@ -58,12 +92,13 @@ std::vector<WString> environmentLines(const std::map<WString, WString, std::less
     std::vector<WString> lines;
     lines.reserve(variables.size() * 3);
     for (const auto& entry : variables) {
-        const WString name = escapeProperty(entry.first);
-        const WString value = escapeProperty(expand(entry.first));
-        // The case change covers the escapes too: \u00e9 becomes \U00E9.
-        lines.push_back(L"qel.nl.env." + toLowerAscii(name) + L"=" + value);
-        lines.push_back(L"qel.nl.env." + toUpperAscii(name) + L"=" + value);
-        lines.push_back(L"qel.nl.env.exact_case." + name + L"=" + value);
+        const WString& name = entry.first;
+        const WString value = escapeProperty(expand(name), PropertyPart::Value);
+        // The case changes first, so the escapes keep theirs: a reader decodes
+        // \u00c9 and \t, not \U00C9 or \T.
+        lines.push_back(L"qel.nl.env." + escapeProperty(toLowerAscii(name), PropertyPart::Key) + L"=" + value);
+        lines.push_back(L"qel.nl.env." + escapeProperty(toUpperAscii(name), PropertyPart::Key) + L"=" + value);
+        lines.push_back(L"qel.nl.env.exact_case." + escapeProperty(name, PropertyPart::Key) + L"=" + value);
     }
     return lines;
 }

@@ -14,10 +14,18 @@
 
 namespace qel {
 
-// A backslash becomes two backslashes, a unit up to 0x7F stays as it is, and any
-// other unit becomes "\u" and its value in four lower-case hexadecimal digits. A
-// surrogate pair gives two escapes. "=", ":", "#", blanks and line breaks stay.
-WString escapeProperty(std::wstring_view text);
+// Where an escaped text goes in its line: keys end at the first unescaped "=",
+// ":" or blank, values run to the line's end.
+enum class PropertyPart { Key, Value };
+
+// The text as java.util.Properties reads it back, unit for unit, on one line: a
+// backslash becomes two backslashes; CR, LF, tab and form feed become \r, \n,
+// \t and \f; every other control unit (below 0x20, and 0x7F) and every unit
+// above 0x7F becomes "\u" and its value in four lower-case hexadecimal digits (a
+// surrogate pair gives two escapes). In a key, "=", ":", blanks, "#" and "!" get
+// a backslash before them; in a value, only a blank at its start does (a reader
+// skips blanks after the separator). Everything else stays as it is.
+WString escapeProperty(std::wstring_view text, PropertyPart part);
 
 // The lines below carry no line end; handoffBytes adds one to each.
 
@@ -28,9 +36,10 @@ WString currentVmLine(std::wstring_view executablePath);
 // its output goes.
 std::vector<WString> controlKeyLines();
 
-// Three lines per variable, in the order of the names' units: the escaped name
-// lower-cased, upper-cased and as it is, each with the escaped value that expand
-// gives for the name (its environment references expanded).
+// Three lines per variable, in the order of the names' units: the name
+// lower-cased, upper-cased (ASCII letters only) and as it is, each escaped after
+// its case change, with the escaped value that expand gives for the name (its
+// environment references expanded).
 std::vector<WString> environmentLines(const std::map<WString, WString, std::less<>>& variables,
                                       const std::function<WString(std::wstring_view name)>& expand);
 

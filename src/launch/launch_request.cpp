@@ -1,5 +1,6 @@
 #include "launch/launch_request.h"
 
+#include <algorithm>
 #include <limits>
 #include <string>
 
@@ -24,6 +25,52 @@ WString quoted(std::wstring_view text)
 WString besideProperties(std::wstring_view propertiesName, std::wstring_view path)
 {
     return parentDir(propertiesName, L".") + L"\\" + WString(path);
+}
+
+// The pieces between the semicolons, without the empty ones wherever they come
+// from: a leading, doubled or trailing ";", or a $ENV_CLASSPATH$ that stood for
+// an unset variable. An empty piece would become the properties file's directory
+// and a leading ";" would stay on the first piece.
+std::vector<WString> classPathPieces(std::wstring_view text)
+{
+    std::vector<WString> pieces;
+    std::size_t begin = 0;
+    while (begin <= text.size()) {
+        const std::size_t end = std::min(text.find(L';', begin), text.size());
+        if (end > begin) {
+            pieces.emplace_back(text.substr(begin, end - begin));
+        }
+        begin = end + 1;
+    }
+    return pieces;
+}
+
+// One application argument as the VM's C runtime must split it back: every
+// backslash doubled (the Java side undoes that), a double quote written as \"
+// with the doubled backslashes before it doubled once more (a run of 2n
+// backslashes and \" reads back as n backslashes and the quote), and quotes
+// around an argument that is empty or holds a blank or a tab, which would
+// otherwise vanish or split.
+WString applicationArgument(std::wstring_view argument)
+{
+    WString text;
+    std::size_t backslashes = 0;
+    for (const wchar_t unit : argument) {
+        if (unit == L'\\') {
+            text += L"\\\\";
+            backslashes += 2;
+            continue;
+        }
+        if (unit == L'"') {
+            text.append(backslashes, L'\\');
+            text += L"\\\"";
+        } else {
+            text.push_back(unit);
+        }
+        backslashes = 0;
+    }
+    const bool needsQuotes = argument.empty() || argument.find_first_of(L" \t") != std::wstring_view::npos;
+    return needsQuotes ? quoted(text) : text;
 }
 
 // The options one family writes for the request's settings.
@@ -126,15 +173,7 @@ WString buildArgumentTail(const LaunchRequest& request)
     }
     const std::size_t count = request.appArgs.size();
     for (std::size_t i = 0; i < count; ++i) {
-        WString doubled;
-        for (const wchar_t unit : request.appArgs[i]) {
-            doubled.push_back(unit);
-            if (unit == L'\\') {
-                doubled.push_back(L'\\');
-            }
-        }
-        // Only the space makes an argument need quotes; a tab does not.
-        tail += doubled.find(L' ') == WString::npos ? doubled : quoted(doubled);
+        tail += applicationArgument(request.appArgs[i]);
         if (i + 1 < count) {
             tail += L' ';
         }
@@ -182,7 +221,7 @@ FilledRequest fillLaunchRequest(const LaunchInputs& in)
         request.additionalOptions += L" -Xrs";
     }
 
-    for (const WString& piece : Tokenizer(in.classPathText, L";")) {
+    for (const WString& piece : classPathPieces(in.classPathText)) {
         const WString entry = normalize(piece);
         request.classPath.add(isAbsolutePath(entry)
                                   ? in.fullPath(entry, ShortNames::Keep)

@@ -64,8 +64,9 @@ Verbosity classifyVerbosity(std::wstring_view value);
 
 // The text after the main class: each launcher argument quoted with its
 // backslashes turned into slashes and a space after it, then the application's
-// arguments with their backslashes doubled, quoted when they hold a space, and
-// separated by one space.
+// arguments separated by one space, each written so that the VM's C runtime
+// splits it back as one argument with its backslashes doubled: quoted when it
+// is empty or holds a blank or a tab, a double quote inside as \".
 WString buildArgumentTail(const LaunchRequest& request);
 
 struct LaunchInputs {

@@ -52,6 +52,31 @@ WString fullWorkingDirectory(const WString& path)
 
 }  // namespace
 
+namespace {
+
+HandoffFile* theHandoffFile = nullptr;
+
+}  // namespace
+
+HandoffFile* HandoffFile::made()
+{
+    return theHandoffFile;
+}
+
+void discardHandoffFile()
+{
+    HandoffFile* file = HandoffFile::made();
+    if (file == nullptr) {
+        return;
+    }
+    Trace& trace = Trace::instance();
+    if (trace.enabled()) {
+        trace.line(L"hand-off file kept: " + file->path());
+        return;
+    }
+    DeleteFileW(file->path().c_str());  // a file that is gone already is no failure
+}
+
 HandoffFile& HandoffFile::instance()
 {
     static HandoffFile* file = [] {
@@ -65,7 +90,8 @@ HandoffFile& HandoffFile::instance()
         if (GetTempFileNameW(directory, L"qel", 0, name) == 0) {
             throwTempDirectoryError(directory, GetLastError());
         }
-        return new HandoffFile(normalizePath(name));  // never destroyed, never deleted
+        theHandoffFile = new HandoffFile(normalizePath(name));  // never destroyed
+        return theHandoffFile;
     }();
     return *file;
 }

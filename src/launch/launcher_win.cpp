@@ -172,6 +172,7 @@ void Launcher::run(bool wait)
     if (wait) {
         trace.phase(L"wait");
         exitCode = waitForExit(process);
+        discardHandoffFile();
     }
 }
 

@@ -1,5 +1,8 @@
 #include "service/service_host.h"
 
+#include <algorithm>
+#include <string>
+
 #include "base/path_text.h"
 
 namespace qel {
@@ -16,6 +19,10 @@ ControlAnswer answerControl(std::uint32_t control)
 {
     if (control == service::kControlStop || control == service::kControlShutdown) {
         return ControlAnswer{true, service::kNoError};
+    }
+    // The manager asks for the status it keeps: the answer is that it holds.
+    if (control == service::kControlInterrogate) {
+        return ControlAnswer{false, service::kNoError};
     }
     // Not re-reported: the manager keeps the status it was last given.
     return ControlAnswer{false, service::kCallNotImplemented};
@@ -63,6 +70,17 @@ void ServiceLifecycle::reportStopped(std::uint32_t win32ExitCode, std::uint32_t 
     phase_ = Phase::Stopped;
 }
 
+void ServiceLifecycle::stopInputUnavailable(std::uint32_t error)
+{
+    const std::lock_guard<std::mutex> guard(lock_);
+    stopTimeoutMs_ = 0;
+    if (effects_.warn) {
+        effects_.warn(L"The pipe that carries the stop line to the Java program cannot be created (Windows error " +
+                      std::to_wstring(error) +
+                      L"): qel.service.stop.timeout is not applied, and a stop ends the Java VM at once.");
+    }
+}
+
 void ServiceLifecycle::starting()
 {
     const std::lock_guard<std::mutex> guard(lock_);
@@ -98,7 +116,7 @@ ServiceEnd ServiceLifecycle::launchFailed(std::uint32_t messageId)
     return decide(ServiceEnd{true, code});
 }
 
-ControlAnswer ServiceLifecycle::control(std::uint32_t code)
+ControlAnswer ServiceLifecycle::control(std::uint32_t code, std::uint64_t nowMs)
 {
     const ControlAnswer answer = answerControl(code);
     if (!answer.stop) {
@@ -115,7 +133,9 @@ ControlAnswer ServiceLifecycle::control(std::uint32_t code)
     case Phase::Running:
         if (stopTimeoutMs_ > 0) {
             phase_ = Phase::StoppingGracefully;
-            waitedMs_ = 0;
+            stopAtMs_ = nowMs;
+            reportsSinceStop_ = 0;
+            endedAtTimeout_ = false;
             status_.checkPoint = 1;
             status_.waitHint = 2 * kStopReportPeriodMs;
             report(service::kStopPending, 0);
@@ -135,18 +155,36 @@ ControlAnswer ServiceLifecycle::control(std::uint32_t code)
     return answer;
 }
 
-void ServiceLifecycle::stopWaited()
+std::uint32_t ServiceLifecycle::nextWaitMs(std::uint64_t nowMs)
 {
     const std::lock_guard<std::mutex> guard(lock_);
-    if (phase_ != Phase::StoppingGracefully) {
+    if (phase_ != Phase::StoppingGracefully || endedAtTimeout_) {
+        return kStopReportPeriodMs;
+    }
+    const std::uint64_t elapsed = nowMs - stopAtMs_;
+    const std::uint64_t nextReport = static_cast<std::uint64_t>(reportsSinceStop_ + 1) * kStopReportPeriodMs;
+    const std::uint64_t next = std::min<std::uint64_t>(nextReport, stopTimeoutMs_);
+    return next > elapsed ? static_cast<std::uint32_t>(next - elapsed) : 0;
+}
+
+void ServiceLifecycle::stopWaited(std::uint64_t nowMs)
+{
+    const std::lock_guard<std::mutex> guard(lock_);
+    if (phase_ != Phase::StoppingGracefully || endedAtTimeout_) {
         return;
     }
-    waitedMs_ += kStopReportPeriodMs;
-    if (waitedMs_ >= stopTimeoutMs_) {
+    const std::uint64_t elapsed = nowMs - stopAtMs_;
+    if (elapsed >= stopTimeoutMs_) {
         // The VM's end then reports STOPPED (vmEnded).
+        endedAtTimeout_ = true;
         effects_.terminateVm();
         return;
     }
+    const std::uint64_t nextReport = static_cast<std::uint64_t>(reportsSinceStop_ + 1) * kStopReportPeriodMs;
+    if (elapsed < nextReport) {
+        return;
+    }
+    ++reportsSinceStop_;
     ++status_.checkPoint;
     report(service::kStopPending, 0);
 }

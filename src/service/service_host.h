@@ -57,7 +57,9 @@ struct ControlAnswer {
     std::uint32_t result = service::kNoError;
 };
 
-// Stop and shutdown stop the service; every other control is not implemented.
+// Stop and shutdown stop the service; interrogate is answered NO_ERROR without
+// a new report, as the service manager expects; every other control is not
+// implemented (120).
 ControlAnswer answerControl(std::uint32_t control);
 
 // A user logging off does not end the service; every other console event goes on
@@ -66,11 +68,12 @@ bool ignoreConsoleEvent(std::uint32_t event);
 
 // An opt-in stop that lets the Java program finish: the VM gets a pipe as its
 // standard input, the hand-off file says so, and on stop the host writes the
-// stop line and closes the pipe, then waits up to the timeout before it ends the
-// VM. A timeout of 0 ends the VM at once.
+// stop line and closes the pipe, then gives the VM the whole timeout, counted
+// from the stop, before it ends the VM. A timeout of 0 ends the VM at once.
 inline constexpr std::string_view kStopLine = "ravelin-stop";
 // How often the host reports STOP_PENDING, with a rising check point, while it
-// waits; the wait hint covers two such periods.
+// waits (counted from the stop); the wait hint covers two such periods. Before
+// a stop the waiting thread wakes this often too.
 inline constexpr std::uint32_t kStopReportPeriodMs = 1000;
 
 // The hand-off file's lines that announce the stop line on standard input.
@@ -109,6 +112,9 @@ public:
         // Writes the stop line to the VM's standard input and closes it (only
         // with a stop timeout).
         std::function<void()> askVmToStop;
+        // Tells the administrator (the event log, the trace) of a failure the
+        // service lives with.
+        std::function<void(const WString&)> warn;
     };
 
     // stopTimeoutMs: how long a stop waits for the VM to end by itself after
@@ -118,6 +124,11 @@ public:
     {}
 
     void setStopTimeout(std::uint32_t stopTimeoutMs) { stopTimeoutMs_ = stopTimeoutMs; }
+
+    // The pipe for the VM's standard input could not be made (Windows error
+    // code): the service runs without the stop line, a stop ends the VM at once,
+    // and the warning says so.
+    void stopInputUnavailable(std::uint32_t error);
 
     // The handler is registered: START_PENDING.
     void starting();
@@ -130,15 +141,21 @@ public:
     // (failureCode of its message id), and the process ends with that code.
     ServiceEnd launchFailed(std::uint32_t messageId);
 
-    // A control from the service manager. With a stop timeout, a stop while the
-    // VM runs asks the VM to stop and returns; the waiting thread's stopWaited
-    // calls then report the wait and end the VM when the time is up.
-    ControlAnswer control(std::uint32_t code);
+    // A control from the service manager, at nowMs on a clock of milliseconds.
+    // With a stop timeout, a stop while the VM runs asks the VM to stop and
+    // returns; the waiting thread's stopWaited calls then report the wait and end
+    // the VM when the timeout, counted from nowMs, is over.
+    ControlAnswer control(std::uint32_t code, std::uint64_t nowMs = 0);
 
-    // The waiting thread has waited kStopReportPeriodMs more for the VM to end
-    // after a stop: STOP_PENDING with the next check point, or, once the
-    // timeout has passed, the VM is ended.
-    void stopWaited();
+    // How long the waiting thread waits for the VM's end from nowMs before it
+    // calls stopWaited: kStopReportPeriodMs, and after a stop up to the next
+    // report or the end of the timeout, whichever comes first.
+    std::uint32_t nextWaitMs(std::uint64_t nowMs);
+
+    // The waiting thread woke at nowMs and the VM still runs: after a stop,
+    // STOP_PENDING with the next check point once per kStopReportPeriodMs, and,
+    // once the timeout has passed since the stop, the VM is ended.
+    void stopWaited(std::uint64_t nowMs);
 
     // The VM ended (by itself, or because a stop ended it). After a stop the
     // service is over and leaves through the dispatcher; a VM that ended by
@@ -165,7 +182,11 @@ private:
 
     Effects effects_;
     std::uint32_t stopTimeoutMs_;
-    std::uint32_t waitedMs_ = 0;
+    // When the stop came, the check points reported since, and whether the VM
+    // was ended at the timeout.
+    std::uint64_t stopAtMs_ = 0;
+    std::uint32_t reportsSinceStop_ = 0;
+    bool endedAtTimeout_ = false;
     std::mutex lock_;
     Phase phase_ = Phase::NotStarted;
     ServiceStatus status_;

@@ -7,6 +7,8 @@
 #include "base/errors.h"
 #include "base/handles.h"
 #include "base/text.h"
+#include "base/trace.h"
+#include "launch/handoff_file.h"
 #include "settings/settings.h"
 #include "service/service_qel.h"
 
@@ -89,20 +91,33 @@ void reportStatus(SERVICE_STATUS_HANDLE handle, const ServiceStatus& status)
 
 // Writes the text into the Application event log, with the service's name as
 // the source, where an administrator looks for why a service stopped.
-void logError(const WString& serviceName, const WString& text)
+void logError(const WString& serviceName, const WString& text, WORD type = EVENTLOG_ERROR_TYPE)
 {
     HANDLE source = RegisterEventSourceW(nullptr, serviceName.c_str());
     if (source == nullptr) {
         return;
     }
     const wchar_t* strings[] = {text.c_str()};
-    ReportEventW(source, EVENTLOG_ERROR_TYPE, 0, 1, nullptr, 1, 0, strings, nullptr);
+    ReportEventW(source, type, 0, 1, nullptr, 1, 0, strings, nullptr);
     DeregisterEventSource(source);
+}
+
+// Milliseconds on the performance counter: the stop timeout is counted from the
+// stop to the millisecond, where the tick count may lag by a tick (up to 16 ms).
+std::uint64_t nowMs()
+{
+    LARGE_INTEGER frequency{};
+    LARGE_INTEGER counter{};
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&counter);
+    const auto perSecond = static_cast<std::uint64_t>(frequency.QuadPart);
+    const auto count = static_cast<std::uint64_t>(counter.QuadPart);
+    return count / perSecond * 1000 + count % perSecond * 1000 / perSecond;
 }
 
 DWORD WINAPI serviceControlHandler(DWORD control, DWORD, void*, void*)
 {
-    return theService->lifecycle.control(control).result;
+    return theService->lifecycle.control(control, nowMs()).result;
 }
 
 BOOL WINAPI consoleControlHandler(DWORD event)
@@ -124,7 +139,7 @@ UniqueHandle prepareStopInput(ServiceQEL& service)
     HANDLE read = nullptr;
     HANDLE write = nullptr;
     if (!CreatePipe(&read, &write, &inheritable, 0)) {
-        service.lifecycle.setStopTimeout(0);
+        service.lifecycle.stopInputUnavailable(GetLastError());
         return UniqueHandle();
     }
     SetHandleInformation(write, HANDLE_FLAG_INHERIT, 0);
@@ -157,10 +172,12 @@ void runService(ServiceQEL& service)
         service.run(false);
         SetStdHandle(STD_INPUT_HANDLE, ownInput);
     } catch (const TerminalError& error) {
+        discardHandoffFile();
         logError(service.commandLine.serviceName, error.message);
         service.lifecycle.launchFailed(static_cast<std::uint32_t>(error.messageId));
         return;
     } catch (const std::exception& error) {
+        discardHandoffFile();
         logError(service.commandLine.serviceName,
                  L"an unknown exception has occurrred.\n" + widenSignExtended(error.what()));
         service.lifecycle.launchFailed(0);
@@ -170,11 +187,14 @@ void runService(ServiceQEL& service)
     // itself stays open, so the wait holds a copy.
     HANDLE vm = service.process;
     service.lifecycle.vmStarted();
-    while (WaitForSingleObject(vm, kStopReportPeriodMs) == WAIT_TIMEOUT) {
-        service.lifecycle.stopWaited();
+    // After a stop the waits end at the stop's own report times and timeout.
+    while (WaitForSingleObject(vm, service.lifecycle.nextWaitMs(nowMs())) == WAIT_TIMEOUT) {
+        service.lifecycle.stopWaited(nowMs());
     }
     DWORD exitCode = 0;
     GetExitCodeProcess(vm, &exitCode);
+    // Before the end is decided: the process may end as soon as it is.
+    discardHandoffFile();
     service.lifecycle.vmEnded(exitCode);
 }
 
@@ -207,6 +227,7 @@ struct FailedStart {
         [this](const ServiceStatus& status) { reportStatus(handle, status); },
         [] {},  // no VM was started
         [] {},
+        [](const WString&) {},  // its failure is logged already
     }};
 };
 FailedStart* failedStart = nullptr;
@@ -265,6 +286,10 @@ ServiceQEL::ServiceQEL(const CommandLine& commandLine, Frontend frontend)
                                                }
                                            },
                                            [this] { askVmToStop(*this); },
+                                           [this](const WString& text) {
+                                               logError(this->commandLine.serviceName, text, EVENTLOG_WARNING_TYPE);
+                                               Trace::instance().line(L"warning: " + text);
+                                           },
                                        })
 {}
 

@@ -21,19 +21,19 @@ using LauncherRun = LauncherFixture;
 
 TEST_F(LauncherRun, WithoutPropertiesFileShowsMissingMessage)
 {
-    expectOneBox(start(), kEnglishCaption, kEnglishMissing);
+    expectOneBox(start(), kEnglishCaption, kEnglishMissing, 102);
 }
 
 TEST_F(LauncherRun, WithoutVmSettingShowsInvalidMessage)
 {
     writeFile(properties, kPropertiesWithoutVm);
-    expectOneBox(start(), kEnglishCaption, kEnglishInvalid);
+    expectOneBox(start(), kEnglishCaption, kEnglishInvalid, 104);
 }
 
 TEST_F(LauncherRun, DirectoryNamedLikeThePropertiesFileIsAnUnknownException)
 {
     makeDirectories(properties);
-    expectOneBox(start(), kEnglishCaption, kUnknownException);
+    expectOneBox(start(), kEnglishCaption, kUnknownException, 1);
 }
 
 TEST_F(LauncherRun, ValidSettingsWithoutAnyVmShowNoVmMessage)
@@ -42,7 +42,7 @@ TEST_F(LauncherRun, ValidSettingsWithoutAnyVmShowNoVmMessage)
                           "qel.nl.java.launcher.main.class=app.Main\r\n"
                           "qel.class.path=lib\\app.jar\r\n"
                           "qel.nl.valid.vm.list=J2\r\n");
-    expectOneBox(start(), kEnglishCaption, kEnglishNoVm);
+    expectOneBox(start(), kEnglishCaption, kEnglishNoVm, 101);
 }
 
 TEST_F(LauncherRun, PropertiesFileInTheStartDirectoryIsFound)
@@ -53,7 +53,7 @@ TEST_F(LauncherRun, PropertiesFileInTheStartDirectoryIsFound)
     RunOptions options;
     options.currentDirectory = work.path();
     options.environment = {{L"PATH", L"C:\\windows\\system32"}};
-    expectOneBox(runProgram(launcher, options), kEnglishCaption, kEnglishInvalid);
+    expectOneBox(runProgram(launcher, options), kEnglishCaption, kEnglishInvalid, 104);
 }
 
 TEST_F(LauncherRun, ServiceSwitchFromAShellStillChecksTheSettings)
@@ -62,7 +62,7 @@ TEST_F(LauncherRun, ServiceSwitchFromAShellStillChecksTheSettings)
     RunOptions options;
     options.arguments = L"-kwqelservice ShopService";
     options.environment = {{L"PATH", L"C:\\windows\\system32"}};
-    expectOneBox(runProgram(launcher, options), kEnglishCaption, kEnglishInvalid);
+    expectOneBox(runProgram(launcher, options), kEnglishCaption, kEnglishInvalid, 104);
 }
 
 TEST_F(LauncherRun, PauseSettingWithoutOwnConsoleReadsNothing)
@@ -110,7 +110,7 @@ TEST_F(LauncherRun, FindsItsOwnExecutableWhateverItsFirstArgumentSays)
         options.commandLine = c.commandLine;
         options.currentDirectory = elsewhere.path();
         options.environment = {{L"PATH", L"C:\\windows\\system32"}};
-        expectOneBox(runProgram(c.program, options), kEnglishCaption, kEnglishInvalid);
+        expectOneBox(runProgram(c.program, options), kEnglishCaption, kEnglishInvalid, 104);
     }
 }
 
@@ -125,15 +125,16 @@ TEST_F(LauncherRun, ByteOrderMarkOnlyAtTheStartOfThePropertiesFile)
         const char* what;
         std::string bytes;
         const wchar_t* text;
+        unsigned long exitCode;
     };
     const Case cases[] = {
-        {"a mark before the main class", mark + mainClass + rest, kEnglishNoVm},
-        {"a mark on the second line", mainClass + mark + rest, kEnglishInvalid},
+        {"a mark before the main class", mark + mainClass + rest, kEnglishNoVm, 101},
+        {"a mark on the second line", mainClass + mark + rest, kEnglishInvalid, 104},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         writeFile(properties, c.bytes);
-        expectOneBox(start(), kEnglishCaption, c.text);
+        expectOneBox(start(), kEnglishCaption, c.text, c.exitCode);
     }
 }
 
@@ -149,15 +150,16 @@ TEST_F(LauncherRun, ClassPathVariableInAnyCase)
         const wchar_t* name;
         const wchar_t* value;
         const wchar_t* text;
+        unsigned long exitCode;
     };
     const Case cases[] = {
-        {L"CLASSPATH", L"C:\\lib\\x.jar", kEnglishNoVm},
-        {L"classpath", L"C:\\lib\\x.jar", kEnglishNoVm},
-        {L"ClassPath", L"C:\\lib\\x.jar", kEnglishNoVm},
-        {L"CLASSPATH", L"", kEnglishInvalid},  // removed in every spelling
+        {L"CLASSPATH", L"C:\\lib\\x.jar", kEnglishNoVm, 101},
+        {L"classpath", L"C:\\lib\\x.jar", kEnglishNoVm, 101},
+        {L"ClassPath", L"C:\\lib\\x.jar", kEnglishNoVm, 101},
+        {L"CLASSPATH", L"", kEnglishInvalid, 104},  // removed in every spelling
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(narrow(c.name));
-        expectOneBox(start({{c.name, c.value}}), kEnglishCaption, c.text);
+        expectOneBox(start({{c.name, c.value}}), kEnglishCaption, c.text, c.exitCode);
     }
 }

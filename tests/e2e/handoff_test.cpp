@@ -1,6 +1,7 @@
 // The hand-off file as the launcher leaves it for the Java side: where it is
-// created, its lines byte for byte, its life after the launcher ended, one file
-// per launcher, and the error when the temporary directory cannot take it.
+// created, its lines byte for byte, its end with the VM's (kept with a trace),
+// one file per launcher, and the error when the temporary directory cannot take
+// it.
 
 #include <gtest/gtest.h>
 
@@ -24,9 +25,10 @@ constexpr const char* kCannotCreate =
     "The hand-off file for the Java program cannot be created in the temporary directory";
 
 // Variables the tests set, in the order of their names' units, with the lines
-// each must give. A name in every letter case, one with a non-ASCII letter and a
-// character beyond 16 bits, values with backslashes, separators, trailing blanks
-// and references to expand.
+// each must give. A name in every letter case, one with non-ASCII letters and a
+// character beyond 16 bits, one with a blank, ":" and "#"; values with
+// backslashes, separators, leading and trailing blanks, line breaks that would
+// forge lines of their own, control characters and references to expand.
 struct Variable {
     WString name;
     WString value;
@@ -34,6 +36,14 @@ struct Variable {
 };
 
 const Variable kVariables[] = {
+    {L"QEL_T_F :#", L" \ta\x01",
+     "qel.nl.env.qel_t_f\\ \\:\\#=\\ \\ta\\u0001\r\n"
+     "qel.nl.env.QEL_T_F\\ \\:\\#=\\ \\ta\\u0001\r\n"
+     "qel.nl.env.exact_case.QEL_T_F\\ \\:\\#=\\ \\ta\\u0001\r\n"},
+    {L"QEL_T_FORGE", L"a\nqel.nl.current.vm=C:\\evil.exe\rqel.control-key=true\r\n",
+     "qel.nl.env.qel_t_forge=a\\nqel.nl.current.vm=C:\\\\evil.exe\\rqel.control-key=true\\r\\n\r\n"
+     "qel.nl.env.QEL_T_FORGE=a\\nqel.nl.current.vm=C:\\\\evil.exe\\rqel.control-key=true\\r\\n\r\n"
+     "qel.nl.env.exact_case.QEL_T_FORGE=a\\nqel.nl.current.vm=C:\\\\evil.exe\\rqel.control-key=true\\r\\n\r\n"},
     {L"QEL_T_REF", L"%Qel_T_Mixed%|%QEL_T_UNDEFINED%",
      "qel.nl.env.qel_t_ref=a=b:c#d!e  |%QEL_T_UNDEFINED%\r\n"
      "qel.nl.env.QEL_T_REF=a=b:c#d!e  |%QEL_T_UNDEFINED%\r\n"
@@ -42,10 +52,10 @@ const Variable kVariables[] = {
      "qel.nl.env.qel_t_upper=C:\\\\Program Files\\\\x;D:\\\\u1\r\n"
      "qel.nl.env.QEL_T_UPPER=C:\\\\Program Files\\\\x;D:\\\\u1\r\n"
      "qel.nl.env.exact_case.QEL_T_UPPER=C:\\\\Program Files\\\\x;D:\\\\u1\r\n"},
-    {L"QEL_T_\u00e9\U0001F600", L"caf\u00e9 \U0001F600",
-     "qel.nl.env.qel_t_\\u00e9\\ud83d\\ude00=caf\\u00e9 \\ud83d\\ude00\r\n"
-     "qel.nl.env.QEL_T_\\U00E9\\UD83D\\UDE00=caf\\u00e9 \\ud83d\\ude00\r\n"
-     "qel.nl.env.exact_case.QEL_T_\\u00e9\\ud83d\\ude00=caf\\u00e9 \\ud83d\\ude00\r\n"},
+    {L"QEL_T_\u00c9\u00e9\U0001F600", L"caf\u00e9 \U0001F600",
+     "qel.nl.env.qel_t_\\u00c9\\u00e9\\ud83d\\ude00=caf\\u00e9 \\ud83d\\ude00\r\n"
+     "qel.nl.env.QEL_T_\\u00c9\\u00e9\\ud83d\\ude00=caf\\u00e9 \\ud83d\\ude00\r\n"
+     "qel.nl.env.exact_case.QEL_T_\\u00c9\\u00e9\\ud83d\\ude00=caf\\u00e9 \\ud83d\\ude00\r\n"},
     {L"Qel_T_Mixed", L"a=b:c#d!e  ",
      "qel.nl.env.qel_t_mixed=a=b:c#d!e  \r\n"
      "qel.nl.env.QEL_T_MIXED=a=b:c#d!e  \r\n"
@@ -68,7 +78,8 @@ std::string asciiCase(std::string text, bool upper)
     return text;
 }
 
-// The units an escaped text stands for: "\\" is a backslash, "\uXXXX" one unit.
+// The units an escaped text stands for: "\uXXXX" is one unit, "\t", "\n", "\r"
+// and "\f" the control units, a backslash before any other unit that unit.
 WString unescaped(const std::string& text)
 {
     WString units;
@@ -77,7 +88,12 @@ WString unescaped(const std::string& text)
             units.push_back(static_cast<wchar_t>(std::stoul(text.substr(i + 2, 4), nullptr, 16)));
             i += 5;
         } else if (text[i] == '\\' && i + 1 < text.size()) {
-            units.push_back(static_cast<unsigned char>(text[++i]));
+            const char escaped = text[++i];
+            units.push_back(escaped == 't'   ? L'\t'
+                            : escaped == 'n' ? L'\n'
+                            : escaped == 'r' ? L'\r'
+                            : escaped == 'f' ? L'\f'
+                                             : static_cast<wchar_t>(static_cast<unsigned char>(escaped)));
         } else {
             units.push_back(static_cast<unsigned char>(text[i]));
         }
@@ -108,7 +124,33 @@ std::vector<std::string> crlfLines(const std::string& bytes)
     return lines;
 }
 
-// Every variable gives three consistent lines, in the units' order of the names.
+WString asciiCase(WString text, bool upper)
+{
+    for (auto& unit : text) {
+        if (upper && unit >= L'a' && unit <= L'z') {
+            unit = static_cast<wchar_t>(unit - L'a' + L'A');
+        } else if (!upper && unit >= L'A' && unit <= L'Z') {
+            unit = static_cast<wchar_t>(unit - L'A' + L'a');
+        }
+    }
+    return text;
+}
+
+// The key of a line: up to its first "=" without a backslash before it.
+std::size_t separatorOf(const std::string& line)
+{
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == '\\') {
+            ++i;
+        } else if (line[i] == '=') {
+            return i;
+        }
+    }
+    return std::string::npos;
+}
+
+// Every variable gives three consistent lines, in the units' order of the names;
+// only the letters A to Z change case.
 void expectEnvironmentGroups(const std::vector<std::string>& lines, std::size_t first)
 {
     ASSERT_EQ((lines.size() - first) % 3, 0u);
@@ -118,12 +160,18 @@ void expectEnvironmentGroups(const std::vector<std::string>& lines, std::size_t 
     for (std::size_t i = first; i < lines.size(); i += 3) {
         const std::string& exactLine = lines[i + 2];
         ASSERT_EQ(exactLine.rfind(exact, 0), 0u) << exactLine;
-        const std::size_t equals = exactLine.find('=', exact.size());
+        const std::size_t equals = separatorOf(exactLine);
         ASSERT_NE(equals, std::string::npos) << exactLine;
         const std::string name = exactLine.substr(exact.size(), equals - exact.size());
         const std::string value = exactLine.substr(equals + 1);
-        EXPECT_EQ(lines[i], lower + asciiCase(name, false) + "=" + value);
-        EXPECT_EQ(lines[i + 1], lower + asciiCase(name, true) + "=" + value);
+        for (const bool upper : {false, true}) {
+            const std::string& line = lines[i + (upper ? 1 : 0)];
+            const std::size_t separator = separatorOf(line);
+            ASSERT_EQ(line.rfind(lower, 0), 0u) << line;
+            EXPECT_EQ(unescaped(line.substr(lower.size(), separator - lower.size())), asciiCase(unescaped(name), upper))
+                << line;
+            EXPECT_EQ(line.substr(separator + 1), value) << line;
+        }
         const WString units = unescaped(name);
         EXPECT_TRUE(i == first || previous < units) << name;
         previous = units;
@@ -199,21 +247,25 @@ protected:
 
 TEST_F(Handoff, LinesOfTheChosenVmAndEveryVariable)
 {
-    const ProgramRun run = start(L"", L"0", withTemporaryDirectory(temp.path()));
+    // The stand-in copies the file while it runs: the launcher deletes it once
+    // the VM has ended.
+    const WString copy = dir / L"handoff-copy.txt";
+    RunOptions options = withTemporaryDirectory(temp.path());
+    options.environment.emplace_back(L"QEL_STANDIN_HANDOFF_COPY", copy);
+    const ProgramRun run = start(L"", L"0", options);
     ASSERT_FALSE(run.timedOut);
     ASSERT_TRUE(run.boxes.empty()) << narrow(run.boxes[0].text);
     const StandinRecord record = onlyRecord(run);
     ASSERT_FALSE(record.args.empty());
 
-    // The last launcher argument names a new file in the temporary directory, and
-    // the launcher left it there.
+    // The last launcher argument named a new file in the temporary directory,
+    // and the launcher deleted it after the VM.
     const WString handoff = record.args.back();
-    const auto names = handoffFilesIn(temp.path());
-    ASSERT_EQ(names.size(), 1u);
-    EXPECT_TRUE(isHandoffName(names[0])) << narrow(names[0]);
-    EXPECT_EQ(handoff, forwardSlashes(temp / names[0]));
+    EXPECT_EQ(handoff.rfind(forwardSlashes(temp.path()) + L"/", 0), 0u) << narrow(handoff);
+    EXPECT_TRUE(isHandoffName(handoff.substr(handoff.rfind(L'/') + 1))) << narrow(handoff);
+    EXPECT_TRUE(handoffFilesIn(temp.path()).empty());
 
-    const std::vector<std::string> lines = crlfLines(readFile(temp / names[0]));
+    const std::vector<std::string> lines = crlfLines(readFile(copy));
     ASSERT_GE(lines.size(), 1u + 3 * std::size(kVariables));
     EXPECT_EQ(lines[0], "qel.nl.current.vm=" + escaped(program));
     expectEnvironmentGroups(lines, 1);
@@ -222,6 +274,51 @@ TEST_F(Handoff, LinesOfTheChosenVmAndEveryVariable)
         expected += variable.lines;
     }
     EXPECT_EQ(testVariableLines(lines), expected);
+}
+
+// The launcher deletes its hand-off file once the VM has ended, whatever its
+// exit code and in both frontends; with a trace it keeps it and says where.
+TEST_F(Handoff, DeletedAfterTheVmUnlessTraced)
+{
+    const WString twin = installLauncher(app, L"ToolC.exe", kConsoleTwin);
+    writeFile(app + L"\\ToolC.qel", readFile(app + L"\\Tool.qel"));
+    const WString trace = dir / L"trace.txt";
+    struct Case {
+        const char* what;
+        WString program;
+        const wchar_t* exitCode;
+        bool traced;
+    };
+    const Case cases[] = {
+        {"windowed", launcher, L"0", false},
+        {"windowed, the VM failed", launcher, L"3", false},
+        {"console twin", twin, L"0", false},
+        {"windowed with a trace", launcher, L"0", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        DeleteFileW(recordFile.c_str());
+        RunOptions options = withStandinEnvironment(c.exitCode, withTemporaryDirectory(temp.path()));
+        if (c.traced) {
+            options.environment.emplace_back(L"QEL_TRACE", trace);
+        }
+        const ProgramRun run = runProgram(c.program, options);
+        ASSERT_FALSE(run.timedOut);
+        ASSERT_TRUE(run.boxes.empty()) << narrow(run.boxes[0].text);
+        EXPECT_EQ(run.exitCode, std::stoul(narrow(c.exitCode)));
+        const WString handoff = onlyRecord(run).args.back();
+        const auto names = handoffFilesIn(temp.path());
+        if (!c.traced) {
+            EXPECT_TRUE(names.empty()) << narrow(names.empty() ? L"" : names[0]);
+            continue;
+        }
+        ASSERT_EQ(names.size(), 1u);
+        EXPECT_EQ(forwardSlashes(temp / names[0]), handoff);
+        EXPECT_EQ(readFile(temp / names[0]).rfind("qel.nl.current.vm=" + escaped(program) + "\r\n", 0), 0u);
+        EXPECT_NE(readFile(trace).find("hand-off file kept: " + narrow(temp / names[0]) + "\n"), std::string::npos)
+            << readFile(trace);
+        DeleteFileW((temp / names[0]).c_str());
+    }
 }
 
 TEST_F(Handoff, LaunchersRunningTogetherWriteTwoFiles)
@@ -254,11 +351,13 @@ TEST_F(Handoff, LaunchersRunningTogetherWriteTwoFiles)
         Sleep(50);
     }
     std::array<WString, 2> handoffs;
+    std::array<std::string, 2> contents;
     std::array<bool, 2> present = {false, false};
     for (std::size_t i = 0; i < records.size(); ++i) {
         if (seen[i] && !started[i].args.empty()) {
             handoffs[i] = started[i].args.back();
             present[i] = GetFileAttributesW(handoffs[i].c_str()) != INVALID_FILE_ATTRIBUTES;
+            contents[i] = present[i] ? readFile(handoffs[i]) : std::string();
         }
         // Ending the stand-in ends its launcher too.
         if (seen[i]) {
@@ -274,8 +373,9 @@ TEST_F(Handoff, LaunchersRunningTogetherWriteTwoFiles)
     for (std::size_t i = 0; i < records.size(); ++i) {
         EXPECT_TRUE(present[i]) << narrow(handoffs[i]);
         EXPECT_EQ(runs[i].exitCode, 7u);
-        EXPECT_EQ(readFile(handoffs[i]).rfind("qel.nl.current.vm=" + escaped(program) + "\r\n", 0), 0u);
-        DeleteFileW(handoffs[i].c_str());
+        EXPECT_EQ(contents[i].rfind("qel.nl.current.vm=" + escaped(program) + "\r\n", 0), 0u);
+        // Gone with its VM.
+        EXPECT_EQ(GetFileAttributesW(handoffs[i].c_str()), INVALID_FILE_ATTRIBUTES);
     }
 }
 
@@ -292,7 +392,7 @@ TEST_F(Handoff, UnusableTemporaryDirectoryStartsNothing)
         const std::string text = narrow(run.boxes[0].text);
         EXPECT_EQ(text.rfind(kCannotCreate, 0), 0u) << text;
         EXPECT_NE(text.find("\"" + narrow(directory)), std::string::npos) << text;
-        EXPECT_EQ(run.exitCode, 0u);
+        EXPECT_EQ(run.exitCode, 1u);
         EXPECT_TRUE(readStandinRecords(recordFile).empty());
         // Nothing was made in its place or beside it.
         EXPECT_TRUE(handoffFilesIn(temp.path()).empty());

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <string>
 
 #include "base/handles.h"
@@ -66,7 +68,12 @@ TEST_F(Launch, EachFamilysCommandLine)
         DeleteFileW(recordFile.c_str());
         writeProperties(std::string(kExampleOptions) + "qel.nl.current.vm=" + escaped(c.named) +
                         "\r\nqel.nl.valid.vm.list=" + c.list + "\r\n");
-        const ProgramRun run = start(L"-open \"C:\\My Files\\a.txt\"");
+        // The launcher deletes the hand-off file after the VM: the stand-in copies it.
+        const WString handoffCopy = dir / L"handoff-copy.txt";
+        DeleteFileW(handoffCopy.c_str());
+        RunOptions options;
+        options.environment = {{L"QEL_STANDIN_HANDOFF_COPY", handoffCopy}};
+        const ProgramRun run = start(L"-open \"C:\\My Files\\a.txt\"", L"0", options);
         ASSERT_FALSE(run.timedOut);
         ASSERT_TRUE(run.boxes.empty()) << narrow(run.boxes[0].text);
         const StandinRecord record = onlyRecord(run);
@@ -90,7 +97,7 @@ TEST_F(Launch, EachFamilysCommandLine)
         // The launcher wrote what it started on standard error.
         EXPECT_NE(run.standardError.find("cmd: " + narrow(expected)), std::string::npos) << run.standardError;
         // The hand-off file begins with the VM that was chosen.
-        const std::string handoffText = readFile(handoff);
+        const std::string handoffText = readFile(handoffCopy);
         EXPECT_EQ(handoffText.rfind("qel.nl.current.vm=" + escaped(c.program) + "\r\n", 0), 0u) << handoffText;
     }
 }
@@ -105,7 +112,7 @@ TEST_F(Launch, MicrosoftVmBelowTheMinimumBuildStartsNothing)
     ASSERT_FALSE(run.timedOut);
     ASSERT_EQ(run.boxes.size(), 1u);
     EXPECT_EQ(run.boxes[0].text, kEnglishNoVm);
-    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.exitCode, 101u);
     EXPECT_TRUE(readStandinRecords(recordFile).empty());
     EXPECT_EQ(run.standardError.find("cmd: "), std::string::npos);
 }
@@ -133,7 +140,7 @@ TEST_F(Launch, AVmThatCannotStartShowsTheWindowsError)
         EXPECT_EQ(run.boxes[0].caption, kEnglishCaption);
         EXPECT_EQ(run.boxes[0].text, L"Windows error " + std::to_wstring(error) + L" occured while loading the Java VM")
             << narrow(run.boxes[0].text);
-        EXPECT_EQ(run.exitCode, 0u);
+        EXPECT_EQ(run.exitCode, 103u);
     }
 }
 
@@ -158,6 +165,49 @@ TEST_F(Launch, RelativeSettingsCountFromThePropertiesFileDirectory)
     const WString classPath =
         L"-classpath \"" + app + L"\\lib\\a.jar;" + app + L"\\lib\\b.jar;" + dir.path() + L"\\shared\\c.jar;\"";
     EXPECT_NE(record.commandLine.find(classPath), WString::npos) << narrow(record.commandLine);
+}
+
+// A class path of an unset CLASSPATH and an entry: nothing of the empty
+// variable reaches the VM, and the entry counts from the properties file.
+TEST_F(Launch, AnUnsetClassPathVariableLeavesNoPieceBehind)
+{
+    vms.program(L"jre\\bin\\java.exe", standin::kSun1_4_20_5);
+    writeFile(app + L"\\Tool.qel", "qel.nl.java.launcher.main.class=app.Start\r\n"
+                                   "qel.class.path=$ENV_CLASSPATH$;lib/a.jar\r\n"
+                                   "qel.nl.current.vm=" +
+                                       escaped(vms / L"jre\\bin\\java.exe") + "\r\nqel.nl.valid.vm.list=J2\r\n");
+    const ProgramRun run = start();
+    ASSERT_TRUE(run.boxes.empty()) << narrow(run.boxes[0].text);
+    const StandinRecord record = onlyRecord(run);
+    EXPECT_NE(record.commandLine.find(L" -classpath \"" + app + L"\\lib\\a.jar;\" app.Start "), WString::npos)
+        << narrow(record.commandLine);
+}
+
+// The application's arguments as the user gave them reach the VM's C runtime
+// one for one, each with its backslashes doubled: an empty one, one with a tab,
+// and ones with double quotes too.
+TEST_F(Launch, ApplicationArgumentsArriveAsGiven)
+{
+    vms.program(L"jre\\bin\\java.exe", standin::kSun1_4_20_5);
+    writeProperties("qel.nl.current.vm=" + escaped(vms / L"jre\\bin\\java.exe") + "\r\nqel.nl.valid.vm.list=J2\r\n");
+    // The launcher's own split: blanks separate, double quotes group, no escapes.
+    const ProgramRun run = start(L"a \"\" b tab\there say\"hi a\\\"b \"C:\\My Files\\x\" end");
+    ASSERT_FALSE(run.timedOut);
+    ASSERT_TRUE(run.boxes.empty()) << narrow(run.boxes[0].text);
+    const StandinRecord record = onlyRecord(run);
+    const std::vector<WString> expected = {L"a",        L"",          L"b", L"tab\there", L"say\"hi",
+                                           L"a\\\\\"b", L"C:\\\\My Files\\\\x", L"end"};
+    ASSERT_GE(record.args.size(), expected.size());
+    EXPECT_EQ(std::vector<WString>(record.args.end() - static_cast<std::ptrdiff_t>(expected.size()), record.args.end()),
+              expected)
+        << narrow(record.commandLine);
+    // Windows' own split of the same command line agrees.
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW(record.commandLine.c_str(), &count);
+    ASSERT_NE(argv, nullptr);
+    const std::vector<WString> split(argv, argv + count);
+    LocalFree(argv);
+    EXPECT_EQ(split, record.args);
 }
 
 TEST_F(Launch, AVmFoundThroughPathIsTheOneStarted)
@@ -242,7 +292,7 @@ TEST_F(Launch, WorkingDirectoryIsPassedWholeOrRefused)
             EXPECT_EQ(run.boxes[0].caption, kEnglishCaption);
             EXPECT_EQ(run.boxes[0].text, L"Windows error 267 occured while loading the Java VM")
                 << narrow(run.boxes[0].text);
-            EXPECT_EQ(run.exitCode, 0u);
+            EXPECT_EQ(run.exitCode, 103u);
             EXPECT_TRUE(readStandinRecords(recordFile).empty());
         }
     }

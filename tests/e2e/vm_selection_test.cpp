@@ -71,7 +71,7 @@ TEST_F(VmChoice, NamedVmThatTheListRejectsShowsTheNoVmBox)
         ASSERT_EQ(run.boxes.size(), 1u) << run.standardOutput << run.standardError;
         EXPECT_EQ(run.boxes[0].caption, kEnglishCaption);
         EXPECT_EQ(run.boxes[0].text, kEnglishNoVm) << narrow(run.boxes[0].text);
-        EXPECT_EQ(run.exitCode, 0u);
+        EXPECT_EQ(run.exitCode, 101u);
     }
 }
 

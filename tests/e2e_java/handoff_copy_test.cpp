@@ -1,7 +1,8 @@
 // The first half of reading the hand-off file with a real Java runtime: a
-// launcher run under the test's variables, then a copy of the hand-off file it
-// wrote and the list of what it was given, both left in a directory of the build
-// tree for the Java check (tests/java/HandoffCheck.java) that CTest runs next.
+// launcher run under the test's variables, the stand-in VM's copy of the
+// hand-off file it wrote (the launcher deletes its own once the VM has ended)
+// and the list of what it was given, both left in a directory of the build tree
+// for the Java check (tests/java/HandoffCheck.java) that CTest runs next.
 
 #include <gtest/gtest.h>
 
@@ -36,9 +37,11 @@ WString exchangeDirectory()
     return path;
 }
 
-// Names in every letter case and with letters beyond ASCII; values with
-// backslashes (one before "u"), separators, trailing blanks, letters beyond 16
-// bits and references to expand.
+// Names in every letter case, with letters beyond ASCII, blanks, separators,
+// comment characters and control characters; values with backslashes (one
+// before "u"), line breaks that would make lines of their own, separators,
+// leading and trailing blanks, control characters, letters beyond 16 bits and
+// references to expand.
 struct Variable {
     WString name;
     WString value;
@@ -49,9 +52,28 @@ const Variable kVariables[] = {
     {L"qel_j_lower", L"plain value", L"plain value"},
     {L"QEL_J_PATHS", L"C:\\Program Files\\x;\\\\server\\share\\u1", L"C:\\Program Files\\x;\\\\server\\share\\u1"},
     {L"Qel_J_Separators", L"a=b:c#d!e \t  ", L"a=b:c#d!e \t  "},
-    {L"Qel_J_\u00e9\U0001F600", L"caf\u00e9 \U0001F600 \u65e5\u672c", L"caf\u00e9 \U0001F600 \u65e5\u672c"},
+    {L"Qel_J_\u00e9\u00c9\U0001F600", L"caf\u00e9 \U0001F600 \u65e5\u672c", L"caf\u00e9 \U0001F600 \u65e5\u672c"},
     {L"QEL_J_REF", L"%qel_j_separators%;%QEL_J_UNDEFINED%", L"a=b:c#d!e \t  ;%QEL_J_UNDEFINED%"},
+    {L"QEL_J_FORGE", L"a\nqel.nl.current.vm=C:\\evil.exe\nqel.control-key=true",
+     L"a\nqel.nl.current.vm=C:\\evil.exe\nqel.control-key=true"},
+    {L"QEL_J_BREAKS", L"\rcut\r\nlone\n\f\x01\x1b\x7f end\\", L"\rcut\r\nlone\n\f\x01\x1b\x7f end\\"},
+    {L"QEL_J_BLANKS", L"  lead and trail  ", L"  lead and trail  "},
+    {L"Qel J:Name#!x", L"=:#!", L"=:#!"},
+    {L"Qel_J_\tTab\x02\\", L"#comment? no", L"#comment? no"},
 };
+
+// The units of a text as hexadecimal digits, four per unit.
+std::string hexUnits(const WString& text)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string hex;
+    for (const wchar_t unit : text) {
+        for (int shift = 12; shift >= 0; shift -= 4) {
+            hex.push_back(digits[(static_cast<unsigned>(unit) >> shift) & 0xF]);
+        }
+    }
+    return hex;
+}
 
 using HandoffForJava = StandinLaunch;
 
@@ -74,18 +96,17 @@ TEST_F(HandoffForJava, CopyAndExpectedValues)
     for (const auto& variable : kVariables) {
         options.environment.emplace_back(variable.name, variable.value);
     }
+    options.environment.emplace_back(L"QEL_STANDIN_HANDOFF_COPY", copy);
     const ProgramRun run = start(L"", L"0", options);
     ASSERT_FALSE(run.timedOut);
     ASSERT_TRUE(run.boxes.empty()) << narrow(run.boxes[0].text);
     const StandinRecord record = onlyRecord(run);
     ASSERT_FALSE(record.args.empty());
-    const WString handoff = record.args.back();
+    ASSERT_NE(GetFileAttributesW(copy.c_str()), INVALID_FILE_ATTRIBUTES) << "the stand-in made no copy";
 
-    ASSERT_TRUE(CopyFileW(handoff.c_str(), copy.c_str(), FALSE)) << narrow(handoff) << " " << GetLastError();
-    DeleteFileW(handoff.c_str());
-    std::string expected = narrow(program) + "\n";
+    std::string expected = hexUnits(program) + "\n";
     for (const auto& variable : kVariables) {
-        expected += narrow(variable.name) + "=" + narrow(variable.expanded) + "\n";
+        expected += hexUnits(variable.name) + " " + hexUnits(variable.expanded) + "\n";
     }
     writeFile(expectedFile, expected);
 }

@@ -45,14 +45,14 @@ using TranslatedBox = LauncherFixture;
 TEST_F(TranslatedBox, MissingPropertiesFile)
 {
     const auto& language = languageUnderTest();
-    expectOneBox(start(), language.caption, language.missing);
+    expectOneBox(start(), language.caption, language.missing, 102);
 }
 
 TEST_F(TranslatedBox, InvalidPropertiesFile)
 {
     const auto& language = languageUnderTest();
     writeFile(properties, kPropertiesWithoutVm);
-    expectOneBox(start(), language.caption, language.invalid);
+    expectOneBox(start(), language.caption, language.invalid, 104);
 }
 
 // The console twin, started without a console, writes the same texts to its

@@ -1,11 +1,16 @@
-// Reads a hand-off file the way the Java side does, with java.util.Properties,
-// and compares it with what the launcher was given.
+// Reads a hand-off file the way the Java side does, with java.util.Properties of
+// this machine's JDK and with the Java side library's reader
+// (org.ravelin.launcher.Handoff, on the class path), and compares both with
+// what the launcher was given.
 //
-//   java HandoffCheck.java <hand-off file> <expected file>
+//   java -cp ravelin-java.jar HandoffCheck.java <hand-off file> <expected file>
 //
-// The expected file (UTF-8, LF lines): the VM program's path on the first line,
-// then one "name=value" line per environment variable the launcher had. Exits 0
-// when every value reads back exactly, 1 otherwise (a missing file included).
+// The expected file (ASCII, LF lines): the VM program's path on the first line,
+// then one line per environment variable the launcher had: its name, a blank and
+// its value. Each text is written as the hexadecimal digits of its UTF-16 units,
+// four per unit, so that line breaks, separators and surrogates pass unchanged.
+// Exits 0 when every value reads back exactly, 1 otherwise (a missing file
+// included).
 
 import java.io.IOException;
 import java.io.InputStream;
@@ -16,8 +21,11 @@ import java.util.ArrayList;
 import java.util.List;
 import java.util.Properties;
 
+import org.ravelin.launcher.Handoff;
+
 public class HandoffCheck {
-    private final Properties handoff = new Properties();
+    private final Properties properties = new Properties();
+    private Handoff handoff;
     private final List<String> failures = new ArrayList<>();
     private int checks;
 
@@ -28,21 +36,25 @@ public class HandoffCheck {
         }
         HandoffCheck check = new HandoffCheck();
         try (InputStream in = Files.newInputStream(Path.of(args[0]))) {
-            check.handoff.load(in);
+            check.properties.load(in);
         }
-        List<String> expected = Files.readAllLines(Path.of(args[1]), StandardCharsets.UTF_8);
+        check.handoff = Handoff.read(Path.of(args[0]));
+        List<String> expected = Files.readAllLines(Path.of(args[1]), StandardCharsets.US_ASCII);
         if (expected.size() < 2) {
             System.err.println("the expected file names no variable: " + args[1]);
             System.exit(1);
         }
-        check.expect("qel.nl.current.vm", expected.get(0));
+        String vm = units(expected.get(0));
+        check.expect("qel.nl.current.vm", vm);
+        check.compare("Handoff.vmPath()", vm, check.handoff.vmPath());
         for (String line : expected.subList(1, expected.size())) {
-            int equals = line.indexOf('=');
-            String name = line.substring(0, equals);
-            String value = line.substring(equals + 1);
+            int blank = line.indexOf(' ');
+            String name = units(line.substring(0, blank));
+            String value = units(line.substring(blank + 1));
             check.expect("qel.nl.env.exact_case." + name, value);
-            check.expect("qel.nl.env." + lowerAscii(name), value);
-            check.expect("qel.nl.env." + upperAsRead(name), value);
+            check.expect("qel.nl.env." + asciiCase(name, false), value);
+            check.expect("qel.nl.env." + asciiCase(name, true), value);
+            check.compare("Handoff.environment() of " + visible(name), value, check.handoff.environment().get(name));
         }
         for (String failure : check.failures) {
             System.err.println(failure);
@@ -51,39 +63,44 @@ public class HandoffCheck {
         System.exit(check.failures.isEmpty() ? 0 : 1);
     }
 
+    // The key read by both readers.
     private void expect(String key, String value) {
+        compare("Properties " + visible(key), value, properties.getProperty(key));
+        compare("Handoff " + visible(key), value, handoff.properties().get(key));
+    }
+
+    private void compare(String what, String value, String found) {
         ++checks;
-        String found = handoff.getProperty(key);
         if (!value.equals(found)) {
-            failures.add(visible(key) + ": expected " + visible(value) + ", read "
+            failures.add(what + ": expected " + visible(value) + ", read "
                          + (found == null ? "nothing" : visible(found)));
         }
     }
 
-    // The launcher changes the case of ASCII letters only.
-    private static String lowerAscii(String text) {
+    private static String units(String hex) {
         StringBuilder out = new StringBuilder();
-        for (char unit : text.toCharArray()) {
-            out.append(unit >= 'A' && unit <= 'Z' ? (char) (unit - 'A' + 'a') : unit);
+        for (int i = 0; i + 4 <= hex.length(); i += 4) {
+            out.append((char) Integer.parseInt(hex.substring(i, i + 4), 16));
         }
         return out.toString();
     }
 
-    // The upper-cased line changes the case of the escapes too: a unit beyond
-    // ASCII is written "\U00E9", which Properties reads as "U00E9".
-    private static String upperAsRead(String text) {
+    // The launcher changes the case of ASCII letters only, before it escapes.
+    private static String asciiCase(String text, boolean upper) {
         StringBuilder out = new StringBuilder();
         for (char unit : text.toCharArray()) {
-            if (unit >= 0x80) {
-                out.append(String.format("U%04X", (int) unit));
+            if (upper && unit >= 'a' && unit <= 'z') {
+                out.append((char) (unit - 'a' + 'A'));
+            } else if (!upper && unit >= 'A' && unit <= 'Z') {
+                out.append((char) (unit - 'A' + 'a'));
             } else {
-                out.append(unit >= 'a' && unit <= 'z' ? (char) (unit - 'a' + 'A') : unit);
+                out.append(unit);
             }
         }
         return out.toString();
     }
 
-    // Non-ASCII units as \\uXXXX, so that messages read the same in any locale.
+    // Units outside printable ASCII as \\uXXXX, so that messages read the same in any locale.
     private static String visible(String text) {
         StringBuilder out = new StringBuilder("\"");
         for (char unit : text.toCharArray()) {

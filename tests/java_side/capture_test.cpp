@@ -4,7 +4,8 @@
 // launcher's two arguments name files that the second half, on this machine's
 // own JVM (java_side.run_on_native_vm), reaches by the same paths without the
 // drive. This half leaves there: the properties file, the hand-off file (the
-// launcher's temporary directory is there too), and arguments.txt, the VM's
+// launcher's temporary directory is there too; the run is traced, so the
+// launcher keeps the file), and arguments.txt, the VM's
 // arguments after the main class, one UTF-8 line each.
 
 #include <gtest/gtest.h>
@@ -90,6 +91,9 @@ TEST(JavaSideCapture, TheLauncherStartsTheReadyMainClassWithItsTwoArguments)
                            {L"TMP", temp},
                            {L"TEMP", temp},
                            {L"QEL_STANDIN_RECORD", record},
+                           // With a trace the launcher keeps the hand-off file
+                           // for the second half, which reads it after the run.
+                           {L"QEL_TRACE", run + L"\\trace.txt"},
                            {L"Ravelin_Side", L"caf\u00e9 C:\\dir"}};
     const ProgramRun result = runProgram(launcher, options);
     ASSERT_FALSE(result.timedOut);

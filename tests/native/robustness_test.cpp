@@ -193,13 +193,17 @@ TEST(Robustness, LaunchRulesTakeAnyText)
             text.push_back(static_cast<wchar_t>(0x10000 + random.pick(0x100000)));
         }
 
-        // The hand-off file holds only ASCII, one byte per unit.
-        const WString escaped = escapeProperty(text);
-        EXPECT_GE(escaped.size(), text.size());
-        for (const wchar_t unit : escaped) {
-            ASSERT_LE(static_cast<std::uint32_t>(unit), 0x7Fu);
+        // The hand-off file holds only printable ASCII, one byte per unit, and
+        // so one line per entry.
+        for (const PropertyPart part : {PropertyPart::Key, PropertyPart::Value}) {
+            const WString escaped = escapeProperty(text, part);
+            EXPECT_GE(escaped.size(), text.size());
+            for (const wchar_t unit : escaped) {
+                ASSERT_GE(static_cast<std::uint32_t>(unit), 0x20u);
+                ASSERT_LT(static_cast<std::uint32_t>(unit), 0x7Fu);
+            }
+            EXPECT_EQ(handoffBytes({escaped, escaped}).size(), 2 * escaped.size() + 4);
         }
-        EXPECT_EQ(handoffBytes({escaped, escaped}).size(), 2 * escaped.size() + 4);
 
         // Within 64 bits the 64-bit decimal parse agrees with the 32-bit one in
         // its low bits.
@@ -224,7 +228,13 @@ TEST(Robustness, LaunchRulesTakeAnyText)
         in.isService = random.pick(2) == 0;
         in.fullPath = identity;
         const FilledRequest filled = fillLaunchRequest(in);
-        EXPECT_EQ(filled.request.classPath.entries().size(), Tokenizer(text, L";").size());
+        std::size_t pieces = 0;
+        for (std::size_t begin = 0; begin <= text.size();) {
+            const std::size_t end = std::min(text.find(L';', begin), text.size());
+            pieces += end > begin ? 1 : 0;
+            begin = end + 1;
+        }
+        EXPECT_EQ(filled.request.classPath.entries().size(), pieces);
         EXPECT_EQ(filled.request.appArgs.size(), 2u);
         for (const VmFamily family : {VmFamily::J1, VmFamily::J2, VmFamily::Msj}) {
             const WString line = renderCommandLine(family, text, text, filled.request);
@@ -232,7 +242,7 @@ TEST(Robustness, LaunchRulesTakeAnyText)
         }
     }
     if (sizeof(wchar_t) > 2) {
-        EXPECT_EQ(escapeProperty(WString(1, static_cast<wchar_t>(0x1F600))), L"\\ud83d\\ude00");
+        EXPECT_EQ(escapeProperty(WString(1, static_cast<wchar_t>(0x1F600)), PropertyPart::Value), L"\\ud83d\\ude00");
     }
 }
 

@@ -8,9 +8,13 @@
 //
 // What Wine's manager cannot show, and what covers it instead (the unit tests
 // of the service's rules, tests/unit/service_host_test.cpp):
-// - INTERROGATE and the other controls answered with 120: Wine's ControlService
-//   succeeds whatever the handler returns. ServiceHost.ControlsAndConsoleEvents,
-//   StatusSequences "interrogate changes nothing".
+// - INTERROGATE answered NO_ERROR and the other controls with 120: Wine's
+//   ControlService succeeds whatever the handler returns.
+//   ServiceHost.ControlsAndConsoleEvents, StatusSequences "interrogate changes
+//   nothing".
+// - A stop pipe that cannot be created, written to the event log and the trace:
+//   nothing in a test makes CreatePipe fail, and Wine's log keeps nothing.
+//   ServiceHost.StopInputThatCannotBeMadeIsReported.
 // - A log-off console event ignored, the others passed on: no console control
 //   event reaches a service process. ServiceHost.ControlsAndConsoleEvents.
 // - The failure's text in the Application event log: Wine's log keeps nothing.
@@ -359,6 +363,9 @@ TEST_F(LauncherService, StopEndsTheVmAtOnce)
     const UniqueHandle vm = openVm(record);
     ASSERT_TRUE(vm);
     EXPECT_NE(record.standardHandles[0], L"pipe");
+    const WString handoffFile = splitVmArguments(record).handoff;
+    const std::string handoff = readFile(handoffFile);
+    EXPECT_EQ(handoff.find("qel.service.stop"), std::string::npos) << handoff;
 
     const ControlResult stop = service.control(SERVICE_CONTROL_STOP);
     ASSERT_TRUE(stop.success) << stop.error;
@@ -374,8 +381,8 @@ TEST_F(LauncherService, StopEndsTheVmAtOnce)
     EXPECT_EQ(exitCodeOf(vm), std::optional<unsigned long>(0)) << "ended by the launcher";
     EXPECT_EQ(exitCodeOf(process), std::optional<unsigned long>(0));
     EXPECT_TRUE(vmInput().lines.empty());
-    const std::string handoff = readFile(splitVmArguments(record).handoff);
-    EXPECT_EQ(handoff.find("qel.service.stop"), std::string::npos) << handoff;
+    // The hand-off file went with the stopped VM.
+    EXPECT_EQ(GetFileAttributesW(handoffFile.c_str()), INVALID_FILE_ATTRIBUTES) << narrow(handoffFile);
 }
 
 namespace {
@@ -418,7 +425,10 @@ TEST_P(LauncherServiceOwnEnd, ProcessEndsWithTheVmsCode)
     EXPECT_EQ(startError, 0u);
     ASSERT_TRUE(process);
     EXPECT_EQ(exitCodeOf(process), std::optional<unsigned long>(c.exitCode));
-    vmRecord();
+    // The hand-off file went with the VM, whatever its code.
+    const WString handoffFile = splitVmArguments(vmRecord()).handoff;
+    EXPECT_FALSE(handoffFile.empty());
+    EXPECT_EQ(GetFileAttributesW(handoffFile.c_str()), INVALID_FILE_ATTRIBUTES) << narrow(handoffFile);
 
     const ServiceStatus after = service.status();
     EXPECT_EQ(after.dwCurrentState, c.finalState) << serviceStateName(after.dwCurrentState);
@@ -652,7 +662,8 @@ TEST_P(LauncherServiceGracefulStop, StopLineThenTheVmsEnd)
     const UniqueHandle vm = openVm(record);
     ASSERT_TRUE(vm);
     EXPECT_EQ(record.standardHandles[0], L"pipe");
-    const std::string handoff = readFile(splitVmArguments(record).handoff);
+    const WString handoffFile = splitVmArguments(record).handoff;
+    const std::string handoff = readFile(handoffFile);
     EXPECT_NE(handoff.find("\r\nqel.service.stop.input=true\r\nqel.service.stop.line=ravelin-stop\r\n"),
               std::string::npos)
         << handoff;
@@ -688,9 +699,52 @@ TEST_P(LauncherServiceGracefulStop, StopLineThenTheVmsEnd)
     if (c.vmExitCode == 0) {
         EXPECT_EQ(input.end, std::optional<WString>(L"eof")) << "the pipe was closed";
     }
+    EXPECT_EQ(GetFileAttributesW(handoffFile.c_str()), INVALID_FILE_ATTRIBUTES) << narrow(handoffFile);
 }
 
 INSTANTIATE_TEST_SUITE_P(Timeout, LauncherServiceGracefulStop, ::testing::ValuesIn(kGraceful),
                          [](const ::testing::TestParamInfo<GracefulCase>& info) {
                              return std::string(info.param.label);
                          });
+
+namespace {
+
+// A FILETIME as one count of 100 ns units.
+unsigned long long fileTimeCount(const FILETIME& time)
+{
+    return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+}  // namespace
+
+// qel.service.stop.timeout counts from the stop: a VM that ignores the stop line
+// lives the whole timeout after the stop, wherever in the host's one-second
+// rhythm the stop falls (stops sent at several moments after RUNNING).
+TEST_F(LauncherService, StopTimeoutCountsFromTheStop)
+{
+    constexpr unsigned long long kTimeout100ns = 1000ull * 10000ull;  // 1 s
+    useJ2Vm({{"QEL_STANDIN_STOP_LINE", "ignore"}}, "qel.service.stop.timeout=1\r\n");
+    create();
+    for (const DWORD offsetMs : {0ul, 250ul, 500ul, 750ul, 950ul}) {
+        SCOPED_TRACE("stop " + std::to_string(offsetMs) + " ms after RUNNING");
+        DeleteFileW(recordFile.c_str());
+        const UniqueHandle process = startRunning();
+        const UniqueHandle vm = openVm(vmRecord());
+        ASSERT_TRUE(vm);
+        Sleep(offsetMs);
+        FILETIME stopTime{};
+        GetSystemTimePreciseAsFileTime(&stopTime);
+        const ControlResult stop = service.control(SERVICE_CONTROL_STOP);
+        ASSERT_TRUE(stop.success) << stop.error;
+        ASSERT_TRUE(service.waitForState(SERVICE_STOPPED));
+        ASSERT_EQ(exitCodeOf(vm), std::optional<unsigned long>(0)) << "ended by the launcher";
+        FILETIME creation{};
+        FILETIME exited{};
+        FILETIME kernel{};
+        FILETIME user{};
+        ASSERT_TRUE(GetProcessTimes(vm.get(), &creation, &exited, &kernel, &user));
+        const unsigned long long lived = fileTimeCount(exited) - fileTimeCount(stopTime);
+        EXPECT_GE(lived, kTimeout100ns) << "the VM was ended " << lived / 10000 << " ms after the stop";
+        EXPECT_EQ(exitCodeOf(process), std::optional<unsigned long>(0));
+    }
+}

@@ -32,13 +32,16 @@ protected:
         return runProgram(launcher, options);
     }
 
-    static void expectOneBox(const ProgramRun& run, const WString& caption, const WString& text)
+    // After the box the launcher ends with the message's number (1 for a failure
+    // that has none), so that a script can tell that it failed.
+    static void expectOneBox(const ProgramRun& run, const WString& caption, const WString& text,
+                             unsigned long exitCode)
     {
         ASSERT_FALSE(run.timedOut);
         ASSERT_EQ(run.boxes.size(), 1u) << run.standardOutput << run.standardError;
         EXPECT_EQ(run.boxes[0].caption, caption) << narrow(run.boxes[0].caption);
         EXPECT_EQ(run.boxes[0].text, text) << narrow(run.boxes[0].text);
-        EXPECT_EQ(run.exitCode, 0u);
+        EXPECT_EQ(run.exitCode, exitCode);
     }
 
     TempDir dir;

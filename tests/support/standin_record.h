@@ -14,6 +14,8 @@
 //   QEL_STANDIN_STOP_LINE "exit:<code>": read standard input and end with <code>
 //                         on the line "ravelin-stop"; "ignore": read it all, then
 //                         stay until killed
+//   QEL_STANDIN_HANDOFF_COPY a file it copies its hand-off file to (the argument
+//                         after the one ending in ".qel"), before the record
 
 #include <array>
 #include <optional>

@@ -21,10 +21,16 @@ TEST(ErrorReport, BoxOrOneLineOnStandardError)
     constexpr ErrorTarget kBox = ErrorTarget::Box;
     constexpr ErrorTarget kStderr = ErrorTarget::StandardError;
     const Row rows[] = {
-        // The windowed launcher: the text as it is in a box, then exit code 0.
-        {kWindowed, expected::kEnglishNoVm, MSG_NO_VM, kBox, expected::kEnglishNoVm, 0},
+        // The windowed launcher: the text as it is in a box; the message number,
+        // else 1, as in the console twin.
+        {kWindowed, expected::kEnglishNoVm, MSG_NO_VM, kBox, expected::kEnglishNoVm, 101},
+        {kWindowed, expected::kEnglishMissing, MSG_PROPERTIES_MISSING, kBox, expected::kEnglishMissing, 102},
+        {kWindowed, L"Windows error 2 occured while loading the Java VM", MSG_VM_START_FAILED, kBox,
+         L"Windows error 2 occured while loading the Java VM", 103},
+        {kWindowed, expected::kEnglishInvalid, MSG_PROPERTIES_INVALID, kBox, expected::kEnglishInvalid, 104},
         {kWindowed, L"an unknown exception has occurrred.\nUnknown exception", 0, kBox,
-         L"an unknown exception has occurrred.\nUnknown exception", 0},
+         L"an unknown exception has occurrred.\nUnknown exception", 1},
+        {kWindowed, L"x", MSG_ERROR_CAPTION, kBox, L"x", 1},
         // The console twin: one line; the message number, else 1.
         {kTwin, expected::kEnglishNoVm, MSG_NO_VM, kStderr,
          L"Could not find a valid Java virtual machine to load. You may need to reinstall a supported Java virtual "

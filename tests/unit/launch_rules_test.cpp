@@ -15,8 +15,10 @@
 #include "launch/launch_request.h"
 #include "settings/settings.h"
 #include "settings/property_table.h"
+#include "support/test_files.h"
 
 using namespace qel;
+using qel::test::narrow;
 
 namespace {
 
@@ -113,21 +115,37 @@ const wchar_t* const kToolTail = L"app.Start \"C:/Apps/Tool/Tool.qel\" \"C:/Temp
 
 // --- The hand-off file -------------------------------------------------------
 
-TEST(EscapeProperty, OnlyBackslashesAndUnitsAboveAsciiChange)
+TEST(EscapeProperty, OneLineThatReadsBackUnitForUnit)
 {
-    const std::pair<WString, WString> cases[] = {
-        {L"C:\\dir\\", L"C:\\\\dir\\\\"},
-        {L"\\u00e9", L"\\\\u00e9"},  // a written escape is no escape
-        {L"plain 09 AZ az ~\x7f", L"plain 09 AZ az ~\x7f"},
-        {L"a=b:c#d !e\tf\r\ng", L"a=b:c#d !e\tf\r\ng"},
-        {L"caf\u00e9", L"caf\\u00e9"},
-        {L"\x80\u20AC\xFFFF", L"\\u0080\\u20ac\\uffff"},  // four lower-case digits
-        {WString{wchar_t(0xD83D), wchar_t(0xDE00)}, L"\\ud83d\\ude00"},  // a surrogate pair: two escapes
-        {WString{wchar_t(0xDC00), L'x'}, L"\\udc00x"},  // a lone surrogate too
-        {L"", L""},
+    struct Row {
+        WString text;
+        WString key;
+        WString value;
     };
-    for (const auto& [text, escaped] : cases) {
-        EXPECT_EQ(escapeProperty(text), escaped) << escaped;
+    const Row rows[] = {
+        {L"C:\\dir\\", L"C\\:\\\\dir\\\\", L"C:\\\\dir\\\\"},
+        {L"\\u00e9", L"\\\\u00e9", L"\\\\u00e9"},  // a written escape is no escape
+        {L"plain09AZaz~", L"plain09AZaz~", L"plain09AZaz~"},
+        // Line breaks, tab and form feed by name, other control units as \u.
+        {L"a\nqel.nl.current.vm=C:\\evil.exe", L"a\\nqel.nl.current.vm\\=C\\:\\\\evil.exe",
+         L"a\\nqel.nl.current.vm=C:\\\\evil.exe"},
+        {L"\r\n\t\f", L"\\r\\n\\t\\f", L"\\r\\n\\t\\f"},
+        {WString{L'\x01', L'\x1b', L'\x1f', L'\x7f', L'\0'}, L"\\u0001\\u001b\\u001f\\u007f\\u0000",
+         L"\\u0001\\u001b\\u001f\\u007f\\u0000"},
+        // A key ends at "=", ":" or a blank, and "#" or "!" could start a comment;
+        // a value keeps them, and escapes only a blank a reader would skip.
+        {L"a=b:c#d !e", L"a\\=b\\:c\\#d\\ \\!e", L"a=b:c#d !e"},
+        {L"  x  ", L"\\ \\ x\\ \\ ", L"\\  x  "},
+        {L"#!", L"\\#\\!", L"#!"},
+        {L"caf\u00e9", L"caf\\u00e9", L"caf\\u00e9"},
+        {L"\x80\u20AC\xFFFF", L"\\u0080\\u20ac\\uffff", L"\\u0080\\u20ac\\uffff"},  // four lower-case digits
+        {WString{wchar_t(0xD83D), wchar_t(0xDE00)}, L"\\ud83d\\ude00", L"\\ud83d\\ude00"},  // a pair: two escapes
+        {WString{wchar_t(0xDC00), L'x'}, L"\\udc00x", L"\\udc00x"},  // a lone surrogate too
+        {L"", L"", L""},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(escapeProperty(row.text, PropertyPart::Key), row.key) << narrow(row.key);
+        EXPECT_EQ(escapeProperty(row.text, PropertyPart::Value), row.value) << narrow(row.value);
     }
 }
 
@@ -146,10 +164,16 @@ TEST(HandoffLines, ThreeEnvironmentLinesPerVariable)
          {L"qel.nl.env.path=C:\\\\Program Files;D:\\\\caf\\u00e9",
           L"qel.nl.env.PATH=C:\\\\Program Files;D:\\\\caf\\u00e9",
           L"qel.nl.env.exact_case.Path=C:\\\\Program Files;D:\\\\caf\\u00e9"}},
-        // The case change covers the escaped name, escape letters and digits included.
-        {{{L"Caf\u00e9_x", L""}},
-         {L"qel.nl.env.caf\\u00e9_x=<Caf\\u00e9_x>", L"qel.nl.env.CAF\\U00E9_X=<Caf\\u00e9_x>",
-          L"qel.nl.env.exact_case.Caf\\u00e9_x=<Caf\\u00e9_x>"}},
+        // The case changes before the escapes: they keep their lower case, and
+        // only ASCII letters change.
+        {{{L"Caf\u00e9_\u00c9x", L""}},
+         {L"qel.nl.env.caf\\u00e9_\\u00c9x=<Caf\\u00e9_\\u00c9x>", L"qel.nl.env.CAF\\u00e9_\\u00c9X=<Caf\\u00e9_\\u00c9x>",
+          L"qel.nl.env.exact_case.Caf\\u00e9_\\u00c9x=<Caf\\u00e9_\\u00c9x>"}},
+        // A line break in a value or a name gives no line of its own, and a name
+        // with a blank, ":" or "=" keeps them in its key.
+        {{{L"t\tn:a me=", L""}},
+         {L"qel.nl.env.t\\tn\\:a\\ me\\==<t\\tn:a me=>", L"qel.nl.env.T\\tN\\:A\\ ME\\==<t\\tn:a me=>",
+          L"qel.nl.env.exact_case.t\\tn\\:a\\ me\\==<t\\tn:a me=>"}},
         {{{L"", L"D:=D:\\x"}}, {L"qel.nl.env.=<>", L"qel.nl.env.=<>", L"qel.nl.env.exact_case.=<>"}},
         // Names in the order of their units: upper case first.
         {{{L"b", L""}, {L"a", L""}, {L"B", L""}},
@@ -219,10 +243,15 @@ TEST(ArgumentTail, LauncherArgumentsThenApplicationArguments)
          {L"-open", L"C:\\My Files\\a.txt"},
          L"\"C:/Apps/Tool/Tool.qel\" \"C:/Temp/qel3F.tmp\" -open \"C:\\\\My Files\\\\a.txt\""},
         {tool, {}, L"\"C:/Apps/Tool/Tool.qel\" \"C:/Temp/qel3F.tmp\" "},
-        {{L"C:\\My Apps\\T.qel"}, {L"a", L"", L"b"}, L"\"C:/My Apps/T.qel\" a  b"},
-        {{}, {L""}, L""},
-        {{}, {L"tab\there"}, L"tab\there"},  // only a space needs quotes
-        {{}, {L"\"q\"", L"say \"hi\""}, L"\"q\" \"say \"hi\"\""},  // quotes pass through unchanged
+        // An empty argument is kept as "", a tab is quoted as a blank is, and a
+        // double quote is written \" so that it reads back as itself.
+        {{L"C:\\My Apps\\T.qel"}, {L"a", L"", L"b"}, L"\"C:/My Apps/T.qel\" a \"\" b"},
+        {{}, {L""}, L"\"\""},
+        {{}, {L"tab\there"}, L"\"tab\there\""},
+        {{}, {L"\"q\"", L"say \"hi\""}, L"\\\"q\\\" \"say \\\"hi\\\"\""},
+        // The doubled backslashes before a quote are doubled once more, so they
+        // still read back doubled.
+        {{}, {L"a\\\"b", L"\\\\\""}, L"a\\\\\\\\\\\"b \\\\\\\\\\\\\\\\\\\""},
         {{}, {L"\\\\server\\share\\", L"C:\\My Dir\\"}, L"\\\\\\\\server\\\\share\\\\ \"C:\\\\My Dir\\\\\""},
         {{L"a/b\\c"}, {L"a/b"}, L"\"a/b/c\" a/b"},
         {{}, {}, L""},
@@ -287,6 +316,11 @@ TEST(LaunchRequestFill, ClassPathEntries)
         {L"lib\\\\b.jar", {L"C:\\Apps\\Tool\\lib\\b.jar"}},
         {L"D:\\Java\\x.zip;/shared/c.jar", {L"D:\\Java\\x.zip", L"\\shared\\c.jar"}},
         {L"a.jar;;b.jar;", {L"C:\\Apps\\Tool\\a.jar", L"C:\\Apps\\Tool\\b.jar"}},  // no empty pieces
+        // $ENV_CLASSPATH$ of an unset variable leaves a leading ";": no empty
+        // piece, and nothing stays on the first one.
+        {L";lib/a.jar", {L"C:\\Apps\\Tool\\lib\\a.jar"}},
+        {L";;C:\\x.jar;;", {L"C:\\x.jar"}},
+        {L";", {}},
         {L"LONGNA~1\\d.jar", {L"C:\\Apps\\Tool\\LONGNA~1\\d.jar"}},  // short names stay
         {L"classes;D:\\x y\\z.jar", {L"C:\\Apps\\Tool\\classes", L"D:\\x y\\z.jar"}},
         {L"", {}},

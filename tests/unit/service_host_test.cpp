@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "service/service_host.h"
+#include "support/test_files.h"
 
 using namespace qel;
 namespace svc = qel::service;
@@ -37,6 +38,7 @@ public:
             },
             [this] { events.push_back("terminate"); },
             [this] { events.push_back("ask to stop"); },
+            [this](const WString& text) { events.push_back("warn " + qel::test::narrow(text)); },
         };
     }
     std::vector<std::string> events;
@@ -56,7 +58,10 @@ TEST(ServiceHost, ControlsAndConsoleEvents)
     EXPECT_TRUE(answerControl(svc::kControlStop).stop);
     EXPECT_TRUE(answerControl(svc::kControlShutdown).stop);
     EXPECT_EQ(answerControl(svc::kControlStop).result, svc::kNoError);
-    for (std::uint32_t other : {2u, 3u, 4u, 6u, 0x80u}) {
+    // Interrogate asks for the status the manager holds: answered, nothing stops.
+    EXPECT_FALSE(answerControl(svc::kControlInterrogate).stop);
+    EXPECT_EQ(answerControl(svc::kControlInterrogate).result, svc::kNoError);
+    for (std::uint32_t other : {2u, 3u, 6u, 0x80u}) {
         EXPECT_FALSE(answerControl(other).stop) << other;
         EXPECT_EQ(answerControl(other).result, svc::kCallNotImplemented) << other;
     }
@@ -158,7 +163,7 @@ TEST(ServiceHost, StatusSequences)
                 EXPECT_EQ(lifecycle.control(svc::kControlStop).result, svc::kNoError);
                 break;
             case Interrogate:
-                EXPECT_EQ(lifecycle.control(svc::kControlInterrogate).result, svc::kCallNotImplemented);
+                EXPECT_EQ(lifecycle.control(svc::kControlInterrogate).result, svc::kNoError);
                 break;
             case VmEnds0:
                 end = lifecycle.vmEnded(0);
@@ -198,34 +203,52 @@ TEST(ServiceHost, EndBeforeTheStartIsZeroAtOnce)
     EXPECT_TRUE(recorder.events.empty());
 }
 
-// With a stop timeout the VM is asked to stop and given time, with STOP_PENDING
-// reported at a rising check point while the host waits.
+// With a stop timeout the VM is asked to stop and given the whole timeout from
+// the stop, with STOP_PENDING reported at a rising check point once a second
+// from the stop while the host waits. The waiting thread wakes when nextWaitMs
+// says, or earlier (it waited a period that began before the stop).
 TEST(ServiceHost, StopThatLetsTheJavaProgramFinish)
 {
     enum Step { Stop, Waited, VmEnds3 };
+    struct Event {
+        Step step;
+        std::uint64_t atMs;  // on the host's clock; the VM started at 0
+        // For Waited: the wait nextWaitMs gives from this moment on.
+        std::optional<std::uint32_t> nextWait;
+    };
     struct Row {
         const char* what;
         std::uint32_t timeoutMs;
-        std::vector<Step> steps;
+        std::vector<Event> steps;
         std::vector<std::string> events;
     };
     const std::string kAsked = "report 3/0/0/0/2000@1";
     const Row rows[] = {
         {"the VM ends by itself before the timeout, with its own code",
          3000,
-         {Stop, Waited, VmEnds3},
+         {{Stop, 500, 1000}, {Waited, 1500, 1000}, {VmEnds3, 1800, std::nullopt}},
          {kAsked, "ask to stop", "report 3/0/0/0/2000@2", kStopped}},
         {"the VM ignores the stop line and is ended at the timeout",
          3000,
-         {Stop, Waited, Waited, Waited, VmEnds3},
+         {{Stop, 0, 1000}, {Waited, 1000, 1000}, {Waited, 2000, 1000}, {Waited, 3000, 1000}, {VmEnds3, 3010, std::nullopt}},
          {kAsked, "ask to stop", "report 3/0/0/0/2000@2", "report 3/0/0/0/2000@3", "terminate", kStopped}},
+        // The period the waiting thread began at 0 ends 2 ms after a stop at
+        // 998: the timeout of 1 s still counts from the stop.
+        {"a stop late in the waiting thread's period gets the whole timeout",
+         1000,
+         {{Stop, 998, 1000}, {Waited, 1000, 998}, {Waited, 1997, 1}, {Waited, 1998, 1000}, {VmEnds3, 2000, std::nullopt}},
+         {kAsked, "ask to stop", "terminate", kStopped}},
+        {"a timeout that is no whole number of periods",
+         1500,
+         {{Stop, 300, 1000}, {Waited, 1300, 500}, {Waited, 1800, 1000}, {VmEnds3, 1810, std::nullopt}},
+         {kAsked, "ask to stop", "report 3/0/0/0/2000@2", "terminate", kStopped}},
         {"a second stop while waiting changes nothing",
          2000,
-         {Stop, Stop, Waited, Waited, VmEnds3},
+         {{Stop, 0, std::nullopt}, {Stop, 400, std::nullopt}, {Waited, 1000, std::nullopt}, {Waited, 2000, std::nullopt}, {VmEnds3, 2005, std::nullopt}},
          {kAsked, "ask to stop", "report 3/0/0/0/2000@2", "terminate", kStopped}},
         {"without a timeout the VM is ended at once",
          0,
-         {Stop, Waited, VmEnds3},
+         {{Stop, 700, 1000}, {Waited, 1000, 1000}, {VmEnds3, 1001, std::nullopt}},
          {kStopPending, "terminate", kStopped}},
     };
     for (const auto& row : rows) {
@@ -234,15 +257,19 @@ TEST(ServiceHost, StopThatLetsTheJavaProgramFinish)
         ServiceLifecycle lifecycle(recorder.effects(), row.timeoutMs);
         lifecycle.starting();
         lifecycle.vmStarted();
+        EXPECT_EQ(lifecycle.nextWaitMs(0), kStopReportPeriodMs);
         recorder.events.clear();
         ServiceEnd end{true, 99};
-        for (const Step step : row.steps) {
-            if (step == Stop) {
-                EXPECT_EQ(lifecycle.control(svc::kControlStop).result, svc::kNoError);
-            } else if (step == Waited) {
-                lifecycle.stopWaited();
+        for (const Event& event : row.steps) {
+            if (event.step == Stop) {
+                EXPECT_EQ(lifecycle.control(svc::kControlStop, event.atMs).result, svc::kNoError);
+            } else if (event.step == Waited) {
+                lifecycle.stopWaited(event.atMs);
             } else {
                 end = lifecycle.vmEnded(3);
+            }
+            if (event.nextWait) {
+                EXPECT_EQ(lifecycle.nextWaitMs(event.atMs), *event.nextWait) << event.atMs;
             }
         }
         EXPECT_EQ(recorder.events, row.events);
@@ -251,6 +278,23 @@ TEST(ServiceHost, StopThatLetsTheJavaProgramFinish)
     }
     EXPECT_EQ(gracefulStopHandoffLines(),
               (std::vector<WString>{L"qel.service.stop.input=true", L"qel.service.stop.line=ravelin-stop"}));
+}
+
+// Without the pipe for the stop line the service still runs, tells the
+// administrator, and a stop ends the VM at once.
+TEST(ServiceHost, StopInputThatCannotBeMadeIsReported)
+{
+    Recorder recorder;
+    ServiceLifecycle lifecycle(recorder.effects(), 3000);
+    lifecycle.stopInputUnavailable(8);
+    lifecycle.starting();
+    lifecycle.vmStarted();
+    lifecycle.control(svc::kControlStop, 100);
+    EXPECT_EQ(recorder.events,
+              (std::vector<std::string>{
+                  "warn The pipe that carries the stop line to the Java program cannot be created (Windows error 8): "
+                  "qel.service.stop.timeout is not applied, and a stop ends the Java VM at once.",
+                  kStartPending, kRunning, kStopPending, "terminate", kStopped}));
 }
 
 // A stop and the VM's own end arriving together: whichever comes first, STOPPED

@@ -12,9 +12,13 @@ import java.util.Map;
  * The hand-off file the launcher writes for the Java side before the VM starts: the VM program it chose, the
  * environment it was started with, and whether the user held Ctrl at the start. Instances are immutable.
  *
- * <p>The file holds ASCII {@code key=value} lines ended by CR LF, with backslashes doubled and every other character
- * above U+007F written as <code>&#92;uXXXX</code>; {@link java.util.Properties#load(java.io.InputStream)} reads it too. This
- * reader keeps what that one would lose: leading blanks of a value, and blanks or colons in a variable's name.
+ * <p>The file holds ASCII {@code key=value} lines ended by CR LF, with the escapes of
+ * {@link java.util.Properties#load(java.io.InputStream)}, which reads it too: backslashes doubled, line breaks, tabs and
+ * form feeds written as <code>&#92;r &#92;n &#92;t &#92;f</code>, other control characters and every character above
+ * U+007F as <code>&#92;uXXXX</code>, and in keys a backslash before {@code =}, {@code :}, blanks, {@code #} and
+ * {@code !}. A key ends at its first {@code =} without a backslash before it; the value is the rest of the line. So
+ * this reader also keeps what files of earlier launchers held unescaped: leading blanks of a value, and blanks or colons
+ * in a variable's name.
  */
 public final class Handoff {
     /** The VM program the launcher started. */
@@ -67,7 +71,7 @@ public final class Handoff {
             final String line = text.substring(position, end);
             position = end + (text.startsWith("\r\n", end) ? 2 : 1);
             lineNumber++;
-            final int separator = line.indexOf('=');
+            final int separator = separatorOf(line);
             if (line.isEmpty() || line.startsWith("#") || line.startsWith("!") || separator < 0) {
                 continue;
             }
@@ -78,6 +82,19 @@ public final class Handoff {
             throw new IOException("not a hand-off file of the launcher: it has no " + VM_PATH + " line");
         }
         return new Handoff(properties);
+    }
+
+    // The first "=" that no backslash escapes; -1 when there is none.
+    private static int separatorOf(String line) {
+        for (int i = 0; i < line.length(); i++) {
+            final char c = line.charAt(i);
+            if (c == '\\') {
+                i++;
+            } else if (c == '=') {
+                return i;
+            }
+        }
+        return -1;
     }
 
     // The escapes of java.util.Properties: a backslash and u with four hexadecimal digits, t, n, r or f; a backslash

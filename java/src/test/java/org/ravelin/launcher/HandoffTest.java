@@ -34,7 +34,7 @@ class HandoffTest {
     }
 
     // A run with Ctrl held: the three switches, the VM, then three lines per variable (lower case, upper case, exact
-    // name), sorted by name; the launcher upper-cases escapes with the name.
+    // name), sorted by name; the case changes before the escapes, so they stay lower-case.
     static final byte[] CONTROL_RUN = file(
             "qel.control-key=true",
             "qel.stderr.redirect=console",
@@ -44,7 +44,7 @@ class HandoffTest {
             "qel.nl.env.=C:=C:\\\\Users",
             "qel.nl.env.exact_case.=C:=C:\\\\Users",
             "qel.nl.env.caf\\u00e9=cr\\u00e8me \\u4e2d",
-            "qel.nl.env.CAF\\U00E9=cr\\u00e8me \\u4e2d",
+            "qel.nl.env.CAF\\u00e9=cr\\u00e8me \\u4e2d",
             "qel.nl.env.exact_case.Caf\\u00e9=cr\\u00e8me \\u4e2d",
             "qel.nl.env.path=C:\\\\Windows;C:\\\\Tools",
             "qel.nl.env.PATH=C:\\\\Windows;C:\\\\Tools",
@@ -89,6 +89,35 @@ class HandoffTest {
         final Properties properties = new Properties();
         properties.load(new ByteArrayInputStream(CONTROL_RUN));
         assertEquals(new HashMap<>(properties), new HashMap<>(Handoff.parse(CONTROL_RUN).properties()));
+    }
+
+    // Names and values with what the launcher escapes: line breaks, tab, form feed and other control characters, the
+    // separators, comment characters and blanks of a key, a value's leading blank, backslashes, characters beyond
+    // ASCII and surrogate pairs.
+    static final byte[] ESCAPED_RUN = file(
+            "qel.nl.current.vm=\\ C:\\\\J\\\\n\\\\java.exe",
+            "qel.nl.env.exact_case.a\\nqel.nl.current.vm\\=C\\:\\\\evil=a\\nqel.nl.current.vm=C:\\\\evil.exe",
+            "qel.nl.env.exact_case.\\ \\#\\!\\=\\:x\\ =\\ #!=: x ",
+            "qel.nl.env.exact_case.c\\r\\t\\f\\u0000\\u001b\\u007f=\\r\\n\\t\\f\\u0000\\u001b\\u007f",
+            "qel.nl.env.exact_case.\\u00c9\\ud83d\\ude00=\\u00e9\\ud83d\\ude00");
+
+    @Test
+    void decodesEveryEscapeTheLauncherWrites() throws IOException {
+        final Handoff handoff = Handoff.parse(ESCAPED_RUN);
+        assertEquals(" C:\\J\\n\\java.exe", handoff.vmPath());
+        final Map<String, String> expected = new HashMap<>();
+        expected.put("a\nqel.nl.current.vm=C:\\evil", "a\nqel.nl.current.vm=C:\\evil.exe");
+        expected.put(" #!=:x ", " #!=: x ");
+        expected.put("c\r\t\f\u0000\u001b\u007f", "\r\n\t\f\u0000\u001b\u007f");
+        expected.put("\u00c9\ud83d\ude00", "\u00e9\ud83d\ude00");
+        assertEquals(expected, handoff.environment());
+    }
+
+    @Test
+    void javaUtilPropertiesReadsTheEscapesTheSame() throws IOException {
+        final Properties properties = new Properties();
+        properties.load(new ByteArrayInputStream(ESCAPED_RUN));
+        assertEquals(new HashMap<>(properties), new HashMap<>(Handoff.parse(ESCAPED_RUN).properties()));
     }
 
     @Test
