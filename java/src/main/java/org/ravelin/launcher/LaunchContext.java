@@ -25,15 +25,41 @@ public final class LaunchContext {
     private final Path handoffFile;
     private final Settings settings;
     private final Handoff handoff;
+    private final List<String> rawApplicationArguments;
     private final List<String> applicationArguments;
 
     private LaunchContext(Path propertiesFile, Path handoffFile, Settings settings, Handoff handoff,
-            List<String> applicationArguments) {
+            List<String> rawApplicationArguments) {
         this.propertiesFile = propertiesFile;
         this.handoffFile = handoffFile;
         this.settings = settings;
         this.handoff = handoff;
-        this.applicationArguments = applicationArguments;
+        this.rawApplicationArguments = rawApplicationArguments;
+        final List<String> undoubled = new ArrayList<>(rawApplicationArguments.size());
+        for (String argument : rawApplicationArguments) {
+            undoubled.add(undoubleBackslashes(argument));
+        }
+        this.applicationArguments = Collections.unmodifiableList(undoubled);
+    }
+
+    /**
+     * The argument as the user typed it: the launcher passes every backslash of an application's argument doubled,
+     * so each pair becomes one backslash again. A backslash without its pair stays (the class was not started by
+     * the launcher).
+     */
+    static String undoubleBackslashes(String argument) {
+        if (argument.indexOf('\\') < 0) {
+            return argument;
+        }
+        final StringBuilder result = new StringBuilder(argument.length());
+        for (int i = 0; i < argument.length(); i++) {
+            final char c = argument.charAt(i);
+            result.append(c);
+            if (c == '\\' && i + 1 < argument.length() && argument.charAt(i + 1) == '\\') {
+                i++;
+            }
+        }
+        return result.toString();
     }
 
     /**
@@ -116,9 +142,25 @@ public final class LaunchContext {
         return handoff;
     }
 
-    /** The application's own arguments, after the launcher's two; unmodifiable. */
+    /**
+     * The application's own arguments, after the launcher's two, as the user typed them: the launcher doubles every
+     * backslash of them on the VM's command line ({@code C:\My Files\a.txt} arrives as
+     * {@code C:\\My Files\\a.txt}), and here each pair is one backslash again. Unmodifiable.
+     *
+     * @return the arguments as the user gave them to the launcher
+     */
     public List<String> applicationArguments() {
         return applicationArguments;
+    }
+
+    /**
+     * The application's own arguments as the VM received them, every backslash still doubled by the launcher.
+     * Unmodifiable.
+     *
+     * @return the arguments after the launcher's two, unchanged
+     */
+    public List<String> rawApplicationArguments() {
+        return rawApplicationArguments;
     }
 
     /** A path from the settings: a relative path counts from the properties file's directory, as for the launcher. */

@@ -46,10 +46,31 @@ class LaunchContextTest {
         final LaunchContext context = LaunchContext.fromArguments(arguments("-open", "C:\\\\My Files\\\\a.txt", ""));
         assertEquals(properties, context.propertiesFile());
         assertEquals(handoff, context.handoffFile());
-        assertEquals(Arrays.asList("-open", "C:\\\\My Files\\\\a.txt", ""), context.applicationArguments());
+        assertEquals(Arrays.asList("-open", "C:\\My Files\\a.txt", ""), context.applicationArguments());
+        assertEquals(Arrays.asList("-open", "C:\\\\My Files\\\\a.txt", ""), context.rawApplicationArguments());
         assertEquals("caf\u00e9", context.settings().get("name"));
         assertEquals("C:\\j\\javaw.exe", context.handoff().vmPath());
         assertThrows(UnsupportedOperationException.class, () -> context.applicationArguments().add("x"));
+        assertThrows(UnsupportedOperationException.class, () -> context.rawApplicationArguments().add("x"));
+    }
+
+    // The launcher doubles every backslash of an application's argument; each pair is one backslash again. Received
+    // form, then the argument as the user typed it.
+    @ParameterizedTest(name = "[{0}]")
+    @CsvSource(delimiter = '|', quoteCharacter = '\'', value = {
+            "C:\\\\My Files\\\\a.txt | C:\\My Files\\a.txt",
+            "\\\\\\\\server\\\\share | \\\\server\\share",
+            "a\\\\\\\\\\\\b | a\\\\\\b",
+            "say \\\\\"hi\\\\\" | say \\\"hi\\\"",
+            "end\\\\ | end\\",
+            "lone\\x | lone\\x",
+            "odd\\\\\\ | odd\\\\",
+            "'' | ''",
+            "no backslash | no backslash"})
+    void eachPairOfBackslashesIsOneAgain(String received, String typed) throws LaunchContextException {
+        final LaunchContext context = LaunchContext.fromArguments(arguments(received));
+        assertEquals(Collections.singletonList(typed), context.applicationArguments());
+        assertEquals(Collections.singletonList(received), context.rawApplicationArguments());
     }
 
     @Test

@@ -102,7 +102,7 @@ class RavelinMainTest {
     void startsTheApplicationWithItsArgumentsAndTheContext() throws Exception {
         writeProperties("qel.application.main.class = " + RECORDING, "greeting=caf\\u00e9 \\\\o/");
         final Run run = runWithLauncherArguments("-open", "C:\\\\My Files\\\\a.txt", "", "two  words");
-        assertEquals(lines("arguments=4", "argument=-open", "argument=C:\\\\My Files\\\\a.txt", "argument=",
+        assertEquals(lines("arguments=4", "argument=-open", "argument=C:\\My Files\\a.txt", "argument=",
                 "argument=two  words", "properties=" + properties, "vm=C:\\Java\\bin\\javaw.exe", "control=false",
                 "setting.qel.application.main.class=" + RECORDING, "setting.greeting=caf\\u00e9 \\\\o/",
                 "environment.Shop_Home=C:\\Shop"), run.out);
