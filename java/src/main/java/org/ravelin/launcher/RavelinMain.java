@@ -21,8 +21,8 @@ import java.util.Locale;
  * application finds the context with {@link LaunchContext#current()}.
  *
  * <p>A redirect setting that names a file (relative to the properties file's directory) sends that output to the
- * end of the file, which is created when missing; {@code console} (any case) and an empty value leave the output as
- * it is. When both name the same file, both outputs share one stream.
+ * end of the file, which is created when missing, in UTF-8 whatever the VM's default charset; {@code console} (any
+ * case) and an empty value leave the output as it is. When both name the same file, both outputs share one stream.
  *
  * <p>When it cannot start the application it writes one line beginning with "Ravelin:" to standard error (once the
  * redirects are applied, to the redirected standard error) and ends the VM with a code of {@link Failure}. An
@@ -161,8 +161,9 @@ public final class RavelinMain {
         try {
             final OutputStream stream = Files.newOutputStream(file, StandardOpenOption.CREATE,
                     StandardOpenOption.APPEND, StandardOpenOption.WRITE);
-            // Unbuffered below the print stream, so nothing waits in a buffer when the VM ends.
-            return new PrintStream(stream, true);
+            // Unbuffered below the print stream, so nothing waits in a buffer when the VM ends. UTF-8 whatever the
+            // VM's default charset, which on a Western Windows turns every character beyond windows-1252 into "?".
+            return new PrintStream(stream, true, StandardCharsets.UTF_8.name());
         } catch (IOException e) {
             throw new StartException(Failure.REDIRECT, "cannot open " + file + " for " + key + ": "
                     + LaunchContext.reason(e));

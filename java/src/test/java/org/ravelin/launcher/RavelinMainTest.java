@@ -37,6 +37,8 @@ class RavelinMainTest {
     Path dir;
     Path properties;
     Path handoff;
+    /** Options of the VM each run starts. */
+    final List<String> vmOptions = new ArrayList<>();
 
     static String location(Class<?> type) {
         try {
@@ -70,8 +72,9 @@ class RavelinMainTest {
     /** Starts the ready main class with these arguments in a VM whose working directory is not the application's. */
     Run run(String... args) throws IOException, InterruptedException {
         final List<String> command = new ArrayList<>(Arrays.asList(
-                Paths.get(System.getProperty("java.home"), "bin", "java").toString(), "-cp", CLASS_PATH,
-                RavelinMain.class.getName()));
+                Paths.get(System.getProperty("java.home"), "bin", "java").toString()));
+        command.addAll(vmOptions);
+        command.addAll(Arrays.asList("-cp", CLASS_PATH, RavelinMain.class.getName()));
         command.addAll(Arrays.asList(args));
         final Path out = dir.resolve("work/out");
         final Path err = dir.resolve("work/err");
@@ -199,6 +202,21 @@ class RavelinMainTest {
             assertEquals(expected.containsKey(file), Files.exists(logs.resolveSibling(file)), file);
         }
         assertEquals(0, run.exitCode);
+    }
+
+    // The default charset of a Western Windows: windows-1252 up to Java 17 (file.encoding sets it there).
+    @Test
+    void redirectFilesAreUtf8WhateverTheDefaultCharset() throws Exception {
+        vmOptions.add("-Dfile.encoding=windows-1252");
+        writeProperties("qel.application.main.class=" + OtherApplications.class.getName() + "$BeyondLatin1",
+                "qel.stdout.redirect=logs/out.txt", "qel.stderr.redirect=logs/both.txt");
+        final Run run = runWithLauncherArguments();
+        assertEquals(0, run.exitCode, run.err);
+        final Path logs = properties.resolveSibling("logs");
+        assertEquals(lines("out caf\u00e9 \u2192 \u4e2d"),
+                new String(Files.readAllBytes(logs.resolve("out.txt")), StandardCharsets.UTF_8));
+        assertEquals(lines("err \u20ac \ud83d\ude00"),
+                new String(Files.readAllBytes(logs.resolve("both.txt")), StandardCharsets.UTF_8));
     }
 
     static Arguments failure(String what, RavelinMain.Failure failure, String message, String... setup) {

@@ -30,6 +30,14 @@ public final class OtherApplications {
         }
     }
 
+    /** Writes characters beyond windows-1252 to standard output and standard error. */
+    public static final class BeyondLatin1 {
+        public static void main(String[] args) {
+            System.out.println("out caf\u00e9 \u2192 \u4e2d");
+            System.err.println("err \u20ac \ud83d\ude00");
+        }
+    }
+
     /** Writes to standard output, standard error and standard output again. */
     static final class NotPublic {
         public static void main(String[] args) {
