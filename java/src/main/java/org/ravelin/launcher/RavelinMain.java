@@ -5,6 +5,8 @@ import java.io.IOException;
 import java.io.InputStreamReader;
 import java.io.OutputStream;
 import java.io.PrintStream;
+import java.lang.reflect.AccessibleObject;
+import java.lang.reflect.Constructor;
 import java.lang.reflect.InvocationTargetException;
 import java.lang.reflect.Method;
 import java.lang.reflect.Modifier;
@@ -17,8 +19,14 @@ import java.util.Locale;
 /**
  * A ready main class for the launcher: name it in {@value Settings#MAIN_CLASS} and the application's class in
  * {@value Settings#APPLICATION_MAIN_CLASS}. It reads the {@link LaunchContext}, applies the two redirect settings,
- * then calls the application's {@code public static void main(String[])} with the application's own arguments; the
- * application finds the context with {@link LaunchContext#current()}.
+ * then calls the application's main method with the application's own arguments as the user typed them
+ * ({@link LaunchContext#applicationArguments()}); the application finds the context with
+ * {@link LaunchContext#current()}.
+ *
+ * <p>The main method is chosen as today's {@code java} launcher chooses it: {@code void main(String[])} of the class
+ * or a superclass, else {@code void main()}, either not private (the class itself need not be public). A static one is
+ * called as it is; for an instance one, the class is instantiated with its constructor without arguments, which must
+ * not be private.
  *
  * <p>A redirect setting that names a file (relative to the properties file's directory) sends that output to the
  * end of the file, which is created when missing, in UTF-8 whatever the VM's default charset; {@code console} (any
@@ -44,7 +52,7 @@ public final class RavelinMain {
         NO_APPLICATION_CLASS(4),
         /** The application class is not on the class path or cannot be loaded. */
         CLASS_NOT_LOADED(5),
-        /** The application class has no {@code public static void main(String[])}. */
+        /** The application class has no main method that the {@code java} launcher would start. */
         NO_MAIN_METHOD(6);
 
         private final int exitCode;
@@ -71,12 +79,12 @@ public final class RavelinMain {
     private RavelinMain() {}
 
     public static void main(String[] args) throws Throwable {
-        final Method main;
+        final Entry main;
         final LaunchContext context;
         try {
             context = readContext(args);
             applyRedirects(context);
-            main = findMain(context);
+            main = findMain(applicationClass(context));
         } catch (StartException e) {
             System.err.println("Ravelin: " + e.getMessage());
             System.err.flush();
@@ -86,11 +94,7 @@ public final class RavelinMain {
         LaunchContext.setCurrent(context);
         watchForStopLine(context.handoff().stopLine());
         final String[] applicationArguments = context.applicationArguments().toArray(new String[0]);
-        try {
-            main.invoke(null, (Object) applicationArguments);
-        } catch (InvocationTargetException e) {
-            throw e.getCause();
-        }
+        main.call(applicationArguments);
     }
 
     private static void watchForStopLine(String stopLine) {
@@ -170,15 +174,15 @@ public final class RavelinMain {
         }
     }
 
-    private static Method findMain(LaunchContext context) throws StartException {
+    // The application class named by the settings, loaded but not initialized.
+    private static Class<?> applicationClass(LaunchContext context) throws StartException {
         final String name = context.settings().get(Settings.APPLICATION_MAIN_CLASS, "");
         if (name.isEmpty()) {
             throw new StartException(Failure.NO_APPLICATION_CLASS, "the properties file " + context.propertiesFile()
                     + " names no application class: set " + Settings.APPLICATION_MAIN_CLASS);
         }
-        final Class<?> application;
         try {
-            application = Class.forName(name, false, RavelinMain.class.getClassLoader());
+            return Class.forName(name, false, RavelinMain.class.getClassLoader());
         } catch (ClassNotFoundException e) {
             throw new StartException(Failure.CLASS_NOT_LOADED, "the application class " + name
                     + " is not on the class path (" + System.getProperty("java.class.path") + ")");
@@ -186,26 +190,94 @@ public final class RavelinMain {
             throw new StartException(Failure.CLASS_NOT_LOADED,
                     "the application class " + name + " cannot be loaded: " + e);
         }
-        final Method main;
+    }
+
+    /**
+     * The application's main method, chosen as today's {@code java} launcher chooses it: a method {@code void
+     * main(String[])} of the class or a superclass, else a method {@code void main()}, either not private; a static
+     * one is called as it is, for an instance one the class needs a constructor without arguments that is not
+     * private.
+     */
+    static Entry findMain(Class<?> application) throws StartException {
+        final String name = application.getName();
+        Method main = declaredMain(application, String[].class);
+        if (main == null) {
+            main = declaredMain(application);
+        }
+        if (main == null) {
+            throw new StartException(Failure.NO_MAIN_METHOD, "the application class " + name
+                    + " has no main method: looked for void main(String[]), then void main(), not private, static or"
+                    + " in a class with a constructor without arguments");
+        }
+        makeAccessible(main);
+        if (Modifier.isStatic(main.getModifiers())) {
+            return new Entry(main, null);
+        }
+        final String taken = "void main(" + (main.getParameterCount() == 1 ? "String[]" : "") + ")";
+        final Constructor<?> constructor;
         try {
-            main = application.getMethod("main", String[].class);
+            constructor = application.getDeclaredConstructor();
         } catch (NoSuchMethodException e) {
-            throw noMain(name);
+            throw noConstructor(name, taken);
         }
-        if (!Modifier.isStatic(main.getModifiers()) || main.getReturnType() != void.class) {
-            throw noMain(name);
+        if (Modifier.isPrivate(constructor.getModifiers()) || Modifier.isAbstract(application.getModifiers())) {
+            throw noConstructor(name, taken);
         }
-        // A class that is not public may hold the main method too, as for the java command.
+        makeAccessible(constructor);
+        return new Entry(main, constructor);
+    }
+
+    private static StartException noConstructor(String name, String taken) {
+        return new StartException(Failure.NO_MAIN_METHOD, "the application class " + name + " has the instance method "
+                + taken + " but no constructor without arguments that is not private (or it is abstract)");
+    }
+
+    // The first method main of the class or of a superclass with these parameters that returns void and is not
+    // private; null when there is none.
+    private static Method declaredMain(Class<?> application, Class<?>... parameters) {
+        for (Class<?> type = application; type != null; type = type.getSuperclass()) {
+            try {
+                final Method method = type.getDeclaredMethod("main", parameters);
+                if (method.getReturnType() == void.class && !Modifier.isPrivate(method.getModifiers())) {
+                    return method;
+                }
+            } catch (NoSuchMethodException e) {
+                // Not declared here: perhaps in the superclass.
+            }
+        }
+        return null;
+    }
+
+    // A class that is not public, or a main method that is not, may be started too, as by the java command.
+    private static void makeAccessible(AccessibleObject member) {
         try {
-            main.setAccessible(true);
+            member.setAccessible(true);
         } catch (RuntimeException e) {
             // Left as it is: the call reports what it cannot reach.
         }
-        return main;
     }
 
-    private static StartException noMain(String name) {
-        return new StartException(Failure.NO_MAIN_METHOD,
-                "the application class " + name + " has no method public static void main(String[])");
+    /** The main method that starts the application, and the constructor of its instance for an instance method. */
+    static final class Entry {
+        final Method main;
+        final Constructor<?> constructor;
+
+        Entry(Method main, Constructor<?> constructor) {
+            this.main = main;
+            this.constructor = constructor;
+        }
+
+        void call(String[] arguments) throws Throwable {
+            try {
+                final Object target = constructor == null ? null : constructor.newInstance();
+                if (main.getParameterCount() == 1) {
+                    main.invoke(target, (Object) arguments);
+                } else {
+                    main.invoke(target);
+                }
+            } catch (InvocationTargetException e) {
+                throw e.getCause();
+            }
+        }
     }
 }

@@ -22,6 +22,7 @@ import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
 import org.junit.jupiter.params.ParameterizedTest;
 import org.junit.jupiter.params.provider.Arguments;
+import org.junit.jupiter.params.provider.CsvSource;
 import org.junit.jupiter.params.provider.MethodSource;
 import org.ravelin.launcher.testapp.OtherApplications;
 import org.ravelin.launcher.testapp.RecordingApplication;
@@ -141,6 +142,25 @@ class RavelinMainTest {
         assertEquals(0, run.exitCode);
     }
 
+    // The method today's java launcher starts (checked with Java 25): the String[] parameter first, static or not,
+    // then none; not private; inherited ones too. The class's simple name, then what its method prints.
+    @ParameterizedTest(name = "{0}")
+    @CsvSource({
+            "InstanceMain, instance main(String[]) a b",
+            "StaticWithoutParameters, static main()",
+            "InstanceWithoutParameters, instance main()",
+            "ParametersFirst, instance main(String[]) a b",
+            "StaticBeforeArgumentsOnly, static main(String[]) a b",
+            "Inherited, inherited instance main()",
+            "PrivateArgumentsMain, static main()",
+            "IntegerMainBesideInstanceMain, instance main()"})
+    void startsTheMainMethodTheJavaLauncherWouldStart(String application, String printed) throws Exception {
+        writeProperties("qel.application.main.class=" + OtherApplications.class.getName() + "$" + application);
+        final Run run = runWithLauncherArguments("a", "b");
+        assertEquals(lines(printed), run.out, run.err);
+        assertEquals(0, run.exitCode);
+    }
+
     @Test
     void anExceptionOfTheApplicationPropagatesAsWithoutTheLauncher() throws Exception {
         writeProperties("qel.application.main.class=" + RECORDING);
@@ -228,7 +248,9 @@ class RavelinMainTest {
     static Stream<Arguments> failures() {
         final String missingArguments = "the launcher's arguments are missing: expected the properties file and the "
                 + "hand-off file before the application's arguments, got ";
-        final String noMain = " has no method public static void main(String[])";
+        final String noMain = " has no main method: looked for void main(String[]), then void main(), not private,"
+                + " static or in a class with a constructor without arguments";
+        final String noConstructor = " but no constructor without arguments that is not private (or it is abstract)";
         final String other = OtherApplications.class.getName();
         return Stream.of(
                 failure("no arguments", RavelinMain.Failure.CONTEXT, missingArguments + "0 arguments", "arguments=0"),
@@ -251,12 +273,18 @@ class RavelinMainTest {
                         "qel.application.main.class=shop.Missing"),
                 failure("no main method", RavelinMain.Failure.NO_MAIN_METHOD, "the application class " + other
                         + "$WithoutMain" + noMain, "qel.application.main.class=" + other + "$WithoutMain"),
-                failure("an instance main method", RavelinMain.Failure.NO_MAIN_METHOD, "the application class "
-                        + other + "$InstanceMain" + noMain, "qel.application.main.class=" + other + "$InstanceMain"),
                 failure("a main method returning int", RavelinMain.Failure.NO_MAIN_METHOD, "the application class "
                         + other + "$IntegerMain" + noMain, "qel.application.main.class=" + other + "$IntegerMain"),
                 failure("a private main method", RavelinMain.Failure.NO_MAIN_METHOD, "the application class "
-                        + other + "$PrivateMain" + noMain, "qel.application.main.class=" + other + "$PrivateMain"));
+                        + other + "$PrivateMain" + noMain, "qel.application.main.class=" + other + "$PrivateMain"),
+                failure("an instance main method without a constructor without arguments",
+                        RavelinMain.Failure.NO_MAIN_METHOD, "the application class " + other
+                        + "$WithoutConstructor has the instance method void main()" + noConstructor,
+                        "qel.application.main.class=" + other + "$WithoutConstructor"),
+                failure("an instance main method with a private constructor", RavelinMain.Failure.NO_MAIN_METHOD,
+                        "the application class " + other + "$PrivateConstructor has the instance method"
+                        + " void main(String[])" + noConstructor,
+                        "qel.application.main.class=" + other + "$PrivateConstructor"));
     }
 
     @ParameterizedTest(name = "{0}")

@@ -6,8 +6,94 @@ public final class OtherApplications {
 
     public static final class WithoutMain {}
 
+    /** Each main method prints what it is and its arguments; the ones the java launcher would not start print nothing. */
+    static void started(String what, String... args) {
+        System.out.println(what + (args.length == 0 ? "" : " " + String.join(" ", args)));
+    }
+
     public static final class InstanceMain {
-        public void main(String[] args) {}
+        public void main(String[] args) {
+            started("instance main(String[])", args);
+        }
+    }
+
+    static final class StaticWithoutParameters {
+        static void main() {
+            started("static main()");
+        }
+    }
+
+    static final class InstanceWithoutParameters {
+        protected void main() {
+            started("instance main()");
+        }
+    }
+
+    /** Today's java launcher takes a method with the String[] parameter before one without, static or not. */
+    public static final class ParametersFirst {
+        static void main() {
+            started("static main()");
+        }
+
+        void main(String[] args) {
+            started("instance main(String[])", args);
+        }
+    }
+
+    static final class StaticBeforeArgumentsOnly {
+        public static void main(String[] args) {
+            started("static main(String[])", args);
+        }
+
+        void main() {
+            started("instance main()");
+        }
+    }
+
+    static class Base {
+        void main() {
+            started("inherited instance main()");
+        }
+    }
+
+    static final class Inherited extends Base {}
+
+    static final class PrivateArgumentsMain {
+        @SuppressWarnings("unused")
+        private static void main(String[] args) {
+            started("private static main(String[])", args);
+        }
+
+        static void main() {
+            started("static main()");
+        }
+    }
+
+    static final class IntegerMainBesideInstanceMain {
+        static int main(String[] args) {
+            started("static int main(String[])", args);
+            return 0;
+        }
+
+        void main() {
+            started("instance main()");
+        }
+    }
+
+    public static final class WithoutConstructor {
+        WithoutConstructor(int unused) {}
+
+        void main() {
+            started("instance main()");
+        }
+    }
+
+    public static final class PrivateConstructor {
+        private PrivateConstructor() {}
+
+        void main(String[] args) {
+            started("instance main(String[])", args);
+        }
     }
 
     public static final class IntegerMain {
