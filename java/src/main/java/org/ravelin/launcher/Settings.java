@@ -7,7 +7,8 @@ import java.util.Collections;
 import java.util.Map;
 
 /**
- * The settings of the launcher's properties file, read with the launcher's own rules: ISO 8859-1 bytes, {@code #}
+ * The settings of the launcher's properties file, read with the launcher's own rules: ISO 8859-1 bytes (a UTF-8
+ * byte-order mark at the very start is skipped), {@code #}
  * comments in the first column only, the first {@code =} separates, key and value trimmed, a final backslash
  * continues the value, <code>&#92;uXXXX</code> the only escape (other backslashes stay as written), CR LF or LF line ends,
  * a byte 0x1A ends the text. Keys are case-sensitive. Instances are immutable.

@@ -142,6 +142,20 @@ class RavelinMainTest {
         assertEquals(0, run.exitCode);
     }
 
+    // An editor's UTF-8 byte-order mark before the first line, which names the application class: the launcher
+    // skips it, and so does the Java side.
+    @Test
+    void aByteOrderMarkBeforeTheApplicationClass() throws Exception {
+        final byte[] mark = {(byte) 0xEF, (byte) 0xBB, (byte) 0xBF};
+        final byte[] lines = SettingsTest.bytes("qel.application.main.class=" + NOT_PUBLIC + "\r\n");
+        final byte[] file = Arrays.copyOf(mark, mark.length + lines.length);
+        System.arraycopy(lines, 0, file, mark.length, lines.length);
+        Files.write(properties, file);
+        final Run run = runWithLauncherArguments("x");
+        assertEquals(lines("standard output x", "standard output again"), run.out, run.err);
+        assertEquals(0, run.exitCode);
+    }
+
     // The method today's java launcher starts (checked with Java 25): the String[] parameter first, static or not,
     // then none; not private; inherited ones too. The class's simple name, then what its method prints.
     @ParameterizedTest(name = "{0}")
