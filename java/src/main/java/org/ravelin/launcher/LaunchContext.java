@@ -1,6 +1,7 @@
 package org.ravelin.launcher;
 
 import java.io.IOException;
+import java.io.InputStream;
 import java.nio.file.AccessDeniedException;
 import java.nio.file.FileSystemException;
 import java.nio.file.InvalidPathException;
@@ -16,7 +17,8 @@ import java.util.Optional;
 /**
  * What the launcher passes to the Java side: its two arguments before the application's own (the properties file
  * and the hand-off file, both paths with forward slashes), the settings and the hand-off file they name, and the
- * application's arguments. Instances are immutable.
+ * application's arguments. Instances are immutable but for the service input {@link RavelinMain} sets before the
+ * application starts.
  */
 public final class LaunchContext {
     private static volatile LaunchContext current;
@@ -27,6 +29,7 @@ public final class LaunchContext {
     private final Handoff handoff;
     private final List<String> rawApplicationArguments;
     private final List<String> applicationArguments;
+    private volatile InputStream serviceInput;
 
     private LaunchContext(Path propertiesFile, Path handoffFile, Settings settings, Handoff handoff,
             List<String> rawApplicationArguments) {
@@ -161,6 +164,23 @@ public final class LaunchContext {
      */
     public List<String> rawApplicationArguments() {
         return rawApplicationArguments;
+    }
+
+    /**
+     * Standard input as the application reads it. When the launcher runs the application as a service with a stop
+     * line ({@link Handoff#stopLine()}), {@link RavelinMain} takes over the VM's standard input to watch for that
+     * line: this stream then gives every other line, unchanged with its line end, and ends when the input ends
+     * ({@code RavelinMain} also makes it {@link System#in}). Otherwise it is {@link System#in} as it is.
+     *
+     * @return the input without the service's stop line
+     */
+    public InputStream serviceInput() {
+        final InputStream input = serviceInput;
+        return input != null ? input : System.in;
+    }
+
+    void setServiceInput(InputStream input) {
+        serviceInput = input;
     }
 
     /** A path from the settings: a relative path counts from the properties file's directory, as for the launcher. */

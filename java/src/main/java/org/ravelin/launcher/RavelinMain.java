@@ -1,8 +1,6 @@
 package org.ravelin.launcher;
 
-import java.io.BufferedReader;
 import java.io.IOException;
-import java.io.InputStreamReader;
 import java.io.OutputStream;
 import java.io.PrintStream;
 import java.lang.reflect.AccessibleObject;
@@ -38,8 +36,10 @@ import java.util.Locale;
  * and ends with code 1, as it does for an application started without the launcher.
  *
  * <p>When the launcher runs the application as a service with a stop timeout, the hand-off file names a stop line
- * ({@link Handoff#stopLine()}): a daemon thread then watches standard input and, on that line, ends the VM with
- * {@code System.exit(0)}, so that the application's shutdown hooks run before the service stops.
+ * ({@link Handoff#stopLine()}): a daemon thread then takes over the VM's standard input and, on that line, ends the
+ * VM with {@code System.exit(0)}, so that the application's shutdown hooks run before the service stops. Every other
+ * line goes on, unchanged, to {@link System#in}, which it replaces, and to {@link LaunchContext#serviceInput()}: an
+ * application that reads standard input keeps working.
  */
 public final class RavelinMain {
     /** Why the application did not start, and the VM's exit code for it. */
@@ -92,29 +92,20 @@ public final class RavelinMain {
             return;
         }
         LaunchContext.setCurrent(context);
-        watchForStopLine(context.handoff().stopLine());
+        watchForStopLine(context);
         final String[] applicationArguments = context.applicationArguments().toArray(new String[0]);
         main.call(applicationArguments);
     }
 
-    private static void watchForStopLine(String stopLine) {
+    // The stop line ends the VM; the application reads the other lines from System.in as before.
+    private static void watchForStopLine(LaunchContext context) {
+        final String stopLine = context.handoff().stopLine();
         if (stopLine == null) {
             return;
         }
-        final Thread watcher = new Thread(() -> {
-            try (BufferedReader input = new BufferedReader(
-                    new InputStreamReader(System.in, StandardCharsets.ISO_8859_1))) {
-                for (String line = input.readLine(); line != null; line = input.readLine()) {
-                    if (line.equals(stopLine)) {
-                        System.exit(0);
-                    }
-                }
-            } catch (IOException e) {
-                // Standard input gone: there is no stop line to wait for.
-            }
-        }, "ravelin-stop-watcher");
-        watcher.setDaemon(true);
-        watcher.start();
+        final ServiceInput input = ServiceInput.watch(System.in, stopLine, () -> System.exit(0));
+        context.setServiceInput(input);
+        System.setIn(input);
     }
 
     private static LaunchContext readContext(String[] args) throws StartException {

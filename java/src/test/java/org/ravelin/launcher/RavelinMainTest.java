@@ -5,6 +5,7 @@ import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.io.File;
 import java.io.IOException;
+import java.io.OutputStream;
 import java.net.URISyntaxException;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
@@ -132,6 +133,52 @@ class RavelinMainTest {
         process.getOutputStream().close();
         assertEquals(0, process.waitFor());
         assertEquals(lines("waiting", "shutdown hook ran"), new String(Files.readAllBytes(out), StandardCharsets.UTF_8));
+    }
+
+    /** Waits until the file holds the text, while the process runs. */
+    static void awaitOutput(Process process, Path file, String text) throws IOException, InterruptedException {
+        while (!new String(Files.readAllBytes(file), StandardCharsets.UTF_8).contains(text)) {
+            assertTrue(process.isAlive(), "the application ended before it wrote " + text);
+            Thread.sleep(20);
+        }
+    }
+
+    // The watcher takes over standard input: the application reads every other line from System.in, unchanged.
+    @Test
+    void aServiceReadsTheLinesThatAreNotTheStopLine() throws Exception {
+        writeProperties("qel.application.main.class=" + OtherApplications.class.getName() + "$ReadingInput");
+        Files.write(handoff, HandoffTest.file("qel.nl.current.vm=C:\\\\Java\\\\bin\\\\java.exe",
+                "qel.service.stop.input=true", "qel.service.stop.line=ravelin-stop"));
+        final Path out = dir.resolve("work/out");
+        final Process process = new ProcessBuilder(Paths.get(System.getProperty("java.home"), "bin", "java").toString(),
+                "-cp", CLASS_PATH, RavelinMain.class.getName(), properties.toString(), handoff.toString())
+                .redirectOutput(out.toFile()).start();
+        final OutputStream input = process.getOutputStream();
+        input.write("first line\r\n ravelin-stop\nravelin-stop \r\ncaf\u00c3\u00a9 \u00e2\u0086\u0092\n"
+                .getBytes(StandardCharsets.ISO_8859_1));
+        input.flush();
+        awaitOutput(process, out, "read: caf\u00e9 \u2192");
+        input.write("ravelin-stop\r\nnever read\r\n".getBytes(StandardCharsets.ISO_8859_1));
+        input.close();
+        assertEquals(0, process.waitFor());
+        assertEquals(lines("service input is System.in: true", "read: first line", "read:  ravelin-stop",
+                "read: ravelin-stop ", "read: caf\u00e9 \u2192", "shutdown hook ran"),
+                new String(Files.readAllBytes(out), StandardCharsets.UTF_8));
+    }
+
+    // Without a stop line, standard input is the VM's own, to its end.
+    @Test
+    void withoutAStopLineStandardInputIsTheVmsOwn() throws Exception {
+        writeProperties("qel.application.main.class=" + OtherApplications.class.getName() + "$ReadingInput");
+        final Path in = dir.resolve("work/in");
+        Files.write(in, "one\r\nravelin-stop\r\nlast".getBytes(StandardCharsets.ISO_8859_1));
+        final Path out = dir.resolve("work/out");
+        final Process process = new ProcessBuilder(Paths.get(System.getProperty("java.home"), "bin", "java").toString(),
+                "-cp", CLASS_PATH, RavelinMain.class.getName(), properties.toString(), handoff.toString())
+                .redirectInput(in.toFile()).redirectOutput(out.toFile()).start();
+        assertEquals(0, process.waitFor());
+        assertEquals(lines("service input is System.in: true", "read: one", "read: ravelin-stop", "read: last",
+                "input ended", "shutdown hook ran"), new String(Files.readAllBytes(out), StandardCharsets.UTF_8));
     }
 
     @Test

@@ -1,5 +1,15 @@
 package org.ravelin.launcher.testapp;
 
+import java.io.BufferedReader;
+import java.io.FileDescriptor;
+import java.io.FileOutputStream;
+import java.io.IOException;
+import java.io.InputStreamReader;
+import java.io.PrintStream;
+import java.nio.charset.StandardCharsets;
+
+import org.ravelin.launcher.LaunchContext;
+
 /** Application classes the ready main class must refuse, and one it must start although the class is not public. */
 public final class OtherApplications {
     private OtherApplications() {}
@@ -121,6 +131,24 @@ public final class OtherApplications {
         public static void main(String[] args) {
             System.out.println("out caf\u00e9 \u2192 \u4e2d");
             System.err.println("err \u20ac \ud83d\ude00");
+        }
+    }
+
+    /**
+     * Prints each line it reads from standard input until the input ends, whether that is the context's service
+     * input, and when its shutdown hook runs.
+     */
+    public static final class ReadingInput {
+        public static void main(String[] args) throws IOException {
+            System.setOut(new PrintStream(new FileOutputStream(FileDescriptor.out), true, "UTF-8"));
+            Runtime.getRuntime().addShutdownHook(new Thread(() -> System.out.println("shutdown hook ran")));
+            System.out.println("service input is System.in: "
+                    + (LaunchContext.current().get().serviceInput() == System.in));
+            final BufferedReader input = new BufferedReader(new InputStreamReader(System.in, StandardCharsets.UTF_8));
+            for (String line = input.readLine(); line != null; line = input.readLine()) {
+                System.out.println("read: " + line);
+            }
+            System.out.println("input ended");
         }
     }
 
