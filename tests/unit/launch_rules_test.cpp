@@ -166,6 +166,24 @@ TEST(HandoffLines, ThreeEnvironmentLinesPerVariable)
     }
 }
 
+TEST(HandoffLines, HowTheVmRuns)
+{
+    struct Row {
+        bool console;
+        bool service;
+        Lines lines;
+    };
+    const Row rows[] = {
+        {false, false, {L"qel.console=false"}},
+        {true, false, {L"qel.console=true"}},
+        {false, true, {L"qel.console=false", L"qel.service=true"}},
+        {true, true, {L"qel.console=true", L"qel.service=true"}},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(runLines(row.console, row.service), row.lines) << row.console << row.service;
+    }
+}
+
 TEST(HandoffLines, FileBytesEndEachLineWithCrLf)
 {
     Lines lines = {currentVmLine(L"C:\\J\u00e9\\bin\\java.exe")};

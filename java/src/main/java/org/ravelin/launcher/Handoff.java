@@ -29,6 +29,10 @@ public final class Handoff {
     public static final String STOP_INPUT = "qel.service.stop.input";
     /** The line that asks the Java program to stop. */
     public static final String STOP_LINE = "qel.service.stop.line";
+    /** {@code true} when the VM runs with a console (the launcher started its console program), else {@code false}. */
+    public static final String CONSOLE = "qel.console";
+    /** {@code true} when the launcher runs the VM as a Windows service. */
+    public static final String SERVICE = "qel.service";
     /** The prefix of each environment variable's line with the variable's exact name. */
     public static final String ENVIRONMENT_EXACT_CASE = "qel.nl.env.exact_case.";
 
@@ -177,6 +181,27 @@ public final class Handoff {
     /** Whether the user held Ctrl when the launcher started. */
     public boolean controlKeyAtStart() {
         return "true".equalsIgnoreCase(properties.get(CONTROL_KEY));
+    }
+
+    /**
+     * Whether the VM runs with a console, where its standard output and standard error are seen: the launcher's
+     * console twin, a console window of the windowed launcher, or a file of an earlier launcher that does not say.
+     * {@code false} when the windowed launcher started the VM's windowed program ({@code javaw.exe}), whose standard
+     * error nobody sees unless it is redirected.
+     *
+     * @return {@code false} only when the file says the VM runs without a console
+     */
+    public boolean hasConsole() {
+        return !"false".equalsIgnoreCase(properties.get(CONSOLE));
+    }
+
+    /**
+     * Whether the launcher runs the VM as a Windows service, where nobody sees a window.
+     *
+     * @return {@code true} when the file says so
+     */
+    public boolean isService() {
+        return "true".equalsIgnoreCase(properties.get(SERVICE));
     }
 
     /**

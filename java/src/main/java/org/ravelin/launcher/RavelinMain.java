@@ -1,5 +1,6 @@
 package org.ravelin.launcher;
 
+import java.awt.GraphicsEnvironment;
 import java.io.IOException;
 import java.io.OutputStream;
 import java.io.PrintStream;
@@ -31,7 +32,11 @@ import java.util.Locale;
  * case) and an empty value leave the output as it is. When both name the same file, both outputs share one stream.
  *
  * <p>When it cannot start the application it writes one line beginning with "Ravelin:" to standard error (once the
- * redirects are applied, to the redirected standard error) and ends the VM with a code of {@link Failure}. An
+ * redirects are applied, to the redirected standard error; when only standard output's file cannot be opened, to
+ * standard error's file as well) and ends the VM with a code of {@link Failure}. When nobody would see standard error
+ * (the hand-off file says the VM runs without a console, not as a service, and the VM has a display) it also shows
+ * the text in a dialog titled with the application's name ({@value Settings#APPLICATION_NAME}) and ends the VM once
+ * the user closed it. An
  * exception thrown by the application's main method propagates unchanged: the VM reports it with its stack trace
  * and ends with code 1, as it does for an application started without the launcher.
  *
@@ -78,16 +83,21 @@ public final class RavelinMain {
 
     private RavelinMain() {}
 
+    /**
+     * Starts the application the settings name, or ends the VM with a code of {@link Failure}.
+     *
+     * @param args the launcher's two arguments (the properties file, the hand-off file), then the application's
+     * @throws Throwable what the application's main method throws, unchanged
+     */
     public static void main(String[] args) throws Throwable {
         final Entry main;
-        final LaunchContext context;
+        LaunchContext context = null;
         try {
             context = readContext(args);
             applyRedirects(context);
             main = findMain(applicationClass(context));
         } catch (StartException e) {
-            System.err.println("Ravelin: " + e.getMessage());
-            System.err.flush();
+            reportFailure(context, e.getMessage());
             System.exit(e.failure.exitCode());
             return;
         }
@@ -95,6 +105,26 @@ public final class RavelinMain {
         watchForStopLine(context);
         final String[] applicationArguments = context.applicationArguments().toArray(new String[0]);
         main.call(applicationArguments);
+    }
+
+    /**
+     * Tells why the application did not start: one line on standard error, and, when nobody would see that, a dialog
+     * titled with the application's name, which this waits for. The dialog shows when the hand-off file says the VM
+     * runs without a console and not as a service (where nobody could close it), and the VM has a display.
+     */
+    static void reportFailure(LaunchContext context, String text) {
+        System.err.println("Ravelin: " + text);
+        System.err.flush();
+        if (context == null || context.handoff().hasConsole() || context.handoff().isService()) {
+            return;
+        }
+        try {
+            if (!GraphicsEnvironment.isHeadless()) {
+                FailureDialog.show(context.settings().get(Settings.APPLICATION_NAME, "Ravelin"), text);
+            }
+        } catch (LinkageError | RuntimeException e) {
+            // A runtime without the desktop module or its libraries, or no display after all: standard error is all.
+        }
     }
 
     // The stop line ends the VM; the application reads the other lines from System.in as before.
@@ -119,13 +149,34 @@ public final class RavelinMain {
     private static void applyRedirects(LaunchContext context) throws StartException {
         final Path out = redirectFile(context, context.stdoutRedirect());
         final Path err = redirectFile(context, context.stderrRedirect());
+        StartException failure = null;
         PrintStream outStream = null;
         if (out != null) {
-            outStream = open(out, Settings.STDOUT_REDIRECT);
+            try {
+                outStream = open(out, Settings.STDOUT_REDIRECT);
+            } catch (StartException e) {
+                failure = e;
+            }
         }
         PrintStream errStream = null;
         if (err != null) {
-            errStream = out != null && sameFile(out, err) ? outStream : open(err, Settings.STDERR_REDIRECT);
+            try {
+                errStream = outStream != null && sameFile(out, err) ? outStream : open(err, Settings.STDERR_REDIRECT);
+            } catch (StartException e) {
+                failure = failure != null ? failure : e;
+            }
+        }
+        if (failure != null) {
+            // Standard output's file cannot be opened: the failure goes to standard error's file too, where a
+            // service's user looks. The original standard error gets it from the caller.
+            if (errStream != null) {
+                errStream.println("Ravelin: " + failure.getMessage());
+                errStream.close();
+            }
+            if (outStream != null) {
+                outStream.close();
+            }
+            throw failure;
         }
         // Both are open before either is set, so an error about the second still reaches the original output.
         if (outStream != null) {

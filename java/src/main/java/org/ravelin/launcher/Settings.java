@@ -18,6 +18,8 @@ public final class Settings {
     public static final String MAIN_CLASS = "qel.nl.java.launcher.main.class";
     /** The application's class that {@link RavelinMain} starts. */
     public static final String APPLICATION_MAIN_CLASS = "qel.application.main.class";
+    /** The application's name, the title of its console window and of the dialog that shows a failure. */
+    public static final String APPLICATION_NAME = "qel.application.name";
     /** Where standard output goes: a file, {@code console} or empty. */
     public static final String STDOUT_REDIRECT = "qel.stdout.redirect";
     /** Where standard error goes: a file, {@code console} or empty. */

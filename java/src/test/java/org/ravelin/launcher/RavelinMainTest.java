@@ -379,6 +379,35 @@ class RavelinMainTest {
         assertEquals(failure.exitCode(), run.exitCode);
     }
 
+    // A VM without a console but also without a display (headless): standard error alone, and the VM ends.
+    @Test
+    void aHeadlessVmWithoutAConsoleShowsNoDialog() throws Exception {
+        vmOptions.add("-Djava.awt.headless=true");
+        writeProperties("qel.application.name=Shop");
+        Files.write(handoff, HandoffTest.file("qel.nl.current.vm=C:\\\\Java\\\\bin\\\\javaw.exe", "qel.console=false"));
+        final Run run = runWithLauncherArguments();
+        assertEquals(lines("Ravelin: the properties file " + properties + " names no application class: set "
+                + "qel.application.main.class"), run.err);
+        assertEquals(RavelinMain.Failure.NO_APPLICATION_CLASS.exitCode(), run.exitCode);
+    }
+
+    // A service's user looks into the standard error file: a standard output file that cannot be opened is named
+    // there too.
+    @Test
+    void aRedirectFailureGoesToStandardErrorsFileToo() throws Exception {
+        writeProperties("qel.application.main.class=" + RECORDING, "qel.stdout.redirect=missing/out.txt",
+                "qel.stderr.redirect=logs/err.txt");
+        Files.write(handoff, HandoffTest.file("qel.nl.current.vm=C:\\\\Java\\\\bin\\\\javaw.exe", "qel.console=false",
+                "qel.service=true"));
+        final Run run = runWithLauncherArguments();
+        final String line = lines("Ravelin: cannot open " + properties.resolveSibling("missing/out.txt")
+                + " for qel.stdout.redirect: no such file or directory");
+        assertEquals(line, run.err);
+        assertEquals(line, new String(Files.readAllBytes(properties.resolveSibling("logs/err.txt")),
+                StandardCharsets.UTF_8));
+        assertEquals(RavelinMain.Failure.REDIRECT.exitCode(), run.exitCode);
+    }
+
     @Test
     void failuresAfterTheRedirectsGoToTheRedirectedStandardError() throws Exception {
         writeProperties("qel.application.main.class=shop.Missing", "qel.stderr.redirect=logs/err.txt");
