@@ -52,14 +52,33 @@ public final class Handoff {
         this.environment = Collections.unmodifiableMap(variables);
     }
 
-    /** Reads a hand-off file. */
+    /**
+     * Reads a hand-off file.
+     *
+     * @param file the file
+     * @return its entries
+     * @throws IOException when the file cannot be read, an escape is malformed or the file names no VM program
+     */
     public static Handoff read(Path file) throws IOException {
         return parse(Files.readAllBytes(file));
     }
 
     /**
+     * Entries made in memory, as a file with these lines would give them after reading (for tests). Unlike a file,
+     * they need not name the VM program.
+     *
+     * @param properties keys and values, in order; copied
+     * @return the hand-off entries
+     */
+    public static Handoff of(Map<String, String> properties) {
+        return new Handoff(new LinkedHashMap<>(properties));
+    }
+
+    /**
      * Reads the bytes of a hand-off file.
      *
+     * @param bytes the file's bytes
+     * @return its entries
      * @throws IOException when an escape is malformed or the file names no VM program
      */
     public static Handoff parse(byte[] bytes) throws IOException {
@@ -147,7 +166,12 @@ public final class Handoff {
         return result.toString();
     }
 
-    /** The Java VM program the launcher started, as a Windows path. */
+    /**
+     * The Java VM program the launcher started.
+     *
+     * @return its path as the launcher wrote it, a Windows path; {@code null} only for entries made with
+     *     {@link #of(Map)} without it
+     */
     public String vmPath() {
         return properties.get(VM_PATH);
     }
@@ -156,6 +180,8 @@ public final class Handoff {
      * The environment the launcher was started with, by the variables' exact names, in the launcher's order (by
      * name, UTF-16 unit by unit); values have their {@code %NAME%} references expanded. Unmodifiable. The names
      * compare exactly, where Windows ignores their case: see {@link #environmentValue(String)}.
+     *
+     * @return the variables by name
      */
     public Map<String, String> environment() {
         return environment;
@@ -163,7 +189,10 @@ public final class Handoff {
 
     /**
      * The value of an environment variable, its name compared as Windows compares it: the exact name first, else the
-     * first variable whose name differs only in case. {@code null} when there is none.
+     * first variable whose name differs only in case.
+     *
+     * @param name the variable's name, in any case
+     * @return its value, or {@code null} when there is none
      */
     public String environmentValue(String name) {
         final String exact = environment.get(name);
@@ -178,7 +207,11 @@ public final class Handoff {
         return null;
     }
 
-    /** Whether the user held Ctrl when the launcher started. */
+    /**
+     * Whether the user held Ctrl when the launcher started.
+     *
+     * @return {@code true} when the file says so
+     */
     public boolean controlKeyAtStart() {
         return "true".equalsIgnoreCase(properties.get(CONTROL_KEY));
     }
@@ -207,12 +240,18 @@ public final class Handoff {
     /**
      * The line the service host writes to the Java program's standard input when the service stops, or
      * {@code null} when it ends the VM without asking (not a service, or no stop timeout set).
+     *
+     * @return the stop line, or {@code null}
      */
     public String stopLine() {
         return "true".equalsIgnoreCase(properties.get(STOP_INPUT)) ? properties.get(STOP_LINE) : null;
     }
 
-    /** Every line of the file as key and value, unmodifiable, in the file's order. */
+    /**
+     * Every line of the file as key and value.
+     *
+     * @return the entries, unmodifiable, in the file's order
+     */
     public Map<String, String> properties() {
         return properties;
     }

@@ -11,7 +11,10 @@ import java.nio.file.Paths;
 import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.Collections;
+import java.util.LinkedHashMap;
 import java.util.List;
+import java.util.Map;
+import java.util.Objects;
 import java.util.Optional;
 
 /**
@@ -69,6 +72,8 @@ public final class LaunchContext {
      * Reads the context from the arguments of the class the launcher starts: the properties file, the hand-off file,
      * then the application's arguments.
      *
+     * @param args the arguments of the class's main method
+     * @return the context
      * @throws LaunchContextException when there are fewer than two arguments or one of the files cannot be read
      */
     public static LaunchContext fromArguments(String... args) throws LaunchContextException {
@@ -96,9 +101,141 @@ public final class LaunchContext {
         return new LaunchContext(propertiesFile, handoffFile, settings, handoff, applicationArguments);
     }
 
-    /** The context {@link RavelinMain} read before it started the application; empty when it did not. */
+    /**
+     * The context {@link RavelinMain} read before it started the application. Absent values are {@link Optional}
+     * here as in {@link Settings#find(String)}.
+     *
+     * @return the context, or an empty {@code Optional} when {@code RavelinMain} did not start the application
+     */
     public static Optional<LaunchContext> current() {
         return Optional.ofNullable(current);
+    }
+
+    /**
+     * A context built in memory, for tests of an application's code that takes a {@code LaunchContext}: settings,
+     * hand-off entries and arguments without files.
+     *
+     * @return a builder of an empty context: no settings, no hand-off entries, no arguments
+     */
+    public static Builder builder() {
+        return new Builder();
+    }
+
+    /**
+     * Builds a {@link LaunchContext} in memory. The files it names need not exist: {@link #resolve(String)} counts
+     * from the properties file's directory, which is the current directory unless {@link #propertiesFile(Path)} says
+     * otherwise.
+     */
+    public static final class Builder {
+        private Path propertiesFile = Paths.get("application.qel").toAbsolutePath();
+        private Path handoffFile = Paths.get("qel0.tmp").toAbsolutePath();
+        private final Map<String, String> settings = new LinkedHashMap<>();
+        private final Map<String, String> handoff = new LinkedHashMap<>();
+        private final List<String> arguments = new ArrayList<>();
+
+        private Builder() {}
+
+        /**
+         * Sets the properties file's path, from which relative paths of the settings count.
+         *
+         * @param file the path; {@code application.qel} in the current directory unless set
+         * @return this builder
+         */
+        public Builder propertiesFile(Path file) {
+            propertiesFile = Objects.requireNonNull(file, "file");
+            return this;
+        }
+
+        /**
+         * Sets the hand-off file's path.
+         *
+         * @param file the path; {@code qel0.tmp} in the current directory unless set
+         * @return this builder
+         */
+        public Builder handoffFile(Path file) {
+            handoffFile = Objects.requireNonNull(file, "file");
+            return this;
+        }
+
+        /**
+         * Adds a setting, as a line of the properties file would after reading; a later value of a key replaces
+         * the earlier one.
+         *
+         * @param key the key
+         * @param value the value
+         * @return this builder
+         */
+        public Builder setting(String key, String value) {
+            settings.put(Objects.requireNonNull(key, "key"), Objects.requireNonNull(value, "value"));
+            return this;
+        }
+
+        /**
+         * Adds an entry of the hand-off file, as read back: {@link Handoff#VM_PATH}, {@link Handoff#CONSOLE} or any
+         * other key; a later value of a key replaces the earlier one.
+         *
+         * @param key the key
+         * @param value the value
+         * @return this builder
+         */
+        public Builder handoffEntry(String key, String value) {
+            handoff.put(Objects.requireNonNull(key, "key"), Objects.requireNonNull(value, "value"));
+            return this;
+        }
+
+        /**
+         * Adds an environment variable with the three hand-off entries the launcher writes for it.
+         *
+         * @param name the variable's name in its exact case
+         * @param value its value
+         * @return this builder
+         */
+        public Builder environmentVariable(String name, String value) {
+            handoffEntry("qel.nl.env." + asciiCase(name, false), value);
+            handoffEntry("qel.nl.env." + asciiCase(name, true), value);
+            return handoffEntry(Handoff.ENVIRONMENT_EXACT_CASE + name, value);
+        }
+
+        /**
+         * Adds the application's arguments as the user typed them ({@link LaunchContext#applicationArguments()});
+         * the raw arguments have their backslashes doubled, as the launcher passes them.
+         *
+         * @param typed the arguments, in order
+         * @return this builder
+         */
+        public Builder applicationArguments(String... typed) {
+            for (String argument : typed) {
+                arguments.add(Objects.requireNonNull(argument, "argument"));
+            }
+            return this;
+        }
+
+        /**
+         * Builds the context of what was added so far.
+         *
+         * @return the context; later changes of this builder do not change it
+         */
+        public LaunchContext build() {
+            final List<String> raw = new ArrayList<>(arguments.size());
+            for (String argument : arguments) {
+                raw.add(argument.replace("\\", "\\\\"));
+            }
+            return new LaunchContext(propertiesFile, handoffFile, Settings.of(settings), Handoff.of(handoff),
+                    Collections.unmodifiableList(raw));
+        }
+
+        // Only the letters A to Z change case, as in the launcher's lines.
+        private static String asciiCase(String name, boolean upper) {
+            final char[] units = name.toCharArray();
+            for (int i = 0; i < units.length; i++) {
+                if (upper && units[i] >= 'a' && units[i] <= 'z') {
+                    units[i] = (char) (units[i] - 'a' + 'A');
+                } else if (!upper && units[i] >= 'A' && units[i] <= 'Z') {
+                    units[i] = (char) (units[i] - 'A' + 'a');
+                }
+            }
+            return new String(units);
+        }
     }
 
     static void setCurrent(LaunchContext context) {
@@ -127,20 +264,38 @@ public final class LaunchContext {
         return e.getMessage() != null ? e.getMessage() : e.getClass().getName();
     }
 
-    /** The properties file the launcher read (its first argument). */
+    /**
+     * The properties file the launcher read.
+     *
+     * @return its path (the launcher's first argument)
+     */
     public Path propertiesFile() {
         return propertiesFile;
     }
 
-    /** The hand-off file (the launcher's second argument). */
+    /**
+     * The hand-off file.
+     *
+     * @return its path (the launcher's second argument)
+     */
     public Path handoffFile() {
         return handoffFile;
     }
 
+    /**
+     * The settings of the properties file.
+     *
+     * @return the settings, read with the launcher's rules
+     */
     public Settings settings() {
         return settings;
     }
 
+    /**
+     * The hand-off file's entries.
+     *
+     * @return what the launcher passed in the hand-off file
+     */
     public Handoff handoff() {
         return handoff;
     }
@@ -183,7 +338,12 @@ public final class LaunchContext {
         serviceInput = input;
     }
 
-    /** A path from the settings: a relative path counts from the properties file's directory, as for the launcher. */
+    /**
+     * A path from the settings: a relative path counts from the properties file's directory, as for the launcher.
+     *
+     * @param path a path as the settings give it
+     * @return the path, absolute when the properties file's is
+     */
     public Path resolve(String path) {
         final Path directory = propertiesFile.toAbsolutePath().getParent();
         return directory.resolve(path);
@@ -191,13 +351,19 @@ public final class LaunchContext {
 
     /**
      * Where standard output goes: the hand-off file's {@value Settings#STDOUT_REDIRECT} when it has one (the user held
-     * Ctrl: {@code console}), else the setting; empty when neither says.
+     * Ctrl: {@code console}), else the setting.
+     *
+     * @return a file name, {@code console}, or empty text when neither says
      */
     public String stdoutRedirect() {
         return redirect(Settings.STDOUT_REDIRECT);
     }
 
-    /** Where standard error goes, as {@link #stdoutRedirect()}. */
+    /**
+     * Where standard error goes, as {@link #stdoutRedirect()}.
+     *
+     * @return a file name, {@code console}, or empty text when neither says
+     */
     public String stderrRedirect() {
         return redirect(Settings.STDERR_REDIRECT);
     }

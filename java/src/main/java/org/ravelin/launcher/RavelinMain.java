@@ -66,6 +66,11 @@ public final class RavelinMain {
             this.exitCode = exitCode;
         }
 
+        /**
+         * The VM's exit code for the failure.
+         *
+         * @return the code, 2 to 6
+         */
         public int exitCode() {
             return exitCode;
         }
