@@ -668,7 +668,7 @@ TEST_P(LauncherServiceGracefulStop, StopLineThenTheVmsEnd)
     const WString handoffFile = splitVmArguments(record).handoff;
     const std::string handoff = readFile(handoffFile);
     EXPECT_NE(handoff.find("\r\nqel.console=false\r\nqel.service=true\r\nqel.service.stop.input=true\r\n"
-                          "qel.service.stop.line=ravelin-stop\r\n"),
+                           "qel.service.stop.line=ravelin-stop\r\n"),
               std::string::npos)
         << handoff;
     EXPECT_TRUE(vmInput().lines.empty()) << "nothing before the stop";

@@ -65,7 +65,9 @@ WString decode(std::string_view text, const std::string& where)
         } else if (escape == "LB") {
             result.push_back(L'{');
         } else {
-            const std::size_t digits = !escape.empty() && escape[0] == 'x' ? 2 : !escape.empty() && escape[0] == 'u' ? 4 : 0;
+            const std::size_t digits = !escape.empty() && escape[0] == 'x'   ? 2
+                                       : !escape.empty() && escape[0] == 'u' ? 4
+                                                                             : 0;
             const int value = digits == 0 || escape.size() != digits + 1 ? -1 : hexValue(escape.substr(1));
             if (value < 0) {
                 throw std::runtime_error(where + ": unknown escape {" + std::string(escape) + "}");
