@@ -44,4 +44,11 @@ void showErrorBox(const WString& text);
 // standard error handle.
 void writeErrorText(const WString& text);
 
+enum class StandardStream { Output, Error };
+
+// The same for either standard handle: the text whole, whatever characters it
+// holds (the C runtime's wide output stops at the first one outside the code
+// page), after what the C runtime's stream holds.
+void writeStandardText(StandardStream stream, const WString& text);
+
 }  // namespace qel

@@ -50,9 +50,14 @@ void showErrorBox(const WString& text)
 
 void writeErrorText(const WString& text)
 {
-    // What the C runtime holds for standard error comes first.
-    std::fflush(stderr);
-    const HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
+    writeStandardText(StandardStream::Error, text);
+}
+
+void writeStandardText(StandardStream stream, const WString& text)
+{
+    // What the C runtime holds for the stream comes first.
+    std::fflush(stream == StandardStream::Error ? stderr : stdout);
+    const HANDLE handle = GetStdHandle(stream == StandardStream::Error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE || text.empty()) {
         return;
     }

@@ -63,9 +63,8 @@ void traceHeader(Frontend frontend)
 void pauseIfAsked(const Launcher& launcher)
 {
     if (pauseAtEnd(Console::instance().isAllocated(), consolePause(launcher.properties), controlKeyDownNow)) {
-        std::fwprintf(stdout, L"[press enter to close this window]\n");
-        std::fflush(stdout);
-        std::fgetwc(stdin);
+        writeStandardText(StandardStream::Output, L"[press enter to close this window]\r\n");
+        waitForEnter();
     }
 }
 

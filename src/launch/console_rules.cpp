@@ -65,6 +65,19 @@ WString formatStartFailure(std::wstring_view format, unsigned long errorCode)
     return text;
 }
 
+WString withCrLf(std::wstring_view text)
+{
+    WString result;
+    result.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'\n' && (i == 0 || text[i - 1] != L'\r')) {
+            result += L'\r';
+        }
+        result += text[i];
+    }
+    return result;
+}
+
 WString workingDirectoryLine(std::wstring_view workingDirectory)
 {
     return L"cwd: " + WString(workingDirectory) + L"\n";

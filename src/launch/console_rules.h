@@ -55,6 +55,10 @@ bool outlivesConsoleEvent(std::uint32_t event);
 // error code in decimal, cut to 512 units as the message buffer holds them.
 WString formatStartFailure(std::wstring_view format, unsigned long errorCode);
 
+// The text with each line feed that has no carriage return before it written as
+// CR LF, as the launcher's diagnostics have always ended their lines.
+WString withCrLf(std::wstring_view text);
+
 // The diagnostics written to standard error before the VM starts.
 WString workingDirectoryLine(std::wstring_view workingDirectory);
 WString commandLineLine(std::wstring_view commandLine);

@@ -30,7 +30,12 @@ std::uint32_t waitForExit(void* process);
 // Whether the Ctrl key is held down at this moment.
 bool controlKeyDownNow();
 
-// Writes a diagnostic line to the launcher's standard error.
+// Writes a diagnostic line to the launcher's standard error handle, whole: to a
+// console as Unicode, to a file or pipe as UTF-8, each line ended by CR LF.
 void writeDiagnostic(const WString& text);
+
+// Reads from the launcher's standard input until the user presses Enter (one
+// character of a file or pipe); returns at once without standard input.
+void waitForEnter();
 
 }  // namespace qel

@@ -276,6 +276,18 @@ bool msvmBuildAccepted(std::uint32_t build, std::int32_t minVersion)
     return static_cast<std::int64_t>(build) >= static_cast<std::int64_t>(minVersion);
 }
 
+bool fitsCommandLine(std::wstring_view commandLine)
+{
+    return commandLine.size() + 1 <= kCommandLineUnits;
+}
+
+WString commandLineTooLongText(std::size_t length)
+{
+    return L"The command line of the Java VM has " + std::to_wstring(length) +
+           L" characters; Windows starts a program with at most " + std::to_wstring(kCommandLineUnits - 1) + L" (" +
+           std::to_wstring(kCommandLineUnits) + L" with the terminating null).";
+}
+
 bool fitsProcessDirectory(std::wstring_view directory)
 {
     constexpr std::size_t kDirectoryUnits = 260;

@@ -114,6 +114,17 @@ WString renderCommandLine(VmFamily family, std::wstring_view executable, std::ws
 // start the VM somewhere else.
 bool fitsProcessDirectory(std::wstring_view directory);
 
+// Windows starts a program with a command line of at most this many UTF-16
+// units, its terminating null included; a longer one reaches the VM cut short.
+inline constexpr std::size_t kCommandLineUnits = 32767;
+
+// Whether Windows can give the VM this command line whole.
+bool fitsCommandLine(std::wstring_view commandLine);
+
+// The line that follows message 103 for a command line too long: its length and
+// the limit.
+WString commandLineTooLongText(std::size_t length);
+
 // Whether the Microsoft VM's build number satisfies the lowest acceptable build;
 // the numbers compare as signed values, so a minimum of 0 or less takes any build.
 bool msvmBuildAccepted(std::uint32_t build, std::int32_t minVersion);

@@ -40,6 +40,20 @@ WString withoutLineEnd(WString text)
                         directory + L"\": " + withoutLineEnd(systemErrorText(error)));
 }
 
+// The directory the temporary folder's variables name, TMP before TEMP, as the
+// system reads them; empty when neither is set.
+WString temporaryDirectoryVariable()
+{
+    for (const wchar_t* name : {L"TMP", L"TEMP"}) {
+        const auto value = readGrowingText(
+            [name](wchar_t* buffer, DWORD capacity) { return GetEnvironmentVariableW(name, buffer, capacity); });
+        if (value && !value->empty()) {
+            return *value;
+        }
+    }
+    return WString();
+}
+
 // The absolute form of a working directory, whatever its length; the text as
 // given when the system cannot make one.
 WString fullWorkingDirectory(const WString& path)
@@ -49,10 +63,6 @@ WString fullWorkingDirectory(const WString& path)
            })
         .value_or(path);
 }
-
-}  // namespace
-
-namespace {
 
 HandoffFile* theHandoffFile = nullptr;
 
@@ -82,8 +92,18 @@ HandoffFile& HandoffFile::instance()
     static HandoffFile* file = [] {
         wchar_t directory[kTempPathUnits + 1] = {};
         const DWORD length = GetTempPathW(kTempPathUnits, directory);
-        if (length == 0 || length > kTempPathUnits) {
-            throwTempDirectoryError(length == 0 ? WString() : WString(L"(longer than 246 units)"), GetLastError());
+        if (length == 0) {
+            // The system takes no directory from TMP or TEMP (one longer than a
+            // path may be, for example): its own reason, and the variable.
+            const DWORD error = GetLastError();
+            throwTempDirectoryError(temporaryDirectoryVariable(), error);
+        }
+        if (length > kTempPathUnits) {
+            // The reason is the length; the last error belongs to some earlier call.
+            const WString whole = readGrowingText([](wchar_t* buffer, DWORD capacity) {
+                                      return GetTempPathW(capacity, buffer);
+                                  }).value_or(WString());
+            throwTempDirectoryError(whole, ERROR_FILENAME_EXCED_RANGE);
         }
         wchar_t name[kPathBufferUnits] = {};
         // The system creates a new, empty file qel<hex>.tmp and gives its name.
@@ -125,7 +145,12 @@ void Console::allocate()
     }
     // A process that has a console keeps it; the result does not matter.
     AllocConsole();
-    // The C runtime's streams keep their old handles until they are bound again.
+    // The console's handles are the process's standard handles from now on: the
+    // launcher writes its own lines and reads the pause's Enter through them
+    // (writeStandardText, waitForEnter). The C runtime's streams keep their old
+    // handles until they are bound again; where a stream had no handle before
+    // (a launcher started from Explorer), some runtimes refuse to bind it and
+    // it stays unusable, which the launcher's own lines no longer depend on.
     std::FILE* ignored = nullptr;
     ignored = std::freopen("CONIN$", "r", stdin);
     ignored = std::freopen("CONOUT$", "w", stdout);
@@ -162,8 +187,26 @@ bool controlKeyDownNow()
 
 void writeDiagnostic(const WString& text)
 {
-    std::fwprintf(stderr, L"%ls", text.c_str());
-    std::fflush(stderr);
+    writeStandardText(StandardStream::Error, withCrLf(text));
+}
+
+void waitForEnter()
+{
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    if (input == nullptr || input == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    DWORD mode = 0;
+    DWORD read = 0;
+    if (GetConsoleMode(input, &mode)) {
+        // A console delivers its input a line at a time: the read returns on
+        // Enter, and what was typed before it is left unread.
+        wchar_t unit = 0;
+        ReadConsoleW(input, &unit, 1, &read, nullptr);
+        return;
+    }
+    char byte = 0;
+    ReadFile(input, &byte, 1, &read, nullptr);
 }
 
 void* startVmProcess(const LaunchRequest& request, const WString& commandLine)
@@ -199,6 +242,16 @@ void* startVmProcess(const LaunchRequest& request, const WString& commandLine)
                             MSG_VM_START_FAILED);
     }
 
+    // Longer, it would reach the VM cut short: without its main class or the
+    // application's arguments.
+    if (!fitsCommandLine(commandLine)) {
+        trace.line(commandLineTooLongText(commandLine.size()));
+        throw TerminalError(
+            formatStartFailure(MessageTable::instance().text(MSG_VM_START_FAILED), ERROR_FILENAME_EXCED_RANGE) +
+                L"\n\n" + commandLineTooLongText(commandLine.size()),
+            MSG_VM_START_FAILED);
+    }
+
     WString line = commandLine;  // CreateProcessW may write into it
     PROCESS_INFORMATION info{};
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
@@ -221,8 +274,13 @@ void* launchVm(const JavaVm& vm, const WString& executable, LaunchRequest reques
             throw TerminalError(MessageTable::instance().text(MSG_NO_VM), MSG_NO_VM);
         }
         // The Microsoft VM also reads its class path from the environment it
-        // inherits.
-        SetEnvironmentVariableW(L"CLASSPATH", request.classPath.join().c_str());
+        // inherits: without it, it would start without the application.
+        if (!SetEnvironmentVariableW(L"CLASSPATH", request.classPath.join().c_str())) {
+            const DWORD error = GetLastError();
+            Trace::instance().line(L"CLASSPATH cannot be set: Windows error " + std::to_wstring(error));
+            throw TerminalError(formatStartFailure(MessageTable::instance().text(MSG_VM_START_FAILED), error),
+                                MSG_VM_START_FAILED);
+        }
     }
     for (const WString& warning : leaveOutRefusedOptions(vm, request)) {
         writeDiagnostic(warning);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string_view>
 
 #include "base/wstring.h"
@@ -68,7 +69,16 @@ private:
 // variable's value.
 bool settingsComplete(const PropertyTable& properties, std::wstring_view classPathVariable);
 
-// Throws TerminalError with message 104 when the settings are not complete.
+// The first of the launcher's keys whose value holds U+0000 (from "\u0000", or a
+// "\u" without digits), which no command line, path or title can carry: Windows
+// would end the text there. None when no value holds one.
+std::optional<WString> keyHoldingNul(const PropertyTable& properties);
+
+// The text of message 104 for such a key: the message, then a line naming the key.
+WString nulSettingText(std::wstring_view invalidMessage, std::wstring_view key);
+
+// Throws TerminalError with message 104 when the settings are not complete, or
+// (with nulSettingText) when a launcher's key holds U+0000.
 void validateSettings(const PropertyTable& properties, std::wstring_view classPathVariable);
 
 // What the VM selection decides on for this run.

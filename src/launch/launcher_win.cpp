@@ -49,6 +49,11 @@ void validateSettings(const PropertyTable& properties, std::wstring_view classPa
     if (!settingsComplete(properties, classPathVariable)) {
         throw TerminalError(MessageTable::instance().text(MSG_PROPERTIES_INVALID), MSG_PROPERTIES_INVALID);
     }
+    // Handed over, the text would end at the character without a word.
+    if (const auto key = keyHoldingNul(properties)) {
+        throw TerminalError(nulSettingText(MessageTable::instance().text(MSG_PROPERTIES_INVALID), *key),
+                            MSG_PROPERTIES_INVALID);
+    }
 }
 
 Launcher::Launcher(CommandLine commandLine, Frontend frontend, const ControlKeyProbe& controlKey)

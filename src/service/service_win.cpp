@@ -224,10 +224,8 @@ struct FailedStart {
     SERVICE_STATUS_HANDLE handle = nullptr;
     std::uint32_t messageId = 0;
     ServiceLifecycle lifecycle{ServiceLifecycle::Effects{
-        [this](const ServiceStatus& status) { reportStatus(handle, status); },
-        [] {},  // no VM was started
-        [] {},
-        [](const WString&) {},  // its failure is logged already
+        [this](const ServiceStatus& status) { reportStatus(handle, status); }, [] {},  // no VM was started
+        [] {}, [](const WString&) {},  // its failure is logged already
     }};
 };
 FailedStart* failedStart = nullptr;

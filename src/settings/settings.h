@@ -42,6 +42,13 @@ inline constexpr SettingKey msvmMinVersion{L"qel.nl.win32.microsoftvm.min.versio
 // Service mode: seconds a stop waits for the Java program to end after asking it
 // to on its standard input; 0 ends the VM at once.
 inline constexpr SettingKey serviceStopTimeout{L"qel.service.stop.timeout", L"0"};
+
+inline constexpr SettingKey all[] = {
+    currentVm,      validVmList,        mainClass,         classPath,   userDir,  applicationName,
+    stdoutRedirect, stderrRedirect,     verifyMode,        verbose,     gcExtent, gcBackgroundThread,
+    debugging,      compiler,           additionalOptions, heapInitial, heapMax,  consolePause,
+    msvmMinVersion, serviceStopTimeout,
+};
 }  // namespace keys
 
 // The stored text of a key, or its default when absent.

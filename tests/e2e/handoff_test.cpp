@@ -439,3 +439,34 @@ TEST_F(Handoff, UnusableTemporaryDirectoryStartsNothing)
         EXPECT_EQ(readFile(temp / L"file.txt"), "not a directory");
     }
 }
+
+// A temporary directory longer than the launcher takes (246 units, so that the
+// file's name still fits a path), or longer than the system takes at all: the box
+// names the directory and gives that reason (the system's text for error 206),
+// not the text of an earlier, unrelated error.
+TEST_F(Handoff, TemporaryDirectoryTooLongSaysSo)
+{
+    wchar_t reason[256] = {};
+    ASSERT_GT(FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                             ERROR_FILENAME_EXCED_RANGE, 0, reason, 256, nullptr),
+              0u);
+    for (const std::size_t units : {250u, 300u}) {
+        SCOPED_TRACE(std::to_string(units) + " units");
+        WString directory = temp.path();
+        while (directory.size() < units) {
+            directory += L"\\" + WString(std::min<std::size_t>(40, units - directory.size() - 1), L't');
+        }
+        ASSERT_EQ(directory.size(), units);
+        makeDirectories(directory);
+        const ProgramRun run = start(L"", L"0", withTemporaryDirectory(directory));
+        ASSERT_FALSE(run.timedOut);
+        ASSERT_EQ(run.boxes.size(), 1u) << run.standardError;
+        const WString& text = run.boxes[0].text;
+        EXPECT_EQ(narrow(text).rfind(kCannotCreate, 0), 0u) << narrow(text);
+        EXPECT_NE(text.find(L"\"" + directory), WString::npos) << narrow(text);
+        EXPECT_NE(text.find(WString(reason).substr(0, WString(reason).find_last_not_of(L"\r\n") + 1)), WString::npos)
+            << narrow(text);
+        EXPECT_EQ(run.exitCode, 1u);
+        EXPECT_TRUE(readStandinRecords(recordFile).empty());
+    }
+}

@@ -8,9 +8,14 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+#include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "base/handles.h"
+#include "support/console_screen.h"
 #include "support/standin_launch.h"
 
 using namespace qel;
@@ -195,8 +200,8 @@ TEST_F(Launch, ApplicationArgumentsArriveAsGiven)
     ASSERT_FALSE(run.timedOut);
     ASSERT_TRUE(run.boxes.empty()) << narrow(run.boxes[0].text);
     const StandinRecord record = onlyRecord(run);
-    const std::vector<WString> expected = {L"a",        L"",          L"b", L"tab\there", L"say\"hi",
-                                           L"a\\\\\"b", L"C:\\\\My Files\\\\x", L"end"};
+    const std::vector<WString> expected = {
+        L"a", L"", L"b", L"tab\there", L"say\"hi", L"a\\\\\"b", L"C:\\\\My Files\\\\x", L"end"};
     ASSERT_GE(record.args.size(), expected.size());
     EXPECT_EQ(std::vector<WString>(record.args.end() - static_cast<std::ptrdiff_t>(expected.size()), record.args.end()),
               expected)
@@ -296,4 +301,167 @@ TEST_F(Launch, WorkingDirectoryIsPassedWholeOrRefused)
             EXPECT_TRUE(readStandinRecords(recordFile).empty());
         }
     }
+}
+
+// A command line Windows can hand over whole (32766 units and the terminating
+// null) reaches the VM whole; a longer one is refused with message 103 for
+// error 206 and a line with its length and the limit, and no VM starts (it would
+// get the line cut short, without its main class and arguments). The settings
+// make it long: the launcher's own command line has the same limit.
+TEST_F(Launch, ACommandLineLongerThanWindowsTakesIsRefused)
+{
+    vms.program(L"jre\\bin\\java.exe", standin::kSun1_4_20_5);
+    const std::string vmLines =
+        "qel.nl.current.vm=" + escaped(vms / L"jre\\bin\\java.exe") + "\r\nqel.nl.valid.vm.list=J2\r\n";
+    // The command line's length with the shortest padding option.
+    writeProperties(vmLines + "qel.nl.java.option.additional=-Dp=\r\n");
+    const ProgramRun base = start(L"end");
+    ASSERT_TRUE(base.boxes.empty()) << narrow(base.boxes[0].text).substr(0, 300);
+    const std::size_t unpadded = onlyRecord(base).commandLine.size();
+    for (const std::size_t length : {std::size_t{32766}, std::size_t{32767}, std::size_t{40000}}) {
+        SCOPED_TRACE(std::to_string(length) + " units");
+        DeleteFileW(recordFile.c_str());
+        writeProperties(vmLines + "qel.nl.java.option.additional=-Dp=" + std::string(length - unpadded, 'a') + "\r\n");
+        const ProgramRun run = start(L"end");
+        ASSERT_FALSE(run.timedOut);
+        if (length <= 32766) {
+            ASSERT_TRUE(run.boxes.empty()) << narrow(run.boxes[0].text).substr(0, 300);
+            const StandinRecord record = onlyRecord(run);
+            EXPECT_EQ(record.commandLine.size(), length);
+            EXPECT_EQ(record.args.back(), L"end");
+            continue;
+        }
+        ASSERT_EQ(run.boxes.size(), 1u);
+        EXPECT_EQ(run.boxes[0].text, L"Windows error 206 occured while loading the Java VM\n\nThe command line of the "
+                                     L"Java VM has " +
+                                         std::to_wstring(length) +
+                                         L" characters; Windows starts a program with at most 32766 (32767 with the "
+                                         L"terminating null).")
+            << narrow(run.boxes[0].text).substr(0, 300);
+        EXPECT_EQ(run.exitCode, 103u);
+        EXPECT_TRUE(readStandinRecords(recordFile).empty());
+    }
+}
+
+// A launcher's setting holding U+0000 would end the command line there: it is
+// refused with message 104 naming the key, and no VM starts.
+TEST_F(Launch, ASettingHoldingNulIsRefused)
+{
+    vms.program(L"jre\\bin\\java.exe", standin::kSun1_4_20_5);
+    for (const char* line : {"qel.nl.java.option.additional=-Da=\\u0000b", "qel.nl.java.option.additional=-Da=\\u"}) {
+        SCOPED_TRACE(line);
+        DeleteFileW(recordFile.c_str());
+        writeProperties("qel.nl.current.vm=" + escaped(vms / L"jre\\bin\\java.exe") +
+                        "\r\nqel.nl.valid.vm.list=J2\r\n" + line + "\r\n");
+        const ProgramRun run = start(L"-open x");
+        ASSERT_FALSE(run.timedOut);
+        ASSERT_EQ(run.boxes.size(), 1u);
+        EXPECT_EQ(run.boxes[0].text, WString(kEnglishInvalid) +
+                                         L"\n\nqel.nl.java.option.additional holds the character U+0000 (\\u0000, or "
+                                         L"\\u without digits), which the Java VM cannot be given.")
+            << narrow(run.boxes[0].text);
+        EXPECT_EQ(run.exitCode, 104u);
+        EXPECT_TRUE(readStandinRecords(recordFile).empty());
+    }
+}
+
+// The Microsoft VM with a class path longer than Windows takes: refused with
+// message 103, never started without it or with its command line cut. (Wine
+// sets a CLASSPATH of any length, so here the command line's length refuses it;
+// where Windows cannot set the variable, that refuses it first, with its error.)
+TEST_F(Launch, AMicrosoftVmClassPathThatCannotBeSetIsRefused)
+{
+    vms.program(L"windows\\wjview.exe", standin::kMsj5_0_3810_0)
+        .program(L"windows\\jview.exe", standin::kMsj5_0_3810_0);
+    writeFile(app + L"\\Tool.qel", "qel.nl.java.launcher.main.class=app.Start\r\n"
+                                   "qel.class.path=" +
+                                       std::string(40000, 'c') +
+                                       ".jar\r\n"
+                                       "qel.nl.current.vm=" +
+                                       escaped(vms / L"windows\\wjview.exe") + "\r\nqel.nl.valid.vm.list=MSJ\r\n");
+    const ProgramRun run = start();
+    ASSERT_FALSE(run.timedOut);
+    ASSERT_EQ(run.boxes.size(), 1u);
+    EXPECT_EQ(run.boxes[0].text.rfind(L"Windows error ", 0), 0u) << narrow(run.boxes[0].text);
+    EXPECT_EQ(run.exitCode, 103u);
+    EXPECT_TRUE(readStandinRecords(recordFile).empty());
+}
+
+// The cwd: and cmd: lines reach a file whole, in UTF-8 with CR LF, whatever
+// characters they hold: the C runtime's output stopped at the first one outside
+// the code page and lost the rest of the line.
+TEST_F(Launch, DiagnosticsReachAFileWhole)
+{
+    vms.program(L"jre\\bin\\java.exe", standin::kSun1_4_20_5);
+    writeProperties("qel.nl.current.vm=" + escaped(vms / L"jre\\bin\\java.exe") + "\r\nqel.nl.valid.vm.list=J2\r\n");
+    const ProgramRun run = start(L"caf\u00e9 \u65e5\u672c \U0001F600 end");
+    ASSERT_FALSE(run.timedOut);
+    ASSERT_TRUE(run.boxes.empty()) << narrow(run.boxes[0].text);
+    const StandinRecord record = onlyRecord(run);
+    EXPECT_EQ(run.standardError, "cwd: " + narrow(app) + "\\\r\ncmd: " + narrow(record.commandLine) + "\r\n");
+    EXPECT_NE(record.commandLine.find(L"caf\u00e9 \u65e5\u672c \U0001F600 end"), WString::npos);
+}
+
+// Started without standard handles (from Explorer), with a console of its own:
+// the cwd: and cmd: lines appear in it whole, and after the VM the pause prompt,
+// which Enter answers.
+TEST_F(Launch, AConsoleOpenedWithoutStandardHandlesWorks)
+{
+    vms.program(L"jre\\bin\\java.exe", standin::kSun1_4_20_5).program(L"jre\\bin\\javaw.exe", standin::kSun1_4_20_5);
+    writeProperties("qel.nl.current.vm=" + escaped(vms / L"jre\\bin\\javaw.exe") +
+                    "\r\nqel.nl.valid.vm.list=J2\r\nqel.win32.console.pause=true\r\n");
+    RunOptions options;
+    options.noStandardHandles = true;
+    options.timeoutMs = 30000;
+    options.arguments = L"-i console caf\u00e9 \u65e5\u672c";
+    // The stand-in stays a moment, for its parent to be found.
+    options.environment = {{L"QEL_STANDIN_SLEEP_MS", L"1500"}};
+    options = withStandinEnvironment(L"5", options);
+    ProgramRun run;
+    std::thread runner([&] { run = runProgram(launcher, options); });
+    // The launcher is the stand-in's parent; its console outlives the stand-in.
+    std::vector<StandinRecord> records;
+    const ULONGLONG deadline = GetTickCount64() + 20000;
+    unsigned long launcherId = 0;
+    while (launcherId == 0 && GetTickCount64() < deadline) {
+        records = readStandinRecords(recordFile);
+        if (!records.empty()) {
+            launcherId = parentProcessId(records.front().processId);
+        }
+        Sleep(20);
+    }
+    std::optional<WString> screen;
+    bool answered = false;
+    if (launcherId != 0) {
+        const AttachedConsole console(launcherId);
+        while (console.attached() && GetTickCount64() < deadline) {
+            screen = console.screen();
+            if (screen && screen->find(L"[press enter to close this window]") != WString::npos) {
+                answered = console.typeEnter();
+                break;
+            }
+            Sleep(50);
+        }
+    }
+    runner.join();
+    ASSERT_EQ(records.size(), 1u);
+    ASSERT_NE(launcherId, 0u);
+    ASSERT_TRUE(screen.has_value());
+    const StandinRecord& record = records.front();
+    EXPECT_EQ(record.modulePath, vms / L"jre\\bin\\java.exe");
+    EXPECT_TRUE(record.hasConsole);
+    // The lines in this order, whole; the screen's rows break them anywhere.
+    const auto unbroken = [](WString text) {
+        text.erase(std::remove_if(text.begin(), text.end(), [](wchar_t unit) { return unit == L' ' || unit == L'\n'; }),
+                   text.end());
+        return text;
+    };
+    EXPECT_NE(unbroken(*screen).find(
+                  unbroken(L"cwd: " + app + L"\\cmd: " + record.commandLine + L"[press enter to close this window]")),
+              WString::npos)
+        << narrow(*screen);
+    EXPECT_NE(record.commandLine.find(L" -i console caf\u00e9 \u65e5\u672c"), WString::npos);
+    EXPECT_TRUE(answered);
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitCode, 5u);
 }

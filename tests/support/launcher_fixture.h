@@ -34,8 +34,7 @@ protected:
 
     // After the box the launcher ends with the message's number (1 for a failure
     // that has none), so that a script can tell that it failed.
-    static void expectOneBox(const ProgramRun& run, const WString& caption, const WString& text,
-                             unsigned long exitCode)
+    static void expectOneBox(const ProgramRun& run, const WString& caption, const WString& text, unsigned long exitCode)
     {
         ASSERT_FALSE(run.timedOut);
         ASSERT_EQ(run.boxes.size(), 1u) << run.standardOutput << run.standardError;

@@ -156,18 +156,23 @@ ProgramRun runProgram(const WString& program, const RunOptions& options)
 
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = input.get();
-    startup.hStdOutput = outputWriter ? outputWriter.get() : output.get();
-    startup.hStdError = error.get();
+    if (!options.noStandardHandles) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = input.get();
+        startup.hStdOutput = outputWriter ? outputWriter.get() : output.get();
+        startup.hStdError = error.get();
+    }
     PROCESS_INFORMATION info{};
     WString commandLine = options.commandLine.value_or(commandLineFor(program, options.arguments));
     std::wstring environment = environmentBlock(options.environment);
     WString directory =
         options.currentDirectory.empty() ? program.substr(0, program.rfind(L'\\')) : options.currentDirectory;
-    const DWORD console = options.newConsole ? CREATE_NEW_CONSOLE : options.detached ? DETACHED_PROCESS : 0;
-    if (const DWORD error = startProcess(program.c_str(), commandLine, TRUE, CREATE_UNICODE_ENVIRONMENT | console,
-                                         environment.data(), directory.c_str(), startup, info)) {
+    const DWORD console = options.newConsole                              ? CREATE_NEW_CONSOLE
+                          : options.detached || options.noStandardHandles ? DETACHED_PROCESS
+                                                                          : 0;
+    if (const DWORD error =
+            startProcess(program.c_str(), commandLine, !options.noStandardHandles, CREATE_UNICODE_ENVIRONMENT | console,
+                         environment.data(), directory.c_str(), startup, info)) {
         throw std::runtime_error("cannot start " + narrow(program) + ", error " + std::to_string(error));
     }
     UniqueHandle process(info.hProcess);

@@ -42,6 +42,9 @@ struct RunOptions {
     // Started without the test's console, as Explorer starts a program: a
     // windowed program then has no console until it allocates one.
     bool detached = true;
+    // Started without any standard handles, as Explorer starts a program (and
+    // detached): nothing of its output is captured.
+    bool noStandardHandles = false;
     // Started with a console of its own, as a shell window gives one to the
     // programs it starts (its standard handles are still the test's files and
     // pipes); detached is then not looked at.

@@ -106,4 +106,9 @@ TEST(ConsoleRules, StartFailureTextAndDiagnostics)
     EXPECT_EQ(formatStartFailure(WString(600, L'x') + L"%d", 5).size(), 511u);
     EXPECT_EQ(workingDirectoryLine(L"C:\\Apps\\Tool\\"), L"cwd: C:\\Apps\\Tool\\\n");
     EXPECT_EQ(commandLineLine(L"\"C:\\j\\java.exe\" x"), L"cmd: \"C:\\j\\java.exe\" x\n");
+    // The lines end in CR LF, as a text-mode stream wrote them.
+    EXPECT_EQ(withCrLf(L"cwd: x\ncmd: y\n"), L"cwd: x\r\ncmd: y\r\n");
+    EXPECT_EQ(withCrLf(L"a\r\nb\n\n"), L"a\r\nb\r\n\r\n");
+    EXPECT_EQ(withCrLf(L"\u65e5\n"), L"\u65e5\r\n");
+    EXPECT_EQ(withCrLf(L""), L"");
 }

@@ -146,7 +146,8 @@ TEST(HandoffLines, ThreeEnvironmentLinesPerVariable)
         // The case changes before the escapes: they keep their lower case, and
         // only ASCII letters change.
         {{{L"Caf\u00e9_\u00c9x", L""}},
-         {L"qel.nl.env.caf\\u00e9_\\u00c9x=<Caf\\u00e9_\\u00c9x>", L"qel.nl.env.CAF\\u00e9_\\u00c9X=<Caf\\u00e9_\\u00c9x>",
+         {L"qel.nl.env.caf\\u00e9_\\u00c9x=<Caf\\u00e9_\\u00c9x>",
+          L"qel.nl.env.CAF\\u00e9_\\u00c9X=<Caf\\u00e9_\\u00c9x>",
           L"qel.nl.env.exact_case.Caf\\u00e9_\\u00c9x=<Caf\\u00e9_\\u00c9x>"}},
         // A line break in a value or a name gives no line of its own, and a name
         // with a blank, ":" or "=" keeps them in its key.
@@ -619,4 +620,15 @@ TEST(LaunchDirectory, LongestDirectoryAProcessCanStartIn)
     for (const auto& [directory, fits] : cases) {
         EXPECT_EQ(fitsProcessDirectory(directory), fits) << directory.size();
     }
+}
+
+// Windows hands a program at most 32766 units and the terminating null.
+TEST(LaunchCommandLine, LongestCommandLineWindowsHandsOverWhole)
+{
+    EXPECT_TRUE(fitsCommandLine(WString(32766, L'x')));
+    EXPECT_FALSE(fitsCommandLine(WString(32767, L'x')));
+    EXPECT_FALSE(fitsCommandLine(WString(40000, L'x')));
+    EXPECT_TRUE(fitsCommandLine(L""));
+    EXPECT_EQ(commandLineTooLongText(40000), L"The command line of the Java VM has 40000 characters; Windows starts a "
+                                             L"program with at most 32766 (32767 with the terminating null).");
 }

@@ -98,6 +98,39 @@ TEST(SettingsValidation, RejectsIncompleteSettingsWithMessage104)
     }
 }
 
+// A launcher's key whose value holds U+0000 (an escape of it, or "\u" without
+// digits) is refused with message 104 naming the key; a key of the application
+// (read by the Java side with its own rules) is not the launcher's to judge.
+TEST(SettingsValidation, ValueWithNulIsRefusedNamingTheKey)
+{
+    const std::string valid = "qel.nl.java.launcher.main.class=M\nqel.nl.valid.vm.list=J2\nqel.class.path=a.jar\n";
+    struct Row {
+        std::string lines;
+        std::optional<const wchar_t*> key;
+    };
+    const Row rows[] = {
+        {"qel.nl.java.option.additional=-Da=\\u0000b\n", L"qel.nl.java.option.additional"},
+        {"qel.class.path=a.jar;\\u\n", L"qel.class.path"},
+        {"qel.application.name=Shop\\u0000\n", L"qel.application.name"},
+        {"qel.nl.java.launcher.main.class=app.\\u0000Start\n", L"qel.nl.java.launcher.main.class"},
+        {"shop.secret=\\u0000\n", std::nullopt},
+        {"qel.nl.java.option.additional=-Da=\\u0041\n", std::nullopt},
+    };
+    for (const auto& row : rows) {
+        PropertyTable table;
+        parseProperties(table, valid + row.lines);
+        EXPECT_EQ(keyHoldingNul(table), row.key ? std::optional<WString>(*row.key) : std::nullopt) << row.lines;
+        if (!row.key) {
+            EXPECT_NO_THROW(validateSettings(table, L"")) << row.lines;
+            continue;
+        }
+        EXPECT_EQ(test::messageThrownBy<TerminalError>([&] { validateSettings(table, L""); }, row.lines),
+                  WString(kInvalidText) + L"\n\n" + *row.key +
+                      L" holds the character U+0000 (\\u0000, or \\u without digits), which the Java VM cannot be "
+                      L"given.");
+    }
+}
+
 // The class path is judged after the marker was replaced.
 TEST(SettingsValidation, MarkerWithoutClasspathVariableIsEmpty)
 {
