@@ -10,7 +10,8 @@ import java.util.Map;
 
 /**
  * The hand-off file the launcher writes for the Java side before the VM starts: the VM program it chose, the
- * environment it was started with, and whether the user held Ctrl at the start. Instances are immutable.
+ * environment it was started with, whether the user held Ctrl at the start, whether the VM has a console and whether
+ * it runs as a service. Instances are immutable.
  *
  * <p>The file holds ASCII {@code key=value} lines ended by CR LF, with the escapes of
  * {@link java.util.Properties#load(java.io.InputStream)}, which reads it too: backslashes doubled, line breaks, tabs and

@@ -36,9 +36,8 @@ import java.util.Locale;
  * standard error's file as well) and ends the VM with a code of {@link Failure}. When nobody would see standard error
  * (the hand-off file says the VM runs without a console, not as a service, and the VM has a display) it also shows
  * the text in a dialog titled with the application's name ({@value Settings#APPLICATION_NAME}) and ends the VM once
- * the user closed it. An
- * exception thrown by the application's main method propagates unchanged: the VM reports it with its stack trace
- * and ends with code 1, as it does for an application started without the launcher.
+ * the user closed it. An exception thrown by the application's main method propagates unchanged: the VM reports it
+ * with its stack trace and ends with code 1, as it does for an application started without the launcher.
  *
  * <p>When the launcher runs the application as a service with a stop timeout, the hand-off file names a stop line
  * ({@link Handoff#stopLine()}): a daemon thread then takes over the VM's standard input and, on that line, ends the
