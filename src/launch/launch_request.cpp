@@ -237,11 +237,11 @@ FilledRequest fillLaunchRequest(const LaunchInputs& in)
 std::vector<WString> leaveOutRefusedOptions(const JavaVm& vm, LaunchRequest& request)
 {
     std::vector<WString> warnings;
-    if (vm.family == VmFamily::J2 && releaseOf(vm.version) >= kModernRelease && request.gcBackgroundThread) {
+    if (vm.family == VmFamily::J2 && vm.version.release() >= kModernRelease && request.gcBackgroundThread) {
         request.gcBackgroundThread = false;
         warnings.push_back(L"option " + WString(kJ2Options.gcBackgroundThread) + L" (" +
                            WString(keys::gcBackgroundThread.name) + L") left out: Java " +
-                           std::to_wstring(releaseOf(vm.version)) + L" does not start with it.\n");
+                           std::to_wstring(vm.version.release()) + L" does not start with it.\n");
     }
     return warnings;
 }

@@ -174,10 +174,6 @@ private:
     WString company_;
 };
 
-VmKind classifyExecutable(ExecutableInfo& info);
-WString homeOf(const ExecutableInfo& info);
-VmVersion detectVersion(ExecutableInfo& info);
-
 // The VM for a program the user named, with every field set.
 std::unique_ptr<JavaVm> javaVmFromExecutable(std::wstring_view path);
 

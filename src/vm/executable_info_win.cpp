@@ -222,21 +222,6 @@ ProgramProbes ExecutableInfo::probes()
     };
 }
 
-VmKind classifyExecutable(ExecutableInfo& info)
-{
-    return classifyExecutable(info.path(), diskFileSystem().exists);
-}
-
-WString homeOf(const ExecutableInfo& info)
-{
-    return homeOf(info.path());
-}
-
-VmVersion detectVersion(ExecutableInfo& info)
-{
-    return detectVersion(info.path(), info.probes());
-}
-
 std::unique_ptr<JavaVm> javaVmFromExecutable(std::wstring_view path)
 {
     ExecutableInfo info(path);

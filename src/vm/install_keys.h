@@ -4,6 +4,7 @@
 // which roots and views the inventory looks for them, and how such a place is
 // named in a report. Pure rules: nothing here touches Windows.
 
+#include <functional>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -21,6 +22,23 @@ enum class RegistryBits { Bits32, Bits64 };
 struct RegistryPlace {
     RegistryRoot root;
     std::optional<RegistryBits> view;
+    // Opened as the inventory's first sources have always opened the JavaSoft
+    // keys: both view flags at once, then the fallbacks (see RegistryKey).
+    bool anyView = false;
+};
+
+// The JavaSoft keys of the inventory's first sources.
+inline constexpr RegistryPlace kJavaSoftPlace{RegistryRoot::LocalMachine, std::nullopt, true};
+
+// What the VM search asks of the registry, so that its walks are rules over
+// invented registries; the shell answers from the real one (machineRegistry).
+struct RegistryProbe {
+    // The names of a key's subkeys, in enumeration order; none when the key
+    // cannot be opened.
+    std::function<std::optional<std::vector<WString>>(const RegistryPlace& place, const WString& keyPath)> subkeys;
+    // A string value of a key; none when the key or the value cannot be read.
+    std::function<std::optional<WString>(const RegistryPlace& place, const WString& keyPath, const WString& name)>
+        value;
 };
 
 // One way installers register an installation: a key path whose "*" components

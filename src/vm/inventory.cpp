@@ -7,6 +7,7 @@
 #include "base/path_text.h"
 #include "base/text.h"
 #include "base/trace.h"
+#include "vm/javasoft.h"
 
 namespace qel {
 
@@ -255,6 +256,69 @@ void VmInventory::addInstallations(const std::vector<InstalledHome>& homes, cons
         listed.insert(homeKey(vm->home));
         entries_.push_back(std::move(vm));
     }
+}
+
+std::vector<RegisteredRelease> registeredReleases(const RegistryProbe& registry, const WString& keyPath)
+{
+    std::vector<RegisteredRelease> releases;
+    for (const WString& name : registry.subkeys(kJavaSoftPlace, keyPath).value_or(std::vector<WString>())) {
+        const WString release = keyPath + L"\\" + name;
+        auto micro = registry.value(kJavaSoftPlace, release, javasoft::kMicroVersion);
+        auto home = registry.value(kJavaSoftPlace, release, javasoft::kJavaHome);
+        // A half-registered release does not hide the others.
+        if (micro && home) {
+            releases.push_back(RegisteredRelease{name, std::move(*micro), std::move(*home),
+                                                 registrySource(RegistryRoot::LocalMachine, release, std::nullopt)});
+        }
+    }
+    return releases;
+}
+
+namespace {
+
+// Follows the pattern's components below keyPath from the index on: a "*" takes
+// every subkey, any other component that one subkey; at the end the home value
+// is read. A key that cannot be opened, or lacks the value, adds nothing.
+void collectHomes(const RegistryProbe& registry, const RegistryPlace& place, const WString& keyPath,
+                  const std::vector<WString>& components, std::size_t index, const InstallKeyLayout& layout,
+                  std::vector<InstalledHome>& homes)
+{
+    if (index == components.size()) {
+        if (auto home = registry.value(place, keyPath, layout.homeValue)) {
+            homes.push_back(InstalledHome{std::move(*home), registrySource(place.root, keyPath, place.view)});
+        }
+        return;
+    }
+    const std::vector<WString> names = components[index] == L"*"
+                                           ? registry.subkeys(place, keyPath).value_or(std::vector<WString>())
+                                           : std::vector<WString>{components[index]};
+    for (const WString& name : names) {
+        collectHomes(registry, place, keyPath + L"\\" + name, components, index + 1, layout, homes);
+    }
+}
+
+}  // namespace
+
+std::vector<InstalledHome> installedHomes(const std::vector<InstallKeyLayout>& layouts, const RegistryProbe& registry,
+                                          std::vector<SearchedPlace>* searched)
+{
+    std::vector<InstalledHome> homes;
+    for (const RegistryPlace& place : installKeyPlaces()) {
+        for (const InstallKeyLayout& layout : layouts) {
+            const std::size_t before = homes.size();
+            const std::vector<WString> components = patternComponents(layout);
+            // The first component is SOFTWARE: every walk starts below it.
+            if (!components.empty()) {
+                collectHomes(registry, place, components[0], components, 1, layout, homes);
+            }
+            if (searched != nullptr) {
+                searched->push_back(SearchedPlace{registrySource(place.root, layout.pattern, place.view) + L", value " +
+                                                      layout.homeValue,
+                                                  homes.size() - before});
+            }
+        }
+    }
+    return homes;
 }
 
 void VmInventory::removeDuplicates()

@@ -134,16 +134,24 @@ WString javaHomeDirectory(std::wstring_view value, const ExistsProbe& exists);
 std::unique_ptr<JavaVm> registeredVm(std::wstring_view subkeyName, std::wstring_view microVersion,
                                      std::wstring_view javaHome, VmKind kind);
 
-// ---- From the real registry and disk ---------------------------------------
-
-// The releases registered below a key of HKEY_LOCAL_MACHINE: a key that cannot
-// be read gives none; a subkey without MicroVersion or JavaHome is left out.
-std::vector<RegisteredRelease> readRegisteredReleases(std::wstring_view keyPath);
+// The releases registered below a JavaSoft key (kJavaSoftPlace): a key that
+// cannot be read gives none; a subkey without MicroVersion or JavaHome is left out.
+std::vector<RegisteredRelease> registeredReleases(const RegistryProbe& registry, const WString& keyPath);
 
 // The homes registered in the layouts' keys, place by place (installKeyPlaces),
 // layout by layout, subkeys in enumeration order. A key or value that cannot be
 // read adds nothing. Each layout in each place is listed in searched, with the
 // number of homes it named.
+std::vector<InstalledHome> installedHomes(const std::vector<InstallKeyLayout>& layouts, const RegistryProbe& registry,
+                                          std::vector<SearchedPlace>* searched = nullptr);
+
+// ---- From the real registry and disk ---------------------------------------
+
+// The registry of this machine.
+const RegistryProbe& machineRegistry();
+
+// registeredReleases and installedHomes of this machine's registry.
+std::vector<RegisteredRelease> readRegisteredReleases(std::wstring_view keyPath);
 std::vector<InstalledHome> readInstalledHomes(const std::vector<InstallKeyLayout>& layouts,
                                               std::vector<SearchedPlace>* searched = nullptr);
 

@@ -100,11 +100,11 @@ VmChoice selectVm(const VmRequest& request, const SelectionSources& sources)
             if (matches) {
                 namedVms().push_back(std::move(vm));
                 trace.line(L"chosen: the named program " + program);
-                return VmChoice{namedVms().back().get(), false};
+                return VmChoice{namedVms().back().get()};
             }
         }
         trace.line(L"chosen: none; no token accepts the named program, and a named VM is not replaced by another");
-        return VmChoice{nullptr, true};
+        return VmChoice{nullptr};
     }
     if (trace.enabled()) {
         trace.line(L"no named program exists: searching the installed VMs");
@@ -121,7 +121,7 @@ VmChoice selectVm(const VmRequest& request, const SelectionSources& sources)
                                     : L"chosen: " + describeVm(*accepted.back()) +
                                           L"; the highest version a token accepts (the last found among equals)");
     }
-    return VmChoice{accepted.empty() ? nullptr : accepted.back(), false};
+    return VmChoice{accepted.empty() ? nullptr : accepted.back()};
 }
 
 }  // namespace qel

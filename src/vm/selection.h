@@ -35,13 +35,11 @@ struct VmRequest {
 // separators made uniform.
 WString namedProgram(const VmRequest& request, const FileSystemProbes& files);
 
-// The outcome of a selection.
+// The outcome of a selection. A named VM that the list does not accept gives
+// none: the user asked for this VM, so no other is tried.
 struct VmChoice {
     // The chosen VM, or none.
     JavaVm* vm = nullptr;
-    // A named VM was found and the list does not accept it: the user asked for
-    // this VM, so no other is tried.
-    bool namedRejected = false;
 };
 
 // What the selection needs besides the request.

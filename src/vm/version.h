@@ -118,20 +118,6 @@ inline constexpr VmVersion kVersion1_3 = 0x300;
 inline constexpr VmVersion kVersion1_4 = 0x400;
 inline constexpr VmVersion kVersion5 = 0x500;
 
-// The fields by name.
-inline int releaseOf(const VmVersion& version)
-{
-    return version.release();
-}
-inline int maintenanceOf(const VmVersion& version)
-{
-    return version.maintenance();
-}
-inline int updateOf(const VmVersion& version)
-{
-    return version.update();
-}
-
 // The first release of Java 2.
 inline constexpr int kJava2Release = 2;
 
@@ -140,7 +126,7 @@ inline constexpr int kJava2Release = 2;
 // the user named all decide a family this way.
 inline bool isJava2Release(const VmVersion& version)
 {
-    return releaseOf(version) >= kJava2Release;
+    return version.release() >= kJava2Release;
 }
 
 // The first release whose VMs refuse options of the old Java 2 syntax (see the

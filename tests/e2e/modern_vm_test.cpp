@@ -11,6 +11,7 @@
 #include <string>
 
 #include "support/launcher_fixture.h"
+#include "support/machine_guard.h"
 #include "support/standin_record.h"
 #include "support/vm_fixtures.h"
 #include "vm/javasoft.h"
@@ -56,8 +57,19 @@ struct KeyValue {
 
 class ModernVm : public ::testing::Test {
 protected:
-    void SetUp() override { removeJavaKeys(); }
-    void TearDown() override { removeJavaKeys(); }
+    void SetUp() override
+    {
+        skipUnlessMachineMayChange();
+        if (!IsSkipped()) {
+            removeJavaKeys();
+        }
+    }
+    void TearDown() override
+    {
+        if (!IsSkipped()) {
+            removeJavaKeys();
+        }
+    }
 
     // A Java 2 installation: bin\java.exe and bin\javaw.exe, and javac.exe for a kit.
     void install(const WString& home, const wchar_t* standIn, bool kit = false)

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "support/machine_guard.h"
 #include "support/standin_launch.h"
 #include "vm/javasoft.h"
 
@@ -20,8 +21,19 @@ namespace {
 
 class RegisteredVm : public StandinLaunch {
 protected:
-    void SetUp() override { removeJavaSoftKeys(); }
-    void TearDown() override { removeJavaSoftKeys(); }
+    void SetUp() override
+    {
+        skipUnlessMachineMayChange();
+        if (!IsSkipped()) {
+            removeJavaSoftKeys();
+        }
+    }
+    void TearDown() override
+    {
+        if (!IsSkipped()) {
+            removeJavaSoftKeys();
+        }
+    }
 
     void registerRuntime(const WString& release, const WString& micro, const WString& home)
     {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/machine_guard.h"
 #include "support/standin_launch.h"
 
 using namespace qel;
@@ -15,7 +16,7 @@ using namespace qel::test;
 
 namespace {
 
-using Trace = StandinLaunch;
+using TraceRun = StandinLaunch;
 
 // The position of each text in the trace, in the order given; npos for one not
 // found after the one before it.
@@ -44,7 +45,7 @@ std::string backslashes(std::string path)
 
 }  // namespace
 
-TEST_F(Trace, ASearchFromTheCandidatesToTheExitCode)
+TEST_F(TraceRun, ASearchFromTheCandidatesToTheExitCode)
 {
     vms.program(L"old\\bin\\java.exe", standin::kSun1_3_10_0).program(L"new\\bin\\java.exe", standin::kSun1_4_20_5);
     writeProperties("qel.nl.valid.vm.list=JDK J2\r\n");
@@ -98,7 +99,7 @@ TEST_F(Trace, ASearchFromTheCandidatesToTheExitCode)
     EXPECT_EQ(trace.rfind("[", 0), 0u);
 }
 
-TEST_F(Trace, ATraceThatCannotBeWrittenNeverStopsTheLaunch)
+TEST_F(TraceRun, ATraceThatCannotBeWrittenNeverStopsTheLaunch)
 {
     vms.program(L"jre\\bin\\java.exe", standin::kSun1_4_20_5);
     writeProperties("qel.nl.current.vm=" + escaped(vms / L"jre\\bin\\java.exe") + "\r\nqel.nl.valid.vm.list=J2\r\n");
@@ -115,10 +116,14 @@ TEST_F(Trace, ATraceThatCannotBeWrittenNeverStopsTheLaunch)
     EXPECT_EQ(GetFileAttributesW((dir / L"missing").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
-TEST_F(Trace, WhatAUserNeedsWhenTheWrongJavaStarts)
+TEST_F(TraceRun, WhatAUserNeedsWhenTheWrongJavaStarts)
 {
     // A runtime of another maker on Path, a kit the list refuses, a token of no
     // known form, and a registered runtime whose programs were removed.
+    skipUnlessMachineMayChange();
+    if (IsSkipped()) {
+        return;
+    }
     removeJavaKeys();
     vms.program(L"tav\\bin\\java.exe", standin::kTav1_4_2_0)
         .program(L"kit\\bin\\java.exe", standin::kSun1_4_20_5)

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/machine_guard.h"
 #include "support/launcher_fixture.h"
 #include "support/mapped_drive.h"
 #include "support/vm_fixtures.h"
@@ -114,6 +115,10 @@ TEST(VmChoiceAtDriveRoot, RelativeVmSettingCountsFromTheRoot)
                                 "qel.class.path=lib\\app.jar\r\n"
                                 "qel.nl.current.vm=jre\\bin\\java.exe\r\n"
                                 "qel.nl.valid.vm.list=J2\r\n");
+    skipUnlessMachineMayChange();
+    if (::testing::Test::IsSkipped()) {
+        return;
+    }
     const MappedDrive drive(dir.path());
     TempDir elsewhere;
     for (const WString& start : {drive / L"sub", drive / L"sub\\deeper", drive.root(), elsewhere.path()}) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/machine_guard.h"
 #include "support/vm_fixtures.h"
 
 namespace qel::test {
@@ -14,16 +15,38 @@ inline constexpr const wchar_t* kScratchKey = L"SOFTWARE\\JavaSoft\\Ravelin Test
 
 class JavaSoftRegistry : public ::testing::Test {
 protected:
-    void SetUp() override { removeJavaSoftKeys(); }
-    void TearDown() override { removeJavaSoftKeys(); }
+    void SetUp() override
+    {
+        skipUnlessMachineMayChange();
+        if (!IsSkipped()) {
+            removeJavaSoftKeys();
+        }
+    }
+    void TearDown() override
+    {
+        if (!IsSkipped()) {
+            removeJavaSoftKeys();
+        }
+    }
 };
 
 // Tests that write any key the VM inventory reads, in either hive, start and end
 // with none of them.
 class InstallationKeys : public ::testing::Test {
 protected:
-    void SetUp() override { removeJavaKeys(); }
-    void TearDown() override { removeJavaKeys(); }
+    void SetUp() override
+    {
+        skipUnlessMachineMayChange();
+        if (!IsSkipped()) {
+            removeJavaKeys();
+        }
+    }
+    void TearDown() override
+    {
+        if (!IsSkipped()) {
+            removeJavaKeys();
+        }
+    }
 };
 
 }  // namespace qel::test

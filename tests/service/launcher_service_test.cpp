@@ -108,8 +108,10 @@ class LauncherService : public ServiceTest {
 protected:
     void TearDown() override
     {
-        service.remove();
-        endLeftoverVms();
+        if (!IsSkipped()) {
+            service.remove();
+            endLeftoverVms();
+        }
     }
 
     // Shop.qel: the main class, class path and example options, then the lines.

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/machine_guard.h"
 #include "support/sample_service.h"
 #include "support/service_control.h"
 #include "support/test_files.h"
@@ -17,6 +18,9 @@ namespace qel::test {
 
 class ServiceTest : public ::testing::Test {
 protected:
+    // Services are registered with the machine's service manager.
+    void SetUp() override { skipUnlessMachineMayChange(); }
+
     using Settings = std::vector<std::pair<std::string, std::string>>;
 
     SampleService install(const Settings& settings = {}, Gates gates = Gates::Open)

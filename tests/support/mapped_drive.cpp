@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/handles.h"
+#include "machine_guard.h"
 #include "test_files.h"
 
 namespace qel::test {
@@ -86,6 +87,7 @@ void removeDriveType(wchar_t letter)
 
 MappedDrive::MappedDrive(const WString& directory)
 {
+    requireMachineMayChange("map a drive letter");
     const DWORD used = GetLogicalDrives();
     for (wchar_t letter = L'Q'; letter <= L'Y'; ++letter) {
         if ((used & (1u << (letter - L'A'))) == 0) {

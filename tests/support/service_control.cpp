@@ -114,12 +114,6 @@ WString uniqueServiceName(const WString& base)
            std::to_wstring(++counter);
 }
 
-bool runningUnderWine()
-{
-    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-
 std::string serviceStateName(unsigned long state)
 {
     switch (state) {
@@ -169,6 +163,7 @@ TestService::~TestService()
 
 unsigned long TestService::create(const WString& name, const WString& binaryPathName)
 {
+    requireMachineMayChange("register a service");
     remove();
     removeServiceIfPresent(manager_.get(), name);
     service_.reset(CreateServiceW(manager_.get(), name.c_str(), nullptr, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,

@@ -31,6 +31,7 @@
 
 #include "base/handles.h"
 #include "base/wstring.h"
+#include "support/machine_guard.h"
 
 namespace qel::test {
 
@@ -51,10 +52,6 @@ struct ControlResult {
 // base followed by a number unique to this test process and moment, so that a
 // name left blocked by an earlier test is not reused.
 WString uniqueServiceName(const WString& base);
-
-// Whether the program runs under Wine (ntdll exports wine_get_version); tests of
-// facts about Wine's service manager are skipped elsewhere.
-bool runningUnderWine();
 
 // "STOPPED", "START_PENDING", ... for messages; the number for other values.
 std::string serviceStateName(unsigned long state);

@@ -6,6 +6,7 @@
 
 #include "base/handles.h"
 #include "base/system_text.h"
+#include "base/trace.h"
 #include "process_start.h"
 
 namespace qel::test {
@@ -115,18 +116,6 @@ WString binaryDir()
 {
     const WString path = runningModulePath();
     return path.substr(0, path.rfind(L'\\'));
-}
-
-std::string narrow(std::wstring_view text)
-{
-    if (text.empty()) {
-        return {};
-    }
-    const int size =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr, nullptr);
-    return result;
 }
 
 std::string unixPathOf(const WString& path)

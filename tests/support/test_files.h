@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/trace.h"
 #include "base/wstring.h"
 
 namespace qel::test {
@@ -48,6 +49,9 @@ std::string unixPathOf(const WString& path);
 bool makeSymbolicLink(const WString& link, const WString& target);
 
 // UTF-16 to UTF-8, for messages of failed assertions.
-std::string narrow(std::wstring_view text);
+inline std::string narrow(std::wstring_view text)
+{
+    return toUtf8(text);
+}
 
 }  // namespace qel::test

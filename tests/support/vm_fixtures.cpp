@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/handles.h"
+#include "machine_guard.h"
 #include "test_files.h"
 #include "vm/install_keys.h"
 
@@ -128,6 +129,7 @@ UniqueKey createKey(const WString& keyPath, RegistryView view, HKEY root = HKEY_
 
 void setValue(const WString& keyPath, const WString& name, DWORD type, const void* data, DWORD size, RegistryView view)
 {
+    requireMachineMayChange("write the registry");
     const UniqueKey key = createKey(keyPath, view);
     const LONG result = RegSetValueExW(key.get(), name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
     if (result != ERROR_SUCCESS) {
@@ -153,12 +155,14 @@ void setRegistryDword(const WString& keyPath, const WString& name, unsigned long
 
 void createRegistryKey(const WString& keyPath, RegistryView view)
 {
+    requireMachineMayChange("write the registry");
     createKey(keyPath, view);
 }
 
 void setRegistryString(RegistryHive hive, RegistryView view, const WString& keyPath, const WString& name,
                        const WString& value)
 {
+    requireMachineMayChange("write the registry");
     const UniqueKey key =
         createKey(keyPath, view, hive == RegistryHive::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER);
     const LONG result = RegSetValueExW(key.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
@@ -170,6 +174,7 @@ void setRegistryString(RegistryHive hive, RegistryView view, const WString& keyP
 
 void removeJavaKeys()
 {
+    requireMachineMayChange("delete the registry's Java keys");
     std::vector<WString> bases = {L"SOFTWARE\\JavaSoft"};
     for (const InstallKeyLayout& layout : installKeyLayouts()) {
         bases.push_back(layoutBase(layout));
@@ -198,6 +203,7 @@ void removeJavaKeys()
 
 void removeJavaSoftKeys()
 {
+    requireMachineMayChange("delete the registry's JavaSoft keys");
     for (const REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
         HKEY software = nullptr;
         if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE", 0, KEY_ALL_ACCESS | view, &software) == ERROR_SUCCESS) {

@@ -127,39 +127,31 @@ TEST(MessageResources, LanguageIdResourceExistsInExactlyTheShippedLanguages)
     EXPECT_EQ(LanguagesOf(MAKEINTRESOURCEW(RT_LANGUAGE_ID), MAKEINTRESOURCEW(1)), ShippedLanguages());
 }
 
-class EachLanguage : public ::testing::TestWithParam<LANGID> {};
-
-TEST_P(EachLanguage, BlockHoldsTheMessagesAndNothingElse)
+// Each shipped language, checked in one process (a test per language would
+// start the test program 29 times under Wine for each check).
+TEST(EachLanguage, BlockHoldsTheMessagesAndNothingElse)
 {
-    const auto block = LoadMessageBlock(GetParam());
-    ASSERT_TRUE(block.has_value()) << "no well-formed block 7";
-    for (UINT id = kFirstIdInBlock; id < kFirstIdInBlock + kStringsPerBlock; ++id) {
-        const auto& text = Text(*block, id);
-        if (IsMessageId(id)) {
-            EXPECT_FALSE(text.empty()) << "id " << id;
-            EXPECT_LT(text.size(), kMessageBufferChars) << "id " << id;
-        } else {
-            EXPECT_TRUE(text.empty()) << "id " << id;
+    for (const LANGID language : kLanguages) {
+        SCOPED_TRACE("lcid " + std::to_string(language));
+        const auto block = LoadMessageBlock(language);
+        if (!block.has_value()) {
+            ADD_FAILURE() << "no well-formed block 7";
+            continue;
+        }
+        for (UINT id = kFirstIdInBlock; id < kFirstIdInBlock + kStringsPerBlock; ++id) {
+            const auto& text = Text(*block, id);
+            if (IsMessageId(id)) {
+                EXPECT_FALSE(text.empty()) << "id " << id;
+                EXPECT_LT(text.size(), kMessageBufferChars) << "id " << id;
+            } else {
+                EXPECT_TRUE(text.empty()) << "id " << id;
+            }
         }
     }
 }
 
-TEST_P(EachLanguage, PlaceholdersAndProductNamesAreKept)
+TEST(EachLanguage, PlaceholdersAndProductNamesAreKept)
 {
-    const auto block = LoadMessageBlock(GetParam());
-    ASSERT_TRUE(block.has_value());
-
-    // The launcher formats MSG_VM_START_FAILED with one error number; any other
-    // '%' would read an argument that is not there.
-    for (UINT id : kMessageIds) {
-        const auto& text = Text(*block, id);
-        const size_t expected_percents = id == MSG_VM_START_FAILED ? 1 : 0;
-        EXPECT_EQ(Count(text, L"%"), expected_percents) << "id " << id;
-    }
-    EXPECT_EQ(Count(Text(*block, MSG_VM_START_FAILED), L"%d"), 1u);
-
-    EXPECT_NE(Text(*block, MSG_NO_VM).find(L"\n\n"), std::wstring::npos);
-
     struct NameRow {
         UINT id;
         const wchar_t* name;
@@ -169,8 +161,25 @@ TEST_P(EachLanguage, PlaceholdersAndProductNamesAreKept)
         {MSG_PROPERTIES_INVALID, L"Corvane"},
         {MSG_ERROR_CAPTION, L"Ravelin"},
     };
-    for (const auto& row : names) {
-        EXPECT_NE(Text(*block, row.id).find(row.name), std::wstring::npos) << "id " << row.id;
+    for (const LANGID language : kLanguages) {
+        SCOPED_TRACE("lcid " + std::to_string(language));
+        const auto block = LoadMessageBlock(language);
+        if (!block.has_value()) {
+            ADD_FAILURE() << "no well-formed block 7";
+            continue;
+        }
+        // The launcher formats MSG_VM_START_FAILED with one error number; any
+        // other '%' would read an argument that is not there.
+        for (UINT id : kMessageIds) {
+            const auto& text = Text(*block, id);
+            const size_t expected_percents = id == MSG_VM_START_FAILED ? 1 : 0;
+            EXPECT_EQ(Count(text, L"%"), expected_percents) << "id " << id;
+        }
+        EXPECT_EQ(Count(Text(*block, MSG_VM_START_FAILED), L"%d"), 1u);
+        EXPECT_NE(Text(*block, MSG_NO_VM).find(L"\n\n"), std::wstring::npos);
+        for (const auto& row : names) {
+            EXPECT_NE(Text(*block, row.id).find(row.name), std::wstring::npos) << "id " << row.id;
+        }
     }
 }
 
@@ -188,25 +197,24 @@ TEST(MessageResources, OtherLanguagesAreTranslatedRatherThanCopiedFromEnglish)
     }
 }
 
-TEST_P(EachLanguage, LanguageIdResourceIsTheLcidInFourBytes)
+TEST(EachLanguage, LanguageIdResourceIsTheLcidInFourBytes)
 {
-    const LANGID language = GetParam();
-    HRSRC info = FindResourceExW(Self(), MAKEINTRESOURCEW(RT_LANGUAGE_ID), MAKEINTRESOURCEW(1), language);
-    ASSERT_NE(info, nullptr);
-    ASSERT_EQ(SizeofResource(Self(), info), 4u);
-    const auto* bytes = static_cast<const unsigned char*>(LockResource(LoadResource(Self(), info)));
-    ASSERT_NE(bytes, nullptr);
-    const DWORD lcid = MAKELCID(language, SORT_DEFAULT);
-    const unsigned char little_endian[4] = {static_cast<unsigned char>(lcid), static_cast<unsigned char>(lcid >> 8),
-                                            static_cast<unsigned char>(lcid >> 16),
-                                            static_cast<unsigned char>(lcid >> 24)};
-    EXPECT_EQ(std::memcmp(bytes, little_endian, 4), 0);
+    for (const LANGID language : kLanguages) {
+        SCOPED_TRACE("lcid " + std::to_string(language));
+        HRSRC info = FindResourceExW(Self(), MAKEINTRESOURCEW(RT_LANGUAGE_ID), MAKEINTRESOURCEW(1), language);
+        if (info == nullptr || SizeofResource(Self(), info) != 4u) {
+            ADD_FAILURE() << "no language id resource of 4 bytes";
+            continue;
+        }
+        const auto* bytes = static_cast<const unsigned char*>(LockResource(LoadResource(Self(), info)));
+        ASSERT_NE(bytes, nullptr);
+        const DWORD lcid = MAKELCID(language, SORT_DEFAULT);
+        const unsigned char little_endian[4] = {static_cast<unsigned char>(lcid), static_cast<unsigned char>(lcid >> 8),
+                                                static_cast<unsigned char>(lcid >> 16),
+                                                static_cast<unsigned char>(lcid >> 24)};
+        EXPECT_EQ(std::memcmp(bytes, little_endian, 4), 0);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Shipped, EachLanguage, ::testing::ValuesIn(kLanguages),
-                         [](const ::testing::TestParamInfo<LANGID>& info) {
-                             return "lcid" + std::to_string(info.param);
-                         });
 
 struct TextRow {
     LANGID language;

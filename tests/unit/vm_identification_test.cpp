@@ -573,10 +573,10 @@ TEST(VmIdentification, CompanyIsWrittenOncePerExaminedProgram)
     CapturedStdout output;
     ExecutableInfo first(tree / L"a\\java.exe");
     EXPECT_EQ(first.vendor(), L"Tav");
-    EXPECT_EQ(detectVersion(first), 0x420);
+    EXPECT_EQ(detectVersion(first.path(), first.probes()), 0x420);
     EXPECT_EQ(first.vendor(), L"Tav");
     ExecutableInfo second(tree / L"b\\java.exe");
-    EXPECT_EQ(detectVersion(second), 0x310);
+    EXPECT_EQ(detectVersion(second.path(), second.probes()), 0x310);
     ExecutableInfo third(tree / L"c\\java.exe");
     EXPECT_EQ(third.vendor(), L"Sun");
     EXPECT_EQ(output.text(), "company: tAV Systems Corporation\ncompany: Example Java Works\n");

@@ -104,11 +104,12 @@ protected:
                                              searched = true;
                                              return inventory;
                                          }));
-        if (choice.namedRejected) {
-            EXPECT_EQ(choice.vm, nullptr);
-            return L"error";
+        // Without a VM the launcher shows the no-VM error either way; a named VM
+        // that the list rejects ends the selection without a search.
+        if (choice.vm == nullptr) {
+            return searched ? L"none" : L"error";
         }
-        return choice.vm == nullptr ? L"none" : choice.vm->home.substr(tree.root().size() + 1);
+        return choice.vm->home.substr(tree.root().size() + 1);
     }
 
     static SelectionSources sources(std::function<const VmInventory&()> inventory)

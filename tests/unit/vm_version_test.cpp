@@ -1,13 +1,17 @@
 #include <gtest/gtest.h>
 
 #include "base/text.h"
-#include "support/test_files.h"
+#include "base/trace.h"
 #include "vm/version.h"
 
 using namespace qel;
-using qel::test::narrow;
 
 namespace {
+
+std::string narrow(std::wstring_view text)
+{
+    return toUtf8(text);
+}
 
 struct VersionCase {
     const wchar_t* text;
@@ -117,17 +121,17 @@ TEST(VmVersion, TextsWhoseResultChanged)
 TEST(VmVersion, FieldsAreReadFromTheirBits)
 {
     // A number is read through the bits of the old packing.
-    EXPECT_EQ(releaseOf(static_cast<VmVersion>(0x425)), 4);
-    EXPECT_EQ(maintenanceOf(static_cast<VmVersion>(0x425)), 2);
-    EXPECT_EQ(updateOf(static_cast<VmVersion>(0x425)), 5);
-    EXPECT_EQ(releaseOf(static_cast<VmVersion>(0x1425)), 4);  // bits 12-15 are no part of the release
-    EXPECT_EQ(releaseOf(static_cast<VmVersion>(-1)), 15);
+    EXPECT_EQ(static_cast<VmVersion>(0x425).release(), 4);
+    EXPECT_EQ(static_cast<VmVersion>(0x425).maintenance(), 2);
+    EXPECT_EQ(static_cast<VmVersion>(0x425).update(), 5);
+    EXPECT_EQ(static_cast<VmVersion>(0x1425).release(), 4);  // bits 12-15 are no part of the release
+    EXPECT_EQ(static_cast<VmVersion>(-1).release(), 15);
     // The old packing read 1.6.0_20 as release 6, maintenance 1, update 4; each
     // field now keeps its own number.
     const VmVersion wide = parseVersion(L"1.6.0_20");
-    EXPECT_EQ(releaseOf(wide), 6);
-    EXPECT_EQ(maintenanceOf(wide), 0);
-    EXPECT_EQ(updateOf(wide), 20);
+    EXPECT_EQ(wide.release(), 6);
+    EXPECT_EQ(wide.maintenance(), 0);
+    EXPECT_EQ(wide.update(), 20);
 }
 
 TEST(VmVersion, PackedNumbersKeepTheirOrderAndMeaning)

@@ -1,15 +1,31 @@
 package hello;
 
-/** The example application: greets and lists what the launcher handed over. */
+import java.util.Arrays;
+
+import org.ravelin.launcher.LaunchContext;
+
+/**
+ * The example application, started by the ready main class of the Java side:
+ * greets, says what the launcher handed over, writes one line to its standard
+ * error, which Hello.qel sends to a log file, and ends with exit code 3, which
+ * the launcher passes on to whoever started it.
+ */
 public final class Main {
+    private Main() {}
+
+    /**
+     * Greets and reports.
+     *
+     * @param args the application's own arguments
+     */
     public static void main(String[] args) {
-        System.out.println("Hello from the example application.");
-        if (args.length >= 2) {
-            System.out.println("properties file: " + args[0]);
-            System.out.println("hand-off file:   " + args[1]);
-        }
-        for (int i = 2; i < args.length; i++) {
-            System.out.println("argument: " + args[i]);
-        }
+        System.out.println("Hello from the example application, on Java " + System.getProperty("java.version") + ".");
+        System.out.println("my arguments: " + Arrays.toString(args));
+        LaunchContext.current().ifPresent(context -> {
+            System.out.println("the Java VM the launcher chose: " + context.handoff().vmPath());
+            System.out.println("my settings: " + context.propertiesFile());
+        });
+        System.err.println("Hello wrote this line to its standard error, which Hello.qel sends to logs/hello.log.");
+        System.exit(3);
     }
 }

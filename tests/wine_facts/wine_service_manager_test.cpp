@@ -10,7 +10,7 @@
 #include <iostream>
 #include <thread>
 
-#include "service_test_fixture.h"
+#include "service/service_test_fixture.h"
 
 using namespace qel;
 using namespace qel::test;
@@ -21,7 +21,8 @@ class WineServiceManager : public ServiceTest {
 protected:
     void SetUp() override
     {
-        if (!runningUnderWine()) {
+        ServiceTest::SetUp();
+        if (!IsSkipped() && !runningUnderWine()) {
             GTEST_SKIP() << "a fact about Wine's service manager";
         }
     }

@@ -1,0 +1,69 @@
+package probe;
+
+import java.io.IOException;
+import java.lang.management.ManagementFactory;
+import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
+import java.nio.file.Paths;
+import java.util.ArrayList;
+import java.util.List;
+
+import org.ravelin.launcher.LaunchContext;
+
+/**
+ * The application of the real-JVM tests, started by the ready main class
+ * through the launcher. It writes what it observed to {@code observed.txt} in
+ * its working directory (UTF-8, one {@code key=value} line each), then acts on
+ * its arguments: {@code print:<text>} prints the text on standard output,
+ * {@code stop-hook} writes {@code stopped.txt} from a shutdown hook and waits to
+ * be ended, {@code exit:<code>} ends the VM with that code.
+ */
+public final class ProbeApplication {
+    private ProbeApplication() {}
+
+    /**
+     * Observes, then acts.
+     *
+     * @param args the application's arguments
+     * @throws Exception when the observations cannot be written
+     */
+    public static void main(String[] args) throws Exception {
+        List<String> lines = new ArrayList<>();
+        lines.add("argc=" + args.length);
+        for (int i = 0; i < args.length; i++) {
+            lines.add("arg." + i + "=" + args[i]);
+        }
+        lines.add("probe.text=" + System.getProperty("probe.text"));
+        lines.add("jvm.arguments=" + String.join("|", ManagementFactory.getRuntimeMXBean().getInputArguments()));
+        lines.add("max.heap=" + Runtime.getRuntime().maxMemory());
+        lines.add("class.path=" + System.getProperty("java.class.path"));
+        LaunchContext context = LaunchContext.current().orElseThrow(IllegalStateException::new);
+        lines.add("handoff.vm=" + context.handoff().vmPath());
+        lines.add("setting.name=" + context.settings().get("qel.application.name", ""));
+        Files.write(Paths.get("observed.txt"), lines, StandardCharsets.UTF_8);
+
+        boolean wait = false;
+        for (String argument : args) {
+            if (argument.startsWith("print:")) {
+                System.out.println(argument.substring("print:".length()));
+                System.out.flush();
+            } else if (argument.equals("stop-hook")) {
+                Runtime.getRuntime().addShutdownHook(new Thread(ProbeApplication::stopped));
+                wait = true;
+            } else if (argument.startsWith("exit:")) {
+                System.exit(Integer.parseInt(argument.substring("exit:".length())));
+            }
+        }
+        while (wait) {
+            Thread.sleep(100);
+        }
+    }
+
+    private static void stopped() {
+        try {
+            Files.write(Paths.get("stopped.txt"), "stopped by the stop line\n".getBytes(StandardCharsets.UTF_8));
+        } catch (IOException e) {
+            throw new IllegalStateException(e);
+        }
+    }
+}

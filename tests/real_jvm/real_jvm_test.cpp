@@ -1,0 +1,197 @@
+// The launcher with a real Java VM: this machine's JVM behind the bridge runtime
+// (tests/fixtures/jvm_bridge.cpp), the ready main class of the Java side, and a
+// probe application that writes down what it observed. Each test asserts on
+// what the Java application itself saw. A real JVM start costs about a second:
+// these tests are few.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+
+#include "support/launcher_run.h"
+#include "support/sample_service.h"
+#include "support/service_control.h"
+#include "support/standin_launch.h"
+#include "support/test_files.h"
+#include "support/vm_fixtures.h"
+
+using namespace qel;
+using namespace qel::test;
+
+namespace {
+
+// A file of this machine as Wine sees it: drive Z: is the root of the Unix file system.
+WString onDriveZ(const std::string& unixPath)
+{
+    WString path(static_cast<std::size_t>(
+                     MultiByteToWideChar(CP_UTF8, 0, unixPath.data(), static_cast<int>(unixPath.size()), nullptr, 0)),
+                 L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, unixPath.data(), static_cast<int>(unixPath.size()), path.data(),
+                        static_cast<int>(path.size()));
+    for (auto& unit : path) {
+        unit = unit == L'/' ? L'\\' : unit;
+    }
+    return L"Z:" + path;
+}
+
+void copyInto(const WString& source, const WString& target)
+{
+    makeDirectories(target.substr(0, target.rfind(L'\\')));
+    ASSERT_TRUE(CopyFileW(source.c_str(), target.c_str(), FALSE)) << narrow(source) << " " << GetLastError();
+}
+
+std::string utf8(const wchar_t* text)
+{
+    return narrow(text);
+}
+
+class RealJvm : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        installStandIn(L"jvm_bridge.exe", jdk + L"\\bin\\java.exe");
+        installStandIn(L"jvm_bridge.exe", jdk + L"\\bin\\javaw.exe");
+        copyInto(onDriveZ(QEL_RAVELIN_JAR), app + L"\\my libs\\ravelin-java.jar");
+        copyInto(onDriveZ(QEL_PROBE_JAR), app + L"\\my libs\\probe.jar");
+    }
+
+    // Probe.qel: the ready main class starts the probe, from a class path with
+    // blanks in it; then the lines given.
+    void writeProperties(const std::string& lines)
+    {
+        writeFile(app + L"\\Probe.qel", "qel.application.name=Probe\r\n"
+                                        "qel.nl.java.launcher.main.class=org.ravelin.launcher.RavelinMain\r\n"
+                                        "qel.application.main.class=probe.ProbeApplication\r\n"
+                                        "qel.class.path=my libs/ravelin-java.jar;my libs/probe.jar\r\n" +
+                                            lines);
+    }
+
+    // The launcher (or its twin) started with the bridge runtime as JAVA_HOME.
+    ProgramRun start(const WString& launcher, const WString& arguments, RunOptions options = {})
+    {
+        options.arguments = arguments;
+        options.environment.emplace_back(L"PATH", L"C:\\windows\\system32;C:\\windows");
+        options.environment.emplace_back(L"JAVA_HOME", jdk);
+        options.environment.emplace_back(L"CLASSPATH", L"");
+        return runProgram(launcher, options);
+    }
+
+    // What the probe wrote: key=value lines in UTF-8.
+    std::map<std::string, std::string> observed() const
+    {
+        std::map<std::string, std::string> values;
+        const std::string text = readFile(app + L"\\observed.txt");
+        std::size_t start = 0;
+        while (start < text.size()) {
+            const std::size_t end = text.find('\n', start);
+            const std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+            const std::size_t equals = line.find('=');
+            if (equals != std::string::npos) {
+                values[line.substr(0, equals)] = line.substr(equals + 1);
+            }
+            start = end == std::string::npos ? text.size() : end + 1;
+        }
+        return values;
+    }
+
+    TempDir dir;
+    WString app = dir / L"Probe";
+    WString jdk = dir / L"bridge jdk";
+};
+
+}  // namespace
+
+TEST_F(RealJvm, TheJava2CommandLineIsAcceptedAndSeenByTheApplication)
+{
+    writeProperties("qel.nl.valid.vm.list=J2\r\n"
+                    "qel.nl.java.option.java.heap.size.initial=16m\r\n"
+                    "qel.nl.java.option.java.heap.size.max=64m\r\n"
+                    "qel.nl.java.option.verbose=gc\r\n"
+                    "qel.nl.java.option.additional=-Xss512k \"-Dprobe.text=a b \\u00e9\\u4e2d\"\r\n");
+    const WString launcher = installLauncher(app, L"Probe.exe");
+    const ProgramRun run = start(launcher, L"\"two words\" \u00e9\u4e2d exit:7");
+    ASSERT_FALSE(run.timedOut);
+    ASSERT_TRUE(run.boxes.empty()) << narrow(run.boxes[0].text);
+    // System.exit(7) of the application reaches the launcher's caller.
+    EXPECT_EQ(run.exitCode, 7u) << run.standardError;
+
+    const auto seen = observed();
+    ASSERT_FALSE(seen.empty()) << run.standardOutput << run.standardError;
+    EXPECT_EQ(seen.at("argc"), "3");
+    EXPECT_EQ(seen.at("arg.0"), "two words");
+    EXPECT_EQ(seen.at("arg.1"), utf8(L"\u00e9\u4e2d"));
+    EXPECT_EQ(seen.at("arg.2"), "exit:7");
+    EXPECT_EQ(seen.at("probe.text"), utf8(L"a b \u00e9\u4e2d"));
+    const std::string jvmArguments = "|" + seen.at("jvm.arguments") + "|";
+    for (const std::string& option :
+         {std::string("-Xms16777216"), std::string("-Xmx67108864"), std::string("-verbose:gc"), std::string("-Xss512k"),
+          "-Dprobe.text=" + utf8(L"a b \u00e9\u4e2d")}) {
+        EXPECT_NE(jvmArguments.find("|" + option + "|"), std::string::npos) << option << " in " << jvmArguments;
+    }
+    const long long maxHeap = std::stoll(seen.at("max.heap"));
+    EXPECT_GT(maxHeap, 0);
+    EXPECT_LE(maxHeap, 67108864);
+    // Both pieces of the class path, blanks and all, reached the VM.
+    EXPECT_NE(seen.at("class.path").find("/Probe/my libs/ravelin-java.jar:"), std::string::npos)
+        << seen.at("class.path");
+    EXPECT_NE(seen.at("class.path").find("/Probe/my libs/probe.jar"), std::string::npos) << seen.at("class.path");
+    // The Java side read the hand-off file and the settings.
+    EXPECT_EQ(seen.at("handoff.vm"), narrow(jdk + L"\\bin\\javaw.exe"));
+    EXPECT_EQ(seen.at("setting.name"), "Probe");
+    // -verbose:gc made the VM report its collector.
+    EXPECT_NE(run.standardOutput.find("[gc]"), std::string::npos) << run.standardOutput;
+}
+
+TEST_F(RealJvm, TheConsoleTwinsOutputThroughAPipe)
+{
+    writeProperties("qel.nl.valid.vm.list=J2\r\n");
+    const WString twin = installLauncher(app, L"Probe.exe", kConsoleTwin);
+    RunOptions options;
+    options.outputThroughPipe = true;
+    const ProgramRun run = start(twin, L"\"print:hello from Java \u2192 \u4e2d\" exit:3", options);
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitCode, 3u) << run.standardError;
+    EXPECT_NE(run.standardOutput.find(utf8(L"hello from Java \u2192 \u4e2d\n")), std::string::npos)
+        << run.standardOutput;
+    EXPECT_EQ(observed().at("arg.0"), utf8(L"print:hello from Java \u2192 \u4e2d"));
+}
+
+// Under Wine's service manager, with qel.service.stop.timeout: a stop writes the
+// stop line to the VM's standard input, the ready main class ends the VM with
+// System.exit(0), and the application's shutdown hook runs.
+TEST_F(RealJvm, AServiceStopLineRunsTheApplicationsShutdownHook)
+{
+    skipUnlessMachineMayChange();
+    if (IsSkipped()) {
+        return;
+    }
+    // A service process does not get the test's environment: the VM is named.
+    writeProperties("qel.nl.valid.vm.list=J2\r\n"
+                    "qel.nl.current.vm=" +
+                    escaped(jdk + L"\\bin\\javaw.exe") + "\r\nqel.service.stop.timeout=60\r\n");
+    const WString launcher = installLauncher(app, L"Probe.exe");
+    TestService service;
+    const WString name = uniqueServiceName(L"QelRealJvm");
+    ASSERT_EQ(service.create(name, serviceCommandLine(launcher, name, L"stop-hook")), 0u);
+    ASSERT_EQ(service.start(), 0u);
+    ASSERT_TRUE(service.waitForState(SERVICE_RUNNING)) << serviceStateName(service.lastStatus().dwCurrentState);
+    // The application runs once it has written what it observed.
+    const WString observations = app + L"\\observed.txt";
+    for (int waited = 0; waited < 30000 && GetFileAttributesW(observations.c_str()) == INVALID_FILE_ATTRIBUTES;
+         waited += 50) {
+        Sleep(50);
+    }
+    ASSERT_NE(GetFileAttributesW(observations.c_str()), INVALID_FILE_ATTRIBUTES) << "the application did not start";
+    EXPECT_EQ(observed().at("arg.0"), "stop-hook");
+    EXPECT_EQ(GetFileAttributesW((app + L"\\stopped.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+
+    const ControlResult stop = service.control(SERVICE_CONTROL_STOP);
+    ASSERT_TRUE(stop.success) << stop.error;
+    ASSERT_TRUE(service.waitForState(SERVICE_STOPPED));
+    EXPECT_EQ(service.lastStatus().dwWin32ExitCode, 0u);
+    EXPECT_EQ(readFile(app + L"\\stopped.txt"), "stopped by the stop line\n");
+    service.remove();
+}
