@@ -1,22 +1,25 @@
 #include "support/shared_cases.h"
 
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
-
-#include "support/test_files.h"
 
 namespace qel::test {
 
 namespace {
 
-// The directory of the cases, as this program reaches it: under Wine a Unix path
-// is reached through drive Z:.
-WString casesDirectory()
+// The file of the cases, as this program reaches it: under Wine a Unix path is
+// reached through drive Z:.
+std::string casesFile(std::string_view fileName)
 {
-    const std::string configured = QEL_SHARED_CASES_DIR;
-    WString path = configured.front() == '/' ? L"Z:" : L"";
-    for (const char byte : configured) {
-        path.push_back(byte == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(byte)));
+    std::string path = QEL_SHARED_CASES_DIR;
+    path += '/';
+    path += fileName;
+#ifdef _WIN32
+    if (path.front() == '/') {
+        path.insert(0, "Z:");
     }
+#endif
     return path;
 }
 
@@ -103,9 +106,10 @@ WString SharedCase::one(std::string_view field) const
 
 std::vector<SharedCase> readSharedCases(std::string_view fileName)
 {
-    const std::string text = readFile(casesDirectory() + L"\\" + WString(fileName.begin(), fileName.end()));
-    if (text.empty()) {
-        throw std::runtime_error("no cases in " + std::string(fileName));
+    std::ifstream stream(casesFile(fileName), std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
+    if (!stream || text.empty()) {
+        throw std::runtime_error("no cases in " + casesFile(fileName));
     }
     std::vector<SharedCase> cases;
     std::size_t position = 0;
