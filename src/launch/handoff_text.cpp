@@ -82,6 +82,15 @@ std::vector<WString> controlKeyLines()
     return {L"qel.control-key=true", L"qel.stderr.redirect=console", L"qel.stdout.redirect=console"};
 }
 
+std::vector<WString> runLines(bool consoleInUse, bool service)
+{
+    std::vector<WString> lines{consoleInUse ? L"qel.console=true" : L"qel.console=false"};
+    if (service) {
+        lines.emplace_back(L"qel.service=true");
+    }
+    return lines;
+}
+
 std::vector<WString> environmentLines(const std::map<WString, WString, std::less<>>& variables,
                                       const std::function<WString(std::wstring_view name)>& expand)
 {

@@ -36,6 +36,12 @@ WString currentVmLine(std::wstring_view executablePath);
 // its output goes.
 std::vector<WString> controlKeyLines();
 
+// How the VM runs, for the Java side to tell where a failure is seen:
+// "qel.console=true" when it runs with a console (its console program started),
+// "qel.console=false" when not, then "qel.service=true" in service mode, where
+// nobody sees a window.
+std::vector<WString> runLines(bool consoleInUse, bool service);
+
 // Three lines per variable, in the order of the names' units: the name
 // lower-cased, upper-cased (ASCII letters only) and as it is, each escaped after
 // its case change, with the escaped value that expand gives for the name (its

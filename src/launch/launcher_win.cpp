@@ -140,8 +140,8 @@ void Launcher::run(bool wait)
         }
     }
 
-    // The Java side learns which VM was chosen, then the environment, before the
-    // VM starts.
+    // The Java side learns which VM was chosen, then the environment and how the
+    // VM runs, before the VM starts.
     HandoffFile& handoff = HandoffFile::instance();
     if (trace.enabled()) {
         trace.line(L"hand-off file: " + handoff.path());
@@ -150,6 +150,7 @@ void Launcher::run(bool wait)
     const Environment& environment = Environment::instance();
     handoff.append(environmentLines(environment.variables(),
                                     [&](std::wstring_view name) { return environment.expandedValue(name); }));
+    handoff.append(runLines(Console::instance().isInUse(), isService()));
     if (!extraHandoffLines.empty()) {
         handoff.append(extraHandoffLines);
     }

@@ -265,9 +265,12 @@ TEST_F(Handoff, LinesOfTheChosenVmAndEveryVariable)
     EXPECT_TRUE(isHandoffName(handoff.substr(handoff.rfind(L'/') + 1))) << narrow(handoff);
     EXPECT_TRUE(handoffFilesIn(temp.path()).empty());
 
-    const std::vector<std::string> lines = crlfLines(readFile(copy));
-    ASSERT_GE(lines.size(), 1u + 3 * std::size(kVariables));
+    std::vector<std::string> lines = crlfLines(readFile(copy));
+    ASSERT_GE(lines.size(), 2u + 3 * std::size(kVariables));
     EXPECT_EQ(lines[0], "qel.nl.current.vm=" + escaped(program));
+    // The windowed launcher ran without a console.
+    EXPECT_EQ(lines.back(), "qel.console=false");
+    lines.pop_back();
     expectEnvironmentGroups(lines, 1);
     std::string expected;
     for (const auto& variable : kVariables) {
@@ -318,6 +321,42 @@ TEST_F(Handoff, DeletedAfterTheVmUnlessTraced)
         EXPECT_NE(readFile(trace).find("hand-off file kept: " + narrow(temp / names[0]) + "\n"), std::string::npos)
             << readFile(trace);
         DeleteFileW((temp / names[0]).c_str());
+    }
+}
+
+// The Java side learns whether its VM has a console: without one, nobody sees
+// standard error.
+TEST_F(Handoff, SaysWhetherTheVmHasAConsole)
+{
+    const WString twin = installLauncher(app, L"ToolC.exe", kConsoleTwin);
+    writeFile(app + L"\\ToolC.qel", readFile(app + L"\\Tool.qel"));
+    const WString copy = dir / L"handoff-copy.txt";
+    struct Case {
+        const char* what;
+        WString program;
+        const wchar_t* arguments;
+        const char* line;
+    };
+    const Case cases[] = {
+        {"windowed", launcher, L"", "\r\nqel.console=false\r\n"},
+        {"windowed with a console window", launcher, L"-i console", "\r\nqel.console=true\r\n"},
+        {"console twin", twin, L"", "\r\nqel.console=true\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        DeleteFileW(recordFile.c_str());
+        RunOptions options = withStandinEnvironment(L"0", withTemporaryDirectory(temp.path()));
+        options.environment.emplace_back(L"QEL_STANDIN_HANDOFF_COPY", copy);
+        options.arguments = c.arguments;
+        const ProgramRun run = runProgram(c.program, options);
+        ASSERT_FALSE(run.timedOut);
+        ASSERT_TRUE(run.boxes.empty()) << narrow(run.boxes[0].text);
+        const std::string handoff = readFile(copy);
+        const std::size_t line = handoff.find(c.line);
+        EXPECT_NE(line, std::string::npos) << handoff;
+        // After the environment, and the file's last line outside a service.
+        EXPECT_EQ(line + std::string(c.line).size(), handoff.size()) << handoff;
+        EXPECT_EQ(handoff.find("qel.service="), std::string::npos) << handoff;
     }
 }
 

@@ -38,7 +38,7 @@ class NativeRunTest {
     @Test
     void theApplicationReceivesWhatTheLauncherPassed() throws Exception {
         final List<String> received = Files.readAllLines(RUN.resolve("arguments.txt"), StandardCharsets.UTF_8);
-        assertEquals(6, received.size(), received.toString());
+        assertEquals(9, received.size(), received.toString());
         final List<String> command = new ArrayList<>(Arrays.asList(
                 Paths.get(System.getProperty("java.home"), "bin", "java").toString(), "-cp",
                 location(RavelinMain.class) + File.pathSeparator + location(RecordingApplication.class),
@@ -54,8 +54,9 @@ class NativeRunTest {
         // The VM program as the launcher wrote it, and the setting with its backslashes as written in the file.
         final String vm = "Z:" + RUN.toString().replace('/', '\\') + "\\vm\\jre\\bin\\java.exe";
         final List<String> lines = Files.readAllLines(output, StandardCharsets.UTF_8);
-        final List<String> expected = Arrays.asList("arguments=4", "argument=-open",
-                "argument=C:\\\\My Files\\\\a.txt", "argument=caf\\u00e9", "argument=two words",
+        final List<String> expected = Arrays.asList("arguments=7", "argument=-open",
+                "argument=C:\\My Files\\a.txt", "argument=caf\\u00e9", "argument=two words",
+                "argument=\\\\server\\share\\x", "argument=C:\\No\\Dir\\", "argument=C:\\No Such\\Dir\\",
                 "properties=" + RUN.resolve("Shop Floor/Tool.qel"), "vm=" + vm, "control=false",
                 "setting.qel.nl.java.launcher.main.class=" + RavelinMain.class.getName(),
                 "setting.qel.application.main.class=" + RecordingApplication.class.getName(),

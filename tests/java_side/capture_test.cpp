@@ -86,7 +86,10 @@ TEST(JavaSideCapture, TheLauncherStartsTheReadyMainClassWithItsTwoArguments)
                                        "greeting=caf\\u00e9\r\n");
 
     RunOptions options;
-    options.arguments = L"-open \"C:\\My Files\\a.txt\" caf\u00e9 \"two  words\"";
+    // A share, and folders whose backslash ends the argument, with and without
+    // blanks (none of them exists, so each reaches the VM as typed).
+    options.arguments = L"-open \"C:\\My Files\\a.txt\" caf\u00e9 \"two  words\" \\\\server\\share\\x "
+                        L"C:\\No\\Dir\\ \"C:\\No Such\\Dir\\\"";
     options.environment = {{L"PATH", L"C:\\windows\\system32;C:\\windows"},
                            {L"TMP", temp},
                            {L"TEMP", temp},
@@ -117,9 +120,13 @@ TEST(JavaSideCapture, TheLauncherStartsTheReadyMainClassWithItsTwoArguments)
     EXPECT_EQ(after[1].rfind(handoffPrefix, 0), 0u) << narrow(after[1]);
     EXPECT_EQ(after[1].substr(after[1].size() - 4), L".tmp");
     EXPECT_EQ(readFile(after[1]).rfind("qel.nl.current.vm=" + escaped(vm) + "\r\n", 0), 0u);
-    // The application's: backslashes doubled, runs of spaces inside quotes one space.
+    // The application's: backslashes doubled, runs of spaces inside quotes one
+    // space. A quoted argument's last backslash arrives single: the closing quote
+    // takes its pair's second half (the Java side keeps a backslash without a pair).
     EXPECT_EQ(std::vector<WString>(after.begin() + 2, after.end()),
-              (std::vector<WString>{L"-open", L"C:\\\\My Files\\\\a.txt", L"caf\u00e9", L"two words"}));
+              (std::vector<WString>{L"-open", L"C:\\\\My Files\\\\a.txt", L"caf\u00e9", L"two words",
+                                    L"\\\\\\\\server\\\\share\\\\x", L"C:\\\\No\\\\Dir\\\\",
+                                    L"C:\\\\No Such\\\\Dir\\"}));
 
     std::string lines;
     for (const WString& argument : after) {

@@ -368,6 +368,9 @@ TEST_F(LauncherService, StopEndsTheVmAtOnce)
     const WString handoffFile = splitVmArguments(record).handoff;
     const std::string handoff = readFile(handoffFile);
     EXPECT_EQ(handoff.find("qel.service.stop"), std::string::npos) << handoff;
+    // The Java side learns that nobody sees a window of its VM.
+    const std::string runLines = "\r\nqel.console=false\r\nqel.service=true\r\n";
+    EXPECT_EQ(handoff.rfind(runLines), handoff.size() - runLines.size()) << handoff;
 
     const ControlResult stop = service.control(SERVICE_CONTROL_STOP);
     ASSERT_TRUE(stop.success) << stop.error;
@@ -666,7 +669,8 @@ TEST_P(LauncherServiceGracefulStop, StopLineThenTheVmsEnd)
     EXPECT_EQ(record.standardHandles[0], L"pipe");
     const WString handoffFile = splitVmArguments(record).handoff;
     const std::string handoff = readFile(handoffFile);
-    EXPECT_NE(handoff.find("\r\nqel.service.stop.input=true\r\nqel.service.stop.line=ravelin-stop\r\n"),
+    EXPECT_NE(handoff.find("\r\nqel.console=false\r\nqel.service=true\r\nqel.service.stop.input=true\r\n"
+                           "qel.service.stop.line=ravelin-stop\r\n"),
               std::string::npos)
         << handoff;
     EXPECT_TRUE(vmInput().lines.empty()) << "nothing before the stop";

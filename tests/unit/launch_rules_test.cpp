@@ -15,6 +15,7 @@
 #include "launch/launch_request.h"
 #include "settings/settings.h"
 #include "settings/property_table.h"
+#include "support/shared_cases.h"
 #include "support/test_files.h"
 
 using namespace qel;
@@ -115,37 +116,15 @@ const wchar_t* const kToolTail = L"app.Start \"C:/Apps/Tool/Tool.qel\" \"C:/Temp
 
 // --- The hand-off file -------------------------------------------------------
 
+// The table of cases whose lines the Java side's tests read back.
 TEST(EscapeProperty, OneLineThatReadsBackUnitForUnit)
 {
-    struct Row {
-        WString text;
-        WString key;
-        WString value;
-    };
-    const Row rows[] = {
-        {L"C:\\dir\\", L"C\\:\\\\dir\\\\", L"C:\\\\dir\\\\"},
-        {L"\\u00e9", L"\\\\u00e9", L"\\\\u00e9"},  // a written escape is no escape
-        {L"plain09AZaz~", L"plain09AZaz~", L"plain09AZaz~"},
-        // Line breaks, tab and form feed by name, other control units as \u.
-        {L"a\nqel.nl.current.vm=C:\\evil.exe", L"a\\nqel.nl.current.vm\\=C\\:\\\\evil.exe",
-         L"a\\nqel.nl.current.vm=C:\\\\evil.exe"},
-        {L"\r\n\t\f", L"\\r\\n\\t\\f", L"\\r\\n\\t\\f"},
-        {WString{L'\x01', L'\x1b', L'\x1f', L'\x7f', L'\0'}, L"\\u0001\\u001b\\u001f\\u007f\\u0000",
-         L"\\u0001\\u001b\\u001f\\u007f\\u0000"},
-        // A key ends at "=", ":" or a blank, and "#" or "!" could start a comment;
-        // a value keeps them, and escapes only a blank a reader would skip.
-        {L"a=b:c#d !e", L"a\\=b\\:c\\#d\\ \\!e", L"a=b:c#d !e"},
-        {L"  x  ", L"\\ \\ x\\ \\ ", L"\\  x  "},
-        {L"#!", L"\\#\\!", L"#!"},
-        {L"caf\u00e9", L"caf\\u00e9", L"caf\\u00e9"},
-        {L"\x80\u20AC\xFFFF", L"\\u0080\\u20ac\\uffff", L"\\u0080\\u20ac\\uffff"},  // four lower-case digits
-        {WString{wchar_t(0xD83D), wchar_t(0xDE00)}, L"\\ud83d\\ude00", L"\\ud83d\\ude00"},  // a pair: two escapes
-        {WString{wchar_t(0xDC00), L'x'}, L"\\udc00x", L"\\udc00x"},  // a lone surrogate too
-        {L"", L"", L""},
-    };
-    for (const auto& row : rows) {
-        EXPECT_EQ(escapeProperty(row.text, PropertyPart::Key), row.key) << narrow(row.key);
-        EXPECT_EQ(escapeProperty(row.text, PropertyPart::Value), row.value) << narrow(row.value);
+    const auto cases = test::readSharedCases("handoff.txt");
+    ASSERT_GT(cases.size(), 10u);
+    for (const auto& c : cases) {
+        const WString text = c.one("text");
+        EXPECT_EQ(escapeProperty(text, PropertyPart::Key), c.one("key")) << c.name;
+        EXPECT_EQ(escapeProperty(text, PropertyPart::Value), c.one("value")) << c.name;
     }
 }
 
@@ -185,6 +164,24 @@ TEST(HandoffLines, ThreeEnvironmentLinesPerVariable)
     };
     for (const auto& row : rows) {
         EXPECT_EQ(environmentLines(row.variables, expand), row.lines);
+    }
+}
+
+TEST(HandoffLines, HowTheVmRuns)
+{
+    struct Row {
+        bool console;
+        bool service;
+        Lines lines;
+    };
+    const Row rows[] = {
+        {false, false, {L"qel.console=false"}},
+        {true, false, {L"qel.console=true"}},
+        {false, true, {L"qel.console=false", L"qel.service=true"}},
+        {true, true, {L"qel.console=true", L"qel.service=true"}},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(runLines(row.console, row.service), row.lines) << row.console << row.service;
     }
 }
 

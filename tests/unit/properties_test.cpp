@@ -9,21 +9,15 @@
 #include "base/errors.h"
 #include "settings/properties.h"
 #include "support/settings_fixtures.h"
+#include "support/shared_cases.h"
 #include "support/failures.h"
 #include "support/test_files.h"
 
 using namespace qel;
-using namespace std::string_view_literals;
 
 namespace {
 
 using Entries = std::map<WString, WString, std::less<>>;
-
-struct ParseCase {
-    const char* rule;
-    std::string_view bytes;
-    Entries entries;
-};
 
 Entries parse(std::string_view bytes)
 {
@@ -32,130 +26,22 @@ Entries parse(std::string_view bytes)
     return table.entries();
 }
 
-void expectCases(const ParseCase* begin, const ParseCase* end)
-{
-    for (const ParseCase* c = begin; c != end; ++c) {
-        EXPECT_EQ(parse(c->bytes), c->entries) << c->rule;
-    }
-}
-
-template <std::size_t N> void expectCases(const ParseCase (&cases)[N])
-{
-    expectCases(cases, cases + N);
-}
-
 }  // namespace
 
-TEST(PropertiesReader, LinesKeysAndValues)
+// The table of cases the Java side's reader runs too: lines, keys and values,
+// the text-mode bytes, the byte-order mark, escapes and continuation lines.
+TEST(PropertiesReader, SharedCases)
 {
-    const ParseCase cases[] = {
-        {"spaces around key and value go, inner ones stay", "a = b c \n", {{L"a", L"b c"}}},
-        {"the first = separates", "a=b=c\n", {{L"a", L"b=c"}}},
-        {"empty key", "=x\n", {{L"", L"x"}}},
-        {"a key with inner spaces", " my key = v\n", {{L"my key", L"v"}}},
-        {"no = means no entry", "a:b\nc d\nplain\n", {}},
-        {"blank lines", "\n   \n\t\r\n", {}},
-        {"# in column one is a comment", "#a=b\n", {}},
-        {"# after a space is part of the key", " #a=b\n", {{L"#a", L"b"}}},
-        {"! is ordinary", "!a=b\n", {{L"!a", L"b"}}},
-        {"# later in the line is ordinary", "x=1 # not a comment\n", {{L"x", L"1 # not a comment"}}},
-        {"later duplicate wins, keys are case-sensitive", "k=1\nK=3\nk=2\n", {{L"k", L"2"}, {L"K", L"3"}}},
-        {"a value of spaces is empty", "k=   \n", {{L"k", L""}}},
-        {"every unit up to 0x20 is trimmed, 0x7F is not",
-         " \t\x0b\x01k\x1f\x0c =\t\x02 v\x7f \x1f\n"sv,
-         {{L"k", L"v\x7f"}}},
-        {"NUL units are trimmed too", "\0k\0=\0v\0\n"sv, {{L"k", L"v"}}},
-        {"a NUL before # makes no comment", "\0#a=b\n"sv, {{L"#a", L"b"}}},
-        {"NUL inside key and value stays", "k\0y=v\0w\n"sv, {{WString(L"k\0y", 3), WString(L"v\0w", 3)}}},
-        {"last line without line feed", "a=1\nb=two words", {{L"a", L"1"}, {L"b", L"two words"}}},
-    };
-    expectCases(cases);
-}
-
-TEST(PropertiesReader, TextModeBytes)
-{
-    const ParseCase cases[] = {
-        {"CR LF reads as LF", "a=1\r\nb=2\r\n", {{L"a", L"1"}, {L"b", L"2"}}},
-        {"a CR elsewhere stays", "a=x\ry\r\n", {{L"a", L"x\ry"}}},
-        {"0x1A ends the file", "a=1\n\x1a\nb=2\n", {{L"a", L"1"}}},
-        {"0x1A ends the file inside a line",
-         "a=1\x1a"
-         "b\nc=2\n",
-         {{L"a", L"1"}}},
-        {"bytes are ISO 8859-1", "k\xe9=\xe9\xff\x80\n", {{L"k\u00e9", L"\u00e9\u00ff\u0080"}}},
-    };
-    expectCases(cases);
-}
-
-TEST(PropertiesReader, ByteOrderMarkAtTheStartOnly)
-{
-    // The mark is EF BB BF; each byte read alone is one ISO 8859-1 unit.
-    const WString mark = L"\u00EF\u00BB\u00BF";
-    const ParseCase cases[] = {
-        {"a mark before the first key is no part of it",
-         "\xEF\xBB\xBF"
-         "a=1\nb=2\n",
-         {{L"a", L"1"}, {L"b", L"2"}}},
-        {"after the mark, # in column one is a comment", "\xEF\xBB\xBF#a=1\nb=2\n", {{L"b", L"2"}}},
-        {"the mark alone", "\xEF\xBB\xBF", {}},
-        {"only one mark goes",
-         "\xEF\xBB\xBF\xEF\xBB\xBF"
-         "a=1\n",
-         {{mark + L"a", L"1"}}},
-        {"a mark on a later line stays",
-         "a=1\n\xEF\xBB\xBF"
-         "b=2\n",
-         {{L"a", L"1"}, {mark + L"b", L"2"}}},
-        {"a mark in a value stays", "a=\xEF\xBB\xBF\n", {{L"a", mark}}},
-        {"two bytes of a mark stay",
-         "\xEF\xBB"
-         "a=1\n",
-         {{L"\u00EF\u00BBa", L"1"}}},
-        {"a space before the mark keeps it",
-         " \xEF\xBB\xBF"
-         "a=1\n",
-         {{mark + L"a", L"1"}}},
-    };
-    expectCases(cases);
-}
-
-TEST(PropertiesReader, Escapes)
-{
-    const ParseCase cases[] = {
-        {"four digits, either case", "k=\\u00e9t\\u00E9\n", {{L"k", L"\u00e9t\u00e9"}}},
-        {"a unit outside Latin-1", "k=\\u41BC\n", {{L"k", L"\u41bc"}}},
-        {"two digits, then an ordinary letter", "k=\\u41G\n", {{L"k", L"AG"}}},
-        {"no digit gives U+0000", "k=\\u\n", {{L"k", WString(1, L'\0')}}},
-        {"a fifth digit is ordinary", "k=\\u004142\n", {{L"k", L"A42"}}},
-        {"the largest unit", "k=\\uFFFF\n", {{L"k", L"\uffff"}}},
-        {"escapes in keys", "\\u0041\\u0062=1\n", {{L"Ab", L"1"}}},
-        {"doubled backslashes stay doubled", "k=C:\\\\dir\\\\file\n", {{L"k", L"C:\\\\dir\\\\file"}}},
-        {"backslash t stays two units", "k=a\\tb\n", {{L"k", L"a\\tb"}}},
-        {"the second backslash of a pair starts nothing", "k=\\\\u0041\n", {{L"k", L"\\\\u0041"}}},
-        {"upper-case U is no escape", "k=\\U0041\n", {{L"k", L"\\U0041"}}},
-        {"a final backslash of a key is copied", "k\\=v\n", {{L"k\\", L"v"}}},
-    };
-    expectCases(cases);
-}
-
-TEST(PropertiesReader, ContinuationLines)
-{
-    const ParseCase cases[] = {
-        {"the first final backslash becomes a space", "k=one \\\ntwo\n", {{L"k", L"one  two"}}},
-        {"later final backslashes stay and join", "k=a\\\nb\\\nc\n", {{L"k", L"a b\\c"}}},
-        {"continued lines are trimmed", "k=a\\\n   b   \n", {{L"k", L"a b"}}},
-        {"# means nothing inside a continuation", "k=a\\\n#x=y\nz=1\n", {{L"k", L"a #x=y"}, {L"z", L"1"}}},
-        {"a missing = means nothing inside a continuation", "k=a\\\nno separator\n", {{L"k", L"a no separator"}}},
-        {"a blank line ends a two-line entry", "k=a\\\n\nz=1\n", {{L"k", L"a "}, {L"z", L"1"}}},
-        {"a blank line does not end a later backslash", "k=a\\\nb\\\n\nz=1\n", {{L"k", L"a b\\z=1"}}},
-        {"CR LF before and after", "k=a\\\r\nb\r\n", {{L"k", L"a b"}}},
-        {"escapes are read after joining", "k=\\u00\\\n41\n", {{L"k", WString(1, L'\0') + L" 41"}}},
-        {"a backslash in the key continues nothing", "k\\\n=v\n", {{L"", L"v"}}},
-        {"continuation at the end of the file", "k=a\\", {{L"k", L"a "}}},
-        {"continuation after the final line feed", "k=a\\\n", {{L"k", L"a "}}},
-        {"unbalanced later continuation at the end", "k=a\\\nb\\\nc\\", {{L"k", L"a b\\c\\"}}},
-    };
-    expectCases(cases);
+    const auto cases = test::readSharedCases("properties.txt");
+    ASSERT_GT(cases.size(), 50u);
+    for (const auto& c : cases) {
+        Entries expected;
+        for (const auto& entry : c.all("entry")) {
+            ASSERT_EQ(entry.size(), 2u) << c.name;
+            expected[entry[0]] = entry[1];
+        }
+        EXPECT_EQ(parse(test::bytesOf(c.one("bytes"))), expected) << c.name;
+    }
 }
 
 TEST(PropertyTable, GetReturnsAPresentEmptyValueInsteadOfTheDefault)

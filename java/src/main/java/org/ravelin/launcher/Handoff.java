@@ -10,7 +10,8 @@ import java.util.Map;
 
 /**
  * The hand-off file the launcher writes for the Java side before the VM starts: the VM program it chose, the
- * environment it was started with, and whether the user held Ctrl at the start. Instances are immutable.
+ * environment it was started with, whether the user held Ctrl at the start, whether the VM has a console and whether
+ * it runs as a service. Instances are immutable.
  *
  * <p>The file holds ASCII {@code key=value} lines ended by CR LF, with the escapes of
  * {@link java.util.Properties#load(java.io.InputStream)}, which reads it too: backslashes doubled, line breaks, tabs and
@@ -29,6 +30,10 @@ public final class Handoff {
     public static final String STOP_INPUT = "qel.service.stop.input";
     /** The line that asks the Java program to stop. */
     public static final String STOP_LINE = "qel.service.stop.line";
+    /** {@code true} when the VM runs with a console (the launcher started its console program), else {@code false}. */
+    public static final String CONSOLE = "qel.console";
+    /** {@code true} when the launcher runs the VM as a Windows service. */
+    public static final String SERVICE = "qel.service";
     /** The prefix of each environment variable's line with the variable's exact name. */
     public static final String ENVIRONMENT_EXACT_CASE = "qel.nl.env.exact_case.";
 
@@ -48,14 +53,33 @@ public final class Handoff {
         this.environment = Collections.unmodifiableMap(variables);
     }
 
-    /** Reads a hand-off file. */
+    /**
+     * Reads a hand-off file.
+     *
+     * @param file the file
+     * @return its entries
+     * @throws IOException when the file cannot be read, an escape is malformed or the file names no VM program
+     */
     public static Handoff read(Path file) throws IOException {
         return parse(Files.readAllBytes(file));
     }
 
     /**
+     * Entries made in memory, as a file with these lines would give them after reading (for tests). Unlike a file,
+     * they need not name the VM program.
+     *
+     * @param properties keys and values, in order; copied
+     * @return the hand-off entries
+     */
+    public static Handoff of(Map<String, String> properties) {
+        return new Handoff(new LinkedHashMap<>(properties));
+    }
+
+    /**
      * Reads the bytes of a hand-off file.
      *
+     * @param bytes the file's bytes
+     * @return its entries
      * @throws IOException when an escape is malformed or the file names no VM program
      */
     public static Handoff parse(byte[] bytes) throws IOException {
@@ -143,7 +167,12 @@ public final class Handoff {
         return result.toString();
     }
 
-    /** The Java VM program the launcher started, as a Windows path. */
+    /**
+     * The Java VM program the launcher started.
+     *
+     * @return its path as the launcher wrote it, a Windows path; {@code null} only for entries made with
+     *     {@link #of(Map)} without it
+     */
     public String vmPath() {
         return properties.get(VM_PATH);
     }
@@ -152,6 +181,8 @@ public final class Handoff {
      * The environment the launcher was started with, by the variables' exact names, in the launcher's order (by
      * name, UTF-16 unit by unit); values have their {@code %NAME%} references expanded. Unmodifiable. The names
      * compare exactly, where Windows ignores their case: see {@link #environmentValue(String)}.
+     *
+     * @return the variables by name
      */
     public Map<String, String> environment() {
         return environment;
@@ -159,7 +190,10 @@ public final class Handoff {
 
     /**
      * The value of an environment variable, its name compared as Windows compares it: the exact name first, else the
-     * first variable whose name differs only in case. {@code null} when there is none.
+     * first variable whose name differs only in case.
+     *
+     * @param name the variable's name, in any case
+     * @return its value, or {@code null} when there is none
      */
     public String environmentValue(String name) {
         final String exact = environment.get(name);
@@ -174,20 +208,51 @@ public final class Handoff {
         return null;
     }
 
-    /** Whether the user held Ctrl when the launcher started. */
+    /**
+     * Whether the user held Ctrl when the launcher started.
+     *
+     * @return {@code true} when the file says so
+     */
     public boolean controlKeyAtStart() {
         return "true".equalsIgnoreCase(properties.get(CONTROL_KEY));
     }
 
     /**
+     * Whether the VM runs with a console, where its standard output and standard error are seen: the launcher's
+     * console twin, a console window of the windowed launcher, or a file of an earlier launcher that does not say.
+     * {@code false} when the windowed launcher started the VM's windowed program ({@code javaw.exe}), whose standard
+     * error nobody sees unless it is redirected.
+     *
+     * @return {@code false} only when the file says the VM runs without a console
+     */
+    public boolean hasConsole() {
+        return !"false".equalsIgnoreCase(properties.get(CONSOLE));
+    }
+
+    /**
+     * Whether the launcher runs the VM as a Windows service, where nobody sees a window.
+     *
+     * @return {@code true} when the file says so
+     */
+    public boolean isService() {
+        return "true".equalsIgnoreCase(properties.get(SERVICE));
+    }
+
+    /**
      * The line the service host writes to the Java program's standard input when the service stops, or
      * {@code null} when it ends the VM without asking (not a service, or no stop timeout set).
+     *
+     * @return the stop line, or {@code null}
      */
     public String stopLine() {
         return "true".equalsIgnoreCase(properties.get(STOP_INPUT)) ? properties.get(STOP_LINE) : null;
     }
 
-    /** Every line of the file as key and value, unmodifiable, in the file's order. */
+    /**
+     * Every line of the file as key and value.
+     *
+     * @return the entries, unmodifiable, in the file's order
+     */
     public Map<String, String> properties() {
         return properties;
     }

@@ -1,6 +1,7 @@
 package org.ravelin.launcher;
 
 import java.io.IOException;
+import java.io.InputStream;
 import java.nio.file.AccessDeniedException;
 import java.nio.file.FileSystemException;
 import java.nio.file.InvalidPathException;
@@ -10,13 +11,17 @@ import java.nio.file.Paths;
 import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.Collections;
+import java.util.LinkedHashMap;
 import java.util.List;
+import java.util.Map;
+import java.util.Objects;
 import java.util.Optional;
 
 /**
  * What the launcher passes to the Java side: its two arguments before the application's own (the properties file
  * and the hand-off file, both paths with forward slashes), the settings and the hand-off file they name, and the
- * application's arguments. Instances are immutable.
+ * application's arguments. Instances are immutable but for the service input {@link RavelinMain} sets before the
+ * application starts.
  */
 public final class LaunchContext {
     private static volatile LaunchContext current;
@@ -25,21 +30,50 @@ public final class LaunchContext {
     private final Path handoffFile;
     private final Settings settings;
     private final Handoff handoff;
+    private final List<String> rawApplicationArguments;
     private final List<String> applicationArguments;
+    private volatile InputStream serviceInput;
 
     private LaunchContext(Path propertiesFile, Path handoffFile, Settings settings, Handoff handoff,
-            List<String> applicationArguments) {
+            List<String> rawApplicationArguments) {
         this.propertiesFile = propertiesFile;
         this.handoffFile = handoffFile;
         this.settings = settings;
         this.handoff = handoff;
-        this.applicationArguments = applicationArguments;
+        this.rawApplicationArguments = rawApplicationArguments;
+        final List<String> undoubled = new ArrayList<>(rawApplicationArguments.size());
+        for (String argument : rawApplicationArguments) {
+            undoubled.add(undoubleBackslashes(argument));
+        }
+        this.applicationArguments = Collections.unmodifiableList(undoubled);
+    }
+
+    /**
+     * The argument as the user typed it: the launcher passes every backslash of an application's argument doubled,
+     * so each pair becomes one backslash again. A backslash without its pair stays (the class was not started by
+     * the launcher).
+     */
+    static String undoubleBackslashes(String argument) {
+        if (argument.indexOf('\\') < 0) {
+            return argument;
+        }
+        final StringBuilder result = new StringBuilder(argument.length());
+        for (int i = 0; i < argument.length(); i++) {
+            final char c = argument.charAt(i);
+            result.append(c);
+            if (c == '\\' && i + 1 < argument.length() && argument.charAt(i + 1) == '\\') {
+                i++;
+            }
+        }
+        return result.toString();
     }
 
     /**
      * Reads the context from the arguments of the class the launcher starts: the properties file, the hand-off file,
      * then the application's arguments.
      *
+     * @param args the arguments of the class's main method
+     * @return the context
      * @throws LaunchContextException when there are fewer than two arguments or one of the files cannot be read
      */
     public static LaunchContext fromArguments(String... args) throws LaunchContextException {
@@ -67,9 +101,141 @@ public final class LaunchContext {
         return new LaunchContext(propertiesFile, handoffFile, settings, handoff, applicationArguments);
     }
 
-    /** The context {@link RavelinMain} read before it started the application; empty when it did not. */
+    /**
+     * The context {@link RavelinMain} read before it started the application. Absent values are {@link Optional}
+     * here as in {@link Settings#find(String)}.
+     *
+     * @return the context, or an empty {@code Optional} when {@code RavelinMain} did not start the application
+     */
     public static Optional<LaunchContext> current() {
         return Optional.ofNullable(current);
+    }
+
+    /**
+     * A context built in memory, for tests of an application's code that takes a {@code LaunchContext}: settings,
+     * hand-off entries and arguments without files.
+     *
+     * @return a builder of an empty context: no settings, no hand-off entries, no arguments
+     */
+    public static Builder builder() {
+        return new Builder();
+    }
+
+    /**
+     * Builds a {@link LaunchContext} in memory. The files it names need not exist: {@link #resolve(String)} counts
+     * from the properties file's directory, which is the current directory unless {@link #propertiesFile(Path)} says
+     * otherwise.
+     */
+    public static final class Builder {
+        private Path propertiesFile = Paths.get("application.qel").toAbsolutePath();
+        private Path handoffFile = Paths.get("qel0.tmp").toAbsolutePath();
+        private final Map<String, String> settings = new LinkedHashMap<>();
+        private final Map<String, String> handoff = new LinkedHashMap<>();
+        private final List<String> arguments = new ArrayList<>();
+
+        private Builder() {}
+
+        /**
+         * Sets the properties file's path, from which relative paths of the settings count.
+         *
+         * @param file the path; {@code application.qel} in the current directory unless set
+         * @return this builder
+         */
+        public Builder propertiesFile(Path file) {
+            propertiesFile = Objects.requireNonNull(file, "file");
+            return this;
+        }
+
+        /**
+         * Sets the hand-off file's path.
+         *
+         * @param file the path; {@code qel0.tmp} in the current directory unless set
+         * @return this builder
+         */
+        public Builder handoffFile(Path file) {
+            handoffFile = Objects.requireNonNull(file, "file");
+            return this;
+        }
+
+        /**
+         * Adds a setting, as a line of the properties file would after reading; a later value of a key replaces
+         * the earlier one.
+         *
+         * @param key the key
+         * @param value the value
+         * @return this builder
+         */
+        public Builder setting(String key, String value) {
+            settings.put(Objects.requireNonNull(key, "key"), Objects.requireNonNull(value, "value"));
+            return this;
+        }
+
+        /**
+         * Adds an entry of the hand-off file, as read back: {@link Handoff#VM_PATH}, {@link Handoff#CONSOLE} or any
+         * other key; a later value of a key replaces the earlier one.
+         *
+         * @param key the key
+         * @param value the value
+         * @return this builder
+         */
+        public Builder handoffEntry(String key, String value) {
+            handoff.put(Objects.requireNonNull(key, "key"), Objects.requireNonNull(value, "value"));
+            return this;
+        }
+
+        /**
+         * Adds an environment variable with the three hand-off entries the launcher writes for it.
+         *
+         * @param name the variable's name in its exact case
+         * @param value its value
+         * @return this builder
+         */
+        public Builder environmentVariable(String name, String value) {
+            handoffEntry("qel.nl.env." + asciiCase(name, false), value);
+            handoffEntry("qel.nl.env." + asciiCase(name, true), value);
+            return handoffEntry(Handoff.ENVIRONMENT_EXACT_CASE + name, value);
+        }
+
+        /**
+         * Adds the application's arguments as the user typed them ({@link LaunchContext#applicationArguments()});
+         * the raw arguments have their backslashes doubled, as the launcher passes them.
+         *
+         * @param typed the arguments, in order
+         * @return this builder
+         */
+        public Builder applicationArguments(String... typed) {
+            for (String argument : typed) {
+                arguments.add(Objects.requireNonNull(argument, "argument"));
+            }
+            return this;
+        }
+
+        /**
+         * Builds the context of what was added so far.
+         *
+         * @return the context; later changes of this builder do not change it
+         */
+        public LaunchContext build() {
+            final List<String> raw = new ArrayList<>(arguments.size());
+            for (String argument : arguments) {
+                raw.add(argument.replace("\\", "\\\\"));
+            }
+            return new LaunchContext(propertiesFile, handoffFile, Settings.of(settings), Handoff.of(handoff),
+                    Collections.unmodifiableList(raw));
+        }
+
+        // Only the letters A to Z change case, as in the launcher's lines.
+        private static String asciiCase(String name, boolean upper) {
+            final char[] units = name.toCharArray();
+            for (int i = 0; i < units.length; i++) {
+                if (upper && units[i] >= 'a' && units[i] <= 'z') {
+                    units[i] = (char) (units[i] - 'a' + 'A');
+                } else if (!upper && units[i] >= 'A' && units[i] <= 'Z') {
+                    units[i] = (char) (units[i] - 'A' + 'a');
+                }
+            }
+            return new String(units);
+        }
     }
 
     static void setCurrent(LaunchContext context) {
@@ -98,30 +264,86 @@ public final class LaunchContext {
         return e.getMessage() != null ? e.getMessage() : e.getClass().getName();
     }
 
-    /** The properties file the launcher read (its first argument). */
+    /**
+     * The properties file the launcher read.
+     *
+     * @return its path (the launcher's first argument)
+     */
     public Path propertiesFile() {
         return propertiesFile;
     }
 
-    /** The hand-off file (the launcher's second argument). */
+    /**
+     * The hand-off file.
+     *
+     * @return its path (the launcher's second argument)
+     */
     public Path handoffFile() {
         return handoffFile;
     }
 
+    /**
+     * The settings of the properties file.
+     *
+     * @return the settings, read with the launcher's rules
+     */
     public Settings settings() {
         return settings;
     }
 
+    /**
+     * The hand-off file's entries.
+     *
+     * @return what the launcher passed in the hand-off file
+     */
     public Handoff handoff() {
         return handoff;
     }
 
-    /** The application's own arguments, after the launcher's two; unmodifiable. */
+    /**
+     * The application's own arguments, after the launcher's two, as the user typed them: the launcher doubles every
+     * backslash of them on the VM's command line ({@code C:\My Files\a.txt} arrives as
+     * {@code C:\\My Files\\a.txt}), and here each pair is one backslash again. Unmodifiable.
+     *
+     * @return the arguments as the user gave them to the launcher
+     */
     public List<String> applicationArguments() {
         return applicationArguments;
     }
 
-    /** A path from the settings: a relative path counts from the properties file's directory, as for the launcher. */
+    /**
+     * The application's own arguments as the VM received them, every backslash still doubled by the launcher.
+     * Unmodifiable.
+     *
+     * @return the arguments after the launcher's two, unchanged
+     */
+    public List<String> rawApplicationArguments() {
+        return rawApplicationArguments;
+    }
+
+    /**
+     * Standard input as the application reads it. When the launcher runs the application as a service with a stop
+     * line ({@link Handoff#stopLine()}), {@link RavelinMain} takes over the VM's standard input to watch for that
+     * line: this stream then gives every other line, unchanged with its line end, and ends when the input ends
+     * ({@code RavelinMain} also makes it {@link System#in}). Otherwise it is {@link System#in} as it is.
+     *
+     * @return the input without the service's stop line
+     */
+    public InputStream serviceInput() {
+        final InputStream input = serviceInput;
+        return input != null ? input : System.in;
+    }
+
+    void setServiceInput(InputStream input) {
+        serviceInput = input;
+    }
+
+    /**
+     * A path from the settings: a relative path counts from the properties file's directory, as for the launcher.
+     *
+     * @param path a path as the settings give it
+     * @return the path, absolute when the properties file's is
+     */
     public Path resolve(String path) {
         final Path directory = propertiesFile.toAbsolutePath().getParent();
         return directory.resolve(path);
@@ -129,13 +351,19 @@ public final class LaunchContext {
 
     /**
      * Where standard output goes: the hand-off file's {@value Settings#STDOUT_REDIRECT} when it has one (the user held
-     * Ctrl: {@code console}), else the setting; empty when neither says.
+     * Ctrl: {@code console}), else the setting.
+     *
+     * @return a file name, {@code console}, or empty text when neither says
      */
     public String stdoutRedirect() {
         return redirect(Settings.STDOUT_REDIRECT);
     }
 
-    /** Where standard error goes, as {@link #stdoutRedirect()}. */
+    /**
+     * Where standard error goes, as {@link #stdoutRedirect()}.
+     *
+     * @return a file name, {@code console}, or empty text when neither says
+     */
     public String stderrRedirect() {
         return redirect(Settings.STDERR_REDIRECT);
     }

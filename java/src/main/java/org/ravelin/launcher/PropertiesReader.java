@@ -5,7 +5,8 @@ import java.util.LinkedHashMap;
 import java.util.Map;
 
 /**
- * The launcher's own reading of its properties file. It differs from {@link java.util.Properties}: only {@code #} in
+ * The launcher's own reading of its properties file: ISO 8859-1 bytes, a UTF-8 byte-order mark at the start skipped.
+ * It differs from {@link java.util.Properties}: only {@code #} in
  * the first column starts a comment, only {@code =} separates, only <code>&#92;u</code> is an escape, and a continued value
  * joins its lines differently.
  */
@@ -14,12 +15,16 @@ final class PropertiesReader {
 
     /** The entries of the file's bytes, in the order their keys first appear; a later line replaces the value. */
     static Map<String, String> parse(byte[] bytes) {
+        // An editor may save the file with a UTF-8 byte-order mark; it is no part of the first line. The bytes are
+        // still read as ISO 8859-1, and a mark anywhere else stays text.
+        final int start = bytes.length >= 3 && (bytes[0] & 0xFF) == 0xEF && (bytes[1] & 0xFF) == 0xBB
+                && (bytes[2] & 0xFF) == 0xBF ? 3 : 0;
         // A byte 0x1A ends the text; every other byte is one ISO 8859-1 character.
-        int length = 0;
-        while (length < bytes.length && bytes[length] != 0x1A) {
-            length++;
+        int end = start;
+        while (end < bytes.length && bytes[end] != 0x1A) {
+            end++;
         }
-        final Lines lines = new Lines(new String(bytes, 0, length, StandardCharsets.ISO_8859_1));
+        final Lines lines = new Lines(new String(bytes, start, end - start, StandardCharsets.ISO_8859_1));
         final Map<String, String> entries = new LinkedHashMap<>();
         final StringBuilder continued = new StringBuilder();
         while (!lines.atEnd()) {

@@ -4,10 +4,13 @@ import java.io.IOException;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.Collections;
+import java.util.LinkedHashMap;
 import java.util.Map;
+import java.util.Optional;
 
 /**
- * The settings of the launcher's properties file, read with the launcher's own rules: ISO 8859-1 bytes, {@code #}
+ * The settings of the launcher's properties file, read with the launcher's own rules: ISO 8859-1 bytes (a UTF-8
+ * byte-order mark at the very start is skipped), {@code #}
  * comments in the first column only, the first {@code =} separates, key and value trimmed, a final backslash
  * continues the value, <code>&#92;uXXXX</code> the only escape (other backslashes stay as written), CR LF or LF line ends,
  * a byte 0x1A ends the text. Keys are case-sensitive. Instances are immutable.
@@ -17,6 +20,8 @@ public final class Settings {
     public static final String MAIN_CLASS = "qel.nl.java.launcher.main.class";
     /** The application's class that {@link RavelinMain} starts. */
     public static final String APPLICATION_MAIN_CLASS = "qel.application.main.class";
+    /** The application's name, the title of its console window and of the dialog that shows a failure. */
+    public static final String APPLICATION_NAME = "qel.application.name";
     /** Where standard output goes: a file, {@code console} or empty. */
     public static final String STDOUT_REDIRECT = "qel.stdout.redirect";
     /** Where standard error goes: a file, {@code console} or empty. */
@@ -28,32 +33,85 @@ public final class Settings {
         this.entries = Collections.unmodifiableMap(entries);
     }
 
-    /** Reads a properties file. */
+    /**
+     * Reads a properties file.
+     *
+     * @param file the file
+     * @return its settings
+     * @throws IOException when the file cannot be read
+     */
     public static Settings read(Path file) throws IOException {
         return parse(Files.readAllBytes(file));
     }
 
-    /** Reads the bytes of a properties file. */
+    /**
+     * Reads the bytes of a properties file.
+     *
+     * @param bytes the file's bytes
+     * @return its settings
+     */
     public static Settings parse(byte[] bytes) {
         return new Settings(PropertiesReader.parse(bytes));
     }
 
-    /** The value of the key, or {@code null} when the file does not have the key. */
+    /**
+     * Settings made in memory, as a file with these keys and values would give them after reading (for tests).
+     *
+     * @param entries keys and values, in order; copied
+     * @return the settings
+     */
+    public static Settings of(Map<String, String> entries) {
+        return new Settings(new LinkedHashMap<>(entries));
+    }
+
+    /**
+     * The value of a key.
+     *
+     * @param key the key
+     * @return the value, or {@code null} when the file does not have the key (see {@link #find(String)})
+     */
     public String get(String key) {
         return entries.get(key);
     }
 
-    /** The value of the key, or the default when the file does not have the key (a present empty value is empty). */
+    /**
+     * The value of a key, as an {@link Optional} as {@link LaunchContext#current()} gives its context.
+     *
+     * @param key the key
+     * @return the value (a present empty value is empty text), or an empty {@code Optional} when the file does not
+     *     have the key
+     */
+    public Optional<String> find(String key) {
+        return Optional.ofNullable(entries.get(key));
+    }
+
+    /**
+     * The value of a key, or a default.
+     *
+     * @param key the key
+     * @param defaultValue what to give when the file does not have the key
+     * @return the value (a present empty value is empty text), or the default
+     */
     public String get(String key, String defaultValue) {
         final String value = entries.get(key);
         return value != null ? value : defaultValue;
     }
 
+    /**
+     * Whether the file has the key.
+     *
+     * @param key the key
+     * @return {@code true} when the key is present, even with an empty value
+     */
     public boolean contains(String key) {
         return entries.containsKey(key);
     }
 
-    /** Every entry, unmodifiable, in the order the keys first appear in the file. */
+    /**
+     * Every entry.
+     *
+     * @return the entries, unmodifiable, in the order the keys first appear in the file
+     */
     public Map<String, String> asMap() {
         return entries;
     }

@@ -14,12 +14,16 @@ import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.HashMap;
+import java.util.List;
 import java.util.Map;
 import java.util.Properties;
+import java.util.stream.Stream;
 
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
 import org.junit.jupiter.params.ParameterizedTest;
+import org.junit.jupiter.params.provider.Arguments;
+import org.junit.jupiter.params.provider.MethodSource;
 import org.junit.jupiter.params.provider.ValueSource;
 
 /** The hand-off file as the launcher writes it: ASCII lines with escapes, ended by CR LF. */
@@ -118,6 +122,29 @@ class HandoffTest {
         final Properties properties = new Properties();
         properties.load(new ByteArrayInputStream(ESCAPED_RUN));
         assertEquals(new HashMap<>(properties), new HashMap<>(Handoff.parse(ESCAPED_RUN).properties()));
+    }
+
+    // The cases whose key and value the launcher's tests show its writer gives (tests/cases/handoff.txt): the line
+    // key=value reads back as the text for both, with this reader and with java.util.Properties.
+    static Stream<Arguments> launcherLines() throws IOException {
+        final List<Arguments> lines = new ArrayList<>();
+        for (SharedCases.Case c : SharedCases.read("handoff.txt")) {
+            lines.add(Arguments.of(c.name, c.one("text"), c.one("key") + "=" + c.one("value")));
+        }
+        return lines.stream();
+    }
+
+    @ParameterizedTest(name = "{0}")
+    @MethodSource("launcherLines")
+    void readsBackEveryLineTheLauncherWrites(String what, String text, String line) throws IOException {
+        final byte[] bytes = file("qel.nl.current.vm=C:\\\\j\\\\java.exe", line);
+        final Map<String, String> expected = new HashMap<>();
+        expected.put(Handoff.VM_PATH, "C:\\j\\java.exe");
+        expected.put(text, text);
+        assertEquals(expected, Handoff.parse(bytes).properties());
+        final Properties properties = new Properties();
+        properties.load(new ByteArrayInputStream(bytes));
+        assertEquals(expected, new HashMap<>(properties));
     }
 
     @Test

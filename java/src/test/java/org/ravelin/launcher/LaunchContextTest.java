@@ -2,14 +2,18 @@ package org.ravelin.launcher;
 
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertFalse;
+import static org.junit.jupiter.api.Assertions.assertNull;
+import static org.junit.jupiter.api.Assertions.assertSame;
 import static org.junit.jupiter.api.Assertions.assertThrows;
 
 import java.io.IOException;
 import java.nio.file.Files;
 import java.nio.file.Path;
+import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.Collections;
 import java.util.List;
+import java.util.Optional;
 
 import org.junit.jupiter.api.BeforeEach;
 import org.junit.jupiter.api.Test;
@@ -46,10 +50,31 @@ class LaunchContextTest {
         final LaunchContext context = LaunchContext.fromArguments(arguments("-open", "C:\\\\My Files\\\\a.txt", ""));
         assertEquals(properties, context.propertiesFile());
         assertEquals(handoff, context.handoffFile());
-        assertEquals(Arrays.asList("-open", "C:\\\\My Files\\\\a.txt", ""), context.applicationArguments());
+        assertEquals(Arrays.asList("-open", "C:\\My Files\\a.txt", ""), context.applicationArguments());
+        assertEquals(Arrays.asList("-open", "C:\\\\My Files\\\\a.txt", ""), context.rawApplicationArguments());
         assertEquals("caf\u00e9", context.settings().get("name"));
         assertEquals("C:\\j\\javaw.exe", context.handoff().vmPath());
         assertThrows(UnsupportedOperationException.class, () -> context.applicationArguments().add("x"));
+        assertThrows(UnsupportedOperationException.class, () -> context.rawApplicationArguments().add("x"));
+    }
+
+    // The launcher doubles every backslash of an application's argument; each pair is one backslash again. Received
+    // form, then the argument as the user typed it.
+    @ParameterizedTest(name = "[{0}]")
+    @CsvSource(delimiter = '|', quoteCharacter = '\'', value = {
+            "C:\\\\My Files\\\\a.txt | C:\\My Files\\a.txt",
+            "\\\\\\\\server\\\\share | \\\\server\\share",
+            "a\\\\\\\\\\\\b | a\\\\\\b",
+            "say \\\\\"hi\\\\\" | say \\\"hi\\\"",
+            "end\\\\ | end\\",
+            "lone\\x | lone\\x",
+            "odd\\\\\\ | odd\\\\",
+            "'' | ''",
+            "no backslash | no backslash"})
+    void eachPairOfBackslashesIsOneAgain(String received, String typed) throws LaunchContextException {
+        final LaunchContext context = LaunchContext.fromArguments(arguments(received));
+        assertEquals(Collections.singletonList(typed), context.applicationArguments());
+        assertEquals(Collections.singletonList(received), context.rawApplicationArguments());
     }
 
     @Test
@@ -111,5 +136,48 @@ class LaunchContextTest {
     @Test
     void noCurrentContextWithoutTheReadyMainClass() {
         assertFalse(LaunchContext.current().isPresent());
+    }
+
+    // An application's test builds the context its code takes, without files.
+    @Test
+    void aContextBuiltInMemory() {
+        final Path shop = dir.resolve("Shop");
+        final LaunchContext.Builder builder = LaunchContext.builder()
+                .propertiesFile(shop.resolve("Shop.qel"))
+                .setting("shop.database", "data/shop.db")
+                .setting(Settings.STDOUT_REDIRECT, "logs/out.txt")
+                .setting("empty", "")
+                .handoffEntry(Handoff.VM_PATH, "C:\\Java\\bin\\javaw.exe")
+                .handoffEntry(Handoff.CONSOLE, "false")
+                .environmentVariable("Caf\u00e9_Home", "C:\\Caf\u00e9")
+                .applicationArguments("-open", "C:\\My Files\\a.txt");
+        final LaunchContext context = builder.build();
+        builder.setting("later", "x").applicationArguments("later");
+
+        assertEquals(shop.resolve("Shop.qel"), context.propertiesFile());
+        assertEquals(shop.resolve("data/shop.db"), context.resolve(context.settings().get("shop.database")));
+        assertEquals("logs/out.txt", context.stdoutRedirect());
+        assertEquals("", context.stderrRedirect());
+        assertEquals("C:\\Java\\bin\\javaw.exe", context.handoff().vmPath());
+        assertFalse(context.handoff().hasConsole());
+        assertEquals("C:\\Caf\u00e9", context.handoff().environmentValue("CAF\u00c9_home"));
+        assertEquals(Arrays.asList("qel.nl.current.vm", "qel.console", "qel.nl.env.caf\u00e9_home",
+                "qel.nl.env.CAF\u00e9_HOME", "qel.nl.env.exact_case.Caf\u00e9_Home"),
+                new ArrayList<>(context.handoff().properties().keySet()));
+        assertEquals(Arrays.asList("-open", "C:\\My Files\\a.txt"), context.applicationArguments());
+        assertEquals(Arrays.asList("-open", "C:\\\\My Files\\\\a.txt"), context.rawApplicationArguments());
+        assertFalse(context.settings().contains("later"));
+        assertSame(System.in, context.serviceInput());
+    }
+
+    // Absent values: Optional in find and current(), null in get(key), documented so.
+    @Test
+    void absentValues() {
+        final Settings settings = LaunchContext.builder().setting("empty", "").build().settings();
+        assertEquals(Optional.empty(), settings.find("absent"));
+        assertEquals(Optional.of(""), settings.find("empty"));
+        assertNull(settings.get("absent"));
+        assertEquals("", settings.get("empty"));
+        assertNull(LaunchContext.builder().build().handoff().vmPath());
     }
 }

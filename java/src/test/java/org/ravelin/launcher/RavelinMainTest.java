@@ -5,6 +5,7 @@ import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.io.File;
 import java.io.IOException;
+import java.io.OutputStream;
 import java.net.URISyntaxException;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
@@ -22,6 +23,7 @@ import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
 import org.junit.jupiter.params.ParameterizedTest;
 import org.junit.jupiter.params.provider.Arguments;
+import org.junit.jupiter.params.provider.CsvSource;
 import org.junit.jupiter.params.provider.MethodSource;
 import org.ravelin.launcher.testapp.OtherApplications;
 import org.ravelin.launcher.testapp.RecordingApplication;
@@ -37,6 +39,8 @@ class RavelinMainTest {
     Path dir;
     Path properties;
     Path handoff;
+    /** Options of the VM each run starts. */
+    final List<String> vmOptions = new ArrayList<>();
 
     static String location(Class<?> type) {
         try {
@@ -70,8 +74,9 @@ class RavelinMainTest {
     /** Starts the ready main class with these arguments in a VM whose working directory is not the application's. */
     Run run(String... args) throws IOException, InterruptedException {
         final List<String> command = new ArrayList<>(Arrays.asList(
-                Paths.get(System.getProperty("java.home"), "bin", "java").toString(), "-cp", CLASS_PATH,
-                RavelinMain.class.getName()));
+                Paths.get(System.getProperty("java.home"), "bin", "java").toString()));
+        command.addAll(vmOptions);
+        command.addAll(Arrays.asList("-cp", CLASS_PATH, RavelinMain.class.getName()));
         command.addAll(Arrays.asList(args));
         final Path out = dir.resolve("work/out");
         final Path err = dir.resolve("work/err");
@@ -102,7 +107,7 @@ class RavelinMainTest {
     void startsTheApplicationWithItsArgumentsAndTheContext() throws Exception {
         writeProperties("qel.application.main.class = " + RECORDING, "greeting=caf\\u00e9 \\\\o/");
         final Run run = runWithLauncherArguments("-open", "C:\\\\My Files\\\\a.txt", "", "two  words");
-        assertEquals(lines("arguments=4", "argument=-open", "argument=C:\\\\My Files\\\\a.txt", "argument=",
+        assertEquals(lines("arguments=4", "argument=-open", "argument=C:\\My Files\\a.txt", "argument=",
                 "argument=two  words", "properties=" + properties, "vm=C:\\Java\\bin\\javaw.exe", "control=false",
                 "setting.qel.application.main.class=" + RECORDING, "setting.greeting=caf\\u00e9 \\\\o/",
                 "environment.Shop_Home=C:\\Shop"), run.out);
@@ -130,11 +135,90 @@ class RavelinMainTest {
         assertEquals(lines("waiting", "shutdown hook ran"), new String(Files.readAllBytes(out), StandardCharsets.UTF_8));
     }
 
+    /** Waits until the file holds the text, while the process runs. */
+    static void awaitOutput(Process process, Path file, String text) throws IOException, InterruptedException {
+        while (!new String(Files.readAllBytes(file), StandardCharsets.UTF_8).contains(text)) {
+            assertTrue(process.isAlive(), "the application ended before it wrote " + text);
+            Thread.sleep(20);
+        }
+    }
+
+    // The watcher takes over standard input: the application reads every other line from System.in, unchanged.
+    @Test
+    void aServiceReadsTheLinesThatAreNotTheStopLine() throws Exception {
+        writeProperties("qel.application.main.class=" + OtherApplications.class.getName() + "$ReadingInput");
+        Files.write(handoff, HandoffTest.file("qel.nl.current.vm=C:\\\\Java\\\\bin\\\\java.exe",
+                "qel.service.stop.input=true", "qel.service.stop.line=ravelin-stop"));
+        final Path out = dir.resolve("work/out");
+        final Process process = new ProcessBuilder(Paths.get(System.getProperty("java.home"), "bin", "java").toString(),
+                "-cp", CLASS_PATH, RavelinMain.class.getName(), properties.toString(), handoff.toString())
+                .redirectOutput(out.toFile()).start();
+        final OutputStream input = process.getOutputStream();
+        input.write("first line\r\n ravelin-stop\nravelin-stop \r\ncaf\u00c3\u00a9 \u00e2\u0086\u0092\n"
+                .getBytes(StandardCharsets.ISO_8859_1));
+        input.flush();
+        awaitOutput(process, out, "read: caf\u00e9 \u2192");
+        input.write("ravelin-stop\r\nnever read\r\n".getBytes(StandardCharsets.ISO_8859_1));
+        input.close();
+        assertEquals(0, process.waitFor());
+        assertEquals(lines("service input is System.in: true", "read: first line", "read:  ravelin-stop",
+                "read: ravelin-stop ", "read: caf\u00e9 \u2192", "shutdown hook ran"),
+                new String(Files.readAllBytes(out), StandardCharsets.UTF_8));
+    }
+
+    // Without a stop line, standard input is the VM's own, to its end.
+    @Test
+    void withoutAStopLineStandardInputIsTheVmsOwn() throws Exception {
+        writeProperties("qel.application.main.class=" + OtherApplications.class.getName() + "$ReadingInput");
+        final Path in = dir.resolve("work/in");
+        Files.write(in, "one\r\nravelin-stop\r\nlast".getBytes(StandardCharsets.ISO_8859_1));
+        final Path out = dir.resolve("work/out");
+        final Process process = new ProcessBuilder(Paths.get(System.getProperty("java.home"), "bin", "java").toString(),
+                "-cp", CLASS_PATH, RavelinMain.class.getName(), properties.toString(), handoff.toString())
+                .redirectInput(in.toFile()).redirectOutput(out.toFile()).start();
+        assertEquals(0, process.waitFor());
+        assertEquals(lines("service input is System.in: true", "read: one", "read: ravelin-stop", "read: last",
+                "input ended", "shutdown hook ran"), new String(Files.readAllBytes(out), StandardCharsets.UTF_8));
+    }
+
     @Test
     void startsAMainMethodOfAClassThatIsNotPublic() throws Exception {
         writeProperties("qel.application.main.class=" + NOT_PUBLIC);
         final Run run = runWithLauncherArguments("a", "b");
         assertEquals(lines("standard output a b", "standard output again"), run.out);
+        assertEquals(0, run.exitCode);
+    }
+
+    // An editor's UTF-8 byte-order mark before the first line, which names the application class: the launcher
+    // skips it, and so does the Java side.
+    @Test
+    void aByteOrderMarkBeforeTheApplicationClass() throws Exception {
+        final byte[] mark = {(byte) 0xEF, (byte) 0xBB, (byte) 0xBF};
+        final byte[] lines = SettingsTest.bytes("qel.application.main.class=" + NOT_PUBLIC + "\r\n");
+        final byte[] file = Arrays.copyOf(mark, mark.length + lines.length);
+        System.arraycopy(lines, 0, file, mark.length, lines.length);
+        Files.write(properties, file);
+        final Run run = runWithLauncherArguments("x");
+        assertEquals(lines("standard output x", "standard output again"), run.out, run.err);
+        assertEquals(0, run.exitCode);
+    }
+
+    // The method today's java launcher starts (checked with Java 25): the String[] parameter first, static or not,
+    // then none; not private; inherited ones too. The class's simple name, then what its method prints.
+    @ParameterizedTest(name = "{0}")
+    @CsvSource({
+            "InstanceMain, instance main(String[]) a b",
+            "StaticWithoutParameters, static main()",
+            "InstanceWithoutParameters, instance main()",
+            "ParametersFirst, instance main(String[]) a b",
+            "StaticBeforeArgumentsOnly, static main(String[]) a b",
+            "Inherited, inherited instance main()",
+            "PrivateArgumentsMain, static main()",
+            "IntegerMainBesideInstanceMain, instance main()"})
+    void startsTheMainMethodTheJavaLauncherWouldStart(String application, String printed) throws Exception {
+        writeProperties("qel.application.main.class=" + OtherApplications.class.getName() + "$" + application);
+        final Run run = runWithLauncherArguments("a", "b");
+        assertEquals(lines(printed), run.out, run.err);
         assertEquals(0, run.exitCode);
     }
 
@@ -201,6 +285,21 @@ class RavelinMainTest {
         assertEquals(0, run.exitCode);
     }
 
+    // The default charset of a Western Windows: windows-1252 up to Java 17 (file.encoding sets it there).
+    @Test
+    void redirectFilesAreUtf8WhateverTheDefaultCharset() throws Exception {
+        vmOptions.add("-Dfile.encoding=windows-1252");
+        writeProperties("qel.application.main.class=" + OtherApplications.class.getName() + "$BeyondLatin1",
+                "qel.stdout.redirect=logs/out.txt", "qel.stderr.redirect=logs/both.txt");
+        final Run run = runWithLauncherArguments();
+        assertEquals(0, run.exitCode, run.err);
+        final Path logs = properties.resolveSibling("logs");
+        assertEquals(lines("out caf\u00e9 \u2192 \u4e2d"),
+                new String(Files.readAllBytes(logs.resolve("out.txt")), StandardCharsets.UTF_8));
+        assertEquals(lines("err \u20ac \ud83d\ude00"),
+                new String(Files.readAllBytes(logs.resolve("both.txt")), StandardCharsets.UTF_8));
+    }
+
     static Arguments failure(String what, RavelinMain.Failure failure, String message, String... setup) {
         return Arguments.of(what, failure, message, Arrays.asList(setup));
     }
@@ -210,7 +309,9 @@ class RavelinMainTest {
     static Stream<Arguments> failures() {
         final String missingArguments = "the launcher's arguments are missing: expected the properties file and the "
                 + "hand-off file before the application's arguments, got ";
-        final String noMain = " has no method public static void main(String[])";
+        final String noMain = " has no main method: looked for void main(String[]), then void main(), not private,"
+                + " static or in a class with a constructor without arguments";
+        final String noConstructor = " but no constructor without arguments that is not private (or it is abstract)";
         final String other = OtherApplications.class.getName();
         return Stream.of(
                 failure("no arguments", RavelinMain.Failure.CONTEXT, missingArguments + "0 arguments", "arguments=0"),
@@ -233,12 +334,18 @@ class RavelinMainTest {
                         "qel.application.main.class=shop.Missing"),
                 failure("no main method", RavelinMain.Failure.NO_MAIN_METHOD, "the application class " + other
                         + "$WithoutMain" + noMain, "qel.application.main.class=" + other + "$WithoutMain"),
-                failure("an instance main method", RavelinMain.Failure.NO_MAIN_METHOD, "the application class "
-                        + other + "$InstanceMain" + noMain, "qel.application.main.class=" + other + "$InstanceMain"),
                 failure("a main method returning int", RavelinMain.Failure.NO_MAIN_METHOD, "the application class "
                         + other + "$IntegerMain" + noMain, "qel.application.main.class=" + other + "$IntegerMain"),
                 failure("a private main method", RavelinMain.Failure.NO_MAIN_METHOD, "the application class "
-                        + other + "$PrivateMain" + noMain, "qel.application.main.class=" + other + "$PrivateMain"));
+                        + other + "$PrivateMain" + noMain, "qel.application.main.class=" + other + "$PrivateMain"),
+                failure("an instance main method without a constructor without arguments",
+                        RavelinMain.Failure.NO_MAIN_METHOD, "the application class " + other
+                        + "$WithoutConstructor has the instance method void main()" + noConstructor,
+                        "qel.application.main.class=" + other + "$WithoutConstructor"),
+                failure("an instance main method with a private constructor", RavelinMain.Failure.NO_MAIN_METHOD,
+                        "the application class " + other + "$PrivateConstructor has the instance method"
+                        + " void main(String[])" + noConstructor,
+                        "qel.application.main.class=" + other + "$PrivateConstructor"));
     }
 
     @ParameterizedTest(name = "{0}")
@@ -270,6 +377,35 @@ class RavelinMainTest {
         assertEquals(lines("Ravelin: " + expected), run.err);
         assertEquals("", run.out);
         assertEquals(failure.exitCode(), run.exitCode);
+    }
+
+    // A VM without a console but also without a display (headless): standard error alone, and the VM ends.
+    @Test
+    void aHeadlessVmWithoutAConsoleShowsNoDialog() throws Exception {
+        vmOptions.add("-Djava.awt.headless=true");
+        writeProperties("qel.application.name=Shop");
+        Files.write(handoff, HandoffTest.file("qel.nl.current.vm=C:\\\\Java\\\\bin\\\\javaw.exe", "qel.console=false"));
+        final Run run = runWithLauncherArguments();
+        assertEquals(lines("Ravelin: the properties file " + properties + " names no application class: set "
+                + "qel.application.main.class"), run.err);
+        assertEquals(RavelinMain.Failure.NO_APPLICATION_CLASS.exitCode(), run.exitCode);
+    }
+
+    // A service's user looks into the standard error file: a standard output file that cannot be opened is named
+    // there too.
+    @Test
+    void aRedirectFailureGoesToStandardErrorsFileToo() throws Exception {
+        writeProperties("qel.application.main.class=" + RECORDING, "qel.stdout.redirect=missing/out.txt",
+                "qel.stderr.redirect=logs/err.txt");
+        Files.write(handoff, HandoffTest.file("qel.nl.current.vm=C:\\\\Java\\\\bin\\\\javaw.exe", "qel.console=false",
+                "qel.service=true"));
+        final Run run = runWithLauncherArguments();
+        final String line = lines("Ravelin: cannot open " + properties.resolveSibling("missing/out.txt")
+                + " for qel.stdout.redirect: no such file or directory");
+        assertEquals(line, run.err);
+        assertEquals(line, new String(Files.readAllBytes(properties.resolveSibling("logs/err.txt")),
+                StandardCharsets.UTF_8));
+        assertEquals(RavelinMain.Failure.REDIRECT.exitCode(), run.exitCode);
     }
 
     @Test

@@ -1,13 +1,109 @@
 package org.ravelin.launcher.testapp;
 
+import java.io.BufferedReader;
+import java.io.FileDescriptor;
+import java.io.FileOutputStream;
+import java.io.IOException;
+import java.io.InputStreamReader;
+import java.io.PrintStream;
+import java.nio.charset.StandardCharsets;
+
+import org.ravelin.launcher.LaunchContext;
+
 /** Application classes the ready main class must refuse, and one it must start although the class is not public. */
 public final class OtherApplications {
     private OtherApplications() {}
 
     public static final class WithoutMain {}
 
+    /** Each main method prints what it is and its arguments; the ones the java launcher would not start print nothing. */
+    static void started(String what, String... args) {
+        System.out.println(what + (args.length == 0 ? "" : " " + String.join(" ", args)));
+    }
+
     public static final class InstanceMain {
-        public void main(String[] args) {}
+        public void main(String[] args) {
+            started("instance main(String[])", args);
+        }
+    }
+
+    static final class StaticWithoutParameters {
+        static void main() {
+            started("static main()");
+        }
+    }
+
+    static final class InstanceWithoutParameters {
+        protected void main() {
+            started("instance main()");
+        }
+    }
+
+    /** Today's java launcher takes a method with the String[] parameter before one without, static or not. */
+    public static final class ParametersFirst {
+        static void main() {
+            started("static main()");
+        }
+
+        void main(String[] args) {
+            started("instance main(String[])", args);
+        }
+    }
+
+    static final class StaticBeforeArgumentsOnly {
+        public static void main(String[] args) {
+            started("static main(String[])", args);
+        }
+
+        void main() {
+            started("instance main()");
+        }
+    }
+
+    static class Base {
+        void main() {
+            started("inherited instance main()");
+        }
+    }
+
+    static final class Inherited extends Base {}
+
+    static final class PrivateArgumentsMain {
+        @SuppressWarnings("unused")
+        private static void main(String[] args) {
+            started("private static main(String[])", args);
+        }
+
+        static void main() {
+            started("static main()");
+        }
+    }
+
+    static final class IntegerMainBesideInstanceMain {
+        static int main(String[] args) {
+            started("static int main(String[])", args);
+            return 0;
+        }
+
+        void main() {
+            started("instance main()");
+        }
+    }
+
+    public static final class WithoutConstructor {
+        WithoutConstructor(int unused) {}
+
+        void main() {
+            started("instance main()");
+        }
+    }
+
+    public static final class PrivateConstructor {
+        private PrivateConstructor() {}
+
+        void main(String[] args) {
+            started("instance main(String[])", args);
+        }
     }
 
     public static final class IntegerMain {
@@ -27,6 +123,32 @@ public final class OtherApplications {
             Runtime.getRuntime().addShutdownHook(new Thread(() -> System.out.println("shutdown hook ran")));
             System.out.println("waiting");
             Thread.sleep(120_000);
+        }
+    }
+
+    /** Writes characters beyond windows-1252 to standard output and standard error. */
+    public static final class BeyondLatin1 {
+        public static void main(String[] args) {
+            System.out.println("out caf\u00e9 \u2192 \u4e2d");
+            System.err.println("err \u20ac \ud83d\ude00");
+        }
+    }
+
+    /**
+     * Prints each line it reads from standard input until the input ends, whether that is the context's service
+     * input, and when its shutdown hook runs.
+     */
+    public static final class ReadingInput {
+        public static void main(String[] args) throws IOException {
+            System.setOut(new PrintStream(new FileOutputStream(FileDescriptor.out), true, "UTF-8"));
+            Runtime.getRuntime().addShutdownHook(new Thread(() -> System.out.println("shutdown hook ran")));
+            System.out.println("service input is System.in: "
+                    + (LaunchContext.current().get().serviceInput() == System.in));
+            final BufferedReader input = new BufferedReader(new InputStreamReader(System.in, StandardCharsets.UTF_8));
+            for (String line = input.readLine(); line != null; line = input.readLine()) {
+                System.out.println("read: " + line);
+            }
+            System.out.println("input ended");
         }
     }
 

@@ -1,0 +1,68 @@
+# An application's Maven build against the Java side as `cmake --install`
+# leaves it: installs the build's Maven repository into a directory of its own,
+# checks the artifacts there, then compiles the application in consumer/ with
+# Debian's maven, offline, its plug-ins from Debian's packages and the library
+# from the installed repository (file: repositories are the only ones read).
+#   cmake -DBUILD_DIR=<build tree> -DWORK_DIR=<directory> -DMVN=<mvn> -DJAR=<jar>
+#         -DGROUP_PATH=org/ravelin -DARTIFACT=ravelin-launcher -DVERSION=<version>
+#         -P resolve_and_compile.cmake
+get_filename_component(here ${CMAKE_SCRIPT_MODE_FILE} DIRECTORY)
+file(REMOVE_RECURSE ${WORK_DIR})
+file(MAKE_DIRECTORY ${WORK_DIR})
+
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${WORK_DIR}/install
+                        --component maven_repository
+                RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "cmake --install failed: ${result}")
+endif()
+
+set(repository ${WORK_DIR}/install/maven)
+set(base ${repository}/${GROUP_PATH}/${ARTIFACT}/${VERSION}/${ARTIFACT}-${VERSION})
+foreach(file .jar -sources.jar -javadoc.jar .pom)
+  foreach(suffix "" .sha1 .md5)
+    if(NOT EXISTS ${base}${file}${suffix})
+      message(FATAL_ERROR "not installed: ${base}${file}${suffix}")
+    endif()
+  endforeach()
+endforeach()
+# What each jar holds: the classes, their sources, the documentation.
+foreach(check ".jar;org/ravelin/launcher/RavelinMain.class"
+              "-sources.jar;org/ravelin/launcher/LaunchContext.java"
+              "-javadoc.jar;org/ravelin/launcher/LaunchContext.Builder.html")
+  list(GET check 0 file)
+  list(GET check 1 entry)
+  execute_process(COMMAND ${JAR} tf ${base}${file} OUTPUT_VARIABLE entries RESULT_VARIABLE result)
+  string(FIND "${entries}" "${entry}\n" found)
+  if(NOT result EQUAL 0 OR found EQUAL -1)
+    message(FATAL_ERROR "${base}${file} holds no ${entry}:\n${entries}")
+  endif()
+endforeach()
+file(READ ${base}.pom pom)
+foreach(coordinate "<groupId>org.ravelin</groupId>" "<artifactId>${ARTIFACT}</artifactId>"
+                   "<version>${VERSION}</version>")
+  string(FIND "${pom}" "${coordinate}" found)
+  if(found EQUAL -1)
+    message(FATAL_ERROR "the POM lacks ${coordinate}:\n${pom}")
+  endif()
+endforeach()
+
+file(COPY ${here}/consumer/ DESTINATION ${WORK_DIR}/consumer)
+execute_process(COMMAND ${MVN} --batch-mode --no-transfer-progress --offline
+                        --settings ${here}/settings.xml
+                        -Dmaven.repo.local=${WORK_DIR}/local-repository
+                        -Daether.offline.protocols=file
+                        -Dravelin.repository=file://${repository} -Dravelin.version=${VERSION}
+                        compile
+                WORKING_DIRECTORY ${WORK_DIR}/consumer
+                RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "mvn compile failed: ${result}")
+endif()
+# Resolved from the installed repository into the build's own local one.
+if(NOT EXISTS ${WORK_DIR}/local-repository/${GROUP_PATH}/${ARTIFACT}/${VERSION}/${ARTIFACT}-${VERSION}.jar)
+  message(FATAL_ERROR "maven did not resolve ${ARTIFACT} ${VERSION} from ${repository}")
+endif()
+if(NOT EXISTS ${WORK_DIR}/consumer/target/classes/com/example/shop/Shop.class)
+  message(FATAL_ERROR "maven compiled no Shop.class")
+endif()
