@@ -112,7 +112,7 @@ TEST_F(RealJvm, TheJava2CommandLineIsAcceptedAndSeenByTheApplication)
                     "qel.nl.java.option.verbose=gc\r\n"
                     "qel.nl.java.option.additional=-Xss512k \"-Dprobe.text=a b \\u00e9\\u4e2d\"\r\n");
     const WString launcher = installLauncher(app, L"Probe.exe");
-    const ProgramRun run = start(launcher, L"\"two words\" \u00e9\u4e2d exit:7");
+    const ProgramRun run = start(launcher, L"\"two words\" \u00e9\u4e2d \"C:\\My Files\\a.txt\" exit:7");
     ASSERT_FALSE(run.timedOut);
     ASSERT_TRUE(run.boxes.empty()) << narrow(run.boxes[0].text);
     // System.exit(7) of the application reaches the launcher's caller.
@@ -120,10 +120,12 @@ TEST_F(RealJvm, TheJava2CommandLineIsAcceptedAndSeenByTheApplication)
 
     const auto seen = observed();
     ASSERT_FALSE(seen.empty()) << run.standardOutput << run.standardError;
-    EXPECT_EQ(seen.at("argc"), "3");
+    EXPECT_EQ(seen.at("argc"), "4");
     EXPECT_EQ(seen.at("arg.0"), "two words");
     EXPECT_EQ(seen.at("arg.1"), utf8(L"\u00e9\u4e2d"));
-    EXPECT_EQ(seen.at("arg.2"), "exit:7");
+    // The launcher doubles the backslashes; the ready main class undoes it.
+    EXPECT_EQ(seen.at("arg.2"), "C:\\My Files\\a.txt");
+    EXPECT_EQ(seen.at("arg.3"), "exit:7");
     EXPECT_EQ(seen.at("probe.text"), utf8(L"a b \u00e9\u4e2d"));
     const std::string jvmArguments = "|" + seen.at("jvm.arguments") + "|";
     for (const std::string& option :
