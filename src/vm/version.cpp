@@ -1,6 +1,5 @@
 #include "vm/version.h"
 
-#include <ostream>
 #include <string>
 
 #include "base/text.h"
@@ -34,13 +33,6 @@ WString versionText(const VmVersion& version)
         text += L"." + std::to_wstring(version.patch());
     }
     return text;
-}
-
-std::ostream& operator<<(std::ostream& out, const VmVersion& version)
-{
-    // The text is ASCII digits, dots and underscores only.
-    const WString text = versionText(version);
-    return out << std::string(text.begin(), text.end());
 }
 
 std::uint32_t parseVersionField(std::wstring_view text)

@@ -4,7 +4,6 @@
 // acceptable-VM list. Pure rules: nothing here touches Windows.
 
 #include <cstdint>
-#include <iosfwd>
 #include <optional>
 #include <string_view>
 
@@ -100,9 +99,6 @@ private:
 // version. parseVersion reads the text back as the same version. For reports
 // and test messages.
 WString versionText(const VmVersion& version);
-
-// Writes versionText, for test messages.
-std::ostream& operator<<(std::ostream& out, const VmVersion& version);
 
 enum class VmKind : std::int32_t {
     JDK = 0,  // a development kit

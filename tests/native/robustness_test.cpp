@@ -20,6 +20,7 @@
 #include "settings/properties.h"
 #include "settings/properties_location.h"
 #include "settings/settings.h"
+#include "support/version_printer.h"
 #include "vm/executable_info.h"
 #include "vm/version.h"
 

@@ -9,6 +9,7 @@
 
 #include "javasoft_fixture.h"
 #include "support/test_files.h"
+#include "support/version_printer.h"
 #include "vm/inventory.h"
 #include "vm/javasoft.h"
 

@@ -6,6 +6,7 @@
 
 #include "javasoft_fixture.h"
 #include "support/test_files.h"
+#include "support/version_printer.h"
 #include "vm/executable_info.h"
 #include "vm/inventory.h"
 #include "vm/javasoft.h"

@@ -17,6 +17,7 @@
 #include "settings/property_table.h"
 #include "support/shared_cases.h"
 #include "support/test_files.h"
+#include "support/version_printer.h"
 
 using namespace qel;
 using qel::test::narrow;
@@ -569,8 +570,8 @@ TEST(CommandForVm, OptionsAVmOfTodayRefusesAreLeftOut)
         vm.version = row.version;
         LaunchRequest request = everyOption();
         const std::vector<WString> warnings = leaveOutRefusedOptions(vm, request);
-        EXPECT_EQ(renderCommandLine(row.family, L"P", L"H", request), row.line) << row.version;
-        EXPECT_EQ(warnings, row.warning ? Lines{row.warning} : Lines{}) << row.version;
+        EXPECT_EQ(renderCommandLine(row.family, L"P", L"H", request), row.line) << testing::PrintToString(row.version);
+        EXPECT_EQ(warnings, row.warning ? Lines{row.warning} : Lines{}) << testing::PrintToString(row.version);
     }
     // Without the setting nothing is left out and nothing is said.
     JavaVm java17(VmFamily::J2);

@@ -9,6 +9,7 @@
 
 #include "base/handles.h"
 #include "support/test_files.h"
+#include "support/version_printer.h"
 #include "support/vm_fixtures.h"
 #include "vm/executable_info.h"
 #include "vm/inventory.h"

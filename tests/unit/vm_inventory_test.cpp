@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "support/test_files.h"
+#include "support/version_printer.h"
 #include "support/vm_fixtures.h"
 #include "vm/executable_info.h"
 #include "vm/inventory.h"
@@ -34,7 +35,7 @@ struct Entry {
 
 void PrintTo(const Entry& entry, std::ostream* out)
 {
-    *out << "{" << narrow(entry.home) << ", " << entry.version << ", kind " << static_cast<int>(entry.kind)
+    *out << "{" << narrow(entry.home) << ", " << testing::PrintToString(entry.version) << ", kind " << static_cast<int>(entry.kind)
          << ", family " << static_cast<int>(entry.family) << ", " << narrow(entry.vendor) << "}";
 }
 
@@ -280,7 +281,7 @@ TEST(VmInventory, InstallationsFollowTheFirstSourcesWithoutRepeatingAHome)
     ASSERT_EQ(found.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_TRUE(found[i] == expected[i])
-            << i << ": " << narrow(found[i].home) << " " << found[i].version << " " << narrow(found[i].source);
+            << i << ": " << narrow(found[i].home) << " " << testing::PrintToString(found[i].version) << " " << narrow(found[i].source);
     }
     // A home listed already is not examined again.
     EXPECT_EQ(examined, (std::vector<WString>{L"C:\\Tools\\java.exe", L"C:\\Java\\jdk-17\\bin\\java.exe",

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "support/test_files.h"
+#include "support/version_printer.h"
 #include "support/vm_fixtures.h"
 #include "base/files.h"
 #include "vm/executable_info.h"

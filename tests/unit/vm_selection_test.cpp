@@ -7,6 +7,7 @@
 
 #include "base/errors.h"
 #include "base/files.h"
+#include "support/version_printer.h"
 #include "vm/executable_info.h"
 #include "support/launcher_fixture.h"
 #include "support/settings_fixtures.h"

@@ -2,6 +2,7 @@
 
 #include "base/text.h"
 #include "base/trace.h"
+#include "support/version_printer.h"
 #include "vm/version.h"
 
 using namespace qel;
@@ -326,7 +327,7 @@ TEST(VmVersionPattern, ResultsThatChanged)
         {VmVersion::of(6, 0, 20), L"1.6.1_04", false, true},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(matchesVersionPattern(c.version, c.pattern), c.now) << c.version << " " << narrow(c.pattern);
+        EXPECT_EQ(matchesVersionPattern(c.version, c.pattern), c.now) << testing::PrintToString(c.version) << " " << narrow(c.pattern);
         EXPECT_NE(c.now, c.before);
     }
 }

@@ -1,0 +1,22 @@
+#pragma once
+
+// How test messages show a VmVersion: as people write it ("1.4.2_05"), through
+// GoogleTest's PrintTo, which assertions and testing::PrintToString find. The
+// launcher itself has no stream output for versions: an operator<< there would
+// link the C++ stream and locale runtime into the executable.
+
+#include <ostream>
+#include <string>
+
+#include "vm/version.h"
+
+namespace qel {
+
+inline void PrintTo(const VmVersion& version, std::ostream* out)
+{
+    // The text is ASCII digits, dots and underscores only.
+    const WString text = versionText(version);
+    *out << std::string(text.begin(), text.end());
+}
+
+}  // namespace qel
