@@ -11,6 +11,7 @@
 #include "launch/command_line.h"
 #include "launch/frontend.h"
 #include "settings/property_table.h"
+#include "settings/settings.h"
 #include "vm/selection.h"
 
 namespace qel {
@@ -63,19 +64,6 @@ private:
     // Ctrl held at start, the hand-off file learns of it first.
     void setupConsole(bool controlKeyAtStart);
 };
-
-// False when the main class is empty, when both VM settings are empty, or when
-// the class path is empty after $ENV_CLASSPATH$ was replaced by the CLASSPATH
-// variable's value.
-bool settingsComplete(const PropertyTable& properties, std::wstring_view classPathVariable);
-
-// The first of the launcher's keys whose value holds U+0000 (from "\u0000", or a
-// "\u" without digits), which no command line, path or title can carry: Windows
-// would end the text there. None when no value holds one.
-std::optional<WString> keyHoldingNul(const PropertyTable& properties);
-
-// The text of message 104 for such a key: the message, then a line naming the key.
-WString nulSettingText(std::wstring_view invalidMessage, std::wstring_view key);
 
 // Throws TerminalError with message 104 when the settings are not complete, or
 // (with nulSettingText) when a launcher's key holds U+0000.

@@ -92,4 +92,28 @@ bool consolePause(const PropertyTable& table)
     return lowered == L"true" || lowered == L"yes" || lowered == L"on";
 }
 
+bool settingsComplete(const PropertyTable& properties, std::wstring_view classPathVariable)
+{
+    // The list is read only when no VM is named, and the class path only after
+    // the VM choice passed, as the checks are ordered.
+    return !mainClass(properties).empty() && !(currentVm(properties).empty() && validVmList(properties).empty()) &&
+           !classPath(properties, classPathVariable).empty();
+}
+
+std::optional<WString> keyHoldingNul(const PropertyTable& properties)
+{
+    for (const SettingKey& key : keys::all) {
+        if (setting(properties, key).find(L'\0') != WString::npos) {
+            return WString(key.name);
+        }
+    }
+    return std::nullopt;
+}
+
+WString nulSettingText(std::wstring_view invalidMessage, std::wstring_view key)
+{
+    return WString(invalidMessage) + L"\n\n" + WString(key) +
+           L" holds the character U+0000 (\\u0000, or \\u without digits), which the Java VM cannot be given.";
+}
+
 }  // namespace qel

@@ -5,6 +5,7 @@
 // is cached; every call sees the table as read.
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "base/text.h"
@@ -90,5 +91,18 @@ bool consolePause(const PropertyTable& table);
 std::int32_t msvmMinVersion(const PropertyTable& table);
 // In milliseconds; a negative or absent setting is 0, a huge one at most a day.
 std::uint32_t serviceStopTimeoutMs(const PropertyTable& table);
+
+// False when the main class is empty, when both VM settings are empty, or when
+// the class path is empty after $ENV_CLASSPATH$ was replaced by the CLASSPATH
+// variable's value.
+bool settingsComplete(const PropertyTable& properties, std::wstring_view classPathVariable);
+
+// The first of the launcher's keys whose value holds U+0000 (from "\u0000", or a
+// "\u" without digits), which no command line, path or title can carry: Windows
+// would end the text there. None when no value holds one.
+std::optional<WString> keyHoldingNul(const PropertyTable& properties);
+
+// The text of message 104 for such a key: the message, then a line naming the key.
+WString nulSettingText(std::wstring_view invalidMessage, std::wstring_view key);
 
 }  // namespace qel
