@@ -7,6 +7,7 @@
 #include "base/path_text.h"
 #include "base/text.h"
 #include "base/trace.h"
+#include "settings/properties.h"
 #include "vm/javasoft.h"
 
 namespace qel {
@@ -88,16 +89,9 @@ VmInventory VmInventory::build(const InventoryInputs& inputs)
 
 WString javaHomeDirectory(std::wstring_view value, const ExistsProbe& exists)
 {
-    const auto trimmed = [](std::wstring_view text) {
-        const auto first = text.find_first_not_of(L" \t");
-        if (first == std::wstring_view::npos) {
-            return std::wstring_view();
-        }
-        return text.substr(first, text.find_last_not_of(L" \t") - first + 1);
-    };
-    std::wstring_view home = trimmed(value);
+    std::wstring_view home = trimControl(value);
     if (home.size() >= 2 && home.front() == L'"' && home.back() == L'"') {
-        home = trimmed(home.substr(1, home.size() - 2));
+        home = trimControl(home.substr(1, home.size() - 2));
     }
     const WString directory = withoutTrailingBackslashes(collapseSeparators(home));
     // "C:\jdk-17\bin" names the programs' directory, not the installation.

@@ -123,10 +123,10 @@ private:
 // listed twice is listed twice here.
 std::vector<WString> javaProgramsOnPath(const std::vector<WString>& pathEntries, const ExistsProbe& exists);
 
-// The installation a JAVA_HOME value names, as people write it: blanks and a
-// pair of double quotes around it are removed, and a value that names the bin
-// directory itself (it holds java.exe, and has no bin\java.exe) stands for its
-// parent.
+// The installation a JAVA_HOME value names, as people write it: blanks and
+// control characters and a pair of double quotes around it are removed, and a
+// value that names the bin directory itself (it holds java.exe, and has no
+// bin\java.exe) stands for its parent.
 WString javaHomeDirectory(std::wstring_view value, const ExistsProbe& exists);
 
 // The VM a registry subkey stands for: the family from the subkey's name, the

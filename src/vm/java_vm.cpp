@@ -66,9 +66,8 @@ WString JavaVm::executablePath(bool console, const ExistsProbe& exists) const
 WString describeVm(const JavaVm& vm)
 {
     static constexpr const wchar_t* kFamilies[] = {L"J1", L"J2", L"Microsoft VM"};
-    static constexpr const wchar_t* kKinds[] = {L"JDK", L"JRE", L"MSJ"};
     return vm.home + L" (version " + versionText(vm.version) + L", family " + kFamilies[static_cast<int>(vm.family)] +
-           L", kind " + kKinds[static_cast<int>(vm.kind)] + L", vendor " + vm.vendor +
+           L", kind " + kindName(vm.kind) + L", vendor " + vm.vendor +
            (vm.company.empty() ? WString(L", no company name read") : L", company \"" + vm.company + L"\"") +
            L", source " + (vm.source.empty() ? WString(L"-") : vm.source) + L")";
 }

@@ -110,11 +110,6 @@ WString releaseText(int release)
     return (release < kModernRelease ? L"1." : L"") + std::to_wstring(release);
 }
 
-const wchar_t* kindName(VmKind kind)
-{
-    return kind == VmKind::JDK ? L"JDK" : kind == VmKind::JRE ? L"JRE" : L"MSJ";
-}
-
 // What a token asks of a VM: a kind, a family, a version pattern; each part
 // that is set must hold.
 struct TokenTerms {
@@ -185,6 +180,11 @@ bool isWellFormedPattern(std::wstring_view pattern)
 }
 
 }  // namespace
+
+const wchar_t* kindName(VmKind kind)
+{
+    return kind == VmKind::JDK ? L"JDK" : kind == VmKind::JRE ? L"JRE" : L"MSJ";
+}
 
 WString describeVersionPattern(std::wstring_view pattern)
 {

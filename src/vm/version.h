@@ -153,6 +153,9 @@ bool matchesVersionPattern(const VmVersion& version, std::wstring_view pattern);
 // after ASCII upper-casing.
 bool matchesToken(VmKind kind, const VmVersion& version, std::wstring_view token);
 
+// "JDK", "JRE" or "MSJ".
+const wchar_t* kindName(VmKind kind);
+
 // What a version pattern accepts, in words: "17.0.0 or later", "any version of
 // release 1.4", "any update of 17.0", "exactly 11.0.9.1".
 WString describeVersionPattern(std::wstring_view pattern);

@@ -55,22 +55,8 @@ struct KeyValue {
     const wchar_t* value;
 };
 
-class ModernVm : public ::testing::Test {
+class ModernVm : public ClearedKeys<::testing::Test, removeJavaKeys> {
 protected:
-    void SetUp() override
-    {
-        skipUnlessMachineMayChange();
-        if (!IsSkipped()) {
-            removeJavaKeys();
-        }
-    }
-    void TearDown() override
-    {
-        if (!IsSkipped()) {
-            removeJavaKeys();
-        }
-    }
-
     // A Java 2 installation: bin\java.exe and bin\javaw.exe, and javac.exe for a kit.
     void install(const WString& home, const wchar_t* standIn, bool kit = false)
     {

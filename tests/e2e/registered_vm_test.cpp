@@ -19,22 +19,8 @@ using namespace qel::test;
 
 namespace {
 
-class RegisteredVm : public StandinLaunch {
+class RegisteredVm : public ClearedKeys<StandinLaunch, removeJavaSoftKeys> {
 protected:
-    void SetUp() override
-    {
-        skipUnlessMachineMayChange();
-        if (!IsSkipped()) {
-            removeJavaSoftKeys();
-        }
-    }
-    void TearDown() override
-    {
-        if (!IsSkipped()) {
-            removeJavaSoftKeys();
-        }
-    }
-
     void registerRuntime(const WString& release, const WString& micro, const WString& home)
     {
         const WString key = WString(javasoft::kRuntimeKey) + L"\\" + release;

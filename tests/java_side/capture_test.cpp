@@ -25,23 +25,6 @@ using namespace qel::test;
 
 namespace {
 
-// The run directory as Wine sees it: drive Z: is the root of the Unix file system.
-WString runDirectory()
-{
-    const std::string unixPath = QEL_HANDOFF_RUN_DIR;
-    WString path(static_cast<std::size_t>(
-                     MultiByteToWideChar(CP_UTF8, 0, unixPath.data(), static_cast<int>(unixPath.size()), nullptr, 0)),
-                 L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, unixPath.data(), static_cast<int>(unixPath.size()), path.data(),
-                        static_cast<int>(path.size()));
-    for (auto& unit : path) {
-        if (unit == L'/') {
-            unit = L'\\';
-        }
-    }
-    return L"Z:" + path;
-}
-
 WString forwardSlashes(WString path)
 {
     for (auto& unit : path) {
@@ -66,7 +49,7 @@ std::string escaped(const WString& path)
 
 TEST(JavaSideCapture, TheLauncherStartsTheReadyMainClassWithItsTwoArguments)
 {
-    const WString run = runDirectory();
+    const WString run = onDriveZ(QEL_HANDOFF_RUN_DIR);
     removeTree(run);
     const WString app = run + L"\\Shop Floor";
     const WString temp = run + L"\\temp";
@@ -123,10 +106,10 @@ TEST(JavaSideCapture, TheLauncherStartsTheReadyMainClassWithItsTwoArguments)
     // The application's: backslashes doubled, runs of spaces inside quotes one
     // space. A quoted argument's last backslash arrives single: the closing quote
     // takes its pair's second half (the Java side keeps a backslash without a pair).
-    EXPECT_EQ(std::vector<WString>(after.begin() + 2, after.end()),
-              (std::vector<WString>{L"-open", L"C:\\\\My Files\\\\a.txt", L"caf\u00e9", L"two words",
-                                    L"\\\\\\\\server\\\\share\\\\x", L"C:\\\\No\\\\Dir\\\\",
-                                    L"C:\\\\No Such\\\\Dir\\"}));
+    EXPECT_EQ(
+        std::vector<WString>(after.begin() + 2, after.end()),
+        (std::vector<WString>{L"-open", L"C:\\\\My Files\\\\a.txt", L"caf\u00e9", L"two words",
+                              L"\\\\\\\\server\\\\share\\\\x", L"C:\\\\No\\\\Dir\\\\", L"C:\\\\No Such\\\\Dir\\"}));
 
     std::string lines;
     for (const WString& argument : after) {

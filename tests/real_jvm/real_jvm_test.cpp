@@ -23,29 +23,10 @@ using namespace qel::test;
 
 namespace {
 
-// A file of this machine as Wine sees it: drive Z: is the root of the Unix file system.
-WString onDriveZ(const std::string& unixPath)
-{
-    WString path(static_cast<std::size_t>(
-                     MultiByteToWideChar(CP_UTF8, 0, unixPath.data(), static_cast<int>(unixPath.size()), nullptr, 0)),
-                 L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, unixPath.data(), static_cast<int>(unixPath.size()), path.data(),
-                        static_cast<int>(path.size()));
-    for (auto& unit : path) {
-        unit = unit == L'/' ? L'\\' : unit;
-    }
-    return L"Z:" + path;
-}
-
 void copyInto(const WString& source, const WString& target)
 {
     makeDirectories(target.substr(0, target.rfind(L'\\')));
     ASSERT_TRUE(CopyFileW(source.c_str(), target.c_str(), FALSE)) << narrow(source) << " " << GetLastError();
-}
-
-std::string utf8(const wchar_t* text)
-{
-    return narrow(text);
 }
 
 class RealJvm : public ::testing::Test {
@@ -122,15 +103,15 @@ TEST_F(RealJvm, TheJava2CommandLineIsAcceptedAndSeenByTheApplication)
     ASSERT_FALSE(seen.empty()) << run.standardOutput << run.standardError;
     EXPECT_EQ(seen.at("argc"), "4");
     EXPECT_EQ(seen.at("arg.0"), "two words");
-    EXPECT_EQ(seen.at("arg.1"), utf8(L"\u00e9\u4e2d"));
+    EXPECT_EQ(seen.at("arg.1"), narrow(L"\u00e9\u4e2d"));
     // The launcher doubles the backslashes; the ready main class undoes it.
     EXPECT_EQ(seen.at("arg.2"), "C:\\My Files\\a.txt");
     EXPECT_EQ(seen.at("arg.3"), "exit:7");
-    EXPECT_EQ(seen.at("probe.text"), utf8(L"a b \u00e9\u4e2d"));
+    EXPECT_EQ(seen.at("probe.text"), narrow(L"a b \u00e9\u4e2d"));
     const std::string jvmArguments = "|" + seen.at("jvm.arguments") + "|";
     for (const std::string& option :
          {std::string("-Xms16777216"), std::string("-Xmx67108864"), std::string("-verbose:gc"), std::string("-Xss512k"),
-          "-Dprobe.text=" + utf8(L"a b \u00e9\u4e2d")}) {
+          "-Dprobe.text=" + narrow(L"a b \u00e9\u4e2d")}) {
         EXPECT_NE(jvmArguments.find("|" + option + "|"), std::string::npos) << option << " in " << jvmArguments;
     }
     const long long maxHeap = std::stoll(seen.at("max.heap"));
@@ -156,9 +137,9 @@ TEST_F(RealJvm, TheConsoleTwinsOutputThroughAPipe)
     const ProgramRun run = start(twin, L"\"print:hello from Java \u2192 \u4e2d\" exit:3", options);
     ASSERT_FALSE(run.timedOut);
     EXPECT_EQ(run.exitCode, 3u) << run.standardError;
-    EXPECT_NE(run.standardOutput.find(utf8(L"hello from Java \u2192 \u4e2d\n")), std::string::npos)
+    EXPECT_NE(run.standardOutput.find(narrow(L"hello from Java \u2192 \u4e2d\n")), std::string::npos)
         << run.standardOutput;
-    EXPECT_EQ(observed().at("arg.0"), utf8(L"print:hello from Java \u2192 \u4e2d"));
+    EXPECT_EQ(observed().at("arg.0"), narrow(L"print:hello from Java \u2192 \u4e2d"));
 }
 
 // Under Wine's service manager, with qel.service.stop.timeout: a stop writes the

@@ -13,40 +13,11 @@ namespace qel::test {
 // Keys the launcher itself never reads, for the registry layer's own tests.
 inline constexpr const wchar_t* kScratchKey = L"SOFTWARE\\JavaSoft\\Ravelin Tests";
 
-class JavaSoftRegistry : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        skipUnlessMachineMayChange();
-        if (!IsSkipped()) {
-            removeJavaSoftKeys();
-        }
-    }
-    void TearDown() override
-    {
-        if (!IsSkipped()) {
-            removeJavaSoftKeys();
-        }
-    }
-};
+// Tests that write the JavaSoft keys start and end with none, in either view.
+using JavaSoftRegistry = ClearedKeys<::testing::Test, removeJavaSoftKeys>;
 
 // Tests that write any key the VM inventory reads, in either hive, start and end
 // with none of them.
-class InstallationKeys : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        skipUnlessMachineMayChange();
-        if (!IsSkipped()) {
-            removeJavaKeys();
-        }
-    }
-    void TearDown() override
-    {
-        if (!IsSkipped()) {
-            removeJavaKeys();
-        }
-    }
-};
+using InstallationKeys = ClearedKeys<::testing::Test, removeJavaKeys>;
 
 }  // namespace qel::test

@@ -27,6 +27,28 @@ bool machineMayChange();
 // returns when ::testing::Test::IsSkipped() says so.
 void skipUnlessMachineMayChange();
 
+// A fixture whose tests write the registry keys that clear() removes: they skip
+// where the machine must not change, and otherwise start and end with none of
+// those keys.
+template <typename Base, void (*clear)()> class ClearedKeys : public Base {
+protected:
+    void SetUp() override
+    {
+        Base::SetUp();
+        skipUnlessMachineMayChange();
+        if (!::testing::Test::IsSkipped()) {
+            clear();
+        }
+    }
+    void TearDown() override
+    {
+        if (!::testing::Test::IsSkipped()) {
+            clear();
+        }
+        Base::TearDown();
+    }
+};
+
 // Throws std::logic_error unless the machine may change. Every helper that
 // changes the machine calls it first, so that a test that forgot to skip fails
 // instead of changing a contributor's machine.

@@ -118,6 +118,19 @@ WString binaryDir()
     return path.substr(0, path.rfind(L'\\'));
 }
 
+WString onDriveZ(std::string_view unixPath)
+{
+    WString path(static_cast<std::size_t>(
+                     MultiByteToWideChar(CP_UTF8, 0, unixPath.data(), static_cast<int>(unixPath.size()), nullptr, 0)),
+                 L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, unixPath.data(), static_cast<int>(unixPath.size()), path.data(),
+                        static_cast<int>(path.size()));
+    for (auto& unit : path) {
+        unit = unit == L'/' ? L'\\' : unit;
+    }
+    return L"Z:" + path;
+}
+
 std::string unixPathOf(const WString& path)
 {
     using ToUnix = char*(CDECL*)(const wchar_t*);

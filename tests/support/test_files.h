@@ -38,6 +38,9 @@ void removeTree(const WString& path);
 // fixture programs built beside it).
 WString binaryDir();
 
+// A file of the Unix file system as Wine sees it: drive Z: is its root.
+WString onDriveZ(std::string_view unixPath);
+
 // The Unix path of a Windows path, from Wine's own export; throws when not
 // running under Wine.
 std::string unixPathOf(const WString& path);
