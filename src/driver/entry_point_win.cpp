@@ -13,8 +13,6 @@
 #include "driver/error_report.h"
 #include "launch/command_line.h"
 #include "launch/console.h"
-#include "launch/handoff_file.h"
-#include "launch/launch_process.h"
 #include "launch/launcher.h"
 #include "service/service_qel.h"
 #include "settings/settings.h"
@@ -62,7 +60,7 @@ void traceHeader(Frontend frontend)
 // console twin opens none, so it never pauses.
 void pauseIfAsked(const Launcher& launcher)
 {
-    if (pauseAtEnd(Console::instance().isAllocated(), consolePause(launcher.properties), controlKeyDownNow)) {
+    if (pauseAtEnd(launcher.console.isAllocated(), consolePause(launcher.properties), controlKeyDownNow)) {
         writeStandardText(StandardStream::Output, L"[press enter to close this window]\r\n");
         waitForEnter();
     }
@@ -92,8 +90,8 @@ int runGuarded(const CommandLine& commandLine, Frontend frontend)
 // service the service manager started, its failure status and the event log.
 int reportError(const CommandLine& commandLine, Frontend frontend, const WString& text, int messageId)
 {
-    // No VM runs that would read the hand-off file.
-    discardHandoffFile();
+    // The run that failed has deleted its hand-off file: no VM runs that would
+    // read it.
     Trace::instance().line(L"error: " + text);
     Trace::instance().finish();
     if (commandLine.serviceRequested) {

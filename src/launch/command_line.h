@@ -8,6 +8,7 @@
 
 #include "base/probes.h"
 #include "base/wstring.h"
+#include "settings/environment.h"
 
 namespace qel {
 
@@ -35,10 +36,10 @@ struct CommandLine {
     WString valueAfter(std::wstring_view text) const;
 
     // The full path of the launcher's own executable: the first argument, searched
-    // through the entries of Path when it was started by a bare name, else the
-    // running module's path. Throws TerminalError "unable to locate executable"
-    // only when Windows gives no module path either.
-    WString locateExecutable() const;
+    // through the entries of the environment's Path when it was started by a
+    // bare name, else the running module's path. Throws TerminalError "unable to
+    // locate executable" only when Windows gives no module path either.
+    WString locateExecutable(const Environment& environment) const;
     // The same search through the given directories, asking exists. The first
     // argument need not name the executable: a parent may start the launcher with
     // any command line, and the split collapses runs of spaces inside quotes and

@@ -16,12 +16,9 @@ CommandLine CommandLine::parse()
     return result;
 }
 
-WString CommandLine::locateExecutable() const
+WString CommandLine::locateExecutable(const Environment& environment) const
 {
-    // Reading Path takes the environment snapshot at the very start of the run, so
-    // it holds the environment the launcher was started with.
-    return normalizePath(
-        locateExecutable(Environment::instance().pathEntries(), diskFileSystem().exists, runningModulePath()));
+    return normalizePath(locateExecutable(environment.pathEntries(), diskFileSystem().exists, runningModulePath()));
 }
 
 }  // namespace qel

@@ -2,12 +2,6 @@
 
 namespace qel {
 
-Console& Console::instance()
-{
-    static Console* console = new Console();  // never destroyed
-    return *console;
-}
-
 bool pauseAtEnd(bool consoleAllocated, bool pauseSetting, const std::function<bool()>& controlKeyDown)
 {
     return consoleAllocated && (pauseSetting || controlKeyDown());

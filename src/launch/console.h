@@ -12,8 +12,6 @@ namespace qel {
 // the "press enter" pause.
 class Console {
 public:
-    static Console& instance();
-
     // The launcher opened a console window of its own.
     bool isAllocated() const { return allocated_; }
 
@@ -42,7 +40,6 @@ public:
     void setTitle(const WString& title);
 
 private:
-    Console() = default;
     bool allocated_ = false;
     bool callers_ = false;
 };

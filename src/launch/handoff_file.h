@@ -15,13 +15,18 @@ namespace qel {
 
 class HandoffFile {
 public:
-    // The one file of this process, created in the temporary directory on the
-    // first call. Throws TerminalError naming the directory when it cannot be
-    // created there.
-    static HandoffFile& instance();
+    // A new, empty file in the temporary directory. Throws TerminalError naming
+    // the directory when it cannot be created there.
+    static HandoffFile create();
 
-    // The file of this process when instance() made one, else null.
-    static HandoffFile* made();
+    HandoffFile(HandoffFile&& other) noexcept : path_(std::move(other.path_)) { other.path_.clear(); }
+    HandoffFile& operator=(HandoffFile&&) = delete;
+    HandoffFile(const HandoffFile&) = delete;
+    HandoffFile& operator=(const HandoffFile&) = delete;
+
+    // Once the VM has ended, or no VM will start: deletes the file. With a trace
+    // it is kept for the user to read, and the trace says where it is.
+    ~HandoffFile();
 
     // The file's full path, short names expanded.
     const WString& path() const { return path_; }
@@ -36,10 +41,5 @@ private:
     explicit HandoffFile(WString path) : path_(std::move(path)) {}
     WString path_;
 };
-
-// Once the VM has ended, or no VM will start: deletes the hand-off file when this
-// process made one. With a trace it is kept for the user to read, and the trace
-// says where it is.
-void discardHandoffFile();
 
 }  // namespace qel

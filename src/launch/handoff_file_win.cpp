@@ -50,56 +50,44 @@ WString temporaryDirectoryVariable()
     return WString();
 }
 
-HandoffFile* theHandoffFile = nullptr;
-
 }  // namespace
 
-HandoffFile* HandoffFile::made()
+HandoffFile::~HandoffFile()
 {
-    return theHandoffFile;
-}
-
-void discardHandoffFile()
-{
-    HandoffFile* file = HandoffFile::made();
-    if (file == nullptr) {
-        return;
+    if (path_.empty()) {
+        return;  // moved away
     }
     Trace& trace = Trace::instance();
     if (trace.enabled()) {
-        trace.line(L"hand-off file kept: " + file->path());
+        trace.line(L"hand-off file kept: " + path_);
         return;
     }
-    DeleteFileW(file->path().c_str());  // a file that is gone already is no failure
+    DeleteFileW(path_.c_str());  // a file that is gone already is no failure
 }
 
-HandoffFile& HandoffFile::instance()
+HandoffFile HandoffFile::create()
 {
-    static HandoffFile* file = [] {
-        wchar_t directory[kTempPathUnits + 1] = {};
-        const DWORD length = GetTempPathW(kTempPathUnits, directory);
-        if (length == 0) {
-            // The system takes no directory from TMP or TEMP (one longer than a
-            // path may be, for example): its own reason, and the variable.
-            const DWORD error = GetLastError();
-            throwTempDirectoryError(temporaryDirectoryVariable(), error);
-        }
-        if (length > kTempPathUnits) {
-            // The reason is the length; the last error belongs to some earlier call.
-            const WString whole = readGrowingText([](wchar_t* buffer, DWORD capacity) {
-                                      return GetTempPathW(capacity, buffer);
-                                  }).value_or(WString());
-            throwTempDirectoryError(whole, ERROR_FILENAME_EXCED_RANGE);
-        }
-        wchar_t name[kPathBufferUnits] = {};
-        // The system creates a new, empty file qel<hex>.tmp and gives its name.
-        if (GetTempFileNameW(directory, L"qel", 0, name) == 0) {
-            throwTempDirectoryError(directory, GetLastError());
-        }
-        theHandoffFile = new HandoffFile(normalizePath(name));  // never destroyed
-        return theHandoffFile;
-    }();
-    return *file;
+    wchar_t directory[kTempPathUnits + 1] = {};
+    const DWORD length = GetTempPathW(kTempPathUnits, directory);
+    if (length == 0) {
+        // The system takes no directory from TMP or TEMP (one longer than a path
+        // may be, for example): its own reason, and the variable.
+        const DWORD error = GetLastError();
+        throwTempDirectoryError(temporaryDirectoryVariable(), error);
+    }
+    if (length > kTempPathUnits) {
+        // The reason is the length; the last error belongs to some earlier call.
+        const WString whole = readGrowingText([](wchar_t* buffer, DWORD capacity) {
+                                  return GetTempPathW(capacity, buffer);
+                              }).value_or(WString());
+        throwTempDirectoryError(whole, ERROR_FILENAME_EXCED_RANGE);
+    }
+    wchar_t name[kPathBufferUnits] = {};
+    // The system creates a new, empty file qel<hex>.tmp and gives its name.
+    if (GetTempFileNameW(directory, L"qel", 0, name) == 0) {
+        throwTempDirectoryError(directory, GetLastError());
+    }
+    return HandoffFile(normalizePath(name));
 }
 
 void HandoffFile::append(const std::vector<WString>& lines)

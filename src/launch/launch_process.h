@@ -1,30 +1,29 @@
 #pragma once
 
-// Starting the VM process and waiting for it (Windows).
+// Starting the VM process as its plan says, and waiting for it (Windows).
+
+#include <windows.h>
 
 #include <cstdint>
 
-#include "base/wstring.h"
-#include "launch/launch_request.h"
-#include "vm/java_vm.h"
+#include "base/handles.h"
+#include "launch/launch_plan.h"
 
 namespace qel {
 
-// Starts the command line with the request's working directory (its absolute
-// form, whatever its length), the launcher's standard handles and environment,
-// after writing the "cwd:" and "cmd:" lines to standard error. Returns the
-// process handle; throws TerminalError with message 103 and the Windows error
-// code when the process cannot be created.
-void* startVmProcess(const LaunchRequest& request, const WString& commandLine);
+// Carries out the rest of the plan once its hand-off lines and warnings are
+// written: sets its environment, writes the "cwd:" and "cmd:" lines to standard
+// error, and starts the command line in its working directory with the
+// launcher's standard handles (standard input the stop pipe where the plan says
+// so) and environment. A refusal is thrown as TerminalError with its message;
+// so is a process that cannot be created (message 103 with the Windows error).
+UniqueHandle startPlannedVm(const LaunchPlan& plan, HANDLE stopPipe = nullptr);
 
-// The family's command line from the request, then startVmProcess. The Microsoft
-// VM is refused with message 101 when its build is below the request's minimum,
-// and otherwise also gets the class path in the CLASSPATH variable. Options the
-// VM would refuse are left out with a line on standard error
-// (leaveOutRefusedOptions).
-void* launchVm(const JavaVm& vm, const WString& executable, LaunchRequest request);
+// The absolute form of a working directory, whatever its length; the text as
+// given when the system cannot make one.
+WString fullWorkingDirectory(const WString& path);
 
 // Waits for the process to end and gives its exit code (0 when it cannot be read).
-std::uint32_t waitForExit(void* process);
+std::uint32_t waitForExit(HANDLE process);
 
 }  // namespace qel

@@ -2,31 +2,40 @@
 
 // One run of the launcher: the settings, the chosen VM and the started process.
 
+#include <windows.h>
+
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string_view>
+#include <vector>
 
+#include "base/handles.h"
 #include "base/wstring.h"
 #include "launch/command_line.h"
+#include "launch/console.h"
 #include "launch/frontend.h"
+#include "launch/handoff_file.h"
+#include "launch/launch_plan.h"
+#include "settings/environment.h"
 #include "settings/property_table.h"
-#include "settings/settings.h"
-#include "vm/selection.h"
+#include "vm/inventory.h"
+#include "vm/java_vm.h"
 
 namespace qel {
 
-class JavaVm;
-
+// A run owns its state: the environment it started with, its console, its
+// hand-off file, the machine's inventory once searched, the chosen VM and its
+// process. Only the message table and the trace are the process's.
 class Launcher {
 public:
     // Tells whether the Ctrl key is held down at this moment.
     using ControlKeyProbe = std::function<bool()>;
 
-    // Finds and reads the properties file, rejects incomplete settings, makes the
-    // properties file's directory current, keeps only the file's name and sets up
-    // the console as the frontend has it. Without a probe the Ctrl key is read
-    // from the keyboard.
+    // Takes the environment, finds and reads the properties file, rejects
+    // incomplete settings, makes the properties file's directory current, keeps
+    // only the file's name and sets up the console as the frontend has it.
+    // Without a probe the Ctrl key is read from the keyboard.
     explicit Launcher(CommandLine commandLine, Frontend frontend = Frontend::Windowed,
                       const ControlKeyProbe& controlKey = {});
     virtual ~Launcher() = default;
@@ -34,26 +43,38 @@ public:
     Launcher(const Launcher&) = delete;
     Launcher& operator=(const Launcher&) = delete;
 
-    // Selects the VM and starts it; with wait, also waits for it and keeps its
-    // exit code.
+    // Selects the VM and starts it as planned; with wait, also waits for it,
+    // keeps its exit code and deletes the hand-off file.
     virtual void run(bool wait);
 
     // The service host answers true, so that the VM learns to ignore log-off signals.
     virtual bool isService() const { return false; }
 
+    // The run's hand-off file, created on first use.
+    HandoffFile& handoffFile();
+    // Once the VM has ended, or no VM will start (see ~HandoffFile).
+    void discardHandoffFile() { handoff_.reset(); }
+
+    // This machine's inventory, built the first time the search needs it.
+    const VmInventory& inventory();
+
+    // The environment the launcher was started with.
+    const Environment environment;
     PropertyTable properties;
     CommandLine commandLine;
     Frontend frontend;
-    // Owned by the VM selection; lives until the process ends.
-    JavaVm* selectedVm = nullptr;
+    Console console;
+    std::optional<JavaVm> selectedVm;
     bool useConsole = false;
     // After construction only the file's name: its directory is then current.
     WString propertiesPath;
-    // The started VM process. The launcher never closes it: the service host and
-    // the wait read it until the process ends.
-    void* process = nullptr;
+    // The started VM process; the service host and the wait read it until the
+    // process ends.
+    UniqueHandle process;
     std::uint32_t exitCode = 0;
-    // Lines the hand-off file gets after the environment, before the VM starts.
+    // A service with a stop timeout: the VM reads its standard input from the
+    // stop pipe's read end, and the hand-off file gets these lines last.
+    HANDLE stopPipe = nullptr;
     std::vector<WString> extraHandoffLines;
 
 private:
@@ -63,13 +84,13 @@ private:
     // asks for one, or stays in the caller's console in the console twin; with
     // Ctrl held at start, the hand-off file learns of it first.
     void setupConsole(bool controlKeyAtStart);
+
+    std::optional<HandoffFile> handoff_;
+    std::optional<VmInventory> inventory_;
 };
 
 // Throws TerminalError with message 104 when the settings are not complete, or
 // (with nulSettingText) when a launcher's key holds U+0000.
 void validateSettings(const PropertyTable& properties, std::wstring_view classPathVariable);
-
-// What the VM selection decides on for this run.
-VmRequest vmRequestFor(const Launcher& launcher);
 
 }  // namespace qel

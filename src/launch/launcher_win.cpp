@@ -37,9 +37,9 @@ std::optional<WString> currentDirectory()
 }
 
 // CLASSPATH under any spelling of its name, as Windows programs see it.
-WString classPathVariable()
+WString classPathVariable(const Environment& environment)
 {
-    return Environment::instance().expandedValue(L"CLASSPATH");
+    return environment.expandedValue(L"CLASSPATH");
 }
 
 }  // namespace
@@ -57,7 +57,7 @@ void validateSettings(const PropertyTable& properties, std::wstring_view classPa
 }
 
 Launcher::Launcher(CommandLine commandLine, Frontend frontend, const ControlKeyProbe& controlKey)
-    : commandLine(std::move(commandLine)), frontend(frontend)
+    : environment(Environment::ofProcess()), commandLine(std::move(commandLine)), frontend(frontend)
 {
     loadProperties();
     SetCurrentDirectoryW(directoryOf(normalizePath(propertiesPath)).c_str());  // failure is not an error
@@ -73,13 +73,13 @@ void Launcher::setupConsole(bool controlKeyAtStart)
         return;
     }
     if (plan.use == ConsoleUse::OwnWindow) {
-        Console::instance().allocate();
-        Console::instance().setTitle(plan.title);
+        console.allocate();
+        console.setTitle(plan.title);
     } else {
-        Console::instance().useCallers();
+        console.useCallers();
     }
     if (!plan.handoffLines.empty()) {
-        HandoffFile::instance().append(plan.handoffLines);
+        handoffFile().append(plan.handoffLines);
     }
 }
 
@@ -87,7 +87,7 @@ void Launcher::loadProperties()
 {
     locatePropertiesFile();
     readProperties(properties, propertiesPath);
-    validateSettings(properties, classPathVariable());
+    validateSettings(properties, classPathVariable(environment));
 }
 
 void Launcher::locatePropertiesFile()
@@ -95,7 +95,7 @@ void Launcher::locatePropertiesFile()
     // The current directory is the one the launcher was started in: the move into
     // the properties file's directory comes only after the file was read.
     Trace& trace = Trace::instance();
-    const WString executable = commandLine.locateExecutable();
+    const WString executable = commandLine.locateExecutable(environment);
     if (trace.enabled()) {
         trace.line(L"executable: " + executable);
     }
@@ -115,6 +115,22 @@ void Launcher::locatePropertiesFile()
     throw TerminalError(MessageTable::instance().text(MSG_PROPERTIES_MISSING), MSG_PROPERTIES_MISSING);
 }
 
+HandoffFile& Launcher::handoffFile()
+{
+    if (!handoff_) {
+        handoff_.emplace(HandoffFile::create());
+    }
+    return *handoff_;
+}
+
+const VmInventory& Launcher::inventory()
+{
+    if (!inventory_) {
+        inventory_.emplace(VmInventory::build(InventorySources::machine(environment).read()));
+    }
+    return *inventory_;
+}
+
 void Launcher::run(bool wait)
 {
     Trace& trace = Trace::instance();
@@ -122,62 +138,54 @@ void Launcher::run(bool wait)
     const SelectionSources sources{
         diskFileSystem(),
         [](const WString& program) { return javaVmFromExecutable(program); },
-        []() -> const VmInventory& { return VmInventory::instance(); },
+        [this]() -> const VmInventory& { return inventory(); },
     };
-    const VmChoice choice = selectVm(vmRequestFor(*this), sources);
-    if (choice.vm == nullptr) {
+    selectedVm = selectVm(vmRequestFor(commandLine, properties, propertiesPath), sources).vm;
+    if (!selectedVm) {
         throw TerminalError(MessageTable::instance().text(MSG_NO_VM), MSG_NO_VM);
     }
-    selectedVm = choice.vm;
-    const WString executable =
-        normalizePath(selectedVm->executablePath(Console::instance().isInUse(), diskFileSystem().exists));
-    trace.phase(L"launch");
-    if (trace.enabled()) {
-        trace.line(L"program of the chosen VM: " + executable);
-        if (!diskFileSystem().exists(executable)) {
-            trace.line(L"the program " + executable +
-                       L" does not exist: the chosen installation lacks it, and starting the VM will fail");
-        }
-    }
 
-    // The Java side learns which VM was chosen, then the environment and how the
-    // VM runs, before the VM starts.
-    HandoffFile& handoff = HandoffFile::instance();
-    if (trace.enabled()) {
-        trace.line(L"hand-off file: " + handoff.path());
-    }
-    handoff.append({currentVmLine(executable)});
-    const Environment& environment = Environment::instance();
-    handoff.append(environmentLines(environment.variables(),
-                                    [&](std::wstring_view name) { return environment.expandedValue(name); }));
-    handoff.append(runLines(Console::instance().isInUse(), isService()));
-    if (!extraHandoffLines.empty()) {
-        handoff.append(extraHandoffLines);
-    }
-
-    LaunchInputs inputs(properties);
-    inputs.classPathText = classPath(properties, classPathVariable());
-    inputs.propertiesName = propertiesPath;
-    inputs.handoffPath = handoff.path();
-    inputs.arguments = commandLine.arguments;
+    LaunchPlanInputs inputs(properties, environment);
+    inputs.vm = &*selectedVm;
+    inputs.console = console.isInUse();
     inputs.isService = isService();
+    inputs.classPathText = classPath(properties, classPathVariable(environment));
+    inputs.propertiesName = propertiesPath;
+    inputs.handoffPath = handoffFile().path();
+    inputs.arguments = commandLine.arguments;
+    inputs.input = stopPipe != nullptr ? VmInput::StopPipe : VmInput::Launchers;
+    inputs.extraHandoffLines = extraHandoffLines;
+    inputs.exists = diskFileSystem().exists;
     inputs.fullPath = diskFileSystem().fullPath;
     inputs.normalize = [](std::wstring_view path) { return normalizePath(path); };
-    const FilledRequest filled = fillLaunchRequest(inputs);
-    for (const WString& warning : filled.warnings) {
+    inputs.absoluteDirectory = fullWorkingDirectory;
+    inputs.msvmBuild = msvmBuildNumber;
+    trace.phase(L"launch");
+    const LaunchPlan plan = planLaunch(inputs);
+
+    if (trace.enabled()) {
+        trace.line(L"program of the chosen VM: " + plan.program);
+        if (!diskFileSystem().exists(plan.program)) {
+            trace.line(L"the program " + plan.program +
+                       L" does not exist: the chosen installation lacks it, and starting the VM will fail");
+        }
+        trace.line(L"hand-off file: " + handoffFile().path());
+    }
+    handoffFile().append(plan.handoffLines);
+    for (const WString& warning : plan.warnings) {
         writeDiagnostic(warning);
         trace.line(L"warning: " + warning);
     }
 
     // In the caller's console, Ctrl+C and Ctrl+Break are the VM's from here on:
     // the launcher waits for it and ends with its exit code.
-    if (Console::instance().isCallers()) {
-        Console::instance().outliveInterrupts();
+    if (console.isCallers()) {
+        console.outliveInterrupts();
     }
-    process = launchVm(*selectedVm, executable, filled.request);
+    process = startPlannedVm(plan, stopPipe);
     if (wait) {
         trace.phase(L"wait");
-        exitCode = waitForExit(process);
+        exitCode = waitForExit(process.get());
         discardHandoffFile();
     }
 }

@@ -8,7 +8,6 @@
 #include "base/handles.h"
 #include "base/text.h"
 #include "base/trace.h"
-#include "launch/handoff_file.h"
 #include "settings/settings.h"
 #include "service/service_qel.h"
 
@@ -144,8 +143,8 @@ UniqueHandle prepareStopInput(ServiceQEL& service)
     }
     SetHandleInformation(write, HANDLE_FLAG_INHERIT, 0);
     service.stopInput = write;  // closed when the stop line is written
-    // The VM inherits the launcher's standard input.
-    SetStdHandle(STD_INPUT_HANDLE, read);
+    // The VM gets the read end as its standard input.
+    service.stopPipe = read;
     service.extraHandoffLines = gracefulStopHandoffLines();
     return UniqueHandle(read);
 }
@@ -166,25 +165,23 @@ void askVmToStop(ServiceQEL& service)
 void runService(ServiceQEL& service)
 {
     try {
-        const HANDLE ownInput = GetStdHandle(STD_INPUT_HANDLE);
         // The VM has its copy of the read end once it runs.
         const UniqueHandle stopInputReadEnd = prepareStopInput(service);
         service.run(false);
-        SetStdHandle(STD_INPUT_HANDLE, ownInput);
+        service.stopPipe = nullptr;
     } catch (const TerminalError& error) {
-        discardHandoffFile();
+        service.discardHandoffFile();
         logError(service.commandLine.serviceName, error.message);
         service.lifecycle.launchFailed(static_cast<std::uint32_t>(error.messageId));
         return;
     } catch (const std::exception& error) {
-        discardHandoffFile();
+        service.discardHandoffFile();
         logError(service.commandLine.serviceName, unknownExceptionText(error.what()));
         service.lifecycle.launchFailed(0);
         return;
     }
-    // A stop may end the VM and clear the launcher's handle meanwhile; the handle
-    // itself stays open, so the wait holds a copy.
-    HANDLE vm = service.process;
+    // The handle stays open until the process ends.
+    HANDLE vm = service.process.get();
     service.lifecycle.vmStarted();
     // After a stop the waits end at the stop's own report times and timeout.
     while (WaitForSingleObject(vm, service.lifecycle.nextWaitMs(nowMs())) == WAIT_TIMEOUT) {
@@ -193,7 +190,7 @@ void runService(ServiceQEL& service)
     DWORD exitCode = 0;
     GetExitCodeProcess(vm, &exitCode);
     // Before the end is decided: the process may end as soon as it is.
-    discardHandoffFile();
+    service.discardHandoffFile();
     service.lifecycle.vmEnded(exitCode);
 }
 
@@ -277,9 +274,8 @@ ServiceQEL::ServiceQEL(const CommandLine& commandLine, Frontend frontend)
                                                reportStatus(static_cast<SERVICE_STATUS_HANDLE>(statusHandle), status);
                                            },
                                            [this] {
-                                               if (process != nullptr) {
-                                                   TerminateProcess(process, 0);
-                                                   process = nullptr;
+                                               if (process) {
+                                                   TerminateProcess(process.get(), 0);
                                                }
                                            },
                                            [this] { askVmToStop(*this); },

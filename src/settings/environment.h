@@ -1,6 +1,6 @@
 #pragma once
 
-// The process environment, read once into a snapshot the first time it is used.
+// The process environment, read into a snapshot that a run keeps.
 
 #include <functional>
 #include <map>
@@ -18,8 +18,8 @@ public:
     using Expander = std::function<WString(std::wstring_view text)>;
     using Variables = std::map<WString, WString, std::less<>>;
 
-    // The snapshot of the environment the launcher was started with.
-    static Environment& instance();
+    // A snapshot of this process's environment as it is now.
+    static Environment ofProcess();
 
     // A snapshot of an environment block: entries each ended by a NUL, the whole
     // ended by an empty entry. The name is the text before the first equals sign;

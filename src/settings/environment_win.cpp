@@ -14,13 +14,10 @@ constexpr DWORD kExpansionUnits = 2048;
 
 }  // namespace
 
-Environment& Environment::instance()
+Environment Environment::ofProcess()
 {
-    static Environment* snapshot = [] {
-        const UniqueEnvironmentBlock block(GetEnvironmentStringsW());
-        return new Environment(fromBlock(block.get(), expandEnvironmentReferences));  // never destroyed
-    }();
-    return *snapshot;
+    const UniqueEnvironmentBlock block(GetEnvironmentStringsW());
+    return fromBlock(block.get(), expandEnvironmentReferences);
 }
 
 WString expandEnvironmentReferences(std::wstring_view text)

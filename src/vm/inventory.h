@@ -21,6 +21,8 @@
 
 namespace qel {
 
+class Environment;
+
 // One subkey of a JavaSoft key, with the two values the inventory reads.
 struct RegisteredRelease {
     WString subkeyName;
@@ -77,10 +79,6 @@ struct InventoryInputs {
 
 class VmInventory {
 public:
-    // The machine's inventory, built on the first call and kept unchanged until
-    // the process ends.
-    static VmInventory& instance();
-
     // Takes the first sources in order (kits, runtimes, Path) and drops their
     // duplicates, then adds the installations, and sorts by version, lowest
     // first; equal versions keep the order they were found in.
@@ -165,9 +163,9 @@ struct InventorySources {
     // The value of JAVA_HOME; empty for none.
     WString javaHome;
 
-    // The JavaSoft keys, the Path of the environment snapshot, every layout of
-    // today's installers and JAVA_HOME of the snapshot.
-    static InventorySources machine();
+    // The JavaSoft keys, the environment's Path, every layout of today's
+    // installers and the environment's JAVA_HOME.
+    static InventorySources machine(const Environment& environment);
 
     // The releases of the keys and the programs of the disk.
     InventoryInputs read() const;

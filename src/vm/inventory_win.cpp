@@ -57,9 +57,8 @@ std::vector<InstalledHome> readInstalledHomes(const std::vector<InstallKeyLayout
     return installedHomes(layouts, machineRegistry(), searched);
 }
 
-InventorySources InventorySources::machine()
+InventorySources InventorySources::machine(const Environment& environment)
 {
-    const Environment& environment = Environment::instance();
     return InventorySources{javasoft::kKitKey, javasoft::kRuntimeKey, environment.pathEntries(), installKeyLayouts(),
                             environment.expandedValue(L"JAVA_HOME")};
 }
@@ -91,12 +90,6 @@ InventoryInputs InventorySources::read() const
         return ProgramVersion{versionFromFileVersion(vendor, *fields), vendor, info.company()};
     };
     return inputs;
-}
-
-VmInventory& VmInventory::instance()
-{
-    static VmInventory* inventory = new VmInventory(build(InventorySources::machine().read()));  // never destroyed
-    return *inventory;
 }
 
 }  // namespace qel

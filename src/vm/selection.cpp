@@ -11,14 +11,6 @@ namespace qel {
 
 namespace {
 
-// VMs built for a program the user named; like the inventory's, they live until
-// the process ends.
-std::vector<std::unique_ptr<JavaVm>>& namedVms()
-{
-    static auto* vms = new std::vector<std::unique_ptr<JavaVm>>();  // never destroyed
-    return *vms;
-}
-
 void traceUnusualToken(const WString& token)
 {
     if (const auto reading = unusualTokenReading(token)) {
@@ -98,13 +90,12 @@ VmChoice selectVm(const VmRequest& request, const SelectionSources& sources)
                            (matches ? WString() : L": " + tokenRejection(vm->kind, vm->version, token)));
             }
             if (matches) {
-                namedVms().push_back(std::move(vm));
                 trace.line(L"chosen: the named program " + program);
-                return VmChoice{namedVms().back().get()};
+                return VmChoice{std::move(*vm)};
             }
         }
         trace.line(L"chosen: none; no token accepts the named program, and a named VM is not replaced by another");
-        return VmChoice{nullptr};
+        return VmChoice{};
     }
     if (trace.enabled()) {
         trace.line(L"no named program exists: searching the installed VMs");
@@ -121,7 +112,10 @@ VmChoice selectVm(const VmRequest& request, const SelectionSources& sources)
                                     : L"chosen: " + describeVm(*accepted.back()) +
                                           L"; the highest version a token accepts (the last found among equals)");
     }
-    return VmChoice{accepted.empty() ? nullptr : accepted.back()};
+    if (accepted.empty()) {
+        return VmChoice{};
+    }
+    return VmChoice{*accepted.back()};
 }
 
 }  // namespace qel

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -39,7 +40,7 @@ WString namedProgram(const VmRequest& request, const FileSystemProbes& files);
 // none: the user asked for this VM, so no other is tried.
 struct VmChoice {
     // The chosen VM, or none.
-    JavaVm* vm = nullptr;
+    std::optional<JavaVm> vm;
 };
 
 // What the selection needs besides the request.
@@ -51,7 +52,6 @@ struct SelectionSources {
     std::function<const VmInventory&()> inventory;
 };
 
-// A VM built for a named program lives until the process ends.
 VmChoice selectVm(const VmRequest& request, const SelectionSources& sources);
 
 // The entries that satisfy at least one token, sorted by version, lowest first;

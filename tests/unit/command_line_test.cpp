@@ -223,5 +223,5 @@ TEST(CommandLine, ParseFindsTheRunningProgram)
 {
     const CommandLine line = CommandLine::parse();
     ASSERT_FALSE(line.arguments.empty());
-    EXPECT_EQ(toLowerAscii(line.locateExecutable()), toLowerAscii(test::binaryDir() + L"\\unit_tests.exe"));
+    EXPECT_EQ(toLowerAscii(line.locateExecutable(Environment::ofProcess())), toLowerAscii(test::binaryDir() + L"\\unit_tests.exe"));
 }

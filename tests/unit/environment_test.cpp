@@ -171,11 +171,11 @@ TEST(Environment, PathEntries)
               (std::vector<WString>{*systemRoot + L"\\bin", L"D:\\x"}));
 }
 
-// The snapshot is taken at its first use, whenever that was in this process, and
-// changes of the process environment after it do not reach it.
-TEST(Environment, TheProcessSnapshotIsNotRefreshed)
+// A run's snapshot keeps the environment it was taken from: later changes of
+// the process environment do not reach it, and a new snapshot sees them.
+TEST(Environment, ASnapshotIsNotRefreshed)
 {
-    const Environment& snapshot = Environment::instance();
+    const Environment snapshot = Environment::ofProcess();
     const Environment::Variables taken = snapshot.variables();
     ASSERT_FALSE(taken.empty());
     const WString existing = taken.rbegin()->first;
@@ -183,10 +183,9 @@ TEST(Environment, TheProcessSnapshotIsNotRefreshed)
     const test::ScopedVariable added(L"QEL_TEST_ADDED_LATER", WString(L"new"));
     const test::ScopedVariable changed(existing, WString(L"changed later"));
 
-    EXPECT_EQ(&snapshot, &Environment::instance());
-    EXPECT_EQ(Environment::instance().variables(), taken);
-    EXPECT_EQ(snapshot.variables().count(L"QEL_TEST_ADDED_LATER"), 0u);
-    // A snapshot taken now sees both changes.
-    const auto now = test::environmentVariable(L"QEL_TEST_ADDED_LATER");
-    EXPECT_EQ(now, WString(L"new"));
+    EXPECT_EQ(snapshot.variables(), taken);
+    EXPECT_EQ(snapshot.expandedValue(L"QEL_TEST_ADDED_LATER"), L"");
+    const Environment now = Environment::ofProcess();
+    EXPECT_EQ(now.expandedValue(L"QEL_TEST_ADDED_LATER"), L"new");
+    EXPECT_EQ(now.expandedValue(existing), L"changed later");
 }

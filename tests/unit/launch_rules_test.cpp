@@ -12,6 +12,7 @@
 
 #include "base/path_text.h"
 #include "launch/handoff_text.h"
+#include "launch/launch_plan.h"
 #include "launch/launch_request.h"
 #include "settings/settings.h"
 #include "settings/property_table.h"
@@ -632,4 +633,124 @@ TEST(LaunchCommandLine, LongestCommandLineWindowsHandsOverWhole)
     EXPECT_TRUE(fitsCommandLine(L""));
     EXPECT_EQ(commandLineTooLongText(40000), L"The command line of the Java VM has 40000 characters; Windows starts a "
                                              L"program with at most 32766 (32767 with the terminating null).");
+}
+
+// --- The plan of the start -----------------------------------------------------
+
+namespace {
+
+// A run of Tool.exe (see toolInputs) with a Java 17 runtime in C:\Java\jre, in
+// the environment A=1.
+struct PlanRun {
+    explicit PlanRun(PropertyTable settings) : table(std::move(settings)), in(table, environment)
+    {
+        vm.home = L"C:\\Java\\jre";
+        vm.version = VmVersion::of(17, 0, 12);
+        in.vm = &vm;
+        in.classPathText = L"C:\\Apps\\Tool\\lib\\a.jar";
+        in.propertiesName = L"Tool.qel";
+        in.handoffPath = L"C:\\Temp\\qel3F.tmp";
+        in.arguments = {L"C:\\Apps\\Tool\\Tool.exe"};
+        in.exists = [](const WString&) { return true; };
+        in.fullPath = fakeFullPath;
+        in.absoluteDirectory = [](const WString& directory) { return fakeFullPath(directory, ShortNames::Keep); };
+        in.msvmBuild = [](const WString&) { return 3167u; };
+    }
+
+    PropertyTable table;
+    Environment environment = Environment::fromBlock(L"A=1\0");
+    JavaVm vm{VmFamily::J2};
+    LaunchPlanInputs in;
+};
+
+}  // namespace
+
+TEST(LaunchPlan, EverythingTheStartNeedsInTheOrderItHappens)
+{
+    PlanRun run(tableOf({
+        {L"qel.nl.java.launcher.main.class", L"app.Start"},
+        {L"qel.nl.java.option.verbose", L"LOUD"},
+        {L"qel.nl.java.option.garbage.collection.background.thread", L"true"},
+    }));
+    run.in.input = VmInput::StopPipe;
+    run.in.extraHandoffLines = {L"qel.stop=x"};
+    run.in.isService = true;
+    const LaunchPlan plan = planLaunch(run.in);
+
+    EXPECT_EQ(plan.program, L"C:\\Java\\jre\\bin\\javaw.exe");
+    EXPECT_EQ(plan.handoffLines, (Lines{L"qel.nl.current.vm=C:\\\\Java\\\\jre\\\\bin\\\\javaw.exe", L"qel.nl.env.a=1",
+                                        L"qel.nl.env.A=1", L"qel.nl.env.exact_case.A=1", L"qel.console=false", L"qel.service=true", L"qel.stop=x"}));
+    ASSERT_EQ(plan.warnings.size(), 2u);
+    EXPECT_NE(plan.warnings[0].find(L"'loud'"), WString::npos) << narrow(plan.warnings[0]);
+    EXPECT_EQ(plan.warnings[1].rfind(L"option -Xnoasyncgc", 0), 0u) << narrow(plan.warnings[1]);
+    EXPECT_EQ(plan.commandLine.rfind(L"\"C:\\Java\\jre\\bin\\javaw.exe\"  -Xrs ", 0), 0u) << narrow(plan.commandLine);
+    EXPECT_EQ(plan.commandLine.find(L"noasyncgc"), WString::npos) << narrow(plan.commandLine);
+    EXPECT_NE(plan.commandLine.find(L" app.Start \"C:/Apps/Tool/Tool.qel\" \"C:/Temp/qel3F.tmp\""), WString::npos)
+        << narrow(plan.commandLine);
+    EXPECT_EQ(plan.workingDirectory, L"C:\\Apps\\Tool\\");
+    EXPECT_EQ(plan.input, VmInput::StopPipe);
+    EXPECT_TRUE(plan.environment.empty());
+    EXPECT_FALSE(plan.refusal.has_value());
+}
+
+TEST(LaunchPlan, RefusalsComeWithWhatPrecedesThem)
+{
+    struct Row {
+        const char* label;
+        VmFamily family;
+        std::int32_t msvmMinimum;
+        WString userDir;
+        WString additional;
+        int messageId;  // 0: none
+        std::uint32_t windowsError;
+        bool commandLine;
+    };
+    const Row rows[] = {
+        {"Microsoft VM below the minimum build", VmFamily::Msj, 3168, L"", L"", 101, 0, false},
+        {"Microsoft VM at the minimum build", VmFamily::Msj, 3167, L"", L"", 0, 0, true},
+        {"working directory the system cannot hold", VmFamily::J2, 0, L"C:\\" + WString(257, L'd'), L"", 103, 267,
+         true},
+        {"longest working directory", VmFamily::J2, 0, L"C:\\" + WString(255, L'd'), L"", 0, 0, true},
+        {"command line longer than Windows takes", VmFamily::J2, 0, L"", L"-Dx=" + WString(32767, L'x'), 103, 206,
+         true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        PlanRun run(tableOf({{L"qel.nl.java.launcher.main.class", L"app.Start"}}));
+        run.table.set(L"qel.nl.win32.microsoftvm.min.version", std::to_wstring(row.msvmMinimum));
+        if (!row.userDir.empty()) {
+            run.table.set(L"qel.user.dir", row.userDir);
+        }
+        run.table.set(L"qel.nl.java.option.additional", row.additional);
+        run.vm = JavaVm(row.family);
+        run.vm.home = row.family == VmFamily::Msj ? L"C:\\WINDOWS\\system32" : L"C:\\Java\\jre";
+        run.vm.version = row.family == VmFamily::Msj ? VmVersion(0x114) : VmVersion::of(17, 0, 12);
+        const LaunchPlan plan = planLaunch(run.in);
+        // The Java side and the user learn of the run whether or not it starts.
+        EXPECT_EQ(plan.handoffLines.front().rfind(L"qel.nl.current.vm=", 0), 0u);
+        EXPECT_EQ(!plan.commandLine.empty(), row.commandLine);
+        EXPECT_EQ(plan.refusal ? plan.refusal->messageId : 0, row.messageId);
+        if (plan.refusal) {
+            EXPECT_EQ(plan.refusal->windowsError, row.windowsError);
+            EXPECT_EQ(plan.refusal->detail,
+                      row.windowsError == 206 ? commandLineTooLongText(plan.commandLine.size()) : WString());
+        }
+        // The Microsoft VM reads its class path from CLASSPATH.
+        const bool classPathSet = row.family == VmFamily::Msj && row.commandLine;
+        ASSERT_EQ(plan.environment.size(), classPathSet ? 1u : 0u);
+        if (classPathSet) {
+            EXPECT_EQ(plan.environment[0].name, L"CLASSPATH");
+            EXPECT_EQ(plan.environment[0].value, L"C:\\Apps\\Tool\\lib\\a.jar;");
+        }
+    }
+}
+
+TEST(LaunchPlan, RefusalTexts)
+{
+    const WString startFailed = L"Windows error %d occured while loading the Java VM";
+    EXPECT_EQ(refusalText(LaunchRefusal{101, 0, {}}, L"no VM"), L"no VM");
+    EXPECT_EQ(refusalText(LaunchRefusal{103, 267, {}}, startFailed),
+              L"Windows error 267 occured while loading the Java VM");
+    EXPECT_EQ(refusalText(LaunchRefusal{103, 206, L"too long"}, startFailed),
+              L"Windows error 206 occured while loading the Java VM\n\ntoo long");
 }

@@ -7,6 +7,7 @@
 #include "base/errors.h"
 #include "launch/command_line.h"
 #include "launch/launcher.h"
+#include "settings/settings.h"
 #include "settings/properties.h"
 #include "settings/properties_location.h"
 #include "support/expected_texts.h"

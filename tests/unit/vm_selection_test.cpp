@@ -107,7 +107,7 @@ protected:
                                          }));
         // Without a VM the launcher shows the no-VM error either way; a named VM
         // that the list rejects ends the selection without a search.
-        if (choice.vm == nullptr) {
+        if (!choice.vm) {
             return searched ? L"none" : L"error";
         }
         return choice.vm->home.substr(tree.root().size() + 1);
@@ -177,8 +177,9 @@ TEST_F(VmSelection, NamedVmIsIdentifiedFromItsProgram)
     VmRequest request;
     request.commandLineVm = tree / L"a\\bin\\java.exe";
     request.validVmList = L"JRE_1.4.2_05";
-    const JavaVm* selected = selectVm(request, sources([&]() -> const VmInventory& { return inventory; })).vm;
-    ASSERT_NE(selected, nullptr);
+    const std::optional<JavaVm> selected =
+        selectVm(request, sources([&]() -> const VmInventory& { return inventory; })).vm;
+    ASSERT_TRUE(selected.has_value());
     EXPECT_EQ(selected->home, tree / L"a");
     EXPECT_EQ(selected->version, 0x425);
     EXPECT_EQ(selected->kind, VmKind::JRE);

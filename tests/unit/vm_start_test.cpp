@@ -5,11 +5,11 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "base/errors.h"
 #include "launch/launch_process.h"
-#include "launch/launch_request.h"
 #include "support/failures.h"
 #include "support/test_files.h"
 
@@ -20,22 +20,22 @@ TEST(VmStart, FailuresCarryMessage103)
     test::TempDir dir;
     struct Case {
         const char* label;
-        WString workingDir;
+        std::optional<LaunchRefusal> refusal;
         WString program;
         unsigned long windowsError;
     };
     const Case cases[] = {
-        // Refused before anything starts: longer than a process's directory.
-        {"working directory too long", dir / WString(300 - dir.path().size() - 1, L'd'), dir / L"vm.exe",
-         ERROR_DIRECTORY},
-        {"no such program", dir.path(), dir / L"missing.exe", ERROR_FILE_NOT_FOUND},
+        // Refused before anything starts, as the plan says.
+        {"working directory too long", LaunchRefusal{103, ERROR_DIRECTORY, {}}, dir / L"vm.exe", ERROR_DIRECTORY},
+        {"no such program", std::nullopt, dir / L"missing.exe", ERROR_FILE_NOT_FOUND},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
-        LaunchRequest request;
-        request.workingDir = c.workingDir;
-        const auto error = test::thrownBy<TerminalError>(
-            [&] { startVmProcess(request, L"\"" + c.program + L"\" -version"); }, c.label);
+        LaunchPlan plan;
+        plan.workingDirectory = dir.path();
+        plan.commandLine = L"\"" + c.program + L"\" -version";
+        plan.refusal = c.refusal;
+        const auto error = test::thrownBy<TerminalError>([&] { startPlannedVm(plan); }, c.label);
         ASSERT_TRUE(error.has_value());
         EXPECT_EQ(error->messageId, 103);
         EXPECT_EQ(error->message,
