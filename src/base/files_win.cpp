@@ -4,8 +4,6 @@
 #include <io.h>
 #include <windows.h>
 
-#include <map>
-
 #include "base/errors.h"
 #include "base/handles.h"
 #include "base/system_text.h"
@@ -13,13 +11,6 @@
 namespace qel {
 
 namespace {
-
-// Every stream the launcher opens, with the Windows handle beneath it.
-std::map<std::FILE*, HANDLE>& openFileMap()
-{
-    static std::map<std::FILE*, HANDLE> map;
-    return map;
-}
 
 bool containsTilde(std::wstring_view path)
 {
@@ -38,13 +29,12 @@ std::FILE* openStream(std::wstring_view path, DWORD access, DWORD share, DWORD d
         return nullptr;
     }
     // From here the descriptor owns the handle.
-    HANDLE raw = handle.release();
+    handle.release();
     std::FILE* stream = _fdopen(descriptor, mode);
     if (stream == nullptr) {
         _close(descriptor);
         return nullptr;
     }
-    openFileMap()[stream] = raw;
     return stream;
 }
 
@@ -56,12 +46,10 @@ WString longPath(std::wstring_view path)
         return WString(path);
     }
     const WString input(path);
-    wchar_t buffer[kPathBufferUnits];
-    const DWORD length = GetLongPathNameW(input.c_str(), buffer, kPathBufferUnits);
-    if (length == 0 || length >= kPathBufferUnits) {
-        return input;
-    }
-    return WString(buffer, length);
+    return readPathText([&](wchar_t* buffer, DWORD capacity) {
+               return GetLongPathNameW(input.c_str(), buffer, capacity);
+           })
+        .value_or(input);
 }
 
 WString normalizePath(std::wstring_view path)
@@ -73,13 +61,13 @@ WString normalizePath(std::wstring_view path)
 WString fullPath(std::wstring_view path, ShortNames shortNames)
 {
     const WString input(path);
-    wchar_t buffer[kPathBufferUnits];
-    const DWORD length = GetFullPathNameW(input.c_str(), kPathBufferUnits, buffer, nullptr);
-    if (length == 0 || length >= kPathBufferUnits) {
+    const auto result = readPathText([&](wchar_t* buffer, DWORD capacity) {
+        return GetFullPathNameW(input.c_str(), capacity, buffer, nullptr);
+    });
+    if (!result) {
         return input;
     }
-    WString result(buffer, length);
-    return shortNames == ShortNames::Expand ? longPath(result) : result;
+    return shortNames == ShortNames::Expand ? longPath(*result) : *result;
 }
 
 WString parentDirOrDot(std::wstring_view path)
@@ -165,7 +153,6 @@ void closeFile(std::FILE* stream)
     std::fflush(stream);
     // fclose releases the descriptor and the Windows handle beneath it.
     std::fclose(stream);
-    openFileMap().erase(stream);
 }
 
 }  // namespace qel

@@ -34,6 +34,19 @@ template <typename Fill> std::optional<WString> readGrowingText(Fill fill, DWORD
     }
 }
 
+// Calls fill(buffer, capacity) once with a buffer of 260 units, the longest
+// path the launcher's classic paths may take; none when fill fails or the text
+// does not fit (fill returns as for readGrowingText).
+template <typename Fill> std::optional<WString> readPathText(Fill fill)
+{
+    wchar_t buffer[MAX_PATH];
+    const DWORD length = fill(buffer, static_cast<DWORD>(MAX_PATH));
+    if (length == 0 || length >= MAX_PATH) {
+        return std::nullopt;
+    }
+    return WString(buffer, length);
+}
+
 // The full path of the running executable (GetModuleFileNameW cuts the path to
 // the buffer and returns the buffer's size, so the buffer grows until it fits).
 WString runningModulePath();

@@ -5,6 +5,7 @@
 #include "base/errors.h"
 #include "base/files.h"
 #include "base/messages.h"
+#include "base/system_text.h"
 #include "base/trace.h"
 #include "launch/console.h"
 #include "launch/console_rules.h"
@@ -28,12 +29,7 @@ namespace {
 // properties file candidate may take from it.
 std::optional<WString> currentDirectory()
 {
-    wchar_t buffer[kPathBufferUnits];
-    const DWORD length = GetCurrentDirectoryW(kPathBufferUnits, buffer);
-    if (length == 0 || length >= kPathBufferUnits) {
-        return std::nullopt;
-    }
-    return WString(buffer, length);
+    return readPathText([](wchar_t* buffer, DWORD capacity) { return GetCurrentDirectoryW(capacity, buffer); });
 }
 
 // CLASSPATH under any spelling of its name, as Windows programs see it.

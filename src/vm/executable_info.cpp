@@ -181,7 +181,7 @@ VmVersion detectVersion(std::wstring_view path, const ProgramProbes& probes)
     if (besideJ1Runtime(path, probes.exists)) {
         return kVersion1_1;
     }
-    return 0;
+    return VmVersion();
 }
 
 JavaVm namedProgramVm(std::wstring_view path, const ProgramProbes& probes)

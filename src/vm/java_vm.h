@@ -22,7 +22,7 @@ public:
     WString executablePath(bool console, const ExistsProbe& exists) const;
 
     VmFamily family;
-    VmVersion version = 0;
+    VmVersion version;
     // The directory above "bin"; a "system32" directory itself.
     WString home;
     // "Sun", "Tav" or "Microsoft".

@@ -37,23 +37,11 @@ WString versionText(const VmVersion& version)
 
 std::uint32_t parseVersionField(std::wstring_view text)
 {
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == L' ' || (text[i] >= L'\t' && text[i] <= L'\r'))) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) {
-        negative = text[i] == L'-';
-        ++i;
-    }
-    std::uint32_t value = 0;
-    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
-        value = value > VmVersion::kFieldMax ? value : value * 10u + static_cast<std::uint32_t>(text[i] - L'0');
-    }
-    if (negative) {
+    const std::int64_t value = parseDecimal64(text);
+    if (value <= 0) {
         return 0;
     }
-    return value > VmVersion::kFieldMax ? VmVersion::kFieldMax : value;
+    return value > VmVersion::kFieldMax ? VmVersion::kFieldMax : static_cast<std::uint32_t>(value);
 }
 
 VmVersion parseVersion(std::wstring_view text)

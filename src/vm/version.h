@@ -31,11 +31,14 @@ public:
 
     constexpr VmVersion() = default;
     // The old packed form; see above.
-    constexpr VmVersion(int packed)  // NOLINT: numbers are the rules' notation for versions
+    constexpr explicit VmVersion(int packed)
         : release_(static_cast<std::uint16_t>((packed >> 8) & 0xF)),
           maintenance_(static_cast<std::uint16_t>((packed >> 4) & 0xF)),
           update_(static_cast<std::uint16_t>(packed & 0xF))
     {}
+
+    // The old packed form, by name: 0x425 is 1.4.2_05.
+    static constexpr VmVersion fromPacked(int packed) { return VmVersion(packed); }
 
     // A version from its fields; a field above kFieldMax is kFieldMax.
     static constexpr VmVersion of(std::uint32_t release, std::uint32_t maintenance, std::uint32_t update,
@@ -107,12 +110,12 @@ enum class VmKind : std::int32_t {
 };
 
 // Versions the rules name.
-inline constexpr VmVersion kVersion1_1 = 0x100;  // a Java 1.x runtime of unknown version
-inline constexpr VmVersion kVersion1_1_4 = 0x140;  // the Microsoft VM, always
-inline constexpr VmVersion kVersion1_2 = 0x200;  // the first Java 2 release
-inline constexpr VmVersion kVersion1_3 = 0x300;
-inline constexpr VmVersion kVersion1_4 = 0x400;
-inline constexpr VmVersion kVersion5 = 0x500;
+inline constexpr VmVersion kVersion1_1 = VmVersion::fromPacked(0x100);  // a Java 1.x runtime of unknown version
+inline constexpr VmVersion kVersion1_1_4 = VmVersion::fromPacked(0x140);  // the Microsoft VM, always
+inline constexpr VmVersion kVersion1_2 = VmVersion::fromPacked(0x200);  // the first Java 2 release
+inline constexpr VmVersion kVersion1_3 = VmVersion::fromPacked(0x300);
+inline constexpr VmVersion kVersion1_4 = VmVersion::fromPacked(0x400);
+inline constexpr VmVersion kVersion5 = VmVersion::fromPacked(0x500);
 
 // The first release of Java 2.
 inline constexpr int kJava2Release = 2;

@@ -192,7 +192,7 @@ TEST_F(InstalledVms, AMachineOfToday)
     };
     const Found expected[] = {
         // The key says 1.4 with MicroVersion 2; the program says 1.4.2_05.
-        {tree / L"jre142", 0x425, VmKind::JRE, L"registry HKLM\\" + runtimes + L"\\1.4"},
+        {tree / L"jre142", packed(0x425), VmKind::JRE, L"registry HKLM\\" + runtimes + L"\\1.4"},
         {tree / L"jre8", VmVersion::of(8, 0, 401), VmKind::JRE, L"registry HKLM\\" + runtimes + L"\\1.8 (64-bit view)"},
         {tree / L"jdk17", VmVersion::of(17, 0, 12), VmKind::JDK,
          L"registry HKLM\\SOFTWARE\\JavaSoft\\JDK\\17 (64-bit view)"},

@@ -46,13 +46,13 @@ TEST_F(RegisteredVms, EachReadableSubkeyIsOneVm)
     for (const auto& vm : inventory.entries()) {
         EXPECT_EQ(vm->kind, VmKind::JDK);
         EXPECT_EQ(vm->vendor, L"Sun");
-        EXPECT_EQ(vm->family, vm->version >= 0x200 ? VmFamily::J2 : VmFamily::J1);
+        EXPECT_EQ(vm->family, vm->version >= packed(0x200) ? VmFamily::J2 : VmFamily::J1);
         found.emplace_back(vm->home, vm->version);
     }
     std::sort(found.begin(), found.end());
     EXPECT_EQ(found,
               (std::vector<std::pair<WString, VmVersion>>{
-                  {L"C:\\jdk1.3.1", 0x310}, {L"C:\\jdk1.4.2_05", 0x425}, {L"C:\\" + WString(240, L'k'), 0x500}}));
+                  {L"C:\\jdk1.3.1", packed(0x310)}, {L"C:\\jdk1.4.2_05", packed(0x425)}, {L"C:\\" + WString(240, L'k'), packed(0x500)}}));
 }
 
 TEST_F(RegisteredVms, MissingKeyAddsNothing)
@@ -82,13 +82,13 @@ TEST_F(RegisteredVms, KitsThenRuntimesThenPathWithoutDuplicates)
     const auto& entries = inventory.entries();
     EXPECT_EQ(entries[0]->home, upperHome);
     EXPECT_EQ(entries[0]->kind, VmKind::JDK);
-    EXPECT_EQ(entries[0]->version, 0x100);
+    EXPECT_EQ(entries[0]->version, packed(0x100));
     // The registered runtime, not the kit found through Path at the same home.
     EXPECT_EQ(entries[1]->home, kit.root());
     EXPECT_EQ(entries[1]->kind, VmKind::JRE);
-    EXPECT_EQ(entries[1]->version, 0x100);
+    EXPECT_EQ(entries[1]->version, packed(0x100));
     EXPECT_EQ(entries[2]->home, L"C:\\jre1.1.8");
-    EXPECT_EQ(entries[2]->version, 0x180);
+    EXPECT_EQ(entries[2]->version, packed(0x180));
     // The program of each registered home that has one, and the program on Path,
     // were examined all the same.
     EXPECT_EQ(output.text(), "company: Example Java Works\ncompany: Example Java Works\ncompany: Example Java Works\n");
@@ -100,7 +100,7 @@ TEST_F(RegisteredVms, ProgramInSystem32TakesTheRegisteredRuntimeVersion)
         const char* what;
         void (*registry)();
         const wchar_t* directory;
-        int version;
+        VmVersion version;
     };
     const Case cases[] = {
         {"CurrentVersion 1.4, MicroVersion 2",
@@ -108,30 +108,30 @@ TEST_F(RegisteredVms, ProgramInSystem32TakesTheRegisteredRuntimeVersion)
              setRegistryString(javasoft::kRuntimeKey, javasoft::kCurrentVersion, L"1.4");
              setRegistryString(kRuntimes + L"\\1.4", javasoft::kMicroVersion, L"2");
          },
-         L"windows\\system32", 0x420},
+         L"windows\\system32", packed(0x420)},
         {"in the 32-bit view, any case of system32",
          [] {
              setRegistryString(javasoft::kRuntimeKey, javasoft::kCurrentVersion, L"1.3", REG_SZ, RegistryView::Wow32);
              setRegistryString(kRuntimes + L"\\1.3", javasoft::kMicroVersion, L"1", REG_SZ, RegistryView::Wow32);
          },
-         L"WINDOWS\\SYSTEM32", 0x310},
-        {"no keys", [] {}, L"windows\\system32", 0},
+         L"WINDOWS\\SYSTEM32", packed(0x310)},
+        {"no keys", [] {}, L"windows\\system32", VmVersion()},
         {"no release key", [] { setRegistryString(javasoft::kRuntimeKey, javasoft::kCurrentVersion, L"1.4"); },
-         L"windows\\system32", 0},
+         L"windows\\system32", VmVersion()},
         {"MicroVersion not a string",
          [] {
              setRegistryString(javasoft::kRuntimeKey, javasoft::kCurrentVersion, L"1.4");
              setRegistryDword(kRuntimes + L"\\1.4", javasoft::kMicroVersion, 2);
          },
-         L"windows\\system32", 0},
+         L"windows\\system32", VmVersion()},
         {"CurrentVersion not a string", [] { setRegistryDword(javasoft::kRuntimeKey, javasoft::kCurrentVersion, 4); },
-         L"windows\\system32", 0},
+         L"windows\\system32", VmVersion()},
         {"not a system directory",
          [] {
              setRegistryString(javasoft::kRuntimeKey, javasoft::kCurrentVersion, L"1.4");
              setRegistryString(kRuntimes + L"\\1.4", javasoft::kMicroVersion, L"2");
          },
-         L"windows\\system", 0},
+         L"windows\\system", VmVersion()},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -1,6 +1,6 @@
 #pragma once
 
-// How test messages show a VmVersion: as people write it ("1.4.2_05"), through
+// How test tables write a VmVersion (packed) and how test messages show one: as people write it ("1.4.2_05"), through
 // GoogleTest's PrintTo, which assertions and testing::PrintToString find. The
 // launcher itself has no stream output for versions: an operator<< there would
 // link the C++ stream and locale runtime into the executable.
@@ -18,5 +18,15 @@ inline void PrintTo(const VmVersion& version, std::ostream* out)
     const WString text = versionText(version);
     *out << std::string(text.begin(), text.end());
 }
+
+namespace test {
+
+// A version in the old packed notation of the tables: packed(0x425) is 1.4.2_05.
+constexpr VmVersion packed(int number)
+{
+    return VmVersion::fromPacked(number);
+}
+
+}  // namespace test
 
 }  // namespace qel

@@ -10,6 +10,7 @@
 #include "support/settings_fixtures.h"
 #include "support/failures.h"
 #include "support/test_files.h"
+#include "support/vm_fixtures.h"
 
 using namespace qel;
 
@@ -167,17 +168,22 @@ TEST_F(CommandLineFiles, ExistingFileArgumentsBecomeAbsolute)
     EXPECT_TRUE(line.consoleRequested);
 }
 
-TEST_F(CommandLineFiles, LocateExecutable)
+// The executable as the probe of a disk finds it, C:\d being current; the run
+// below (ParseFindsTheRunningProgram) asks the real disk.
+TEST(CommandLine, LocateExecutable)
 {
-    test::TempDir first;
-    test::TempDir second;
-    test::writeFile(first / L"other.exe", "MZ");
-    test::writeFile(second / L"run.exe", "MZ");
-    test::writeFile(second / L"tools\\run.exe", "MZ");
-    test::writeFile(first / L"both.exe", "MZ");
-    test::writeFile(second / L"both.exe", "MZ");
-    test::writeFile(dir / L"My  Tools\\run.exe", "MZ");
-    const std::vector<WString> searchPath = {first.path(), second.path() + L"\\", first.path() + L"\\missing"};
+    const ExistsProbe exists = test::existsOnly({
+        L"Program Files\\run.exe",
+        L"C:\\d\\Program Files\\run.exe",
+        L"C:\\d\\My  Tools\\run.exe",
+        L"C:\\one\\other.exe",
+        L"C:\\one\\both.exe",
+        L"C:\\two\\run.exe",
+        L"C:\\two\\RUN.exe",  // the disk ignores case
+        L"C:\\two\\tools\\run.exe",
+        L"C:\\two\\both.exe",
+    });
+    const std::vector<WString> searchPath = {L"C:\\one", L"C:\\two\\", L"C:\\one\\missing"};
 
     const WString module = L"C:\\Apps\\Shop\\Shop.exe";  // the running module, as Windows names it
     struct Row {
@@ -186,36 +192,33 @@ TEST_F(CommandLineFiles, LocateExecutable)
     };
     const Row rows[] = {
         {LR"("Program Files\run.exe" x)", L"Program Files\\run.exe"},  // exists from the current directory
-        {L"\"" + dir.path() + L"/Program Files//run\"", dir / L"Program Files\\run.exe"},
-        {L"run", second / L"run.exe"},  // a bare name gets ".exe" and is searched
-        {L"RUN.exe", second / L"RUN.exe"},
-        {L"tools\\run", second / L"tools\\run.exe"},  // the whole relative path is appended
-        {L"other", first / L"other.exe"},
-        {L"both", first / L"both.exe"},  // the first directory that holds it
+        {L"\"C:\\d/Program Files//run\"", L"C:\\d\\Program Files\\run.exe"},
+        {L"run", L"C:\\two\\run.exe"},  // a bare name gets ".exe" and is searched
+        {L"RUN.exe", L"C:\\two\\RUN.exe"},
+        {L"tools\\run", L"C:\\two\\tools\\run.exe"},  // the whole relative path is appended
+        {L"other", L"C:\\one\\other.exe"},
+        {L"both", L"C:\\one\\both.exe"},  // the first directory that holds it
         // A first argument that names no file gives way to the running module.
         {L"absent", module},
         {L"absent.exe x", module},
         {L"run.com", module},
         {L"", module},
-        {L"\"" + dir.path() + L"\\My  Tools\\run.exe\"", module},  // the split made one space of two
-        {L"   \"" + dir.path() + L"\\Program Files\\run.exe\"", module},  // the first argument is " "
-        {L" \"" + dir.path() + L"\\Program Files\\run.exe\"", module},  // a space before the quote
+        {L"\"C:\\d\\My  Tools\\run.exe\"", module},  // the split made one space of two
+        {L"   \"C:\\d\\Program Files\\run.exe\"", module},  // the first argument is " "
+        {L" \"C:\\d\\Program Files\\run.exe\"", module},  // a space before the quote
     };
     for (const auto& row : rows) {
         const CommandLine line = CommandLine::split(row.commandLine);
-        EXPECT_EQ(line.locateExecutable(searchPath, diskFileSystem().exists, module), row.expected)
-            << test::narrow(row.commandLine);
+        EXPECT_EQ(line.locateExecutable(searchPath, exists, module), row.expected) << test::narrow(row.commandLine);
     }
 
     // Only without a module path is the executable not found.
     for (const auto* text : {L"absent", L""}) {
         EXPECT_EQ(test::messageThrownBy<TerminalError>(
-                      [&] { CommandLine::split(text).locateExecutable(searchPath, diskFileSystem().exists, L""); },
-                      test::narrow(text)),
+                      [&] { CommandLine::split(text).locateExecutable(searchPath, exists, L""); }, test::narrow(text)),
                   kUnableToLocateExecutable);
     }
-    EXPECT_EQ(CommandLine::split(L"run").locateExecutable(searchPath, diskFileSystem().exists, L""),
-              second / L"run.exe");
+    EXPECT_EQ(CommandLine::split(L"run").locateExecutable(searchPath, exists, L""), L"C:\\two\\run.exe");
 }
 
 // The process's own command line: the test program is found as it was started.

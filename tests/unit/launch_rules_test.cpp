@@ -21,6 +21,7 @@
 #include "support/version_printer.h"
 
 using namespace qel;
+using qel::test::packed;
 using qel::test::narrow;
 
 namespace {
@@ -554,7 +555,7 @@ TEST(CommandForVm, OptionsAVmOfTodayRefusesAreLeftOut)
         const wchar_t* warning;  // nullptr: none
     };
     const Row rows[] = {
-        {VmFamily::J2, 0x425, allJ2, nullptr},
+        {VmFamily::J2, packed(0x425), allJ2, nullptr},
         {VmFamily::J2, VmVersion::of(8, 0, 401), allJ2, nullptr},
         {VmFamily::J2, VmVersion::of(9, 0, 4), withoutNoAsyncGc,
          L"option -Xnoasyncgc (qel.nl.java.option.garbage.collection.background.thread) left out: Java 9 does not "
@@ -583,7 +584,7 @@ TEST(CommandForVm, OptionsAVmOfTodayRefusesAreLeftOut)
     EXPECT_EQ(renderCommandLine(VmFamily::J2, L"P", L"H", request), withoutNoAsyncGc);
     // The Java 1 family's -noasyncgc stays: no release of it is 9 or later.
     JavaVm java1(VmFamily::J1);
-    java1.version = 0x180;
+    java1.version = packed(0x180);
     request = everyOption();
     EXPECT_TRUE(leaveOutRefusedOptions(java1, request).empty());
     EXPECT_TRUE(request.gcBackgroundThread);

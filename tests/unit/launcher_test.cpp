@@ -144,103 +144,95 @@ TEST(SettingsValidation, MarkerWithoutClasspathVariableIsEmpty)
     EXPECT_NO_THROW(validateSettings(table, L""));
 }
 
-// Launchers built from real files. The executable only has to exist; a
-// Launcher moves the process into its properties file's directory, which the
-// guard puts back.
-class LauncherConstruction : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        test::writeFile(executable, "MZ");
+// Which properties file a Launcher takes, built from real files, and how it
+// fails when there is none it can use. Each row starts with a fresh executable's
+// directory "apps" (holding Tool.exe) and start directory "work"; the Launcher
+// moves the process into its properties file's directory, which the guard puts
+// back.
+TEST(LauncherConstruction, WhichPropertiesFileIsTakenAndWhereTheRunContinues)
+{
+    // A settings file: its place ("apps\..." or "work\..."), and the application
+    // name it sets; "/" makes a directory of that name, "!" invalid settings.
+    using Files = std::vector<std::pair<const wchar_t*, const char*>>;
+    struct Row {
+        const char* label;
+        Files files;
+        // The first argument: a path under apps, or as it stands when it does not
+        // start with a backslash.
+        const wchar_t* startedAs;
+        // The application name of the file taken, or the failure.
+        const char* taken;
+        const wchar_t* failure;
+        const wchar_t* propertiesPath;
+        // "apps" or "work": where the run continues.
+        const wchar_t* current;
+    };
+    const Row rows[] = {
+        {"the name without .exe first",
+         {{L"apps\\Tool.qel", "plain"}, {L"apps\\Tool.exe.qel", "with exe"}, {L"work\\Tool.qel", "start"}},
+         L"\\Tool.exe", "plain", nullptr, L"Tool.qel", L"apps"},
+        {"the whole executable name second", {{L"apps\\Tool.exe.qel", "with exe"}, {L"work\\Tool.qel", "start"}},
+         L"\\Tool.exe", "with exe", nullptr, L"Tool.exe.qel", L"apps"},
+        // The name comes from the executable as started, in its case.
+        {"the start directory last", {{L"work\\Tool.qel", "start"}}, L"\\TOOL.EXE", "start", nullptr, L"TOOL.qel",
+         L"work"},
+        {"none: message 102", {{L"apps\\Other.qel", "other"}}, L"\\Tool.exe", nullptr, kMissingText, nullptr, L"work"},
+        {"a directory is taken and cannot be read",
+         {{L"apps\\Tool.qel", "/"}, {L"apps\\Tool.exe.qel", "with exe"}}, L"\\Tool.exe", nullptr,
+         L"windows could not open the file specified", nullptr, L"work"},
+        {"invalid settings: message 104", {{L"apps\\Tool.qel", "!"}}, L"\\Tool.exe", nullptr, kInvalidText, nullptr,
+         L"work"},
+        // The executable is then this test program, whose properties file lies
+        // in the start directory.
+        {"a first argument naming no file: the running module",
+         {{L"apps\\Missing.qel", "beside the named file"}, {L"work\\unit_tests.qel", "the running module's"}},
+         L"\\Missing.exe", "the running module's", nullptr, L"unit_tests.qel", L"work"},
+        {"a blank first argument: the running module", {{L"work\\unit_tests.qel", "the running module's"}}, L" ",
+         "the running module's", nullptr, L"unit_tests.qel", L"work"},
+        {"an empty first argument: the running module", {{L"work\\unit_tests.qel", "the running module's"}}, L"",
+         "the running module's", nullptr, L"unit_tests.qel", L"work"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        test::TempDir apps;
+        test::TempDir work;
+        test::writeFile(apps / L"Tool.exe", "MZ");
         test::makeDirectories(work.path());
+        const test::CurrentDirectoryGuard restore;
         ASSERT_TRUE(test::setCurrentDirectory(work.path()));
-    }
+        const auto placed = [&](const WString& path) {
+            return path.rfind(L"apps\\", 0) == 0 ? apps / path.substr(5) : work / path.substr(5);
+        };
+        for (const auto& [path, name] : row.files) {
+            if (std::string_view(name) == "/") {
+                test::makeDirectories(placed(path));
+            } else if (std::string_view(name) == "!") {
+                test::writeFile(placed(path), "qel.nl.java.launcher.main.class=\nqel.nl.current.vm=\n"
+                                              "qel.nl.valid.vm.list=\nqel.class.path=\n");
+            } else {
+                test::writeFile(placed(path), std::string(kValidSettings) + "qel.application.name=" + name + "\n");
+            }
+        }
+        const WString first = row.startedAs[0] == L'\\' ? apps.path() + row.startedAs : WString(row.startedAs);
+        const WString current = WString(row.current) == L"apps" ? apps.path() : work.path();
 
-    void writeSettings(const WString& path, std::string_view name)
-    {
-        test::writeFile(path, std::string(kValidSettings) + "qel.application.name=" + std::string(name) + "\n");
-    }
-
-    test::TempDir apps;
-    test::TempDir work;
-    WString executable = apps / L"Tool.exe";
-    // Last, so that the directories are no longer current when they are removed.
-    test::CurrentDirectoryGuard restore;
-};
-
-TEST_F(LauncherConstruction, NameWithoutExeIsPreferred)
-{
-    writeSettings(apps / L"Tool.qel", "plain");
-    writeSettings(apps / L"Tool.exe.qel", "with exe");
-    writeSettings(work / L"Tool.qel", "start directory");
-    const Launcher launcher(startedAs(executable));
-    EXPECT_EQ(launcher.properties.get(L"qel.application.name", L""), L"plain");
-    EXPECT_EQ(launcher.propertiesPath, L"Tool.qel");
-    EXPECT_EQ(test::currentDirectory(), apps.path());
-    EXPECT_EQ(launcher.commandLine.arguments, std::vector<WString>{executable});
-    EXPECT_EQ(launcher.exitCode, 0u);
-}
-
-TEST_F(LauncherConstruction, WholeExecutableNameSecond)
-{
-    writeSettings(apps / L"Tool.exe.qel", "with exe");
-    writeSettings(work / L"Tool.qel", "start directory");
-    const Launcher launcher(startedAs(executable));
-    EXPECT_EQ(launcher.properties.get(L"qel.application.name", L""), L"with exe");
-    EXPECT_EQ(launcher.propertiesPath, L"Tool.exe.qel");
-    EXPECT_EQ(test::currentDirectory(), apps.path());
-}
-
-TEST_F(LauncherConstruction, StartDirectoryLast)
-{
-    writeSettings(work / L"Tool.qel", "start directory");
-    const WString renamed = apps / L"TOOL.EXE";
-    const Launcher launcher(startedAs(renamed));
-    EXPECT_EQ(launcher.properties.get(L"qel.application.name", L""), L"start directory");
-    // The name comes from the executable as started, in its case.
-    EXPECT_EQ(launcher.propertiesPath, L"TOOL.qel");
-    EXPECT_EQ(test::currentDirectory(), work.path());
-}
-
-TEST_F(LauncherConstruction, NoPropertiesFileIsMessage102)
-{
-    writeSettings(apps / L"Other.qel", "other");
-    EXPECT_EQ(test::messageThrownBy<TerminalError>([&] { const Launcher launcher(startedAs(executable)); }),
-              kMissingText);
-    EXPECT_EQ(test::currentDirectory(), work.path());
-}
-
-TEST_F(LauncherConstruction, ADirectoryIsChosenAndFailsToRead)
-{
-    test::makeDirectories(apps / L"Tool.qel");
-    writeSettings(apps / L"Tool.exe.qel", "with exe");
-    const auto error = test::thrownBy<FileException>([&] { const Launcher launcher(startedAs(executable)); });
-    ASSERT_TRUE(error.has_value());
-    EXPECT_EQ(error->message, L"windows could not open the file specified");
-    EXPECT_EQ(error->path, apps / L"Tool.qel");
-    EXPECT_EQ(test::currentDirectory(), work.path());
-}
-
-TEST_F(LauncherConstruction, InvalidSettingsAreMessage104)
-{
-    test::writeFile(apps / L"Tool.qel",
-                    "qel.nl.java.launcher.main.class=\nqel.nl.current.vm=\nqel.nl.valid.vm.list=\nqel.class.path=\n");
-    EXPECT_EQ(test::messageThrownBy<TerminalError>([&] { const Launcher launcher(startedAs(executable)); }),
-              kInvalidText);
-    EXPECT_EQ(test::currentDirectory(), work.path());
-}
-
-TEST_F(LauncherConstruction, FirstArgumentNamingNoFileMeansTheRunningModule)
-{
-    // The executable is then this test program, whose properties file lies in the
-    // start directory.
-    writeSettings(apps / L"Missing.qel", "beside the named file");
-    writeSettings(work / L"unit_tests.qel", "the running module's");
-    for (const WString& first : {apps / L"Missing.exe", WString(L" "), WString()}) {
-        SCOPED_TRACE(test::narrow(first));
-        const Launcher launcher(startedAs(first));
-        EXPECT_EQ(launcher.properties.get(L"qel.application.name", L""), L"the running module's");
-        EXPECT_EQ(launcher.propertiesPath, L"unit_tests.qel");
-        ASSERT_TRUE(test::setCurrentDirectory(work.path()));
+        if (row.taken != nullptr) {
+            const Launcher launcher(startedAs(first));
+            const std::string_view taken = row.taken;  // ASCII
+            EXPECT_EQ(launcher.properties.get(L"qel.application.name", L""), WString(taken.begin(), taken.end()));
+            EXPECT_EQ(launcher.propertiesPath, row.propertiesPath);
+            EXPECT_EQ(launcher.commandLine.arguments, std::vector<WString>{first});
+        } else {
+            try {
+                const Launcher launcher(startedAs(first));
+                ADD_FAILURE() << "the Launcher was built";
+            } catch (const FileException& error) {
+                EXPECT_EQ(error.message, row.failure);
+                EXPECT_EQ(error.path, apps / L"Tool.qel");
+            } catch (const TerminalError& error) {
+                EXPECT_EQ(error.message, row.failure);
+            }
+        }
+        EXPECT_EQ(test::currentDirectory(), current);
     }
 }

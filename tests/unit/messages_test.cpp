@@ -46,23 +46,3 @@ TEST(SystemErrorText, TextsOfTheSystem)
     SetLastError(ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(lastErrorText(), systemErrorText(ERROR_FILE_NOT_FOUND));
 }
-
-TEST(Errors, AllShareTheFixedNarrowTextAndKeepTheirFields)
-{
-    const TerminalError terminal(L"t");
-    const FileException file(L"m", L"C:\\p");
-    const KeyException key(L"key query failed", L"SOFTWARE\\x");
-    const StringTableException table(L"invalid key");
-    for (const std::exception* error : std::initializer_list<const std::exception*>{&terminal, &file, &key, &table}) {
-        EXPECT_STREQ(error->what(), "Unknown exception");
-    }
-    const FileException copy = file;
-    EXPECT_EQ(copy.path, L"C:\\p");
-    EXPECT_EQ(copy.message, L"m");
-    try {
-        throw key;
-    } catch (const RegistryException& error) {
-        EXPECT_EQ(error.message, L"key query failed");
-        EXPECT_EQ(dynamic_cast<const KeyException&>(error).name, L"SOFTWARE\\x");
-    }
-}

@@ -30,21 +30,3 @@ TEST(PropertyTable, LaterValuesReplaceAndEntriesAreOrderedByUnits)
               (std::map<WString, WString, std::less<>>{{L"B", L"4"}, {L"a", L"3"}, {L"b", L"5"}, {L"\u00e9", L"2"}}));
     EXPECT_EQ(table.size(), 4u);
 }
-
-TEST(PropertyTable, ManyKeysSurviveTheIndexGrowing)
-{
-    PropertyTable table;
-    constexpr int kCount = 20000;
-    for (int i = 0; i < kCount; ++i) {
-        table.set(L"key." + std::to_wstring(i), L"first " + std::to_wstring(i));
-    }
-    for (int i = 0; i < kCount; i += 2) {
-        table.set(L"key." + std::to_wstring(i), L"second " + std::to_wstring(i));
-    }
-    ASSERT_EQ(table.size(), static_cast<std::size_t>(kCount));
-    for (int i = 0; i < kCount; ++i) {
-        const WString expected = (i % 2 == 0 ? L"second " : L"first ") + std::to_wstring(i);
-        ASSERT_EQ(table.get(L"key." + std::to_wstring(i), L"-"), expected) << i;
-    }
-    EXPECT_EQ(table.get(L"key." + std::to_wstring(kCount), L"-"), L"-");
-}

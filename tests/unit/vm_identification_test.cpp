@@ -92,12 +92,12 @@ TEST(VmIdentification, VersionFromFileVersionPerVendor)
         VmVersion expected;
     };
     const Case cases[] = {
-        {L"Sun", {1, 4, 20, 5}, 0x425},  // the third field counts tenths
-        {L"Sun", {1, 4, 29, 5}, 0x425},
-        {L"Sun", {1, 1, 8, 0}, 0x100},
-        {L"Sun", {1, 3, 10, 0}, 0x310},
-        {L"Sun", {5, 0, 60, 5}, 0x506},  // a first field other than 1 is the release
-        {L"Tav", {1, 4, 2, 0}, 0x420},  // other vendors count plainly
+        {L"Sun", {1, 4, 20, 5}, packed(0x425)},  // the third field counts tenths
+        {L"Sun", {1, 4, 29, 5}, packed(0x425)},
+        {L"Sun", {1, 1, 8, 0}, packed(0x100)},
+        {L"Sun", {1, 3, 10, 0}, packed(0x310)},
+        {L"Sun", {5, 0, 60, 5}, packed(0x506)},  // a first field other than 1 is the release
+        {L"Tav", {1, 4, 2, 0}, packed(0x420)},  // other vendors count plainly
         // Fields that did not fit four bits spilled into the field on their left:
         // update 20 made 1.6.1_04 (0x614), 1.4.20_05 read 0x545, 3810 read 0xEE20,
         // and the largest file versions became negative (-7, -1).
@@ -151,18 +151,18 @@ TEST(VmIdentification, VersionFromTheLayoutBesideTheProgram)
     const WString program = L"C:\\j\\bin\\java.exe";
     struct Case {
         std::initializer_list<WString> existing;
-        std::optional<int> expected;
+        std::optional<VmVersion> expected;
     };
     const Case cases[] = {
         {{}, std::nullopt},
-        {{L"C:\\j\\bin\\pack200.exe", L"C:\\j\\bin\\client"}, 0x500},
-        {{L"C:\\j\\bin\\client"}, 0x400},
-        {{L"C:\\j\\bin\\..\\jre\\bin\\client"}, 0x400},
-        {{L"C:\\j\\bin\\server"}, 0x400},
-        {{L"C:\\j\\bin\\..\\jre\\bin\\server"}, 0x400},
-        {{L"C:\\j\\bin\\hotspot", L"C:\\j\\bin\\classic"}, 0x300},
-        {{L"C:\\j\\bin\\..\\jre\\bin\\hotspot"}, 0x300},
-        {{L"C:\\j\\bin\\classic"}, 0x200},
+        {{L"C:\\j\\bin\\pack200.exe", L"C:\\j\\bin\\client"}, packed(0x500)},
+        {{L"C:\\j\\bin\\client"}, packed(0x400)},
+        {{L"C:\\j\\bin\\..\\jre\\bin\\client"}, packed(0x400)},
+        {{L"C:\\j\\bin\\server"}, packed(0x400)},
+        {{L"C:\\j\\bin\\..\\jre\\bin\\server"}, packed(0x400)},
+        {{L"C:\\j\\bin\\hotspot", L"C:\\j\\bin\\classic"}, packed(0x300)},
+        {{L"C:\\j\\bin\\..\\jre\\bin\\hotspot"}, packed(0x300)},
+        {{L"C:\\j\\bin\\classic"}, packed(0x200)},
         {{L"C:\\j\\bin\\..\\jre\\bin\\classic"}, std::nullopt},  // only the program's own classic counts
         {{L"C:\\j\\jre\\bin\\client"}, std::nullopt},  // the probe keeps the ".." as written
         {{L"C:\\j\\bin\\jre.exe"}, std::nullopt},
@@ -195,9 +195,9 @@ TEST(VmIdentification, PluginLibraryLocationAndVersion)
         VmVersion expected;
     };
     const Case cases[] = {
-        {{1, 4, 2, 0}, 0x420},
-        {{1, 4, 2, 50}, 0x425},  // from release 4 the last field counts tenths
-        {{1, 3, 1, 3}, 0x313},  // ... before it, units
+        {{1, 4, 2, 0}, packed(0x420)},
+        {{1, 4, 2, 50}, packed(0x425)},  // from release 4 the last field counts tenths
+        {{1, 3, 1, 3}, packed(0x313)},  // ... before it, units
         // Fields that did not fit: only the low four bits of the second field were
         // a release (6.0.20.5 read 0x145, 1.20.2.0 read 0x420) and a maintenance
         // above 15 spilled into the release (0xFF0, 0x1FF9).
@@ -214,10 +214,10 @@ TEST(VmIdentification, PluginLibraryLocationAndVersion)
 
 TEST(VmIdentification, RegisteredRuntimeVersionText)
 {
-    EXPECT_EQ(registeredRuntimeVersion(L"1.4", L"2"), 0x420);
-    EXPECT_EQ(registeredRuntimeVersion(L"1.4", L""), 0x400);
-    EXPECT_EQ(registeredRuntimeVersion(L"1.5", L"0"), 0x500);
-    EXPECT_EQ(registeredRuntimeVersion(L"", L""), 0);
+    EXPECT_EQ(registeredRuntimeVersion(L"1.4", L"2"), packed(0x420));
+    EXPECT_EQ(registeredRuntimeVersion(L"1.4", L""), packed(0x400));
+    EXPECT_EQ(registeredRuntimeVersion(L"1.5", L"0"), packed(0x500));
+    EXPECT_EQ(registeredRuntimeVersion(L"", L""), VmVersion());
 }
 
 namespace {
@@ -267,254 +267,42 @@ void build(const VmTree& tree, const IdentifyCase& c)
 TEST(VmIdentification, ProgramsOfInventedInstallations)
 {
     using namespace standin;
+    // clang-format off
+    // what, program, stand-in, neighbours, kind, home, vendor, version, family as named, company line
     const IdentifyCase cases[] = {
-        {"kit",
-         L"jdk\\bin\\java.exe",
-         kSun1_4_20_5,
-         {{L"jdk\\bin\\javac.exe"}},
-         JDK,
-         L"jdk",
-         L"Sun",
-         0x425,
-         VmFamily::J2,
-         "company: Example Java Works\n"},
-        {"runtime numbered 5",
-         L"jre\\bin\\java.exe",
-         kSun5_0_60_5,
-         {},
-         JRE,
-         L"jre",
-         L"Sun",
-         0x506,
-         VmFamily::J2,
-         "company: Example Java Works\n"},
-        {"Tav runtime",
-         L"jre\\bin\\javaw.exe",
-         kTav1_4_2_0,
-         {},
-         JRE,
-         L"jre",
-         L"Tav",
-         0x420,
-         VmFamily::J2,
-         "company: tAV Systems Corporation\n"},
-        {"company only in German strings",
-         L"jre\\bin\\java.exe",
-         kTavGerman1_4_2_0,
-         {},
-         JRE,
-         L"jre",
-         L"Sun",
-         0x400,
-         VmFamily::J2,
-         nullptr},
-        {"1.1 runtime",
-         L"jre\\bin\\jre.exe",
-         kSun1_1_8_0,
-         {},
-         JRE,
-         L"jre",
-         L"Sun",
-         0x100,
-         VmFamily::J1,
-         "company: Example Java Works\n"},
+        {"kit", L"jdk\\bin\\java.exe", kSun1_4_20_5, {{L"jdk\\bin\\javac.exe"}}, JDK, L"jdk", L"Sun", packed(0x425), VmFamily::J2, "company: Example Java Works\n"},
+        {"runtime numbered 5", L"jre\\bin\\java.exe", kSun5_0_60_5, {}, JRE, L"jre", L"Sun", packed(0x506), VmFamily::J2, "company: Example Java Works\n"},
+        {"Tav runtime", L"jre\\bin\\javaw.exe", kTav1_4_2_0, {}, JRE, L"jre", L"Tav", packed(0x420), VmFamily::J2, "company: tAV Systems Corporation\n"},
+        {"company only in German strings", L"jre\\bin\\java.exe", kTavGerman1_4_2_0, {}, JRE, L"jre", L"Sun", packed(0x400), VmFamily::J2, nullptr},
+        {"1.1 runtime", L"jre\\bin\\jre.exe", kSun1_1_8_0, {}, JRE, L"jre", L"Sun", packed(0x100), VmFamily::J1, "company: Example Java Works\n"},
         // The largest file version packed to the negative -7, and a named program
         // was a Java 2 VM only from 0x200 up: it was a J1 VM. Its fields read as
         // release 65535 now.
-        {"largest file version",
-         L"j\\bin\\java.exe",
-         kMax65535,
-         {},
-         JRE,
-         L"j",
-         L"Sun",
-         VmVersion::of(65535, 65535, 65535, 65535),
-         VmFamily::J2,
-         "company: Example Java Works\n"},
-        {"Microsoft VM",
-         L"windows\\jview.exe",
-         kMsj5_0_3810_0,
-         {},
-         MSJ,
-         L"windows",
-         L"Microsoft",
-         0x140,
-         VmFamily::Msj,
-         nullptr},
-        {"Microsoft VM without version",
-         L"windows\\jview.exe",
-         kUnversioned,
-         {},
-         MSJ,
-         L"windows",
-         L"Microsoft",
-         0x140,
-         VmFamily::Msj,
-         nullptr},
-        {"upper-case BIN",
-         L"j\\BIN\\java.exe",
-         kSun1_3_10_0,
-         {},
-         JRE,
-         L"j\\BIN",
-         L"Sun",
-         0x310,
-         VmFamily::J2,
-         "company: Example Java Works\n"},
-        {"versioned in system32",
-         L"windows\\system32\\java.exe",
-         kSun1_4_20_5,
-         {},
-         JRE,
-         L"windows\\system32",
-         L"Sun",
-         0x425,
-         VmFamily::J2,
-         "company: Example Java Works\n"},
-        {"client directory",
-         L"jre\\bin\\java.exe",
-         kUnversioned,
-         {{L"jre\\bin\\client\\"}},
-         JRE,
-         L"jre",
-         L"Sun",
-         0x400,
-         VmFamily::J2,
-         nullptr},
-        {"client directory and plug-in",
-         L"jre\\bin\\java.exe",
-         kUnversioned,
-         {{L"jre\\bin\\client\\"}, {L"jre\\bin\\NPJava32.dll", kPlugin1_4_2_0}},
-         JRE,
-         L"jre",
-         L"Sun",
-         0x420,
-         VmFamily::J2,
-         nullptr},
-        {"kit with its runtime's server and plug-in",
-         L"jdk\\bin\\java.exe",
-         kUnversioned,
-         {{L"jdk\\bin\\javac.exe"}, {L"jdk\\jre\\bin\\server\\"}, {L"jdk\\jre\\bin\\NPJava32.dll", kPlugin6_0_20_5}},
-         JDK,
-         L"jdk",
-         L"Sun",
-         VmVersion::of(0, 20, 5),  // 0x145 before: the maintenance 20 spilled into the release
-         VmFamily::J1,
-         nullptr},
-        {"kit looks for the plug-in in its runtime only",
-         L"jdk\\bin\\java.exe",
-         kUnversioned,
-         {{L"jdk\\bin\\javac.exe"}, {L"jdk\\bin\\hotspot\\"}, {L"jdk\\bin\\NPJava32.dll", kPlugin1_4_2_0}},
-         JDK,
-         L"jdk",
-         L"Sun",
-         0x300,
-         VmFamily::J2,
-         nullptr},
-        {"plug-in without version",
-         L"jre\\bin\\java.exe",
-         kUnversioned,
-         {{L"jre\\bin\\classic\\"}, {L"jre\\bin\\NPJava32.dll", kUnversioned}},
-         JRE,
-         L"jre",
-         L"Sun",
-         0x200,
-         VmFamily::J2,
-         nullptr},
-        {"pack200",
-         L"jre\\bin\\java.exe",
-         kUnversioned,
-         {{L"jre\\bin\\pack200.exe"}},
-         JRE,
-         L"jre",
-         L"Sun",
-         0x500,
-         VmFamily::J2,
-         nullptr},
-        {"beside jrew.exe",
-         L"jre\\bin\\java.exe",
-         kUnversioned,
-         {{L"jre\\bin\\jrew.exe"}},
-         JRE,
-         L"jre",
-         L"Sun",
-         0x100,
-         VmFamily::J1,
-         nullptr},
-        {"nothing to go by", L"x\\java.exe", kUnversioned, {}, JRE, L"x", L"Sun", 0, VmFamily::J1, nullptr},
-        {"empty file",
-         L"x\\bin\\javaw.exe",
-         nullptr,
-         {{L"x\\bin\\javac.exe"}},
-         JDK,
-         L"x",
-         L"Sun",
-         0,
-         VmFamily::J1,
-         nullptr},
+        {"largest file version", L"j\\bin\\java.exe", kMax65535, {}, JRE, L"j", L"Sun", VmVersion::of(65535, 65535, 65535, 65535), VmFamily::J2, "company: Example Java Works\n"},
+        {"Microsoft VM", L"windows\\jview.exe", kMsj5_0_3810_0, {}, MSJ, L"windows", L"Microsoft", packed(0x140), VmFamily::Msj, nullptr},
+        {"Microsoft VM without version", L"windows\\jview.exe", kUnversioned, {}, MSJ, L"windows", L"Microsoft", packed(0x140), VmFamily::Msj, nullptr},
+        {"upper-case BIN", L"j\\BIN\\java.exe", kSun1_3_10_0, {}, JRE, L"j\\BIN", L"Sun", packed(0x310), VmFamily::J2, "company: Example Java Works\n"},
+        {"versioned in system32", L"windows\\system32\\java.exe", kSun1_4_20_5, {}, JRE, L"windows\\system32", L"Sun", packed(0x425), VmFamily::J2, "company: Example Java Works\n"},
+        {"client directory", L"jre\\bin\\java.exe", kUnversioned, {{L"jre\\bin\\client\\"}}, JRE, L"jre", L"Sun", packed(0x400), VmFamily::J2, nullptr},
+        {"client directory and plug-in", L"jre\\bin\\java.exe", kUnversioned, {{L"jre\\bin\\client\\"}, {L"jre\\bin\\NPJava32.dll", kPlugin1_4_2_0}}, JRE, L"jre", L"Sun", packed(0x420), VmFamily::J2, nullptr},
+        // 0x145 before: the maintenance 20 spilled into the release.
+        {"kit with its runtime's server and plug-in", L"jdk\\bin\\java.exe", kUnversioned, {{L"jdk\\bin\\javac.exe"}, {L"jdk\\jre\\bin\\server\\"}, {L"jdk\\jre\\bin\\NPJava32.dll", kPlugin6_0_20_5}}, JDK, L"jdk", L"Sun", VmVersion::of(0, 20, 5), VmFamily::J1, nullptr},
+        {"kit looks for the plug-in in its runtime only", L"jdk\\bin\\java.exe", kUnversioned, {{L"jdk\\bin\\javac.exe"}, {L"jdk\\bin\\hotspot\\"}, {L"jdk\\bin\\NPJava32.dll", kPlugin1_4_2_0}}, JDK, L"jdk", L"Sun", packed(0x300), VmFamily::J2, nullptr},
+        {"plug-in without version", L"jre\\bin\\java.exe", kUnversioned, {{L"jre\\bin\\classic\\"}, {L"jre\\bin\\NPJava32.dll", kUnversioned}}, JRE, L"jre", L"Sun", packed(0x200), VmFamily::J2, nullptr},
+        {"pack200", L"jre\\bin\\java.exe", kUnversioned, {{L"jre\\bin\\pack200.exe"}}, JRE, L"jre", L"Sun", packed(0x500), VmFamily::J2, nullptr},
+        {"beside jrew.exe", L"jre\\bin\\java.exe", kUnversioned, {{L"jre\\bin\\jrew.exe"}}, JRE, L"jre", L"Sun", packed(0x100), VmFamily::J1, nullptr},
+        {"nothing to go by", L"x\\java.exe", kUnversioned, {}, JRE, L"x", L"Sun", VmVersion(), VmFamily::J1, nullptr},
+        {"empty file", L"x\\bin\\javaw.exe", nullptr, {{L"x\\bin\\javac.exe"}}, JDK, L"x", L"Sun", VmVersion(), VmFamily::J1, nullptr},
         // Programs of today: the company in the language-neutral block the
         // translation table names.
-        {"runtime 8u401",
-         L"jre1.8.0_401\\bin\\javaw.exe",
-         kJava8_0_4010_9,
-         {},
-         JRE,
-         L"jre1.8.0_401",
-         L"Sun",
-         VmVersion::of(8, 0, 401),
-         VmFamily::J2,
-         "company: Example Java Works\n"},
-        {"kit 17",
-         L"jdk-17\\bin\\java.exe",
-         kJava17_0_12_0,
-         {{L"jdk-17\\bin\\javac.exe"}, {L"jdk-17\\bin\\server\\"}},
-         JDK,
-         L"jdk-17",
-         L"Sun",
-         VmVersion::of(17, 0, 12),
-         VmFamily::J2,
-         "company: Example Java Works\n"},
-        {"runtime 21 of another maker",
-         L"jre-21\\bin\\java.exe",
-         kJava21_0_4_0,
-         {},
-         JRE,
-         L"jre-21",
-         L"Sun",
-         VmVersion::of(21, 0, 4),
-         VmFamily::J2,
-         "company: Example Runtime Builders\n"},
-        {"kit 25",
-         L"jdk-25\\bin\\java.exe",
-         kJava25_0_1_0,
-         {{L"jdk-25\\bin\\javac.exe"}},
-         JDK,
-         L"jdk-25",
-         L"Sun",
-         VmVersion::of(25, 0, 1),
-         VmFamily::J2,
-         "company: Example Java Works\n"},
-        {"Tav runtime with neutral strings",
-         L"jre\\bin\\java.exe",
-         kTavNeutral1_4_2_0,
-         {},
-         JRE,
-         L"jre",
-         L"Tav",
-         0x420,
-         VmFamily::J2,
-         "company: tAV Systems Corporation\n"},
-        {"Tav runtime 17",
-         L"jre\\bin\\java.exe",
-         kTav17_0_12_0,
-         {},
-         JRE,
-         L"jre",
-         L"Tav",
-         VmVersion::of(17, 0, 12),
-         VmFamily::J2,
-         "company: tAV Systems Corporation\n"},
+        {"runtime 8u401", L"jre1.8.0_401\\bin\\javaw.exe", kJava8_0_4010_9, {}, JRE, L"jre1.8.0_401", L"Sun", VmVersion::of(8, 0, 401), VmFamily::J2, "company: Example Java Works\n"},
+        {"kit 17", L"jdk-17\\bin\\java.exe", kJava17_0_12_0, {{L"jdk-17\\bin\\javac.exe"}, {L"jdk-17\\bin\\server\\"}}, JDK, L"jdk-17", L"Sun", VmVersion::of(17, 0, 12), VmFamily::J2, "company: Example Java Works\n"},
+        {"runtime 21 of another maker", L"jre-21\\bin\\java.exe", kJava21_0_4_0, {}, JRE, L"jre-21", L"Sun", VmVersion::of(21, 0, 4), VmFamily::J2, "company: Example Runtime Builders\n"},
+        {"kit 25", L"jdk-25\\bin\\java.exe", kJava25_0_1_0, {{L"jdk-25\\bin\\javac.exe"}}, JDK, L"jdk-25", L"Sun", VmVersion::of(25, 0, 1), VmFamily::J2, "company: Example Java Works\n"},
+        {"Tav runtime with neutral strings", L"jre\\bin\\java.exe", kTavNeutral1_4_2_0, {}, JRE, L"jre", L"Tav", packed(0x420), VmFamily::J2, "company: tAV Systems Corporation\n"},
+        {"Tav runtime 17", L"jre\\bin\\java.exe", kTav17_0_12_0, {}, JRE, L"jre", L"Tav", VmVersion::of(17, 0, 12), VmFamily::J2, "company: tAV Systems Corporation\n"},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         TempDir dir;
@@ -574,10 +362,10 @@ TEST(VmIdentification, CompanyIsWrittenOncePerExaminedProgram)
     CapturedStdout output;
     ExecutableInfo first(tree / L"a\\java.exe");
     EXPECT_EQ(first.vendor(), L"Tav");
-    EXPECT_EQ(detectVersion(first.path(), first.probes()), 0x420);
+    EXPECT_EQ(detectVersion(first.path(), first.probes()), packed(0x420));
     EXPECT_EQ(first.vendor(), L"Tav");
     ExecutableInfo second(tree / L"b\\java.exe");
-    EXPECT_EQ(detectVersion(second.path(), second.probes()), 0x310);
+    EXPECT_EQ(detectVersion(second.path(), second.probes()), packed(0x310));
     ExecutableInfo third(tree / L"c\\java.exe");
     EXPECT_EQ(third.vendor(), L"Sun");
     EXPECT_EQ(output.text(), "company: tAV Systems Corporation\ncompany: Example Java Works\n");

@@ -91,20 +91,20 @@ TEST(VmInventory, RegisteredReleaseTakesItsMaintenanceFromMicroVersion)
         VmFamily family;
     };
     const Case cases[] = {
-        {L"1.3", L"1", JDK, 0x310, VmFamily::J2},
-        {L"1.4", L"2", JRE, 0x420, VmFamily::J2},
-        {L"1.4.2_05", L"2", JRE, 0x425, VmFamily::J2},
-        {L"1.4.1_05", L"2", JRE, 0x425, VmFamily::J2},  // the subkey's maintenance is replaced
-        {L"1.1", L"8", JDK, 0x180, VmFamily::J1},
-        {L"1.2", L"", JRE, 0x200, VmFamily::J2},  // no digits: 0
-        {L"1.2", L"  +3x", JRE, 0x230, VmFamily::J2},  // blanks and a sign before the digits
-        {L"abc", L"1", JDK, 0x010, VmFamily::J1},
+        {L"1.3", L"1", JDK, packed(0x310), VmFamily::J2},
+        {L"1.4", L"2", JRE, packed(0x420), VmFamily::J2},
+        {L"1.4.2_05", L"2", JRE, packed(0x425), VmFamily::J2},
+        {L"1.4.1_05", L"2", JRE, packed(0x425), VmFamily::J2},  // the subkey's maintenance is replaced
+        {L"1.1", L"8", JDK, packed(0x180), VmFamily::J1},
+        {L"1.2", L"", JRE, packed(0x200), VmFamily::J2},  // no digits: 0
+        {L"1.2", L"  +3x", JRE, packed(0x230), VmFamily::J2},  // blanks and a sign before the digits
+        {L"abc", L"1", JDK, packed(0x010), VmFamily::J1},
         // Fields that did not fit four bits. MicroVersion 20 spilled into the
         // release (0x545); -1 filled every bit above the update (0xFFF0); "1.16"
         // lost its release with bits 12-15 (0, a J1 VM); "1.20" spilled into
         // release 4 (0x400).
         {L"1.4.2_05", L"20", JRE, VmVersion::of(4, 20, 5), VmFamily::J2},
-        {L"1.4", L"-1", JRE, 0x400, VmFamily::J2},  // a negative MicroVersion is 0
+        {L"1.4", L"-1", JRE, packed(0x400), VmFamily::J2},  // a negative MicroVersion is 0
         {L"1.16", L"0", JRE, VmVersion::of(16, 0, 0), VmFamily::J2},
         {L"1.20", L"0", JRE, VmVersion::of(20, 0, 0), VmFamily::J2},
         // Subkeys that installers of today write below the old keys.
@@ -140,20 +140,20 @@ TEST(VmInventory, InstallationsFoundThroughPath)
         {"java.exe and javaw.exe of one runtime are one entry",
          {{L"jre\\bin\\java.exe", kSun1_4_20_5}, {L"jre\\bin\\javaw.exe", kSun1_4_20_5}},
          {L"jre\\bin"},
-         {{L"jre", 0x425, JRE, VmFamily::J2, L"Sun"}}},
+         {{L"jre", packed(0x425), JRE, VmFamily::J2, L"Sun"}}},
         {"programs of one home with different versions stay apart",
          {{L"jre\\bin\\java.exe", kSun1_4_20_5}, {L"jre\\bin\\javaw.exe", kSun1_3_10_0}},
          {L"jre\\bin"},
-         {{L"jre", 0x310, JRE, VmFamily::J2, L"Sun"}, {L"jre", 0x425, JRE, VmFamily::J2, L"Sun"}}},
+         {{L"jre", packed(0x310), JRE, VmFamily::J2, L"Sun"}, {L"jre", packed(0x425), JRE, VmFamily::J2, L"Sun"}}},
         {"the Microsoft VM in a Windows directory",
          {{L"windows\\jview.exe", kMsj5_0_3810_0}, {L"windows\\wjview.exe", kMsj5_0_3810_0}},
          {L"windows"},
-         {{L"windows", 0x140, MSJ, VmFamily::Msj, L"Microsoft"}}},
+         {{L"windows", packed(0x140), MSJ, VmFamily::Msj, L"Microsoft"}}},
         // The program is examined at its final path, in the letter case of the disk.
         {"a directory listed twice, once in other letter case",
          {{L"jdk\\bin\\java.exe", kTav1_4_2_0}, {L"jdk\\bin\\javac.exe", nullptr}},
          {L"jdk\\bin", L"JDK\\BIN", L"jdk\\bin"},
-         {{L"jdk", 0x420, JDK, VmFamily::J2, L"Tav"}}},
+         {{L"jdk", packed(0x420), JDK, VmFamily::J2, L"Tav"}}},
         {"sorted by version, equal versions in Path order",
          {{L"a\\java.exe", kSun1_4_20_5},
           {L"b\\jre.exe", kSun1_1_8_0},
@@ -164,10 +164,10 @@ TEST(VmInventory, InstallationsFoundThroughPath)
          {L"a", L"b", L"c\\bin", L"d", L"e"},
          // 65535.65535.65535.65535 packed to the negative -7 and sorted first; it is
          // the highest version now.
-         {{L"b", 0x100, JRE, VmFamily::J1, L"Sun"},
-          {L"c", 0x400, JRE, VmFamily::J2, L"Sun"},
-          {L"a", 0x425, JRE, VmFamily::J2, L"Sun"},
-          {L"d", 0x425, JRE, VmFamily::J2, L"Sun"},
+         {{L"b", packed(0x100), JRE, VmFamily::J1, L"Sun"},
+          {L"c", packed(0x400), JRE, VmFamily::J2, L"Sun"},
+          {L"a", packed(0x425), JRE, VmFamily::J2, L"Sun"},
+          {L"d", packed(0x425), JRE, VmFamily::J2, L"Sun"},
           {L"e", VmVersion::of(65535, 65535, 65535, 65535), JRE, VmFamily::J2, L"Sun"}}},
         {"programs of today: file versions 8.0.4010.9 and 17.0.12.0",
          {{L"jre8\\bin\\java.exe", kJava8_0_4010_9},
@@ -175,13 +175,13 @@ TEST(VmInventory, InstallationsFoundThroughPath)
           {L"jdk17\\bin\\javac.exe", nullptr},
           {L"old\\bin\\java.exe", kSun1_4_20_5}},
          {L"jdk17\\bin", L"jre8\\bin", L"old\\bin"},
-         {{L"old", 0x425, JRE, VmFamily::J2, L"Sun"},
+         {{L"old", packed(0x425), JRE, VmFamily::J2, L"Sun"},
           {L"jre8", VmVersion::of(8, 0, 401), JRE, VmFamily::J2, L"Sun"},
           {L"jdk17", VmVersion::of(17, 0, 12), JDK, VmFamily::J2, L"Sun"}}},
         {"an empty program file has no version",
          {{L"x\\javaw.exe", nullptr}},
          {L"x"},
-         {{L"x", 0, JRE, VmFamily::J1, L"Sun"}}},
+         {{L"x", VmVersion(), JRE, VmFamily::J1, L"Sun"}}},
         {"no Java program on Path", {{L"tools\\javac.exe", kSun1_4_20_5}}, {L"tools"}, {}},
     };
     for (const auto& c : cases) {
@@ -221,7 +221,7 @@ TEST(VmInventory, InstallationsFollowTheFirstSourcesWithoutRepeatingAHome)
 {
     // Versions by program, as examining the program would give them.
     const std::map<WString, VmVersion> versions = {
-        {L"C:\\Tools\\java.exe", 0x310},
+        {L"C:\\Tools\\java.exe", packed(0x310)},
         {L"C:\\Java\\jdk-17\\bin\\java.exe", VmVersion::of(17, 0, 12)},
         {L"C:\\Java\\jre8\\bin\\java.exe", VmVersion::of(8, 0, 401)},
         {L"C:\\Java\\other17\\bin\\java.exe", VmVersion::of(17, 0, 12)},
@@ -270,8 +270,8 @@ TEST(VmInventory, InstallationsFollowTheFirstSourcesWithoutRepeatingAHome)
         found.push_back({vm->home, vm->version, vm->source});
     }
     const std::vector<Found> expected = {
-        {L"C:\\Tools", 0x310, L"Path"},
-        {L"C:\\Old\\JDK", 0x420, L"registry HKLM\\SOFTWARE\\JavaSoft\\Java Development Kit\\1.4"},
+        {L"C:\\Tools", packed(0x310), L"Path"},
+        {L"C:\\Old\\JDK", packed(0x420), L"registry HKLM\\SOFTWARE\\JavaSoft\\Java Development Kit\\1.4"},
         {L"C:\\Java\\jre8", VmVersion::of(8, 0, 401),
          L"registry HKLM\\SOFTWARE\\JavaSoft\\Java Runtime Environment\\1.8 (32-bit view)"},
         // Two installations of one version stay in the order they were found.
@@ -391,8 +391,8 @@ TEST(VmInventory, ARegisteredProgramsOwnVersionWinsOverItsKey)
                            // A runtime of release 1 by its program is of the J1 family.
                            {L"C:\\Java\\tav\\", VmVersion::of(1, 8, 0), JDK, VmFamily::J1, L"Tav"},
                            // Keys whose program has no version, or no program, keep their reading.
-                           {L"C:\\Java\\gone", 0x310, JDK, VmFamily::J2, L"Sun"},
-                           {L"C:\\Java\\old", 0x420, JDK, VmFamily::J2, L"Sun"},
+                           {L"C:\\Java\\gone", packed(0x310), JDK, VmFamily::J2, L"Sun"},
+                           {L"C:\\Java\\old", packed(0x420), JDK, VmFamily::J2, L"Sun"},
                            {L"C:\\Java\\jdk-17", VmVersion::of(17, 0, 12), JDK, VmFamily::J2, L"Sun"},
                        }));
     EXPECT_EQ(inventory.entries().back()->company, L"Example Runtime Builders");

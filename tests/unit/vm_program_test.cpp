@@ -86,7 +86,7 @@ TEST(VmProgram, FamiliesLookAtTheRealFilesWithoutAConsole)
     JavaVm microsoft = microsoftVm();
     microsoft.home = dir.path();
     EXPECT_EQ(microsoft.executablePath(false, disk), dir / L"wjview.exe");
-    EXPECT_EQ(microsoft.version, 0x140);
+    EXPECT_EQ(microsoft.version, packed(0x140));
     EXPECT_EQ(microsoft.vendor, L"Microsoft");
 }
 

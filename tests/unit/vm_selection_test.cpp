@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "base/errors.h"
@@ -44,26 +45,26 @@ TEST(VmFilter, AcceptedEntriesSortedWithTheLastAppendedWinningTies)
     constexpr VmKind JRE = VmKind::JRE;
     constexpr VmKind MSJ = VmKind::MSJ;
     const FilterCase cases[] = {
-        {"two tokens, the higher version last", {L"J1", L"J2"}, {{JRE, 0x180}, {JRE, 0x420}}, {0, 1}},
+        {"two tokens, the higher version last", {L"J1", L"J2"}, {{JRE, packed(0x180)}, {JRE, packed(0x420)}}, {0, 1}},
         {"kit and runtime of one version: the runtime, appended after the kit",
          {L"JDK", L"J2"},
-         {{JDK, 0x420}, {JRE, 0x420}},
+         {{JDK, packed(0x420)}, {JRE, packed(0x420)}},
          {0, 1}},
         {"the runtime first matched, the kit by the later token",
          {L"JRE", L"JDK"},
-         {{JDK, 0x420}, {JRE, 0x420}},
+         {{JDK, packed(0x420)}, {JRE, packed(0x420)}},
          {1, 0}},
-        {"an entry accepted twice is listed once", {L"ALL", L"J2", L"JRE"}, {{JRE, 0x420}, {JRE, 0x310}}, {1, 0}},
-        {"no token", {}, {{JRE, 0x420}}, {}},
-        {"nothing matches", {L"MSJ"}, {{JRE, 0x420}, {JDK, 0x140}}, {}},
+        {"an entry accepted twice is listed once", {L"ALL", L"J2", L"JRE"}, {{JRE, packed(0x420)}, {JRE, packed(0x310)}}, {1, 0}},
+        {"no token", {}, {{JRE, packed(0x420)}}, {}},
+        {"nothing matches", {L"MSJ"}, {{JRE, packed(0x420)}, {JDK, packed(0x140)}}, {}},
         // The old packing made 65535.65535.65535.65535 the negative -7, which sorted
         // lowest; versions are never negative now and order field by field.
         {"versions of today sort above the old ones",
          {L"ALL"},
-         {{JRE, 0x100}, {JRE, VmVersion::of(17, 0, 12)}, {MSJ, 0x140}, {JRE, VmVersion::of(8, 0, 401)}},
+         {{JRE, packed(0x100)}, {JRE, VmVersion::of(17, 0, 12)}, {MSJ, packed(0x140)}, {JRE, VmVersion::of(8, 0, 401)}},
          {0, 2, 3, 1}},
-        {"a J2 list takes Java 17", {L"J2"}, {{JRE, 0x420}, {JDK, VmVersion::of(17, 0, 12)}}, {0, 1}},
-        {"a list with a comma is one token in the search", {L"JRE_J2,JDK_J2"}, {{JRE, 0x420}, {JDK, 0x420}}, {}},
+        {"a J2 list takes Java 17", {L"J2"}, {{JRE, packed(0x420)}, {JDK, VmVersion::of(17, 0, 12)}}, {0, 1}},
+        {"a list with a comma is one token in the search", {L"JRE_J2,JDK_J2"}, {{JRE, packed(0x420)}, {JDK, packed(0x420)}}, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -135,8 +136,46 @@ struct SelectCase {
 
 }  // namespace
 
-TEST_F(VmSelection, NamedProgramsAndTheSearch)
+// The selection over an invented disk C:\t: the installations a (1.4.2_05
+// runtime) and b (1.3.1 runtime) to name, an empty file and a directory; old
+// (1.1 runtime) and new (1.4.2_05 runtime) along Path for the search. The runs
+// below (VmSelection) select from real programs.
+TEST(VmSelectionRule, NamedProgramsAndTheSearch)
 {
+    const auto installed = [](VmFamily family, VmVersion version, const WString& home) {
+        auto vm = std::make_unique<JavaVm>(family);
+        vm->kind = VmKind::JRE;
+        vm->version = version;
+        vm->home = home;
+        return vm;
+    };
+    // The VM each program stands for, by the directory above its bin.
+    const auto identify = [&](const WString& program) {
+        const WString home = program.substr(0, program.rfind(L"\\bin\\"));
+        const WString name = home.substr(home.rfind(L'\\') + 1);
+        if (name == L"a" || name == L"new") {
+            return installed(VmFamily::J2, packed(0x425), home);
+        }
+        if (name == L"b") {
+            return installed(VmFamily::J2, packed(0x310), home);
+        }
+        return installed(VmFamily::J1, packed(0x100), home);
+    };
+    const std::set<WString> files = {L"C:\\t\\a\\bin\\java.exe", L"C:\\t\\b\\bin\\java.exe", L"C:\\t\\empty.exe",
+                                      L"C:\\t\\old\\bin\\jre.exe", L"C:\\t\\new\\bin\\java.exe"};
+    const WString directory = L"C:\\t\\dir";
+    const FileSystemProbes disk{
+        [&](const WString& path) { return files.count(path) > 0 || path == directory; },
+        [&](const WString& path) { return path == directory; },
+        [&](const WString& path) { return path == directory ? -1 : path == L"C:\\t\\empty.exe" ? 0 : 100; },
+        [](const WString& path, ShortNames) { return path; },
+    };
+    InventoryInputs search;
+    search.pathEntries = {L"C:\\t\\old\\bin", L"C:\\t\\new\\bin"};
+    search.exists = disk.exists;
+    search.examine = identify;
+    const VmInventory inventory = VmInventory::build(search);
+
     const SelectCase cases[] = {
         {"QEL_VM before the setting", L"a\\bin\\java.exe", L"b\\bin\\java.exe", L"J2", L"a", false},
         {"an empty file after QEL_VM gives way to the setting", L"empty.exe", L"b\\bin\\java.exe", L"J2", L"b", false},
@@ -159,15 +198,22 @@ TEST_F(VmSelection, NamedProgramsAndTheSearch)
         SCOPED_TRACE(c.what);
         VmRequest request;
         if (*c.commandLineVm != L'\0') {
-            request.commandLineVm = tree / c.commandLineVm;
+            request.commandLineVm = WString(L"C:\\t\\") + c.commandLineVm;
         }
         if (*c.settingVm != L'\0') {
-            request.settingVm = tree / c.settingVm;
+            request.settingVm = WString(L"C:\\t\\") + c.settingVm;
         }
         request.validVmList = c.list;
-        request.propertiesPath = tree / L"App.qel";
+        request.propertiesPath = L"C:\\t\\App.qel";
         bool searched = false;
-        EXPECT_EQ(select(request, searched), c.selected);
+        const VmChoice choice = selectVm(request, SelectionSources{disk, identify, [&]() -> const VmInventory& {
+                                                                       searched = true;
+                                                                       return inventory;
+                                                                   }});
+        // Without a VM the launcher shows the no-VM error either way; a named VM
+        // that the list rejects ends the selection without a search.
+        const WString selected = choice.vm ? choice.vm->home.substr(5) : searched ? L"none" : L"error";
+        EXPECT_EQ(selected, c.selected);
         EXPECT_EQ(searched, c.searched);
     }
 }
@@ -181,7 +227,7 @@ TEST_F(VmSelection, NamedVmIsIdentifiedFromItsProgram)
         selectVm(request, sources([&]() -> const VmInventory& { return inventory; })).vm;
     ASSERT_TRUE(selected.has_value());
     EXPECT_EQ(selected->home, tree / L"a");
-    EXPECT_EQ(selected->version, 0x425);
+    EXPECT_EQ(selected->version, packed(0x425));
     EXPECT_EQ(selected->kind, VmKind::JRE);
     EXPECT_EQ(selected->family, VmFamily::J2);
 }

@@ -6,6 +6,7 @@
 #include "vm/version.h"
 
 using namespace qel;
+using qel::test::packed;
 
 namespace {
 
@@ -319,10 +320,10 @@ TEST(VmVersionPattern, ResultsThatChanged)
     };
     const Case cases[] = {
         // -1 (0xFFFF) was below every version; its bits 0-11 read 1.15.15_15
-        {-1, L"1.4+", true, false},
-        {-256, L"+", true, false},  // 0xFF00 is release 15 now, was negative
+        {packed(-1), L"1.4+", true, false},
+        {packed(-256), L"+", true, false},  // 0xFF00 is release 15 now, was negative
         // 0x614 was also what "1.6.0_20" packed to; the pattern is 1.6.0_20 now
-        {0x614, L"1.6.0_20", false, true},
+        {packed(0x614), L"1.6.0_20", false, true},
         {VmVersion::of(6, 0, 20), L"1.6.0_20", true, false},
         {VmVersion::of(6, 0, 20), L"1.6.1_04", false, true},
     };
