@@ -14,7 +14,7 @@
 #include "launch/command_line.h"
 #include "launch/console.h"
 #include "launch/launcher.h"
-#include "service/service_qel.h"
+#include "service/service_launcher.h"
 #include "settings/settings.h"
 #include "version.h"
 

@@ -9,7 +9,7 @@
 #include "base/text.h"
 #include "base/trace.h"
 #include "settings/settings.h"
-#include "service/service_qel.h"
+#include "service/service_launcher.h"
 
 namespace qel {
 
