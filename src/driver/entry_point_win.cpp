@@ -77,7 +77,7 @@ int runGuarded(const CommandLine& commandLine, Frontend frontend)
     Trace& trace = Trace::instance();
     trace.phase(L"settings");
     Launcher launcher(commandLine, frontend);
-    launcher.run(true);
+    launcher.runToEnd();
     trace.phase(L"end");
     if (trace.enabled()) {
         trace.line(L"exit code of the VM: " + std::to_wstring(launcher.exitCode));

@@ -47,6 +47,11 @@ public:
     // keeps its exit code and deletes the hand-off file.
     virtual void run(bool wait);
 
+    // A normal run: starts the VM, waits for it and keeps its exit code.
+    void runToEnd() { run(true); }
+    // The service host's run: starts the VM and returns while it runs.
+    void start() { run(false); }
+
     // The service host answers true, so that the VM learns to ignore log-off signals.
     virtual bool isService() const { return false; }
 

@@ -167,7 +167,7 @@ void runService(ServiceQEL& service)
     try {
         // The VM has its copy of the read end once it runs.
         const UniqueHandle stopInputReadEnd = prepareStopInput(service);
-        service.run(false);
+        service.start();
         service.stopPipe = nullptr;
     } catch (const TerminalError& error) {
         service.discardHandoffFile();
