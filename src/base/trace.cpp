@@ -15,12 +15,6 @@ std::string milliseconds(double seconds)
 
 }  // namespace
 
-Trace& Trace::instance()
-{
-    static Trace* trace = new Trace();  // never destroyed
-    return *trace;
-}
-
 void Trace::start(Sink sink, Clock clock)
 {
     sink_ = std::move(sink);

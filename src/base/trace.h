@@ -25,8 +25,6 @@ public:
     // Seconds since some fixed moment.
     using Clock = std::function<double()>;
 
-    static Trace& instance();
-
     bool enabled() const { return static_cast<bool>(sink_); }
 
     // From now on lines go to the sink; the clock times them and the phases.
@@ -49,7 +47,7 @@ private:
     WString phase_;
 };
 
-// Starts the process's trace when QEL_TRACE names a file that can be created.
-void startTraceFromEnvironment();
+// Starts the trace when QEL_TRACE names a file that can be created.
+void startTraceFromEnvironment(Trace& trace);
 
 }  // namespace qel

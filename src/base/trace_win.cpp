@@ -8,7 +8,7 @@
 
 namespace qel {
 
-void startTraceFromEnvironment()
+void startTraceFromEnvironment(Trace& trace)
 {
     const auto path = readGrowingText(
         [](wchar_t* buffer, DWORD capacity) { return GetEnvironmentVariableW(L"QEL_TRACE", buffer, capacity); });
@@ -22,7 +22,7 @@ void startTraceFromEnvironment()
     }
     LARGE_INTEGER frequency{};
     QueryPerformanceFrequency(&frequency);
-    Trace::instance().start(
+    trace.start(
         [file](const std::string& utf8) {
             DWORD written = 0;
             WriteFile(file->get(), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);

@@ -24,9 +24,8 @@ namespace {
 
 // The first lines of a trace: when the run began, which launcher ran, on which
 // Windows, and from which file.
-void traceHeader(Frontend frontend)
+void traceHeader(Trace& trace, Frontend frontend)
 {
-    Trace& trace = Trace::instance();
     SYSTEMTIME now{};
     GetLocalTime(&now);
     wchar_t when[32];
@@ -66,17 +65,16 @@ void pauseIfAsked(const Launcher& launcher)
     }
 }
 
-int runGuarded(const CommandLine& commandLine, Frontend frontend)
+int runGuarded(const CommandLine& commandLine, Trace& trace, Frontend frontend)
 {
     if (commandLine.serviceRequested) {
         // Returns when the service has stopped, or at once with 0 when the process
         // was started from a shell; a VM that ends on its own with another code
         // ends the process itself.
-        return static_cast<int>(ServiceQEL::instance(commandLine, frontend).serve());
+        return static_cast<int>(ServiceQEL::instance(commandLine, trace, frontend).serve());
     }
-    Trace& trace = Trace::instance();
     trace.phase(L"settings");
-    Launcher launcher(commandLine, frontend);
+    Launcher launcher(commandLine, trace, frontend);
     launcher.runToEnd();
     trace.phase(L"end");
     if (trace.enabled()) {
@@ -88,12 +86,12 @@ int runGuarded(const CommandLine& commandLine, Frontend frontend)
 
 // The one place where errors meet the user: a box or standard error, or, for a
 // service the service manager started, its failure status and the event log.
-int reportError(const CommandLine& commandLine, Frontend frontend, const WString& text, int messageId)
+int reportError(const CommandLine& commandLine, Trace& trace, Frontend frontend, const WString& text, int messageId)
 {
     // The run that failed has deleted its hand-off file: no VM runs that would
     // read it.
-    Trace::instance().line(L"error: " + text);
-    Trace::instance().finish();
+    trace.line(L"error: " + text);
+    trace.finish();
     if (commandLine.serviceRequested) {
         if (const auto exitCode =
                 reportFailureToServiceManager(commandLine.serviceName, text, static_cast<std::uint32_t>(messageId))) {
@@ -113,20 +111,23 @@ int reportError(const CommandLine& commandLine, Frontend frontend, const WString
 
 int launcherMain(Frontend frontend)
 {
-    startTraceFromEnvironment();
+    // The trace of this process's run: it records the command line before the
+    // run begins and the error after it ended.
+    Trace trace;
+    startTraceFromEnvironment(trace);
     const CommandLine commandLine = CommandLine::parse();
-    if (Trace::instance().enabled()) {
-        traceHeader(frontend);
-        Trace::instance().line(L"command line: " + WString(GetCommandLineW()));
+    if (trace.enabled()) {
+        traceHeader(trace, frontend);
+        trace.line(L"command line: " + WString(GetCommandLineW()));
     }
     try {
-        const int exitCode = runGuarded(commandLine, frontend);
-        Trace::instance().finish();
+        const int exitCode = runGuarded(commandLine, trace, frontend);
+        trace.finish();
         return exitCode;
     } catch (const TerminalError& error) {
-        return reportError(commandLine, frontend, error.message, error.messageId);
+        return reportError(commandLine, trace, frontend, error.message, error.messageId);
     } catch (const std::exception& error) {
-        return reportError(commandLine, frontend, unknownExceptionText(error.what()), 0);
+        return reportError(commandLine, trace, frontend, unknownExceptionText(error.what()), 0);
     }
 }
 

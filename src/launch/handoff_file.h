@@ -9,17 +9,22 @@
 
 #include <vector>
 
+#include "base/trace.h"
 #include "base/wstring.h"
 
 namespace qel {
 
 class HandoffFile {
 public:
-    // A new, empty file in the temporary directory. Throws TerminalError naming
-    // the directory when it cannot be created there.
-    static HandoffFile create();
+    // A new, empty file in the temporary directory; with a trace that is
+    // written it is kept at the end. Throws TerminalError naming the directory
+    // when it cannot be created there.
+    static HandoffFile create(Trace& trace);
 
-    HandoffFile(HandoffFile&& other) noexcept : path_(std::move(other.path_)) { other.path_.clear(); }
+    HandoffFile(HandoffFile&& other) noexcept : path_(std::move(other.path_)), trace_(other.trace_)
+    {
+        other.path_.clear();
+    }
     HandoffFile& operator=(HandoffFile&&) = delete;
     HandoffFile(const HandoffFile&) = delete;
     HandoffFile& operator=(const HandoffFile&) = delete;
@@ -38,8 +43,9 @@ public:
     void append(const std::vector<WString>& lines);
 
 private:
-    explicit HandoffFile(WString path) : path_(std::move(path)) {}
+    HandoffFile(WString path, Trace& trace) : path_(std::move(path)), trace_(&trace) {}
     WString path_;
+    Trace* trace_;
 };
 
 }  // namespace qel

@@ -57,15 +57,14 @@ HandoffFile::~HandoffFile()
     if (path_.empty()) {
         return;  // moved away
     }
-    Trace& trace = Trace::instance();
-    if (trace.enabled()) {
-        trace.line(L"hand-off file kept: " + path_);
+    if (trace_->enabled()) {
+        trace_->line(L"hand-off file kept: " + path_);
         return;
     }
     DeleteFileW(path_.c_str());  // a file that is gone already is no failure
 }
 
-HandoffFile HandoffFile::create()
+HandoffFile HandoffFile::create(Trace& trace)
 {
     wchar_t directory[kTempPathUnits + 1] = {};
     const DWORD length = GetTempPathW(kTempPathUnits, directory);
@@ -87,7 +86,7 @@ HandoffFile HandoffFile::create()
     if (GetTempFileNameW(directory, L"qel", 0, name) == 0) {
         throwTempDirectoryError(directory, GetLastError());
     }
-    return HandoffFile(normalizePath(name));
+    return HandoffFile(normalizePath(name), trace);
 }
 
 void HandoffFile::append(const std::vector<WString>& lines)

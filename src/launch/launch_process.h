@@ -7,17 +7,18 @@
 #include <cstdint>
 
 #include "base/handles.h"
+#include "base/trace.h"
 #include "launch/launch_plan.h"
 
 namespace qel {
 
 // Carries out the rest of the plan once its hand-off lines and warnings are
 // written: sets its environment, writes the "cwd:" and "cmd:" lines to standard
-// error, and starts the command line in its working directory with the
+// error (and the trace), and starts the command line in its working directory with the
 // launcher's standard handles (standard input the stop pipe where the plan says
 // so) and environment. A refusal is thrown as TerminalError with its message;
 // so is a process that cannot be created (message 103 with the Windows error).
-UniqueHandle startPlannedVm(const LaunchPlan& plan, HANDLE stopPipe = nullptr);
+UniqueHandle startPlannedVm(const LaunchPlan& plan, Trace& trace, HANDLE stopPipe = nullptr);
 
 // The absolute form of a working directory, whatever its length; the text as
 // given when the system cannot make one.

@@ -35,9 +35,8 @@ WString fullWorkingDirectory(const WString& path)
         .value_or(path);
 }
 
-UniqueHandle startPlannedVm(const LaunchPlan& plan, HANDLE stopPipe)
+UniqueHandle startPlannedVm(const LaunchPlan& plan, Trace& trace, HANDLE stopPipe)
 {
-    Trace& trace = Trace::instance();
     if (plan.commandLine.empty()) {
         refuse(plan.refusal.value());
     }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/handles.h"
+#include "base/trace.h"
 #include "base/wstring.h"
 #include "launch/command_line.h"
 #include "launch/console.h"
@@ -26,7 +27,7 @@ namespace qel {
 
 // A run owns its state: the environment it started with, its console, its
 // hand-off file, the machine's inventory once searched, the chosen VM and its
-// process. Only the message table and the trace are the process's.
+// process. Only the message table is the process's.
 class Launcher {
 public:
     // Tells whether the Ctrl key is held down at this moment.
@@ -36,8 +37,9 @@ public:
     // incomplete settings, makes the properties file's directory current, keeps
     // only the file's name and sets up the console as the frontend has it.
     // Without a probe the Ctrl key is read from the keyboard.
-    explicit Launcher(CommandLine commandLine, Frontend frontend = Frontend::Windowed,
-                      const ControlKeyProbe& controlKey = {});
+    // The run writes what it does into the trace.
+    Launcher(CommandLine commandLine, Trace& trace, Frontend frontend = Frontend::Windowed,
+             const ControlKeyProbe& controlKey = {});
     virtual ~Launcher() = default;
 
     Launcher(const Launcher&) = delete;
@@ -65,6 +67,9 @@ public:
 
     // The environment the launcher was started with.
     const Environment environment;
+    // The trace of the process's run: it begins before the Launcher and ends
+    // after the run's error.
+    Trace& trace;
     PropertyTable properties;
     CommandLine commandLine;
     Frontend frontend;

@@ -52,8 +52,8 @@ void validateSettings(const PropertyTable& properties, std::wstring_view classPa
     }
 }
 
-Launcher::Launcher(CommandLine commandLine, Frontend frontend, const ControlKeyProbe& controlKey)
-    : environment(Environment::ofProcess()), commandLine(std::move(commandLine)), frontend(frontend)
+Launcher::Launcher(CommandLine commandLine, Trace& trace, Frontend frontend, const ControlKeyProbe& controlKey)
+    : environment(Environment::ofProcess()), trace(trace), commandLine(std::move(commandLine)), frontend(frontend)
 {
     loadProperties();
     SetCurrentDirectoryW(directoryOf(normalizePath(propertiesPath)).c_str());  // failure is not an error
@@ -90,7 +90,6 @@ void Launcher::locatePropertiesFile()
 {
     // The current directory is the one the launcher was started in: the move into
     // the properties file's directory comes only after the file was read.
-    Trace& trace = Trace::instance();
     const WString executable = commandLine.locateExecutable(environment);
     if (trace.enabled()) {
         trace.line(L"executable: " + executable);
@@ -114,7 +113,7 @@ void Launcher::locatePropertiesFile()
 HandoffFile& Launcher::handoffFile()
 {
     if (!handoff_) {
-        handoff_.emplace(HandoffFile::create());
+        handoff_.emplace(HandoffFile::create(trace));
     }
     return *handoff_;
 }
@@ -122,19 +121,21 @@ HandoffFile& Launcher::handoffFile()
 const VmInventory& Launcher::inventory()
 {
     if (!inventory_) {
-        inventory_.emplace(VmInventory::build(InventorySources::machine(environment).read()));
+        InventoryInputs inputs = InventorySources::machine(environment).read();
+        inputs.trace = &trace;
+        inventory_.emplace(VmInventory::build(inputs));
     }
     return *inventory_;
 }
 
 void Launcher::run(bool wait)
 {
-    Trace& trace = Trace::instance();
     trace.phase(L"selection");
     const SelectionSources sources{
         diskFileSystem(),
         [](const WString& program) { return javaVmFromExecutable(program); },
         [this]() -> const VmInventory& { return inventory(); },
+        &trace,
     };
     selectedVm = selectVm(vmRequestFor(commandLine, properties, propertiesPath), sources).vm;
     if (!selectedVm) {
@@ -178,7 +179,7 @@ void Launcher::run(bool wait)
     if (console.isCallers()) {
         console.outliveInterrupts();
     }
-    process = startPlannedVm(plan, stopPipe);
+    process = startPlannedVm(plan, trace, stopPipe);
     if (wait) {
         trace.phase(L"wait");
         exitCode = waitForExit(process.get());

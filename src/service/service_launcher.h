@@ -18,7 +18,7 @@ class ServiceQEL : public Launcher {
 public:
     // The one service object of the process, built from the command line on the
     // first call (the whole Launcher construction: properties, checks, console).
-    static ServiceQEL& instance(const CommandLine& commandLine, Frontend frontend = Frontend::Windowed);
+    static ServiceQEL& instance(const CommandLine& commandLine, Trace& trace, Frontend frontend = Frontend::Windowed);
 
     bool isService() const override { return true; }
 
@@ -34,7 +34,7 @@ public:
     void* stopInput = nullptr;
 
 private:
-    ServiceQEL(const CommandLine& commandLine, Frontend frontend);
+    ServiceQEL(const CommandLine& commandLine, Trace& trace, Frontend frontend);
 };
 
 // In service mode, a failure before the service runs (properties file missing

@@ -268,8 +268,8 @@ bool startedByServiceManager()
 
 }  // namespace
 
-ServiceQEL::ServiceQEL(const CommandLine& commandLine, Frontend frontend)
-    : Launcher(commandLine, frontend), lifecycle(ServiceLifecycle::Effects{
+ServiceQEL::ServiceQEL(const CommandLine& commandLine, Trace& trace, Frontend frontend)
+    : Launcher(commandLine, trace, frontend), lifecycle(ServiceLifecycle::Effects{
                                            [this](const ServiceStatus& status) {
                                                reportStatus(static_cast<SERVICE_STATUS_HANDLE>(statusHandle), status);
                                            },
@@ -281,15 +281,15 @@ ServiceQEL::ServiceQEL(const CommandLine& commandLine, Frontend frontend)
                                            [this] { askVmToStop(*this); },
                                            [this](const WString& text) {
                                                logError(this->commandLine.serviceName, text, EVENTLOG_WARNING_TYPE);
-                                               Trace::instance().line(L"warning: " + text);
+                                               this->trace.line(L"warning: " + text);
                                            },
                                        })
 {}
 
-ServiceQEL& ServiceQEL::instance(const CommandLine& commandLine, Frontend frontend)
+ServiceQEL& ServiceQEL::instance(const CommandLine& commandLine, Trace& trace, Frontend frontend)
 {
     if (theService == nullptr) {
-        theService = new ServiceQEL(commandLine, frontend);  // never destroyed
+        theService = new ServiceQEL(commandLine, trace, frontend);  // never destroyed
     }
     return *theService;
 }

@@ -27,61 +27,53 @@ WString homeKey(std::wstring_view home)
 
 }  // namespace
 
-namespace {
-
-void traceLine(const WString& text)
-{
-    Trace::instance().line(text);
-}
-
-}  // namespace
-
 VmInventory VmInventory::build(const InventoryInputs& inputs)
 {
-    Trace& trace = Trace::instance();
-    VmInventory inventory;
-    if (trace.enabled()) {
-        traceLine(L"source JavaSoft kits: " + std::to_wstring(inputs.kits.size()) + L" releases registered");
+    VmInventory inventory(inputs.trace);
+    // Lines are composed only for a trace that is written.
+    Trace* const trace = inventory.tracing() ? inputs.trace : nullptr;
+    if (trace != nullptr) {
+        trace->line(L"source JavaSoft kits: " + std::to_wstring(inputs.kits.size()) + L" releases registered");
     }
     inventory.addRegistered(inputs.kits, VmKind::JDK, inputs.exists, inputs.programVersion);
-    if (trace.enabled()) {
-        traceLine(L"source JavaSoft runtimes: " + std::to_wstring(inputs.runtimes.size()) + L" releases registered");
+    if (trace != nullptr) {
+        trace->line(L"source JavaSoft runtimes: " + std::to_wstring(inputs.runtimes.size()) + L" releases registered");
     }
     inventory.addRegistered(inputs.runtimes, VmKind::JRE, inputs.exists, inputs.programVersion);
-    if (trace.enabled()) {
-        traceLine(L"source Path: " + std::to_wstring(inputs.pathEntries.size()) + L" directories");
+    if (trace != nullptr) {
+        trace->line(L"source Path: " + std::to_wstring(inputs.pathEntries.size()) + L" directories");
     }
     inventory.addPathPrograms(inputs.pathEntries, inputs.exists, inputs.examine, inputs.resolve);
     inventory.removeDuplicates();
 
     std::vector<InstalledHome> installations = inputs.installations;
-    if (trace.enabled()) {
-        traceLine(L"source installations of today: " + std::to_wstring(installations.size()) + L" homes");
+    if (trace != nullptr) {
+        trace->line(L"source installations of today: " + std::to_wstring(installations.size()) + L" homes");
         for (const SearchedPlace& searched : inputs.installationPlaces) {
-            traceLine(L"  searched " + searched.place + L": " +
+            trace->line(L"  searched " + searched.place + L": " +
                       (searched.homes == 0   ? WString(L"nothing")
                        : searched.homes == 1 ? WString(L"1 home")
                                              : std::to_wstring(searched.homes) + L" homes"));
         }
     }
     if (inputs.javaHome.empty()) {
-        if (trace.enabled()) {
-            traceLine(L"source JAVA_HOME: not set");
+        if (trace != nullptr) {
+            trace->line(L"source JAVA_HOME: not set");
         }
     } else {
         const WString home = javaHomeDirectory(inputs.javaHome, inputs.exists);
-        if (trace.enabled()) {
-            traceLine(L"source JAVA_HOME: \"" + inputs.javaHome + L"\"" +
+        if (trace != nullptr) {
+            trace->line(L"source JAVA_HOME: \"" + inputs.javaHome + L"\"" +
                       (home == inputs.javaHome ? WString() : L", read as " + home));
         }
         installations.push_back(InstalledHome{home, L"JAVA_HOME"});
     }
     inventory.addInstallations(installations, inputs.exists, inputs.examine);
     inventory.sortByVersion();
-    if (trace.enabled()) {
-        traceLine(L"inventory: " + std::to_wstring(inventory.entries().size()) + L" VMs, lowest version first");
+    if (trace != nullptr) {
+        trace->line(L"inventory: " + std::to_wstring(inventory.entries().size()) + L" VMs, lowest version first");
         for (const auto& vm : inventory.entries()) {
-            traceLine(L"  " + describeVm(*vm));
+            trace->line(L"  " + describeVm(*vm));
         }
     }
     return inventory;
@@ -126,8 +118,8 @@ void VmInventory::addRegistered(const std::vector<RegisteredRelease>& releases, 
         const WString program = collapseSeparators(release.javaHome + L"\\bin\\java.exe");
         if (programVersion && exists && exists(program)) {
             if (const std::optional<ProgramVersion> read = programVersion(program)) {
-                if (Trace::instance().enabled() && read->version != vm->version) {
-                    traceLine(L"version of " + program + L": " + versionText(read->version) +
+                if (tracing() && read->version != vm->version) {
+                    trace_->line(L"version of " + program + L": " + versionText(read->version) +
                               L" from its version resource, not " + versionText(vm->version) + L" from its key");
                 }
                 vm->version = read->version;
@@ -136,8 +128,8 @@ void VmInventory::addRegistered(const std::vector<RegisteredRelease>& releases, 
                 vm->company = read->company;
             }
         }
-        if (Trace::instance().enabled()) {
-            traceLine(L"found " + describeVm(*vm));
+        if (tracing()) {
+            trace_->line(L"found " + describeVm(*vm));
         }
         entries_.push_back(std::move(vm));
     }
@@ -175,15 +167,14 @@ void VmInventory::addPathPrograms(const std::vector<WString>& pathEntries, const
                                   const std::function<std::unique_ptr<JavaVm>(const WString&)>& examine,
                                   const std::function<std::optional<WString>(const WString&)>& resolve)
 {
-    Trace& trace = Trace::instance();
     for (const WString& dir : pathEntries) {
         const std::vector<WString> programs = javaProgramsIn(dir, exists);
-        if (trace.enabled()) {
+        if (tracing()) {
             WString held;
             for (const WString& program : programs) {
                 held += (held.empty() ? L"" : L", ") + fileName(program);
             }
-            traceLine(L"  Path directory " + dir + L": " + (held.empty() ? WString(L"nothing") : held));
+            trace_->line(L"  Path directory " + dir + L": " + (held.empty() ? WString(L"nothing") : held));
         }
         for (const WString& found : programs) {
             // A program reached through a link belongs to the installation the
@@ -192,8 +183,8 @@ void VmInventory::addPathPrograms(const std::vector<WString>& pathEntries, const
             if (resolve) {
                 const std::optional<WString> resolved = resolve(found);
                 if (!resolved) {
-                    if (trace.enabled()) {
-                        traceLine(L"skipped " + found + L": the file it stands for cannot be found");
+                    if (tracing()) {
+                        trace_->line(L"skipped " + found + L": the file it stands for cannot be found");
                     }
                     continue;
                 }
@@ -201,8 +192,8 @@ void VmInventory::addPathPrograms(const std::vector<WString>& pathEntries, const
             }
             entries_.push_back(examine(program));
             entries_.back()->source = L"Path";
-            if (trace.enabled()) {
-                traceLine(L"found " + found + (program == found ? WString() : L", a link to " + program) + L": " +
+            if (tracing()) {
+                trace_->line(L"found " + found + (program == found ? WString() : L", a link to " + program) + L": " +
                           describeVm(*entries_.back()));
             }
         }
@@ -219,23 +210,23 @@ void VmInventory::addInstallations(const std::vector<InstalledHome>& homes, cons
     for (const InstalledHome& installation : homes) {
         const WString home = withoutTrailingBackslashes(collapseSeparators(installation.home));
         if (!isAbsolutePath(home) || listed.count(homeKey(home)) > 0) {
-            if (Trace::instance().enabled()) {
-                traceLine(L"skipped " + installation.home + L" from " + installation.source +
+            if (tracing()) {
+                trace_->line(L"skipped " + installation.home + L" from " + installation.source +
                           (isAbsolutePath(home) ? L": listed already" : L": not an absolute path"));
             }
             continue;
         }
         const WString program = home + L"\\bin\\java.exe";
         if (!exists(program)) {
-            if (Trace::instance().enabled()) {
-                traceLine(L"skipped " + installation.home + L" from " + installation.source + L": no bin\\java.exe");
+            if (tracing()) {
+                trace_->line(L"skipped " + installation.home + L" from " + installation.source + L": no bin\\java.exe");
             }
             continue;
         }
         std::unique_ptr<JavaVm> vm = examine(program);
         vm->source = installation.source;
-        if (Trace::instance().enabled()) {
-            traceLine(L"found " + program + L": " + describeVm(*vm));
+        if (tracing()) {
+            trace_->line(L"found " + program + L": " + describeVm(*vm));
         }
         listed.insert(homeKey(vm->home));
         entries_.push_back(std::move(vm));
@@ -312,8 +303,8 @@ void VmInventory::removeDuplicates()
     for (auto& vm : entries_) {
         if (seen.emplace(vm->home, vm->version).second) {
             kept.push_back(std::move(vm));
-        } else if (Trace::instance().enabled()) {
-            traceLine(L"duplicate removed: " + describeVm(*vm));
+        } else if (tracing()) {
+            trace_->line(L"duplicate removed: " + describeVm(*vm));
         }
     }
     entries_ = std::move(kept);

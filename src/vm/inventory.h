@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/probes.h"
+#include "base/trace.h"
 #include "base/wstring.h"
 #include "vm/install_keys.h"
 #include "vm/java_vm.h"
@@ -75,10 +76,15 @@ struct InventoryInputs {
     // What a program's version resource says; none when it has none. Without
     // this probe a registered release keeps what its key says.
     std::function<std::optional<ProgramVersion>(const WString& program)> programVersion;
+    // Where the search is reported; none for no report.
+    Trace* trace = nullptr;
 };
 
 class VmInventory {
 public:
+    // An inventory that reports what it finds to the trace, when there is one.
+    explicit VmInventory(Trace* trace = nullptr) : trace_(trace) {}
+
     // Takes the first sources in order (kits, runtimes, Path) and drops their
     // duplicates, then adds the installations, and sorts by version, lowest
     // first; equal versions keep the order they were found in.
@@ -113,6 +119,9 @@ public:
     void sortByVersion();
 
 private:
+    bool tracing() const { return trace_ != nullptr && trace_->enabled(); }
+
+    Trace* trace_;
     std::vector<std::unique_ptr<JavaVm>> entries_;
 };
 

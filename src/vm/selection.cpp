@@ -11,11 +11,17 @@ namespace qel {
 
 namespace {
 
-void traceUnusualToken(const WString& token)
+void traceUnusualToken(Trace& trace, const WString& token)
 {
     if (const auto reading = unusualTokenReading(token)) {
-        Trace::instance().line(L"token " + token + L": " + *reading);
+        trace.line(L"token " + token + L": " + *reading);
     }
+}
+
+// A trace that is written, or none: lines are composed only for one.
+Trace* writtenTrace(Trace* trace)
+{
+    return trace != nullptr && trace->enabled() ? trace : nullptr;
 }
 
 }  // namespace
@@ -46,15 +52,15 @@ WString namedProgram(const VmRequest& request, const FileSystemProbes& files)
 }
 
 std::vector<JavaVm*> filterByList(const std::vector<WString>& tokens,
-                                  const std::vector<std::unique_ptr<JavaVm>>& entries)
+                                  const std::vector<std::unique_ptr<JavaVm>>& entries, Trace* trace)
 {
     std::vector<JavaVm*> accepted;
-    Trace& trace = Trace::instance();
+    trace = writtenTrace(trace);
     for (const WString& token : tokens) {
         for (const auto& entry : entries) {
             const bool matches = matchesToken(*entry, token);
-            if (trace.enabled()) {
-                trace.line(L"token " + token + (matches ? L" accepts " : L" rejects ") + describeVm(*entry) +
+            if (trace != nullptr) {
+                trace->line(L"token " + token + (matches ? L" accepts " : L" rejects ") + describeVm(*entry) +
                            (matches ? WString() : L": " + tokenRejection(entry->kind, entry->version, token)));
             }
             if (matches && std::find(accepted.begin(), accepted.end(), entry.get()) == accepted.end()) {
@@ -69,46 +75,50 @@ std::vector<JavaVm*> filterByList(const std::vector<WString>& tokens,
 
 VmChoice selectVm(const VmRequest& request, const SelectionSources& sources)
 {
-    Trace& trace = Trace::instance();
-    if (trace.enabled()) {
-        trace.line(L"acceptable-VM list: \"" + request.validVmList + L"\"");
-        trace.line(L"named after QEL_VM: \"" + request.commandLineVm + L"\"; qel.nl.current.vm: \"" +
+    Trace* const trace = writtenTrace(sources.trace);
+    if (trace != nullptr) {
+        trace->line(L"acceptable-VM list: \"" + request.validVmList + L"\"");
+        trace->line(L"named after QEL_VM: \"" + request.commandLineVm + L"\"; qel.nl.current.vm: \"" +
                    request.settingVm + L"\"");
     }
     const WString program = namedProgram(request, sources.files);
     if (!program.empty()) {
         std::unique_ptr<JavaVm> vm = sources.identify(program);
-        if (trace.enabled()) {
-            trace.line(L"named program " + program + L": " + describeVm(*vm));
+        if (trace != nullptr) {
+            trace->line(L"named program " + program + L": " + describeVm(*vm));
         }
         // For a named VM, commas separate tokens as well as spaces.
         for (const WString& token : Tokenizer(request.validVmList, L", ")) {
             const bool matches = matchesToken(*vm, token);
-            if (trace.enabled()) {
-                traceUnusualToken(token);
-                trace.line(L"token " + token + (matches ? L" accepts " : L" rejects ") + L"the named program" +
+            if (trace != nullptr) {
+                traceUnusualToken(*trace, token);
+                trace->line(L"token " + token + (matches ? L" accepts " : L" rejects ") + L"the named program" +
                            (matches ? WString() : L": " + tokenRejection(vm->kind, vm->version, token)));
             }
             if (matches) {
-                trace.line(L"chosen: the named program " + program);
+                if (trace != nullptr) {
+                    trace->line(L"chosen: the named program " + program);
+                }
                 return VmChoice{std::move(*vm)};
             }
         }
-        trace.line(L"chosen: none; no token accepts the named program, and a named VM is not replaced by another");
+        if (trace != nullptr) {
+            trace->line(L"chosen: none; no token accepts the named program, and a named VM is not replaced by another");
+        }
         return VmChoice{};
     }
-    if (trace.enabled()) {
-        trace.line(L"no named program exists: searching the installed VMs");
+    if (trace != nullptr) {
+        trace->line(L"no named program exists: searching the installed VMs");
     }
     const std::vector<WString> tokens = Tokenizer(request.validVmList, L" ").tokens();
-    if (trace.enabled()) {
+    if (trace != nullptr) {
         for (const WString& token : tokens) {
-            traceUnusualToken(token);
+            traceUnusualToken(*trace, token);
         }
     }
-    const std::vector<JavaVm*> accepted = filterByList(tokens, sources.inventory().entries());
-    if (trace.enabled()) {
-        trace.line(accepted.empty() ? WString(L"chosen: none; no token accepts any installed VM")
+    const std::vector<JavaVm*> accepted = filterByList(tokens, sources.inventory().entries(), trace);
+    if (trace != nullptr) {
+        trace->line(accepted.empty() ? WString(L"chosen: none; no token accepts any installed VM")
                                     : L"chosen: " + describeVm(*accepted.back()) +
                                           L"; the highest version a token accepts (the last found among equals)");
     }

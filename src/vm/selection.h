@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/probes.h"
+#include "base/trace.h"
 #include "base/wstring.h"
 #include "vm/java_vm.h"
 
@@ -50,6 +51,8 @@ struct SelectionSources {
     std::function<std::unique_ptr<JavaVm>(const WString& program)> identify;
     // The inventory, asked for only when the search runs.
     std::function<const VmInventory&()> inventory;
+    // Where the selection explains itself; none for no report.
+    Trace* trace = nullptr;
 };
 
 VmChoice selectVm(const VmRequest& request, const SelectionSources& sources);
@@ -57,6 +60,6 @@ VmChoice selectVm(const VmRequest& request, const SelectionSources& sources);
 // The entries that satisfy at least one token, sorted by version, lowest first;
 // among equal versions, in the order the tokens and entries first matched.
 std::vector<JavaVm*> filterByList(const std::vector<WString>& tokens,
-                                  const std::vector<std::unique_ptr<JavaVm>>& entries);
+                                  const std::vector<std::unique_ptr<JavaVm>>& entries, Trace* trace = nullptr);
 
 }  // namespace qel

@@ -213,18 +213,19 @@ TEST(LauncherConstruction, WhichPropertiesFileIsTakenAndWhereTheRunContinues)
                 test::writeFile(placed(path), std::string(kValidSettings) + "qel.application.name=" + name + "\n");
             }
         }
+        Trace trace;
         const WString first = row.startedAs[0] == L'\\' ? apps.path() + row.startedAs : WString(row.startedAs);
         const WString current = WString(row.current) == L"apps" ? apps.path() : work.path();
 
         if (row.taken != nullptr) {
-            const Launcher launcher(startedAs(first));
+            const Launcher launcher(startedAs(first), trace);
             const std::string_view taken = row.taken;  // ASCII
             EXPECT_EQ(launcher.properties.get(L"qel.application.name", L""), WString(taken.begin(), taken.end()));
             EXPECT_EQ(launcher.propertiesPath, row.propertiesPath);
             EXPECT_EQ(launcher.commandLine.arguments, std::vector<WString>{first});
         } else {
             try {
-                const Launcher launcher(startedAs(first));
+                const Launcher launcher(startedAs(first), trace);
                 ADD_FAILURE() << "the Launcher was built";
             } catch (const FileException& error) {
                 EXPECT_EQ(error.message, row.failure);

@@ -35,7 +35,8 @@ TEST(VmStart, FailuresCarryMessage103)
         plan.workingDirectory = dir.path();
         plan.commandLine = L"\"" + c.program + L"\" -version";
         plan.refusal = c.refusal;
-        const auto error = test::thrownBy<TerminalError>([&] { startPlannedVm(plan); }, c.label);
+        Trace trace;
+        const auto error = test::thrownBy<TerminalError>([&] { startPlannedVm(plan, trace); }, c.label);
         ASSERT_TRUE(error.has_value());
         EXPECT_EQ(error->messageId, 103);
         EXPECT_EQ(error->message,
