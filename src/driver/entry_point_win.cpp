@@ -16,6 +16,7 @@
 #include "launch/handoff_file.h"
 #include "launch/launch_process.h"
 #include "launch/launcher.h"
+#include "service/service_command.h"
 #include "service/service_qel.h"
 #include "settings/settings.h"
 #include "version.h"
@@ -68,8 +69,40 @@ void pauseIfAsked(const Launcher& launcher)
     }
 }
 
+// The box or the line on standard error; the exit code the report gives.
+int deliver(const ErrorReport& report)
+{
+    if (report.target == ErrorTarget::Box) {
+        showErrorBox(report.text);
+    } else {
+        writeErrorText(report.text);
+    }
+    return report.exitCode;
+}
+
+// "-kwqelinstall NAME" or "-kwqeluninstall NAME": the console twin says what it
+// did on standard output, the windowed launcher nothing; a failure is reported
+// as an error and the exit code is its Windows error.
+int runServiceCommandReported(const ServiceCommand& command, const CommandLine& commandLine, Frontend frontend)
+{
+    const ServiceCommandOutcome outcome = runServiceCommand(command, commandLine);
+    Trace::instance().line(L"service command: " + outcome.text);
+    if (outcome.error == 0) {
+        if (frontend == Frontend::Console) {
+            writeStandardText(StandardStream::Output, outcome.text);
+        }
+        return 0;
+    }
+    ErrorReport report = errorReport(frontend, outcome.text, 0);
+    report.exitCode = static_cast<int>(outcome.error);
+    return deliver(report);
+}
+
 int runGuarded(const CommandLine& commandLine, Frontend frontend)
 {
+    if (const auto command = serviceCommandFrom(commandLine.arguments)) {
+        return runServiceCommandReported(*command, commandLine, frontend);
+    }
     if (commandLine.serviceRequested) {
         // Returns when the service has stopped, or at once with 0 when the process
         // was started from a shell; a VM that ends on its own with another code
@@ -102,13 +135,7 @@ int reportError(const CommandLine& commandLine, Frontend frontend, const WString
             return static_cast<int>(*exitCode);
         }
     }
-    const ErrorReport report = errorReport(frontend, text, messageId);
-    if (report.target == ErrorTarget::Box) {
-        showErrorBox(report.text);
-    } else {
-        writeErrorText(report.text);
-    }
-    return report.exitCode;
+    return deliver(errorReport(frontend, text, messageId));
 }
 
 }  // namespace

@@ -79,11 +79,21 @@ std::int64_t heapMax(const PropertyTable& table) { return parseByteSize(setting(
 std::int32_t msvmMinVersion(const PropertyTable& table) { return parseDecimal(setting(table, keys::msvmMinVersion)); }
 // clang-format on
 
-std::uint32_t serviceStopTimeoutMs(const PropertyTable& table)
+std::uint32_t secondsSettingMs(const PropertyTable& table, const SettingKey& key)
 {
     constexpr std::int64_t kDaySeconds = 24 * 60 * 60;
-    const std::int64_t seconds = parseDecimal64(setting(table, keys::serviceStopTimeout));
+    const std::int64_t seconds = parseDecimal64(setting(table, key));
     return static_cast<std::uint32_t>((seconds < 0 ? 0 : seconds > kDaySeconds ? kDaySeconds : seconds) * 1000);
+}
+
+std::uint32_t serviceStopTimeoutMs(const PropertyTable& table)
+{
+    return secondsSettingMs(table, keys::serviceStopTimeout);
+}
+
+std::uint32_t serviceRestartDelayMs(const PropertyTable& table)
+{
+    return secondsSettingMs(table, keys::serviceRestartDelay);
 }
 
 bool consolePause(const PropertyTable& table)
