@@ -10,6 +10,7 @@
 #include "base/system_text.h"
 #include "base/text.h"
 #include "base/trace.h"
+#include "base/web_address.h"
 #include "driver/error_report.h"
 #include "launch/command_line.h"
 #include "launch/console.h"
@@ -72,12 +73,39 @@ void pauseIfAsked(const Launcher& launcher)
 // The box or the line on standard error; the exit code the report gives.
 int deliver(const ErrorReport& report)
 {
-    if (report.target == ErrorTarget::Box) {
+    if (report.target == ErrorTarget::Box && !report.openOnYes.empty()) {
+        if (askInErrorBox(report.text)) {
+            openWebAddress(report.openOnYes);
+        }
+    } else if (report.target == ErrorTarget::Box) {
         showErrorBox(report.text);
     } else {
         writeErrorText(report.text);
     }
     return report.exitCode;
+}
+
+// The one place where errors meet the user: a box or standard error (the
+// report, made for the frontend), or, for a service the service manager
+// started, its failure status and the event log.
+int reportError(const CommandLine& commandLine, const WString& text, int messageId, const ErrorReport& report)
+{
+    // No VM runs that would read the hand-off file.
+    discardHandoffFile();
+    Trace::instance().line(L"error: " + text);
+    Trace::instance().finish();
+    if (commandLine.serviceRequested) {
+        if (const auto exitCode =
+                reportFailureToServiceManager(commandLine.serviceName, text, static_cast<std::uint32_t>(messageId))) {
+            return static_cast<int>(*exitCode);
+        }
+    }
+    return deliver(report);
+}
+
+int reportError(const CommandLine& commandLine, Frontend frontend, const WString& text, int messageId)
+{
+    return reportError(commandLine, text, messageId, errorReport(frontend, text, messageId));
 }
 
 // "-kwqelinstall NAME" or "-kwqeluninstall NAME": the console twin says what it
@@ -112,30 +140,28 @@ int runGuarded(const CommandLine& commandLine, Frontend frontend)
     Trace& trace = Trace::instance();
     trace.phase(L"settings");
     Launcher launcher(commandLine, frontend);
-    launcher.run(true);
+    if (!vmDownloadUrlAcceptable(launcher.properties)) {
+        throw TerminalError(invalidDownloadUrlText(MessageTable::instance().text(MSG_PROPERTIES_INVALID)),
+                            MSG_PROPERTIES_INVALID);
+    }
+    try {
+        launcher.run(true);
+    } catch (const TerminalError& error) {
+        const WString downloadUrl = vmDownloadUrl(launcher.properties);
+        if (error.messageId != MSG_NO_VM || downloadUrl.empty()) {
+            throw;
+        }
+        // The user without Java is offered the way to it.
+        return reportError(
+            commandLine, error.message, MSG_NO_VM,
+            noVmReport(frontend, error.message, MessageTable::instance().text(MSG_OFFER_DOWNLOAD), downloadUrl));
+    }
     trace.phase(L"end");
     if (trace.enabled()) {
         trace.line(L"exit code of the VM: " + std::to_wstring(launcher.exitCode));
     }
     pauseIfAsked(launcher);
     return static_cast<int>(launcher.exitCode);
-}
-
-// The one place where errors meet the user: a box or standard error, or, for a
-// service the service manager started, its failure status and the event log.
-int reportError(const CommandLine& commandLine, Frontend frontend, const WString& text, int messageId)
-{
-    // No VM runs that would read the hand-off file.
-    discardHandoffFile();
-    Trace::instance().line(L"error: " + text);
-    Trace::instance().finish();
-    if (commandLine.serviceRequested) {
-        if (const auto exitCode =
-                reportFailureToServiceManager(commandLine.serviceName, text, static_cast<std::uint32_t>(messageId))) {
-            return static_cast<int>(*exitCode);
-        }
-    }
-    return deliver(errorReport(frontend, text, messageId));
 }
 
 }  // namespace

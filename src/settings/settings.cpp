@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "base/text.h"
+#include "base/web_address.h"
 
 namespace qel {
 
@@ -94,6 +95,23 @@ std::uint32_t serviceStopTimeoutMs(const PropertyTable& table)
 std::uint32_t serviceRestartDelayMs(const PropertyTable& table)
 {
     return secondsSettingMs(table, keys::serviceRestartDelay);
+}
+
+WString vmDownloadUrl(const PropertyTable& table)
+{
+    return setting(table, keys::vmDownloadUrl);
+}
+
+bool vmDownloadUrlAcceptable(const PropertyTable& table)
+{
+    const WString url = vmDownloadUrl(table);
+    return url.empty() || isWebAddress(url);
+}
+
+WString invalidDownloadUrlText(std::wstring_view invalidMessage)
+{
+    return WString(invalidMessage) + L"\n\n" + keys::vmDownloadUrl.name +
+           L" must be an https:// or http:// address.";
 }
 
 bool consolePause(const PropertyTable& table)

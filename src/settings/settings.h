@@ -51,12 +51,16 @@ inline constexpr SettingKey serviceDisplayName{L"qel.service.display.name", L""}
 inline constexpr SettingKey serviceDescription{L"qel.service.description", L""};
 inline constexpr SettingKey serviceStart{L"qel.service.start", L"demand"};
 inline constexpr SettingKey serviceRestartDelay{L"qel.service.restart.delay", L"0"};
+// The page where a user without an acceptable Java VM can download one: offered
+// below message 101. Only https:// and http:// addresses are taken.
+inline constexpr SettingKey vmDownloadUrl{L"qel.vm.download.url", L""};
 
 inline constexpr SettingKey all[] = {
     currentVm,      validVmList,        mainClass,         classPath,   userDir,  applicationName,
     stdoutRedirect, stderrRedirect,     verifyMode,        verbose,     gcExtent, gcBackgroundThread,
     debugging,      compiler,           additionalOptions, heapInitial, heapMax,  consolePause,
     msvmMinVersion, serviceStopTimeout, serviceDisplayName, serviceDescription, serviceStart, serviceRestartDelay,
+    vmDownloadUrl,
 };
 }  // namespace keys
 
@@ -102,6 +106,17 @@ std::int32_t msvmMinVersion(const PropertyTable& table);
 std::uint32_t secondsSettingMs(const PropertyTable& table, const SettingKey& key);
 std::uint32_t serviceStopTimeoutMs(const PropertyTable& table);
 std::uint32_t serviceRestartDelayMs(const PropertyTable& table);
+
+// The download page of qel.vm.download.url; empty when none is set.
+WString vmDownloadUrl(const PropertyTable& table);
+
+// Whether the download page can be offered: none is set, or it is a web address
+// (isWebAddress). Any other value (a file: address, a program, a UNC path) is
+// invalid settings, so the setting can never start a program.
+bool vmDownloadUrlAcceptable(const PropertyTable& table);
+
+// The text of message 104 for a download page that is not a web address.
+WString invalidDownloadUrlText(std::wstring_view invalidMessage);
 
 // False when the main class is empty, when both VM settings are empty, or when
 // the class path is empty after $ENV_CLASSPATH$ was replaced by the CLASSPATH

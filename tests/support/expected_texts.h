@@ -14,6 +14,8 @@ inline constexpr const wchar_t* kEnglishInvalid = L"The Corvane properties file 
 inline constexpr const wchar_t* kEnglishNoVm = L"Could not find a valid Java virtual machine to load.\n\nYou may need "
                                                L"to reinstall a supported Java virtual machine.";
 inline constexpr const wchar_t* kEnglishStartFailed = L"Windows error %d occured while loading the Java VM";
+inline constexpr const wchar_t* kEnglishOfferDownload =
+    L"Do you want to open the Java download page in your web browser?";
 // Any exception other than a TerminalError, as the error box shows it.
 inline constexpr const wchar_t* kUnknownExceptionBox = L"an unknown exception has occurrred.\nUnknown exception";
 

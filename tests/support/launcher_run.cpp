@@ -33,8 +33,9 @@ BOOL CALLBACK findBox(HWND window, LPARAM parameter)
 }
 
 // A message box of the process: caption from the window, text from its static
-// control (id 0xFFFF); answered with OK.
-std::optional<MessageBoxText> readAndDismissBox(DWORD processId)
+// control (id 0xFFFF), whether it has Yes and No buttons; answered with the
+// button given.
+std::optional<MessageBoxText> readAndDismissBox(DWORD processId, int answer)
 {
     BoxSearch search{processId, nullptr};
     EnumWindows(findBox, reinterpret_cast<LPARAM>(&search));
@@ -45,8 +46,9 @@ std::optional<MessageBoxText> readAndDismissBox(DWORD processId)
     wchar_t text[4096] = {};
     GetWindowTextW(search.box, caption, 1024);
     GetDlgItemTextW(search.box, 0xFFFF, text, 4096);
-    PostMessageW(search.box, WM_COMMAND, IDOK, 0);
-    return MessageBoxText{caption, text};
+    const bool asksYesNo = GetDlgItem(search.box, IDYES) != nullptr && GetDlgItem(search.box, IDNO) != nullptr;
+    PostMessageW(search.box, WM_COMMAND, static_cast<WPARAM>(answer), 0);
+    return MessageBoxText{caption, text, asksYesNo};
 }
 
 // Appends what the pipe holds now, without waiting for more.
@@ -188,7 +190,7 @@ ProgramRun runProgram(const WString& program, const RunOptions& options)
     while (WaitForSingleObject(process.get(), 50) == WAIT_TIMEOUT) {
         // Read what is there, so that a full pipe does not hold the writer up.
         readAvailable(outputReader.get(), piped);
-        if (auto box = readAndDismissBox(info.dwProcessId)) {
+        if (auto box = readAndDismissBox(info.dwProcessId, options.boxAnswer)) {
             run.boxes.push_back(std::move(*box));
             // Give the box time to close before looking again.
             WaitForSingleObject(process.get(), 200);
