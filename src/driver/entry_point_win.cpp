@@ -4,8 +4,10 @@
 
 #include <cstdio>
 #include <exception>
+#include <optional>
 
 #include "base/errors.h"
+#include "base/files.h"
 #include "base/messages.h"
 #include "base/system_text.h"
 #include "base/text.h"
@@ -17,6 +19,7 @@
 #include "launch/handoff_file.h"
 #include "launch/launch_process.h"
 #include "launch/launcher.h"
+#include "launch/single_instance_lock.h"
 #include "service/service_command.h"
 #include "service/service_qel.h"
 #include "settings/settings.h"
@@ -143,6 +146,20 @@ int runGuarded(const CommandLine& commandLine, Frontend frontend)
     if (!vmDownloadUrlAcceptable(launcher.properties)) {
         throw TerminalError(invalidDownloadUrlText(MessageTable::instance().text(MSG_PROPERTIES_INVALID)),
                             MSG_PROPERTIES_INVALID);
+    }
+    // One instance at a time: a second start of the application starts no VM,
+    // brings the first one's windows to the front and ends with 0. The first
+    // holds the lock until it ends.
+    std::optional<SingleInstanceLock> instance;
+    if (singleInstance(launcher.properties)) {
+        instance.emplace(fullPath(launcher.propertiesPath, ShortNames::Expand));
+        if (!instance->isFirst()) {
+            const std::size_t raised = instance->raiseFirstInstance();
+            trace.line(L"another launcher of these settings runs: no VM started, " + std::to_wstring(raised) +
+                       L" of its VM's windows brought to the front");
+            discardHandoffFile();
+            return 0;
+        }
     }
     try {
         launcher.run(true);

@@ -54,13 +54,16 @@ inline constexpr SettingKey serviceRestartDelay{L"qel.service.restart.delay", L"
 // The page where a user without an acceptable Java VM can download one: offered
 // below message 101. Only https:// and http:// addresses are taken.
 inline constexpr SettingKey vmDownloadUrl{L"qel.vm.download.url", L""};
+// A switch: a second start of the application (the same properties file, in the
+// same session) starts no VM and brings the first one's windows to the front.
+inline constexpr SettingKey singleInstance{L"qel.single.instance", L""};
 
 inline constexpr SettingKey all[] = {
     currentVm,      validVmList,        mainClass,         classPath,   userDir,  applicationName,
     stdoutRedirect, stderrRedirect,     verifyMode,        verbose,     gcExtent, gcBackgroundThread,
     debugging,      compiler,           additionalOptions, heapInitial, heapMax,  consolePause,
     msvmMinVersion, serviceStopTimeout, serviceDisplayName, serviceDescription, serviceStart, serviceRestartDelay,
-    vmDownloadUrl,
+    vmDownloadUrl, singleInstance,
 };
 }  // namespace keys
 
@@ -106,6 +109,8 @@ std::int32_t msvmMinVersion(const PropertyTable& table);
 std::uint32_t secondsSettingMs(const PropertyTable& table, const SettingKey& key);
 std::uint32_t serviceStopTimeoutMs(const PropertyTable& table);
 std::uint32_t serviceRestartDelayMs(const PropertyTable& table);
+
+bool singleInstance(const PropertyTable& table);
 
 // The download page of qel.vm.download.url; empty when none is set.
 WString vmDownloadUrl(const PropertyTable& table);

@@ -11,23 +11,16 @@
 
 #include "service/service_install.h"
 #include "settings/property_table.h"
+#include "support/property_tables.h"
 
 using namespace qel;
+using qel::test::tableOf;
 
 namespace {
 
 std::string narrowAscii(std::wstring_view text)
 {
     return std::string(text.begin(), text.end());
-}
-
-PropertyTable tableOf(const std::vector<std::pair<WString, WString>>& lines)
-{
-    PropertyTable table;
-    for (const auto& [key, value] : lines) {
-        table.set(key, value);
-    }
-    return table;
 }
 
 }  // namespace
