@@ -19,15 +19,16 @@ bool openWebAddress(const WString& address)
     const HMODULE com = LoadLibraryW(L"ole32.dll");  // kept until the process ends
     using CoInitializeEx = HRESULT(WINAPI*)(LPVOID, DWORD);
     if (const auto initialize = com == nullptr ? nullptr
-                                               : reinterpret_cast<CoInitializeEx>(reinterpret_cast<void*>(
-                                                     GetProcAddress(com, "CoInitializeEx")))) {
+                                               : reinterpret_cast<CoInitializeEx>(
+                                                     reinterpret_cast<void*>(GetProcAddress(com, "CoInitializeEx")))) {
         initialize(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     }
     const HMODULE shell = LoadLibraryW(L"shell32.dll");  // kept until the process ends
     using ShellExecute = HINSTANCE(WINAPI*)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
-    const auto execute = shell == nullptr ? nullptr
-                                          : reinterpret_cast<ShellExecute>(reinterpret_cast<void*>(
-                                                GetProcAddress(shell, "ShellExecuteW")));
+    const auto execute =
+        shell == nullptr
+            ? nullptr
+            : reinterpret_cast<ShellExecute>(reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteW")));
     if (execute == nullptr) {
         return false;
     }

@@ -88,28 +88,7 @@ int deliver(const ErrorReport& report)
     return report.exitCode;
 }
 
-// The one place where errors meet the user: a box or standard error (the
-// report, made for the frontend), or, for a service the service manager
-// started, its failure status and the event log.
-int reportError(const CommandLine& commandLine, const WString& text, int messageId, const ErrorReport& report)
-{
-    // No VM runs that would read the hand-off file.
-    discardHandoffFile();
-    Trace::instance().line(L"error: " + text);
-    Trace::instance().finish();
-    if (commandLine.serviceRequested) {
-        if (const auto exitCode =
-                reportFailureToServiceManager(commandLine.serviceName, text, static_cast<std::uint32_t>(messageId))) {
-            return static_cast<int>(*exitCode);
-        }
-    }
-    return deliver(report);
-}
-
-int reportError(const CommandLine& commandLine, Frontend frontend, const WString& text, int messageId)
-{
-    return reportError(commandLine, text, messageId, errorReport(frontend, text, messageId));
-}
+int reportError(const CommandLine& commandLine, const WString& text, int messageId, const ErrorReport& report);
 
 // "-kwqelinstall NAME" or "-kwqeluninstall NAME": the console twin says what it
 // did on standard output, the windowed launcher nothing; a failure is reported
@@ -155,8 +134,10 @@ int runGuarded(const CommandLine& commandLine, Frontend frontend)
         instance.emplace(fullPath(launcher.propertiesPath, ShortNames::Expand));
         if (!instance->isFirst()) {
             const std::size_t raised = instance->raiseFirstInstance();
-            trace.line(L"another launcher of these settings runs: no VM started, " + std::to_wstring(raised) +
-                       L" of its VM's windows brought to the front");
+            if (trace.enabled()) {
+                trace.line(L"another launcher of these settings runs: no VM started, " + std::to_wstring(raised) +
+                           L" of its VM's windows brought to the front");
+            }
             discardHandoffFile();
             return 0;
         }
@@ -179,6 +160,29 @@ int runGuarded(const CommandLine& commandLine, Frontend frontend)
     }
     pauseIfAsked(launcher);
     return static_cast<int>(launcher.exitCode);
+}
+
+// The one place where errors meet the user: a box or standard error (the
+// report, made for the frontend), or, for a service the service manager
+// started, its failure status and the event log.
+int reportError(const CommandLine& commandLine, const WString& text, int messageId, const ErrorReport& report)
+{
+    // No VM runs that would read the hand-off file.
+    discardHandoffFile();
+    Trace::instance().line(L"error: " + text);
+    Trace::instance().finish();
+    if (commandLine.serviceRequested) {
+        if (const auto exitCode =
+                reportFailureToServiceManager(commandLine.serviceName, text, static_cast<std::uint32_t>(messageId))) {
+            return static_cast<int>(*exitCode);
+        }
+    }
+    return deliver(report);
+}
+
+int reportError(const CommandLine& commandLine, Frontend frontend, const WString& text, int messageId)
+{
+    return reportError(commandLine, text, messageId, errorReport(frontend, text, messageId));
 }
 
 }  // namespace

@@ -107,7 +107,6 @@ WString serviceCommandFailureText(ServiceCommandKind kind, std::wstring_view ser
                                   std::wstring_view systemText);
 
 // The line the console twin prints after the command succeeded.
-WString serviceCommandDoneText(ServiceCommandKind kind, std::wstring_view serviceName,
-                               std::wstring_view commandLine);
+WString serviceCommandDoneText(ServiceCommandKind kind, std::wstring_view serviceName, std::wstring_view commandLine);
 
 }  // namespace qel

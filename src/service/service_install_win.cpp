@@ -66,10 +66,10 @@ DWORD install(const ServiceInstallPlan& plan)
         return GetLastError();
     }
     // LocalSystem, as sc create makes it.
-    const UniqueServiceHandle service(CreateServiceW(
-        manager.get(), plan.name.c_str(), plan.displayName.c_str(), SERVICE_CHANGE_CONFIG | DELETE,
-        SERVICE_WIN32_OWN_PROCESS, startTypeOf(plan.start), SERVICE_ERROR_NORMAL, plan.commandLine.c_str(), nullptr,
-        nullptr, nullptr, nullptr, nullptr));
+    const UniqueServiceHandle service(
+        CreateServiceW(manager.get(), plan.name.c_str(), plan.displayName.c_str(), SERVICE_CHANGE_CONFIG | DELETE,
+                       SERVICE_WIN32_OWN_PROCESS, startTypeOf(plan.start), SERVICE_ERROR_NORMAL,
+                       plan.commandLine.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
     if (!service) {
         return GetLastError();
     }
@@ -128,8 +128,8 @@ DWORD uninstall(const WString& name)
 ServiceCommandOutcome outcome(const ServiceCommand& command, DWORD error, const WString& commandLine)
 {
     if (error != ERROR_SUCCESS) {
-        return ServiceCommandOutcome{error,
-                                     serviceCommandFailureText(command.kind, command.name, error, systemErrorText(error))};
+        return ServiceCommandOutcome{
+            error, serviceCommandFailureText(command.kind, command.name, error, systemErrorText(error))};
     }
     return ServiceCommandOutcome{0, serviceCommandDoneText(command.kind, command.name, commandLine)};
 }

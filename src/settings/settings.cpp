@@ -111,8 +111,7 @@ bool vmDownloadUrlAcceptable(const PropertyTable& table)
 
 WString invalidDownloadUrlText(std::wstring_view invalidMessage)
 {
-    return WString(invalidMessage) + L"\n\n" + keys::vmDownloadUrl.name +
-           L" must be an https:// or http:// address.";
+    return WString(invalidMessage) + L"\n\n" + keys::vmDownloadUrl.name + L" must be an https:// or http:// address.";
 }
 
 bool consolePause(const PropertyTable& table)

@@ -58,13 +58,15 @@ inline constexpr SettingKey vmDownloadUrl{L"qel.vm.download.url", L""};
 // same session) starts no VM and brings the first one's windows to the front.
 inline constexpr SettingKey singleInstance{L"qel.single.instance", L""};
 
+// clang-format off
 inline constexpr SettingKey all[] = {
     currentVm,      validVmList,        mainClass,         classPath,   userDir,  applicationName,
     stdoutRedirect, stderrRedirect,     verifyMode,        verbose,     gcExtent, gcBackgroundThread,
     debugging,      compiler,           additionalOptions, heapInitial, heapMax,  consolePause,
-    msvmMinVersion, serviceStopTimeout, serviceDisplayName, serviceDescription, serviceStart, serviceRestartDelay,
-    vmDownloadUrl, singleInstance,
+    msvmMinVersion, serviceStopTimeout,
+    serviceDisplayName, serviceDescription, serviceStart, serviceRestartDelay, vmDownloadUrl, singleInstance,
 };
+// clang-format on
 }  // namespace keys
 
 // The stored text of a key, or its default when absent.

@@ -30,8 +30,7 @@ namespace {
 // then put back as it was.
 class OpenCommand {
 public:
-    OpenCommand(const wchar_t* scheme, const WString& command)
-        : key_(WString(scheme) + L"\\shell\\open\\command")
+    OpenCommand(const wchar_t* scheme, const WString& command) : key_(WString(scheme) + L"\\shell\\open\\command")
     {
         requireMachineMayChange("replace the web browser");
         wchar_t value[2048];
@@ -189,7 +188,8 @@ TEST_F(DownloadOffer, OtherAddressesAreInvalidSettings)
         writeFile(properties, kWithoutVm + std::string("qel.vm.download.url=") + url + "\r\n");
         const ProgramRun run = startAnswering(IDYES, launcher);
         expectOneBox(run, kEnglishCaption,
-                     WString(kEnglishInvalid) + L"\n\nqel.vm.download.url must be an https:// or http:// address.", 104);
+                     WString(kEnglishInvalid) + L"\n\nqel.vm.download.url must be an https:// or http:// address.",
+                     104);
         ASSERT_FALSE(run.boxes.empty());
         EXPECT_FALSE(run.boxes[0].asksYesNo);
     }

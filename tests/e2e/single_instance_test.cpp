@@ -88,9 +88,9 @@ protected:
         PROCESS_INFORMATION info{};
         std::wstring block = environmentBlock({{L"PATH", L"C:\\windows\\system32;C:\\windows"}});
         const WString directory = app;
-        const DWORD error = startProcess(launcher.c_str(), commandLineFor(launcher, L""), FALSE,
-                                         CREATE_UNICODE_ENVIRONMENT | DETACHED_PROCESS, block.data(),
-                                         directory.c_str(), startup, info);
+        const DWORD error =
+            startProcess(launcher.c_str(), commandLineFor(launcher, L""), FALSE,
+                         CREATE_UNICODE_ENVIRONMENT | DETACHED_PROCESS, block.data(), directory.c_str(), startup, info);
         EXPECT_EQ(error, 0u);
         CloseHandle(info.hThread);
         started.emplace_back(info.hProcess);

@@ -84,7 +84,8 @@ TEST(ErrorReport, NoVmWithADownloadPage)
     EXPECT_EQ(box.openOnYes, url);
     EXPECT_EQ(box.exitCode, 101);
 
-    const ErrorReport line = noVmReport(Frontend::Console, expected::kEnglishNoVm, expected::kEnglishOfferDownload, url);
+    const ErrorReport line =
+        noVmReport(Frontend::Console, expected::kEnglishNoVm, expected::kEnglishOfferDownload, url);
     EXPECT_EQ(line.target, ErrorTarget::StandardError);
     EXPECT_EQ(line.text, singleLine(expected::kEnglishNoVm) + L" " + url + L"\n");
     EXPECT_EQ(line.openOnYes, L"");

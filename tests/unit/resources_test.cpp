@@ -33,7 +33,8 @@ constexpr size_t kStringsPerBlock = 16;
 constexpr size_t kMessageBufferChars = qel::kMessageBufferUnits;
 
 constexpr UINT kMessageIds[] = {
-    MSG_NO_VM, MSG_PROPERTIES_MISSING, MSG_VM_START_FAILED, MSG_PROPERTIES_INVALID, MSG_ERROR_CAPTION, MSG_OFFER_DOWNLOAD,
+    MSG_NO_VM,         MSG_PROPERTIES_MISSING, MSG_VM_START_FAILED, MSG_PROPERTIES_INVALID,
+    MSG_ERROR_CAPTION, MSG_OFFER_DOWNLOAD,
 };
 
 // Every language the launcher ships; the LANGID equals the LCID for all of them.

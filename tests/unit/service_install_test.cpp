@@ -58,17 +58,10 @@ TEST(ServiceInstall, CommandFromTheArguments)
 TEST(ServiceInstall, ServiceNames)
 {
     const std::pair<WString, bool> rows[] = {
-        {L"ShopService", true},
-        {L"Shop-Service_2.x", true},
-        {L"\u00c9tude", true},
-        {WString(256, L'a'), true},
-        {WString(257, L'a'), false},
-        {L"", false},
-        {L"Shop Service", false},
-        {L"Shop\tService", false},
-        {L"\"Shop\"", false},
-        {L"Shop/Service", false},
-        {L"Shop\\Service", false},
+        {L"ShopService", true},     {L"Shop-Service_2.x", true}, {L"\u00c9tude", true},
+        {WString(256, L'a'), true}, {WString(257, L'a'), false}, {L"", false},
+        {L"Shop Service", false},   {L"Shop\tService", false},   {L"\"Shop\"", false},
+        {L"Shop/Service", false},   {L"Shop\\Service", false},
     };
     for (const auto& [name, valid] : rows) {
         EXPECT_EQ(isValidServiceName(name), valid) << narrowAscii(name.substr(0, 20)) << " (" << name.size() << ")";
@@ -78,11 +71,9 @@ TEST(ServiceInstall, ServiceNames)
 TEST(ServiceInstall, StartTypes)
 {
     const std::pair<const wchar_t*, std::optional<ServiceStart>> rows[] = {
-        {L"demand", ServiceStart::Demand}, {L"auto", ServiceStart::Auto},
-        {L"delayed", ServiceStart::Delayed}, {L" AUTO ", ServiceStart::Auto},
-        {L"Delayed", ServiceStart::Delayed}, {L"", std::nullopt},
-        {L"automatic", std::nullopt}, {L"manual", std::nullopt},
-        {L"disabled", std::nullopt},
+        {L"demand", ServiceStart::Demand}, {L"auto", ServiceStart::Auto},       {L"delayed", ServiceStart::Delayed},
+        {L" AUTO ", ServiceStart::Auto},   {L"Delayed", ServiceStart::Delayed}, {L"", std::nullopt},
+        {L"automatic", std::nullopt},      {L"manual", std::nullopt},           {L"disabled", std::nullopt},
     };
     for (const auto& [text, start] : rows) {
         EXPECT_EQ(parseServiceStart(text), start) << narrowAscii(text);

@@ -27,12 +27,9 @@ TEST(SingleInstance, NamesFollowThePropertiesFileNotItsSpelling)
         const wchar_t* path;
         bool same;
     } rows[] = {
-        {L"C:\\Program Files\\Shop\\Shop.qel", true},
-        {L"c:\\program files\\SHOP\\shop.QEL", true},
-        {L"C:/Program Files/Shop/Shop.qel", true},
-        {L"C:\\Program Files\\Shop\\Shop2.qel", false},
-        {L"C:\\Program Files\\Shop 2\\Shop.qel", false},
-        {L"D:\\Program Files\\Shop\\Shop.qel", false},
+        {L"C:\\Program Files\\Shop\\Shop.qel", true},      {L"c:\\program files\\SHOP\\shop.QEL", true},
+        {L"C:/Program Files/Shop/Shop.qel", true},         {L"C:\\Program Files\\Shop\\Shop2.qel", false},
+        {L"C:\\Program Files\\Shop 2\\Shop.qel", false},   {L"D:\\Program Files\\Shop\\Shop.qel", false},
         {L"C:\\Program Files\\Shop\\Shop.qel.qel", false},
     };
     for (const auto& row : rows) {
@@ -49,17 +46,17 @@ TEST(SingleInstance, TheWindowsOfTheFirstLaunchersVm)
 {
     constexpr std::uint32_t kFirstLauncher = 100;
     const std::vector<ProcessEntry> processes = {
-        {100, 4},    // the first launcher
+        {100, 4},  // the first launcher
         {200, 100},  // its VM
         {300, 200},  // a process the VM started
-        {400, 7},    // another program
+        {400, 7},  // another program
         {500, 100},  // a second process of the launcher's (a console host, say)
     };
     const std::vector<TopLevelWindow> windows = {
         {1, 400, true, false},  // another program's window, topmost
-        {2, 200, true, true},   // the VM's dialog, owned by its main window
+        {2, 200, true, true},  // the VM's dialog, owned by its main window
         {3, 200, true, false},  // the VM's main window
-        {4, 200, false, false}, // a hidden window of the VM
+        {4, 200, false, false},  // a hidden window of the VM
         {5, 300, true, false},  // the grandchild's window
         {6, 100, true, false},  // the launcher's own (console) window
         {7, 500, true, false},  // the other child's window
