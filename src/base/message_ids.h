@@ -10,6 +10,8 @@
 #define MSG_VM_START_FAILED 103
 #define MSG_PROPERTIES_INVALID 104
 #define MSG_ERROR_CAPTION 110
+// Asked below MSG_NO_VM when the settings name a page to download Java from.
+#define MSG_OFFER_DOWNLOAD 106
 
 // User-defined resource type carrying the LCID of each language block (id 1).
 #define RT_LANGUAGE_ID 255

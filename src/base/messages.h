@@ -39,6 +39,9 @@ WString lastErrorText();
 // Error box with no owner, caption message 110, OK button and error icon.
 void showErrorBox(const WString& text);
 
+// The same box with the buttons Yes and No; true when the user chose Yes.
+bool askInErrorBox(const WString& text);
+
 // Writes the text as it is to the process's standard error handle: to a console
 // as UTF-16 text, to a file or pipe as UTF-8 bytes. Nothing happens without a
 // standard error handle.

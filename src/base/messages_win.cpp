@@ -49,6 +49,12 @@ void showErrorBox(const WString& text)
     MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONERROR);
 }
 
+bool askInErrorBox(const WString& text)
+{
+    const WString caption = MessageTable::instance().text(MSG_ERROR_CAPTION);
+    return MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_YESNO | MB_ICONERROR) == IDYES;
+}
+
 void writeErrorText(const WString& text)
 {
     writeStandardText(StandardStream::Error, text);

@@ -4,16 +4,21 @@
 
 #include <cstdio>
 #include <exception>
+#include <optional>
 
 #include "base/errors.h"
+#include "base/files.h"
 #include "base/messages.h"
 #include "base/system_text.h"
 #include "base/text.h"
 #include "base/trace.h"
+#include "base/web_address.h"
 #include "driver/error_report.h"
 #include "launch/command_line.h"
 #include "launch/console.h"
 #include "launch/launcher.h"
+#include "launch/single_instance_lock.h"
+#include "service/service_command.h"
 #include "service/service_launcher.h"
 #include "settings/settings.h"
 #include "version.h"
@@ -65,8 +70,48 @@ void pauseIfAsked(const Launcher& launcher)
     }
 }
 
+// The box or the line on standard error; the exit code the report gives.
+int deliver(const ErrorReport& report)
+{
+    if (report.target == ErrorTarget::Box && !report.openOnYes.empty()) {
+        if (askInErrorBox(report.text)) {
+            openWebAddress(report.openOnYes);
+        }
+    } else if (report.target == ErrorTarget::Box) {
+        showErrorBox(report.text);
+    } else {
+        writeErrorText(report.text);
+    }
+    return report.exitCode;
+}
+
+int reportError(const CommandLine& commandLine, Trace& trace, const WString& text, int messageId,
+                const ErrorReport& report);
+
+// "-kwqelinstall NAME" or "-kwqeluninstall NAME": the console twin says what it
+// did on standard output, the windowed launcher nothing; a failure is reported
+// as an error and the exit code is its Windows error.
+int runServiceCommandReported(const ServiceCommand& command, const CommandLine& commandLine, Trace& trace,
+                              Frontend frontend)
+{
+    const ServiceCommandOutcome outcome = runServiceCommand(command, commandLine, trace);
+    trace.line(L"service command: " + outcome.text);
+    if (outcome.error == 0) {
+        if (frontend == Frontend::Console) {
+            writeStandardText(StandardStream::Output, outcome.text);
+        }
+        return 0;
+    }
+    ErrorReport report = errorReport(frontend, outcome.text, 0);
+    report.exitCode = static_cast<int>(outcome.error);
+    return deliver(report);
+}
+
 int runGuarded(const CommandLine& commandLine, Trace& trace, Frontend frontend)
 {
+    if (const auto command = serviceCommandFrom(commandLine.arguments)) {
+        return runServiceCommandReported(*command, commandLine, trace, frontend);
+    }
     if (commandLine.serviceRequested) {
         // Returns when the service has stopped, or at once with 0 when the process
         // was started from a shell; a VM that ends on its own with another code
@@ -75,7 +120,39 @@ int runGuarded(const CommandLine& commandLine, Trace& trace, Frontend frontend)
     }
     trace.phase(L"settings");
     Launcher launcher(commandLine, trace, frontend);
-    launcher.runToEnd();
+    if (!vmDownloadUrlAcceptable(launcher.properties)) {
+        throw TerminalError(invalidDownloadUrlText(MessageTable::instance().text(MSG_PROPERTIES_INVALID)),
+                            MSG_PROPERTIES_INVALID);
+    }
+    // One instance at a time: a second start of the application starts no VM,
+    // brings the first one's windows to the front and ends with 0. The first
+    // holds the lock until it ends.
+    std::optional<SingleInstanceLock> instance;
+    if (singleInstance(launcher.properties)) {
+        instance.emplace(fullPath(launcher.propertiesPath, ShortNames::Expand));
+        if (!instance->isFirst()) {
+            const std::size_t raised = instance->raiseFirstInstance();
+            if (trace.enabled()) {
+                trace.line(L"another launcher of these settings runs: no VM started, " + std::to_wstring(raised) +
+                           L" of its VM's windows brought to the front");
+            }
+            return 0;
+        }
+    }
+    try {
+        launcher.runToEnd();
+    } catch (const TerminalError& error) {
+        const WString downloadUrl = vmDownloadUrl(launcher.properties);
+        if (error.messageId != MSG_NO_VM || downloadUrl.empty()) {
+            throw;
+        }
+        // The user without Java is offered the way to it; no VM will read the
+        // hand-off file.
+        launcher.discardHandoffFile();
+        return reportError(
+            commandLine, trace, error.message, MSG_NO_VM,
+            noVmReport(frontend, error.message, MessageTable::instance().text(MSG_OFFER_DOWNLOAD), downloadUrl));
+    }
     trace.phase(L"end");
     if (trace.enabled()) {
         trace.line(L"exit code of the VM: " + std::to_wstring(launcher.exitCode));
@@ -84,12 +161,13 @@ int runGuarded(const CommandLine& commandLine, Trace& trace, Frontend frontend)
     return static_cast<int>(launcher.exitCode);
 }
 
-// The one place where errors meet the user: a box or standard error, or, for a
-// service the service manager started, its failure status and the event log.
-int reportError(const CommandLine& commandLine, Trace& trace, Frontend frontend, const WString& text, int messageId)
+// The one place where errors meet the user: a box or standard error (the
+// report, made for the frontend), or, for a service the service manager
+// started, its failure status and the event log. The run that failed has
+// deleted its hand-off file: no VM runs that would read it.
+int reportError(const CommandLine& commandLine, Trace& trace, const WString& text, int messageId,
+                const ErrorReport& report)
 {
-    // The run that failed has deleted its hand-off file: no VM runs that would
-    // read it.
     trace.line(L"error: " + text);
     trace.finish();
     if (commandLine.serviceRequested) {
@@ -98,13 +176,12 @@ int reportError(const CommandLine& commandLine, Trace& trace, Frontend frontend,
             return static_cast<int>(*exitCode);
         }
     }
-    const ErrorReport report = errorReport(frontend, text, messageId);
-    if (report.target == ErrorTarget::Box) {
-        showErrorBox(report.text);
-    } else {
-        writeErrorText(report.text);
-    }
-    return report.exitCode;
+    return deliver(report);
+}
+
+int reportError(const CommandLine& commandLine, Trace& trace, Frontend frontend, const WString& text, int messageId)
+{
+    return reportError(commandLine, trace, text, messageId, errorReport(frontend, text, messageId));
 }
 
 }  // namespace

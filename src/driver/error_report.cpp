@@ -49,9 +49,20 @@ WString singleLine(std::wstring_view text)
 ErrorReport errorReport(Frontend frontend, std::wstring_view text, int messageId)
 {
     if (frontend == Frontend::Windowed) {
-        return ErrorReport{ErrorTarget::Box, WString(text), failureExitCode(messageId)};
+        return ErrorReport{ErrorTarget::Box, WString(text), failureExitCode(messageId), {}};
     }
-    return ErrorReport{ErrorTarget::StandardError, singleLine(text) + L"\n", failureExitCode(messageId)};
+    return ErrorReport{ErrorTarget::StandardError, singleLine(text) + L"\n", failureExitCode(messageId), {}};
+}
+
+ErrorReport noVmReport(Frontend frontend, std::wstring_view noVmText, std::wstring_view question,
+                       std::wstring_view downloadUrl)
+{
+    if (frontend == Frontend::Windowed) {
+        return ErrorReport{ErrorTarget::Box,
+                           WString(noVmText) + L"\n\n" + WString(question) + L"\n" + WString(downloadUrl),
+                           failureExitCode(MSG_NO_VM), WString(downloadUrl)};
+    }
+    return errorReport(frontend, WString(noVmText) + L"\n" + WString(downloadUrl), MSG_NO_VM);
 }
 
 }  // namespace qel

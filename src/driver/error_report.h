@@ -22,6 +22,8 @@ struct ErrorReport {
     WString text;
     // The process's exit code after the report.
     int exitCode = 0;
+    // Not empty: the box asks Yes or No, and Yes opens this web address.
+    WString openOnYes;
 };
 
 // The windowed launcher shows the text in a box; the console twin writes it as
@@ -30,6 +32,13 @@ struct ErrorReport {
 // missing, 103 VM not started, 104 invalid settings), or 1 for every other
 // failure.
 ErrorReport errorReport(Frontend frontend, std::wstring_view text, int messageId);
+
+// No acceptable VM, with a page to download one from: the windowed launcher's
+// box asks below the message whether to open the page (question, then the
+// address on a line of its own), the console twin's line ends with the address.
+// 101 either way.
+ErrorReport noVmReport(Frontend frontend, std::wstring_view noVmText, std::wstring_view question,
+                       std::wstring_view downloadUrl);
 
 // The text on one line: each run of CR and LF units between two parts becomes
 // one space, and those at the start or the end go.

@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "base/text.h"
+#include "base/web_address.h"
 
 namespace qel {
 
@@ -73,17 +74,44 @@ WString gcExtent(const PropertyTable& table) { return setting(table, keys::gcExt
 bool gcBackgroundThread(const PropertyTable& table) { return parseSwitch(setting(table, keys::gcBackgroundThread)); }
 bool debugging(const PropertyTable& table) { return parseSwitch(setting(table, keys::debugging)); }
 bool compiler(const PropertyTable& table) { return parseSwitch(setting(table, keys::compiler)); }
+bool singleInstance(const PropertyTable& table) { return parseSwitch(setting(table, keys::singleInstance)); }
 WString additionalOptions(const PropertyTable& table) { return setting(table, keys::additionalOptions); }
 std::int64_t heapInitial(const PropertyTable& table) { return parseByteSize(setting(table, keys::heapInitial)); }
 std::int64_t heapMax(const PropertyTable& table) { return parseByteSize(setting(table, keys::heapMax)); }
 std::int32_t msvmMinVersion(const PropertyTable& table) { return parseDecimal(setting(table, keys::msvmMinVersion)); }
 // clang-format on
 
-std::uint32_t serviceStopTimeoutMs(const PropertyTable& table)
+std::uint32_t secondsSettingMs(const PropertyTable& table, const SettingKey& key)
 {
     constexpr std::int64_t kDaySeconds = 24 * 60 * 60;
-    const std::int64_t seconds = parseDecimal64(setting(table, keys::serviceStopTimeout));
+    const std::int64_t seconds = parseDecimal64(setting(table, key));
     return static_cast<std::uint32_t>((seconds < 0 ? 0 : seconds > kDaySeconds ? kDaySeconds : seconds) * 1000);
+}
+
+std::uint32_t serviceStopTimeoutMs(const PropertyTable& table)
+{
+    return secondsSettingMs(table, keys::serviceStopTimeout);
+}
+
+std::uint32_t serviceRestartDelayMs(const PropertyTable& table)
+{
+    return secondsSettingMs(table, keys::serviceRestartDelay);
+}
+
+WString vmDownloadUrl(const PropertyTable& table)
+{
+    return setting(table, keys::vmDownloadUrl);
+}
+
+bool vmDownloadUrlAcceptable(const PropertyTable& table)
+{
+    const WString url = vmDownloadUrl(table);
+    return url.empty() || isWebAddress(url);
+}
+
+WString invalidDownloadUrlText(std::wstring_view invalidMessage)
+{
+    return WString(invalidMessage) + L"\n\n" + keys::vmDownloadUrl.name + L" must be an https:// or http:// address.";
 }
 
 bool consolePause(const PropertyTable& table)

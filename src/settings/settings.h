@@ -43,13 +43,30 @@ inline constexpr SettingKey msvmMinVersion{L"qel.nl.win32.microsoftvm.min.versio
 // Service mode: seconds a stop waits for the Java program to end after asking it
 // to on its standard input; 0 ends the VM at once.
 inline constexpr SettingKey serviceStopTimeout{L"qel.service.stop.timeout", L"0"};
+// Installing the service (-kwqelinstall NAME): the name Windows shows (empty: the
+// service's name), its description, how it starts ("auto", "delayed" or
+// "demand") and the seconds after which the service manager starts it again
+// when it failed (0: no restart).
+inline constexpr SettingKey serviceDisplayName{L"qel.service.display.name", L""};
+inline constexpr SettingKey serviceDescription{L"qel.service.description", L""};
+inline constexpr SettingKey serviceStart{L"qel.service.start", L"demand"};
+inline constexpr SettingKey serviceRestartDelay{L"qel.service.restart.delay", L"0"};
+// The page where a user without an acceptable Java VM can download one: offered
+// below message 101. Only https:// and http:// addresses are taken.
+inline constexpr SettingKey vmDownloadUrl{L"qel.vm.download.url", L""};
+// A switch: a second start of the application (the same properties file, in the
+// same session) starts no VM and brings the first one's windows to the front.
+inline constexpr SettingKey singleInstance{L"qel.single.instance", L""};
 
+// clang-format off
 inline constexpr SettingKey all[] = {
     currentVm,      validVmList,        mainClass,         classPath,   userDir,  applicationName,
     stdoutRedirect, stderrRedirect,     verifyMode,        verbose,     gcExtent, gcBackgroundThread,
     debugging,      compiler,           additionalOptions, heapInitial, heapMax,  consolePause,
     msvmMinVersion, serviceStopTimeout,
+    serviceDisplayName, serviceDescription, serviceStart, serviceRestartDelay, vmDownloadUrl, singleInstance,
 };
+// clang-format on
 }  // namespace keys
 
 // The stored text of a key, or its default when absent.
@@ -89,8 +106,24 @@ std::int64_t heapMax(const PropertyTable& table);
 // The pause switch: "true", "yes" or "on" after lower-casing ("t" is not one).
 bool consolePause(const PropertyTable& table);
 std::int32_t msvmMinVersion(const PropertyTable& table);
-// In milliseconds; a negative or absent setting is 0, a huge one at most a day.
+// A setting of seconds, in milliseconds; a negative or absent setting is 0, a
+// huge one at most a day.
+std::uint32_t secondsSettingMs(const PropertyTable& table, const SettingKey& key);
 std::uint32_t serviceStopTimeoutMs(const PropertyTable& table);
+std::uint32_t serviceRestartDelayMs(const PropertyTable& table);
+
+bool singleInstance(const PropertyTable& table);
+
+// The download page of qel.vm.download.url; empty when none is set.
+WString vmDownloadUrl(const PropertyTable& table);
+
+// Whether the download page can be offered: none is set, or it is a web address
+// (isWebAddress). Any other value (a file: address, a program, a UNC path) is
+// invalid settings, so the setting can never start a program.
+bool vmDownloadUrlAcceptable(const PropertyTable& table);
+
+// The text of message 104 for a download page that is not a web address.
+WString invalidDownloadUrlText(std::wstring_view invalidMessage);
 
 // False when the main class is empty, when both VM settings are empty, or when
 // the class path is empty after $ENV_CLASSPATH$ was replaced by the CLASSPATH

@@ -20,11 +20,14 @@ struct LanguageTexts {
     const wchar_t* caption;
     const wchar_t* missing;
     const wchar_t* invalid;
+    const wchar_t* offerDownload;
 };
 
 const LanguageTexts kLanguages[] = {
-    {"de", expected::kGermanErrorCaption, expected::kGermanPropertiesMissing, expected::kGermanPropertiesInvalid},
-    {"ja", expected::kJapaneseErrorCaption, expected::kJapanesePropertiesMissing, expected::kJapanesePropertiesInvalid},
+    {"de", expected::kGermanErrorCaption, expected::kGermanPropertiesMissing, expected::kGermanPropertiesInvalid,
+     expected::kGermanOfferDownload},
+    {"ja", expected::kJapaneseErrorCaption, expected::kJapanesePropertiesMissing, expected::kJapanesePropertiesInvalid,
+     expected::kJapaneseOfferDownload},
 };
 
 const LanguageTexts& languageUnderTest()
@@ -53,6 +56,29 @@ TEST_F(TranslatedBox, InvalidPropertiesFile)
     const auto& language = languageUnderTest();
     writeFile(properties, kPropertiesWithoutVm);
     expectOneBox(start(), language.caption, language.invalid, 104);
+}
+
+// The question below the no-VM message when the settings name a download
+// page; answered No, so that nothing is opened.
+TEST_F(TranslatedBox, DownloadOffer)
+{
+    const auto& language = languageUnderTest();
+    writeFile(properties, std::string(kPropertiesWithoutVm) + "qel.nl.valid.vm.list=J2\r\n"
+                                                              "qel.vm.download.url=https://example.com/java\r\n");
+    RunOptions options;
+    options.boxAnswer = 7;  // IDNO
+    options.environment = {{L"PATH", L"C:\\windows\\system32;C:\\windows"}, {L"JAVA_HOME", L""}};
+    const ProgramRun run = runProgram(launcher, options);
+    ASSERT_FALSE(run.timedOut);
+    ASSERT_EQ(run.boxes.size(), 1u);
+    EXPECT_EQ(run.boxes[0].caption, language.caption);
+    EXPECT_TRUE(run.boxes[0].asksYesNo);
+    const WString question = WString(L"\n\n") + language.offerDownload + L"\nhttps://example.com/java";
+    const WString& text = run.boxes[0].text;
+    EXPECT_TRUE(text.size() > question.size() &&
+                text.compare(text.size() - question.size(), WString::npos, question) == 0)
+        << narrow(text);
+    EXPECT_EQ(run.exitCode, 101u);
 }
 
 // The console twin, started without a console, writes the same texts to its

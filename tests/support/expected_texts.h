@@ -14,6 +14,8 @@ inline constexpr const wchar_t* kEnglishInvalid = L"The Corvane properties file 
 inline constexpr const wchar_t* kEnglishNoVm = L"Could not find a valid Java virtual machine to load.\n\nYou may need "
                                                L"to reinstall a supported Java virtual machine.";
 inline constexpr const wchar_t* kEnglishStartFailed = L"Windows error %d occured while loading the Java VM";
+inline constexpr const wchar_t* kEnglishOfferDownload =
+    L"Do you want to open the Java download page in your web browser?";
 // Any exception other than a TerminalError, as the error box shows it.
 inline constexpr const wchar_t* kUnknownExceptionBox = L"an unknown exception has occurrred.\nUnknown exception";
 
@@ -22,6 +24,8 @@ inline constexpr const wchar_t* kGermanPropertiesMissing = L"Die Ravelin-Eigensc
 inline constexpr const wchar_t* kGermanPropertiesInvalid =
     L"Die Corvane-Eigenschaftendatei enth\u00E4lt ung\u00FCltige Informationen";
 inline constexpr const wchar_t* kGermanErrorCaption = L"Ravelin-Fehler";
+inline constexpr const wchar_t* kGermanOfferDownload =
+    L"M\u00F6chten Sie die Java-Downloadseite in Ihrem Webbrowser \u00F6ffnen?";
 
 // Japanese (1041)
 inline constexpr const wchar_t* kJapanesePropertiesMissing =
@@ -31,5 +35,8 @@ inline constexpr const wchar_t* kJapanesePropertiesInvalid =
     L"Corvane \u306E\u30D7\u30ED\u30D1\u30C6\u30A3 "
     L"\u30D5\u30A1\u30A4\u30EB\u306B\u7121\u52B9\u306A\u60C5\u5831\u304C\u542B\u307E\u308C\u3066\u3044\u307E\u3059";
 inline constexpr const wchar_t* kJapaneseErrorCaption = L"Ravelin \u30A8\u30E9\u30FC";
+inline constexpr const wchar_t* kJapaneseOfferDownload =
+    L"Web \u30D6\u30E9\u30A6\u30B6\u30FC\u3067 Java \u306E\u30C0\u30A6\u30F3\u30ED\u30FC\u30C9 "
+    L"\u30DA\u30FC\u30B8\u3092\u958B\u304D\u307E\u3059\u304B?";
 
 }  // namespace expected

@@ -7,46 +7,29 @@
 
 #include "base/handles.h"
 #include "support/process_start.h"
+#include "support/top_windows.h"
 #include "test_files.h"
 
 namespace qel::test {
 
 namespace {
 
-struct BoxSearch {
-    DWORD processId;
-    HWND box;
-};
-
-BOOL CALLBACK findBox(HWND window, LPARAM parameter)
-{
-    auto* search = reinterpret_cast<BoxSearch*>(parameter);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    wchar_t className[16] = {};
-    GetClassNameW(window, className, 16);
-    if (owner == search->processId && WString(className) == L"#32770" && IsWindowVisible(window)) {
-        search->box = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 // A message box of the process: caption from the window, text from its static
-// control (id 0xFFFF); answered with OK.
-std::optional<MessageBoxText> readAndDismissBox(DWORD processId)
+// control (id 0xFFFF), whether it has Yes and No buttons; answered with the
+// button given.
+std::optional<MessageBoxText> readAndDismissBox(DWORD processId, int answer)
 {
-    BoxSearch search{processId, nullptr};
-    EnumWindows(findBox, reinterpret_cast<LPARAM>(&search));
-    if (search.box == nullptr) {
+    const HWND box = visibleTopWindow(processId, L"#32770");
+    if (box == nullptr) {
         return std::nullopt;
     }
     wchar_t caption[1024] = {};
     wchar_t text[4096] = {};
-    GetWindowTextW(search.box, caption, 1024);
-    GetDlgItemTextW(search.box, 0xFFFF, text, 4096);
-    PostMessageW(search.box, WM_COMMAND, IDOK, 0);
-    return MessageBoxText{caption, text};
+    GetWindowTextW(box, caption, 1024);
+    GetDlgItemTextW(box, 0xFFFF, text, 4096);
+    const bool asksYesNo = GetDlgItem(box, IDYES) != nullptr && GetDlgItem(box, IDNO) != nullptr;
+    PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(answer), 0);
+    return MessageBoxText{caption, text, asksYesNo};
 }
 
 // Appends what the pipe holds now, without waiting for more.
@@ -188,7 +171,7 @@ ProgramRun runProgram(const WString& program, const RunOptions& options)
     while (WaitForSingleObject(process.get(), 50) == WAIT_TIMEOUT) {
         // Read what is there, so that a full pipe does not hold the writer up.
         readAvailable(outputReader.get(), piped);
-        if (auto box = readAndDismissBox(info.dwProcessId)) {
+        if (auto box = readAndDismissBox(info.dwProcessId, options.boxAnswer)) {
             run.boxes.push_back(std::move(*box));
             // Give the box time to close before looking again.
             WaitForSingleObject(process.get(), 200);

@@ -16,11 +16,14 @@ namespace qel::test {
 struct MessageBoxText {
     WString caption;
     WString text;
+    // The box has the buttons Yes and No (MB_YESNO) rather than OK.
+    bool asksYesNo = false;
 };
 
 struct ProgramRun {
     unsigned long exitCode = 0;
-    // Every message box the program showed, in order; each was answered with OK.
+    // Every message box the program showed, in order; each was answered as
+    // RunOptions::boxAnswer says.
     std::vector<MessageBoxText> boxes;
     // Standard output and standard error, each captured apart, as bytes.
     std::string standardOutput;
@@ -55,6 +58,8 @@ struct RunOptions {
     // Standard input is a pipe that stays open and empty until the program ends,
     // so a program that reads it waits until the timeout.
     bool silentStandardInput = false;
+    // The button every message box is answered with: IDOK (1), IDYES (6), IDNO (7).
+    int boxAnswer = 1;
 };
 
 // Starts the program with the given command line tail and waits for it to end,

@@ -189,6 +189,30 @@ unsigned long TestService::create(const WString& name, const WString& binaryPath
     return ERROR_SUCCESS;
 }
 
+unsigned long TestService::open(const WString& name)
+{
+    requireMachineMayChange("take over a service");
+    remove();
+    service_.reset(OpenServiceW(manager_.get(), name.c_str(), SERVICE_ALL_ACCESS));
+    if (!service_) {
+        return GetLastError();
+    }
+    query_.reset(OpenServiceW(manager_.get(), name.c_str(), SERVICE_QUERY_STATUS));
+    if (!query_) {
+        service_.reset();
+        return GetLastError();
+    }
+    name_ = name;
+    return ERROR_SUCCESS;
+}
+
+void TestService::release()
+{
+    query_.reset();
+    service_.reset();
+    name_.clear();
+}
+
 unsigned long TestService::start(const std::vector<WString>& arguments)
 {
     std::vector<const wchar_t*> pointers;

@@ -77,6 +77,13 @@ public:
     // A service of that name left behind by an earlier run is removed first.
     // Returns 0, or CreateServiceW's error.
     [[nodiscard]] unsigned long create(const WString& name, const WString& binaryPathName);
+    // Takes over the existing service name (one a program under test created):
+    // the test drives it as its own, and the destructor removes it. Returns 0, or
+    // OpenServiceW's error.
+    [[nodiscard]] unsigned long open(const WString& name);
+    // Lets go of the service without removing it, for a program under test that
+    // removes it (a service is gone only once its last handle is closed).
+    void release();
 
     // StartServiceW with these arguments (the manager puts the service name in
     // front of them). Returns 0, or StartServiceW's error.

@@ -71,3 +71,26 @@ TEST(ErrorReport, SingleLine)
         EXPECT_EQ(singleLine(text), line);
     }
 }
+
+// With a download page, the box asks below the message and Yes opens the page;
+// the console twin ends its line with the address; 101 either way.
+TEST(ErrorReport, NoVmWithADownloadPage)
+{
+    const WString url = L"https://example.com/java";
+    const ErrorReport box =
+        noVmReport(Frontend::Windowed, expected::kEnglishNoVm, expected::kEnglishOfferDownload, url);
+    EXPECT_EQ(box.target, ErrorTarget::Box);
+    EXPECT_EQ(box.text, WString(expected::kEnglishNoVm) + L"\n\n" + expected::kEnglishOfferDownload + L"\n" + url);
+    EXPECT_EQ(box.openOnYes, url);
+    EXPECT_EQ(box.exitCode, 101);
+
+    const ErrorReport line =
+        noVmReport(Frontend::Console, expected::kEnglishNoVm, expected::kEnglishOfferDownload, url);
+    EXPECT_EQ(line.target, ErrorTarget::StandardError);
+    EXPECT_EQ(line.text, singleLine(expected::kEnglishNoVm) + L" " + url + L"\n");
+    EXPECT_EQ(line.openOnYes, L"");
+    EXPECT_EQ(line.exitCode, 101);
+
+    // Every other report opens nothing.
+    EXPECT_EQ(errorReport(Frontend::Windowed, expected::kEnglishNoVm, MSG_NO_VM).openOnYes, L"");
+}

@@ -16,6 +16,7 @@
 #include "launch/launch_request.h"
 #include "settings/settings.h"
 #include "settings/property_table.h"
+#include "support/property_tables.h"
 #include "support/shared_cases.h"
 #include "support/test_files.h"
 #include "support/version_printer.h"
@@ -23,6 +24,7 @@
 using namespace qel;
 using qel::test::packed;
 using qel::test::narrow;
+using qel::test::tableOf;
 
 namespace {
 
@@ -64,15 +66,6 @@ LaunchInputs toolInputs(const PropertyTable& table)
     in.arguments = {L"C:\\Apps\\Tool\\Tool.exe"};
     in.fullPath = fakeFullPath;
     return in;
-}
-
-PropertyTable tableOf(std::initializer_list<std::pair<const wchar_t*, const wchar_t*>> entries)
-{
-    PropertyTable table;
-    for (const auto& [key, value] : entries) {
-        table.set(key, value);
-    }
-    return table;
 }
 
 // The settings of the documented command lines: main class app.Start, maximum

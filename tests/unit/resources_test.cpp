@@ -33,7 +33,8 @@ constexpr size_t kStringsPerBlock = 16;
 constexpr size_t kMessageBufferChars = qel::kMessageBufferUnits;
 
 constexpr UINT kMessageIds[] = {
-    MSG_NO_VM, MSG_PROPERTIES_MISSING, MSG_VM_START_FAILED, MSG_PROPERTIES_INVALID, MSG_ERROR_CAPTION,
+    MSG_NO_VM,         MSG_PROPERTIES_MISSING, MSG_VM_START_FAILED, MSG_PROPERTIES_INVALID,
+    MSG_ERROR_CAPTION, MSG_OFFER_DOWNLOAD,
 };
 
 // Every language the launcher ships; the LANGID equals the LCID for all of them.
@@ -230,6 +231,7 @@ const TextRow kExactTexts[] = {
     {kEnglish, MSG_VM_START_FAILED, expected::kEnglishStartFailed},
     {kEnglish, MSG_PROPERTIES_INVALID, expected::kEnglishInvalid},
     {kEnglish, MSG_ERROR_CAPTION, expected::kEnglishCaption},
+    {kEnglish, MSG_OFFER_DOWNLOAD, expected::kEnglishOfferDownload},
     {1031, MSG_PROPERTIES_MISSING, expected::kGermanPropertiesMissing},
     {1031, MSG_ERROR_CAPTION, expected::kGermanErrorCaption},
     {1041, MSG_PROPERTIES_MISSING, expected::kJapanesePropertiesMissing},

@@ -1,0 +1,50 @@
+#pragma once
+
+// One instance of an application at a time (qel.single.instance): the first
+// launcher of a properties file in a user's session holds a named mutex for as
+// long as it runs and publishes its process id; a second start of the same
+// properties file in the same session finds the mutex, brings the windows of
+// the VM the first launcher started to the front and ends with 0, starting no
+// VM. The rules here decide; single_instance_win.cpp holds the objects.
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "base/wstring.h"
+
+namespace qel {
+
+// The names of the kernel objects of one properties file in the session's own
+// namespace ("Local\"): the mutex, and the shared memory that holds the first
+// launcher's process id. Derived from the file's full path without regard to the
+// case of A to Z or the kind of slash, as a hash (a path may be longer than an
+// object's name, and holds backslashes, which a name may not).
+struct SingleInstanceNames {
+    WString mutex;
+    WString launcherId;
+};
+SingleInstanceNames singleInstanceNames(std::wstring_view propertiesFullPath);
+
+// A process as a snapshot lists it.
+struct ProcessEntry {
+    std::uint32_t processId = 0;
+    std::uint32_t parentId = 0;
+};
+
+// A top-level window as the window list gives it, topmost first.
+struct TopLevelWindow {
+    std::uintptr_t handle = 0;
+    std::uint32_t processId = 0;
+    bool visible = false;
+    // Owned windows (dialogs, tool windows) come to the front with their owner.
+    bool owned = false;
+};
+
+// The windows to bring to the front, topmost first: the visible, unowned
+// top-level windows of the processes the first launcher started (its VM).
+std::vector<std::uintptr_t> windowsOfFirstInstance(const std::vector<TopLevelWindow>& windows,
+                                                   const std::vector<ProcessEntry>& processes,
+                                                   std::uint32_t firstLauncherId);
+
+}  // namespace qel

@@ -1,0 +1,35 @@
+#pragma once
+
+// The kernel objects of one instance at a time (see single_instance.h).
+
+#include <windows.h>
+
+#include "base/handles.h"
+#include "base/wstring.h"
+
+namespace qel {
+
+class SingleInstanceLock {
+public:
+    // Claims the properties file for this launcher: the first claim in the
+    // session holds the mutex and publishes this process's id until the object
+    // goes (for the whole run). A mutex that cannot be made at all claims
+    // nothing and counts as first, so the run goes on as without the setting.
+    explicit SingleInstanceLock(const WString& propertiesFullPath);
+
+    // No other launcher of the same properties file runs in this session.
+    bool isFirst() const { return first_; }
+
+    // Brings the windows of the VM that the first launcher started to the front
+    // (restoring minimized ones); the number of windows found.
+    std::size_t raiseFirstInstance() const;
+
+private:
+    UniqueHandle mutex_;
+    // The first launcher's shared memory with its process id.
+    UniqueHandle launcherId_;
+    WString launcherIdName_;
+    bool first_ = true;
+};
+
+}  // namespace qel

@@ -1,0 +1,160 @@
+#include <windows.h>
+
+#include <vector>
+
+#include "base/errors.h"
+#include "base/handles.h"
+#include "base/messages.h"
+#include "base/system_text.h"
+#include "launch/launcher.h"
+#include "service/service_command.h"
+
+namespace qel {
+
+namespace {
+
+// How long removing a running service waits for it to stop, counted from its
+// last progress (a new check point); the service's own wait hint when longer.
+constexpr DWORD kStopProgressWaitMs = 30000;
+
+DWORD startTypeOf(ServiceStart start)
+{
+    return start == ServiceStart::Demand ? SERVICE_DEMAND_START : SERVICE_AUTO_START;
+}
+
+// The description, the delayed start and the restarts after a failure, which
+// CreateServiceW does not take. Returns 0 or the Windows error.
+DWORD configure(SC_HANDLE service, const ServiceInstallPlan& plan)
+{
+    if (!plan.description.empty()) {
+        WString description = plan.description;
+        SERVICE_DESCRIPTIONW info{description.data()};
+        if (!ChangeServiceConfig2W(service, SERVICE_CONFIG_DESCRIPTION, &info)) {
+            return GetLastError();
+        }
+    }
+    // A manager that knows no delayed start (ERROR_INVALID_LEVEL: Wine) starts
+    // the service with the automatic ones.
+    if (plan.start == ServiceStart::Delayed) {
+        SERVICE_DELAYED_AUTO_START_INFO info{TRUE};
+        if (!ChangeServiceConfig2W(service, SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &info) &&
+            GetLastError() != ERROR_INVALID_LEVEL) {
+            return GetLastError();
+        }
+    }
+    const FailureActions failure = failureActionsOf(plan);
+    if (!failure.restartDelaysMs.empty()) {
+        std::vector<SC_ACTION> actions;
+        for (const std::uint32_t delayMs : failure.restartDelaysMs) {
+            actions.push_back(SC_ACTION{SC_ACTION_RESTART, delayMs});
+        }
+        SERVICE_FAILURE_ACTIONSW info{failure.resetSeconds, nullptr, nullptr, static_cast<DWORD>(actions.size()),
+                                      actions.data()};
+        if (!ChangeServiceConfig2W(service, SERVICE_CONFIG_FAILURE_ACTIONS, &info)) {
+            return GetLastError();
+        }
+    }
+    return ERROR_SUCCESS;
+}
+
+// Creates the service as planned; a service that cannot be configured as
+// planned is removed again. Returns 0 or the Windows error.
+DWORD install(const ServiceInstallPlan& plan)
+{
+    const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT | SC_MANAGER_CREATE_SERVICE));
+    if (!manager) {
+        return GetLastError();
+    }
+    // LocalSystem, as sc create makes it.
+    const UniqueServiceHandle service(
+        CreateServiceW(manager.get(), plan.name.c_str(), plan.displayName.c_str(), SERVICE_CHANGE_CONFIG | DELETE,
+                       SERVICE_WIN32_OWN_PROCESS, startTypeOf(plan.start), SERVICE_ERROR_NORMAL,
+                       plan.commandLine.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
+    if (!service) {
+        return GetLastError();
+    }
+    const DWORD error = configure(service.get(), plan);
+    if (error != ERROR_SUCCESS) {
+        DeleteService(service.get());
+    }
+    return error;
+}
+
+// Asks the service to stop and waits while it makes progress. A service that
+// does not stop is removed all the same: the manager deletes it once it stops.
+void stopIfRunning(SC_HANDLE service)
+{
+    SERVICE_STATUS status{};
+    if (!QueryServiceStatus(service, &status) || status.dwCurrentState == SERVICE_STOPPED) {
+        return;
+    }
+    if (!ControlService(service, SERVICE_CONTROL_STOP, &status) && GetLastError() != service_error::kNotActive) {
+        return;
+    }
+    DWORD checkPoint = status.dwCheckPoint;
+    ULONGLONG progressAt = GetTickCount64();
+    while (status.dwCurrentState != SERVICE_STOPPED) {
+        const DWORD patience = status.dwWaitHint > kStopProgressWaitMs ? status.dwWaitHint : kStopProgressWaitMs;
+        if (GetTickCount64() - progressAt > patience) {
+            return;
+        }
+        Sleep(50);
+        if (!QueryServiceStatus(service, &status)) {
+            return;
+        }
+        if (status.dwCheckPoint != checkPoint) {
+            checkPoint = status.dwCheckPoint;
+            progressAt = GetTickCount64();
+        }
+    }
+}
+
+// Returns 0 or the Windows error.
+DWORD uninstall(const WString& name)
+{
+    const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager) {
+        return GetLastError();
+    }
+    const UniqueServiceHandle service(
+        OpenServiceW(manager.get(), name.c_str(), SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE));
+    if (!service) {
+        return GetLastError();
+    }
+    stopIfRunning(service.get());
+    return DeleteService(service.get()) ? ERROR_SUCCESS : GetLastError();
+}
+
+ServiceCommandOutcome outcome(const ServiceCommand& command, DWORD error, const WString& commandLine)
+{
+    if (error != ERROR_SUCCESS) {
+        return ServiceCommandOutcome{
+            error, serviceCommandFailureText(command.kind, command.name, error, systemErrorText(error))};
+    }
+    return ServiceCommandOutcome{0, serviceCommandDoneText(command.kind, command.name, commandLine)};
+}
+
+}  // namespace
+
+ServiceCommandOutcome runServiceCommand(const ServiceCommand& command, const CommandLine& commandLine, Trace& trace)
+{
+    if (!isValidServiceName(command.name)) {
+        return outcome(command, service_error::kInvalidName, WString());
+    }
+    if (command.kind == ServiceCommandKind::Uninstall) {
+        return outcome(command, uninstall(command.name), WString());
+    }
+    // The settings are found, read and checked as in a run; in the caller's
+    // console and without the Ctrl key, a run that starts nothing opens no
+    // console and writes no hand-off file.
+    const Launcher settings(commandLine, trace, Frontend::Console, [] { return false; });
+    const InstallPlanResult planned = planServiceInstall(command.name, runningModulePath(), settings.properties);
+    if (!planned.plan) {
+        throw TerminalError(
+            invalidServiceSettingText(MessageTable::instance().text(MSG_PROPERTIES_INVALID), planned.invalidKey),
+            MSG_PROPERTIES_INVALID);
+    }
+    return outcome(command, install(*planned.plan), planned.plan->commandLine);
+}
+
+}  // namespace qel

@@ -1,0 +1,164 @@
+// One instance at a time (qel.single.instance): the launcher started twice with
+// the same properties file, as a user double-clicks it twice, with a VM that
+// shows a window and runs until the window is closed (the window stand-in).
+// The second start starts no VM, brings the first VM's window to the front and
+// ends with 0; without the setting both start a VM.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "base/handles.h"
+#include "support/launcher_run.h"
+#include "support/process_start.h"
+#include "support/standin_launch.h"
+#include "support/top_windows.h"
+
+using namespace qel;
+using namespace qel::test;
+
+namespace {
+
+constexpr unsigned long kSafetyNetMs = 30000;
+constexpr const wchar_t* kWindowStandin = L"standin_window_1_4_20_5.exe";
+
+// A window of this test, in front before the second start.
+class OwnWindow {
+public:
+    OwnWindow()
+    {
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = DefWindowProcW;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"QelTestForeground";
+        RegisterClassW(&windowClass);
+        window_ = CreateWindowExW(0, windowClass.lpszClassName, L"test window", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50,
+                                  50, 200, 100, nullptr, nullptr, windowClass.hInstance, nullptr);
+    }
+    ~OwnWindow() { DestroyWindow(window_); }
+    OwnWindow(const OwnWindow&) = delete;
+    OwnWindow& operator=(const OwnWindow&) = delete;
+
+    HWND get() const { return window_; }
+
+private:
+    HWND window_ = nullptr;
+};
+
+class SingleInstance : public StandinLaunch {
+protected:
+    void SetUp() override
+    {
+        installStandIn(kWindowStandin, vm);
+        writeStandinSettings(vm, {{"QEL_STANDIN_RECORD", narrow(recordFile)}});
+    }
+
+    void TearDown() override { endAll(); }
+
+    // Whatever still runs: its window closed, its launcher gone.
+    void endAll()
+    {
+        for (const StandinRecord& record : readStandinRecords(recordFile)) {
+            if (const HWND window = visibleTopWindow(record.processId)) {
+                PostMessageW(window, WM_CLOSE, 0, 0);
+            }
+        }
+        for (const UniqueHandle& launcherProcess : started) {
+            if (WaitForSingleObject(launcherProcess.get(), kSafetyNetMs) == WAIT_TIMEOUT) {
+                TerminateProcess(launcherProcess.get(), 1);
+                ADD_FAILURE() << "a launcher still ran at the end";
+            }
+        }
+        started.clear();
+    }
+
+    void writeSettings(const std::string& lines)
+    {
+        writeProperties("qel.nl.current.vm=" + escaped(vm) + "\r\nqel.nl.valid.vm.list=J2\r\n" + lines);
+    }
+
+    // Starts the launcher as Explorer does and leaves it running.
+    HANDLE startInBackground()
+    {
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        std::wstring block = environmentBlock({{L"PATH", L"C:\\windows\\system32;C:\\windows"}});
+        const WString directory = app;
+        const DWORD error =
+            startProcess(launcher.c_str(), commandLineFor(launcher, L""), FALSE,
+                         CREATE_UNICODE_ENVIRONMENT | DETACHED_PROCESS, block.data(), directory.c_str(), startup, info);
+        EXPECT_EQ(error, 0u);
+        CloseHandle(info.hThread);
+        started.emplace_back(info.hProcess);
+        return info.hProcess;
+    }
+
+    // The records once there are count of them, and the window of the newest
+    // (safety net kSafetyNetMs).
+    std::vector<StandinRecord> awaitVms(std::size_t count, HWND* newestWindow = nullptr)
+    {
+        const ULONGLONG deadline = GetTickCount64() + kSafetyNetMs;
+        std::vector<StandinRecord> records = readStandinRecords(recordFile);
+        while (records.size() < count && GetTickCount64() < deadline) {
+            Sleep(10);
+            records = readStandinRecords(recordFile);
+        }
+        if (newestWindow != nullptr) {
+            *newestWindow = records.empty() ? nullptr : visibleTopWindow(records.back().processId);
+        }
+        return records;
+    }
+
+    WString vm = dir / L"vms\\jre\\bin\\javaw.exe";
+    std::vector<UniqueHandle> started;
+};
+
+}  // namespace
+
+TEST_F(SingleInstance, TheSecondStartBringsTheFirstToTheFrontAndStartsNoVm)
+{
+    writeSettings("qel.single.instance=true\r\n");
+    const HANDLE first = startInBackground();
+    HWND vmWindow = nullptr;
+    ASSERT_EQ(awaitVms(1, &vmWindow).size(), 1u);
+    ASSERT_NE(vmWindow, nullptr);
+
+    // Another window is in front when the user starts the application again.
+    const OwnWindow other;
+    SetForegroundWindow(other.get());
+    ASSERT_EQ(GetForegroundWindow(), other.get());
+
+    const ProgramRun second = start();
+    ASSERT_FALSE(second.timedOut);
+    EXPECT_TRUE(second.boxes.empty()) << narrow(second.boxes[0].text);
+    EXPECT_EQ(second.exitCode, 0u) << second.standardError;
+    EXPECT_EQ(readStandinRecords(recordFile).size(), 1u) << "a second VM started";
+    EXPECT_EQ(GetForegroundWindow(), vmWindow);
+    EXPECT_EQ(WaitForSingleObject(first, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the first launcher ended";
+
+    // Once the first has ended, the next start is the first again.
+    PostMessageW(vmWindow, WM_CLOSE, 0, 0);
+    ASSERT_EQ(WaitForSingleObject(first, kSafetyNetMs), static_cast<DWORD>(WAIT_OBJECT_0));
+    DWORD exitCode = 1;
+    GetExitCodeProcess(first, &exitCode);
+    EXPECT_EQ(exitCode, 0u);
+    startInBackground();
+    EXPECT_EQ(awaitVms(2).size(), 2u);
+}
+
+TEST_F(SingleInstance, WithoutTheSettingEachStartHasItsVm)
+{
+    for (const char* setting : {"", "qel.single.instance=false\r\n"}) {
+        SCOPED_TRACE(setting);
+        writeSettings(setting);
+        const std::size_t before = readStandinRecords(recordFile).size();
+        startInBackground();
+        startInBackground();
+        EXPECT_EQ(awaitVms(before + 2).size(), before + 2);
+        endAll();
+    }
+}

@@ -1,0 +1,310 @@
+// Installing and removing the launcher's service with the launcher itself
+// ("-kwqelinstall NAME", "-kwqeluninstall NAME"), against the prefix's real
+// service control manager: the launcher copied as "Shop.exe" into a folder with
+// a blank in its name beside Shop.qel, started the way an administrator starts
+// it, and the service it created read back, started, stopped and removed.
+//
+// What Wine's manager cannot show, and what covers it instead:
+// - A user without the right to create services (every Wine process may): the
+//   text and exit code of access denied are the unit tests'
+//   (ServiceInstall.WhatTheUserIsTold).
+// - The delayed start and the restarts after a failure: Wine 8 takes both
+//   (ChangeServiceConfig2W succeeds) but answers their queries with
+//   ERROR_INVALID_LEVEL, so they are compared only where the manager gives them
+//   back (Windows); the actions are the unit tests' (ServiceInstall.RestartsAfterAFailure).
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "service_test_fixture.h"
+#include "support/launcher_run.h"
+#include "support/standin_launch.h"
+
+using namespace qel;
+using namespace qel::test;
+
+namespace {
+
+constexpr const char* kProperties = "qel.nl.java.launcher.main.class=app.Start\r\n"
+                                    "qel.class.path=lib\\a.jar\r\n";
+
+// What the service manager keeps of a service: its configuration, description,
+// delayed start and failure actions.
+struct StoredService {
+    QUERY_SERVICE_CONFIGW config{};
+    WString commandLine;
+    WString displayName;
+    WString description;
+    // None where the manager does not give them back.
+    std::optional<bool> delayed;
+    std::optional<DWORD> resetPeriod;
+    std::vector<SC_ACTION> actions;
+};
+
+// Empty when the manager does not keep that level (ERROR_INVALID_LEVEL, Wine).
+std::vector<unsigned char> queryConfig2(SC_HANDLE service, DWORD level)
+{
+    DWORD needed = 0;
+    if (!QueryServiceConfig2W(service, level, nullptr, 0, &needed) && GetLastError() == ERROR_INVALID_LEVEL) {
+        return {};
+    }
+    std::vector<unsigned char> buffer(needed > 0 ? needed : 1);
+    if (!QueryServiceConfig2W(service, level, buffer.data(), needed, &needed)) {
+        ADD_FAILURE() << "QueryServiceConfig2W(" << level << ") failed: " << GetLastError();
+        return {};
+    }
+    return buffer;
+}
+
+StoredService readStored(SC_HANDLE service)
+{
+    StoredService stored;
+    DWORD needed = 0;
+    QueryServiceConfigW(service, nullptr, 0, &needed);
+    std::vector<unsigned char> buffer(needed > 0 ? needed : 1);
+    const auto* config = reinterpret_cast<const QUERY_SERVICE_CONFIGW*>(buffer.data());
+    if (!QueryServiceConfigW(service, reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data()), needed, &needed)) {
+        ADD_FAILURE() << "QueryServiceConfigW failed: " << GetLastError();
+        return stored;
+    }
+    stored.config = *config;
+    stored.commandLine = config->lpBinaryPathName != nullptr ? config->lpBinaryPathName : L"";
+    stored.displayName = config->lpDisplayName != nullptr ? config->lpDisplayName : L"";
+    const auto description = queryConfig2(service, SERVICE_CONFIG_DESCRIPTION);
+    if (!description.empty()) {
+        const auto* info = reinterpret_cast<const SERVICE_DESCRIPTIONW*>(description.data());
+        stored.description = info->lpDescription != nullptr ? info->lpDescription : L"";
+    }
+    const auto delayed = queryConfig2(service, SERVICE_CONFIG_DELAYED_AUTO_START_INFO);
+    if (!delayed.empty()) {
+        stored.delayed =
+            reinterpret_cast<const SERVICE_DELAYED_AUTO_START_INFO*>(delayed.data())->fDelayedAutostart != FALSE;
+    }
+    const auto failure = queryConfig2(service, SERVICE_CONFIG_FAILURE_ACTIONS);
+    if (!failure.empty()) {
+        const auto* info = reinterpret_cast<const SERVICE_FAILURE_ACTIONSW*>(failure.data());
+        stored.resetPeriod = info->dwResetPeriod;
+        stored.actions.assign(info->lpsaActions, info->lpsaActions + info->cActions);
+    }
+    return stored;
+}
+
+// The console twin's error line: line breaks become one space each.
+WString singleLineOf(WString text)
+{
+    for (std::size_t at = text.find(L"\n\n"); at != WString::npos; at = text.find(L"\n\n")) {
+        text.replace(at, 2, L" ");
+    }
+    for (auto& unit : text) {
+        unit = unit == L'\n' ? L' ' : unit;
+    }
+    return text;
+}
+
+}  // namespace
+
+class ServiceInstall : public ServiceTest {
+protected:
+    void SetUp() override
+    {
+        ServiceTest::SetUp();
+        if (IsSkipped()) {
+            return;
+        }
+        // A name of this test's own, free before the test.
+        removeServiceIfPresent(service.manager(), name);
+    }
+
+    void TearDown() override
+    {
+        if (!IsSkipped()) {
+            removeServiceIfPresent(service.manager(), name);
+        }
+    }
+
+    // Shop.qel: a J2 stand-in that stays until it is ended, then the lines.
+    void writeProperties(const std::string& lines)
+    {
+        vms.program(L"jre\\bin\\javaw.exe", standin::kSun1_4_20_5);
+        writeStandinSettings(vms / L"jre\\bin\\javaw.exe",
+                             {{"QEL_STANDIN_RECORD", narrow(recordFile)}, {"QEL_STANDIN_SLEEP_MS", "infinite"}});
+        const std::string properties = kProperties + ("qel.nl.current.vm=" + escaped(vms / L"jre\\bin\\javaw.exe") +
+                                                      "\r\nqel.nl.valid.vm.list=J2\r\n" + lines);
+        writeFile(app + L"\\Shop.qel", properties);
+        writeFile(app + L"\\ShopCtl.qel", properties);
+    }
+
+    ProgramRun command(const WString& program, const WString& switchWord, const WString& serviceName)
+    {
+        RunOptions options;
+        options.arguments = switchWord + L" " + serviceName;
+        options.environment.emplace_back(L"PATH", L"C:\\windows\\system32;C:\\windows");
+        return runProgram(program, options);
+    }
+
+    UniqueServiceHandle openStored()
+    {
+        return UniqueServiceHandle(OpenServiceW(service.manager(), name.c_str(), SERVICE_QUERY_CONFIG));
+    }
+
+    WString app = dir / L"Shop Floor";
+    WString launcher = installLauncher(app, L"Shop.exe");
+    WString twin = installLauncher(app, L"ShopCtl.exe", kConsoleTwin);
+    WString recordFile = dir / L"record.txt";
+    VmTree vms{dir / L"vms"};
+};
+
+TEST_F(ServiceInstall, InstallsStartsStopsAndRemovesTheService)
+{
+    writeProperties("qel.service.display.name=Shop \\u00e9 Server\r\n"
+                    "qel.service.description=Serves the shop.\r\n");
+    const ProgramRun installed = command(launcher, L"-kwqelinstall", name);
+    ASSERT_FALSE(installed.timedOut);
+    EXPECT_TRUE(installed.boxes.empty()) << narrow(installed.boxes[0].text);
+    ASSERT_EQ(installed.exitCode, 0u) << installed.standardError;
+
+    {
+        const UniqueServiceHandle stored = openStored();
+        ASSERT_TRUE(stored) << GetLastError();
+        const StoredService service = readStored(stored.get());
+        // The full path in quotes: "Shop Floor" has a blank.
+        EXPECT_EQ(service.commandLine, L"\"" + launcher + L"\" -kwqelservice " + name) << narrow(service.commandLine);
+        EXPECT_EQ(service.config.dwServiceType, static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS));
+        EXPECT_EQ(service.config.dwStartType, static_cast<DWORD>(SERVICE_DEMAND_START));
+        EXPECT_EQ(service.displayName, L"Shop \u00e9 Server");
+        EXPECT_EQ(service.description, L"Serves the shop.");
+    }
+
+    // The stored command line starts the launcher as the service, which starts the VM.
+    ASSERT_EQ(service.open(name), 0u);
+    EXPECT_EQ(service.start(), 0u);
+    ASSERT_TRUE(service.waitForState(SERVICE_RUNNING)) << serviceStateName(service.lastStatus().dwCurrentState);
+    const ULONGLONG deadline = GetTickCount64() + kServiceWaitMs;
+    while (readStandinRecords(recordFile).empty() && GetTickCount64() < deadline) {
+        Sleep(10);
+    }
+    const auto records = readStandinRecords(recordFile);
+    ASSERT_EQ(records.size(), 1u);
+    const auto& vmArguments = records.front().args;
+    EXPECT_NE(std::find(vmArguments.begin(), vmArguments.end(), L"-Xrs"), vmArguments.end())
+        << "the VM was not started as a service's";
+
+    // Removing it stops it first: the launcher's process ends, and so does the VM.
+    const UniqueHandle process = service.openProcess();
+    ASSERT_TRUE(process);
+    service.release();
+    const ProgramRun removed = command(launcher, L"-kwqeluninstall", name);
+    ASSERT_FALSE(removed.timedOut);
+    EXPECT_TRUE(removed.boxes.empty()) << narrow(removed.boxes[0].text);
+    EXPECT_EQ(removed.exitCode, 0u);
+    EXPECT_EQ(waitForExitCode(process.get()), 0ul);
+    const UniqueHandle vm(OpenProcess(SYNCHRONIZE, FALSE, records.front().processId));
+    EXPECT_TRUE(!vm || WaitForSingleObject(vm.get(), kServiceWaitMs) == WAIT_OBJECT_0);
+    EXPECT_FALSE(openStored()) << "the service is still there";
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST));
+}
+
+// The console twin says what it did; the start type, the delayed start and the
+// restarts after a failure come from the settings.
+TEST_F(ServiceInstall, StartTypeAndRestartFromTheSettings)
+{
+    struct Row {
+        const char* settings;
+        DWORD startType;
+        bool delayed;
+        DWORD restartDelayMs;
+    };
+    const Row rows[] = {
+        {"", SERVICE_DEMAND_START, false, 0},
+        {"qel.service.start=auto\r\nqel.service.restart.delay=30\r\n", SERVICE_AUTO_START, false, 30000},
+        {"qel.service.start=Delayed\r\nqel.service.restart.delay=5\r\n", SERVICE_AUTO_START, true, 5000},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.settings);
+        writeProperties(row.settings);
+        const ProgramRun installed = command(twin, L"-kwqelinstall", name);
+        ASSERT_EQ(installed.exitCode, 0u) << installed.standardError;
+        EXPECT_EQ(installed.standardOutput,
+                  narrow(L"Installed the service " + name + L": \"" + twin + L"\" -kwqelservice " + name + L"\n"));
+        {
+            const UniqueServiceHandle stored = openStored();
+            ASSERT_TRUE(stored) << GetLastError();
+            const StoredService service = readStored(stored.get());
+            EXPECT_EQ(service.commandLine, L"\"" + twin + L"\" -kwqelservice " + name);
+            EXPECT_EQ(service.config.dwStartType, row.startType);
+            EXPECT_EQ(service.displayName, name);
+            EXPECT_EQ(service.description, L"");
+            if (service.delayed) {
+                EXPECT_EQ(*service.delayed, row.delayed);
+            }
+            if (service.resetPeriod && row.restartDelayMs == 0) {
+                EXPECT_TRUE(service.actions.empty());
+            } else if (service.resetPeriod) {
+                EXPECT_EQ(*service.resetPeriod, 86400u);
+                ASSERT_EQ(service.actions.size(), 3u);
+                for (const SC_ACTION& action : service.actions) {
+                    EXPECT_EQ(action.Type, SC_ACTION_RESTART);
+                    EXPECT_EQ(action.Delay, row.restartDelayMs);
+                }
+            }
+        }
+        const ProgramRun removed = command(twin, L"-kwqeluninstall", name);
+        EXPECT_EQ(removed.exitCode, 0u) << removed.standardError;
+        EXPECT_EQ(removed.standardOutput, narrow(L"Removed the service " + name + L".\n"));
+        EXPECT_FALSE(openStored());
+    }
+}
+
+// Each failure in a box of the windowed launcher and on the console twin's
+// standard error, with the Windows error as the exit code (104 for a setting).
+TEST_F(ServiceInstall, Failures)
+{
+    writeProperties("");
+    ASSERT_EQ(command(launcher, L"-kwqelinstall", name).exitCode, 0u);
+    struct Row {
+        const char* what;
+        const char* settings;
+        const wchar_t* switchWord;
+        WString serviceName;
+        unsigned long exitCode;
+        WString text;
+        // The text is the whole message, not the start of it before the reason.
+        bool whole = false;
+    };
+    const WString missing = name + L"Missing";
+    const Row rows[] = {
+        {"the service exists", "", L"-kwqelinstall", name, ERROR_SERVICE_EXISTS,
+         L"Installing the service " + name + L" failed: "},
+        {"it does not exist", "", L"-kwqeluninstall", missing, ERROR_SERVICE_DOES_NOT_EXIST,
+         L"Removing the service " + missing + L" failed: "},
+        {"a name with a blank", "", L"-kwqelinstall", L"\"Shop Service\"", ERROR_INVALID_NAME,
+         L"Installing the service Shop Service failed: "},
+        {"an unknown start type", "qel.service.start=manual\r\n", L"-kwqelinstall", missing, 104,
+         WString(expected::kEnglishInvalid) + L"\n\nqel.service.start must be auto, delayed or demand.", true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        writeProperties(row.settings);
+        const ProgramRun windowed = command(launcher, row.switchWord, row.serviceName);
+        ASSERT_FALSE(windowed.timedOut);
+        ASSERT_EQ(windowed.boxes.size(), 1u);
+        EXPECT_EQ(windowed.boxes[0].caption, expected::kEnglishCaption);
+        EXPECT_EQ(windowed.boxes[0].text.rfind(row.text, 0), 0u) << narrow(windowed.boxes[0].text);
+        EXPECT_EQ(windowed.boxes[0].text.size() == row.text.size(), row.whole) << "the reason";
+        EXPECT_EQ(windowed.exitCode, row.exitCode);
+
+        const ProgramRun console = command(twin, row.switchWord, row.serviceName);
+        EXPECT_TRUE(console.boxes.empty());
+        EXPECT_EQ(console.standardError.rfind(narrow(singleLineOf(row.text)), 0), 0u) << console.standardError;
+        EXPECT_EQ(console.standardError.back(), '\n');
+        EXPECT_EQ(console.standardOutput, "");
+        EXPECT_EQ(console.exitCode, row.exitCode);
+    }
+    EXPECT_FALSE(UniqueServiceHandle(OpenServiceW(service.manager(), missing.c_str(), SERVICE_QUERY_CONFIG)));
+}

@@ -1,0 +1,171 @@
+// The rules of installing and removing the launcher's service from its command
+// line: which command the arguments ask for, which names and start types are
+// taken, what the service manager is given, and what the user is told.
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "service/service_install.h"
+#include "settings/property_table.h"
+#include "support/property_tables.h"
+
+using namespace qel;
+using qel::test::tableOf;
+
+namespace {
+
+std::string narrowAscii(std::wstring_view text)
+{
+    return std::string(text.begin(), text.end());
+}
+
+}  // namespace
+
+TEST(ServiceInstall, CommandFromTheArguments)
+{
+    struct Row {
+        std::vector<WString> arguments;
+        std::optional<ServiceCommandKind> kind;
+        const wchar_t* name;
+    };
+    const Row rows[] = {
+        {{L"Shop.exe", L"-kwqelinstall", L"ShopService"}, ServiceCommandKind::Install, L"ShopService"},
+        {{L"Shop.exe", L"-kwqeluninstall", L"ShopService"}, ServiceCommandKind::Uninstall, L"ShopService"},
+        // Anywhere after the launcher's own path; the first switch wins.
+        {{L"Shop.exe", L"-x", L"-kwqeluninstall", L"A", L"-kwqelinstall", L"B"}, ServiceCommandKind::Uninstall, L"A"},
+        // Without a name the command stays, with an empty name that is refused.
+        {{L"Shop.exe", L"-kwqelinstall"}, ServiceCommandKind::Install, L""},
+        // The launcher's own path is never the switch; the case is exact.
+        {{L"-kwqelinstall", L"X"}, std::nullopt, L""},
+        {{L"Shop.exe", L"-KWQELINSTALL", L"X"}, std::nullopt, L""},
+        {{L"Shop.exe", L"-kwqelservice", L"X"}, std::nullopt, L""},
+        {{}, std::nullopt, L""},
+    };
+    for (const Row& row : rows) {
+        const auto command = serviceCommandFrom(row.arguments);
+        ASSERT_EQ(command.has_value(), row.kind.has_value()) << narrowAscii(row.name);
+        if (command) {
+            EXPECT_EQ(command->kind, *row.kind);
+            EXPECT_EQ(command->name, row.name);
+        }
+    }
+}
+
+TEST(ServiceInstall, ServiceNames)
+{
+    const std::pair<WString, bool> rows[] = {
+        {L"ShopService", true},     {L"Shop-Service_2.x", true}, {L"\u00c9tude", true},
+        {WString(256, L'a'), true}, {WString(257, L'a'), false}, {L"", false},
+        {L"Shop Service", false},   {L"Shop\tService", false},   {L"\"Shop\"", false},
+        {L"Shop/Service", false},   {L"Shop\\Service", false},
+    };
+    for (const auto& [name, valid] : rows) {
+        EXPECT_EQ(isValidServiceName(name), valid) << narrowAscii(name.substr(0, 20)) << " (" << name.size() << ")";
+    }
+}
+
+TEST(ServiceInstall, StartTypes)
+{
+    const std::pair<const wchar_t*, std::optional<ServiceStart>> rows[] = {
+        {L"demand", ServiceStart::Demand}, {L"auto", ServiceStart::Auto},       {L"delayed", ServiceStart::Delayed},
+        {L" AUTO ", ServiceStart::Auto},   {L"Delayed", ServiceStart::Delayed}, {L"", std::nullopt},
+        {L"automatic", std::nullopt},      {L"manual", std::nullopt},           {L"disabled", std::nullopt},
+    };
+    for (const auto& [text, start] : rows) {
+        EXPECT_EQ(parseServiceStart(text), start) << narrowAscii(text);
+    }
+}
+
+TEST(ServiceInstall, PlanWithoutSettingsIsADemandServiceUnderItsName)
+{
+    const auto planned = planServiceInstall(L"ShopService", L"C:\\Program Files\\Shop\\Shop.exe", PropertyTable());
+    ASSERT_TRUE(planned.plan.has_value()) << narrowAscii(planned.invalidKey);
+    const ServiceInstallPlan& plan = *planned.plan;
+    EXPECT_EQ(plan.name, L"ShopService");
+    EXPECT_EQ(plan.displayName, L"ShopService");
+    EXPECT_EQ(plan.description, L"");
+    // Quoted: without the quotes Windows would try C:\Program.exe first.
+    EXPECT_EQ(plan.commandLine, L"\"C:\\Program Files\\Shop\\Shop.exe\" -kwqelservice ShopService");
+    EXPECT_EQ(plan.start, ServiceStart::Demand);
+    EXPECT_EQ(plan.restartDelayMs, 0u);
+}
+
+TEST(ServiceInstall, PlanFromTheSettings)
+{
+    const PropertyTable table = tableOf({
+        {L"qel.service.display.name", L"Shop \u00e9 Server"},
+        {L"qel.service.description", L"Serves the shop."},
+        {L"qel.service.start", L"delayed"},
+        {L"qel.service.restart.delay", L"60"},
+    });
+    const auto planned = planServiceInstall(L"ShopService", L"C:\\Shop\\Shop.exe", table);
+    ASSERT_TRUE(planned.plan.has_value());
+    EXPECT_EQ(planned.plan->displayName, L"Shop \u00e9 Server");
+    EXPECT_EQ(planned.plan->description, L"Serves the shop.");
+    EXPECT_EQ(planned.plan->start, ServiceStart::Delayed);
+    EXPECT_EQ(planned.plan->restartDelayMs, 60000u);
+    EXPECT_EQ(planned.plan->commandLine, L"\"C:\\Shop\\Shop.exe\" -kwqelservice ShopService");
+}
+
+// The seconds of the setting; with a delay, three restarts and the count reset
+// after a day; without, no action at all.
+TEST(ServiceInstall, RestartsAfterAFailure)
+{
+    const std::pair<const wchar_t*, std::uint32_t> rows[] = {
+        {L"0", 0}, {L"-5", 0}, {L"", 0}, {L"5", 5000}, {L"999999999", 86400000},
+    };
+    for (const auto& [text, delayMs] : rows) {
+        const auto planned = planServiceInstall(L"S", L"C:\\S.exe", tableOf({{L"qel.service.restart.delay", text}}));
+        ASSERT_TRUE(planned.plan.has_value());
+        EXPECT_EQ(planned.plan->restartDelayMs, delayMs) << narrowAscii(text);
+        const FailureActions actions = failureActionsOf(*planned.plan);
+        if (delayMs == 0) {
+            EXPECT_EQ(actions.resetSeconds, 0u);
+            EXPECT_TRUE(actions.restartDelaysMs.empty());
+        } else {
+            EXPECT_EQ(actions.resetSeconds, 86400u);
+            EXPECT_EQ(actions.restartDelaysMs, std::vector<std::uint32_t>(3, delayMs));
+        }
+    }
+}
+
+TEST(ServiceInstall, AnUnknownStartTypeIsAnInvalidSetting)
+{
+    for (const wchar_t* start : {L"manual", L""}) {
+        const auto planned = planServiceInstall(L"S", L"C:\\S.exe", tableOf({{L"qel.service.start", start}}));
+        EXPECT_FALSE(planned.plan.has_value()) << narrowAscii(start);
+        EXPECT_EQ(planned.invalidKey, L"qel.service.start");
+    }
+    EXPECT_EQ(invalidServiceSettingText(L"Invalid.", L"qel.service.start"),
+              L"Invalid.\n\nqel.service.start must be auto, delayed or demand.");
+}
+
+TEST(ServiceInstall, WhatTheUserIsTold)
+{
+    struct Row {
+        ServiceCommandKind kind;
+        std::uint32_t error;
+        const wchar_t* systemText;
+        const wchar_t* text;
+    };
+    const Row rows[] = {
+        {ServiceCommandKind::Install, 5, L"Access denied.\r\n",
+         L"Installing the service Shop failed: Access denied.\nRun the command from an administrator's command prompt "
+         L"(Run as administrator)."},
+        {ServiceCommandKind::Install, 1073, L"The specified service already exists.\r\n",
+         L"Installing the service Shop failed: The specified service already exists."},
+        {ServiceCommandKind::Uninstall, 1060, L"The specified service does not exist as an installed service.\r\n",
+         L"Removing the service Shop failed: The specified service does not exist as an installed service."},
+        {ServiceCommandKind::Uninstall, 1234, L"", L"Removing the service Shop failed: Windows error 1234"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(serviceCommandFailureText(row.kind, L"Shop", row.error, row.systemText), row.text) << row.error;
+    }
+    EXPECT_EQ(serviceCommandDoneText(ServiceCommandKind::Install, L"Shop", L"\"C:\\S.exe\" -kwqelservice Shop"),
+              L"Installed the service Shop: \"C:\\S.exe\" -kwqelservice Shop\n");
+    EXPECT_EQ(serviceCommandDoneText(ServiceCommandKind::Uninstall, L"Shop", L""), L"Removed the service Shop.\n");
+}
