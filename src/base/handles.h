@@ -6,7 +6,8 @@
 //   - UniqueHandle: processes, threads, events, pipes; NULL is empty.
 //   - UniqueFile, UniqueFind: CreateFileW and FindFirstFileW results;
 //     INVALID_HANDLE_VALUE is empty (they never return NULL).
-//   - UniqueKey, UniqueModule, UniqueServiceHandle, UniqueEnvironmentBlock.
+//   - UniqueKey, UniqueModule, UniqueServiceHandle, UniqueEnvironmentBlock,
+//     UniqueView.
 // Where the launcher deliberately keeps a handle open, it says so beside it.
 
 #include <windows.h>
@@ -84,5 +85,11 @@ struct EnvironmentBlockFreer {
 };
 // GetEnvironmentStringsW's block; NULL is empty.
 using UniqueEnvironmentBlock = std::unique_ptr<wchar_t, EnvironmentBlockFreer>;
+
+struct ViewUnmapper {
+    void operator()(void* view) const noexcept { UnmapViewOfFile(view); }
+};
+// MapViewOfFile's view; NULL is empty.
+using UniqueView = std::unique_ptr<void, ViewUnmapper>;
 
 }  // namespace qel

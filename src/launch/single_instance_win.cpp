@@ -5,18 +5,13 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/handles.h"
 #include "launch/single_instance.h"
 #include "launch/single_instance_lock.h"
 
 namespace qel {
 
 namespace {
-
-struct ViewUnmapper {
-    void operator()(void* view) const noexcept { UnmapViewOfFile(view); }
-};
-// MapViewOfFile's view; NULL is empty.
-using UniqueView = std::unique_ptr<void, ViewUnmapper>;
 
 std::vector<ProcessEntry> processEntries()
 {

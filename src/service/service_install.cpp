@@ -3,6 +3,7 @@
 #include <string>
 
 #include "base/text.h"
+#include "launch/command_line.h"
 #include "settings/properties.h"
 #include "settings/settings.h"
 
@@ -112,6 +113,19 @@ WString serviceCommandFailureText(ServiceCommandKind kind, std::wstring_view ser
                 L"backslash.";
     }
     return text;
+}
+
+bool isLauncherService(std::wstring_view storedCommandLine, std::wstring_view serviceName)
+{
+    const CommandLine line = CommandLine::split(storedCommandLine);
+    return line.serviceRequested && toLowerAscii(line.serviceName) == toLowerAscii(serviceName);
+}
+
+WString notLauncherServiceText(std::wstring_view serviceName, std::wstring_view storedCommandLine)
+{
+    return L"Removing the service " + WString(serviceName) + L" failed: it does not run a launcher as " +
+           WString(serviceName) + L" (its command line is " + WString(storedCommandLine) +
+           L"), so it is left as it is.";
 }
 
 WString serviceCommandDoneText(ServiceCommandKind kind, std::wstring_view serviceName, std::wstring_view commandLine)

@@ -106,6 +106,14 @@ inline constexpr std::uint32_t kMarkedForDelete = 1072;  // ERROR_SERVICE_MARKED
 WString serviceCommandFailureText(ServiceCommandKind kind, std::wstring_view serviceName, std::uint32_t error,
                                   std::wstring_view systemText);
 
+// Whether a service's stored command line starts a launcher as the service of
+// this name ("-kwqelservice NAME", the name in any case): only such a service is
+// removed, so that a mistyped name cannot remove another program's service.
+bool isLauncherService(std::wstring_view storedCommandLine, std::wstring_view serviceName);
+
+// Why a service that is not a launcher's is left as it is.
+WString notLauncherServiceText(std::wstring_view serviceName, std::wstring_view storedCommandLine);
+
 // The line the console twin prints after the command succeeded.
 WString serviceCommandDoneText(ServiceCommandKind kind, std::wstring_view serviceName, std::wstring_view commandLine);
 

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <optional>
 #include <vector>
 
 #include "base/errors.h"
@@ -109,20 +110,21 @@ void stopIfRunning(SC_HANDLE service)
     }
 }
 
-// Returns 0 or the Windows error.
-DWORD uninstall(const WString& name)
+// The command line the service manager stores for the service; none when it
+// cannot be read.
+std::optional<WString> storedCommandLine(SC_HANDLE service)
 {
-    const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    if (!manager) {
-        return GetLastError();
+    DWORD needed = 0;
+    QueryServiceConfigW(service, nullptr, 0, &needed);
+    if (needed == 0) {
+        return std::nullopt;
     }
-    const UniqueServiceHandle service(
-        OpenServiceW(manager.get(), name.c_str(), SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE));
-    if (!service) {
-        return GetLastError();
+    std::vector<unsigned char> buffer(needed);
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+    if (!QueryServiceConfigW(service, config, needed, &needed) || config->lpBinaryPathName == nullptr) {
+        return std::nullopt;
     }
-    stopIfRunning(service.get());
-    return DeleteService(service.get()) ? ERROR_SUCCESS : GetLastError();
+    return WString(config->lpBinaryPathName);
 }
 
 ServiceCommandOutcome outcome(const ServiceCommand& command, DWORD error, const WString& commandLine)
@@ -134,6 +136,30 @@ ServiceCommandOutcome outcome(const ServiceCommand& command, DWORD error, const 
     return ServiceCommandOutcome{0, serviceCommandDoneText(command.kind, command.name, commandLine)};
 }
 
+// Stops and removes a launcher's service; another program's service of that
+// name is left as it is.
+ServiceCommandOutcome uninstall(const ServiceCommand& command)
+{
+    const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager) {
+        return outcome(command, GetLastError(), WString());
+    }
+    const UniqueServiceHandle service(OpenServiceW(manager.get(), command.name.c_str(),
+                                                   SERVICE_QUERY_CONFIG | SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE));
+    if (!service) {
+        return outcome(command, GetLastError(), WString());
+    }
+    const std::optional<WString> stored = storedCommandLine(service.get());
+    if (!stored) {
+        return outcome(command, GetLastError(), WString());
+    }
+    if (!isLauncherService(*stored, command.name)) {
+        return ServiceCommandOutcome{service_error::kDoesNotExist, notLauncherServiceText(command.name, *stored)};
+    }
+    stopIfRunning(service.get());
+    return outcome(command, DeleteService(service.get()) ? ERROR_SUCCESS : GetLastError(), WString());
+}
+
 }  // namespace
 
 ServiceCommandOutcome runServiceCommand(const ServiceCommand& command, const CommandLine& commandLine, Trace& trace)
@@ -142,7 +168,7 @@ ServiceCommandOutcome runServiceCommand(const ServiceCommand& command, const Com
         return outcome(command, service_error::kInvalidName, WString());
     }
     if (command.kind == ServiceCommandKind::Uninstall) {
-        return outcome(command, uninstall(command.name), WString());
+        return uninstall(command);
     }
     // The settings are found, read and checked as in a run; in the caller's
     // console and without the Ctrl key, a run that starts nothing opens no

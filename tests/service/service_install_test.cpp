@@ -278,6 +278,13 @@ TEST_F(ServiceInstall, Failures)
         bool whole = false;
     };
     const WString missing = name + L"Missing";
+    // Another program's service: a mistyped name must not remove it.
+    const WString other = name + L"Other";
+    const UniqueServiceHandle foreign(CreateServiceW(service.manager(), other.c_str(), other.c_str(), DELETE,
+                                                     SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
+                                                     SERVICE_ERROR_NORMAL, L"C:\\windows\\system32\\notepad.exe",
+                                                     nullptr, nullptr, nullptr, nullptr, nullptr));
+    ASSERT_TRUE(foreign) << GetLastError();
     const Row rows[] = {
         {"the service exists", "", L"-kwqelinstall", name, ERROR_SERVICE_EXISTS,
          L"Installing the service " + name + L" failed: "},
@@ -285,6 +292,10 @@ TEST_F(ServiceInstall, Failures)
          L"Removing the service " + missing + L" failed: "},
         {"a name with a blank", "", L"-kwqelinstall", L"\"Shop Service\"", ERROR_INVALID_NAME,
          L"Installing the service Shop Service failed: "},
+        {"another program's service", "", L"-kwqeluninstall", other, ERROR_SERVICE_DOES_NOT_EXIST,
+         L"Removing the service " + other + L" failed: it does not run a launcher as " + other +
+             L" (its command line is C:\\windows\\system32\\notepad.exe), so it is left as it is.",
+         true},
         {"an unknown start type", "qel.service.start=manual\r\n", L"-kwqelinstall", missing, 104,
          WString(expected::kEnglishInvalid) + L"\n\nqel.service.start must be auto, delayed or demand.", true},
     };
@@ -307,4 +318,7 @@ TEST_F(ServiceInstall, Failures)
         EXPECT_EQ(console.exitCode, row.exitCode);
     }
     EXPECT_FALSE(UniqueServiceHandle(OpenServiceW(service.manager(), missing.c_str(), SERVICE_QUERY_CONFIG)));
+    // Left as it was, then removed by the test.
+    EXPECT_TRUE(UniqueServiceHandle(OpenServiceW(service.manager(), other.c_str(), SERVICE_QUERY_CONFIG)));
+    EXPECT_TRUE(DeleteService(foreign.get())) << GetLastError();
 }

@@ -169,3 +169,28 @@ TEST(ServiceInstall, WhatTheUserIsTold)
               L"Installed the service Shop: \"C:\\S.exe\" -kwqelservice Shop\n");
     EXPECT_EQ(serviceCommandDoneText(ServiceCommandKind::Uninstall, L"Shop", L""), L"Removed the service Shop.\n");
 }
+
+// Only a launcher's service of that name is removed.
+TEST(ServiceInstall, WhichServicesAreALaunchers)
+{
+    struct Row {
+        const wchar_t* stored;
+        const wchar_t* name;
+        bool launchers;
+    };
+    const Row rows[] = {
+        {L"\"C:\\Program Files\\Shop\\Shop.exe\" -kwqelservice ShopService", L"ShopService", true},
+        {L"\"C:\\Program Files\\Shop\\Shop.exe\" -kwqelservice ShopService", L"shopservice", true},
+        {L"C:\\Shop\\Shop.exe -kwqelservice ShopService", L"ShopService", true},  // written by hand, unquoted
+        {L"\"C:\\Shop\\Shop.exe\" -kwqelservice Other", L"ShopService", false},
+        {L"\"C:\\Shop\\Shop.exe\" -kwqelservice", L"ShopService", false},
+        {L"C:\\windows\\system32\\svchost.exe -k netsvcs", L"ShopService", false},
+        {L"", L"ShopService", false},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(isLauncherService(row.stored, row.name), row.launchers) << narrowAscii(row.stored);
+    }
+    EXPECT_EQ(notLauncherServiceText(L"Spooler", L"C:\\windows\\system32\\spoolsv.exe"),
+              L"Removing the service Spooler failed: it does not run a launcher as Spooler (its command line is "
+              L"C:\\windows\\system32\\spoolsv.exe), so it is left as it is.");
+}
