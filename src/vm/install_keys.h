@@ -39,6 +39,10 @@ struct RegistryProbe {
     // A string value of a key; none when the key or the value cannot be read.
     std::function<std::optional<WString>(const RegistryPlace& place, const WString& keyPath, const WString& name)>
         value;
+    // Whether a key can be opened. When given, a walk asks it before it goes
+    // below a named key, so that the layouts of a maker whose key is missing
+    // cost one question per place, not one per layout.
+    std::function<bool(const RegistryPlace& place, const WString& keyPath)> exists;
 };
 
 // One way installers register an installation: a key path whose "*" components

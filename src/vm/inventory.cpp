@@ -264,10 +264,14 @@ void collectHomes(const RegistryProbe& registry, const RegistryPlace& place, con
         }
         return;
     }
-    const std::vector<WString> names = components[index] == L"*"
-                                           ? registry.subkeys(place, keyPath).value_or(std::vector<WString>())
-                                           : std::vector<WString>{components[index]};
-    for (const WString& name : names) {
+    if (components[index] != L"*") {
+        const WString named = keyPath + L"\\" + components[index];
+        if (!registry.exists || registry.exists(place, named)) {
+            collectHomes(registry, place, named, components, index + 1, layout, homes);
+        }
+        return;
+    }
+    for (const WString& name : registry.subkeys(place, keyPath).value_or(std::vector<WString>())) {
         collectHomes(registry, place, keyPath + L"\\" + name, components, index + 1, layout, homes);
     }
 }

@@ -154,8 +154,9 @@ std::vector<InstalledHome> installedHomes(const std::vector<InstallKeyLayout>& l
 
 // ---- From the real registry and disk ---------------------------------------
 
-// The registry of this machine.
-const RegistryProbe& machineRegistry();
+// The registry of this machine. Each key the probe is asked about is opened
+// once, for as long as the probe (or a copy of it) lives.
+RegistryProbe machineRegistry();
 
 // registeredReleases and installedHomes of this machine's registry.
 std::vector<RegisteredRelease> readRegisteredReleases(std::wstring_view keyPath);

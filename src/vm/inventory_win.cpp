@@ -1,5 +1,10 @@
 #include <windows.h>
 
+#include <map>
+#include <memory>
+#include <optional>
+#include <tuple>
+
 #include "base/errors.h"
 #include "base/files.h"
 #include "settings/environment.h"
@@ -17,33 +22,53 @@ HKEY rootKey(RegistryRoot root)
     return root == RegistryRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
 }
 
-RegistryKey openKey(const RegistryPlace& place, const WString& keyPath)
+std::optional<RegistryKey> openKey(const RegistryPlace& place, const WString& keyPath)
 {
-    return place.anyView ? RegistryKey(rootKey(place.root), keyPath)
-                         : RegistryKey(rootKey(place.root), keyPath, place.view);
+    return place.anyView ? RegistryKey::openIfPresent(rootKey(place.root), keyPath)
+                         : RegistryKey::openIfPresent(rootKey(place.root), keyPath, place.view);
 }
+
+// The keys one walk opened (or found missing), by place and path: a release's
+// key is asked for its subkeys' names and two values, and each is one open.
+class OpenedKeys {
+public:
+    const std::optional<RegistryKey>& find(const RegistryPlace& place, const WString& keyPath)
+    {
+        const auto index = std::make_tuple(static_cast<int>(place.root), place.view ? static_cast<int>(*place.view) : -1,
+                                           place.anyView, keyPath);
+        auto found = keys_.find(index);
+        if (found == keys_.end()) {
+            found = keys_.emplace(index, openKey(place, keyPath)).first;
+        }
+        return found->second;
+    }
+
+private:
+    std::map<std::tuple<int, int, bool, WString>, std::optional<RegistryKey>> keys_;
+};
 
 }  // namespace
 
-const RegistryProbe& machineRegistry()
+RegistryProbe machineRegistry()
 {
-    static const RegistryProbe registry{
-        [](const RegistryPlace& place, const WString& keyPath) -> std::optional<std::vector<WString>> {
-            try {
-                return openKey(place, keyPath).subkeyNames();
-            } catch (const KeyException&) {
+    const auto keys = std::make_shared<OpenedKeys>();
+    return RegistryProbe{
+        [keys](const RegistryPlace& place, const WString& keyPath) -> std::optional<std::vector<WString>> {
+            const std::optional<RegistryKey>& key = keys->find(place, keyPath);
+            if (!key) {
                 return std::nullopt;
             }
+            return key->subkeyNames();
         },
-        [](const RegistryPlace& place, const WString& keyPath, const WString& name) -> std::optional<WString> {
-            try {
-                return openKey(place, keyPath).stringValue(name);
-            } catch (const KeyException&) {
+        [keys](const RegistryPlace& place, const WString& keyPath, const WString& name) -> std::optional<WString> {
+            const std::optional<RegistryKey>& key = keys->find(place, keyPath);
+            if (!key) {
                 return std::nullopt;
             }
+            return key->stringValueIfPresent(name);
         },
+        [keys](const RegistryPlace& place, const WString& keyPath) { return keys->find(place, keyPath).has_value(); },
     };
-    return registry;
 }
 
 std::vector<RegisteredRelease> readRegisteredReleases(std::wstring_view keyPath)
@@ -66,15 +91,18 @@ InventorySources InventorySources::machine(const Environment& environment)
 InventoryInputs InventorySources::read() const
 {
     InventoryInputs inputs;
+    // One walk: a key read for the JavaSoft releases is not opened again for
+    // the layouts that name it too.
+    const RegistryProbe registry = machineRegistry();
     if (!kitKey.empty()) {
-        inputs.kits = readRegisteredReleases(kitKey);
+        inputs.kits = registeredReleases(registry, kitKey);
     }
     if (!runtimeKey.empty()) {
-        inputs.runtimes = readRegisteredReleases(runtimeKey);
+        inputs.runtimes = registeredReleases(registry, runtimeKey);
     }
     inputs.pathEntries = pathEntries;
     if (!installKeys.empty()) {
-        inputs.installations = readInstalledHomes(installKeys, &inputs.installationPlaces);
+        inputs.installations = installedHomes(installKeys, registry, &inputs.installationPlaces);
     }
     inputs.javaHome = javaHome;
     inputs.exists = diskFileSystem().exists;

@@ -30,6 +30,12 @@ public:
     // own), in one attempt; the key's children open the same way.
     RegistryKey(HKEY root, std::wstring_view path, std::optional<RegistryBits> view);
 
+    // The key as the constructors open it; none when it cannot be opened. A
+    // search asks for many keys that are not there: no error text is made.
+    static std::optional<RegistryKey> openIfPresent(HKEY root, std::wstring_view path);
+    static std::optional<RegistryKey> openIfPresent(HKEY root, std::wstring_view path,
+                                                    std::optional<RegistryBits> view);
+
     RegistryKey(RegistryKey&&) noexcept = default;
     RegistryKey& operator=(RegistryKey&&) noexcept = default;
 
@@ -44,6 +50,8 @@ public:
     // The text of a REG_SZ, REG_EXPAND_SZ (unexpanded) or REG_MULTI_SZ (the strings
     // run together) value, with every null unit dropped.
     WString stringValue(std::wstring_view name) const;
+    // The same; none when the value cannot be read or is no string.
+    std::optional<WString> stringValueIfPresent(std::wstring_view name) const;
 
     // The names of all subkeys, in enumeration order.
     std::vector<WString> subkeyNames() const;
@@ -57,6 +65,8 @@ private:
     RegistryKey() = default;
     // Opens subkey below parent under the given path, which a failure carries.
     void openAs(HKEY parent, std::wstring_view subkey, const WString& path);
+    // The same without the exception: the registry's result code.
+    LONG attemptOpen(HKEY parent, std::wstring_view subkey, const WString& path);
 
     WString path_;
     UniqueKey handle_;

@@ -43,49 +43,94 @@ void RegistryKey::open(HKEY parent, std::wstring_view path)
     openAs(parent, path, WString(path));
 }
 
+std::optional<RegistryKey> RegistryKey::openIfPresent(HKEY root, std::wstring_view path)
+{
+    RegistryKey key;
+    if (key.attemptOpen(root, path, WString(path)) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    return key;
+}
+
+std::optional<RegistryKey> RegistryKey::openIfPresent(HKEY root, std::wstring_view path,
+                                                      std::optional<RegistryBits> view)
+{
+    RegistryKey key;
+    key.oneView_ = true;
+    key.view_ = !view ? 0 : *view == RegistryBits::Bits64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+    if (key.attemptOpen(root, path, WString(path)) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    return key;
+}
+
 void RegistryKey::openAs(HKEY parent, std::wstring_view subkey, const WString& path)
 {
-    close();
-    const WString name(subkey);
-    HKEY opened = nullptr;
-    if (oneView_) {
-        const LONG result = RegOpenKeyExW(parent, name.c_str(), 0, KEY_READ | view_, &opened);
-        if (result != ERROR_SUCCESS) {
-            SetLastError(static_cast<DWORD>(result));
-            throw KeyException(lastErrorText(), path);
-        }
-        handle_.reset(opened);
-        path_ = path;
-        return;
-    }
-    // Some systems refuse the combined view flags, and some keys are reachable
-    // only through the machine's connected registry: each attempt covers one.
-    LONG result = RegOpenKeyExW(parent, name.c_str(), 0, kReadBothViews, &opened);
-    if (result != ERROR_SUCCESS) {
-        result = RegOpenKeyExW(parent, name.c_str(), 0, kQueryAndEnumerate, &opened);
-    }
-    if (result != ERROR_SUCCESS) {
-        HKEY connected = nullptr;
-        result = RegConnectRegistryW(nullptr, parent, &connected);
-        if (result == ERROR_SUCCESS) {
-            const UniqueKey connection(connected);  // needed only for this open
-            result = RegOpenKeyExW(connected, name.c_str(), 0, kReadBothViews, &opened);
-        }
-    }
+    const LONG result = attemptOpen(parent, subkey, path);
     if (result != ERROR_SUCCESS) {
         // The registry functions return their error instead of setting the
         // thread's last error, so the text is taken from the last attempt's code.
         SetLastError(static_cast<DWORD>(result));
         throw KeyException(lastErrorText(), path);
     }
-    handle_.reset(opened);
-    path_ = path;
+}
+
+LONG RegistryKey::attemptOpen(HKEY parent, std::wstring_view subkey, const WString& path)
+{
+    close();
+    const WString name(subkey);
+    HKEY opened = nullptr;
+    LONG result = ERROR_SUCCESS;
+    if (oneView_) {
+        result = RegOpenKeyExW(parent, name.c_str(), 0, KEY_READ | view_, &opened);
+    } else {
+        // Some systems refuse the combined view flags, and some keys are
+        // reachable only through the machine's connected registry: each attempt
+        // covers one.
+        result = RegOpenKeyExW(parent, name.c_str(), 0, kReadBothViews, &opened);
+        if (result != ERROR_SUCCESS) {
+            result = RegOpenKeyExW(parent, name.c_str(), 0, kQueryAndEnumerate, &opened);
+        }
+        if (result != ERROR_SUCCESS) {
+            HKEY connected = nullptr;
+            result = RegConnectRegistryW(nullptr, parent, &connected);
+            if (result == ERROR_SUCCESS) {
+                const UniqueKey connection(connected);  // needed only for this open
+                result = RegOpenKeyExW(connected, name.c_str(), 0, kReadBothViews, &opened);
+            }
+        }
+    }
+    if (result == ERROR_SUCCESS) {
+        handle_.reset(opened);
+        path_ = path;
+    }
+    return result;
 }
 
 WString RegistryKey::stringValue(std::wstring_view name) const
 {
     if (!isOpen()) {
         throw KeyException(L"key not open", L"");
+    }
+    if (auto text = stringValueIfPresent(name)) {
+        return std::move(*text);
+    }
+    // Why it failed: a value that fits the buffer but is no string, or any other
+    // failure (no such value, or one longer than the buffer).
+    const WString valueName(name);
+    DWORD type = 0;
+    DWORD size = 0;
+    const bool read = RegQueryValueExW(handle_.get(), valueName.c_str(), nullptr, &type, nullptr, &size) ==
+                      ERROR_SUCCESS;
+    const bool isString = type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+    throw KeyException(read && size <= kRegistryValueBytes && !isString ? L"value not a string" : L"key query failed",
+                       path_);
+}
+
+std::optional<WString> RegistryKey::stringValueIfPresent(std::wstring_view name) const
+{
+    if (!isOpen()) {
+        return std::nullopt;
     }
     const WString valueName(name);
     // Aligned for UTF-16 units.
@@ -95,10 +140,10 @@ WString RegistryKey::stringValue(std::wstring_view name) const
     // A value longer than the buffer fails with ERROR_MORE_DATA like any other.
     if (RegQueryValueExW(handle_.get(), valueName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) !=
         ERROR_SUCCESS) {
-        throw KeyException(L"key query failed", path_);
+        return std::nullopt;
     }
     if (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_MULTI_SZ) {
-        throw KeyException(L"value not a string", path_);
+        return std::nullopt;
     }
     WString text;
     for (DWORD i = 0; i < size / sizeof(wchar_t) && i < kRegistryValueBytes / sizeof(wchar_t); ++i) {

@@ -47,6 +47,7 @@ public:
     {
         return RegistryProbe{
             [this](const RegistryPlace& place, const WString& keyPath) -> std::optional<std::vector<WString>> {
+                asked_.push_back(keyPath);
                 const auto found = subkeys_.find({id(place), keyPath});
                 if (found == subkeys_.end()) {
                     return std::nullopt;
@@ -54,14 +55,24 @@ public:
                 return found->second;
             },
             [this](const RegistryPlace& place, const WString& keyPath, const WString& name) -> std::optional<WString> {
+                asked_.push_back(keyPath);
                 const auto found = values_.find({id(place), keyPath, name});
                 if (found == values_.end()) {
                     return std::nullopt;
                 }
                 return found->second;
             },
+            [this](const RegistryPlace& place, const WString& keyPath) { return exists(place, keyPath); },
         };
     }
+
+    bool exists(const RegistryPlace& place, const WString& keyPath) const
+    {
+        return subkeys_.count({id(place), keyPath}) > 0;
+    }
+
+    // The keys whose subkeys or values a walk asked for, in order.
+    const std::vector<WString>& asked() const { return asked_; }
 
 private:
     static int id(const RegistryPlace& place)
@@ -72,6 +83,7 @@ private:
 
     std::map<std::pair<int, WString>, std::vector<WString>> subkeys_;
     std::map<std::tuple<int, WString, WString>, WString> values_;
+    mutable std::vector<WString> asked_;
 };
 
 std::vector<std::pair<WString, WString>> homesAndSources(const std::vector<InstalledHome>& homes)
@@ -176,4 +188,20 @@ TEST(RegistryWalk, RegisteredReleasesNeedBothValues)
     EXPECT_EQ(releases[0].source, L"registry HKLM\\" + kits + L"\\1.3");
     EXPECT_EQ(releases[1].subkeyName, L"1.4.2_05");
     EXPECT_TRUE(registeredReleases(registry.probe(), L"SOFTWARE\\JavaSoft\\Missing").empty());
+}
+
+// The layouts of a maker whose key is missing cost one question per place: the
+// walk lists subkeys and reads values only of keys that are there.
+TEST(RegistryWalk, NothingIsAskedBelowAKeyThatIsMissing)
+{
+    InventedRegistry registry;
+    registry.set(kMachine64, L"SOFTWARE\\Eclipse Adoptium\\JDK\\17.0.12.7\\hotspot\\MSI", L"Path",
+                 L"C:\\Adoptium\\jdk-17");
+    const std::vector<InstalledHome> homes = installedHomes(installKeyLayouts(), registry.probe());
+    ASSERT_EQ(homes.size(), 1u);
+    EXPECT_EQ(homes[0].home, L"C:\\Adoptium\\jdk-17");
+    ASSERT_FALSE(registry.asked().empty());
+    for (const WString& key : registry.asked()) {
+        EXPECT_TRUE(registry.exists(kMachine64, key)) << std::string(key.begin(), key.end());
+    }
 }
