@@ -127,6 +127,11 @@ std::uint32_t buildNumberFrom(const std::optional<FileVersion>& jviewVersion);
 // Reads the fixed file version of any file; none when it has no version resource.
 std::optional<FileVersion> readFileVersion(std::wstring_view path);
 
+// The version block of a file; empty when the file has none or cannot be read.
+// The first read uses a buffer of this many bytes, which most blocks fit.
+inline constexpr unsigned long kVersionBlockFirstBytes = 8192;
+std::vector<unsigned char> versionBlock(std::wstring_view path, unsigned long firstBufferBytes = kVersionBlockFirstBytes);
+
 // The CompanyName of the file's version strings, from the first block of
 // companyNameBlocks that has one, or empty. Each name read is also written to
 // standard output as "company: <name>".

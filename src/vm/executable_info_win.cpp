@@ -17,22 +17,6 @@ namespace qel {
 
 namespace {
 
-// The version block of a file, or empty when the file has none or cannot be read.
-std::vector<unsigned char> versionBlock(std::wstring_view path)
-{
-    const WString name(path);
-    DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeW(name.c_str(), &ignored);
-    if (size == 0) {
-        return {};
-    }
-    std::vector<unsigned char> block(size);
-    if (!GetFileVersionInfoW(name.c_str(), 0, size, block.data())) {
-        return {};
-    }
-    return block;
-}
-
 std::optional<FileVersion> fixedVersion(const std::vector<unsigned char>& block)
 {
     VS_FIXEDFILEINFO* fixed = nullptr;
@@ -89,6 +73,36 @@ std::string narrowForOutput(const WString& text)
 }
 
 }  // namespace
+
+std::vector<unsigned char> versionBlock(std::wstring_view path, DWORD firstBufferBytes)
+{
+    const WString name(path);
+    // Most blocks fit the first buffer: then the file is read once. The block's
+    // first unit is its length; a longer block was cut to the buffer and is read
+    // again at the size the system gives.
+    std::vector<unsigned char> block(firstBufferBytes);
+    if (GetFileVersionInfoW(name.c_str(), 0, firstBufferBytes, block.data())) {
+        WORD length = 0;
+        if (firstBufferBytes >= sizeof length) {
+            std::memcpy(&length, block.data(), sizeof length);
+        }
+        if (length != 0 && length <= firstBufferBytes) {
+            return block;
+        }
+    } else if (GetLastError() == ERROR_RESOURCE_DATA_NOT_FOUND || GetLastError() == ERROR_RESOURCE_TYPE_NOT_FOUND) {
+        return {};  // no version resource
+    }
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(name.c_str(), &ignored);
+    if (size == 0) {
+        return {};
+    }
+    block.assign(size, 0);
+    if (!GetFileVersionInfoW(name.c_str(), 0, size, block.data())) {
+        return {};
+    }
+    return block;
+}
 
 std::optional<FileVersion> readFileVersion(std::wstring_view path)
 {

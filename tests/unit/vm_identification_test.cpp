@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -521,4 +522,29 @@ TEST(VmIdentification, CompanyNameIsReadWithinTheVersionBlock)
             EXPECT_EQ(output.text(), "company: " + narrow(row.company) + "\n");
         }
     }
+}
+
+// A version block is read in one go when it fits the first buffer, and read
+// again whole when it does not: the block is the same either way.
+TEST(VmIdentification, AVersionBlockLongerThanTheFirstBufferIsReadWhole)
+{
+    const WString versioned = binaryDir() + L"\\" + standin::kJava17_0_12_0;
+    const std::vector<unsigned char> whole = versionBlock(versioned);
+    ASSERT_GE(whole.size(), 2u);
+    const std::size_t length = whole[0] | (whole[1] << 8);  // the block's own length
+    ASSERT_GT(length, 64u);
+    ASSERT_LE(length, whole.size());
+    for (const unsigned long first : {16ul, 64ul, static_cast<unsigned long>(length - 1)}) {
+        const std::vector<unsigned char> reread = versionBlock(versioned, first);
+        ASSERT_GE(reread.size(), length) << first;
+        EXPECT_TRUE(std::equal(whole.begin(), whole.begin() + length, reread.begin())) << first;
+    }
+    const std::optional<FileVersion> fields = readFileVersion(versioned);
+    ASSERT_TRUE(fields.has_value());
+    EXPECT_EQ(fields->f1, 17);
+    EXPECT_EQ(fields->f3, 12);
+    // No version resource: nothing, whatever the first buffer.
+    const WString unversioned = binaryDir() + L"\\" + standin::kUnversioned;
+    EXPECT_TRUE(versionBlock(unversioned).empty());
+    EXPECT_TRUE(versionBlock(unversioned, 16).empty());
 }
