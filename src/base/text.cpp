@@ -133,6 +133,14 @@ WString unknownExceptionText(std::string_view what)
     return L"an unknown exception has occurrred.\n" + widenSignExtended(what);
 }
 
+std::wstring_view withoutLineEnd(std::wstring_view text)
+{
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n')) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
 WString hex4(std::uint16_t value)
 {
     static constexpr wchar_t kDigits[] = L"0123456789abcdef";

@@ -40,6 +40,9 @@ std::string toUtf8(std::wstring_view text);
 // has occurrred." on a line of its own, then the exception's own text.
 WString unknownExceptionText(std::string_view what);
 
+// The text without the CR and LF units at its end (a system text's line end).
+std::wstring_view withoutLineEnd(std::wstring_view text);
+
 // Four lower-case hexadecimal digits, "00e9" for 0xE9.
 WString hex4(std::uint16_t value);
 

@@ -120,10 +120,6 @@ int runGuarded(const CommandLine& commandLine, Trace& trace, Frontend frontend)
     }
     trace.phase(L"settings");
     Launcher launcher(commandLine, trace, frontend);
-    if (!vmDownloadUrlAcceptable(launcher.properties)) {
-        throw TerminalError(invalidDownloadUrlText(MessageTable::instance().text(MSG_PROPERTIES_INVALID)),
-                            MSG_PROPERTIES_INVALID);
-    }
     // One instance at a time: a second start of the application starts no VM,
     // brings the first one's windows to the front and ends with 0. The first
     // holds the lock until it ends.

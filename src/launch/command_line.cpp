@@ -8,7 +8,6 @@ namespace qel {
 
 namespace {
 
-constexpr std::wstring_view kServiceSwitch = L"-kwqelservice";
 constexpr std::wstring_view kInteractiveSwitch = L"-i";
 constexpr std::wstring_view kConsoleWord = L"console";
 

@@ -12,6 +12,9 @@
 
 namespace qel {
 
+// The switch that runs the launcher as the service named after it.
+inline constexpr std::wstring_view kServiceSwitch = L"-kwqelservice";
+
 // The launcher cannot tell its own executable; not a text of the string table.
 inline constexpr const wchar_t* kUnableToLocateExecutable = L"unable to locate executable";
 

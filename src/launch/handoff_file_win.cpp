@@ -10,6 +10,7 @@
 #include "base/handles.h"
 #include "base/messages.h"
 #include "base/system_text.h"
+#include "base/text.h"
 #include "base/trace.h"
 #include "launch/handoff_file.h"
 #include "launch/handoff_text.h"
@@ -22,18 +23,10 @@ namespace {
 // system adds still fits a 260-unit path.
 constexpr DWORD kTempPathUnits = 246;
 
-WString withoutLineEnd(WString text)
-{
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r')) {
-        text.pop_back();
-    }
-    return text;
-}
-
 [[noreturn]] void throwTempDirectoryError(const WString& directory, DWORD error)
 {
     throw TerminalError(L"The hand-off file for the Java program cannot be created in the temporary directory \"" +
-                        directory + L"\": " + withoutLineEnd(systemErrorText(error)));
+                        directory + L"\": " + WString(withoutLineEnd(systemErrorText(error))));
 }
 
 // The directory the temporary folder's variables name, TMP before TEMP, as the
@@ -107,7 +100,7 @@ void HandoffFile::append(const std::vector<WString>& lines)
         SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN);
         SetEndOfFile(file.get());
         throw TerminalError(L"The hand-off file \"" + path_ + L"\" cannot be written: " +
-                            withoutLineEnd(systemErrorText(error)));
+                            WString(withoutLineEnd(systemErrorText(error))));
     }
 }
 

@@ -99,8 +99,9 @@ private:
     std::optional<VmInventory> inventory_;
 };
 
-// Throws TerminalError with message 104 when the settings are not complete, or
-// (with nulSettingText) when a launcher's key holds U+0000.
+// Throws TerminalError with message 104 when the settings are not complete,
+// (with nulSettingText) when a launcher's key holds U+0000, or (with
+// invalidDownloadUrlText) when the download page is no web address.
 void validateSettings(const PropertyTable& properties, std::wstring_view classPathVariable);
 
 }  // namespace qel

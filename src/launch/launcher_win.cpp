@@ -50,6 +50,12 @@ void validateSettings(const PropertyTable& properties, std::wstring_view classPa
         throw TerminalError(nulSettingText(MessageTable::instance().text(MSG_PROPERTIES_INVALID), *key),
                             MSG_PROPERTIES_INVALID);
     }
+    // The download page is handed to the shell: only a web address, never a
+    // program.
+    if (!vmDownloadUrlAcceptable(properties)) {
+        throw TerminalError(invalidDownloadUrlText(MessageTable::instance().text(MSG_PROPERTIES_INVALID)),
+                            MSG_PROPERTIES_INVALID);
+    }
 }
 
 Launcher::Launcher(CommandLine commandLine, Trace& trace, Frontend frontend, const ControlKeyProbe& controlKey)

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/processes.h"
 #include "base/wstring.h"
 
 namespace qel {
@@ -25,12 +26,6 @@ struct SingleInstanceNames {
     WString launcherId;
 };
 SingleInstanceNames singleInstanceNames(std::wstring_view propertiesFullPath);
-
-// A process as a snapshot lists it.
-struct ProcessEntry {
-    std::uint32_t processId = 0;
-    std::uint32_t parentId = 0;
-};
 
 // A top-level window as the window list gives it, topmost first.
 struct TopLevelWindow {

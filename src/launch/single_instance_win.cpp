@@ -1,7 +1,5 @@
 #include <windows.h>
 
-#include <tlhelp32.h>
-
 #include <cstdint>
 #include <vector>
 
@@ -12,21 +10,6 @@
 namespace qel {
 
 namespace {
-
-std::vector<ProcessEntry> processEntries()
-{
-    std::vector<ProcessEntry> entries;
-    const UniqueSnapshot snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot) {
-        return entries;
-    }
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
-        entries.push_back(ProcessEntry{entry.th32ProcessID, entry.th32ParentProcessID});
-    }
-    return entries;
-}
 
 BOOL CALLBACK collectWindow(HWND window, LPARAM found)
 {
@@ -79,7 +62,7 @@ std::size_t SingleInstanceLock::raiseFirstInstance() const
     const DWORD firstLauncherId = *static_cast<const volatile DWORD*>(view.get());
     std::vector<TopLevelWindow> windows;
     EnumWindows(collectWindow, reinterpret_cast<LPARAM>(&windows));
-    const std::vector<std::uintptr_t> chosen = windowsOfFirstInstance(windows, processEntries(), firstLauncherId);
+    const std::vector<std::uintptr_t> chosen = windowsOfFirstInstance(windows, runningProcesses(), firstLauncherId);
     // Lowest first, so that the topmost of them ends up in front.
     for (auto it = chosen.rbegin(); it != chosen.rend(); ++it) {
         const HWND window = reinterpret_cast<HWND>(*it);

@@ -13,18 +13,8 @@ namespace {
 
 constexpr std::wstring_view kInstallSwitch = L"-kwqelinstall";
 constexpr std::wstring_view kUninstallSwitch = L"-kwqeluninstall";
-constexpr std::wstring_view kServiceSwitch = L"-kwqelservice";
 // CreateServiceW refuses longer names.
 constexpr std::size_t kMaxServiceNameUnits = 256;
-
-// The system's text without the line end it comes with.
-std::wstring_view withoutLineEnd(std::wstring_view text)
-{
-    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n')) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
 
 }  // namespace
 

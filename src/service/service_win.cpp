@@ -1,11 +1,12 @@
 #include <windows.h>
 
-#include <tlhelp32.h>
-
+#include <algorithm>
 #include <thread>
+#include <vector>
 
 #include "base/errors.h"
 #include "base/handles.h"
+#include "base/processes.h"
 #include "base/text.h"
 #include "base/trace.h"
 #include "settings/settings.h"
@@ -244,26 +245,17 @@ void WINAPI failedServiceMain(DWORD, LPWSTR*)
 // shell may wait a long time for a connection that never comes.
 bool startedByServiceManager()
 {
-    const UniqueSnapshot snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot) {
+    const std::vector<ProcessEntry> processes = runningProcesses();
+    const auto byId = [&](std::uint32_t id) {
+        return std::find_if(processes.begin(), processes.end(),
+                            [id](const ProcessEntry& process) { return process.processId == id; });
+    };
+    const auto self = byId(GetCurrentProcessId());
+    if (self == processes.end() || self->parentId == 0) {
         return false;
     }
-    const DWORD self = GetCurrentProcessId();
-    DWORD parent = 0;
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
-        if (entry.th32ProcessID == self) {
-            parent = entry.th32ParentProcessID;
-        }
-    }
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
-        if (parent != 0 && entry.th32ProcessID == parent) {
-            return isServiceManagerImage(entry.szExeFile);
-        }
-    }
-    return false;
+    const auto parent = byId(self->parentId);
+    return parent != processes.end() && isServiceManagerImage(parent->image);
 }
 
 }  // namespace

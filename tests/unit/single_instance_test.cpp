@@ -46,11 +46,11 @@ TEST(SingleInstance, TheWindowsOfTheFirstLaunchersVm)
 {
     constexpr std::uint32_t kFirstLauncher = 100;
     const std::vector<ProcessEntry> processes = {
-        {100, 4},  // the first launcher
-        {200, 100},  // its VM
-        {300, 200},  // a process the VM started
-        {400, 7},  // another program
-        {500, 100},  // a second process of the launcher's (a console host, say)
+        {100, 4, {}},  // the first launcher
+        {200, 100, {}},  // its VM
+        {300, 200, {}},  // a process the VM started
+        {400, 7, {}},  // another program
+        {500, 100, {}},  // a second process of the launcher's (a console host, say)
     };
     const std::vector<TopLevelWindow> windows = {
         {1, 400, true, false},  // another program's window, topmost
