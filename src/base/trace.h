@@ -47,6 +47,13 @@ private:
     WString phase_;
 };
 
+// The trace when it is written, else none: callers that were lent a trace
+// compose their lines only for one that is written.
+inline Trace* writtenTrace(Trace* trace)
+{
+    return trace != nullptr && trace->enabled() ? trace : nullptr;
+}
+
 // Starts the trace when QEL_TRACE names a file that can be created.
 void startTraceFromEnvironment(Trace& trace);
 

@@ -31,7 +31,7 @@ LaunchPlan planLaunch(const LaunchPlanInputs& in)
     const JavaVm& vm = *in.vm;
     LaunchPlan plan;
     plan.input = in.input;
-    plan.program = vmProgram(vm, in.console, in.exists, in.normalize);
+    plan.program = vmProgram(vm, in.console, in.exists, in.request.normalize);
 
     // The Java side learns which VM was chosen, then the environment and how the
     // VM runs, before the VM starts.
@@ -41,20 +41,12 @@ LaunchPlan planLaunch(const LaunchPlanInputs& in)
                                           [&](std::wstring_view name) { return environment.expandedValue(name); })) {
         plan.handoffLines.push_back(std::move(line));
     }
-    for (WString& line : runLines(in.console, in.isService)) {
+    for (WString& line : runLines(in.console, in.request.isService)) {
         plan.handoffLines.push_back(std::move(line));
     }
     plan.handoffLines.insert(plan.handoffLines.end(), in.extraHandoffLines.begin(), in.extraHandoffLines.end());
 
-    LaunchInputs request(in.properties);
-    request.classPathText = in.classPathText;
-    request.propertiesName = in.propertiesName;
-    request.handoffPath = in.handoffPath;
-    request.arguments = in.arguments;
-    request.isService = in.isService;
-    request.fullPath = in.fullPath;
-    request.normalize = in.normalize;
-    FilledRequest filled = fillLaunchRequest(request);
+    FilledRequest filled = fillLaunchRequest(in.request);
     plan.warnings = std::move(filled.warnings);
 
     if (vm.family == VmFamily::Msj) {

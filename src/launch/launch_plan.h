@@ -14,6 +14,7 @@
 #include "base/probes.h"
 #include "base/wstring.h"
 #include "launch/command_line.h"
+#include "launch/launch_request.h"
 #include "settings/environment.h"
 #include "settings/property_table.h"
 #include "vm/java_vm.h"
@@ -62,33 +63,24 @@ struct LaunchPlan {
 };
 
 struct LaunchPlanInputs {
-    explicit LaunchPlanInputs(const PropertyTable& properties, const Environment& environment)
-        : properties(properties), environment(environment)
+    LaunchPlanInputs(LaunchInputs request, const Environment& environment)
+        : request(std::move(request)), environment(environment)
     {
     }
 
-    const PropertyTable& properties;
+    // What the launch request is filled from: the settings, the class path, the
+    // file names, the arguments, whether the run is a service, and the path
+    // functions (its normalize also makes the program's path uniform).
+    LaunchInputs request;
     // The environment the launcher was started with.
     const Environment& environment;
     const JavaVm* vm = nullptr;
     // The run uses a console: the VM's console program starts.
     bool console = false;
-    bool isService = false;
-    // The class-path setting with $ENV_CLASSPATH$ already replaced.
-    WString classPathText;
-    // The properties file's name; its directory is the current directory.
-    WString propertiesName;
-    WString handoffPath;
-    // The launcher's arguments; the first is its own path.
-    std::vector<WString> arguments;
     VmInput input = VmInput::Launchers;
     // Lines the hand-off file gets last (a service's graceful stop).
     std::vector<WString> extraHandoffLines;
     ExistsProbe exists;
-    // The system's absolute form of a path, as LaunchInputs::fullPath.
-    std::function<WString(const WString& path, ShortNames shortNames)> fullPath;
-    // Makes a path's separators uniform; collapseSeparators when not set.
-    std::function<WString(std::wstring_view path)> normalize;
     // The absolute form of a working directory, whatever its length; the
     // directory as the settings give it when not set.
     std::function<WString(const WString& directory)> absoluteDirectory;

@@ -148,19 +148,20 @@ void Launcher::run(bool wait)
         throw TerminalError(MessageTable::instance().text(MSG_NO_VM), MSG_NO_VM);
     }
 
-    LaunchPlanInputs inputs(properties, environment);
+    LaunchInputs request(properties);
+    request.classPathText = classPath(properties, classPathVariable(environment));
+    request.propertiesName = propertiesPath;
+    request.handoffPath = handoffFile().path();
+    request.arguments = commandLine.arguments;
+    request.isService = isService();
+    request.fullPath = diskFileSystem().fullPath;
+    request.normalize = [](std::wstring_view path) { return normalizePath(path); };
+    LaunchPlanInputs inputs(std::move(request), environment);
     inputs.vm = &*selectedVm;
     inputs.console = console.isInUse();
-    inputs.isService = isService();
-    inputs.classPathText = classPath(properties, classPathVariable(environment));
-    inputs.propertiesName = propertiesPath;
-    inputs.handoffPath = handoffFile().path();
-    inputs.arguments = commandLine.arguments;
     inputs.input = stopPipe != nullptr ? VmInput::StopPipe : VmInput::Launchers;
     inputs.extraHandoffLines = extraHandoffLines;
     inputs.exists = diskFileSystem().exists;
-    inputs.fullPath = diskFileSystem().fullPath;
-    inputs.normalize = [](std::wstring_view path) { return normalizePath(path); };
     inputs.absoluteDirectory = fullWorkingDirectory;
     inputs.msvmBuild = msvmBuildNumber;
     trace.phase(L"launch");

@@ -30,8 +30,7 @@ WString homeKey(std::wstring_view home)
 VmInventory VmInventory::build(const InventoryInputs& inputs)
 {
     VmInventory inventory(inputs.trace);
-    // Lines are composed only for a trace that is written.
-    Trace* const trace = inventory.tracing() ? inputs.trace : nullptr;
+    Trace* const trace = writtenTrace(inputs.trace);
     if (trace != nullptr) {
         trace->line(L"source JavaSoft kits: " + std::to_wstring(inputs.kits.size()) + L" releases registered");
     }

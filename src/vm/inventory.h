@@ -119,7 +119,7 @@ public:
     void sortByVersion();
 
 private:
-    bool tracing() const { return trace_ != nullptr && trace_->enabled(); }
+    bool tracing() const { return writtenTrace(trace_) != nullptr; }
 
     Trace* trace_;
     std::vector<std::unique_ptr<JavaVm>> entries_;

@@ -18,12 +18,6 @@ void traceUnusualToken(Trace& trace, const WString& token)
     }
 }
 
-// A trace that is written, or none: lines are composed only for one.
-Trace* writtenTrace(Trace* trace)
-{
-    return trace != nullptr && trace->enabled() ? trace : nullptr;
-}
-
 }  // namespace
 
 WString namedProgram(const VmRequest& request, const FileSystemProbes& files)

@@ -636,17 +636,12 @@ namespace {
 // A run of Tool.exe (see toolInputs) with a Java 17 runtime in C:\Java\jre, in
 // the environment A=1.
 struct PlanRun {
-    explicit PlanRun(PropertyTable settings) : table(std::move(settings)), in(table, environment)
+    explicit PlanRun(PropertyTable settings) : table(std::move(settings)), in(toolInputs(table), environment)
     {
         vm.home = L"C:\\Java\\jre";
         vm.version = VmVersion::of(17, 0, 12);
         in.vm = &vm;
-        in.classPathText = L"C:\\Apps\\Tool\\lib\\a.jar";
-        in.propertiesName = L"Tool.qel";
-        in.handoffPath = L"C:\\Temp\\qel3F.tmp";
-        in.arguments = {L"C:\\Apps\\Tool\\Tool.exe"};
         in.exists = [](const WString&) { return true; };
-        in.fullPath = fakeFullPath;
         in.absoluteDirectory = [](const WString& directory) { return fakeFullPath(directory, ShortNames::Keep); };
         in.msvmBuild = [](const WString&) { return 3167u; };
     }
@@ -668,7 +663,7 @@ TEST(LaunchPlan, EverythingTheStartNeedsInTheOrderItHappens)
     }));
     run.in.input = VmInput::StopPipe;
     run.in.extraHandoffLines = {L"qel.stop=x"};
-    run.in.isService = true;
+    run.in.request.isService = true;
     const LaunchPlan plan = planLaunch(run.in);
 
     EXPECT_EQ(plan.program, L"C:\\Java\\jre\\bin\\javaw.exe");
