@@ -95,4 +95,23 @@ WString withoutVerbatimPrefix(std::wstring_view path)
     return WString(path);
 }
 
+bool isDeviceName(std::wstring_view path)
+{
+    const std::size_t separator = path.find_last_of(L"\\/:");
+    std::wstring_view name = separator == std::wstring_view::npos ? path : path.substr(separator + 1);
+    name = name.substr(0, name.find(L'.'));
+    name = name.substr(0, name.find_last_not_of(L' ') + 1);
+    const WString lower = toLowerAscii(name);
+    for (const wchar_t* device : {L"con", L"prn", L"aux", L"nul", L"conin$", L"conout$"}) {
+        if (lower == device) {
+            return true;
+        }
+    }
+    if (lower.size() != 4 || (lower.compare(0, 3, L"com") != 0 && lower.compare(0, 3, L"lpt") != 0)) {
+        return false;
+    }
+    const wchar_t number = lower[3];
+    return (number >= L'0' && number <= L'9') || number == L'\u00b9' || number == L'\u00b2' || number == L'\u00b3';
+}
+
 }  // namespace qel

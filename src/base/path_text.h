@@ -42,6 +42,12 @@ WString withoutTrailingBackslashes(std::wstring_view path);
 // A leading backslash, or a colon as second unit ("C:" counts too).
 bool isAbsolutePath(std::wstring_view path);
 
+// Whether the path's last name is one that Windows keeps for a device in every
+// directory: CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM0 to COM9 and LPT0 to LPT9
+// (also with a superscript 1, 2 or 3), in any case, with any extension and with
+// blanks or dots after it ("nul.txt", "C:\logs\Com1 .log").
+bool isDeviceName(std::wstring_view path);
+
 // A path as the system gives back a final path ("\\?\C:\jdk" or
 // "\\?\UNC\server\share") in the form users write: "C:\jdk", "\\server\share".
 // Other paths are returned as they are.

@@ -1,5 +1,7 @@
 #include "launch/command_line.h"
 
+#include <algorithm>
+
 #include "base/errors.h"
 #include "base/path_text.h"
 #include "base/text.h"
@@ -11,62 +13,68 @@ namespace {
 constexpr std::wstring_view kInteractiveSwitch = L"-i";
 constexpr std::wstring_view kConsoleWord = L"console";
 
+// The arguments of the text, each as the user typed it: blanks separate
+// arguments; an argument that opens with a double quote runs to the first later
+// double quote that ends a word (a blank or the end of the text follows it),
+// blanks and all, and loses both quotes; without such a quote it takes the rest
+// of the text. There is no escape character, and a double quote anywhere else
+// is an ordinary character.
+std::vector<WString> wholeArguments(std::wstring_view text)
+{
+    std::vector<WString> result;
+    std::size_t at = 0;
+    while (true) {
+        at = text.find_first_not_of(L' ', at);
+        if (at == std::wstring_view::npos) {
+            return result;
+        }
+        if (text[at] != L'"') {
+            const std::size_t end = std::min(text.find(L' ', at), text.size());
+            result.emplace_back(text.substr(at, end - at));
+            at = end;
+            continue;
+        }
+        std::size_t close = at;
+        do {
+            close = text.find(L'"', close + 1);
+        } while (close != std::wstring_view::npos && close + 1 < text.size() && text[close + 1] != L' ');
+        if (close == std::wstring_view::npos) {
+            // An unmatched quote takes the rest of the line, without the blanks
+            // that end it.
+            const std::wstring_view rest = text.substr(at + 1);
+            result.emplace_back(rest.substr(0, rest.find_last_not_of(L' ') + 1));
+            return result;
+        }
+        result.emplace_back(text.substr(at + 1, close - at - 1));
+        at = close + 1;
+    }
+}
+
 }  // namespace
 
 CommandLine CommandLine::split(std::wstring_view text)
 {
     CommandLine result;
-
-    // Switches are recognised on the space-separated tokens, before quoted groups
-    // are joined: a switch word inside quotes is still a switch, and a service
-    // name is always a single token.
-    const Tokenizer tokenizer(text, L" ");
-    const auto& tokens = tokenizer.tokens();
-    std::vector<WString> kept;
-    for (std::size_t i = 0; i < tokens.size(); ++i) {
-        if (tokens[i] == kServiceSwitch) {
-            if (i + 1 < tokens.size()) {
-                result.serviceName = tokens[i + 1];
+    // A switch is a whole argument of its own: a switch word inside a quoted
+    // argument is part of the application's text.
+    const std::vector<WString> all = wholeArguments(text);
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        if (all[i] == kServiceSwitch) {
+            if (i + 1 < all.size()) {
+                result.serviceName = all[i + 1];
                 result.serviceRequested = true;
                 ++i;
             }
             continue;
         }
-        kept.push_back(tokens[i]);
-        if (tokens[i] == kInteractiveSwitch && i + 1 < tokens.size()) {
+        result.arguments.push_back(all[i]);
+        if (all[i] == kInteractiveSwitch && i + 1 < all.size()) {
             ++i;
-            kept.push_back(tokens[i]);
-            if (tokens[i] == kConsoleWord) {
+            result.arguments.push_back(all[i]);
+            if (all[i] == kConsoleWord) {
                 result.consoleRequested = true;
             }
         }
-    }
-
-    // A token that opens with a double quote gathers the following tokens, each
-    // after one space, up to the first one that ends with a double quote; then the
-    // opening quote and a closing quote are stripped. There is no escape character.
-    for (std::size_t i = 0; i < kept.size(); ++i) {
-        if (kept[i].front() != L'"') {
-            result.arguments.push_back(kept[i]);
-            continue;
-        }
-        WString gathered = kept[i];
-        const bool closedAlready = gathered.size() == 1 || gathered.back() == L'"';
-        if (!closedAlready) {
-            while (i + 1 < kept.size()) {
-                ++i;
-                gathered += L' ';
-                gathered += kept[i];
-                if (kept[i].back() == L'"') {
-                    break;
-                }
-            }
-        }
-        gathered.erase(0, 1);
-        if (!gathered.empty() && gathered.back() == L'"') {
-            gathered.pop_back();
-        }
-        result.arguments.push_back(std::move(gathered));
     }
     return result;
 }
@@ -84,6 +92,11 @@ WString CommandLine::valueAfter(std::wstring_view text) const
 void makeFileArgumentsAbsolute(CommandLine& commandLine, const FileSystemProbes& files)
 {
     for (auto& argument : commandLine.arguments) {
+        // "nul" or "con" names a device wherever the user stands, not a file of
+        // the current directory.
+        if (isDeviceName(argument)) {
+            continue;
+        }
         if (files.exists(collapseSeparators(argument))) {
             argument = files.fullPath(argument, ShortNames::Expand);
         }

@@ -50,7 +50,8 @@ std::vector<WString> classPathPieces(std::wstring_view text)
 // with the doubled backslashes before it doubled once more (a run of 2n
 // backslashes and \" reads back as n backslashes and the quote), and quotes
 // around an argument that is empty or holds a blank or a tab, which would
-// otherwise vanish or split.
+// otherwise vanish or split. The closing quote is a quote too: the doubled
+// backslashes before it are doubled once more.
 WString applicationArgument(std::wstring_view argument)
 {
     WString text;
@@ -70,7 +71,11 @@ WString applicationArgument(std::wstring_view argument)
         backslashes = 0;
     }
     const bool needsQuotes = argument.empty() || argument.find_first_of(L" \t") != std::wstring_view::npos;
-    return needsQuotes ? quoted(text) : text;
+    if (!needsQuotes) {
+        return text;
+    }
+    text.append(backslashes, L'\\');
+    return quoted(text);
 }
 
 // The options one family writes for the request's settings.

@@ -17,6 +17,7 @@
 #include "base/handles.h"
 #include "support/console_screen.h"
 #include "support/standin_launch.h"
+#include "support/typed_arguments.h"
 
 using namespace qel;
 using namespace qel::test;
@@ -188,20 +189,31 @@ TEST_F(Launch, AnUnsetClassPathVariableLeavesNoPieceBehind)
         << narrow(record.commandLine);
 }
 
-// The application's arguments as the user gave them reach the VM's C runtime
-// one for one, each with its backslashes doubled: an empty one, one with a tab,
-// and ones with double quotes too.
-TEST_F(Launch, ApplicationArgumentsArriveAsGiven)
+// The application's arguments as the user typed them reach the VM's C runtime
+// one for one, each with its backslashes doubled (the Java side halves them):
+// blanks inside quotes kept, backslashes before a closing quote, devices, a
+// switch inside quotes, a file of the start directory made absolute.
+TEST_F(Launch, ApplicationArgumentsArriveAsTyped)
 {
     vms.program(L"jre\\bin\\java.exe", standin::kSun1_4_20_5);
     writeProperties("qel.nl.current.vm=" + escaped(vms / L"jre\\bin\\java.exe") + "\r\nqel.nl.valid.vm.list=J2\r\n");
-    // The launcher's own split: blanks separate, double quotes group, no escapes.
-    const ProgramRun run = start(L"a \"\" b tab\there say\"hi a\\\"b \"C:\\My Files\\x\" end");
+    const WString startDirectory = dir / L"start";
+    writeFile(startDirectory + L"\\" + kTypedArgumentsFile, "x");
+    RunOptions options;
+    options.currentDirectory = startDirectory;
+    const ProgramRun run = start(typedArgumentsLine(), L"0", options);
     ASSERT_FALSE(run.timedOut);
     ASSERT_TRUE(run.boxes.empty()) << narrow(run.boxes[0].text);
+    EXPECT_EQ(run.exitCode, 0u) << run.standardError;
     const StandinRecord record = onlyRecord(run);
-    const std::vector<WString> expected = {
-        L"a", L"", L"b", L"tab\there", L"say\"hi", L"a\\\\\"b", L"C:\\\\My Files\\\\x", L"end"};
+    std::vector<WString> expected;
+    for (const WString& argument : receivedArguments(startDirectory)) {
+        WString doubled;
+        for (const wchar_t unit : argument) {
+            doubled += unit == L'\\' ? WString(L"\\\\") : WString(1, unit);
+        }
+        expected.push_back(doubled);
+    }
     ASSERT_GE(record.args.size(), expected.size());
     EXPECT_EQ(std::vector<WString>(record.args.end() - static_cast<std::ptrdiff_t>(expected.size()), record.args.end()),
               expected)

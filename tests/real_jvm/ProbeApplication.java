@@ -4,7 +4,9 @@ import java.io.IOException;
 import java.lang.management.ManagementFactory;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
+import java.nio.file.Path;
 import java.nio.file.Paths;
+import java.nio.file.StandardCopyOption;
 import java.util.ArrayList;
 import java.util.List;
 
@@ -13,7 +15,8 @@ import org.ravelin.launcher.LaunchContext;
 /**
  * The application of the real-JVM tests, started by the ready main class
  * through the launcher. It writes what it observed to {@code observed.txt} in
- * its working directory (UTF-8, one {@code key=value} line each), then acts on
+ * its working directory (UTF-8, one {@code key=value} line each; the file
+ * appears whole, as {@code stopped.txt} does), then acts on
  * its arguments: {@code print:<text>} prints the text on standard output,
  * {@code stop-hook} writes {@code stopped.txt} from a shutdown hook and waits to
  * be ended, {@code exit:<code>} ends the VM with that code.
@@ -40,7 +43,7 @@ public final class ProbeApplication {
         LaunchContext context = LaunchContext.current().orElseThrow(IllegalStateException::new);
         lines.add("handoff.vm=" + context.handoff().vmPath());
         lines.add("setting.name=" + context.settings().get("qel.application.name", ""));
-        Files.write(Paths.get("observed.txt"), lines, StandardCharsets.UTF_8);
+        writeWhole("observed.txt", String.join("\n", lines) + "\n");
 
         boolean wait = false;
         for (String argument : args) {
@@ -61,9 +64,17 @@ public final class ProbeApplication {
 
     private static void stopped() {
         try {
-            Files.write(Paths.get("stopped.txt"), "stopped by the stop line\n".getBytes(StandardCharsets.UTF_8));
+            writeWhole("stopped.txt", "stopped by the stop line\n");
         } catch (IOException e) {
             throw new IllegalStateException(e);
         }
+    }
+
+    // A test that waits for the file sees it whole or not at all: it is written
+    // under another name, then renamed.
+    private static void writeWhole(String name, String text) throws IOException {
+        Path part = Paths.get(name + ".part");
+        Files.write(part, text.getBytes(StandardCharsets.UTF_8));
+        Files.move(part, Paths.get(name), StandardCopyOption.ATOMIC_MOVE, StandardCopyOption.REPLACE_EXISTING);
     }
 }

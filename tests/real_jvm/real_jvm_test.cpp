@@ -8,20 +8,34 @@
 
 #include <windows.h>
 
+#include <iterator>
 #include <map>
+#include <random>
 #include <string>
+#include <vector>
 
+#include "launch/launch_request.h"
 #include "support/launcher_run.h"
 #include "support/sample_service.h"
 #include "support/service_control.h"
 #include "support/standin_launch.h"
 #include "support/test_files.h"
+#include "support/typed_arguments.h"
 #include "support/vm_fixtures.h"
 
 using namespace qel;
 using namespace qel::test;
 
 namespace {
+
+std::vector<std::string> utf8(const std::vector<WString>& texts)
+{
+    std::vector<std::string> result;
+    for (const WString& text : texts) {
+        result.push_back(narrow(text));
+    }
+    return result;
+}
 
 void copyInto(const WString& source, const WString& target)
 {
@@ -78,6 +92,23 @@ protected:
         return values;
     }
 
+    // The application's arguments as main received them, in UTF-8.
+    std::vector<std::string> observedArguments() const
+    {
+        const auto seen = observed();
+        std::vector<std::string> arguments;
+        const auto count = seen.find("argc");
+        if (count == seen.end()) {
+            ADD_FAILURE() << "the application wrote nothing";
+            return arguments;
+        }
+        for (int i = 0; i < std::stoi(count->second); ++i) {
+            const auto argument = seen.find("arg." + std::to_string(i));
+            arguments.push_back(argument == seen.end() ? "<missing>" : argument->second);
+        }
+        return arguments;
+    }
+
     TempDir dir;
     WString app = dir / L"Probe";
     WString jdk = dir / L"bridge jdk";
@@ -126,6 +157,61 @@ TEST_F(RealJvm, TheJava2CommandLineIsAcceptedAndSeenByTheApplication)
     EXPECT_EQ(seen.at("setting.name"), "Probe");
     // -verbose:gc made the VM report its collector.
     EXPECT_NE(run.standardOutput.find("[gc]"), std::string::npos) << run.standardOutput;
+}
+
+// The table of typed arguments, through the launcher's split and rendering, the
+// VM's split of its command line and the ready main class's undoubling, as the
+// application's main method receives them.
+TEST_F(RealJvm, ArgumentsArriveAsTyped)
+{
+    writeProperties("qel.nl.valid.vm.list=J2\r\n");
+    const WString launcher = installLauncher(app, L"Probe.exe");
+    const WString startDirectory = dir / L"start";
+    writeFile(startDirectory + L"\\" + kTypedArgumentsFile, "x");
+    RunOptions options;
+    options.currentDirectory = startDirectory;
+    const ProgramRun run = start(launcher, typedArgumentsLine(), options);
+    ASSERT_FALSE(run.timedOut);
+    ASSERT_TRUE(run.boxes.empty()) << narrow(run.boxes[0].text);
+    EXPECT_EQ(run.exitCode, 0u) << run.standardError;
+    EXPECT_EQ(observedArguments(), utf8(receivedArguments(startDirectory)));
+}
+
+// Random application arguments, every mix of blanks, tabs, quotes, backslashes
+// and characters beyond ASCII: the launcher's rendering of them, split by the
+// VM's C runtime rules and undoubled by the ready main class, gives each back
+// exactly. The VM is started as the launcher starts it, with the rendered tail.
+TEST_F(RealJvm, RandomArgumentsComeBackExactly)
+{
+    writeProperties("qel.nl.valid.vm.list=J2\r\n");
+    const WString handoff = dir / L"handoff.tmp";
+    writeFile(handoff, "qel.nl.current.vm=" + narrow(forwardSlashes(jdk + L"\\bin\\java.exe")) + "\r\n");
+    const WString units[] = {L"a", L" ", L"\t", L"\"", L"\\", L"\\", L"b", L"\u00e9", L"\u4e2d", L"\U0001F600"};
+    std::mt19937 random(24);
+    std::uniform_int_distribution<std::size_t> pick(0, std::size(units) - 1);
+    std::uniform_int_distribution<int> length(0, 8);
+    for (int round = 0; round < 3; ++round) {
+        LaunchRequest request;
+        for (int i = 0; i < 80; ++i) {
+            WString argument;
+            for (int j = length(random); j > 0; --j) {
+                argument += units[pick(random)];
+            }
+            request.appArgs.push_back(argument);
+        }
+        RunOptions options;
+        options.currentDirectory = app;
+        options.commandLine = L"\"" + jdk + L"\\bin\\java.exe\" -cp \"" + app + L"\\my libs\\ravelin-java.jar;" + app +
+                              L"\\my libs\\probe.jar\" org.ravelin.launcher.RavelinMain \"" +
+                              forwardSlashes(app + L"\\Probe.qel") + L"\" \"" + forwardSlashes(handoff) + L"\" " +
+                              buildArgumentTail(request);
+        DeleteFileW((app + L"\\observed.txt").c_str());
+        const ProgramRun run = start(jdk + L"\\bin\\java.exe", L"", options);
+        ASSERT_FALSE(run.timedOut);
+        ASSERT_EQ(run.exitCode, 0u) << run.standardError;
+        ASSERT_EQ(observedArguments(), utf8(request.appArgs))
+            << "round " << round << ": " << narrow(*options.commandLine);
+    }
 }
 
 TEST_F(RealJvm, TheConsoleTwinsOutputThroughAPipe)

@@ -9,6 +9,7 @@
 
 #include <shellapi.h>
 
+#include <iterator>
 #include <random>
 #include <vector>
 
@@ -93,42 +94,34 @@ TEST(ArgumentTail, ReadsBackAsGivenByWindowsRules)
         {L"a\\\"b", L"\\\\\"", L"x\\\\\\\"y"},
         {L"C:\\My Files\\a.txt", L"\\\\server\\share\\x", L"-open"},
         {L"caf\u00e9", L"\U0001F600", L"two  words"},
+        // Backslashes before the closing quote of an argument that needs quotes.
+        {L"C:\\my dir\\", L"C:\\my dir\\\\", L"a b\\\\\\", L"next"},
+        {L" \\", L"\t\\\\", L" \\\"", L"\\"},
     };
     for (const auto& row : rows) {
         expectReadBack(row);
     }
 }
 
-// Random argument lists of blanks, tabs, quotes, backslashes and letters, the
-// units that the C runtime's rules treat apart. Arguments that end in a
-// backslash and need quotes are left out: their last backslash reads back
-// single (the closing quote takes the pair's second half), as it always has.
+// Random argument lists of blanks, tabs, quotes, backslashes, letters and
+// characters beyond ASCII, the units that the C runtime's rules treat apart,
+// every combination included.
 TEST(ArgumentTail, RandomArgumentsReadBackWhole)
 {
     std::mt19937 random(15);
-    const wchar_t units[] = {L'a', L' ', L'\t', L'"', L'\\', L'b'};
-    std::uniform_int_distribution<int> pick(0, 5);
-    std::uniform_int_distribution<int> length(0, 6);
+    const WString units[] = {L"a", L" ", L"\t", L"\"", L"\\", L"\\", L"b", L"\u00e9", L"\U0001F600"};
+    std::uniform_int_distribution<std::size_t> pick(0, std::size(units) - 1);
+    std::uniform_int_distribution<int> length(0, 7);
     std::uniform_int_distribution<int> count(1, 4);
-    int tried = 0;
-    while (tried < 2000) {
+    for (int tried = 0; tried < 3000; ++tried) {
         Lines arguments;
         for (int i = count(random); i > 0; --i) {
             WString argument;
             for (int j = length(random); j > 0; --j) {
-                argument.push_back(units[pick(random)]);
+                argument += units[pick(random)];
             }
             arguments.push_back(argument);
         }
-        bool endsInBackslashInsideQuotes = false;
-        for (const WString& argument : arguments) {
-            const bool quoted = argument.empty() || argument.find_first_of(L" \t") != WString::npos;
-            endsInBackslashInsideQuotes |= quoted && !argument.empty() && argument.back() == L'\\';
-        }
-        if (endsInBackslashInsideQuotes) {
-            continue;
-        }
-        ++tried;
         expectReadBack(arguments);
         if (HasFailure()) {
             return;

@@ -44,7 +44,7 @@ TEST(CommandLineSplit, Examples)
          false,
          false,
          L""},
-        {LR"(run.exe "two   words" x)", {L"run.exe", L"two words", L"x"}, false, false, L""},
+        {LR"(run.exe "two   words" x)", {L"run.exe", L"two   words", L"x"}, false, false, L""},  // blanks kept
         {LR"(run.exe a"b c")", {L"run.exe", L"a\"b", L"c\""}, false, false, L""},
         {LR"(run.exe "unclosed rest of line)", {L"run.exe", L"unclosed rest of line"}, false, false, L""},
         {L"run.exe -kwqelservice MyService x", {L"run.exe", L"x"}, true, false, L"MyService"},
@@ -52,8 +52,10 @@ TEST(CommandLineSplit, Examples)
         {L"run.exe -i console", {L"run.exe", L"-i", L"console"}, false, true, L""},
         {L"run.exe -I console", {L"run.exe", L"-I", L"console"}, false, false, L""},
         {L"run.exe -i Console", {L"run.exe", L"-i", L"Console"}, false, false, L""},
-        {LR"(run.exe "a -kwqelservice b c")", {L"run.exe", L"a c"}, true, false, L"b"},
-        {LR"(run.exe -kwqelservice "My Service")", {L"run.exe", L"Service\""}, true, false, L"\"My"},
+        // A switch counts only as a whole argument of its own.
+        {LR"(run.exe "a -kwqelservice b c")", {L"run.exe", L"a -kwqelservice b c"}, false, false, L""},
+        {LR"(run.exe "x -kwqelservice y")", {L"run.exe", L"x -kwqelservice y"}, false, false, L""},
+        {LR"(run.exe -kwqelservice "My Service")", {L"run.exe"}, true, false, L"My Service"},
         {L"run.exe -i -kwqelservice S", {L"run.exe", L"-i", L"-kwqelservice", L"S"}, false, false, L""},
         {L"run.exe QEL_VM C:\\jdk\\bin\\java.exe",
          {L"run.exe", L"QEL_VM", L"C:\\jdk\\bin\\java.exe"},
@@ -76,14 +78,26 @@ TEST(CommandLineSplit, SwitchesAndQuotes)
         {L"run.exe -i -i console", {L"run.exe", L"-i", L"-i", L"console"}, false, false, L""},
         {L"run.exe x -i console", {L"run.exe", L"x", L"-i", L"console"}, false, true, L""},
         {LR"(run.exe "-i console")", {L"run.exe", L"-i console"}, false, false, L""},  // "-i is no switch
-        {LR"(run.exe "x -i console y")", {L"run.exe", L"x -i console y"}, false, true, L""},
+        {LR"(run.exe "x -i console y")", {L"run.exe", L"x -i console y"}, false, false, L""},
+        {LR"(run.exe "-kwqelservice" S)", {L"run.exe"}, true, false, L"S"},  // a quoted whole switch counts
         {LR"(run.exe "" x)", {L"run.exe", L"", L"x"}, false, false, L""},
-        {LR"(run.exe " x)", {L"run.exe", L"", L"x"}, false, false, L""},
+        // A quoted argument that opens with a blank, or holds blanks only.
+        {LR"(run.exe " a")", {L"run.exe", L" a"}, false, false, L""},
+        {LR"(run.exe --separator " " file.csv)", {L"run.exe", L"--separator", L" ", L"file.csv"}, false, false, L""},
+        {LR"(run.exe "   " x)", {L"run.exe", L"   ", L"x"}, false, false, L""},
+        {LR"(run.exe " x)", {L"run.exe", L" x"}, false, false, L""},  // unmatched: the rest of the line
+        // Backslashes are ordinary, also before the closing quote.
+        {LR"(run.exe "C:\my dir\\" "a b\\" next "C:\my dir\")",
+         {L"run.exe", LR"(C:\my dir\\)", LR"(a b\\)", L"next", LR"(C:\my dir\)"},
+         false,
+         false,
+         L""},
         {LR"(run.exe "a\" b\\")", {L"run.exe", L"a\\", L"b\\\\\""}, false, false, L""},  // no escape character
         {LR"(run.exe "a"b" c)", {L"run.exe", L"a\"b", L"c"}, false, false, L""},
         {L"run.exe a\tb", {L"run.exe", L"a\tb"}, false, false, L""},
-        {L"  run.exe   a   ", {L" ", L"run.exe", L"a"}, false, false, L""},
-        {L" run.exe a", {L" run.exe", L"a"}, false, false, L""},
+        // Blanks before the first argument separate nothing.
+        {L"  run.exe   a   ", {L"run.exe", L"a"}, false, false, L""},
+        {L" run.exe a", {L"run.exe", L"a"}, false, false, L""},
     };
     for (const auto& c : cases) {
         expectSplit(c);
@@ -94,10 +108,11 @@ TEST(CommandLineSplitBadInput, AnyTextIsAccepted)
 {
     const SplitCase cases[] = {
         {L"", {}, false, false, L""},
-        {L"     ", {L" "}, false, false, L""},
+        {L"     ", {}, false, false, L""},
         {L"\"", {L""}, false, false, L""},
         {L"\"\"\"\"", {L"\"\""}, false, false, L""},
-        {L"\" \" \"", {L"", L"", L""}, false, false, L""},
+        {L"\"  ", {L""}, false, false, L""},
+        {L"\" \" \"", {L" ", L""}, false, false, L""},
         {L"\"\" \"\" \"", {L"", L"", L""}, false, false, L""},
         {L"run.exe \"a \"b \"c", {L"run.exe", L"a \"b \"c"}, false, false, L""},
         {L"-kwqelservice", {}, false, false, L""},
@@ -154,7 +169,8 @@ protected:
 TEST_F(CommandLineFiles, ExistingFileArgumentsBecomeAbsolute)
 {
     CommandLine line =
-        CommandLine::split(LR"("Program Files\run.exe" notes.txt missing.txt sub .\notes.txt -i console)");
+        CommandLine::split(LR"("Program Files\run.exe" notes.txt missing.txt sub .\notes.txt -i console con nul )"
+                           LR"(aux nul.txt COM1 sub\nul "sub\")");
     makeFileArgumentsAbsolute(line, diskFileSystem());
     EXPECT_EQ(line.arguments, (std::vector<WString>{
                                   dir / L"Program Files\\run.exe",
@@ -164,6 +180,14 @@ TEST_F(CommandLineFiles, ExistingFileArgumentsBecomeAbsolute)
                                   dir / L"notes.txt",
                                   L"-i",
                                   L"console",
+                                  // Devices, not files of the current directory: as typed.
+                                  L"con",
+                                  L"nul",
+                                  L"aux",
+                                  L"nul.txt",
+                                  L"COM1",
+                                  L"sub\\nul",
+                                  dir / L"sub\\",  // one trailing backslash kept
                               }));
     EXPECT_TRUE(line.consoleRequested);
 }
@@ -203,9 +227,8 @@ TEST(CommandLine, LocateExecutable)
         {L"absent.exe x", module},
         {L"run.com", module},
         {L"", module},
-        {L"\"C:\\d\\My  Tools\\run.exe\"", module},  // the split made one space of two
-        {L"   \"C:\\d\\Program Files\\run.exe\"", module},  // the first argument is " "
-        {L" \"C:\\d\\Program Files\\run.exe\"", module},  // a space before the quote
+        {L"   \"C:\\d\\Program Files\\run.exe\"", L"C:\\d\\Program Files\\run.exe"},  // blanks before it
+        {L"\"C:\\d\\My  Tools\\run.exe\"", L"C:\\d\\My  Tools\\run.exe"},  // blanks inside kept
     };
     for (const auto& row : rows) {
         const CommandLine line = CommandLine::split(row.commandLine);

@@ -246,7 +246,9 @@ TEST(ArgumentTail, LauncherArgumentsThenApplicationArguments)
         // The doubled backslashes before a quote are doubled once more, so they
         // still read back doubled.
         {{}, {L"a\\\"b", L"\\\\\""}, L"a\\\\\\\\\\\"b \\\\\\\\\\\\\\\\\\\""},
-        {{}, {L"\\\\server\\share\\", L"C:\\My Dir\\"}, L"\\\\\\\\server\\\\share\\\\ \"C:\\\\My Dir\\\\\""},
+        // So are those before the closing quote of an argument with a blank.
+        {{}, {L"\\\\server\\share\\", L"C:\\My Dir\\"}, L"\\\\\\\\server\\\\share\\\\ \"C:\\\\My Dir\\\\\\\\\""},
+        {{}, {LR"(a b\\)"}, LR"("a b\\\\\\\\")"},
         {{L"a/b\\c"}, {L"a/b"}, L"\"a/b/c\" a/b"},
         {{}, {}, L""},
     };

@@ -132,3 +132,15 @@ TEST(PathText, FinalPathsInTheFormUsersWrite)
         EXPECT_EQ(withoutVerbatimPrefix(path), expected) << path;
     }
 }
+
+TEST(PathText, DeviceNames)
+{
+    for (const wchar_t* path : {L"con", L"NUL", L"aux", L"prn", L"nul.txt", L"COM1", L"lpt9.log", L"Com1 .log",
+                                L"nul. ", L"C:\\logs\\nul", L"sub/CON.tar.gz", L"C:nul", L"conout$", L"com\u00b9"}) {
+        EXPECT_TRUE(isDeviceName(path)) << path;
+    }
+    for (const wchar_t* path : {L"", L".", L"console", L"nul-list", L"xnul", L"com", L"com10", L"coma", L"lpt",
+                                L"nul\\x", L"C:\\con\\file.txt", L"notes.txt"}) {
+        EXPECT_FALSE(isDeviceName(path)) << path;
+    }
+}
