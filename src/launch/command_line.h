@@ -31,7 +31,8 @@ struct CommandLine {
     // Splits GetCommandLineW() and makes arguments that name existing files absolute.
     static CommandLine parse();
 
-    // The split alone: tokens at spaces, switches, then quoted groups joined.
+    // The split alone: the arguments as typed (see wholeArguments), then the
+    // switches among them.
     static CommandLine split(std::wstring_view text);
 
     // The argument after the first argument equal to text; empty when there is
@@ -45,9 +46,8 @@ struct CommandLine {
     WString locateExecutable(const Environment& environment) const;
     // The same search through the given directories, asking exists. The first
     // argument need not name the executable: a parent may start the launcher with
-    // any command line, and the split collapses runs of spaces inside quotes and
-    // keeps spaces before the first argument. When neither the argument nor the
-    // search finds a file, the module path decides (an empty one finds nothing).
+    // any command line. When neither the argument nor the search finds a file,
+    // the module path decides (an empty one finds nothing).
     WString locateExecutable(const std::vector<WString>& searchPath, const ExistsProbe& exists,
                              const WString& modulePath) const;
 };
