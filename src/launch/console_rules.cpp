@@ -11,6 +11,9 @@ namespace {
 // The console event numbers of Windows.
 constexpr std::uint32_t kCtrlCEvent = 0;
 constexpr std::uint32_t kCtrlBreakEvent = 1;
+constexpr std::uint32_t kCloseEvent = 2;
+constexpr std::uint32_t kLogoffEvent = 5;
+constexpr std::uint32_t kShutdownEvent = 6;
 
 }  // namespace
 
@@ -49,6 +52,11 @@ ConsolePlan planConsole(Frontend frontend, bool controlKeyAtStart, bool consoleR
 bool outlivesConsoleEvent(std::uint32_t event)
 {
     return event == kCtrlCEvent || event == kCtrlBreakEvent;
+}
+
+bool endsConsoleSession(std::uint32_t event)
+{
+    return event == kCloseEvent || event == kLogoffEvent || event == kShutdownEvent;
 }
 
 WString withCrLf(std::wstring_view text)

@@ -51,6 +51,11 @@ ConsolePlan planConsole(Frontend frontend, bool controlKeyAtStart, bool consoleR
 // console closing, log-off, shutdown) goes on to the next handler.
 bool outlivesConsoleEvent(std::uint32_t event);
 
+// The console events after which the system ends the launcher whatever its
+// handlers answer: the console window closing, log-off and shutdown. Before
+// that, the launcher deletes its hand-off file (see session_end.h).
+bool endsConsoleSession(std::uint32_t event);
+
 // The text with each line feed that has no carriage return before it written as
 // CR LF, as the launcher's diagnostics have always ended their lines.
 WString withCrLf(std::wstring_view text);

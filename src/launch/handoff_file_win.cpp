@@ -1,8 +1,12 @@
-// The hand-off file: created in the temporary directory on first use, written
-// line by line, deleted once the VM has ended.
+// The hand-off file: created in the temporary directory on first use, open to
+// its user only, written line by line, deleted once the VM has ended.
 
 #include <windows.h>
 
+#include <sddl.h>
+
+#include <memory>
+#include <random>
 #include <string>
 
 #include "base/errors.h"
@@ -14,14 +18,19 @@
 #include "base/trace.h"
 #include "launch/handoff_file.h"
 #include "launch/handoff_text.h"
+#include "launch/session_end.h"
 
 namespace qel {
 
 namespace {
 
-// GetTempPathW is asked for at most this many units, so that the file name the
-// system adds still fits a 260-unit path.
-constexpr DWORD kTempPathUnits = 246;
+// GetTempPathW is asked for at most this many units, so that the file's name
+// still fits a 260-unit path.
+constexpr DWORD kTempPathUnits = static_cast<DWORD>(kHandoffDirectoryUnits);
+
+// Names that are taken already are passed over this many times before the
+// directory counts as unusable.
+constexpr int kNameTries = 16;
 
 [[noreturn]] void throwTempDirectoryError(const WString& directory, DWORD error)
 {
@@ -43,6 +52,39 @@ WString temporaryDirectoryVariable()
     return WString();
 }
 
+struct LocalFreer {
+    void operator()(void* memory) const noexcept { LocalFree(memory); }
+};
+// What the security functions allocate with LocalAlloc.
+using UniqueLocal = std::unique_ptr<void, LocalFreer>;
+
+// The process's user as a SID string ("S-1-5-21-..."), empty when the token
+// cannot be read.
+WString processUserSid()
+{
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        return WString();
+    }
+    const UniqueHandle owned(token);
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::string buffer(size, '\0');
+    wchar_t* text = nullptr;
+    if (size == 0 || !GetTokenInformation(token, TokenUser, buffer.data(), size, &size) ||
+        !ConvertSidToStringSidW(reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid, &text)) {
+        return WString();
+    }
+    const UniqueLocal ownedText(text);
+    return text;
+}
+
+std::uint64_t systemRandom()
+{
+    std::random_device device;
+    return (static_cast<std::uint64_t>(device()) << 32) ^ device();
+}
+
 }  // namespace
 
 HandoffFile::~HandoffFile()
@@ -50,14 +92,22 @@ HandoffFile::~HandoffFile()
     if (path_.empty()) {
         return;  // moved away
     }
+    file_.reset();
     if (trace_->enabled()) {
-        trace_->line(L"hand-off file kept: " + path_);
+        trace_->line(L"hand-off file kept: " + path_ +
+                     L" (it holds the whole environment, passwords and tokens too: delete it once read)");
         return;
     }
     DeleteFileW(path_.c_str());  // a file that is gone already is no failure
+    session_end::forget();
 }
 
-HandoffFile HandoffFile::create(Trace& trace)
+HandoffFile HandoffFile::create(Trace& trace, AtSessionEnd atSessionEnd)
+{
+    return create(trace, atSessionEnd, systemRandom);
+}
+
+HandoffFile HandoffFile::create(Trace& trace, AtSessionEnd atSessionEnd, const RandomSource& random)
 {
     wchar_t directory[kTempPathUnits + 1] = {};
     const DWORD length = GetTempPathW(kTempPathUnits, directory);
@@ -74,31 +124,50 @@ HandoffFile HandoffFile::create(Trace& trace)
                               }).value_or(WString());
         throwTempDirectoryError(whole, ERROR_FILENAME_EXCED_RANGE);
     }
-    wchar_t name[kPathBufferUnits] = {};
-    // The system creates a new, empty file qel<hex>.tmp and gives its name.
-    if (GetTempFileNameW(directory, L"qel", 0, name) == 0) {
+    // Only the user, the system and the administrators: the temporary directory
+    // may let every local user read what is made in it (C:\Temp).
+    const WString user = processUserSid();
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (user.empty() || !ConvertStringSecurityDescriptorToSecurityDescriptorW(ownerOnlyDescriptor(user).c_str(),
+                                                                              SDDL_REVISION_1, &descriptor, nullptr)) {
         throwTempDirectoryError(directory, GetLastError());
     }
-    return HandoffFile(normalizePath(name), trace);
+    const UniqueLocal ownedDescriptor(descriptor);
+    SECURITY_ATTRIBUTES security{sizeof(SECURITY_ATTRIBUTES), descriptor, FALSE};
+    DWORD error = ERROR_FILE_EXISTS;
+    for (int tries = 0; tries < kNameTries && (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS); ++tries) {
+        const WString path = WString(directory) + handoffFileName(random());
+        // A new file or none: whatever stands at that path already is left alone.
+        UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &security, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file) {
+            const WString full = normalizePath(path);
+            if (atSessionEnd == AtSessionEnd::Delete && !trace.enabled()) {
+                session_end::deleteAtEnd(full);
+            }
+            return HandoffFile(full, trace, std::move(file));
+        }
+        error = GetLastError();
+    }
+    throwTempDirectoryError(directory, error);
 }
 
 void HandoffFile::append(const std::vector<WString>& lines)
 {
-    UniqueFile file(CreateFileW(path_.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0, nullptr));
-    if (!file) {
-        throw FileException(L"windows could not open the file specified", path_);
+    if (!file_) {
+        throw TerminalError(L"The hand-off file \"" + path_ + L"\" cannot be written: it is complete already");
     }
     LARGE_INTEGER end{};
     LARGE_INTEGER zero{};
-    SetFilePointerEx(file.get(), zero, &end, FILE_END);
+    SetFilePointerEx(file_.get(), zero, &end, FILE_END);
     const std::string bytes = handoffBytes(lines);
     DWORD written = 0;
-    if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+    if (!WriteFile(file_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
         written != bytes.size()) {
         const DWORD error = GetLastError();
         // No half-written lines: the file goes back to what it held.
-        SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN);
-        SetEndOfFile(file.get());
+        SetFilePointerEx(file_.get(), end, nullptr, FILE_BEGIN);
+        SetEndOfFile(file_.get());
         throw TerminalError(L"The hand-off file \"" + path_ + L"\" cannot be written: " +
                             WString(withoutLineEnd(systemErrorText(error))));
     }

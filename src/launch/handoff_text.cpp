@@ -120,4 +120,19 @@ std::string handoffBytes(const std::vector<WString>& lines)
     return bytes;
 }
 
+WString handoffFileName(std::uint64_t random)
+{
+    static constexpr wchar_t kDigits[] = L"0123456789abcdef";
+    WString name = L"qel";
+    for (int shift = 44; shift >= 0; shift -= 4) {
+        name += kDigits[(random >> shift) & 0xF];
+    }
+    return name + L".tmp";
+}
+
+WString ownerOnlyDescriptor(std::wstring_view userSid)
+{
+    return L"D:P(A;;FA;;;" + WString(userSid) + L")(A;;FA;;;SY)(A;;FA;;;BA)";
+}
+
 }  // namespace qel

@@ -4,6 +4,7 @@
 // "key=value" line each, in ASCII with every other unit written as an escape.
 // Pure rules: nothing here touches Windows.
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
@@ -52,5 +53,19 @@ std::vector<WString> environmentLines(const std::map<WString, WString, std::less
 // The lines as bytes, each followed by CR LF. Escaped lines hold only ASCII, so
 // each unit is one byte.
 std::string handoffBytes(const std::vector<WString>& lines);
+
+// The hand-off file's name in the temporary directory: "qel", the low 48 bits
+// of the random number as twelve lower-case hexadecimal digits, ".tmp".
+WString handoffFileName(std::uint64_t random);
+
+// The longest temporary directory (its closing backslash included) that a
+// hand-off file's path fits in beside its name, within 260 units.
+inline constexpr std::size_t kHandoffDirectoryUnits = 259 - 19;
+
+// The access of a hand-off file, which holds the whole environment, in the
+// system's descriptor language: a protected list (nothing inherited from the
+// folder) that lets the user (the SID given), the system and the administrators
+// open it, and nobody else.
+WString ownerOnlyDescriptor(std::wstring_view userSid);
 
 }  // namespace qel

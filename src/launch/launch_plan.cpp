@@ -90,11 +90,9 @@ WString refusalText(const LaunchRefusal& refusal, std::wstring_view messageText)
     return text;
 }
 
-VmRequest vmRequestFor(const CommandLine& commandLine, const PropertyTable& properties,
-                       const WString& propertiesPath)
+VmRequest vmRequestFor(const CommandLine& commandLine, const PropertyTable& properties, const WString& propertiesPath)
 {
-    return VmRequest{commandLine.valueAfter(L"QEL_VM"), currentVm(properties), validVmList(properties),
-                     propertiesPath};
+    return VmRequest{commandLine.valueAfter(L"QEL_VM"), currentVm(properties), validVmList(properties), propertiesPath};
 }
 
 }  // namespace qel

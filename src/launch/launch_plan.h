@@ -65,8 +65,7 @@ struct LaunchPlan {
 struct LaunchPlanInputs {
     LaunchPlanInputs(LaunchInputs request, const Environment& environment)
         : request(std::move(request)), environment(environment)
-    {
-    }
+    {}
 
     // What the launch request is filled from: the settings, the class path, the
     // file names, the arguments, whether the run is a service, and the path
@@ -107,7 +106,6 @@ LaunchPlan planLaunch(const LaunchPlanInputs& in);
 WString refusalText(const LaunchRefusal& refusal, std::wstring_view messageText);
 
 // What the selection decides on for this run.
-VmRequest vmRequestFor(const CommandLine& commandLine, const PropertyTable& properties,
-                       const WString& propertiesPath);
+VmRequest vmRequestFor(const CommandLine& commandLine, const PropertyTable& properties, const WString& propertiesPath);
 
 }  // namespace qel

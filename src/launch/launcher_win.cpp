@@ -12,6 +12,7 @@
 #include "launch/handoff_file.h"
 #include "launch/handoff_text.h"
 #include "launch/launch_process.h"
+#include "launch/session_end.h"
 #include "launch/launch_request.h"
 #include "launch/launcher.h"
 #include "settings/environment.h"
@@ -119,7 +120,10 @@ void Launcher::locatePropertiesFile()
 HandoffFile& Launcher::handoffFile()
 {
     if (!handoff_) {
-        handoff_.emplace(HandoffFile::create(trace));
+        // A service's process hears of every user's log-off: only the end of its
+        // VM deletes its file.
+        handoff_.emplace(HandoffFile::create(trace, commandLine.serviceRequested ? HandoffFile::AtSessionEnd::Leave
+                                                                                 : HandoffFile::AtSessionEnd::Delete));
     }
     return *handoff_;
 }
@@ -176,6 +180,7 @@ void Launcher::run(bool wait)
         trace.line(L"hand-off file: " + handoffFile().path());
     }
     handoffFile().append(plan.handoffLines);
+    handoffFile().close();
     for (const WString& warning : plan.warnings) {
         writeDiagnostic(warning);
         trace.line(L"warning: " + warning);
@@ -187,6 +192,11 @@ void Launcher::run(bool wait)
         console.outliveInterrupts();
     }
     process = startPlannedVm(plan, trace, stopPipe);
+    if (!commandLine.serviceRequested) {
+        // The VM may run for hours: a log-off or shutdown meanwhile deletes the
+        // hand-off file too. Started only now, so that the VM does not wait for it.
+        session_end::watchWindowMessages();
+    }
     if (wait) {
         trace.phase(L"wait");
         exitCode = waitForExit(process.get());

@@ -14,7 +14,9 @@
 #include <vector>
 
 #include "base/handles.h"
+#include "base/processes.h"
 #include "support/standin_launch.h"
+#include "support/top_windows.h"
 
 using namespace qel;
 using namespace qel::test;
@@ -318,7 +320,9 @@ TEST_F(Handoff, DeletedAfterTheVmUnlessTraced)
         ASSERT_EQ(names.size(), 1u);
         EXPECT_EQ(forwardSlashes(temp / names[0]), handoff);
         EXPECT_EQ(readFile(temp / names[0]).rfind("qel.nl.current.vm=" + escaped(program) + "\r\n", 0), 0u);
-        EXPECT_NE(readFile(trace).find("hand-off file kept: " + narrow(temp / names[0]) + "\n"), std::string::npos)
+        EXPECT_NE(
+            readFile(trace).find("hand-off file kept: " + narrow(temp / names[0]) + " (it holds the whole environment"),
+            std::string::npos)
             << readFile(trace);
         DeleteFileW((temp / names[0]).c_str());
     }
@@ -415,6 +419,58 @@ TEST_F(Handoff, LaunchersRunningTogetherWriteTwoFiles)
         EXPECT_EQ(contents[i].rfind("qel.nl.current.vm=" + escaped(program) + "\r\n", 0), 0u);
         // Gone with its VM.
         EXPECT_EQ(GetFileAttributesW(handoffs[i].c_str()), INVALID_FILE_ATTRIBUTES);
+    }
+}
+
+// A log-off or shutdown while the VM runs: the system sends the launcher's
+// windows WM_QUERYENDSESSION and WM_ENDSESSION and then ends it without its
+// destructors. The launcher deletes the hand-off file on WM_ENDSESSION. (The
+// messages are sent here as the system sends them, to this launcher only: Wine's
+// own end of session would end every test's programs.)
+TEST_F(Handoff, DeletedWhenTheSessionEnds)
+{
+    const WString twin = installLauncher(app, L"ToolC.exe", kConsoleTwin);
+    writeFile(app + L"\\ToolC.qel", readFile(app + L"\\Tool.qel"));
+    for (const WString& program : {launcher, twin}) {
+        SCOPED_TRACE(narrow(program));
+        DeleteFileW(recordFile.c_str());
+        ProgramRun run;
+        std::thread started([&] {
+            RunOptions options = withTemporaryDirectory(temp.path());
+            options.environment.emplace_back(L"QEL_STANDIN_SLEEP_MS", L"infinite");
+            run = runProgram(program, withStandinEnvironment(L"0", options));
+        });
+        std::vector<StandinRecord> records;
+        HWND window = nullptr;
+        for (const ULONGLONG deadline = GetTickCount64() + 30000; window == nullptr && GetTickCount64() < deadline;
+             Sleep(20)) {
+            records = readStandinRecords(recordFile);
+            for (const ProcessEntry& process : records.empty() ? std::vector<ProcessEntry>() : runningProcesses()) {
+                if (process.processId == records.front().processId) {
+                    window = anyTopWindow(process.parentId, L"RavelinSessionEnd");
+                }
+            }
+        }
+        if (window != nullptr) {
+            const WString handoff = records.front().args.back();
+            EXPECT_NE(GetFileAttributesW(handoff.c_str()), INVALID_FILE_ATTRIBUTES) << narrow(handoff);
+            EXPECT_EQ(SendMessageW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+            SendMessageW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+            // Gone at once, while the VM still runs.
+            EXPECT_EQ(GetFileAttributesW(handoff.c_str()), INVALID_FILE_ATTRIBUTES) << narrow(handoff);
+            EXPECT_TRUE(handoffFilesIn(temp.path()).empty());
+        } else {
+            ADD_FAILURE() << "no stand-in, or its launcher has no window for the session's end";
+        }
+        // Ending the stand-in ends its launcher too.
+        if (!records.empty()) {
+            const UniqueHandle standIn(OpenProcess(PROCESS_TERMINATE, FALSE, records.front().processId));
+            TerminateProcess(standIn.get(), 7);
+        }
+        started.join();
+        if (!records.empty()) {
+            EXPECT_EQ(run.exitCode, 7u);
+        }
     }
 }
 

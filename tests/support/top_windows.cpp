@@ -7,6 +7,7 @@ namespace {
 struct WindowSearch {
     DWORD processId;
     const wchar_t* className;
+    bool visibleOnly;
     HWND window;
 };
 
@@ -15,7 +16,7 @@ BOOL CALLBACK findWindow(HWND window, LPARAM parameter)
     auto* search = reinterpret_cast<WindowSearch*>(parameter);
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
-    if (owner != search->processId || !IsWindowVisible(window)) {
+    if (owner != search->processId || (search->visibleOnly && !IsWindowVisible(window))) {
         return TRUE;
     }
     wchar_t className[64] = {};
@@ -31,7 +32,14 @@ BOOL CALLBACK findWindow(HWND window, LPARAM parameter)
 
 HWND visibleTopWindow(DWORD processId, const wchar_t* className)
 {
-    WindowSearch search{processId, className, nullptr};
+    WindowSearch search{processId, className, true, nullptr};
+    EnumWindows(findWindow, reinterpret_cast<LPARAM>(&search));
+    return search.window;
+}
+
+HWND anyTopWindow(DWORD processId, const wchar_t* className)
+{
+    WindowSearch search{processId, className, false, nullptr};
     EnumWindows(findWindow, reinterpret_cast<LPARAM>(&search));
     return search.window;
 }

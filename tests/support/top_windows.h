@@ -11,4 +11,7 @@ namespace qel::test {
 // box); NULL when it has none.
 HWND visibleTopWindow(DWORD processId, const wchar_t* className = nullptr);
 
+// The same among every top-level window of the process, hidden ones too.
+HWND anyTopWindow(DWORD processId, const wchar_t* className);
+
 }  // namespace qel::test

@@ -1,0 +1,29 @@
+#pragma once
+
+// The end of the user's session (log-off, shutdown) or of the console window the
+// launcher shares: the system then ends the launcher without running its
+// destructors, and the hand-off file, which holds the whole environment, would
+// stay in the temporary directory. The guard deletes it first. The system tells
+// of these events on threads of its own and with no context, so the file the
+// guard deletes is process-wide.
+
+#include "base/wstring.h"
+
+namespace qel::session_end {
+
+// From now on a console close, log-off or shutdown deletes this file (and, for
+// a console close, lets the run end as after Ctrl+C: the launcher goes on
+// waiting for its VM, which gets the same event, until the system ends it). The
+// first call takes the console's events.
+void deleteAtEnd(const WString& path);
+
+// The file is deleted, or kept on purpose: the end deletes nothing.
+void forget();
+
+// A program that has loaded the window manager's library gets no console events
+// for log-off and shutdown but the window messages of every top-level window:
+// from now on a hidden window on a thread of its own answers them, and deletes
+// the file on WM_ENDSESSION. The first call starts it; later calls do nothing.
+void watchWindowMessages();
+
+}  // namespace qel::session_end
