@@ -55,7 +55,7 @@ class NativeRunTest {
         final String vm = "Z:" + RUN.toString().replace('/', '\\') + "\\vm\\jre\\bin\\java.exe";
         final List<String> lines = Files.readAllLines(output, StandardCharsets.UTF_8);
         final List<String> expected = Arrays.asList("arguments=7", "argument=-open",
-                "argument=C:\\My Files\\a.txt", "argument=caf\\u00e9", "argument=two words",
+                "argument=C:\\My Files\\a.txt", "argument=caf\\u00e9", "argument=two  words",
                 "argument=\\\\server\\share\\x", "argument=C:\\No\\Dir\\", "argument=C:\\No Such\\Dir\\",
                 "properties=" + RUN.resolve("Shop Floor/Tool.qel"), "vm=" + vm, "control=false",
                 "setting.qel.nl.java.launcher.main.class=" + RavelinMain.class.getName(),

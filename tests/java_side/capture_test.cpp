@@ -103,13 +103,12 @@ TEST(JavaSideCapture, TheLauncherStartsTheReadyMainClassWithItsTwoArguments)
     EXPECT_EQ(after[1].rfind(handoffPrefix, 0), 0u) << narrow(after[1]);
     EXPECT_EQ(after[1].substr(after[1].size() - 4), L".tmp");
     EXPECT_EQ(readFile(after[1]).rfind("qel.nl.current.vm=" + escaped(vm) + "\r\n", 0), 0u);
-    // The application's: backslashes doubled, runs of spaces inside quotes one
-    // space. A quoted argument's last backslash arrives single: the closing quote
-    // takes its pair's second half (the Java side keeps a backslash without a pair).
-    EXPECT_EQ(
-        std::vector<WString>(after.begin() + 2, after.end()),
-        (std::vector<WString>{L"-open", L"C:\\\\My Files\\\\a.txt", L"caf\u00e9", L"two words",
-                              L"\\\\\\\\server\\\\share\\\\x", L"C:\\\\No\\\\Dir\\\\", L"C:\\\\No Such\\\\Dir\\"}));
+    // The application's as typed, blanks inside quotes kept, every backslash
+    // doubled (also before the closing quote of an argument in quotes).
+    EXPECT_EQ(std::vector<WString>(after.begin() + 2, after.end()),
+              (std::vector<WString>{L"-open", L"C:\\\\My Files\\\\a.txt", L"caf\u00e9", L"two  words",
+                                    L"\\\\\\\\server\\\\share\\\\x", L"C:\\\\No\\\\Dir\\\\",
+                                    L"C:\\\\No Such\\\\Dir\\\\"}));
 
     std::string lines;
     for (const WString& argument : after) {
