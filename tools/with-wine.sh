@@ -52,5 +52,24 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 # Without a window manager, closing a window waits 2 s unless windows are unmanaged.
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+# Wine's desktop process ends when no program uses windows for a while, and the
+# next program with windows starts it again with its own standard handles: a
+# test's CTest pipes would then stay open until that desktop ends, and CTest
+# waits for them. A keeper started here, without pipes, holds the desktop open
+# until the server stops (built with the tests; absent before the first build).
+keeper="$build/bin/desktop_keeper.exe"
+if [ -f "$keeper" ]; then
+  ready="$build/desktop-keeper.ready"
+  rm -f "$ready"
+  setsid wine "$keeper" "$(winepath -w "$ready" 2>/dev/null)" </dev/null >/dev/null 2>&1 &
+  for _ in $(seq 400); do
+    [ -f "$ready" ] && break
+    sleep 0.05
+  done
+  if [ ! -f "$ready" ]; then
+    echo "with-wine.sh: the desktop keeper did not start" >&2
+    exit 1
+  fi
+fi
 
 "$@" </dev/null

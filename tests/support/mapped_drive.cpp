@@ -88,9 +88,12 @@ void removeDriveType(wchar_t letter)
 MappedDrive::MappedDrive(const WString& directory)
 {
     requireMachineMayChange("map a drive letter");
-    const DWORD used = GetLogicalDrives();
+    // A letter whose root leads nowhere. Wine's GetLogicalDrives goes on naming
+    // a letter after the mount manager removed its drive, so a test that maps a
+    // drive again and again would run out of letters by it.
     for (wchar_t letter = L'Q'; letter <= L'Y'; ++letter) {
-        if ((used & (1u << (letter - L'A'))) == 0) {
+        const wchar_t root[] = {letter, L':', L'\\', L'\0'};
+        if (GetFileAttributesW(root) == INVALID_FILE_ATTRIBUTES) {
             letter_ = letter;
             break;
         }
