@@ -116,6 +116,25 @@ TEST_F(TraceRun, ATraceThatCannotBeWrittenNeverStopsTheLaunch)
     EXPECT_EQ(GetFileAttributesW((dir / L"missing").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
+TEST_F(TraceRun, TheErrorShownIsOneLineOfTheTrace)
+{
+    // No VM of release 99 anywhere: the box's two paragraphs are one line of
+    // the trace, and the next line is the trace's own.
+    writeProperties("qel.nl.valid.vm.list=99+\r\n");
+    const WString traceFile = dir / L"trace.txt";
+    RunOptions options;
+    options.environment.emplace_back(L"QEL_TRACE", traceFile);
+    const ProgramRun run = start(L"", L"0", options);
+    ASSERT_EQ(run.boxes.size(), 1u);
+    ASSERT_EQ(run.boxes[0].text, kEnglishNoVm);
+    const std::string trace = readFile(traceFile);
+    EXPECT_NE(trace.find("] error: Could not find a valid Java virtual machine to load. You may need to reinstall a "
+                         "supported Java virtual machine.\n[",
+                         0),
+              std::string::npos)
+        << trace;
+}
+
 TEST_F(TraceRun, WhatAUserNeedsWhenTheWrongJavaStarts)
 {
     // A runtime of another maker on Path, a kit the list refuses, a token of no
