@@ -43,6 +43,20 @@ std::string backslashes(std::string path)
     return path;
 }
 
+// The system's text for a Windows error, on one line.
+WString systemTextOf(unsigned long error)
+{
+    wchar_t text[512];
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                                        MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text, 512, nullptr);
+    WString line(text, length);
+    while (!line.empty() && (line.back() == L'\r' || line.back() == L'\n' || line.back() == L' ')) {
+        line.pop_back();
+    }
+    EXPECT_FALSE(line.empty()) << "no system text for error " << error;
+    return line;
+}
+
 }  // namespace
 
 TEST_F(TraceRun, ASearchFromTheCandidatesToTheExitCode)
@@ -190,7 +204,9 @@ TEST_F(TraceRun, WhatAUserNeedsWhenTheWrongJavaStarts)
         "chosen: " + narrow(vms / L"hollow") + " (version 17.0.0",
         "the program " + narrow(vms / L"hollow\\bin\\java.exe") +
             " does not exist: the chosen installation lacks it, and starting the VM will fail",
-        "the VM process cannot be created: Windows error 2",
+        // A Windows error with its meaning, and the program it was met with.
+        "the VM process cannot be created from " + narrow(vms / L"hollow\\bin\\java.exe") + ": Windows error 2 (" +
+            narrow(systemTextOf(2)) + ")\n",
     };
     const auto positions = positionsInOrder(trace, expected);
     for (std::size_t i = 0; i < expected.size(); ++i) {
