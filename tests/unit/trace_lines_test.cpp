@@ -10,12 +10,12 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/text.h"
 #include "base/trace.h"
 #include "launch/process_texts.h"
-#include "support/version_printer.h"
 #include "vm/inventory.h"
 #include "vm/search_trace.h"
 
