@@ -141,6 +141,24 @@ std::wstring_view withoutLineEnd(std::wstring_view text)
     return text;
 }
 
+WString singleLine(std::wstring_view text)
+{
+    WString line;
+    bool breakPending = false;
+    for (const wchar_t unit : text) {
+        if (unit == L'\r' || unit == L'\n') {
+            breakPending = !line.empty();
+            continue;
+        }
+        if (breakPending) {
+            line += L' ';
+            breakPending = false;
+        }
+        line += unit;
+    }
+    return line;
+}
+
 WString hex4(std::uint16_t value)
 {
     static constexpr wchar_t kDigits[] = L"0123456789abcdef";

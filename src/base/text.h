@@ -43,6 +43,10 @@ WString unknownExceptionText(std::string_view what);
 // The text without the CR and LF units at its end (a system text's line end).
 std::wstring_view withoutLineEnd(std::wstring_view text);
 
+// The text on one line: each run of CR and LF units between two parts becomes
+// one space, and those at the start or the end go.
+WString singleLine(std::wstring_view text);
+
 // Four lower-case hexadecimal digits, "00e9" for 0xE9.
 WString hex4(std::uint16_t value);
 

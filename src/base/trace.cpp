@@ -29,7 +29,8 @@ void Trace::line(std::wstring_view text)
         return;
     }
     const double now = clock_ ? clock_() : 0;
-    sink_("[" + milliseconds(now - started_) + " ms] " + toUtf8(text) + "\n");
+    // One line per step, whatever the text holds (a message, a registry value).
+    sink_("[" + milliseconds(now - started_) + " ms] " + toUtf8(singleLine(text)) + "\n");
 }
 
 void Trace::phase(std::wstring_view name)

@@ -30,7 +30,8 @@ public:
     // From now on lines go to the sink; the clock times them and the phases.
     void start(Sink sink, Clock clock);
 
-    // One line, after the milliseconds since start.
+    // One line, after the milliseconds since start; line breaks in the text
+    // become blanks (singleLine).
     void line(std::wstring_view text);
 
     // Ends the phase before (writing how long it took) and begins this one.

@@ -6,11 +6,6 @@ namespace qel {
 
 namespace {
 
-bool isLineBreak(wchar_t unit)
-{
-    return unit == L'\r' || unit == L'\n';
-}
-
 // The exit code after a failure, in both frontends: a script that started the
 // launcher can tell which failure it was.
 int failureExitCode(int messageId)
@@ -27,24 +22,6 @@ int failureExitCode(int messageId)
 }
 
 }  // namespace
-
-WString singleLine(std::wstring_view text)
-{
-    WString line;
-    bool breakPending = false;
-    for (const wchar_t unit : text) {
-        if (isLineBreak(unit)) {
-            breakPending = !line.empty();
-            continue;
-        }
-        if (breakPending) {
-            line += L' ';
-            breakPending = false;
-        }
-        line += unit;
-    }
-    return line;
-}
 
 ErrorReport errorReport(Frontend frontend, std::wstring_view text, int messageId)
 {

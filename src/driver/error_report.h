@@ -4,6 +4,7 @@
 
 #include <string_view>
 
+#include "base/text.h"
 #include "base/wstring.h"
 #include "launch/frontend.h"
 
@@ -27,7 +28,7 @@ struct ErrorReport {
 };
 
 // The windowed launcher shows the text in a box; the console twin writes it as
-// one line ending in a line feed (see singleLine) to standard error. Both end
+// one line ending in a line feed (singleLine of base/text.h) to standard error. Both end
 // with the number of the string-table message (101 no VM, 102 properties file
 // missing, 103 VM not started, 104 invalid settings), or 1 for every other
 // failure.
@@ -39,9 +40,5 @@ ErrorReport errorReport(Frontend frontend, std::wstring_view text, int messageId
 // 101 either way.
 ErrorReport noVmReport(Frontend frontend, std::wstring_view noVmText, std::wstring_view question,
                        std::wstring_view downloadUrl);
-
-// The text on one line: each run of CR and LF units between two parts becomes
-// one space, and those at the start or the end go.
-WString singleLine(std::wstring_view text);
 
 }  // namespace qel

@@ -43,7 +43,7 @@ UniqueHandle startPlannedVm(const LaunchPlan& plan, Trace& trace, HANDLE stopPip
     for (const EnvironmentChange& change : plan.environment) {
         if (!SetEnvironmentVariableW(change.name.c_str(), change.value.c_str())) {
             const DWORD error = GetLastError();
-            trace.line(change.name + L" cannot be set: Windows error " + std::to_wstring(error));
+            trace.line(change.name + L" cannot be set: " + windowsErrorText(error, systemErrorText(error)));
             failStart(error);
         }
     }
@@ -80,7 +80,8 @@ UniqueHandle startPlannedVm(const LaunchPlan& plan, Trace& trace, HANDLE stopPip
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
                         plan.workingDirectory.empty() ? nullptr : plan.workingDirectory.c_str(), &startup, &info)) {
         const DWORD error = GetLastError();
-        trace.line(L"the VM process cannot be created: Windows error " + std::to_wstring(error));
+        trace.line(L"the VM process cannot be created from " + plan.program + L": " +
+                   windowsErrorText(error, systemErrorText(error)));
         failStart(error);
     }
     const UniqueHandle thread(info.hThread);

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <string>
 
+#include "base/text.h"
+
 namespace qel {
 
 namespace {
@@ -23,6 +25,16 @@ WString formatStartFailure(std::wstring_view format, unsigned long errorCode)
         text.resize(kMessageUnits - 1);
     }
     return text;
+}
+
+WString windowsErrorText(unsigned long errorCode, std::wstring_view systemText)
+{
+    WString text = singleLine(systemText);
+    while (!text.empty() && (text.back() == L' ' || text.back() == L'\t')) {
+        text.pop_back();
+    }
+    const WString number = L"Windows error " + std::to_wstring(errorCode);
+    return text.empty() ? number : number + L" (" + text + L")";
 }
 
 WString workingDirectoryLine(std::wstring_view workingDirectory)

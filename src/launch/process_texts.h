@@ -13,6 +13,11 @@ namespace qel {
 // error code in decimal, cut to 512 units as the message buffer holds them.
 WString formatStartFailure(std::wstring_view format, unsigned long errorCode);
 
+// A Windows error for the trace, with the system's text of it on one line:
+// "Windows error 2 (The system cannot find the file specified.)"; the number
+// alone when the system has no text for it.
+WString windowsErrorText(unsigned long errorCode, std::wstring_view systemText);
+
 // The diagnostics written to standard error before the VM starts.
 WString workingDirectoryLine(std::wstring_view workingDirectory);
 WString commandLineLine(std::wstring_view commandLine);

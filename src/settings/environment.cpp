@@ -58,7 +58,19 @@ std::vector<WString> Environment::pathEntries() const
             break;
         }
     }
-    return Tokenizer(value, L";").tokens();
+    std::vector<WString> entries;
+    for (const WString& entry : Tokenizer(value, L";")) {
+        // cmd searches "C:\Program Files\Java\jdk-21\bin" as the directory inside
+        // the quotes; so does the launcher.
+        if (entry.size() >= 2 && entry.front() == L'"' && entry.back() == L'"') {
+            if (entry.size() > 2) {
+                entries.push_back(entry.substr(1, entry.size() - 2));
+            }
+            continue;
+        }
+        entries.push_back(entry);
+    }
+    return entries;
 }
 
 }  // namespace qel

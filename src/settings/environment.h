@@ -34,7 +34,8 @@ public:
     WString expandedValue(std::wstring_view name) const;
 
     // The entries of the first variable whose name lower-cases to "path", split at
-    // ";" without empty entries and without trimming.
+    // ";" without empty entries and without trimming; an entry in a pair of
+    // double quotes stands for the directory inside them.
     std::vector<WString> pathEntries() const;
 
     // Raw values by exact name, in code-unit order of the names.

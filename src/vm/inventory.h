@@ -33,17 +33,28 @@ struct RegisteredRelease {
     WString source;
 };
 
+// A key that names a release or an installation but lacks a value the search
+// needs there (a JavaSoft release without MicroVersion, an MSI key without
+// Path), for reports: the key as registrySource names it, and the value or
+// values it lacks.
+struct IncompleteKey {
+    WString key;
+    WString lacks;
+};
+
 // A home directory that an installer or the user named, and where it was named.
 struct InstalledHome {
     WString home;
     WString source;
 };
 
-// One place the inventory looked in, and how many homes it named there, for
-// reports: "registry HKLM\SOFTWARE\BellSoft\Liberica\* (32-bit view)".
+// One place the inventory looked in, how many homes it named there and which of
+// its keys lacked the home value, for reports: "registry
+// HKLM\SOFTWARE\BellSoft\Liberica\* (32-bit view), value InstallationPath".
 struct SearchedPlace {
     WString place;
     std::size_t homes = 0;
+    std::vector<IncompleteKey> incomplete;
 };
 
 // What a program's own version resource says.
@@ -58,9 +69,13 @@ struct ProgramVersion {
 struct InventoryInputs {
     std::vector<RegisteredRelease> kits;
     std::vector<RegisteredRelease> runtimes;
+    // The subkeys of the JavaSoft keys left out for a missing value, for reports.
+    std::vector<IncompleteKey> incompleteKits;
+    std::vector<IncompleteKey> incompleteRuntimes;
     std::vector<WString> pathEntries;
     // Homes of today's installations, in the order they were found, and every
-    // place looked in for them.
+    // place looked in for them (the homes of each place follow those of the
+    // places before it).
     std::vector<InstalledHome> installations;
     std::vector<SearchedPlace> installationPlaces;
     // The value of JAVA_HOME, as set; empty for none.
@@ -92,6 +107,9 @@ public:
 
     const std::vector<std::unique_ptr<JavaVm>>& entries() const { return entries_; }
 
+    // Each method that appends VMs numbers them after those found before (see
+    // JavaVm::number), and reports them to the trace.
+
     // Appends the VMs registered as these subkeys. Where the home's bin\java.exe
     // carries a version resource, its version (and the family of its release)
     // and its vendor replace what the key's name and MicroVersion say.
@@ -121,8 +139,16 @@ public:
 private:
     bool tracing() const { return writtenTrace(trace_) != nullptr; }
 
+    // Numbers the VM and appends it; the trace says where it was found and what
+    // it is, or which entry it repeats.
+    void add(std::unique_ptr<JavaVm> vm, std::wstring_view where, std::wstring_view versionNote, const wchar_t* indent);
+
     Trace* trace_;
     std::vector<std::unique_ptr<JavaVm>> entries_;
+    unsigned found_ = 0;
+    // How far the installations' lines are indented: under their registry
+    // place, or under JAVA_HOME.
+    const wchar_t* indent_ = L"  ";
 };
 
 // The Java programs of the directories, in order: per directory java.exe,
@@ -142,13 +168,15 @@ std::unique_ptr<JavaVm> registeredVm(std::wstring_view subkeyName, std::wstring_
                                      std::wstring_view javaHome, VmKind kind);
 
 // The releases registered below a JavaSoft key (kJavaSoftPlace): a key that
-// cannot be read gives none; a subkey without MicroVersion or JavaHome is left out.
-std::vector<RegisteredRelease> registeredReleases(const RegistryProbe& registry, const WString& keyPath);
+// cannot be read gives none; a subkey without MicroVersion or JavaHome is left
+// out, and listed in incomplete with what it lacks.
+std::vector<RegisteredRelease> registeredReleases(const RegistryProbe& registry, const WString& keyPath,
+                                                  std::vector<IncompleteKey>* incomplete = nullptr);
 
 // The homes registered in the layouts' keys, place by place (installKeyPlaces),
 // layout by layout, subkeys in enumeration order. A key or value that cannot be
 // read adds nothing. Each layout in each place is listed in searched, with the
-// number of homes it named.
+// number of homes it named and the keys of its pattern that lack the home value.
 std::vector<InstalledHome> installedHomes(const std::vector<InstallKeyLayout>& layouts, const RegistryProbe& registry,
                                           std::vector<SearchedPlace>* searched = nullptr);
 

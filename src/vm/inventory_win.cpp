@@ -95,10 +95,10 @@ InventoryInputs InventorySources::read() const
     // the layouts that name it too.
     const RegistryProbe registry = machineRegistry();
     if (!kitKey.empty()) {
-        inputs.kits = registeredReleases(registry, kitKey);
+        inputs.kits = registeredReleases(registry, kitKey, &inputs.incompleteKits);
     }
     if (!runtimeKey.empty()) {
-        inputs.runtimes = registeredReleases(registry, runtimeKey);
+        inputs.runtimes = registeredReleases(registry, runtimeKey, &inputs.incompleteRuntimes);
     }
     inputs.pathEntries = pathEntries;
     if (!installKeys.empty()) {

@@ -63,15 +63,6 @@ WString JavaVm::executablePath(bool console, const ExistsProbe& exists) const
     return vmProgramPath(family, home, console, exists);
 }
 
-WString describeVm(const JavaVm& vm)
-{
-    static constexpr const wchar_t* kFamilies[] = {L"J1", L"J2", L"Microsoft VM"};
-    return vm.home + L" (version " + versionText(vm.version) + L", family " + kFamilies[static_cast<int>(vm.family)] +
-           L", kind " + kindName(vm.kind) + L", vendor " + vm.vendor +
-           (vm.company.empty() ? WString(L", no company name read") : L", company \"" + vm.company + L"\"") +
-           L", source " + (vm.source.empty() ? WString(L"-") : vm.source) + L")";
-}
-
 bool matchesToken(const JavaVm& vm, std::wstring_view token)
 {
     return matchesToken(vm.kind, vm.version, token);

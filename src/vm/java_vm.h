@@ -34,6 +34,10 @@ public:
     // Where the VM was found, for reports: "registry HKLM\SOFTWARE\JavaSoft\JDK\17
     // (64-bit view)", "Path", "JAVA_HOME", "named program"; empty when not known.
     WString source;
+    // Its number in the trace ("VM 3"): the search numbers the VMs it finds
+    // from 1, in the order it finds them; 0 for a VM it did not find (a named
+    // program).
+    unsigned number = 0;
 };
 
 // The Microsoft VM: vendor "Microsoft", always reported as 1.1.4.
@@ -53,10 +57,6 @@ bool isMicrosoftVmProgram(std::wstring_view lowerFileName);
 // The names of a Java 1.x runtime's own programs, lower-case: "jre.exe" and
 // "jrew.exe".
 bool isJ1RuntimeProgram(std::wstring_view lowerFileName);
-
-// The VM for a trace: its home, version, family, kind, vendor (with the company
-// name it was decided from) and source.
-WString describeVm(const JavaVm& vm);
 
 // Whether the VM satisfies one token of the acceptable-VM list.
 bool matchesToken(const JavaVm& vm, std::wstring_view token);

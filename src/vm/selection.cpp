@@ -6,6 +6,7 @@
 #include "base/text.h"
 #include "base/trace.h"
 #include "vm/inventory.h"
+#include "vm/search_trace.h"
 
 namespace qel {
 
@@ -51,13 +52,14 @@ std::vector<JavaVm*> filterByList(const std::vector<WString>& tokens,
     std::vector<JavaVm*> accepted;
     trace = writtenTrace(trace);
     for (const WString& token : tokens) {
-        for (const auto& entry : entries) {
-            const bool matches = matchesToken(*entry, token);
-            if (trace != nullptr) {
-                trace->line(L"token " + token + (matches ? L" accepts " : L" rejects ") + describeVm(*entry) +
-                           (matches ? WString() : L": " + tokenRejection(entry->kind, entry->version, token)));
+        if (trace != nullptr) {
+            for (const WString& line : tokenVerdictLines(token, entries)) {
+                trace->line(line);
             }
-            if (matches && std::find(accepted.begin(), accepted.end(), entry.get()) == accepted.end()) {
+        }
+        for (const auto& entry : entries) {
+            if (matchesToken(*entry, token) &&
+                std::find(accepted.begin(), accepted.end(), entry.get()) == accepted.end()) {
                 accepted.push_back(entry.get());
             }
         }
@@ -70,10 +72,13 @@ std::vector<JavaVm*> filterByList(const std::vector<WString>& tokens,
 VmChoice selectVm(const VmRequest& request, const SelectionSources& sources)
 {
     Trace* const trace = writtenTrace(sources.trace);
+    const bool named = !request.commandLineVm.empty() || !request.settingVm.empty();
     if (trace != nullptr) {
         trace->line(L"acceptable-VM list: \"" + request.validVmList + L"\"");
-        trace->line(L"named after QEL_VM: \"" + request.commandLineVm + L"\"; qel.nl.current.vm: \"" +
-                   request.settingVm + L"\"");
+        if (named) {
+            trace->line(L"named after QEL_VM: \"" + request.commandLineVm + L"\"; qel.nl.current.vm: \"" +
+                        request.settingVm + L"\"");
+        }
     }
     const WString program = namedProgram(request, sources.files);
     if (!program.empty()) {
@@ -87,7 +92,7 @@ VmChoice selectVm(const VmRequest& request, const SelectionSources& sources)
             if (trace != nullptr) {
                 traceUnusualToken(*trace, token);
                 trace->line(L"token " + token + (matches ? L" accepts " : L" rejects ") + L"the named program" +
-                           (matches ? WString() : L": " + tokenRejection(vm->kind, vm->version, token)));
+                            (matches ? WString() : L": " + tokenRejection(vm->kind, vm->version, token)));
             }
             if (matches) {
                 if (trace != nullptr) {
@@ -102,7 +107,8 @@ VmChoice selectVm(const VmRequest& request, const SelectionSources& sources)
         return VmChoice{};
     }
     if (trace != nullptr) {
-        trace->line(L"no named program exists: searching the installed VMs");
+        trace->line(named ? L"no named program exists: searching the installed VMs"
+                          : L"no VM named after QEL_VM or in qel.nl.current.vm: searching the installed VMs");
     }
     const std::vector<WString> tokens = Tokenizer(request.validVmList, L" ").tokens();
     if (trace != nullptr) {
@@ -112,9 +118,7 @@ VmChoice selectVm(const VmRequest& request, const SelectionSources& sources)
     }
     const std::vector<JavaVm*> accepted = filterByList(tokens, sources.inventory().entries(), trace);
     if (trace != nullptr) {
-        trace->line(accepted.empty() ? WString(L"chosen: none; no token accepts any installed VM")
-                                    : L"chosen: " + describeVm(*accepted.back()) +
-                                          L"; the highest version a token accepts (the last found among equals)");
+        trace->line(chosenLine(accepted));
     }
     if (accepted.empty()) {
         return VmChoice{};

@@ -35,6 +35,11 @@ WString versionText(const VmVersion& version)
     return text;
 }
 
+WString versionWords(const VmVersion& version)
+{
+    return version == VmVersion() ? WString(L"no version information") : L"version " + versionText(version);
+}
+
 std::uint32_t parseVersionField(std::wstring_view text)
 {
     const std::int64_t value = parseDecimal64(text);
@@ -212,13 +217,19 @@ WString tokenRejection(VmKind kind, const VmVersion& version, std::wstring_view 
     if (terms.notMicrosoftVm && kind == VmKind::MSJ) {
         return L"kind MSJ, the token takes no Microsoft VM";
     }
+    const WString pattern = describeVersionPattern(terms.pattern ? *terms.pattern : WString());
+    // A VM without a version counts as Java 1.x and has no number to compare.
+    if (version == VmVersion()) {
+        return terms.java2 && *terms.java2
+                   ? L"family: no version information counts as Java 1.x, the token asks for Java 2 or later"
+                   : L"no version information, the token asks for " + pattern;
+    }
     if (terms.java2) {
         return L"family: version " + versionText(version) +
                (*terms.java2 ? L" is Java 1.x, the token asks for Java 2 or later"
                              : L" is Java 2 or later, the token asks for Java 1.x");
     }
-    return L"version " + versionText(version) + L" is not " +
-           describeVersionPattern(terms.pattern ? *terms.pattern : WString());
+    return L"version " + versionText(version) + L" is not " + pattern;
 }
 
 std::optional<WString> unusualTokenReading(std::wstring_view token)

@@ -103,6 +103,11 @@ private:
 // and test messages.
 WString versionText(const VmVersion& version);
 
+// The version in a report: "version 17.0.12", or "no version information" for
+// the zero version (a program whose version could be read neither from its own
+// version resource nor from the files around it).
+WString versionWords(const VmVersion& version);
+
 enum class VmKind : std::int32_t {
     JDK = 0,  // a development kit
     JRE = 1,  // a runtime environment

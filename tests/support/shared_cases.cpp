@@ -104,11 +104,20 @@ WString SharedCase::one(std::string_view field) const
     return found[0][0];
 }
 
-std::vector<SharedCase> readSharedCases(std::string_view fileName)
+std::string caseFileText(std::string_view fileName)
 {
     std::ifstream stream(casesFile(fileName), std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
-    if (!stream || text.empty()) {
+    if (!stream) {
+        throw std::runtime_error("cannot read " + casesFile(fileName));
+    }
+    return text;
+}
+
+std::vector<SharedCase> readSharedCases(std::string_view fileName)
+{
+    const std::string text = caseFileText(fileName);
+    if (text.empty()) {
         throw std::runtime_error("no cases in " + casesFile(fileName));
     }
     std::vector<SharedCase> cases;

@@ -31,6 +31,10 @@ struct SharedCase {
 // is malformed.
 std::vector<SharedCase> readSharedCases(std::string_view fileName);
 
+// The whole text of the file tests/cases/<fileName>, as bytes; throws when it
+// cannot be read.
+std::string caseFileText(std::string_view fileName);
+
 // The units as bytes; each must be below 256.
 std::string bytesOf(std::wstring_view units);
 

@@ -154,6 +154,12 @@ TEST(Environment, PathEntries)
         {"the first name in map order that lower-cases to path", {L"path=lower", L"Path=mixed"}, {L"mixed"}},
         {"no path variable", {L"PATHEXT=.EXE", L"XPATH=C:\\x"}, {}},
         {"an empty path variable", {L"Path="}, {}},
+        {"a directory in double quotes, as cmd takes it",
+         {L"Path=\"C:\\Program Files\\Java\\jdk-21\\bin\";C:\\b;\"C:\\c\""},
+         {L"C:\\Program Files\\Java\\jdk-21\\bin", L"C:\\b", L"C:\\c"}},
+        {"quotes around part of an entry stay", {L"Path=C:\\\"a b\"\\bin;\"C:\\c;C:\\d\" "},
+         {L"C:\\\"a b\"\\bin", L"\"C:\\c", L"C:\\d\" "}},
+        {"a pair of quotes alone is no entry, one quote alone stays", {L"Path=\"\";\";C:\\a"}, {L"\"", L"C:\\a"}},
     };
     for (const auto& row : rows) {
         WString block;

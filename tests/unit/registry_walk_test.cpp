@@ -176,11 +176,23 @@ TEST(RegistryWalk, RegisteredReleasesNeedBothValues)
     registry.set(kJavaSoftPlace, kits + L"\\1.2", L"JavaHome", L"C:\\jdk1.2");  // no MicroVersion
     registry.set(kJavaSoftPlace, kits + L"\\1.4.2_05", L"MicroVersion", L"2");
     registry.set(kJavaSoftPlace, kits + L"\\1.4.2_05", L"JavaHome", L"C:\\jdk1.4.2_05");
+    registry.set(kJavaSoftPlace, kits + L"\\1.1", L"Other", L"C:\\jdk1.1");  // neither value
     // The same key in another view is not one of the first sources'.
     registry.set(kMachine64, kits + L"\\1.5.0", L"MicroVersion", L"0");
     registry.set(kMachine64, kits + L"\\1.5.0", L"JavaHome", L"C:\\jdk1.5.0");
 
-    const auto releases = registeredReleases(registry.probe(), kits);
+    std::vector<IncompleteKey> incomplete;
+    const auto releases = registeredReleases(registry.probe(), kits, &incomplete);
+    // A subkey left out is named with what it lacks, in enumeration order.
+    std::vector<std::pair<WString, WString>> leftOut;
+    for (const IncompleteKey& key : incomplete) {
+        leftOut.emplace_back(key.key, key.lacks);
+    }
+    EXPECT_EQ(leftOut, (std::vector<std::pair<WString, WString>>{
+                           {L"registry HKLM\\" + kits + L"\\1.4", L"JavaHome"},
+                           {L"registry HKLM\\" + kits + L"\\1.2", L"MicroVersion"},
+                           {L"registry HKLM\\" + kits + L"\\1.1", L"MicroVersion and JavaHome"},
+                       }));
     ASSERT_EQ(releases.size(), 2u);
     EXPECT_EQ(releases[0].subkeyName, L"1.3");
     EXPECT_EQ(releases[0].microVersion, L"1");
@@ -188,6 +200,36 @@ TEST(RegistryWalk, RegisteredReleasesNeedBothValues)
     EXPECT_EQ(releases[0].source, L"registry HKLM\\" + kits + L"\\1.3");
     EXPECT_EQ(releases[1].subkeyName, L"1.4.2_05");
     EXPECT_TRUE(registeredReleases(registry.probe(), L"SOFTWARE\\JavaSoft\\Missing").empty());
+}
+
+// A key at the end of a layout's pattern without the home value names no home,
+// and is named in the report with the value it lacks; a key that does not fit
+// the pattern is not.
+TEST(RegistryWalk, AKeyThatLacksTheHomeValueIsNamed)
+{
+    InventedRegistry registry;
+    registry.set(kMachine64, L"SOFTWARE\\Eclipse Adoptium\\JDK\\17.0.12.7\\hotspot\\MSI", L"INSTALLDIR", L"C:\\a");
+    registry.set(kMachine64, L"SOFTWARE\\Eclipse Adoptium\\JDK\\21.0.4.7\\hotspot\\MSI", L"Path", L"C:\\b");
+    registry.set(kUser, L"SOFTWARE\\BellSoft\\Liberica\\jdk-17\\MSI", L"InstallationPath", L"C:\\c");
+    std::vector<SearchedPlace> searched;
+    const std::vector<InstalledHome> homes = installedHomes(installKeyLayouts(), registry.probe(), &searched);
+    ASSERT_EQ(homes.size(), 1u);
+    EXPECT_EQ(homes[0].home, L"C:\\b");
+    std::vector<std::pair<WString, WString>> incomplete;
+    for (const SearchedPlace& place : searched) {
+        for (const IncompleteKey& key : place.incomplete) {
+            incomplete.emplace_back(place.place, key.key + L": " + key.lacks);
+        }
+    }
+    // jdk-17 of the user's Liberica key lacks InstallationPath; its MSI subkey
+    // is below the pattern and not looked at.
+    EXPECT_EQ(incomplete,
+              (std::vector<std::pair<WString, WString>>{
+                  {L"registry HKLM\\SOFTWARE\\Eclipse Adoptium\\JDK\\*\\*\\MSI (64-bit view), value Path",
+                   L"registry HKLM\\SOFTWARE\\Eclipse Adoptium\\JDK\\17.0.12.7\\hotspot\\MSI (64-bit view): Path"},
+                  {L"registry HKCU\\SOFTWARE\\BellSoft\\Liberica\\*, value InstallationPath",
+                   L"registry HKCU\\SOFTWARE\\BellSoft\\Liberica\\jdk-17: InstallationPath"},
+              }));
 }
 
 // The layouts of a maker whose key is missing cost one question per place: the

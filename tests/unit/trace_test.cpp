@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/trace.h"
@@ -41,4 +42,26 @@ TEST(Trace, LinesAndPhasesOnlyWithASink)
                            "[12.5 ms] phase selection begins\n",
                            "[500.0 ms] phase selection took 487.5 ms\n",
                        }));
+}
+
+TEST(Trace, EveryTextIsOneLine)
+{
+    // A message box's text, a registry value with a line break: each stays one
+    // line of the trace, its indentation kept.
+    const std::pair<const wchar_t*, const char*> cases[] = {
+        {L"error: Could not find a VM.\n\nYou may need to reinstall one.\n",
+         "error: Could not find a VM. You may need to reinstall one."},
+        {L"  home C:\\a\r\nb", "  home C:\\a b"},
+        {L"\r\nfirst", "first"},
+        {L"plain", "plain"},
+    };
+    std::string written;
+    Trace trace;
+    trace.start([&](const std::string& text) { written += text; }, [] { return 0.0; });
+    std::string expected;
+    for (const auto& [text, line] : cases) {
+        trace.line(text);
+        expected += "[0.0 ms] " + std::string(line) + "\n";
+    }
+    EXPECT_EQ(written, expected);
 }

@@ -473,6 +473,12 @@ TEST(VmToken, ARejectionNamesWhatWasHeldAgainstTheVm)
         {JDK, L"17.0.12", L"XYZ", L"version 17.0.12 is not only a VM whose version is unknown (0)"},
         {JDK, L"17.0.12", L"17+", L""},
         {MSJ, L"1.1.4", L"ALL", L""},
+        // A program without version information is not "version 0".
+        {JRE, L"0", L"J2", L"family: no version information counts as Java 1.x, the token asks for Java 2 or later"},
+        {JRE, L"0", L"JRE_17+", L"no version information, the token asks for 17.0.0 or later"},
+        {JRE, L"0", L"1.8*", L"no version information, the token asks for any version of release 1.8"},
+        {JDK, L"0", L"JRE", L"kind JDK, the token asks for JRE"},
+        {JRE, L"0", L"J1", L""},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(tokenRejection(c.kind, parseVersion(c.version), c.token), c.reason)
