@@ -192,13 +192,11 @@ void Launcher::run(bool wait)
         console.outliveInterrupts();
     }
     process = startPlannedVm(plan, trace, stopPipe);
-    if (!commandLine.serviceRequested) {
-        // The VM may run for hours: a log-off or shutdown meanwhile deletes the
-        // hand-off file too. Started only now, so that the VM does not wait for it.
-        session_end::watchWindowMessages();
-    }
     if (wait) {
         trace.phase(L"wait");
+        // The VM may run for hours: a log-off or shutdown meanwhile deletes the
+        // hand-off file too.
+        session_end::waitForVmWatchingSession(process.get());
         exitCode = waitForExit(process.get());
         discardHandoffFile();
     }

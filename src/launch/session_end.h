@@ -7,6 +7,8 @@
 // of these events on threads of its own and with no context, so the file the
 // guard deletes is process-wide.
 
+#include <windows.h>
+
 #include "base/wstring.h"
 
 namespace qel::session_end {
@@ -20,10 +22,11 @@ void deleteAtEnd(const WString& path);
 // The file is deleted, or kept on purpose: the end deletes nothing.
 void forget();
 
-// A program that has loaded the window manager's library gets no console events
-// for log-off and shutdown but the window messages of every top-level window:
-// from now on a hidden window on a thread of its own answers them, and deletes
-// the file on WM_ENDSESSION. The first call starts it; later calls do nothing.
-void watchWindowMessages();
+// Waits for the VM process to end. A program that has loaded the window
+// manager's library gets no console events for log-off and shutdown, only the
+// messages of its top-level windows: once the VM has run two seconds, the wait
+// makes a hidden window and answers them, deleting the file on WM_ENDSESSION.
+// No thread of its own: the launcher's main thread waits here.
+void waitForVmWatchingSession(HANDLE vmProcess);
 
 }  // namespace qel::session_end

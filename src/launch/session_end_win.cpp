@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <mutex>
-#include <thread>
 
 #include "launch/console_rules.h"
 #include "launch/session_end.h"
@@ -63,26 +62,24 @@ LRESULT CALLBACK sessionWindowProcedure(HWND window, UINT message, WPARAM wParam
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-void runSessionWindow()
+// The window comes only once the VM has run a while: under Wine a window costs
+// the launcher about 6 MB, which a short run (a command-line tool) should not
+// pay for a log-off that will not come.
+constexpr DWORD kWindowAfterMs = 2000;
+
+// A top-level window that is never shown: a message-only window would get no
+// broadcast messages, WM_ENDSESSION among them. NULL when it cannot be made.
+HWND createSessionWindow()
 {
     WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = sessionWindowProcedure;
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.lpszClassName = L"RavelinSessionEnd";
     if (RegisterClassW(&windowClass) == 0) {
-        return;
+        return nullptr;
     }
-    // A top-level window that is never shown: a message-only window would get
-    // no broadcast messages, WM_ENDSESSION among them.
-    const HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                        windowClass.hInstance, nullptr);
-    if (window == nullptr) {
-        return;
-    }
-    MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        DispatchMessageW(&message);
-    }
+    return CreateWindowExW(0, windowClass.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                           windowClass.hInstance, nullptr);
 }
 
 }  // namespace
@@ -103,11 +100,25 @@ void forget()
     file.path.clear();
 }
 
-void watchWindowMessages()
+void waitForVmWatchingSession(HANDLE vmProcess)
 {
-    static std::once_flag started;
-    // The thread lives as long as the process; the system ends it with the rest.
-    std::call_once(started, [] { std::thread(runSessionWindow).detach(); });
+    if (WaitForSingleObject(vmProcess, kWindowAfterMs) != WAIT_TIMEOUT) {
+        return;
+    }
+    const HWND window = createSessionWindow();
+    if (window == nullptr) {
+        WaitForSingleObject(vmProcess, INFINITE);
+        return;
+    }
+    // The messages sent to the window (WM_QUERYENDSESSION, WM_ENDSESSION) are
+    // delivered while the wait looks at them.
+    while (MsgWaitForMultipleObjects(1, &vmProcess, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageW(&message);
+        }
+    }
+    DestroyWindow(window);
 }
 
 }  // namespace qel::session_end
