@@ -7,7 +7,7 @@
 //   - UniqueFile, UniqueFind: CreateFileW and FindFirstFileW results;
 //     INVALID_HANDLE_VALUE is empty (they never return NULL).
 //   - UniqueKey, UniqueModule, UniqueServiceHandle, UniqueEnvironmentBlock,
-//     UniqueView.
+//     UniqueView, UniqueLocal.
 // Where the launcher deliberately keeps a handle open, it says so beside it.
 
 #include <windows.h>
@@ -91,5 +91,12 @@ struct ViewUnmapper {
 };
 // MapViewOfFile's view; NULL is empty.
 using UniqueView = std::unique_ptr<void, ViewUnmapper>;
+
+struct LocalFreer {
+    void operator()(void* memory) const noexcept { LocalFree(memory); }
+};
+// What the security functions allocate with LocalAlloc (a SID's text, a
+// security descriptor); NULL is empty.
+using UniqueLocal = std::unique_ptr<void, LocalFreer>;
 
 }  // namespace qel

@@ -159,6 +159,14 @@ WString singleLine(std::wstring_view text)
     return line;
 }
 
+std::wstring_view withoutSurroundingQuotes(std::wstring_view text)
+{
+    if (text.size() >= 2 && text.front() == L'"' && text.back() == L'"') {
+        return text.substr(1, text.size() - 2);
+    }
+    return text;
+}
+
 WString hex4(std::uint16_t value)
 {
     static constexpr wchar_t kDigits[] = L"0123456789abcdef";

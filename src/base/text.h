@@ -47,6 +47,10 @@ std::wstring_view withoutLineEnd(std::wstring_view text);
 // one space, and those at the start or the end go.
 WString singleLine(std::wstring_view text);
 
+// The text inside a pair of double quotes that encloses it ("\"C:\\jdk\"" gives
+// C:\jdk), else the text as it is.
+std::wstring_view withoutSurroundingQuotes(std::wstring_view text);
+
 // Four lower-case hexadecimal digits, "00e9" for 0xE9.
 WString hex4(std::uint16_t value);
 

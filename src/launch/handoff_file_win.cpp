@@ -5,7 +5,6 @@
 
 #include <sddl.h>
 
-#include <memory>
 #include <random>
 #include <string>
 
@@ -51,12 +50,6 @@ WString temporaryDirectoryVariable()
     }
     return WString();
 }
-
-struct LocalFreer {
-    void operator()(void* memory) const noexcept { LocalFree(memory); }
-};
-// What the security functions allocate with LocalAlloc.
-using UniqueLocal = std::unique_ptr<void, LocalFreer>;
 
 // The process's user as a SID string ("S-1-5-21-..."), empty when the token
 // cannot be read.

@@ -122,12 +122,8 @@ std::string handoffBytes(const std::vector<WString>& lines)
 
 WString handoffFileName(std::uint64_t random)
 {
-    static constexpr wchar_t kDigits[] = L"0123456789abcdef";
-    WString name = L"qel";
-    for (int shift = 44; shift >= 0; shift -= 4) {
-        name += kDigits[(random >> shift) & 0xF];
-    }
-    return name + L".tmp";
+    return L"qel" + hex4(static_cast<std::uint16_t>(random >> 32)) + hex4(static_cast<std::uint16_t>(random >> 16)) +
+           hex4(static_cast<std::uint16_t>(random)) + L".tmp";
 }
 
 WString ownerOnlyDescriptor(std::wstring_view userSid)

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/text.h"
+#include "settings/properties.h"
 
 namespace qel {
 
@@ -29,12 +30,10 @@ WString formatStartFailure(std::wstring_view format, unsigned long errorCode)
 
 WString windowsErrorText(unsigned long errorCode, std::wstring_view systemText)
 {
-    WString text = singleLine(systemText);
-    while (!text.empty() && (text.back() == L' ' || text.back() == L'\t')) {
-        text.pop_back();
-    }
+    const WString line = singleLine(systemText);
+    const std::wstring_view text = trimControl(line);
     const WString number = L"Windows error " + std::to_wstring(errorCode);
-    return text.empty() ? number : number + L" (" + text + L")";
+    return text.empty() ? number : number + L" (" + WString(text) + L")";
 }
 
 WString workingDirectoryLine(std::wstring_view workingDirectory)

@@ -62,13 +62,10 @@ std::vector<WString> Environment::pathEntries() const
     for (const WString& entry : Tokenizer(value, L";")) {
         // cmd searches "C:\Program Files\Java\jdk-21\bin" as the directory inside
         // the quotes; so does the launcher.
-        if (entry.size() >= 2 && entry.front() == L'"' && entry.back() == L'"') {
-            if (entry.size() > 2) {
-                entries.push_back(entry.substr(1, entry.size() - 2));
-            }
-            continue;
+        const std::wstring_view directory = withoutSurroundingQuotes(entry);
+        if (!directory.empty()) {
+            entries.emplace_back(directory);
         }
-        entries.push_back(entry);
     }
     return entries;
 }

@@ -63,7 +63,6 @@ VmInventory VmInventory::build(const InventoryInputs& inputs)
         trace->line(L"installations of today's installers: " + std::to_wstring(places.size()) +
                     L" registry places searched (each layout in each hive and view)");
     }
-    inventory.indent_ = L"    ";
     std::size_t next = 0;
     std::size_t quiet = 0;
     for (const SearchedPlace& searched : places) {
@@ -80,14 +79,13 @@ VmInventory VmInventory::build(const InventoryInputs& inputs)
         const std::size_t end = std::min(next + searched.homes, installations.size());
         inventory.addInstallations(std::vector<InstalledHome>(installations.begin() + static_cast<std::ptrdiff_t>(next),
                                                               installations.begin() + static_cast<std::ptrdiff_t>(end)),
-                                   inputs.exists, inputs.examine);
+                                   inputs.exists, inputs.examine, L"    ");
         next = end;
     }
     // Homes that no place accounts for.
     inventory.addInstallations(
         std::vector<InstalledHome>(installations.begin() + static_cast<std::ptrdiff_t>(next), installations.end()),
-        inputs.exists, inputs.examine);
-    inventory.indent_ = L"  ";
+        inputs.exists, inputs.examine, L"    ");
     if (trace != nullptr && quiet > 0) {
         trace->line(quiet == places.size() ? WString(L"  nothing in any of them")
                                            : L"  nothing in the other " + std::to_wstring(quiet));
@@ -114,10 +112,7 @@ VmInventory VmInventory::build(const InventoryInputs& inputs)
 
 WString javaHomeDirectory(std::wstring_view value, const ExistsProbe& exists)
 {
-    std::wstring_view home = trimControl(value);
-    if (home.size() >= 2 && home.front() == L'"' && home.back() == L'"') {
-        home = trimControl(home.substr(1, home.size() - 2));
-    }
+    const std::wstring_view home = trimControl(withoutSurroundingQuotes(trimControl(value)));
     const WString directory = withoutTrailingBackslashes(collapseSeparators(home));
     // "C:\jdk-17\bin" names the programs' directory, not the installation.
     if (!directory.empty() && exists(directory + L"\\java.exe") && !exists(directory + L"\\bin\\java.exe")) {
@@ -245,7 +240,8 @@ void VmInventory::addPathPrograms(const std::vector<WString>& pathEntries, const
 }
 
 void VmInventory::addInstallations(const std::vector<InstalledHome>& homes, const ExistsProbe& exists,
-                                   const std::function<std::unique_ptr<JavaVm>(const WString&)>& examine)
+                                   const std::function<std::unique_ptr<JavaVm>(const WString&)>& examine,
+                                   const wchar_t* indent)
 {
     // The number of the VM each home listed so far belongs to.
     std::map<WString, unsigned> listed;
@@ -262,7 +258,7 @@ void VmInventory::addInstallations(const std::vector<InstalledHome>& homes, cons
                                                          : WString();
         if (!skipped.empty()) {
             if (tracing()) {
-                trace_->line(WString(indent_) + L"skipped " + installation.home + L" from " + installation.source +
+                trace_->line(WString(indent) + L"skipped " + installation.home + L" from " + installation.source +
                              L": " + skipped);
             }
             continue;
@@ -270,7 +266,7 @@ void VmInventory::addInstallations(const std::vector<InstalledHome>& homes, cons
         std::unique_ptr<JavaVm> vm = examine(program);
         vm->source = installation.source;
         listed.emplace(homeKey(vm->home), found_ + 1);
-        add(std::move(vm), installation.source, {}, indent_);
+        add(std::move(vm), installation.source, {}, indent);
     }
 }
 

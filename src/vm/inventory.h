@@ -131,8 +131,11 @@ public:
     // says), with the installation's source. An installation whose home is
     // listed already (letter case and trailing backslashes aside) adds nothing,
     // and neither does one whose home is not an absolute path.
+    // The trace's lines for them are indented as given: under their registry
+    // place, or under JAVA_HOME.
     void addInstallations(const std::vector<InstalledHome>& homes, const ExistsProbe& exists,
-                          const std::function<std::unique_ptr<JavaVm>(const WString&)>& examine);
+                          const std::function<std::unique_ptr<JavaVm>(const WString&)>& examine,
+                          const wchar_t* indent = L"  ");
 
     void sortByVersion();
 
@@ -146,9 +149,6 @@ private:
     Trace* trace_;
     std::vector<std::unique_ptr<JavaVm>> entries_;
     unsigned found_ = 0;
-    // How far the installations' lines are indented: under their registry
-    // place, or under JAVA_HOME.
-    const wchar_t* indent_ = L"  ";
 };
 
 // The Java programs of the directories, in order: per directory java.exe,

@@ -208,11 +208,7 @@ TEST_F(Launch, ApplicationArgumentsArriveAsTyped)
     const StandinRecord record = onlyRecord(run);
     std::vector<WString> expected;
     for (const WString& argument : receivedArguments(startDirectory)) {
-        WString doubled;
-        for (const wchar_t unit : argument) {
-            doubled += unit == L'\\' ? WString(L"\\\\") : WString(1, unit);
-        }
-        expected.push_back(doubled);
+        expected.push_back(doubledBackslashes(argument));
     }
     ASSERT_GE(record.args.size(), expected.size());
     EXPECT_EQ(std::vector<WString>(record.args.end() - static_cast<std::ptrdiff_t>(expected.size()), record.args.end()),

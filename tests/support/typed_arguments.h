@@ -68,6 +68,17 @@ inline WString typedArgumentsLine()
     return line;
 }
 
+// The argument as the VM's C runtime gives it: the launcher doubles every
+// backslash of an application's argument, which the Java side halves again.
+inline WString doubledBackslashes(const WString& argument)
+{
+    WString text;
+    for (const wchar_t unit : argument) {
+        text += unit == L'\\' ? WString(L"\\\\") : WString(1, unit);
+    }
+    return text;
+}
+
 // What main receives for the rows, the file made absolute in startDirectory.
 inline std::vector<WString> receivedArguments(const WString& startDirectory)
 {

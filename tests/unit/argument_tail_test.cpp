@@ -15,6 +15,7 @@
 
 #include "launch/launch_request.h"
 #include "support/test_files.h"
+#include "support/typed_arguments.h"
 
 using namespace qel;
 using qel::test::narrow;
@@ -40,15 +41,6 @@ Lines splitBack(const WString& tail)
     return arguments;
 }
 
-WString doubled(const WString& argument)
-{
-    WString text;
-    for (const wchar_t unit : argument) {
-        text += unit == L'\\' ? WString(L"\\\\") : WString(1, unit);
-    }
-    return text;
-}
-
 // What the Java side does with an argument: each pair of backslashes becomes one.
 WString undoubled(const WString& argument)
 {
@@ -71,7 +63,7 @@ void expectReadBack(const Lines& arguments)
     Lines expected;
     Lines restored;
     for (const WString& argument : arguments) {
-        expected.push_back(doubled(argument));
+        expected.push_back(test::doubledBackslashes(argument));
     }
     for (const WString& argument : read) {
         restored.push_back(undoubled(argument));

@@ -36,13 +36,12 @@ std::string accessOf(const WString& path)
     if (error != ERROR_SUCCESS) {
         return "error " + std::to_string(error);
     }
+    const UniqueLocal ownedDescriptor(descriptor);
     wchar_t* text = nullptr;
     ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text,
                                                          nullptr);
-    const std::string result = text != nullptr ? narrow(text) : "unreadable";
-    LocalFree(text);
-    LocalFree(descriptor);
-    return result;
+    const UniqueLocal ownedText(text);
+    return text != nullptr ? narrow(text) : "unreadable";
 }
 
 // The entries of an access list in the descriptor language, without their
@@ -68,9 +67,8 @@ std::string processUser()
         !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text)) {
         return "unknown";
     }
-    const std::string result = narrow(text);
-    LocalFree(text);
-    return result;
+    const UniqueLocal ownedText(text);
+    return narrow(text);
 }
 
 // The temporary directory is the test's own while it runs.
