@@ -5,6 +5,7 @@
 # from the installed repository (file: repositories are the only ones read).
 #   cmake -DBUILD_DIR=<build tree> -DWORK_DIR=<directory> -DMVN=<mvn> -DJAR=<jar>
 #         -DGROUP_PATH=org/ravelin -DARTIFACT=ravelin-launcher -DVERSION=<version>
+#         -DLICENSE=<the repository's LICENSE>
 #         -P resolve_and_compile.cmake
 get_filename_component(here ${CMAKE_SCRIPT_MODE_FILE} DIRECTORY)
 file(REMOVE_RECURSE ${WORK_DIR})
@@ -44,6 +45,28 @@ foreach(coordinate "<groupId>org.ravelin</groupId>" "<artifactId>${ARTIFACT}</ar
   string(FIND "${pom}" "${coordinate}" found)
   if(found EQUAL -1)
     message(FATAL_ERROR "the POM lacks ${coordinate}:\n${pom}")
+  endif()
+endforeach()
+# What Maven Central asks of a POM and what licence tools read: the project's
+# address, the licence that LICENSE names in its first line, the copyright holder
+# of LICENSE as the developers, and where the sources are kept, at that address.
+file(STRINGS ${LICENSE} licence_name LIMIT_COUNT 1)
+file(STRINGS ${LICENSE} copyright REGEX "^Copyright \\(c\\) [0-9]+ ")
+string(REGEX REPLACE "^Copyright \\(c\\) [0-9]+ " "" holder "${copyright}")
+set(blank "[ \t\r\n]*")
+if(NOT pom MATCHES "<scm>${blank}<connection>scm:git:([^<]+)\\.git</connection>${blank}<developerConnection>scm:git:[^<]+</developerConnection>${blank}<url>([^<]+)</url>${blank}</scm>")
+  message(FATAL_ERROR "the POM lacks <scm> with a connection, a developerConnection and a url:\n${pom}")
+endif()
+set(connection "${CMAKE_MATCH_1}")
+set(address "${CMAKE_MATCH_2}")
+if(NOT address MATCHES "^https://[^@ ]+$" OR NOT connection STREQUAL address)
+  message(FATAL_ERROR "the sources' connection (${connection}) and url (${address}) are not one https address")
+endif()
+foreach(pattern "</description>${blank}<url>${address}</url>"
+                "<licenses>${blank}<license>${blank}<name>${licence_name}</name>${blank}<url>https://[^<]+</url>"
+                "<developers>${blank}<developer>${blank}<name>${holder}</name>")
+  if(NOT pom MATCHES "${pattern}")
+    message(FATAL_ERROR "the POM does not match ${pattern}:\n${pom}")
   endif()
 endforeach()
 
