@@ -27,10 +27,12 @@ foreach(file .jar -sources.jar -javadoc.jar .pom)
     endif()
   endforeach()
 endforeach()
-# What each jar holds: the classes, their sources, the documentation.
+# What each jar holds: the classes, their sources, the documentation, and each
+# the licence.
 foreach(check ".jar;org/ravelin/launcher/RavelinMain.class"
               "-sources.jar;org/ravelin/launcher/LaunchContext.java"
-              "-javadoc.jar;org/ravelin/launcher/LaunchContext.Builder.html")
+              "-javadoc.jar;org/ravelin/launcher/LaunchContext.Builder.html"
+              ".jar;META-INF/LICENSE" "-sources.jar;META-INF/LICENSE" "-javadoc.jar;META-INF/LICENSE")
   list(GET check 0 file)
   list(GET check 1 entry)
   execute_process(COMMAND ${JAR} tf ${base}${file} OUTPUT_VARIABLE entries RESULT_VARIABLE result)
