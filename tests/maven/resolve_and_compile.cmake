@@ -2,10 +2,12 @@
 # leaves it: installs the build's Maven repository into a directory of its own,
 # checks the artifacts there, then compiles the application in consumer/ with
 # Debian's maven, offline, its plug-ins from Debian's packages and the library
-# from the installed repository (file: repositories are the only ones read).
+# from the installed repository (file: repositories are the only ones read),
+# once asking for the version and once for a version range.
 #   cmake -DBUILD_DIR=<build tree> -DWORK_DIR=<directory> -DMVN=<mvn> -DJAR=<jar>
 #         -DGROUP_PATH=org/ravelin -DARTIFACT=ravelin-launcher -DVERSION=<version>
-#         -DLICENSE=<the repository's LICENSE>
+#         -DLICENSE=<the repository's LICENSE> -DMETADATA_SCRIPT=<java/maven_metadata.cmake>
+#         -DDEFAULT_EPOCH=<its DEFAULT_EPOCH>
 #         -P resolve_and_compile.cmake
 get_filename_component(here ${CMAKE_SCRIPT_MODE_FILE} DIRECTORY)
 file(REMOVE_RECURSE ${WORK_DIR})
@@ -72,22 +74,66 @@ foreach(pattern "</description>${blank}<url>${address}</url>"
   endif()
 endforeach()
 
-file(COPY ${here}/consumer/ DESTINATION ${WORK_DIR}/consumer)
-execute_process(COMMAND ${MVN} --batch-mode --no-transfer-progress --offline
-                        --settings ${here}/settings.xml
-                        -Dmaven.repo.local=${WORK_DIR}/local-repository
-                        -Daether.offline.protocols=file
-                        -Dravelin.repository=file://${repository} -Dravelin.version=${VERSION}
-                        compile
-                WORKING_DIRECTORY ${WORK_DIR}/consumer
-                RESULT_VARIABLE result)
-if(NOT result EQUAL 0)
-  message(FATAL_ERROR "mvn compile failed: ${result}")
-endif()
-# Resolved from the installed repository into the build's own local one.
-if(NOT EXISTS ${WORK_DIR}/local-repository/${GROUP_PATH}/${ARTIFACT}/${VERSION}/${ARTIFACT}-${VERSION}.jar)
-  message(FATAL_ERROR "maven did not resolve ${ARTIFACT} ${VERSION} from ${repository}")
-endif()
-if(NOT EXISTS ${WORK_DIR}/consumer/target/classes/com/example/shop/Shop.class)
-  message(FATAL_ERROR "maven compiled no Shop.class")
-endif()
+# The artifact's maven-metadata.xml, which a version range needs, with its
+# checksums; its lastUpdated is SOURCE_DATE_EPOCH's time, else the build's fixed
+# DEFAULT_EPOCH, never the clock.
+set(metadata ${repository}/${GROUP_PATH}/${ARTIFACT}/maven-metadata.xml)
+foreach(suffix "" .sha1 .md5)
+  if(NOT EXISTS ${metadata}${suffix})
+    message(FATAL_ERROR "not installed: ${metadata}${suffix}")
+  endif()
+endforeach()
+file(READ ${metadata} text)
+string(REPLACE "/" "." group ${GROUP_PATH})
+foreach(pattern "<groupId>${group}</groupId>" "<artifactId>${ARTIFACT}</artifactId>" "<latest>${VERSION}</latest>"
+                "<release>${VERSION}</release>" "<versions>${blank}<version>${VERSION}</version>${blank}</versions>"
+                "<lastUpdated>[0-9]+</lastUpdated>")
+  if(NOT text MATCHES "${pattern}")
+    message(FATAL_ERROR "${metadata} does not match ${pattern}:\n${text}")
+  endif()
+endforeach()
+set(ENV{SOURCE_DATE_EPOCH} ${DEFAULT_EPOCH})
+string(TIMESTAMP default_stamp "%Y%m%d%H%M%S" UTC)
+unset(ENV{SOURCE_DATE_EPOCH})
+foreach(case "--unset=SOURCE_DATE_EPOCH;${default_stamp}" "SOURCE_DATE_EPOCH=86400;19700102000000")
+  list(GET case 0 environment)
+  list(GET case 1 stamp)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env ${environment}
+                          ${CMAKE_COMMAND} -DGROUP=${group} -DARTIFACT=${ARTIFACT} -DVERSION=${VERSION}
+                          -DDEFAULT_EPOCH=${DEFAULT_EPOCH} -DOUTPUT=${WORK_DIR}/maven-metadata.xml -P ${METADATA_SCRIPT}
+                  RESULT_VARIABLE result)
+  file(READ ${WORK_DIR}/maven-metadata.xml written)
+  if(NOT result EQUAL 0 OR NOT written MATCHES "<lastUpdated>${stamp}</lastUpdated>")
+    message(FATAL_ERROR "with ${environment} the metadata's lastUpdated is not ${stamp}:\n${written}")
+  endif()
+endforeach()
+
+# The application's build, offline, asks for our version, then for a version
+# range around it; each resolves it from the installed repository into a local
+# repository of its own.
+string(REGEX MATCH "^[0-9]+" major ${VERSION})
+math(EXPR next_major "${major} + 1")
+set(run 0)
+foreach(requested "${VERSION}" "[${major}.0,${next_major}.0)")
+  math(EXPR run "${run} + 1")
+  set(consumer ${WORK_DIR}/consumer-${run})
+  set(local ${WORK_DIR}/local-repository-${run})
+  file(COPY ${here}/consumer/ DESTINATION ${consumer})
+  execute_process(COMMAND ${MVN} --batch-mode --no-transfer-progress --offline
+                          --settings ${here}/settings.xml
+                          -Dmaven.repo.local=${local}
+                          -Daether.offline.protocols=file
+                          -Dravelin.repository=file://${repository} -Dravelin.version=${requested}
+                          compile
+                  WORKING_DIRECTORY ${consumer}
+                  RESULT_VARIABLE result)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "mvn compile with ravelin.version ${requested} failed: ${result}")
+  endif()
+  if(NOT EXISTS ${local}/${GROUP_PATH}/${ARTIFACT}/${VERSION}/${ARTIFACT}-${VERSION}.jar)
+    message(FATAL_ERROR "maven did not resolve ${ARTIFACT} ${VERSION} for ${requested} from ${repository}")
+  endif()
+  if(NOT EXISTS ${consumer}/target/classes/com/example/shop/Shop.class)
+    message(FATAL_ERROR "maven compiled no Shop.class with ravelin.version ${requested}")
+  endif()
+endforeach()
