@@ -6,6 +6,7 @@ import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.Collections;
 import java.util.LinkedHashMap;
+import java.util.Locale;
 import java.util.Map;
 
 /**
@@ -13,7 +14,7 @@ import java.util.Map;
  * environment it was started with, whether the user held Ctrl at the start, whether the VM has a console and whether
  * it runs as a service. Instances are immutable.
  *
- * <p>The file holds ASCII {@code key=value} lines ended by CR LF, with the escapes of
+ * <p>The file holds ASCII {@code key=value} lines ended by CR LF (a byte above 0x7F is refused), with the escapes of
  * {@link java.util.Properties#load(java.io.InputStream)}, which reads it too: backslashes doubled, line breaks, tabs and
  * form feeds written as <code>&#92;r &#92;n &#92;t &#92;f</code>, other control characters and every character above
  * U+007F as <code>&#92;uXXXX</code>, and in keys a backslash before {@code =}, {@code :}, blanks, {@code #} and
@@ -58,7 +59,8 @@ public final class Handoff {
      *
      * @param file the file
      * @return its entries
-     * @throws IOException when the file cannot be read, an escape is malformed or the file names no VM program
+     * @throws IOException when the file cannot be read, holds a byte that is not ASCII, an escape is malformed or the
+     *     file names no VM program
      */
     public static Handoff read(Path file) throws IOException {
         return parse(Files.readAllBytes(file));
@@ -80,9 +82,11 @@ public final class Handoff {
      *
      * @param bytes the file's bytes
      * @return its entries
-     * @throws IOException when an escape is malformed or the file names no VM program
+     * @throws IOException when a byte is not ASCII (the message names its value, its offset counted from 0 and its
+     *     line), an escape is malformed or the file names no VM program
      */
     public static Handoff parse(byte[] bytes) throws IOException {
+        // Every byte is checked to be ASCII below, so this decoding keeps each as it is.
         final String text = new String(bytes, StandardCharsets.ISO_8859_1);
         final Map<String, String> properties = new LinkedHashMap<>();
         int lineNumber = 0;
@@ -90,6 +94,11 @@ public final class Handoff {
         while (position < text.length()) {
             int end = position;
             while (end < text.length() && text.charAt(end) != '\r' && text.charAt(end) != '\n') {
+                if (text.charAt(end) > 0x7F) {
+                    throw new IOException(String.format(Locale.ROOT,
+                            "byte 0x%02X at offset %d (line %d) of the hand-off file is not ASCII: the launcher writes"
+                                    + " every other character as \\uXXXX", (int) text.charAt(end), end, lineNumber + 1));
+                }
                 end++;
             }
             final String line = text.substring(position, end);

@@ -23,6 +23,7 @@ import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
 import org.junit.jupiter.params.ParameterizedTest;
 import org.junit.jupiter.params.provider.Arguments;
+import org.junit.jupiter.params.provider.CsvSource;
 import org.junit.jupiter.params.provider.MethodSource;
 import org.junit.jupiter.params.provider.ValueSource;
 
@@ -173,6 +174,26 @@ class HandoffTest {
         final IOException noVm = assertThrows(IOException.class,
                 () -> Handoff.parse(file("qel.nl.env.exact_case.A=1")));
         assertEquals("not a hand-off file of the launcher: it has no qel.nl.current.vm line", noVm.getMessage());
+    }
+
+    // The launcher writes ASCII only: a byte above 0x7F is refused, named with its offset and line.
+    @ParameterizedTest(name = "{0}")
+    @CsvSource(delimiter = '|', value = {
+            "0x80 in a value   | qel.nl.current.vm=C:\\\\j        | qel.nl.env.exact_case.A=x\u0080 | 0x80 | 50 | 2",
+            "0xE9 in a value   | qel.nl.current.vm=C:\\\\Caf\u00e9 | qel.nl.env.exact_case.A=1      | 0xE9 | 25 | 1",
+            "0xFF in a key     | qel.nl.current.vm=C:\\\\j        | qel.nl.env.exact_case.\u00ff=1  | 0xFF | 47 | 2",
+            "0xFF in a comment | #\u00ff                      | qel.nl.current.vm=C:\\\\j      | 0xFF | 1  | 1"})
+    void refusesBytesBeyondAscii(String what, String first, String second, String value, int offset, int line) {
+        final byte[] bytes = (first + "\r\n" + second + "\r\n").getBytes(StandardCharsets.ISO_8859_1);
+        final IOException e = assertThrows(IOException.class, () -> Handoff.parse(bytes));
+        assertEquals("byte " + value + " at offset " + offset + " (line " + line + ") of the hand-off file is not ASCII:"
+                + " the launcher writes every other character as \\uXXXX", e.getMessage());
+    }
+
+    @Test
+    void theLastAsciiByteIsRead() throws IOException {
+        final byte[] bytes = "qel.nl.current.vm=j\u007f\r\n".getBytes(StandardCharsets.US_ASCII);
+        assertEquals("j\u007f", Handoff.parse(bytes).vmPath());
     }
 
     @Test
