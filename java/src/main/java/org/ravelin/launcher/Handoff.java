@@ -8,6 +8,8 @@ import java.util.Collections;
 import java.util.LinkedHashMap;
 import java.util.Locale;
 import java.util.Map;
+import java.util.Objects;
+import java.util.Optional;
 
 /**
  * The hand-off file the launcher writes for the Java side before the VM starts: the VM program it chose, the
@@ -21,6 +23,9 @@ import java.util.Map;
  * {@code !}. A key ends at its first {@code =} without a backslash before it; the value is the rest of the line. So
  * this reader also keeps what files of earlier launchers held unescaped: leading blanks of a value, and blanks or colons
  * in a variable's name.
+ *
+ * <p>What the file may lack is an empty {@link Optional} ({@link #findVmPath()}, {@link #findEnvironmentValue(String)},
+ * {@link #findStopLine()}), as everywhere in this package.
  */
 public final class Handoff {
     /** The VM program the launcher started. */
@@ -63,18 +68,20 @@ public final class Handoff {
      *     file names no VM program
      */
     public static Handoff read(Path file) throws IOException {
-        return parse(Files.readAllBytes(file));
+        return parse(Files.readAllBytes(Objects.requireNonNull(file, "file")));
     }
 
     /**
      * Entries made in memory, as a file with these lines would give them after reading (for tests). Unlike a file,
      * they need not name the VM program.
      *
-     * @param properties keys and values, in order; copied
+     * @param entries keys and values, in order; copied
      * @return the hand-off entries
+     * @throws NullPointerException when the map, one of its keys or one of its values is {@code null}; the message
+     *     names which
      */
-    public static Handoff of(Map<String, String> properties) {
-        return new Handoff(new LinkedHashMap<>(properties));
+    public static Handoff of(Map<String, String> entries) {
+        return new Handoff(Settings.copyWithoutNull(entries));
     }
 
     /**
@@ -87,7 +94,7 @@ public final class Handoff {
      */
     public static Handoff parse(byte[] bytes) throws IOException {
         // Every byte is checked to be ASCII below, so this decoding keeps each as it is.
-        final String text = new String(bytes, StandardCharsets.ISO_8859_1);
+        final String text = new String(Objects.requireNonNull(bytes, "bytes"), StandardCharsets.ISO_8859_1);
         final Map<String, String> properties = new LinkedHashMap<>();
         int lineNumber = 0;
         int position = 0;
@@ -179,9 +186,20 @@ public final class Handoff {
     /**
      * The Java VM program the launcher started.
      *
-     * @return its path as the launcher wrote it, a Windows path; {@code null} only for entries made with
-     *     {@link #of(Map)} without it
+     * @return its path as the launcher wrote it, a Windows path; empty only for entries made with {@link #of(Map)}
+     *     without it (a file without it is refused)
      */
+    public Optional<String> findVmPath() {
+        return Optional.ofNullable(properties.get(VM_PATH));
+    }
+
+    /**
+     * The Java VM program the launcher started, or {@code null}.
+     *
+     * @return its path, or {@code null} for entries made with {@link #of(Map)} without it
+     * @deprecated absence is an empty {@link Optional} in this package: use {@link #findVmPath()}
+     */
+    @Deprecated
     public String vmPath() {
         return properties.get(VM_PATH);
     }
@@ -189,7 +207,7 @@ public final class Handoff {
     /**
      * The environment the launcher was started with, by the variables' exact names, in the launcher's order (by
      * name, UTF-16 unit by unit); values have their {@code %NAME%} references expanded. Unmodifiable. The names
-     * compare exactly, where Windows ignores their case: see {@link #environmentValue(String)}.
+     * compare exactly, where Windows ignores their case: see {@link #findEnvironmentValue(String)}.
      *
      * @return the variables by name
      */
@@ -202,19 +220,32 @@ public final class Handoff {
      * first variable whose name differs only in case.
      *
      * @param name the variable's name, in any case
-     * @return its value, or {@code null} when there is none
+     * @return its value, or an empty {@code Optional} when there is none
      */
-    public String environmentValue(String name) {
+    public Optional<String> findEnvironmentValue(String name) {
         final String exact = environment.get(name);
         if (exact != null) {
-            return exact;
+            return Optional.of(exact);
         }
         for (Map.Entry<String, String> entry : environment.entrySet()) {
             if (entry.getKey().equalsIgnoreCase(name)) {
-                return entry.getValue();
+                return Optional.of(entry.getValue());
             }
         }
-        return null;
+        return Optional.empty();
+    }
+
+    /**
+     * The value of an environment variable, or {@code null}, its name compared as
+     * {@link #findEnvironmentValue(String)} compares it.
+     *
+     * @param name the variable's name, in any case
+     * @return its value, or {@code null} when there is none
+     * @deprecated absence is an empty {@link Optional} in this package: use {@link #findEnvironmentValue(String)}
+     */
+    @Deprecated
+    public String environmentValue(String name) {
+        return findEnvironmentValue(name).orElse(null);
     }
 
     /**
@@ -222,8 +253,20 @@ public final class Handoff {
      *
      * @return {@code true} when the file says so
      */
-    public boolean controlKeyAtStart() {
+    public boolean isControlKeyHeldAtStart() {
         return "true".equalsIgnoreCase(properties.get(CONTROL_KEY));
+    }
+
+    /**
+     * Whether the user held Ctrl when the launcher started.
+     *
+     * @return {@code true} when the file says so
+     * @deprecated boolean queries are named {@code is…} or {@code has…} in this package: use
+     *     {@link #isControlKeyHeldAtStart()}
+     */
+    @Deprecated
+    public boolean controlKeyAtStart() {
+        return isControlKeyHeldAtStart();
     }
 
     /**
@@ -248,13 +291,26 @@ public final class Handoff {
     }
 
     /**
-     * The line the service host writes to the Java program's standard input when the service stops, or
-     * {@code null} when it ends the VM without asking (not a service, or no stop timeout set).
+     * The line the service host writes to the Java program's standard input when the service stops.
      *
-     * @return the stop line, or {@code null}
+     * @return the stop line, or an empty {@code Optional} when the host ends the VM without asking (not a service, or
+     *     no stop timeout set)
      */
+    public Optional<String> findStopLine() {
+        return "true".equalsIgnoreCase(properties.get(STOP_INPUT)) ? Optional.ofNullable(properties.get(STOP_LINE))
+                : Optional.empty();
+    }
+
+    /**
+     * The line the service host writes to the Java program's standard input when the service stops, or
+     * {@code null}.
+     *
+     * @return the stop line, or {@code null} when the host ends the VM without asking
+     * @deprecated absence is an empty {@link Optional} in this package: use {@link #findStopLine()}
+     */
+    @Deprecated
     public String stopLine() {
-        return "true".equalsIgnoreCase(properties.get(STOP_INPUT)) ? properties.get(STOP_LINE) : null;
+        return findStopLine().orElse(null);
     }
 
     /**
@@ -262,6 +318,17 @@ public final class Handoff {
      *
      * @return the entries, unmodifiable, in the file's order
      */
+    public Map<String, String> asMap() {
+        return properties;
+    }
+
+    /**
+     * Every line of the file as key and value.
+     *
+     * @return the entries, unmodifiable, in the file's order
+     * @deprecated named as {@link Settings#asMap()}: use {@link #asMap()}
+     */
+    @Deprecated
     public Map<String, String> properties() {
         return properties;
     }

@@ -75,8 +75,14 @@ public final class LaunchContext {
      * @param args the arguments of the class's main method
      * @return the context
      * @throws LaunchContextException when there are fewer than two arguments or one of the files cannot be read
+     * @throws NullPointerException when the array or one of its arguments is {@code null}; the message names which
      */
     public static LaunchContext fromArguments(String... args) throws LaunchContextException {
+        Objects.requireNonNull(args, "args");
+        for (int i = 0; i < args.length; i++) {
+            final int index = i;
+            Objects.requireNonNull(args[i], () -> "args[" + index + "]");
+        }
         if (args.length < 2) {
             throw new LaunchContextException("the launcher's arguments are missing: expected the properties file and "
                     + "the hand-off file before the application's arguments, got " + args.length + " argument"
@@ -102,13 +108,34 @@ public final class LaunchContext {
     }
 
     /**
-     * The context {@link RavelinMain} read before it started the application. Absent values are {@link Optional}
-     * here as in {@link Settings#find(String)}.
+     * The context the application runs in: the one {@link RavelinMain} read, which it makes current before it calls
+     * the application's main method, or the one that {@link #setCurrent(LaunchContext)} was given last (an
+     * application's tests). Absent values are {@link Optional} here as everywhere in this package.
      *
-     * @return the context, or an empty {@code Optional} when {@code RavelinMain} did not start the application
+     * @return the context, or an empty {@code Optional} when none is current: {@code RavelinMain} did not start the
+     *     application, or {@link #clearCurrent()} was called since
      */
     public static Optional<LaunchContext> current() {
         return Optional.ofNullable(current);
+    }
+
+    /**
+     * Makes a context the one {@link #current()} gives, in every thread of the VM. {@link RavelinMain} calls it with
+     * the context it read before it calls the application's main method. An application's tests call it to run code
+     * that asks for {@code current()}, with a context made by {@link #builder()}, before each test (JUnit's
+     * {@code BeforeEach}), and {@link #clearCurrent()} after each; as there is one current context in the VM, tests
+     * that set it must not run in parallel with each other.
+     *
+     * @param context the context
+     * @throws NullPointerException when the context is {@code null}: {@link #clearCurrent()} makes none current
+     */
+    public static void setCurrent(LaunchContext context) {
+        current = Objects.requireNonNull(context, "context");
+    }
+
+    /** Makes no context current: {@link #current()} is empty until {@link #setCurrent(LaunchContext)} is called. */
+    public static void clearCurrent() {
+        current = null;
     }
 
     /**
@@ -124,14 +151,14 @@ public final class LaunchContext {
     /**
      * Builds a {@link LaunchContext} in memory. The files it names need not exist: {@link #resolve(String)} counts
      * from the properties file's directory, which is the current directory unless {@link #propertiesFile(Path)} says
-     * otherwise.
+     * otherwise. Its methods refuse {@code null} with a {@link NullPointerException} that names the parameter.
      */
     public static final class Builder {
         private Path propertiesFile = Paths.get("application.qel").toAbsolutePath();
         private Path handoffFile = Paths.get("qel0.tmp").toAbsolutePath();
         private final Map<String, String> settings = new LinkedHashMap<>();
         private final Map<String, String> handoff = new LinkedHashMap<>();
-        private final List<String> arguments = new ArrayList<>();
+        private final List<String> typedArguments = new ArrayList<>();
 
         private Builder() {}
 
@@ -191,6 +218,8 @@ public final class LaunchContext {
          * @return this builder
          */
         public Builder environmentVariable(String name, String value) {
+            Objects.requireNonNull(name, "name");
+            Objects.requireNonNull(value, "value");
             handoffEntry("qel.nl.env." + asciiCase(name, false), value);
             handoffEntry("qel.nl.env." + asciiCase(name, true), value);
             return handoffEntry(Handoff.ENVIRONMENT_EXACT_CASE + name, value);
@@ -200,13 +229,18 @@ public final class LaunchContext {
          * Adds the application's arguments as the user typed them ({@link LaunchContext#applicationArguments()});
          * the raw arguments have their backslashes doubled, as the launcher passes them.
          *
-         * @param typed the arguments, in order
+         * @param arguments the arguments, in order
          * @return this builder
+         * @throws NullPointerException when the array or one of its arguments is {@code null} (then none is added);
+         *     the message names which
          */
-        public Builder applicationArguments(String... typed) {
-            for (String argument : typed) {
-                arguments.add(Objects.requireNonNull(argument, "argument"));
+        public Builder applicationArguments(String... arguments) {
+            Objects.requireNonNull(arguments, "arguments");
+            for (int i = 0; i < arguments.length; i++) {
+                final int index = i;
+                Objects.requireNonNull(arguments[i], () -> "arguments[" + index + "]");
             }
+            typedArguments.addAll(Arrays.asList(arguments));
             return this;
         }
 
@@ -216,8 +250,8 @@ public final class LaunchContext {
          * @return the context; later changes of this builder do not change it
          */
         public LaunchContext build() {
-            final List<String> raw = new ArrayList<>(arguments.size());
-            for (String argument : arguments) {
+            final List<String> raw = new ArrayList<>(typedArguments.size());
+            for (String argument : typedArguments) {
                 raw.add(argument.replace("\\", "\\\\"));
             }
             return new LaunchContext(propertiesFile, handoffFile, Settings.of(settings), Handoff.of(handoff),
@@ -236,10 +270,6 @@ public final class LaunchContext {
             }
             return new String(units);
         }
-    }
-
-    static void setCurrent(LaunchContext context) {
-        current = context;
     }
 
     private static Path path(String what, String text) throws LaunchContextException {
@@ -323,7 +353,7 @@ public final class LaunchContext {
 
     /**
      * Standard input as the application reads it. When the launcher runs the application as a service with a stop
-     * line ({@link Handoff#stopLine()}), {@link RavelinMain} takes over the VM's standard input to watch for that
+     * line ({@link Handoff#findStopLine()}), {@link RavelinMain} takes over the VM's standard input to watch for that
      * line: this stream then gives every other line, unchanged with its line end, and ends when the input ends
      * ({@code RavelinMain} also makes it {@link System#in}). Otherwise it is {@link System#in} as it is.
      *
@@ -369,7 +399,7 @@ public final class LaunchContext {
     }
 
     private String redirect(String key) {
-        final String fromHandoff = handoff.properties().get(key);
+        final String fromHandoff = handoff.asMap().get(key);
         return fromHandoff != null ? fromHandoff : settings.get(key, "");
     }
 }

@@ -40,7 +40,7 @@ import java.util.Locale;
  * with its stack trace and ends with code 1, as it does for an application started without the launcher.
  *
  * <p>When the launcher runs the application as a service with a stop timeout, the hand-off file names a stop line
- * ({@link Handoff#stopLine()}): a daemon thread then takes over the VM's standard input and, on that line, ends the
+ * ({@link Handoff#findStopLine()}): a daemon thread then takes over the VM's standard input and, on that line, ends the
  * VM with {@code System.exit(0)}, so that the application's shutdown hooks run before the service stops. Every other
  * line goes on, unchanged, to {@link System#in}, which it replaces, and to {@link LaunchContext#serviceInput()}: an
  * application that reads standard input keeps working.
@@ -133,7 +133,7 @@ public final class RavelinMain {
 
     // The stop line ends the VM; the application reads the other lines from System.in as before.
     private static void watchForStopLine(LaunchContext context) {
-        final String stopLine = context.handoff().stopLine();
+        final String stopLine = context.handoff().findStopLine().orElse(null);
         if (stopLine == null) {
             return;
         }

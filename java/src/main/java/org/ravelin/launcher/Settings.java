@@ -6,6 +6,7 @@ import java.nio.file.Path;
 import java.util.Collections;
 import java.util.LinkedHashMap;
 import java.util.Map;
+import java.util.Objects;
 import java.util.Optional;
 
 /**
@@ -14,6 +15,8 @@ import java.util.Optional;
  * comments in the first column only, the first {@code =} separates, key and value trimmed, a final backslash
  * continues the value, <code>&#92;uXXXX</code> the only escape (other backslashes stay as written), CR LF or LF line ends,
  * a byte 0x1A ends the text. Keys are case-sensitive. Instances are immutable.
+ *
+ * <p>A key the file does not have is an empty {@link Optional} ({@link #find(String)}), as everywhere in this package.
  */
 public final class Settings {
     /** The class the launcher's Java VM starts. */
@@ -41,7 +44,7 @@ public final class Settings {
      * @throws IOException when the file cannot be read
      */
     public static Settings read(Path file) throws IOException {
-        return parse(Files.readAllBytes(file));
+        return parse(Files.readAllBytes(Objects.requireNonNull(file, "file")));
     }
 
     /**
@@ -51,7 +54,7 @@ public final class Settings {
      * @return its settings
      */
     public static Settings parse(byte[] bytes) {
-        return new Settings(PropertiesReader.parse(bytes));
+        return new Settings(PropertiesReader.parse(Objects.requireNonNull(bytes, "bytes")));
     }
 
     /**
@@ -59,23 +62,38 @@ public final class Settings {
      *
      * @param entries keys and values, in order; copied
      * @return the settings
+     * @throws NullPointerException when the map, one of its keys or one of its values is {@code null}; the message
+     *     names which
      */
     public static Settings of(Map<String, String> entries) {
-        return new Settings(new LinkedHashMap<>(entries));
+        return new Settings(copyWithoutNull(entries));
+    }
+
+    /** A copy of the entries in their order; refuses null, naming it, as {@link #of(Map)} documents. */
+    static Map<String, String> copyWithoutNull(Map<String, String> entries) {
+        final Map<String, String> copy = new LinkedHashMap<>();
+        for (Map.Entry<String, String> entry : Objects.requireNonNull(entries, "entries").entrySet()) {
+            final String key = Objects.requireNonNull(entry.getKey(), "a key of the entries");
+            copy.put(key, Objects.requireNonNull(entry.getValue(), () -> "the value of " + key));
+        }
+        return copy;
     }
 
     /**
-     * The value of a key.
+     * The value of a key, or {@code null} when the file does not have it.
      *
      * @param key the key
-     * @return the value, or {@code null} when the file does not have the key (see {@link #find(String)})
+     * @return the value, or {@code null} when the file does not have the key
+     * @deprecated absence is an empty {@link Optional} in this package: use {@link #find(String)}, or
+     *     {@link #get(String, String)} with a default
      */
+    @Deprecated
     public String get(String key) {
         return entries.get(key);
     }
 
     /**
-     * The value of a key, as an {@link Optional} as {@link LaunchContext#current()} gives its context.
+     * The value of a key.
      *
      * @param key the key
      * @return the value (a present empty value is empty text), or an empty {@code Optional} when the file does not

@@ -16,6 +16,7 @@ import java.util.Arrays;
 import java.util.HashMap;
 import java.util.List;
 import java.util.Map;
+import java.util.Optional;
 import java.util.Properties;
 import java.util.stream.Stream;
 
@@ -61,39 +62,53 @@ class HandoffTest {
     @Test
     void readsTheVmTheEnvironmentAndTheControlKey() throws IOException {
         final Handoff handoff = Handoff.parse(CONTROL_RUN);
-        assertEquals("C:\\Program Files\\J\u00e9\\bin\\javaw.exe", handoff.vmPath());
-        assertTrue(handoff.controlKeyAtStart());
+        assertEquals(Optional.of("C:\\Program Files\\J\u00e9\\bin\\javaw.exe"), handoff.findVmPath());
+        assertTrue(handoff.isControlKeyHeldAtStart());
         // Exact names in the file's order; the per-drive entry without a name is left out.
         final Map<String, String> environment = handoff.environment();
         assertEquals(Arrays.asList("Caf\u00e9", "Path", "TEMP"), new ArrayList<>(environment.keySet()));
         assertEquals("cr\u00e8me \u4e2d", environment.get("Caf\u00e9"));
         assertEquals("C:\\Windows;C:\\Tools", environment.get("Path"));
         assertNull(environment.get("PATH"));
-        assertEquals("console", handoff.properties().get(Settings.STDOUT_REDIRECT));
+        assertEquals("console", handoff.asMap().get(Settings.STDOUT_REDIRECT));
     }
 
     @Test
     void environmentValueIgnoresCaseAsWindowsDoes() throws IOException {
         final Handoff handoff = Handoff.parse(CONTROL_RUN);
-        assertEquals("C:\\Windows;C:\\Tools", handoff.environmentValue("PATH"));
-        assertEquals("C:\\Temp", handoff.environmentValue("temp"));
-        assertEquals("cr\u00e8me \u4e2d", handoff.environmentValue("CAF\u00c9"));
-        assertNull(handoff.environmentValue("absent"));
+        assertEquals(Optional.of("C:\\Windows;C:\\Tools"), handoff.findEnvironmentValue("PATH"));
+        assertEquals(Optional.of("C:\\Temp"), handoff.findEnvironmentValue("temp"));
+        assertEquals(Optional.of("cr\u00e8me \u4e2d"), handoff.findEnvironmentValue("CAF\u00c9"));
+        assertEquals(Optional.empty(), handoff.findEnvironmentValue("absent"));
+    }
+
+    // The stop line counts only when the stop input is on.
+    @ParameterizedTest(name = "stop input [{0}], stop line [{1}]")
+    @CsvSource({"true,ravelin-stop,ravelin-stop", "TRUE,s,s", "false,s,", ",s,", "true,,"})
+    void theStopLineNeedsTheStopInput(String input, String line, String expected) {
+        final Map<String, String> entries = new HashMap<>();
+        if (input != null) {
+            entries.put(Handoff.STOP_INPUT, input);
+        }
+        if (line != null) {
+            entries.put(Handoff.STOP_LINE, line);
+        }
+        assertEquals(Optional.ofNullable(expected), Handoff.of(entries).findStopLine());
     }
 
     @Test
     void withoutControlKeyLinesTheKeyWasNotHeld() throws IOException {
         final Handoff handoff = Handoff.parse(file("qel.nl.current.vm=C:\\\\j\\\\java.exe"));
-        assertFalse(handoff.controlKeyAtStart());
+        assertFalse(handoff.isControlKeyHeldAtStart());
         assertTrue(handoff.environment().isEmpty());
-        assertNull(handoff.properties().get(Settings.STDOUT_REDIRECT));
+        assertNull(handoff.asMap().get(Settings.STDOUT_REDIRECT));
     }
 
     @Test
     void javaUtilPropertiesReadsTheSame() throws IOException {
         final Properties properties = new Properties();
         properties.load(new ByteArrayInputStream(CONTROL_RUN));
-        assertEquals(new HashMap<>(properties), new HashMap<>(Handoff.parse(CONTROL_RUN).properties()));
+        assertEquals(new HashMap<>(properties), new HashMap<>(Handoff.parse(CONTROL_RUN).asMap()));
     }
 
     // Names and values with what the launcher escapes: line breaks, tab, form feed and other control characters, the
@@ -109,7 +124,7 @@ class HandoffTest {
     @Test
     void decodesEveryEscapeTheLauncherWrites() throws IOException {
         final Handoff handoff = Handoff.parse(ESCAPED_RUN);
-        assertEquals(" C:\\J\\n\\java.exe", handoff.vmPath());
+        assertEquals(Optional.of(" C:\\J\\n\\java.exe"), handoff.findVmPath());
         final Map<String, String> expected = new HashMap<>();
         expected.put("a\nqel.nl.current.vm=C:\\evil", "a\nqel.nl.current.vm=C:\\evil.exe");
         expected.put(" #!=:x ", " #!=: x ");
@@ -122,7 +137,7 @@ class HandoffTest {
     void javaUtilPropertiesReadsTheEscapesTheSame() throws IOException {
         final Properties properties = new Properties();
         properties.load(new ByteArrayInputStream(ESCAPED_RUN));
-        assertEquals(new HashMap<>(properties), new HashMap<>(Handoff.parse(ESCAPED_RUN).properties()));
+        assertEquals(new HashMap<>(properties), new HashMap<>(Handoff.parse(ESCAPED_RUN).asMap()));
     }
 
     // The cases whose key and value the launcher's tests show its writer gives (tests/cases/handoff.txt): the line
@@ -142,7 +157,7 @@ class HandoffTest {
         final Map<String, String> expected = new HashMap<>();
         expected.put(Handoff.VM_PATH, "C:\\j\\java.exe");
         expected.put(text, text);
-        assertEquals(expected, Handoff.parse(bytes).properties());
+        assertEquals(expected, Handoff.parse(bytes).asMap());
         final Properties properties = new Properties();
         properties.load(new ByteArrayInputStream(bytes));
         assertEquals(expected, new HashMap<>(properties));
@@ -153,7 +168,7 @@ class HandoffTest {
         // Leading blanks of a value, and blanks and colons inside a name.
         final Handoff handoff = Handoff.parse(file("qel.nl.current.vm=  C:\\\\j\\\\java.exe",
                 "qel.nl.env.exact_case.My Var:2= two  "));
-        assertEquals("  C:\\j\\java.exe", handoff.vmPath());
+        assertEquals(Optional.of("  C:\\j\\java.exe"), handoff.findVmPath());
         assertEquals(" two  ", handoff.environment().get("My Var:2"));
     }
 
@@ -162,7 +177,7 @@ class HandoffTest {
     void anyLineEnd(String end) throws IOException {
         final String text = "qel.nl.current.vm=C:\\\\java.exe" + end + end + "qel.nl.env.exact_case.A=1" + end;
         final Handoff handoff = Handoff.parse(text.getBytes(StandardCharsets.US_ASCII));
-        assertEquals("C:\\java.exe", handoff.vmPath());
+        assertEquals(Optional.of("C:\\java.exe"), handoff.findVmPath());
         assertEquals("1", handoff.environment().get("A"));
     }
 
@@ -193,13 +208,13 @@ class HandoffTest {
     @Test
     void theLastAsciiByteIsRead() throws IOException {
         final byte[] bytes = "qel.nl.current.vm=j\u007f\r\n".getBytes(StandardCharsets.US_ASCII);
-        assertEquals("j\u007f", Handoff.parse(bytes).vmPath());
+        assertEquals(Optional.of("j\u007f"), Handoff.parse(bytes).findVmPath());
     }
 
     @Test
     void readsAFile(@TempDir Path dir) throws IOException {
         final Path path = dir.resolve("qel3F.tmp");
         Files.write(path, CONTROL_RUN);
-        assertEquals(Handoff.parse(CONTROL_RUN).properties(), Handoff.read(path).properties());
+        assertEquals(Handoff.parse(CONTROL_RUN).asMap(), Handoff.read(path).asMap());
     }
 }

@@ -2,7 +2,6 @@ package org.ravelin.launcher;
 
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertFalse;
-import static org.junit.jupiter.api.Assertions.assertNull;
 import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
@@ -17,6 +16,7 @@ import java.util.HashMap;
 import java.util.List;
 import java.util.LinkedHashMap;
 import java.util.Map;
+import java.util.Optional;
 import java.util.Random;
 import java.util.stream.Stream;
 
@@ -78,8 +78,8 @@ class SettingsTest {
         assertEquals("x", settings.get("full", "default"));
         assertEquals("default", settings.get("absent", "default"));
         assertEquals("default", settings.get("FULL", "default"));
-        assertEquals("", settings.get("empty"));
-        assertNull(settings.get("absent"));
+        assertEquals(Optional.of(""), settings.find("empty"));
+        assertEquals(Optional.empty(), settings.find("absent"));
         assertTrue(settings.contains("empty"));
         assertFalse(settings.contains("absent"));
     }

@@ -28,8 +28,8 @@ public final class RecordingApplication {
             final LaunchContext context = found.get();
             final Handoff handoff = context.handoff();
             line("properties", context.propertiesFile().toString());
-            line("vm", handoff.vmPath());
-            line("control", Boolean.toString(handoff.controlKeyAtStart()));
+            line("vm", handoff.findVmPath().orElse("(none)"));
+            line("control", Boolean.toString(handoff.isControlKeyHeldAtStart()));
             for (Map.Entry<String, String> entry : context.settings().asMap().entrySet()) {
                 line("setting." + entry.getKey(), entry.getValue());
             }
