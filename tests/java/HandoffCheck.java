@@ -46,7 +46,7 @@ public class HandoffCheck {
         }
         String vm = units(expected.get(0));
         check.expect("qel.nl.current.vm", vm);
-        check.compare("Handoff.vmPath()", vm, check.handoff.vmPath());
+        check.compare("Handoff.findVmPath()", vm, check.handoff.findVmPath().orElse(null));
         for (String line : expected.subList(1, expected.size())) {
             int blank = line.indexOf(' ');
             String name = units(line.substring(0, blank));
@@ -66,7 +66,7 @@ public class HandoffCheck {
     // The key read by both readers.
     private void expect(String key, String value) {
         compare("Properties " + visible(key), value, properties.getProperty(key));
-        compare("Handoff " + visible(key), value, handoff.properties().get(key));
+        compare("Handoff " + visible(key), value, handoff.asMap().get(key));
     }
 
     private void compare(String what, String value, String found) {

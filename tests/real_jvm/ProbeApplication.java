@@ -41,7 +41,7 @@ public final class ProbeApplication {
         lines.add("max.heap=" + Runtime.getRuntime().maxMemory());
         lines.add("class.path=" + System.getProperty("java.class.path"));
         LaunchContext context = LaunchContext.current().orElseThrow(IllegalStateException::new);
-        lines.add("handoff.vm=" + context.handoff().vmPath());
+        lines.add("handoff.vm=" + context.handoff().findVmPath().orElse(""));
         lines.add("setting.name=" + context.settings().get("qel.application.name", ""));
         writeWhole("observed.txt", String.join("\n", lines) + "\n");
 

@@ -22,7 +22,7 @@ public final class Main {
         System.out.println("Hello from the example application, on Java " + System.getProperty("java.version") + ".");
         System.out.println("my arguments: " + Arrays.toString(args));
         LaunchContext.current().ifPresent(context -> {
-            System.out.println("the Java VM the launcher chose: " + context.handoff().vmPath());
+            context.handoff().findVmPath().ifPresent(vm -> System.out.println("the Java VM the launcher chose: " + vm));
             System.out.println("my settings: " + context.propertiesFile());
         });
         System.err.println("Hello wrote this line to its standard error, which Hello.qel sends to logs/hello.log.");
