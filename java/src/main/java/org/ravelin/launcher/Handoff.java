@@ -93,19 +93,19 @@ public final class Handoff {
      *     line), an escape is malformed or the file names no VM program
      */
     public static Handoff parse(byte[] bytes) throws IOException {
-        // Every byte is checked to be ASCII below, so this decoding keeps each as it is.
-        final String text = new String(Objects.requireNonNull(bytes, "bytes"), StandardCharsets.ISO_8859_1);
+        // Read as ASCII, each other byte becomes U+FFFD at its own offset, which one indexOf finds: the VM compiled
+        // that early, where a loop over each byte would run interpreted at every start.
+        final String text = new String(Objects.requireNonNull(bytes, "bytes"), StandardCharsets.US_ASCII);
+        final int beyondAscii = text.indexOf('\uFFFD');
+        if (beyondAscii >= 0) {
+            throw notAscii(bytes, beyondAscii);
+        }
         final Map<String, String> properties = new LinkedHashMap<>();
         int lineNumber = 0;
         int position = 0;
         while (position < text.length()) {
             int end = position;
             while (end < text.length() && text.charAt(end) != '\r' && text.charAt(end) != '\n') {
-                if (text.charAt(end) > 0x7F) {
-                    throw new IOException(String.format(Locale.ROOT,
-                            "byte 0x%02X at offset %d (line %d) of the hand-off file is not ASCII: the launcher writes"
-                                    + " every other character as \\uXXXX", (int) text.charAt(end), end, lineNumber + 1));
-                }
                 end++;
             }
             final String line = text.substring(position, end);
@@ -122,6 +122,19 @@ public final class Handoff {
             throw new IOException("not a hand-off file of the launcher: it has no " + VM_PATH + " line");
         }
         return new Handoff(properties);
+    }
+
+    // The byte at the offset is not ASCII: the error names it, its offset and its line (lines end at CR LF, CR or LF).
+    private static IOException notAscii(byte[] bytes, int offset) {
+        int line = 1;
+        for (int i = 0; i < offset; i++) {
+            if (bytes[i] == '\n' || (bytes[i] == '\r' && (i + 1 == bytes.length || bytes[i + 1] != '\n'))) {
+                line++;
+            }
+        }
+        final String value = Integer.toHexString(0x100 | (bytes[offset] & 0xFF)).substring(1).toUpperCase(Locale.ROOT);
+        return new IOException("byte 0x" + value + " at offset " + offset + " (line " + line
+                + ") of the hand-off file is not ASCII: the launcher writes every other character as \\uXXXX");
     }
 
     // The first "=" that no backslash escapes; -1 when there is none.

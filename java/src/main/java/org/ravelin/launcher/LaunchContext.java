@@ -78,11 +78,7 @@ public final class LaunchContext {
      * @throws NullPointerException when the array or one of its arguments is {@code null}; the message names which
      */
     public static LaunchContext fromArguments(String... args) throws LaunchContextException {
-        Objects.requireNonNull(args, "args");
-        for (int i = 0; i < args.length; i++) {
-            final int index = i;
-            Objects.requireNonNull(args[i], () -> "args[" + index + "]");
-        }
+        requireNoNull(args, "args");
         if (args.length < 2) {
             throw new LaunchContextException("the launcher's arguments are missing: expected the properties file and "
                     + "the hand-off file before the application's arguments, got " + args.length + " argument"
@@ -235,11 +231,7 @@ public final class LaunchContext {
          *     the message names which
          */
         public Builder applicationArguments(String... arguments) {
-            Objects.requireNonNull(arguments, "arguments");
-            for (int i = 0; i < arguments.length; i++) {
-                final int index = i;
-                Objects.requireNonNull(arguments[i], () -> "arguments[" + index + "]");
-            }
+            requireNoNull(arguments, "arguments");
             typedArguments.addAll(Arrays.asList(arguments));
             return this;
         }
@@ -269,6 +261,19 @@ public final class LaunchContext {
                 }
             }
             return new String(units);
+        }
+    }
+
+    // Refuses a null array or element, naming it ("args", "args[2]"). No lambda for the message: the ready main class
+    // comes through here at every start, where linking the first lambda costs the VM's start time.
+    private static void requireNoNull(String[] array, String name) {
+        if (array == null) {
+            throw new NullPointerException(name);
+        }
+        for (int i = 0; i < array.length; i++) {
+            if (array[i] == null) {
+                throw new NullPointerException(name + "[" + i + "]");
+            }
         }
     }
 

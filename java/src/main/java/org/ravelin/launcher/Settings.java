@@ -74,7 +74,10 @@ public final class Settings {
         final Map<String, String> copy = new LinkedHashMap<>();
         for (Map.Entry<String, String> entry : Objects.requireNonNull(entries, "entries").entrySet()) {
             final String key = Objects.requireNonNull(entry.getKey(), "a key of the entries");
-            copy.put(key, Objects.requireNonNull(entry.getValue(), () -> "the value of " + key));
+            if (entry.getValue() == null) {
+                throw new NullPointerException("the value of " + key);
+            }
+            copy.put(key, entry.getValue());
         }
         return copy;
     }

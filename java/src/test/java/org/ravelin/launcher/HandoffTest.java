@@ -191,15 +191,19 @@ class HandoffTest {
         assertEquals("not a hand-off file of the launcher: it has no qel.nl.current.vm line", noVm.getMessage());
     }
 
-    // The launcher writes ASCII only: a byte above 0x7F is refused, named with its offset and line.
+    // The launcher writes ASCII only: a byte above 0x7F is refused, named with its offset and line, whatever the line
+    // ends.
     @ParameterizedTest(name = "{0}")
     @CsvSource(delimiter = '|', value = {
-            "0x80 in a value   | qel.nl.current.vm=C:\\\\j        | qel.nl.env.exact_case.A=x\u0080 | 0x80 | 50 | 2",
-            "0xE9 in a value   | qel.nl.current.vm=C:\\\\Caf\u00e9 | qel.nl.env.exact_case.A=1      | 0xE9 | 25 | 1",
-            "0xFF in a key     | qel.nl.current.vm=C:\\\\j        | qel.nl.env.exact_case.\u00ff=1  | 0xFF | 47 | 2",
-            "0xFF in a comment | #\u00ff                      | qel.nl.current.vm=C:\\\\j      | 0xFF | 1  | 1"})
-    void refusesBytesBeyondAscii(String what, String first, String second, String value, int offset, int line) {
-        final byte[] bytes = (first + "\r\n" + second + "\r\n").getBytes(StandardCharsets.ISO_8859_1);
+            "0x80 in a value   | qel.nl.current.vm=C:\\\\j        | qel.nl.env.exact_case.A=x\u0080 | CRLF | 0x80 | 50 | 2",
+            "0x80 after CR     | qel.nl.current.vm=C:\\\\j        | qel.nl.env.exact_case.A=x\u0080 | CR   | 0x80 | 49 | 2",
+            "0xE9 in a value   | qel.nl.current.vm=C:\\\\Caf\u00e9 | qel.nl.env.exact_case.A=1      | CRLF | 0xE9 | 25 | 1",
+            "0xFF in a key     | qel.nl.current.vm=C:\\\\j        | qel.nl.env.exact_case.\u00ff=1  | LF   | 0xFF | 46 | 2",
+            "0xFF in a comment | #\u00ff                      | qel.nl.current.vm=C:\\\\j      | CRLF | 0xFF | 1  | 1"})
+    void refusesBytesBeyondAscii(String what, String first, String second, String lineEnd, String value, int offset,
+            int line) {
+        final String end = lineEnd.replace("CR", "\r").replace("LF", "\n");
+        final byte[] bytes = (first + end + second + end).getBytes(StandardCharsets.ISO_8859_1);
         final IOException e = assertThrows(IOException.class, () -> Handoff.parse(bytes));
         assertEquals("byte " + value + " at offset " + offset + " (line " + line + ") of the hand-off file is not ASCII:"
                 + " the launcher writes every other character as \\uXXXX", e.getMessage());
