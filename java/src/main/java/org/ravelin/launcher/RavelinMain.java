@@ -11,8 +11,12 @@ import java.lang.reflect.Method;
 import java.lang.reflect.Modifier;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
+import java.nio.file.InvalidPathException;
 import java.nio.file.Path;
 import java.nio.file.StandardOpenOption;
+import java.util.ArrayList;
+import java.util.Arrays;
+import java.util.List;
 import java.util.Locale;
 
 /**
@@ -22,10 +26,11 @@ import java.util.Locale;
  * ({@link LaunchContext#applicationArguments()}); the application finds the context with
  * {@link LaunchContext#current()}.
  *
- * <p>The main method is chosen as today's {@code java} launcher chooses it: {@code void main(String[])} of the class
- * or a superclass, else {@code void main()}, either not private (the class itself need not be public). A static one is
- * called as it is; for an instance one, the class is instantiated with its constructor without arguments, which must
- * not be private.
+ * <p>The main method is chosen as the {@code java} launcher of Java 25 chooses it, on every VM: a public static
+ * {@code void main(String[])} first; else {@code void main(String[])}, then {@code void main()}, declared by the class,
+ * inherited from a superclass or an interface's default method, not private (the class itself need not be public). A
+ * static one is called as it is; for an instance one, the class is instantiated with its constructor without
+ * arguments, which must not be private. The class may be named with slashes for dots ({@code shop/Main}).
  *
  * <p>A redirect setting that names a file (relative to the properties file's directory) sends that output to the
  * end of the file, which is created when missing, in UTF-8 whatever the VM's default charset; {@code console} (any
@@ -50,13 +55,19 @@ public final class RavelinMain {
     public enum Failure {
         /** The launcher's arguments are missing, or the properties or hand-off file cannot be read. */
         CONTEXT(2),
-        /** A redirect file cannot be opened. */
+        /** A redirect setting names no usable file name, or its file cannot be opened. */
         REDIRECT(3),
         /** The properties file names no application class. */
         NO_APPLICATION_CLASS(4),
-        /** The application class is not on the class path or cannot be loaded. */
+        /**
+         * The application class is not on the class path or cannot be loaded, or looking for its main method met a
+         * {@link LinkageError} (a method of the class names a class missing from the class path).
+         */
         CLASS_NOT_LOADED(5),
-        /** The application class has no main method that the {@code java} launcher would start. */
+        /**
+         * The application class has no main method that the {@code java} launcher would start, or its named module
+         * keeps it from the ready main class.
+         */
         NO_MAIN_METHOD(6);
 
         private final int exitCode;
@@ -151,24 +162,23 @@ public final class RavelinMain {
     }
 
     private static void applyRedirects(LaunchContext context) throws StartException {
-        final Path out = redirectFile(context, context.stdoutRedirect());
-        final Path err = redirectFile(context, context.stderrRedirect());
         StartException failure = null;
+        Path out = null;
         PrintStream outStream = null;
-        if (out != null) {
-            try {
-                outStream = open(out, Settings.STDOUT_REDIRECT);
-            } catch (StartException e) {
-                failure = e;
-            }
+        try {
+            out = redirectFile(context, Settings.STDOUT_REDIRECT, context.stdoutRedirect());
+            outStream = out == null ? null : open(out, Settings.STDOUT_REDIRECT);
+        } catch (StartException e) {
+            failure = e;
         }
         PrintStream errStream = null;
-        if (err != null) {
-            try {
+        try {
+            final Path err = redirectFile(context, Settings.STDERR_REDIRECT, context.stderrRedirect());
+            if (err != null) {
                 errStream = outStream != null && sameFile(out, err) ? outStream : open(err, Settings.STDERR_REDIRECT);
-            } catch (StartException e) {
-                failure = failure != null ? failure : e;
             }
+        } catch (StartException e) {
+            failure = failure != null ? failure : e;
         }
         if (failure != null) {
             // Standard output's file cannot be opened: the failure goes to standard error's file too, where a
@@ -192,11 +202,35 @@ public final class RavelinMain {
     }
 
     // The file a redirect setting names; null for "console" and for an empty value.
-    private static Path redirectFile(LaunchContext context, String value) {
+    private static Path redirectFile(LaunchContext context, String key, String value) throws StartException {
         if (value.isEmpty() || value.toLowerCase(Locale.ROOT).equals("console")) {
             return null;
         }
-        return context.resolve(value);
+        try {
+            return context.resolve(value);
+        } catch (InvalidPathException e) {
+            // A value written "logs" backslash "update.log" reads as "logs", U+0000 and "pdate.log": in the properties
+            // file a backslash before u starts an escape, and one without hexadecimal digits gives U+0000.
+            final String hint = value.indexOf((char) 0) >= 0 ? " (in the properties file a backslash before u starts"
+                    + " a \\uXXXX escape: separate the folders with /)" : "";
+            throw new StartException(Failure.REDIRECT, "the value of " + key + ", \"" + visible(value)
+                    + "\", is not a usable file name: " + e.getReason() + hint);
+        }
+    }
+
+    // The text with its control characters written as escapes (backslash, u, four digits), so that a line or a
+    // dialog shows each of them.
+    static String visible(String text) {
+        final StringBuilder result = new StringBuilder(text.length());
+        for (int i = 0; i < text.length(); i++) {
+            final char c = text.charAt(i);
+            if (c < 0x20 || (c >= 0x7F && c < 0xA0)) {
+                result.append(String.format("\\u%04X", (int) c));
+            } else {
+                result.append(c);
+            }
+        }
+        return result.toString();
     }
 
     private static boolean sameFile(Path opened, Path other) {
@@ -220,9 +254,10 @@ public final class RavelinMain {
         }
     }
 
-    // The application class named by the settings, loaded but not initialized.
+    // The application class named by the settings, loaded but not initialized. The java command takes a name with
+    // slashes for dots too ("shop/Main").
     private static Class<?> applicationClass(LaunchContext context) throws StartException {
-        final String name = context.settings().get(Settings.APPLICATION_MAIN_CLASS, "");
+        final String name = context.settings().get(Settings.APPLICATION_MAIN_CLASS, "").replace('/', '.');
         if (name.isEmpty()) {
             throw new StartException(Failure.NO_APPLICATION_CLASS, "the properties file " + context.propertiesFile()
                     + " names no application class: set " + Settings.APPLICATION_MAIN_CLASS);
@@ -239,67 +274,148 @@ public final class RavelinMain {
     }
 
     /**
-     * The application's main method, chosen as today's {@code java} launcher chooses it: a method {@code void
-     * main(String[])} of the class or a superclass, else a method {@code void main()}, either not private; a static
-     * one is called as it is, for an instance one the class needs a constructor without arguments that is not
-     * private.
+     * The application's main method, chosen as the {@code java} launcher of Java 25 chooses it. A public static
+     * {@code void main(String[])} first, found among the public methods alone, so that a class whose other methods
+     * name classes missing from the class path (optional dependencies) starts as with {@code java}. Else a method
+     * {@code void main(String[])} that the class declares or inherits, from a superclass or as an interface's default
+     * method, then one {@code void main()}, either not private; for an instance method the class must not be abstract
+     * and needs a constructor without arguments that is not private.
      */
     static Entry findMain(Class<?> application) throws StartException {
         final String name = application.getName();
-        Method main = declaredMain(application, String[].class);
-        if (main == null) {
-            main = declaredMain(application);
+        try {
+            final Method main = application.getMethod("main", String[].class);
+            if (Modifier.isStatic(main.getModifiers()) && main.getReturnType() == void.class) {
+                makeAccessible(application, main);
+                return new Entry(main, null);
+            }
+        } catch (NoSuchMethodException e) {
+            // No public one: the other rules may find one.
+        } catch (LinkageError e) {
+            throw cannotLook(name, e);
+        }
+        final List<String> refused = new ArrayList<>();
+        Method main;
+        try {
+            main = inheritedMain(application, refused, String[].class);
+            if (main == null) {
+                main = inheritedMain(application, refused);
+            }
+        } catch (LinkageError e) {
+            throw cannotLook(name, e);
         }
         if (main == null) {
-            throw new StartException(Failure.NO_MAIN_METHOD, "the application class " + name
-                    + " has no main method: looked for void main(String[]), then void main(), not private, static or"
-                    + " in a class with a constructor without arguments");
+            throw new StartException(Failure.NO_MAIN_METHOD, "the application class " + name + " has no main method"
+                    + " the java command can start" + (refused.isEmpty() ? "" : " (" + String.join("; ", refused) + ")")
+                    + ": it starts void main(String[]) or void main(), not private");
         }
-        makeAccessible(main);
+        makeAccessible(application, main);
         if (Modifier.isStatic(main.getModifiers())) {
             return new Entry(main, null);
         }
-        final String taken = "void main(" + (main.getParameterCount() == 1 ? "String[]" : "") + ")";
-        final Constructor<?> constructor;
+        final String taken = "the instance method " + signature(main);
+        if (Modifier.isAbstract(application.getModifiers()) || application.isInterface()) {
+            throw new StartException(Failure.NO_MAIN_METHOD, "the application class " + name + " has " + taken
+                    + " but is abstract: the java command cannot make an instance of it");
+        }
+        Constructor<?> constructor;
         try {
             constructor = application.getDeclaredConstructor();
         } catch (NoSuchMethodException e) {
-            throw noConstructor(name, taken);
+            constructor = null;
+        } catch (LinkageError e) {
+            throw cannotLook(name, e);
         }
-        if (Modifier.isPrivate(constructor.getModifiers()) || Modifier.isAbstract(application.getModifiers())) {
-            throw noConstructor(name, taken);
+        if (constructor == null || Modifier.isPrivate(constructor.getModifiers())) {
+            throw new StartException(Failure.NO_MAIN_METHOD, "the application class " + name + " has " + taken
+                    + " but " + (constructor == null ? "no constructor without arguments" : "its constructor without"
+                    + " arguments is private") + ": the java command needs one that is not private to make an instance");
         }
-        makeAccessible(constructor);
+        makeAccessible(application, constructor);
         return new Entry(main, constructor);
     }
 
-    private static StartException noConstructor(String name, String taken) {
-        return new StartException(Failure.NO_MAIN_METHOD, "the application class " + name + " has the instance method "
-                + taken + " but no constructor without arguments that is not private (or it is abstract)");
+    private static StartException cannotLook(String name, LinkageError e) {
+        return new StartException(Failure.CLASS_NOT_LOADED, "the application class " + name
+                + " cannot be loaded: looking for its main method met " + e);
     }
 
-    // The first method main of the class or of a superclass with these parameters that returns void and is not
-    // private; null when there is none.
-    private static Method declaredMain(Class<?> application, Class<?>... parameters) {
+    // The method main with these parameters that the class declares or inherits, as the java command takes it: the
+    // class's own or the nearest superclass's, else a default method of an interface the class implements (nearest
+    // first). Static methods of interfaces are not inherited. Candidates that do not count are described in refused.
+    private static Method inheritedMain(Class<?> application, List<String> refused, Class<?>... parameters) {
+        final List<Class<?>> interfaces = new ArrayList<>();
         for (Class<?> type = application; type != null; type = type.getSuperclass()) {
-            try {
-                final Method method = type.getDeclaredMethod("main", parameters);
-                if (method.getReturnType() == void.class && !Modifier.isPrivate(method.getModifiers())) {
+            final Method method = declared(type, parameters);
+            if (method != null && counts(application, method, refused)) {
+                return method;
+            }
+            interfaces.addAll(Arrays.asList(type.getInterfaces()));
+        }
+        for (int i = 0; i < interfaces.size(); i++) {
+            final Class<?> type = interfaces.get(i);
+            final Method method = declared(type, parameters);
+            if (method != null) {
+                if (Modifier.isStatic(method.getModifiers())) {
+                    refused.add(describe(application, method) + " is static in an interface, and the static methods"
+                            + " of an interface are not inherited");
+                } else if (!Modifier.isAbstract(method.getModifiers()) && counts(application, method, refused)) {
                     return method;
                 }
-            } catch (NoSuchMethodException e) {
-                // Not declared here: perhaps in the superclass.
             }
+            interfaces.addAll(Arrays.asList(type.getInterfaces()));
         }
         return null;
     }
 
-    // A class that is not public, or a main method that is not, may be started too, as by the java command.
-    private static void makeAccessible(AccessibleObject member) {
+    private static Method declared(Class<?> type, Class<?>... parameters) {
+        try {
+            return type.getDeclaredMethod("main", parameters);
+        } catch (NoSuchMethodException e) {
+            return null;
+        }
+    }
+
+    private static boolean counts(Class<?> application, Method method, List<String> refused) {
+        if (Modifier.isPrivate(method.getModifiers())) {
+            refused.add(describe(application, method) + " is private");
+            return false;
+        }
+        if (method.getReturnType() != void.class) {
+            refused.add(describe(application, method) + " returns " + method.getReturnType().getSimpleName());
+            return false;
+        }
+        return true;
+    }
+
+    // "main(String[])", with the declaring type when it is not the application class.
+    private static String describe(Class<?> application, Method method) {
+        final Class<?> owner = method.getDeclaringClass();
+        return signature(method).substring("void ".length()) + (owner == application ? ""
+                : " of " + (owner.isInterface() ? "the interface " : "the class ") + owner.getName());
+    }
+
+    private static String signature(Method method) {
+        return "void main(" + (method.getParameterCount() == 1 ? "String[]" : "") + ")";
+    }
+
+    // A class or main method that is not public may be started too, as by the java command, unless a named module
+    // keeps it from the launcher's main class: the module must export the package (or open it, for what is not
+    // public), which a command line's --add-exports or --add-opens can also do.
+    private static void makeAccessible(Class<?> application, AccessibleObject member) throws StartException {
         try {
             member.setAccessible(true);
-        } catch (RuntimeException e) {
+        } catch (SecurityException e) {
             // Left as it is: the call reports what it cannot reach.
+        } catch (RuntimeException e) {
+            // InaccessibleObjectException (Java 9 and later), named here by its text alone: the bytecode is Java 8's.
+            final String packageName = application.getName().substring(0,
+                    Math.max(0, application.getName().lastIndexOf('.')));
+            throw new StartException(Failure.NO_MAIN_METHOD, "the application class " + application.getName()
+                    + " is in a named module that does not export its package " + packageName + " to "
+                    + RavelinMain.class.getName() + " (" + e.getMessage() + "): add \"exports " + packageName
+                    + ";\" to the module's module-info.java (\"opens " + packageName + ";\" when the class or its main"
+                    + " method is not public), or the option --add-exports (--add-opens) to the Java VM's options");
         }
     }
 
