@@ -18,3 +18,11 @@ for name in "${benchmarks[@]}"; do
   echo "== $name"
   tools/with-wine.sh "$build" wine "$build/bin/$name.exe"
 done
+
+# The Java side's start, on this machine's own JVM: no Wine.
+if [ -f "$build/java/ravelin-java.jar" ]; then
+  cmake --build "$build" -j2 --target bench_java_start bench_java_start_app ravelin_java
+  echo "== bench_java_start"
+  java -cp "$build/bench/java-start-bench.jar" bench.JavaStartBench java "$build/java/ravelin-java.jar" \
+    "$build/bench/java-start-app.jar"
+fi

@@ -24,6 +24,14 @@ import org.ravelin.launcher.LaunchContext;
 public final class ProbeApplication {
     private ProbeApplication() {}
 
+    /** An application class whose only main method is private: the ready main class refuses it. */
+    public static final class PrivateMain {
+        private PrivateMain() {}
+
+        @SuppressWarnings("unused")
+        private static void main(String[] args) {}
+    }
+
     /**
      * Observes, then acts.
      *

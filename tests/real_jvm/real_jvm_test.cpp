@@ -214,6 +214,26 @@ TEST_F(RealJvm, RandomArgumentsComeBackExactly)
     }
 }
 
+// A windowed VM (javaw.exe, no console) whose ready main class cannot start the
+// application: nobody sees its standard error, so the failure shows in a dialog
+// titled with the application's name, and the launcher ends with the failure's
+// code once the user pressed OK. A Java agent reads and answers the dialog.
+TEST_F(RealJvm, WithoutAConsoleAFailureOfTheReadyMainClassShowsInADialog)
+{
+    copyInto(onDriveZ(QEL_DIALOG_ANSWER_JAR), app + L"\\agent\\answer.jar");
+    writeProperties("qel.nl.valid.vm.list=J2\r\n"
+                    "qel.application.main.class=probe.ProbeApplication$PrivateMain\r\n"
+                    "qel.nl.java.option.additional=-javaagent:agent/answer.jar=dialog.txt\r\n");
+    const ProgramRun run = start(installLauncher(app, L"Probe.exe"), L"");
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_TRUE(run.boxes.empty()) << narrow(run.boxes[0].text);
+    EXPECT_EQ(run.exitCode, 6u) << run.standardError;
+    EXPECT_EQ(readFile(app + L"\\dialog.txt"),
+              "title=Probe\n"
+              "text=the application class probe.ProbeApplication$PrivateMain has no main method the java command can "
+              "start (main(String[]) is private): it starts void main(String[]) or void main(), not private\n");
+}
+
 TEST_F(RealJvm, TheConsoleTwinsOutputThroughAPipe)
 {
     writeProperties("qel.nl.valid.vm.list=J2\r\n");

@@ -2,7 +2,6 @@ package org.ravelin.launcher;
 
 import java.io.IOException;
 import java.nio.charset.StandardCharsets;
-import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.Collections;
 import java.util.LinkedHashMap;
@@ -68,7 +67,7 @@ public final class Handoff {
      *     file names no VM program
      */
     public static Handoff read(Path file) throws IOException {
-        return parse(Files.readAllBytes(Objects.requireNonNull(file, "file")));
+        return parse(PropertiesReader.readFile(Objects.requireNonNull(file, "file")));
     }
 
     /**
@@ -100,28 +99,54 @@ public final class Handoff {
         if (beyondAscii >= 0) {
             throw notAscii(bytes, beyondAscii);
         }
+        return new Handoff(entries(text));
+    }
+
+    // Every VM start reads the whole file, its environment too (some 150 lines): line ends, "=" and backslashes are
+    // found with String.indexOf, which the VM has compiled by then, where a loop over each character would run
+    // interpreted. Each search goes on from the last one for that character (next holds where each was found, by
+    // the index of SOUGHT), so the text is scanned once for each. No class of its own: each costs a VM start time.
+    private static final String SOUGHT = "\r\n=\\";
+    private static final int RETURN = 0;
+    private static final int FEED = 1;
+    private static final int EQUALS = 2;
+    private static final int BACKSLASH = 3;
+
+    // The position of the first sought character at or after from; the text's length when there is none.
+    private static int find(String text, int[] next, int sought, int from) {
+        if (next[sought] < from && next[sought] != text.length()) {
+            final int found = text.indexOf(SOUGHT.charAt(sought), from);
+            next[sought] = found < 0 ? text.length() : found;
+        }
+        return next[sought];
+    }
+
+    private static Map<String, String> entries(String text) throws IOException {
+        final int[] next = {-1, -1, -1, -1};
         final Map<String, String> properties = new LinkedHashMap<>();
+        final int length = text.length();
         int lineNumber = 0;
         int position = 0;
-        while (position < text.length()) {
-            int end = position;
-            while (end < text.length() && text.charAt(end) != '\r' && text.charAt(end) != '\n') {
-                end++;
-            }
-            final String line = text.substring(position, end);
+        while (position < length) {
+            // A line ends at CR LF, CR or LF.
+            final int start = position;
+            final int end = Math.min(find(text, next, RETURN, start), find(text, next, FEED, start));
             position = end + (text.startsWith("\r\n", end) ? 2 : 1);
             lineNumber++;
-            final int separator = separatorOf(line);
-            if (line.isEmpty() || line.startsWith("#") || line.startsWith("!") || separator < 0) {
+            if (end == start || text.charAt(start) == '#' || text.charAt(start) == '!') {
                 continue;
             }
-            properties.put(unescape(line.substring(0, separator), lineNumber),
-                    unescape(line.substring(separator + 1), lineNumber));
+            final int separator = separatorOf(text, next, start, end);
+            if (separator < 0) {
+                continue;
+            }
+            properties.put(unescape(text, next, start, separator, lineNumber),
+                    unescape(text, next, separator + 1, end, lineNumber));
         }
         if (!properties.containsKey(VM_PATH)) {
             throw new IOException("not a hand-off file of the launcher: it has no " + VM_PATH + " line");
         }
-        return new Handoff(properties);
+        return properties;
     }
 
     // The byte at the offset is not ASCII: the error names it, its offset and its line (lines end at CR LF, CR or LF).
@@ -137,10 +162,14 @@ public final class Handoff {
                 + ") of the hand-off file is not ASCII: the launcher writes every other character as \\uXXXX");
     }
 
-    // The first "=" that no backslash escapes; -1 when there is none.
-    private static int separatorOf(String line) {
-        for (int i = 0; i < line.length(); i++) {
-            final char c = line.charAt(i);
+    // The first "=" of the line that no backslash escapes; -1 when there is none.
+    private static int separatorOf(String text, int[] next, int start, int end) {
+        final int equals = find(text, next, EQUALS, start);
+        if (find(text, next, BACKSLASH, start) > equals) {
+            return equals < end ? equals : -1;
+        }
+        for (int i = start; i < end; i++) {
+            final char c = text.charAt(i);
             if (c == '\\') {
                 i++;
             } else if (c == '=') {
@@ -150,25 +179,29 @@ public final class Handoff {
         return -1;
     }
 
-    // The escapes of java.util.Properties: a backslash and u with four hexadecimal digits, t, n, r or f; a backslash
-    // before any other character stands for that character.
-    private static String unescape(String text, int lineNumber) throws IOException {
-        if (text.indexOf('\\') < 0) {
-            return text;
+    // The escapes of java.util.Properties: a backslash and u with four hexadecimal digits, t, n, r or f; a
+    // backslash before any other character stands for that character.
+    private static String unescape(String text, int[] next, int start, int end, int lineNumber) throws IOException {
+        int backslash = find(text, next, BACKSLASH, start);
+        if (backslash >= end) {
+            return text.substring(start, end);
         }
-        final StringBuilder result = new StringBuilder(text.length());
-        for (int i = 0; i < text.length(); i++) {
-            final char c = text.charAt(i);
-            if (c != '\\' || i + 1 == text.length()) {
-                result.append(c);
-                continue;
+        final StringBuilder result = new StringBuilder(end - start);
+        int i = start;
+        while (backslash < end) {
+            result.append(text, i, backslash);
+            i = backslash + 1;
+            if (i == end) {
+                // A backslash that ends the text stands for itself.
+                result.append('\\');
+                break;
             }
-            final char escaped = text.charAt(++i);
+            final char escaped = text.charAt(i++);
             switch (escaped) {
             case 'u':
                 int value = 0;
                 for (int digits = 0; digits < 4; digits++) {
-                    final int digit = i + 1 < text.length() ? PropertiesReader.hexDigit(text.charAt(i + 1)) : -1;
+                    final int digit = i < end ? PropertiesReader.hexDigit(text.charAt(i)) : -1;
                     if (digit < 0) {
                         throw new IOException("malformed \\u escape in line " + lineNumber + " of the hand-off file");
                     }
@@ -192,6 +225,10 @@ public final class Handoff {
             default:
                 result.append(escaped);
             }
+            backslash = find(text, next, BACKSLASH, i);
+        }
+        if (i < end) {
+            result.append(text, i, end);
         }
         return result.toString();
     }

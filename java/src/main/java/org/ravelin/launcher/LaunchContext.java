@@ -99,7 +99,7 @@ public final class LaunchContext {
             throw new LaunchContextException("cannot read the hand-off file " + handoffFile + ": " + reason(e), e);
         }
         final List<String> applicationArguments =
-                Collections.unmodifiableList(new ArrayList<>(Arrays.asList(args).subList(2, args.length)));
+                Collections.unmodifiableList(Arrays.asList(Arrays.copyOfRange(args, 2, args.length)));
         return new LaunchContext(propertiesFile, handoffFile, settings, handoff, applicationArguments);
     }
 

@@ -1,6 +1,13 @@
 package org.ravelin.launcher;
 
+import java.io.FileInputStream;
+import java.io.FileNotFoundException;
+import java.io.IOException;
+import java.io.InputStream;
 import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.util.Arrays;
 import java.util.LinkedHashMap;
 import java.util.Map;
 
@@ -20,15 +27,16 @@ final class PropertiesReader {
         final int start = bytes.length >= 3 && (bytes[0] & 0xFF) == 0xEF && (bytes[1] & 0xFF) == 0xBB
                 && (bytes[2] & 0xFF) == 0xBF ? 3 : 0;
         // A byte 0x1A ends the text; every other byte is one ISO 8859-1 character.
-        int end = start;
-        while (end < bytes.length && bytes[end] != 0x1A) {
-            end++;
-        }
-        final Lines lines = new Lines(new String(bytes, start, end - start, StandardCharsets.ISO_8859_1));
+        final String whole = new String(bytes, start, bytes.length - start, StandardCharsets.ISO_8859_1);
+        final int endOfFile = whole.indexOf('\u001A');
+        final String text = endOfFile < 0 ? whole : whole.substring(0, endOfFile);
         final Map<String, String> entries = new LinkedHashMap<>();
         final StringBuilder continued = new StringBuilder();
-        while (!lines.atEnd()) {
-            final String line = lines.next();
+        int position = 0;
+        while (position < text.length()) {
+            int feed = text.indexOf('\n', position);
+            final String line = lineOf(text, position, feed);
+            position = feed < 0 ? text.length() : feed + 1;
             if (line.startsWith("#") || line.trim().isEmpty()) {
                 continue;
             }
@@ -44,8 +52,10 @@ final class PropertiesReader {
             if (value.endsWith("\\")) {
                 continued.setLength(0);
                 continued.append(value, 0, value.length() - 1).append(' ');
-                while (!lines.atEnd()) {
-                    continued.append(lines.next().trim());
+                while (position < text.length()) {
+                    feed = text.indexOf('\n', position);
+                    continued.append(lineOf(text, position, feed).trim());
+                    position = feed < 0 ? text.length() : feed + 1;
                     if (continued.charAt(continued.length() - 1) != '\\') {
                         break;
                     }
@@ -55,6 +65,45 @@ final class PropertiesReader {
             entries.put(unescape(key), unescape(value));
         }
         return entries;
+    }
+
+    // The line from start to the line feed (-1: to the end of the text); a CR directly before the feed is no part of
+    // it.
+    private static String lineOf(String text, int start, int feed) {
+        int end = feed < 0 ? text.length() : feed;
+        if (feed >= 0 && end > start && text.charAt(end - 1) == '\r') {
+            end--;
+        }
+        return text.substring(start, end);
+    }
+
+    /**
+     * Reads a whole file with {@code java.io}, which the VM has loaded before any main method runs: reading it
+     * through {@link Files#readAllBytes(Path)} would first load some thirty classes of file channels, a good part of
+     * what the ready main class adds to an application's start.
+     */
+    static byte[] readFile(Path file) throws IOException {
+        final InputStream input;
+        try {
+            input = new FileInputStream(file.toFile());
+        } catch (FileNotFoundException e) {
+            // Its text is the operating system's; the file API's exceptions say what happened in a few words
+            // (NoSuchFileException, AccessDeniedException), or read it after all.
+            return Files.readAllBytes(file);
+        }
+        try {
+            byte[] bytes = new byte[8192];
+            int length = 0;
+            for (int read; (read = input.read(bytes, length, bytes.length - length)) >= 0;) {
+                length += read;
+                if (length == bytes.length) {
+                    bytes = Arrays.copyOf(bytes, bytes.length * 2);
+                }
+            }
+            return length == bytes.length ? bytes : Arrays.copyOf(bytes, length);
+        } finally {
+            input.close();
+        }
     }
 
     /**
@@ -104,31 +153,5 @@ final class PropertiesReader {
             return c - 'A' + 10;
         }
         return -1;
-    }
-
-    /** Lines ended by LF; a CR directly before an LF is not part of the line. */
-    private static final class Lines {
-        private final String text;
-        private int position;
-
-        Lines(String text) {
-            this.text = text;
-        }
-
-        boolean atEnd() {
-            return position >= text.length();
-        }
-
-        String next() {
-            final int feed = text.indexOf('\n', position);
-            final int end = feed < 0 ? text.length() : feed;
-            int lineEnd = end;
-            if (feed >= 0 && lineEnd > position && text.charAt(lineEnd - 1) == '\r') {
-                lineEnd--;
-            }
-            final String line = text.substring(position, lineEnd);
-            position = feed < 0 ? text.length() : feed + 1;
-            return line;
-        }
     }
 }

@@ -1,19 +1,11 @@
 package org.ravelin.launcher;
 
 import java.awt.GraphicsEnvironment;
-import java.io.IOException;
-import java.io.OutputStream;
-import java.io.PrintStream;
 import java.lang.reflect.AccessibleObject;
 import java.lang.reflect.Constructor;
 import java.lang.reflect.InvocationTargetException;
 import java.lang.reflect.Method;
 import java.lang.reflect.Modifier;
-import java.nio.charset.StandardCharsets;
-import java.nio.file.Files;
-import java.nio.file.Path;
-import java.nio.file.StandardOpenOption;
-import java.util.Locale;
 
 /**
  * A ready main class for the launcher: name it in {@value Settings#MAIN_CLASS} and the application's class in
@@ -22,10 +14,11 @@ import java.util.Locale;
  * ({@link LaunchContext#applicationArguments()}); the application finds the context with
  * {@link LaunchContext#current()}.
  *
- * <p>The main method is chosen as today's {@code java} launcher chooses it: {@code void main(String[])} of the class
- * or a superclass, else {@code void main()}, either not private (the class itself need not be public). A static one is
- * called as it is; for an instance one, the class is instantiated with its constructor without arguments, which must
- * not be private.
+ * <p>The main method is chosen as the {@code java} launcher of Java 25 chooses it, on every VM: a public static
+ * {@code void main(String[])} first; else {@code void main(String[])}, then {@code void main()}, declared by the class,
+ * inherited from a superclass or an interface's default method, not private (the class itself need not be public). A
+ * static one is called as it is; for an instance one, the class is instantiated with its constructor without
+ * arguments, which must not be private. The class may be named with slashes for dots ({@code shop/Main}).
  *
  * <p>A redirect setting that names a file (relative to the properties file's directory) sends that output to the
  * end of the file, which is created when missing, in UTF-8 whatever the VM's default charset; {@code console} (any
@@ -50,13 +43,19 @@ public final class RavelinMain {
     public enum Failure {
         /** The launcher's arguments are missing, or the properties or hand-off file cannot be read. */
         CONTEXT(2),
-        /** A redirect file cannot be opened. */
+        /** A redirect setting names no usable file name, or its file cannot be opened. */
         REDIRECT(3),
         /** The properties file names no application class. */
         NO_APPLICATION_CLASS(4),
-        /** The application class is not on the class path or cannot be loaded. */
+        /**
+         * The application class is not on the class path or cannot be loaded, or looking for its main method met a
+         * {@link LinkageError} (a method of the class names a class missing from the class path).
+         */
         CLASS_NOT_LOADED(5),
-        /** The application class has no main method that the {@code java} launcher would start. */
+        /**
+         * The application class has no main method that the {@code java} launcher would start, or its named module
+         * keeps it from the ready main class.
+         */
         NO_MAIN_METHOD(6);
 
         private final int exitCode;
@@ -75,7 +74,7 @@ public final class RavelinMain {
         }
     }
 
-    private static final class StartException extends Exception {
+    static final class StartException extends Exception {
         private static final long serialVersionUID = 1L;
         final Failure failure;
 
@@ -85,7 +84,15 @@ public final class RavelinMain {
         }
     }
 
-    private RavelinMain() {}
+    // The main method that starts the application, and the constructor of its instance for an instance method. An
+    // instance of this class is the application's entry, so that no class of its own is loaded for it.
+    private final Method main;
+    private final Constructor<?> constructor;
+
+    RavelinMain(Method main, Constructor<?> constructor) {
+        this.main = main;
+        this.constructor = constructor;
+    }
 
     /**
      * Starts the application the settings name, or ends the VM with a code of {@link Failure}.
@@ -94,11 +101,13 @@ public final class RavelinMain {
      * @throws Throwable what the application's main method throws, unchanged
      */
     public static void main(String[] args) throws Throwable {
-        final Entry main;
+        final RavelinMain main;
         LaunchContext context = null;
         try {
             context = readContext(args);
-            applyRedirects(context);
+            if (!context.stdoutRedirect().isEmpty() || !context.stderrRedirect().isEmpty()) {
+                Redirects.apply(context);
+            }
             main = findMain(applicationClass(context));
         } catch (StartException e) {
             reportFailure(context, e.getMessage());
@@ -106,7 +115,9 @@ public final class RavelinMain {
             return;
         }
         LaunchContext.setCurrent(context);
-        watchForStopLine(context);
+        if (context.handoff().findStopLine().isPresent()) {
+            ServiceInput.takeOver(context);
+        }
         final String[] applicationArguments = context.applicationArguments().toArray(new String[0]);
         main.call(applicationArguments);
     }
@@ -131,17 +142,6 @@ public final class RavelinMain {
         }
     }
 
-    // The stop line ends the VM; the application reads the other lines from System.in as before.
-    private static void watchForStopLine(LaunchContext context) {
-        final String stopLine = context.handoff().findStopLine().orElse(null);
-        if (stopLine == null) {
-            return;
-        }
-        final ServiceInput input = ServiceInput.watch(System.in, stopLine, () -> System.exit(0));
-        context.setServiceInput(input);
-        System.setIn(input);
-    }
-
     private static LaunchContext readContext(String[] args) throws StartException {
         try {
             return LaunchContext.fromArguments(args);
@@ -150,79 +150,10 @@ public final class RavelinMain {
         }
     }
 
-    private static void applyRedirects(LaunchContext context) throws StartException {
-        final Path out = redirectFile(context, context.stdoutRedirect());
-        final Path err = redirectFile(context, context.stderrRedirect());
-        StartException failure = null;
-        PrintStream outStream = null;
-        if (out != null) {
-            try {
-                outStream = open(out, Settings.STDOUT_REDIRECT);
-            } catch (StartException e) {
-                failure = e;
-            }
-        }
-        PrintStream errStream = null;
-        if (err != null) {
-            try {
-                errStream = outStream != null && sameFile(out, err) ? outStream : open(err, Settings.STDERR_REDIRECT);
-            } catch (StartException e) {
-                failure = failure != null ? failure : e;
-            }
-        }
-        if (failure != null) {
-            // Standard output's file cannot be opened: the failure goes to standard error's file too, where a
-            // service's user looks. The original standard error gets it from the caller.
-            if (errStream != null) {
-                errStream.println("Ravelin: " + failure.getMessage());
-                errStream.close();
-            }
-            if (outStream != null) {
-                outStream.close();
-            }
-            throw failure;
-        }
-        // Both are open before either is set, so an error about the second still reaches the original output.
-        if (outStream != null) {
-            System.setOut(outStream);
-        }
-        if (errStream != null) {
-            System.setErr(errStream);
-        }
-    }
-
-    // The file a redirect setting names; null for "console" and for an empty value.
-    private static Path redirectFile(LaunchContext context, String value) {
-        if (value.isEmpty() || value.toLowerCase(Locale.ROOT).equals("console")) {
-            return null;
-        }
-        return context.resolve(value);
-    }
-
-    private static boolean sameFile(Path opened, Path other) {
-        try {
-            return Files.exists(other) && Files.isSameFile(opened, other);
-        } catch (IOException e) {
-            return false;
-        }
-    }
-
-    private static PrintStream open(Path file, String key) throws StartException {
-        try {
-            final OutputStream stream = Files.newOutputStream(file, StandardOpenOption.CREATE,
-                    StandardOpenOption.APPEND, StandardOpenOption.WRITE);
-            // Unbuffered below the print stream, so nothing waits in a buffer when the VM ends. UTF-8 whatever the
-            // VM's default charset, which on a Western Windows turns every character beyond windows-1252 into "?".
-            return new PrintStream(stream, true, StandardCharsets.UTF_8.name());
-        } catch (IOException e) {
-            throw new StartException(Failure.REDIRECT, "cannot open " + file + " for " + key + ": "
-                    + LaunchContext.reason(e));
-        }
-    }
-
-    // The application class named by the settings, loaded but not initialized.
+    // The application class named by the settings, loaded but not initialized. The java command takes a name with
+    // slashes for dots too ("shop/Main").
     private static Class<?> applicationClass(LaunchContext context) throws StartException {
-        final String name = context.settings().get(Settings.APPLICATION_MAIN_CLASS, "");
+        final String name = context.settings().get(Settings.APPLICATION_MAIN_CLASS, "").replace('/', '.');
         if (name.isEmpty()) {
             throw new StartException(Failure.NO_APPLICATION_CLASS, "the properties file " + context.propertiesFile()
                     + " names no application class: set " + Settings.APPLICATION_MAIN_CLASS);
@@ -239,91 +170,55 @@ public final class RavelinMain {
     }
 
     /**
-     * The application's main method, chosen as today's {@code java} launcher chooses it: a method {@code void
-     * main(String[])} of the class or a superclass, else a method {@code void main()}, either not private; a static
-     * one is called as it is, for an instance one the class needs a constructor without arguments that is not
-     * private.
+     * The application's main method, chosen as the {@code java} launcher of Java 25 chooses it. A public static
+     * {@code void main(String[])} first, found among the public methods alone, so that a class whose other methods
+     * name classes missing from the class path (optional dependencies) starts as with {@code java}; else the further
+     * rules of {@link MainLookup}, which are loaded only then.
      */
-    static Entry findMain(Class<?> application) throws StartException {
-        final String name = application.getName();
-        Method main = declaredMain(application, String[].class);
-        if (main == null) {
-            main = declaredMain(application);
-        }
-        if (main == null) {
-            throw new StartException(Failure.NO_MAIN_METHOD, "the application class " + name
-                    + " has no main method: looked for void main(String[]), then void main(), not private, static or"
-                    + " in a class with a constructor without arguments");
-        }
-        makeAccessible(main);
-        if (Modifier.isStatic(main.getModifiers())) {
-            return new Entry(main, null);
-        }
-        final String taken = "void main(" + (main.getParameterCount() == 1 ? "String[]" : "") + ")";
-        final Constructor<?> constructor;
+    static RavelinMain findMain(Class<?> application) throws StartException {
+        final Method main;
         try {
-            constructor = application.getDeclaredConstructor();
+            main = application.getMethod("main", String[].class);
         } catch (NoSuchMethodException e) {
-            throw noConstructor(name, taken);
+            return MainLookup.find(application);
+        } catch (LinkageError e) {
+            throw MainLookup.cannotLook(application, e);
         }
-        if (Modifier.isPrivate(constructor.getModifiers()) || Modifier.isAbstract(application.getModifiers())) {
-            throw noConstructor(name, taken);
+        if (!Modifier.isStatic(main.getModifiers()) || main.getReturnType() != void.class) {
+            return MainLookup.find(application);
         }
-        makeAccessible(constructor);
-        return new Entry(main, constructor);
+        makeAccessible(application, main);
+        return new RavelinMain(main, null);
     }
 
-    private static StartException noConstructor(String name, String taken) {
-        return new StartException(Failure.NO_MAIN_METHOD, "the application class " + name + " has the instance method "
-                + taken + " but no constructor without arguments that is not private (or it is abstract)");
-    }
-
-    // The first method main of the class or of a superclass with these parameters that returns void and is not
-    // private; null when there is none.
-    private static Method declaredMain(Class<?> application, Class<?>... parameters) {
-        for (Class<?> type = application; type != null; type = type.getSuperclass()) {
-            try {
-                final Method method = type.getDeclaredMethod("main", parameters);
-                if (method.getReturnType() == void.class && !Modifier.isPrivate(method.getModifiers())) {
-                    return method;
-                }
-            } catch (NoSuchMethodException e) {
-                // Not declared here: perhaps in the superclass.
-            }
-        }
-        return null;
-    }
-
-    // A class that is not public, or a main method that is not, may be started too, as by the java command.
-    private static void makeAccessible(AccessibleObject member) {
+    // A class or main method that is not public may be started too, as by the java command, unless a named module
+    // keeps it from the launcher's main class.
+    static void makeAccessible(Class<?> application, AccessibleObject member) throws StartException {
         try {
             member.setAccessible(true);
         } catch (RuntimeException e) {
-            // Left as it is: the call reports what it cannot reach.
+            // A security manager's refusal leaves it as it is: the call reports what it cannot reach. Else it is an
+            // InaccessibleObjectException (Java 9 and later).
+            if (!(e instanceof SecurityException)) {
+                throw MainLookup.inaccessible(application, e);
+            }
         }
     }
 
-    /** The main method that starts the application, and the constructor of its instance for an instance method. */
-    static final class Entry {
-        final Method main;
-        final Constructor<?> constructor;
-
-        Entry(Method main, Constructor<?> constructor) {
-            this.main = main;
-            this.constructor = constructor;
-        }
-
-        void call(String[] arguments) throws Throwable {
-            try {
-                final Object target = constructor == null ? null : constructor.newInstance();
-                if (main.getParameterCount() == 1) {
-                    main.invoke(target, (Object) arguments);
-                } else {
-                    main.invoke(target);
-                }
-            } catch (InvocationTargetException e) {
-                throw e.getCause();
+    /**
+     * Calls the main method with the arguments: on an instance made with the constructor when there is one, else as a
+     * static method.
+     */
+    void call(String[] arguments) throws Throwable {
+        try {
+            final Object target = constructor == null ? null : constructor.newInstance();
+            if (main.getParameterCount() == 1) {
+                main.invoke(target, (Object) arguments);
+            } else {
+                main.invoke(target);
             }
+        } catch (InvocationTargetException e) {
+            throw e.getCause();
         }
     }
 }

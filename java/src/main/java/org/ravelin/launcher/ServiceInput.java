@@ -18,6 +18,16 @@ final class ServiceInput extends InputStream {
     private int position;
     private boolean ended;
 
+    /**
+     * Takes over the VM's standard input for a context with a stop line: the stop line ends the VM, and the
+     * application reads the other lines from {@link System#in} and the context's service input as before.
+     */
+    static void takeOver(LaunchContext context) {
+        final ServiceInput input = watch(System.in, context.handoff().findStopLine().get(), () -> System.exit(0));
+        context.setServiceInput(input);
+        System.setIn(input);
+    }
+
     /** Starts the daemon thread that watches the input for the stop line; returns what the application reads. */
     static ServiceInput watch(InputStream input, String stopLine, Runnable stop) {
         final ServiceInput passed = new ServiceInput();

@@ -1,7 +1,6 @@
 package org.ravelin.launcher;
 
 import java.io.IOException;
-import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.Collections;
 import java.util.LinkedHashMap;
@@ -44,7 +43,7 @@ public final class Settings {
      * @throws IOException when the file cannot be read
      */
     public static Settings read(Path file) throws IOException {
-        return parse(Files.readAllBytes(Objects.requireNonNull(file, "file")));
+        return parse(PropertiesReader.readFile(Objects.requireNonNull(file, "file")));
     }
 
     /**

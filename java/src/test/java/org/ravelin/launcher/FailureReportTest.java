@@ -127,6 +127,43 @@ class FailureReportTest {
         assertEquals("Ravelin: " + TEXT + System.lineSeparator(), standardError());
     }
 
+    /** A text area look that notes the threads it is made on: Swing makes it in the text area's constructor. */
+    public static final class RecordingTextAreaUI extends javax.swing.plaf.basic.BasicTextAreaUI {
+        static final List<String> THREADS = java.util.Collections.synchronizedList(new ArrayList<>());
+
+        /**
+         * Makes the look of a text area.
+         *
+         * @param area the text area
+         * @return its look
+         */
+        public static javax.swing.plaf.ComponentUI createUI(javax.swing.JComponent area) {
+            THREADS.add(SwingUtilities.isEventDispatchThread() ? "event dispatch" : Thread.currentThread().getName());
+            return new RecordingTextAreaUI();
+        }
+    }
+
+    // Swing's components are made and changed on the event-dispatch thread only: made on the reporting thread, a
+    // dialog closed while it was still opening could leave the reporter waiting for good.
+    @Test
+    void theDialogIsMadeOnTheEventDispatchThread() throws Exception {
+        final Object loader = javax.swing.UIManager.get("ClassLoader");
+        final Object textArea = javax.swing.UIManager.get("TextAreaUI");
+        javax.swing.UIManager.put("ClassLoader", RecordingTextAreaUI.class.getClassLoader());
+        javax.swing.UIManager.put("TextAreaUI", RecordingTextAreaUI.class.getName());
+        RecordingTextAreaUI.THREADS.clear();
+        try {
+            dialogTitleOf(context("qel.application.name=Shop\n", "qel.console=false"));
+        } finally {
+            javax.swing.UIManager.put("ClassLoader", loader);
+            javax.swing.UIManager.put("TextAreaUI", textArea);
+        }
+        assertFalse(RecordingTextAreaUI.THREADS.isEmpty());
+        for (String thread : RecordingTextAreaUI.THREADS) {
+            assertEquals("event dispatch", thread);
+        }
+    }
+
     @Test
     void theLaunchersDefaultNameWithoutOne() throws Exception {
         assertEquals("Ravelin", dialogTitleOf(context("", "qel.console=false")));

@@ -41,6 +41,13 @@ class RavelinMainTest {
     Path handoff;
     /** Options of the VM each run starts. */
     final List<String> vmOptions = new ArrayList<>();
+    /** The Java runtime and the class path of each run. */
+    String javaHome = System.getProperty("java.home");
+    String classPath = CLASS_PATH;
+
+    /** A Java 25 runtime's home when the build found one (the main method's rules are Java 25's), else null. */
+    static final String JDK25 = System.getProperty("ravelin.jdk25", "").isEmpty() ? null
+            : System.getProperty("ravelin.jdk25");
 
     static String location(Class<?> type) {
         try {
@@ -73,11 +80,17 @@ class RavelinMainTest {
 
     /** Starts the ready main class with these arguments in a VM whose working directory is not the application's. */
     Run run(String... args) throws IOException, InterruptedException {
-        final List<String> command = new ArrayList<>(Arrays.asList(
-                Paths.get(System.getProperty("java.home"), "bin", "java").toString()));
-        command.addAll(vmOptions);
-        command.addAll(Arrays.asList("-cp", CLASS_PATH, RavelinMain.class.getName()));
+        final List<String> command = new ArrayList<>(Arrays.asList(RavelinMain.class.getName()));
         command.addAll(Arrays.asList(args));
+        return runJava(command);
+    }
+
+    /** Starts the java command of the run's runtime with the run's options and class path, then these arguments. */
+    Run runJava(List<String> arguments) throws IOException, InterruptedException {
+        final List<String> command = new ArrayList<>(Arrays.asList(Paths.get(javaHome, "bin", "java").toString()));
+        command.addAll(vmOptions);
+        command.addAll(Arrays.asList("-cp", classPath));
+        command.addAll(arguments);
         final Path out = dir.resolve("work/out");
         final Path err = dir.resolve("work/err");
         final Process process = new ProcessBuilder(command).directory(dir.resolve("work").toFile())
@@ -203,8 +216,10 @@ class RavelinMainTest {
         assertEquals(0, run.exitCode);
     }
 
-    // The method today's java launcher starts (checked with Java 25): the String[] parameter first, static or not,
-    // then none; not private; inherited ones too. The class's simple name, then what its method prints.
+    // The method the java launcher of Java 25 starts: a main(String[]) first, declared, inherited from a superclass or
+    // an interface's default method, static or not, then main(); not private. The class's simple name, then what
+    // its method prints. Where a Java 25 runtime is there, its java command starts the class itself and prints the
+    // same, and the ready main class on that runtime does too.
     @ParameterizedTest(name = "{0}")
     @CsvSource({
             "InstanceMain, instance main(String[]) a b",
@@ -214,12 +229,102 @@ class RavelinMainTest {
             "StaticBeforeArgumentsOnly, static main(String[]) a b",
             "Inherited, inherited instance main()",
             "PrivateArgumentsMain, static main()",
-            "IntegerMainBesideInstanceMain, instance main()"})
+            "IntegerMainBesideInstanceMain, instance main()",
+            "FromInterface, interface default main()",
+            "InterfaceArgumentsFirst, interface default main(String[]) a b",
+            "SuperclassArgumentsFirst, inherited instance main(String[]) a b",
+            "PackageStaticMain, package static main(String[]) a b"})
     void startsTheMainMethodTheJavaLauncherWouldStart(String application, String printed) throws Exception {
-        writeProperties("qel.application.main.class=" + OtherApplications.class.getName() + "$" + application);
+        final String name = OtherApplications.class.getName() + "$" + application;
+        writeProperties("qel.application.main.class=" + name);
         final Run run = runWithLauncherArguments("a", "b");
         assertEquals(lines(printed), run.out, run.err);
         assertEquals(0, run.exitCode);
+        if (JDK25 != null) {
+            javaHome = JDK25;
+            final Run java = runJava(Arrays.asList(name, "a", "b"));
+            assertEquals(lines(printed), java.out, "java 25 itself: " + java.err);
+            final Run onJava25 = runWithLauncherArguments("a", "b");
+            assertEquals(lines(printed), onJava25.out, "the ready main class on java 25: " + onJava25.err);
+        }
+    }
+
+    // As the java command, the ready main class takes a class name with slashes for dots.
+    @Test
+    void aClassNameWithSlashes() throws Exception {
+        final String name = NOT_PUBLIC.replace('.', '/');
+        writeProperties("qel.application.main.class=" + name);
+        final Run run = runWithLauncherArguments("x");
+        assertEquals(lines("standard output x", "standard output again"), run.out, run.err);
+        assertEquals(0, run.exitCode);
+        if (JDK25 != null) {
+            javaHome = JDK25;
+            assertEquals(run.out, runJava(Arrays.asList(name, "x")).out);
+        }
+    }
+
+    // A class of the application's build is missing at run time (an optional dependency): the class path holds the
+    // test applications without it. The java command starts a public static main all the same, and so does the
+    // ready main class; where the main method must be looked for among all the methods, the missing class ends the
+    // search, which is a failure to load the class (java itself ends with "Unable to initialize main class").
+    @ParameterizedTest(name = "{0}")
+    @CsvSource(delimiter = '|', value = {
+            "PublicMainBesideOptionalDependency | 0 | public static main(String[]) a b |",
+            "InstanceMainBesideOptionalDependency | 5 | | the application class <class> cannot be loaded: looking for "
+                    + "its main method met java.lang.NoClassDefFoundError: <missing>"})
+    void aClassMissingFromTheClassPathThatMainDoesNotNeed(String application, int exitCode, String printed,
+            String error) throws Exception {
+        final Path classes = dir.resolve("classes");
+        final String prefix = OtherApplications.class.getSimpleName();
+        for (String file : new String[] {prefix, prefix + "$" + application}) {
+            final Path target = classes.resolve(OtherApplications.class.getPackage().getName().replace('.', '/'))
+                    .resolve(file + ".class");
+            Files.createDirectories(target.getParent());
+            try (java.io.InputStream in = OtherApplications.class.getResourceAsStream(file + ".class")) {
+                Files.copy(in, target);
+            }
+        }
+        classPath = location(RavelinMain.class) + File.pathSeparator + classes;
+        final String name = OtherApplications.class.getName() + "$" + application;
+        writeProperties("qel.application.main.class=" + name);
+        final Run run = runWithLauncherArguments("a", "b");
+        assertEquals(printed == null ? "" : lines(printed), run.out, run.err);
+        assertEquals(error == null ? "" : lines("Ravelin: " + error.replace("<class>", name).replace("<missing>",
+                OtherApplications.OptionalDependency.class.getName().replace('.', '/'))), run.err);
+        assertEquals(exitCode, run.exitCode);
+    }
+
+    // A main class in a package its named module does not export: the ready main class, in the unnamed module, cannot
+    // call it, and says what is missing; exported, it starts.
+    @ParameterizedTest(name = "{0}")
+    @CsvSource(delimiter = '|', value = {"module shop {} | 6", "module shop { exports shop.hidden; } | 0"})
+    void aMainClassInANamedModule(String moduleInfo, int exitCode) throws Exception {
+        final javax.tools.JavaCompiler compiler = javax.tools.ToolProvider.getSystemJavaCompiler();
+        org.junit.jupiter.api.Assumptions.assumeTrue(compiler != null && !System.getProperty("java.version")
+                .startsWith("1."), "modules need Java 9 and a JDK");
+        final Path sources = dir.resolve("module sources");
+        Files.createDirectories(sources.resolve("shop/hidden"));
+        Files.write(sources.resolve("module-info.java"), moduleInfo.getBytes(StandardCharsets.UTF_8));
+        Files.write(sources.resolve("shop/hidden/Main.java"), ("package shop.hidden; public class Main { public static"
+                + " void main(String[] args) { System.out.println(\"started\"); } }").getBytes(StandardCharsets.UTF_8));
+        final Path module = dir.resolve("modules/shop");
+        assertEquals(0, compiler.run(null, null, null, "-d", module.toString(),
+                sources.resolve("module-info.java").toString(), sources.resolve("shop/hidden/Main.java").toString()));
+        vmOptions.addAll(Arrays.asList("--module-path", module.getParent().toString(), "--add-modules", "shop"));
+        writeProperties("qel.application.main.class=shop.hidden.Main");
+        final Run run = runWithLauncherArguments();
+        assertEquals(exitCode, run.exitCode, run.err);
+        if (exitCode == 0) {
+            assertEquals(lines("started"), run.out);
+            assertEquals("", run.err);
+        } else {
+            assertEquals("", run.out);
+            assertTrue(run.err.startsWith("Ravelin: the application class shop.hidden.Main is in a named module that"
+                    + " does not export its package shop.hidden to " + RavelinMain.class.getName() + " ("), run.err);
+            assertTrue(run.err.endsWith("): add \"exports shop.hidden;\" to the module's module-info.java (\"opens"
+                    + " shop.hidden;\" when the class or its main method is not public), or the option --add-exports"
+                    + " (--add-opens) to the Java VM's options" + System.lineSeparator()), run.err);
+        }
     }
 
     @Test
@@ -309,9 +414,9 @@ class RavelinMainTest {
     static Stream<Arguments> failures() {
         final String missingArguments = "the launcher's arguments are missing: expected the properties file and the "
                 + "hand-off file before the application's arguments, got ";
-        final String noMain = " has no main method: looked for void main(String[]), then void main(), not private,"
-                + " static or in a class with a constructor without arguments";
-        final String noConstructor = " but no constructor without arguments that is not private (or it is abstract)";
+        final String noMain = " has no main method the java command can start";
+        final String rule = ": it starts void main(String[]) or void main(), not private";
+        final String noConstructor = ": the java command needs one that is not private to make an instance";
         final String other = OtherApplications.class.getName();
         return Stream.of(
                 failure("no arguments", RavelinMain.Failure.CONTEXT, missingArguments + "0 arguments", "arguments=0"),
@@ -333,19 +438,44 @@ class RavelinMainTest {
                         "the application class shop.Missing is not on the class path (<class path>)",
                         "qel.application.main.class=shop.Missing"),
                 failure("no main method", RavelinMain.Failure.NO_MAIN_METHOD, "the application class " + other
-                        + "$WithoutMain" + noMain, "qel.application.main.class=" + other + "$WithoutMain"),
+                        + "$WithoutMain" + noMain + rule, "qel.application.main.class=" + other + "$WithoutMain"),
                 failure("a main method returning int", RavelinMain.Failure.NO_MAIN_METHOD, "the application class "
-                        + other + "$IntegerMain" + noMain, "qel.application.main.class=" + other + "$IntegerMain"),
+                        + other + "$IntegerMain" + noMain + " (main(String[]) returns int)" + rule,
+                        "qel.application.main.class=" + other + "$IntegerMain"),
                 failure("a private main method", RavelinMain.Failure.NO_MAIN_METHOD, "the application class "
-                        + other + "$PrivateMain" + noMain, "qel.application.main.class=" + other + "$PrivateMain"),
+                        + other + "$PrivateMain" + noMain + " (main(String[]) is private)" + rule,
+                        "qel.application.main.class=" + other + "$PrivateMain"),
+                failure("a private main(String[]) and main() returning int", RavelinMain.Failure.NO_MAIN_METHOD,
+                        "the application class " + other + "$PrivateMainAndIntegerMain" + noMain
+                        + " (main(String[]) is private; main() returns int)" + rule,
+                        "qel.application.main.class=" + other + "$PrivateMainAndIntegerMain"),
+                failure("only an interface's static main", RavelinMain.Failure.NO_MAIN_METHOD,
+                        "the application class " + other + "$OnlyStaticInterfaceMain" + noMain + " (main(String[]) of"
+                        + " the interface " + other + "$StaticInterfaceMain is static in an interface, and the static"
+                        + " methods of an interface are not inherited)" + rule,
+                        "qel.application.main.class=" + other + "$OnlyStaticInterfaceMain"),
                 failure("an instance main method without a constructor without arguments",
                         RavelinMain.Failure.NO_MAIN_METHOD, "the application class " + other
-                        + "$WithoutConstructor has the instance method void main()" + noConstructor,
-                        "qel.application.main.class=" + other + "$WithoutConstructor"),
+                        + "$WithoutConstructor has the instance method void main() but no constructor without"
+                        + " arguments" + noConstructor, "qel.application.main.class=" + other + "$WithoutConstructor"),
                 failure("an instance main method with a private constructor", RavelinMain.Failure.NO_MAIN_METHOD,
                         "the application class " + other + "$PrivateConstructor has the instance method"
-                        + " void main(String[])" + noConstructor,
-                        "qel.application.main.class=" + other + "$PrivateConstructor"));
+                        + " void main(String[]) but its constructor without arguments is private" + noConstructor,
+                        "qel.application.main.class=" + other + "$PrivateConstructor"),
+                failure("an instance main method of an abstract class", RavelinMain.Failure.NO_MAIN_METHOD,
+                        "the application class " + other + "$AbstractWithMain has the instance method void main() but"
+                        + " is abstract: the java command cannot make an instance of it",
+                        "qel.application.main.class=" + other + "$AbstractWithMain"),
+                // Written with a backslash between logs and update.log: a backslash and u without digits is U+0000.
+                failure("a redirect that is no file name", RavelinMain.Failure.REDIRECT, "the value of"
+                        + " qel.stdout.redirect, \"logs\\u0000pdate.log\", is not a usable file name: Nul character"
+                        + " not allowed (in the properties file a backslash before u starts a \\uXXXX escape:"
+                        + " separate the folders with /)",
+                        "qel.application.main.class=" + RECORDING, "qel.stdout.redirect=logs\\update.log"),
+                failure("a standard error redirect that is no file name", RavelinMain.Failure.REDIRECT, "the value of"
+                        + " qel.stderr.redirect, \"a\\u0000\", is not a usable file name: Nul character not allowed"
+                        + " (in the properties file a backslash before u starts a \\uXXXX escape: separate the folders"
+                        + " with /)", "qel.application.main.class=" + RECORDING, "qel.stderr.redirect=a\\u"));
     }
 
     @ParameterizedTest(name = "{0}")

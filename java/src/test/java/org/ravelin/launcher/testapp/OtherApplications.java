@@ -90,6 +90,96 @@ public final class OtherApplications {
         }
     }
 
+    interface DefaultMain {
+        default void main() {
+            started("interface default main()");
+        }
+    }
+
+    interface DefaultArgumentsMain {
+        default void main(String[] args) {
+            started("interface default main(String[])", args);
+        }
+    }
+
+    interface StaticInterfaceMain {
+        static void main(String[] args) {
+            started("interface static main(String[])", args);
+        }
+    }
+
+    interface Extending extends DefaultMain {}
+
+    /** An interface's default method is inherited, also through another interface. */
+    static final class FromInterface implements Extending {}
+
+    /** A main(String[]) anywhere it is inherited goes before the class's own main(). */
+    static final class InterfaceArgumentsFirst implements DefaultArgumentsMain {
+        void main() {
+            started("instance main()");
+        }
+    }
+
+    static class ArgumentsBase {
+        void main(String[] args) {
+            started("inherited instance main(String[])", args);
+        }
+    }
+
+    static final class SuperclassArgumentsFirst extends ArgumentsBase implements DefaultMain {
+        @Override
+        public void main() {
+            started("instance main()");
+        }
+    }
+
+    static final class PackageStaticMain {
+        static void main(String[] args) {
+            started("package static main(String[])", args);
+        }
+    }
+
+    /** Only what the application's build knew: missing from the class path at run time. */
+    public static final class OptionalDependency {}
+
+    /**
+     * Started by java although a method that is not public names a class missing from the class path: java looks
+     * among the public methods alone.
+     */
+    public static final class PublicMainBesideOptionalDependency {
+        public static void main(String[] args) {
+            started("public static main(String[])", args);
+        }
+
+        void useIfPresent(OptionalDependency dependency) {}
+    }
+
+    /** Its main method is found among all the declared methods, whose signatures then need every class they name. */
+    static final class InstanceMainBesideOptionalDependency {
+        void main() {
+            started("instance main()");
+        }
+
+        void useIfPresent(OptionalDependency dependency) {}
+    }
+
+    public static final class OnlyStaticInterfaceMain implements StaticInterfaceMain {}
+
+    abstract static class AbstractWithMain {
+        void main() {
+            started("abstract class's main()");
+        }
+    }
+
+    static final class PrivateMainAndIntegerMain {
+        @SuppressWarnings("unused")
+        private void main(String[] args) {}
+
+        int main() {
+            return 0;
+        }
+    }
+
     public static final class WithoutConstructor {
         WithoutConstructor(int unused) {}
 
