@@ -42,20 +42,24 @@ public final class Handoff {
     /** The prefix of each environment variable's line with the variable's exact name. */
     public static final String ENVIRONMENT_EXACT_CASE = "qel.nl.env.exact_case.";
 
-    private final Map<String, String> properties;
-    private final Map<String, String> environment;
+    private static final String ENVIRONMENT = "qel.nl.env.";
 
-    private Handoff(Map<String, String> properties) {
-        this.properties = Collections.unmodifiableMap(properties);
-        final Map<String, String> variables = new LinkedHashMap<>();
-        for (Map.Entry<String, String> entry : properties.entrySet()) {
-            final String key = entry.getKey();
-            // Windows' hidden per-drive entries ("=C:=C:\dir") have no name.
-            if (key.startsWith(ENVIRONMENT_EXACT_CASE) && key.length() > ENVIRONMENT_EXACT_CASE.length()) {
-                variables.put(key.substring(ENVIRONMENT_EXACT_CASE.length()), entry.getValue());
-            }
-        }
-        this.environment = Collections.unmodifiableMap(variables);
+    // The file's text, whose environment lines are read only when asked for (null for entries made in memory); the
+    // entries of every other line, read at once; and every entry and the environment, made on first use.
+    private final String text;
+    private final Map<String, String> launcherEntries;
+    private volatile Map<String, String> properties;
+    private volatile Map<String, String> environment;
+
+    private Handoff(String text, Map<String, String> launcherEntries, Map<String, String> properties) {
+        this.text = text;
+        this.launcherEntries = launcherEntries;
+        this.properties = properties == null ? null : Collections.unmodifiableMap(properties);
+    }
+
+    // The value of a key of the launcher's own lines (not one of the environment's), without reading the environment.
+    String launcherValue(String key) {
+        return launcherEntries.get(key);
     }
 
     /**
@@ -80,7 +84,8 @@ public final class Handoff {
      *     names which
      */
     public static Handoff of(Map<String, String> entries) {
-        return new Handoff(Settings.copyWithoutNull(entries));
+        final Map<String, String> copy = Settings.copyWithoutNull(entries);
+        return new Handoff(null, copy, copy);
     }
 
     /**
@@ -99,7 +104,7 @@ public final class Handoff {
         if (beyondAscii >= 0) {
             throw notAscii(bytes, beyondAscii);
         }
-        return new Handoff(entries(text));
+        return new Handoff(text, entries(text, false), null);
     }
 
     // Every VM start reads the whole file, its environment too (some 150 lines): line ends, "=" and backslashes are
@@ -121,7 +126,9 @@ public final class Handoff {
         return next[sought];
     }
 
-    private static Map<String, String> entries(String text) throws IOException {
+    // The entries of the file's lines, or with all false only those of the launcher's own lines (the environment's
+    // lines, most of the file, are then only checked for malformed escapes).
+    private static Map<String, String> entries(String text, boolean all) throws IOException {
         final int[] next = {-1, -1, -1, -1};
         final Map<String, String> properties = new LinkedHashMap<>();
         final int length = text.length();
@@ -134,6 +141,10 @@ public final class Handoff {
             position = end + (text.startsWith("\r\n", end) ? 2 : 1);
             lineNumber++;
             if (end == start || text.charAt(start) == '#' || text.charAt(start) == '!') {
+                continue;
+            }
+            if (!all && text.startsWith(ENVIRONMENT, start)) {
+                checkEscapes(text, next, start, end, lineNumber);
                 continue;
             }
             final int separator = separatorOf(text, next, start, end);
@@ -149,7 +160,25 @@ public final class Handoff {
         return properties;
     }
 
-    // The byte at the offset is not ASCII: the error names it, its offset and its line (lines end at CR LF, CR or LF).
+    // Fails as unescape would on a malformed \\u escape of the line, without making its text.
+    private static void checkEscapes(String text, int[] next, int start, int end, int lineNumber) throws IOException {
+        for (int backslash = find(text, next, BACKSLASH, start); backslash < end - 1;
+                backslash = find(text, next, BACKSLASH, backslash + 2)) {
+            if (text.charAt(backslash + 1) != 'u') {
+                continue;
+            }
+            for (int digit = backslash + 2; digit < backslash + 6; digit++) {
+                if (digit >= end || PropertiesReader.hexDigit(text.charAt(digit)) < 0) {
+                    throw malformedEscape(lineNumber);
+                }
+            }
+        }
+    }
+
+    private static IOException malformedEscape(int lineNumber) {
+        return new IOException("malformed \\u escape in line " + lineNumber + " of the hand-off file");
+    }
+
     private static IOException notAscii(byte[] bytes, int offset) {
         int line = 1;
         for (int i = 0; i < offset; i++) {
@@ -203,7 +232,7 @@ public final class Handoff {
                 for (int digits = 0; digits < 4; digits++) {
                     final int digit = i < end ? PropertiesReader.hexDigit(text.charAt(i)) : -1;
                     if (digit < 0) {
-                        throw new IOException("malformed \\u escape in line " + lineNumber + " of the hand-off file");
+                        throw malformedEscape(lineNumber);
                     }
                     value = value * 16 + digit;
                     i++;
@@ -240,7 +269,7 @@ public final class Handoff {
      *     without it (a file without it is refused)
      */
     public Optional<String> findVmPath() {
-        return Optional.ofNullable(properties.get(VM_PATH));
+        return Optional.ofNullable(launcherValue(VM_PATH));
     }
 
     /**
@@ -251,7 +280,7 @@ public final class Handoff {
      */
     @Deprecated
     public String vmPath() {
-        return properties.get(VM_PATH);
+        return launcherValue(VM_PATH);
     }
 
     /**
@@ -262,7 +291,20 @@ public final class Handoff {
      * @return the variables by name
      */
     public Map<String, String> environment() {
-        return environment;
+        Map<String, String> variables = environment;
+        if (variables == null) {
+            final Map<String, String> made = new LinkedHashMap<>();
+            for (Map.Entry<String, String> entry : asMap().entrySet()) {
+                final String key = entry.getKey();
+                // Windows' hidden per-drive entries ("=C:=C:\dir") have no name.
+                if (key.startsWith(ENVIRONMENT_EXACT_CASE) && key.length() > ENVIRONMENT_EXACT_CASE.length()) {
+                    made.put(key.substring(ENVIRONMENT_EXACT_CASE.length()), entry.getValue());
+                }
+            }
+            variables = Collections.unmodifiableMap(made);
+            environment = variables;
+        }
+        return variables;
     }
 
     /**
@@ -273,6 +315,7 @@ public final class Handoff {
      * @return its value, or an empty {@code Optional} when there is none
      */
     public Optional<String> findEnvironmentValue(String name) {
+        final Map<String, String> environment = environment();
         final String exact = environment.get(name);
         if (exact != null) {
             return Optional.of(exact);
@@ -304,7 +347,7 @@ public final class Handoff {
      * @return {@code true} when the file says so
      */
     public boolean isControlKeyHeldAtStart() {
-        return "true".equalsIgnoreCase(properties.get(CONTROL_KEY));
+        return "true".equalsIgnoreCase(launcherValue(CONTROL_KEY));
     }
 
     /**
@@ -328,7 +371,7 @@ public final class Handoff {
      * @return {@code false} only when the file says the VM runs without a console
      */
     public boolean hasConsole() {
-        return !"false".equalsIgnoreCase(properties.get(CONSOLE));
+        return !"false".equalsIgnoreCase(launcherValue(CONSOLE));
     }
 
     /**
@@ -337,7 +380,7 @@ public final class Handoff {
      * @return {@code true} when the file says so
      */
     public boolean isService() {
-        return "true".equalsIgnoreCase(properties.get(SERVICE));
+        return "true".equalsIgnoreCase(launcherValue(SERVICE));
     }
 
     /**
@@ -347,7 +390,7 @@ public final class Handoff {
      *     no stop timeout set)
      */
     public Optional<String> findStopLine() {
-        return "true".equalsIgnoreCase(properties.get(STOP_INPUT)) ? Optional.ofNullable(properties.get(STOP_LINE))
+        return "true".equalsIgnoreCase(launcherValue(STOP_INPUT)) ? Optional.ofNullable(launcherValue(STOP_LINE))
                 : Optional.empty();
     }
 
@@ -369,7 +412,17 @@ public final class Handoff {
      * @return the entries, unmodifiable, in the file's order
      */
     public Map<String, String> asMap() {
-        return properties;
+        Map<String, String> entries = properties;
+        if (entries == null) {
+            try {
+                entries = Collections.unmodifiableMap(entries(text, true));
+            } catch (IOException e) {
+                // The whole text was checked when it was read.
+                throw new IllegalStateException(e);
+            }
+            properties = entries;
+        }
+        return entries;
     }
 
     /**
@@ -380,6 +433,6 @@ public final class Handoff {
      */
     @Deprecated
     public Map<String, String> properties() {
-        return properties;
+        return asMap();
     }
 }

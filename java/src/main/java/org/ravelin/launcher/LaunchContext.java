@@ -404,7 +404,7 @@ public final class LaunchContext {
     }
 
     private String redirect(String key) {
-        final String fromHandoff = handoff.asMap().get(key);
+        final String fromHandoff = handoff.launcherValue(key);
         return fromHandoff != null ? fromHandoff : settings.get(key, "");
     }
 }

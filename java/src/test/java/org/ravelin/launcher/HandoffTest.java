@@ -191,6 +191,26 @@ class HandoffTest {
         assertEquals("not a hand-off file of the launcher: it has no qel.nl.current.vm line", noVm.getMessage());
     }
 
+    // The environment's lines are read only when asked for, but a malformed escape in them fails the reading at once,
+    // as in any other line: in a key, cut off by the line's end; an escaped backslash before u is no escape.
+    @ParameterizedTest(name = "{0}")
+    @CsvSource(delimiter = '|', value = {
+            "in a key             | qel.nl.env.a\\u12=1      | ",
+            "cut off by the end   | qel.nl.env.a=x\\u00      | ",
+            "a bare escape        | qel.nl.env.a=\\u         | ",
+            "an escaped backslash | qel.nl.env.exact_case.A=\\\\u12G4 | \\u12G4"})
+    void environmentLinesAreCheckedAtOnce(String what, String line, String value) throws IOException {
+        final byte[] bytes = file("qel.nl.current.vm=C:\\\\j", line, "qel.console=false");
+        if (value == null) {
+            final IOException malformed = assertThrows(IOException.class, () -> Handoff.parse(bytes));
+            assertEquals("malformed \\u escape in line 2 of the hand-off file", malformed.getMessage());
+        } else {
+            final Handoff handoff = Handoff.parse(bytes);
+            assertEquals(value, handoff.environment().get("A"));
+            assertEquals(false, handoff.hasConsole());
+        }
+    }
+
     // The launcher writes ASCII only: a byte above 0x7F is refused, named with its offset and line, whatever the line
     // ends.
     @ParameterizedTest(name = "{0}")
