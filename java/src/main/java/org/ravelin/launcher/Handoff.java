@@ -44,15 +44,15 @@ public final class Handoff {
 
     private static final String ENVIRONMENT = "qel.nl.env.";
 
-    // The file's text, whose environment lines are read only when asked for (null for entries made in memory); the
+    // The file's bytes, whose environment lines are read only when asked for (null for entries made in memory); the
     // entries of every other line, read at once; and every entry and the environment, made on first use.
-    private final String text;
+    private final byte[] bytes;
     private final Map<String, String> launcherEntries;
     private volatile Map<String, String> properties;
     private volatile Map<String, String> environment;
 
-    private Handoff(String text, Map<String, String> launcherEntries, Map<String, String> properties) {
-        this.text = text;
+    private Handoff(byte[] bytes, Map<String, String> launcherEntries, Map<String, String> properties) {
+        this.bytes = bytes;
         this.launcherEntries = launcherEntries;
         this.properties = properties == null ? null : Collections.unmodifiableMap(properties);
     }
@@ -71,7 +71,7 @@ public final class Handoff {
      *     file names no VM program
      */
     public static Handoff read(Path file) throws IOException {
-        return parse(PropertiesReader.readFile(Objects.requireNonNull(file, "file")));
+        return parse(Settings.readFile(Objects.requireNonNull(file, "file")));
     }
 
     /**
@@ -97,86 +97,83 @@ public final class Handoff {
      *     line), an escape is malformed or the file names no VM program
      */
     public static Handoff parse(byte[] bytes) throws IOException {
-        // Read as ASCII, each other byte becomes U+FFFD at its own offset, which one indexOf finds: the VM compiled
-        // that early, where a loop over each byte would run interpreted at every start.
-        final String text = new String(Objects.requireNonNull(bytes, "bytes"), StandardCharsets.US_ASCII);
-        final int beyondAscii = text.indexOf('\uFFFD');
-        if (beyondAscii >= 0) {
-            throw notAscii(bytes, beyondAscii);
-        }
-        return new Handoff(text, entries(text, false), null);
+        final byte[] copy = Objects.requireNonNull(bytes, "bytes").clone();
+        return new Handoff(copy, entries(copy, false), null);
     }
 
-    // Every VM start reads the whole file, its environment too (some 150 lines): line ends, "=" and backslashes are
-    // found with String.indexOf, which the VM has compiled by then, where a loop over each character would run
-    // interpreted. Each search goes on from the last one for that character (next holds where each was found, by
-    // the index of SOUGHT), so the text is scanned once for each. No class of its own: each costs a VM start time.
-    private static final String SOUGHT = "\r\n=\\";
-    private static final int RETURN = 0;
-    private static final int FEED = 1;
-    private static final int EQUALS = 2;
-    private static final int BACKSLASH = 3;
-
-    // The position of the first sought character at or after from; the text's length when there is none.
-    private static int find(String text, int[] next, int sought, int from) {
-        if (next[sought] < from && next[sought] != text.length()) {
-            final int found = text.indexOf(SOUGHT.charAt(sought), from);
-            next[sought] = found < 0 ? text.length() : found;
-        }
-        return next[sought];
-    }
-
-    // The entries of the file's lines, or with all false only those of the launcher's own lines (the environment's
-    // lines, most of the file, are then only checked for malformed escapes).
-    private static Map<String, String> entries(String text, boolean all) throws IOException {
-        final int[] next = {-1, -1, -1, -1};
-        final Map<String, String> properties = new LinkedHashMap<>();
-        final int length = text.length();
+    // Every VM start reads the whole file, its environment too (some 150 lines), so it is read in one pass over its
+    // bytes, each looked at once: the line's end, its first "=" that no backslash escapes, its escapes and a byte
+    // beyond ASCII. With all false, only the entries of the launcher's own lines are made; the environment's lines,
+    // most of the file, are only checked, and made when the application asks for them. A line ends at CR LF, CR or LF.
+    private static Map<String, String> entries(byte[] bytes, boolean all) throws IOException {
+        final Map<String, String> entries = new LinkedHashMap<>();
+        final int length = bytes.length;
         int lineNumber = 0;
-        int position = 0;
-        while (position < length) {
-            // A line ends at CR LF, CR or LF.
-            final int start = position;
-            final int end = Math.min(find(text, next, RETURN, start), find(text, next, FEED, start));
-            position = end + (text.startsWith("\r\n", end) ? 2 : 1);
+        int start = 0;
+        while (start < length) {
             lineNumber++;
-            if (end == start || text.charAt(start) == '#' || text.charAt(start) == '!') {
-                continue;
-            }
-            if (!all && text.startsWith(ENVIRONMENT, start)) {
-                checkEscapes(text, next, start, end, lineNumber);
-                continue;
-            }
-            final int separator = separatorOf(text, next, start, end);
-            if (separator < 0) {
-                continue;
-            }
-            properties.put(unescape(text, next, start, separator, lineNumber),
-                    unescape(text, next, separator + 1, end, lineNumber));
-        }
-        if (!properties.containsKey(VM_PATH)) {
-            throw new IOException("not a hand-off file of the launcher: it has no " + VM_PATH + " line");
-        }
-        return properties;
-    }
-
-    // Fails as unescape would on a malformed \\u escape of the line, without making its text.
-    private static void checkEscapes(String text, int[] next, int start, int end, int lineNumber) throws IOException {
-        for (int backslash = find(text, next, BACKSLASH, start); backslash < end - 1;
-                backslash = find(text, next, BACKSLASH, backslash + 2)) {
-            if (text.charAt(backslash + 1) != 'u') {
-                continue;
-            }
-            for (int digit = backslash + 2; digit < backslash + 6; digit++) {
-                if (digit >= end || PropertiesReader.hexDigit(text.charAt(digit)) < 0) {
-                    throw malformedEscape(lineNumber);
+            int separator = -1;
+            int escapes = 0;
+            boolean malformed = false;
+            int end = start;
+            for (; end < length; end++) {
+                final byte b = bytes[end];
+                if (b == '\r' || b == '\n') {
+                    break;
+                }
+                if (b < 0) {
+                    throw notAscii(bytes, end);
+                }
+                if (b == '=') {
+                    if (separator < 0) {
+                        separator = end;
+                    }
+                } else if (b == '\\' && end + 1 < length && bytes[end + 1] != '\r' && bytes[end + 1] != '\n') {
+                    // The backslash takes the next byte with it; after u, four hexadecimal digits of the line.
+                    escapes++;
+                    end++;
+                    if (bytes[end] < 0) {
+                        throw notAscii(bytes, end);
+                    }
+                    if (bytes[end] == 'u') {
+                        for (int digit = end + 1; digit <= end + 4; digit++) {
+                            malformed |= digit >= length || Settings.hexDigit((char) bytes[digit]) < 0;
+                        }
+                    }
                 }
             }
+            final int lineStart = start;
+            start = end + (end + 1 < length && bytes[end] == '\r' && bytes[end + 1] == '\n' ? 2 : 1);
+            if (end == lineStart || bytes[lineStart] == '#' || bytes[lineStart] == '!' || separator < 0) {
+                continue;
+            }
+            if (malformed) {
+                throw new IOException("malformed \\u escape in line " + lineNumber + " of the hand-off file");
+            }
+            if (!all && isEnvironmentLine(bytes, lineStart, end)) {
+                continue;
+            }
+            final String line = new String(bytes, lineStart, end - lineStart, StandardCharsets.ISO_8859_1);
+            final int equals = separator - lineStart;
+            entries.put(escapes == 0 ? line.substring(0, equals) : unescape(line, 0, equals),
+                    escapes == 0 ? line.substring(equals + 1) : unescape(line, equals + 1, line.length()));
         }
+        if (!entries.containsKey(VM_PATH)) {
+            throw new IOException("not a hand-off file of the launcher: it has no " + VM_PATH + " line");
+        }
+        return entries;
     }
 
-    private static IOException malformedEscape(int lineNumber) {
-        return new IOException("malformed \\u escape in line " + lineNumber + " of the hand-off file");
+    private static boolean isEnvironmentLine(byte[] bytes, int start, int end) {
+        if (end - start < ENVIRONMENT.length()) {
+            return false;
+        }
+        for (int i = 0; i < ENVIRONMENT.length(); i++) {
+            if (bytes[start + i] != ENVIRONMENT.charAt(i)) {
+                return false;
+            }
+        }
+        return true;
     }
 
     private static IOException notAscii(byte[] bytes, int offset) {
@@ -191,53 +188,22 @@ public final class Handoff {
                 + ") of the hand-off file is not ASCII: the launcher writes every other character as \\uXXXX");
     }
 
-    // The first "=" of the line that no backslash escapes; -1 when there is none.
-    private static int separatorOf(String text, int[] next, int start, int end) {
-        final int equals = find(text, next, EQUALS, start);
-        if (find(text, next, BACKSLASH, start) > equals) {
-            return equals < end ? equals : -1;
-        }
+    // The escapes of java.util.Properties: a backslash and u with four hexadecimal digits (checked when the line was
+    // read), t, n, r or f; a backslash before any other character stands for that character, one that ends the text
+    // for itself.
+    private static String unescape(String text, int start, int end) {
+        final StringBuilder result = new StringBuilder(end - start);
         for (int i = start; i < end; i++) {
             final char c = text.charAt(i);
-            if (c == '\\') {
-                i++;
-            } else if (c == '=') {
-                return i;
+            if (c != '\\' || i + 1 == end) {
+                result.append(c);
+                continue;
             }
-        }
-        return -1;
-    }
-
-    // The escapes of java.util.Properties: a backslash and u with four hexadecimal digits, t, n, r or f; a
-    // backslash before any other character stands for that character.
-    private static String unescape(String text, int[] next, int start, int end, int lineNumber) throws IOException {
-        int backslash = find(text, next, BACKSLASH, start);
-        if (backslash >= end) {
-            return text.substring(start, end);
-        }
-        final StringBuilder result = new StringBuilder(end - start);
-        int i = start;
-        while (backslash < end) {
-            result.append(text, i, backslash);
-            i = backslash + 1;
-            if (i == end) {
-                // A backslash that ends the text stands for itself.
-                result.append('\\');
-                break;
-            }
-            final char escaped = text.charAt(i++);
+            final char escaped = text.charAt(++i);
             switch (escaped) {
             case 'u':
-                int value = 0;
-                for (int digits = 0; digits < 4; digits++) {
-                    final int digit = i < end ? PropertiesReader.hexDigit(text.charAt(i)) : -1;
-                    if (digit < 0) {
-                        throw malformedEscape(lineNumber);
-                    }
-                    value = value * 16 + digit;
-                    i++;
-                }
-                result.append((char) value);
+                result.append((char) Integer.parseInt(text.substring(i + 1, i + 5), 16));
+                i += 4;
                 break;
             case 't':
                 result.append('\t');
@@ -254,10 +220,6 @@ public final class Handoff {
             default:
                 result.append(escaped);
             }
-            backslash = find(text, next, BACKSLASH, i);
-        }
-        if (i < end) {
-            result.append(text, i, end);
         }
         return result.toString();
     }
@@ -415,7 +377,7 @@ public final class Handoff {
         Map<String, String> entries = properties;
         if (entries == null) {
             try {
-                entries = Collections.unmodifiableMap(entries(text, true));
+                entries = Collections.unmodifiableMap(entries(bytes, true));
             } catch (IOException e) {
                 // The whole text was checked when it was read.
                 throw new IllegalStateException(e);

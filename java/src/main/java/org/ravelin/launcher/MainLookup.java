@@ -8,7 +8,6 @@ import java.util.Arrays;
 import java.util.List;
 
 import org.ravelin.launcher.RavelinMain.Failure;
-import org.ravelin.launcher.RavelinMain.StartException;
 
 /**
  * The main method rules of Java 25's {@code java} launcher beyond a public static {@code void main(String[])}, and the
@@ -23,7 +22,7 @@ final class MainLookup {
      * method, then one {@code void main()}, either not private; for an instance method the class must not be abstract
      * and needs a constructor without arguments that is not private.
      */
-    static RavelinMain find(Class<?> application) throws StartException {
+    static RavelinMain find(Class<?> application) throws LaunchContextException {
         final String name = application.getName();
         final List<String> refused = new ArrayList<>();
         Method main;
@@ -36,7 +35,7 @@ final class MainLookup {
             throw cannotLook(application, e);
         }
         if (main == null) {
-            throw new StartException(Failure.NO_MAIN_METHOD, "the application class " + name + " has no main method"
+            throw new LaunchContextException(Failure.NO_MAIN_METHOD, "the application class " + name + " has no main method"
                     + " the java command can start" + (refused.isEmpty() ? "" : " (" + String.join("; ", refused) + ")")
                     + ": it starts void main(String[]) or void main(), not private");
         }
@@ -46,7 +45,7 @@ final class MainLookup {
         }
         final String taken = "the instance method " + signature(main);
         if (Modifier.isAbstract(application.getModifiers()) || application.isInterface()) {
-            throw new StartException(Failure.NO_MAIN_METHOD, "the application class " + name + " has " + taken
+            throw new LaunchContextException(Failure.NO_MAIN_METHOD, "the application class " + name + " has " + taken
                     + " but is abstract: the java command cannot make an instance of it");
         }
         Constructor<?> constructor;
@@ -58,7 +57,7 @@ final class MainLookup {
             throw cannotLook(application, e);
         }
         if (constructor == null || Modifier.isPrivate(constructor.getModifiers())) {
-            throw new StartException(Failure.NO_MAIN_METHOD, "the application class " + name + " has " + taken
+            throw new LaunchContextException(Failure.NO_MAIN_METHOD, "the application class " + name + " has " + taken
                     + " but " + (constructor == null ? "no constructor without arguments" : "its constructor without"
                     + " arguments is private") + ": the java command needs one that is not private to make an instance");
         }
@@ -67,8 +66,8 @@ final class MainLookup {
     }
 
     // A class named by a signature of the application class is missing: the class cannot be loaded as a whole.
-    static StartException cannotLook(Class<?> application, LinkageError e) {
-        return new StartException(Failure.CLASS_NOT_LOADED, "the application class " + application.getName()
+    static LaunchContextException cannotLook(Class<?> application, LinkageError e) {
+        return new LaunchContextException(Failure.CLASS_NOT_LOADED, "the application class " + application.getName()
                 + " cannot be loaded: looking for its main method met " + e);
     }
 
@@ -134,10 +133,10 @@ final class MainLookup {
     // The module of the application class does not let the launcher's main class reach it: the module must export
     // the package (or open it, for what is not public), which the VM's options --add-exports or --add-opens can
     // also do.
-    static StartException inaccessible(Class<?> application, RuntimeException e) {
+    static LaunchContextException inaccessible(Class<?> application, RuntimeException e) {
         final String packageName = application.getName().substring(0,
                 Math.max(0, application.getName().lastIndexOf('.')));
-        return new StartException(Failure.NO_MAIN_METHOD, "the application class " + application.getName()
+        return new LaunchContextException(Failure.NO_MAIN_METHOD, "the application class " + application.getName()
                 + " is in a named module that does not export its package " + packageName + " to "
                 + RavelinMain.class.getName() + " (" + e.getMessage() + "): add \"exports " + packageName
                 + ";\" to the module's module-info.java (\"opens " + packageName + ";\" when the class or its main"

@@ -74,16 +74,6 @@ public final class RavelinMain {
         }
     }
 
-    static final class StartException extends Exception {
-        private static final long serialVersionUID = 1L;
-        final Failure failure;
-
-        StartException(Failure failure, String message) {
-            super(message);
-            this.failure = failure;
-        }
-    }
-
     // The main method that starts the application, and the constructor of its instance for an instance method. An
     // instance of this class is the application's entry, so that no class of its own is loaded for it.
     private final Method main;
@@ -104,14 +94,14 @@ public final class RavelinMain {
         final RavelinMain main;
         LaunchContext context = null;
         try {
-            context = readContext(args);
+            context = LaunchContext.fromArguments(args);
             if (!context.stdoutRedirect().isEmpty() || !context.stderrRedirect().isEmpty()) {
                 Redirects.apply(context);
             }
             main = findMain(applicationClass(context));
-        } catch (StartException e) {
+        } catch (LaunchContextException e) {
             reportFailure(context, e.getMessage());
-            System.exit(e.failure.exitCode());
+            System.exit(e.failure().exitCode());
             return;
         }
         LaunchContext.setCurrent(context);
@@ -142,29 +132,22 @@ public final class RavelinMain {
         }
     }
 
-    private static LaunchContext readContext(String[] args) throws StartException {
-        try {
-            return LaunchContext.fromArguments(args);
-        } catch (LaunchContextException e) {
-            throw new StartException(Failure.CONTEXT, e.getMessage());
-        }
-    }
 
     // The application class named by the settings, loaded but not initialized. The java command takes a name with
     // slashes for dots too ("shop/Main").
-    private static Class<?> applicationClass(LaunchContext context) throws StartException {
+    private static Class<?> applicationClass(LaunchContext context) throws LaunchContextException {
         final String name = context.settings().get(Settings.APPLICATION_MAIN_CLASS, "").replace('/', '.');
         if (name.isEmpty()) {
-            throw new StartException(Failure.NO_APPLICATION_CLASS, "the properties file " + context.propertiesFile()
+            throw new LaunchContextException(Failure.NO_APPLICATION_CLASS, "the properties file " + context.propertiesFile()
                     + " names no application class: set " + Settings.APPLICATION_MAIN_CLASS);
         }
         try {
             return Class.forName(name, false, RavelinMain.class.getClassLoader());
         } catch (ClassNotFoundException e) {
-            throw new StartException(Failure.CLASS_NOT_LOADED, "the application class " + name
+            throw new LaunchContextException(Failure.CLASS_NOT_LOADED, "the application class " + name
                     + " is not on the class path (" + System.getProperty("java.class.path") + ")");
         } catch (LinkageError e) {
-            throw new StartException(Failure.CLASS_NOT_LOADED,
+            throw new LaunchContextException(Failure.CLASS_NOT_LOADED,
                     "the application class " + name + " cannot be loaded: " + e);
         }
     }
@@ -175,7 +158,7 @@ public final class RavelinMain {
      * name classes missing from the class path (optional dependencies) starts as with {@code java}; else the further
      * rules of {@link MainLookup}, which are loaded only then.
      */
-    static RavelinMain findMain(Class<?> application) throws StartException {
+    static RavelinMain findMain(Class<?> application) throws LaunchContextException {
         final Method main;
         try {
             main = application.getMethod("main", String[].class);
@@ -193,7 +176,7 @@ public final class RavelinMain {
 
     // A class or main method that is not public may be started too, as by the java command, unless a named module
     // keeps it from the launcher's main class.
-    static void makeAccessible(Class<?> application, AccessibleObject member) throws StartException {
+    static void makeAccessible(Class<?> application, AccessibleObject member) throws LaunchContextException {
         try {
             member.setAccessible(true);
         } catch (RuntimeException e) {

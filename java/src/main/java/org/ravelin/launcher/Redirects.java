@@ -11,7 +11,6 @@ import java.nio.file.StandardOpenOption;
 import java.util.Locale;
 
 import org.ravelin.launcher.RavelinMain.Failure;
-import org.ravelin.launcher.RavelinMain.StartException;
 
 /**
  * The two redirect settings, applied before the application starts: a file (relative to the properties file's
@@ -21,14 +20,14 @@ import org.ravelin.launcher.RavelinMain.StartException;
 final class Redirects {
     private Redirects() {}
 
-    static void apply(LaunchContext context) throws StartException {
-        StartException failure = null;
+    static void apply(LaunchContext context) throws LaunchContextException {
+        LaunchContextException failure = null;
         Path out = null;
         PrintStream outStream = null;
         try {
             out = redirectFile(context, Settings.STDOUT_REDIRECT, context.stdoutRedirect());
             outStream = out == null ? null : open(out, Settings.STDOUT_REDIRECT);
-        } catch (StartException e) {
+        } catch (LaunchContextException e) {
             failure = e;
         }
         PrintStream errStream = null;
@@ -37,7 +36,7 @@ final class Redirects {
             if (err != null) {
                 errStream = outStream != null && sameFile(out, err) ? outStream : open(err, Settings.STDERR_REDIRECT);
             }
-        } catch (StartException e) {
+        } catch (LaunchContextException e) {
             failure = failure != null ? failure : e;
         }
         if (failure != null) {
@@ -62,7 +61,7 @@ final class Redirects {
     }
 
     // The file a redirect setting names; null for "console" and for an empty value.
-    private static Path redirectFile(LaunchContext context, String key, String value) throws StartException {
+    private static Path redirectFile(LaunchContext context, String key, String value) throws LaunchContextException {
         if (value.isEmpty() || value.toLowerCase(Locale.ROOT).equals("console")) {
             return null;
         }
@@ -73,7 +72,7 @@ final class Redirects {
             // file a backslash before u starts an escape, and one without hexadecimal digits gives U+0000.
             final String hint = value.indexOf((char) 0) >= 0 ? " (in the properties file a backslash before u starts"
                     + " a \\uXXXX escape: separate the folders with /)" : "";
-            throw new StartException(Failure.REDIRECT, "the value of " + key + ", \"" + visible(value)
+            throw new LaunchContextException(Failure.REDIRECT, "the value of " + key + ", \"" + visible(value)
                     + "\", is not a usable file name: " + e.getReason() + hint);
         }
     }
@@ -101,7 +100,7 @@ final class Redirects {
         }
     }
 
-    private static PrintStream open(Path file, String key) throws StartException {
+    private static PrintStream open(Path file, String key) throws LaunchContextException {
         try {
             final OutputStream stream = Files.newOutputStream(file, StandardOpenOption.CREATE,
                     StandardOpenOption.APPEND, StandardOpenOption.WRITE);
@@ -109,7 +108,7 @@ final class Redirects {
             // VM's default charset, which on a Western Windows turns every character beyond windows-1252 into "?".
             return new PrintStream(stream, true, StandardCharsets.UTF_8.name());
         } catch (IOException e) {
-            throw new StartException(Failure.REDIRECT, "cannot open " + file + " for " + key + ": "
+            throw new LaunchContextException(Failure.REDIRECT, "cannot open " + file + " for " + key + ": "
                     + LaunchContext.reason(e));
         }
     }
