@@ -21,10 +21,11 @@ import java.util.TreeMap;
  * org.ravelin.launcher.RavelinMain <properties file> <hand-off file>}, with a properties file and a hand-off file
  * as the launcher writes them (this machine's environment in it). Both run by turns, the order swapped every round;
  * it prints the medians of the wall time from start to end and of the peak resident memory the application reports,
- * and the ratios, ready main class over baseline.
+ * and the ratios, ready main class over baseline: the median of each round's ratio, so that a load on the machine
+ * that comes and goes weighs on both sides of a round alike.
  *
  * <p>Arguments: the java program, the Java side's jar, the application's jar, and optionally the number of rounds
- * (21).
+ * (41).
  */
 public final class JavaStartBench {
     private JavaStartBench() {}
@@ -43,7 +44,7 @@ public final class JavaStartBench {
         final String java = args[0];
         final String library = Paths.get(args[1]).toAbsolutePath().toString();
         final String application = Paths.get(args[2]).toAbsolutePath().toString();
-        final int rounds = args.length > 3 ? Integer.parseInt(args[3]) : 21;
+        final int rounds = args.length > 3 ? Integer.parseInt(args[3]) : 41;
         final Path dir = Files.createTempDirectory("java-start-bench");
         final Path properties = dir.resolve("Shop.qel");
         Files.write(properties, ("qel.nl.java.launcher.main.class=org.ravelin.launcher.RavelinMain\r\n"
@@ -72,15 +73,13 @@ public final class JavaStartBench {
                 (base ? baseMemory : readyMemory).add(measured[1]);
             }
         }
-        final double baseTime = median(baseTimes) / 1e6;
-        final double readyTime = median(readyTimes) / 1e6;
         System.out.printf("rounds: %d, each side by turns; java: %s%n", rounds, java);
-        System.out.printf("wall time, median: baseline %.1f ms, ready main class %.1f ms, ratio %.3f%n", baseTime,
-                readyTime, readyTime / baseTime);
+        System.out.printf("wall time, median: baseline %.1f ms, ready main class %.1f ms, ratio %.3f%n",
+                median(baseTimes) / 1e6, median(readyTimes) / 1e6, medianRatio(readyTimes, baseTimes));
         if (median(baseMemory) > 0) {
             System.out.printf("peak resident memory, median: baseline %.1f MiB, ready main class %.1f MiB, ratio"
                     + " %.3f%n", median(baseMemory) / 1024.0, median(readyMemory) / 1024.0,
-                    (double) median(readyMemory) / median(baseMemory));
+                    medianRatio(readyMemory, baseMemory));
         } else {
             System.out.println("peak resident memory: not reported on this system (no /proc/self/status)");
         }
@@ -140,6 +139,16 @@ public final class JavaStartBench {
             bytes.write(buffer, 0, read);
         }
         return new String(bytes.toByteArray(), StandardCharsets.UTF_8);
+    }
+
+    // The median of the rounds' ratios.
+    private static double medianRatio(List<Long> ready, List<Long> base) {
+        final List<Double> ratios = new ArrayList<>();
+        for (int round = 0; round < base.size(); round++) {
+            ratios.add((double) ready.get(round) / base.get(round));
+        }
+        Collections.sort(ratios);
+        return ratios.get(ratios.size() / 2);
     }
 
     private static long median(List<Long> values) {

@@ -379,8 +379,9 @@ public final class Handoff {
             try {
                 entries = Collections.unmodifiableMap(entries(bytes, true));
             } catch (IOException e) {
-                // The whole text was checked when it was read.
-                throw new IllegalStateException(e);
+                // The whole text was checked when it was read. (An error the VM has loaded already: one it loads costs
+                // every start, when it checks this class.)
+                throw new InternalError(e);
             }
             properties = entries;
         }

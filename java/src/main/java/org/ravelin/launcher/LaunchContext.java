@@ -280,7 +280,9 @@ public final class LaunchContext {
     private static Path path(String what, String text) throws LaunchContextException {
         try {
             return Paths.get(text);
-        } catch (InvalidPathException e) {
+        } catch (IllegalArgumentException e) {
+            // An InvalidPathException, caught as its superclass: the VM loads the class a catch names when it checks
+            // this class, at every start, and the superclass is loaded already.
             throw new LaunchContextException("the " + what + " argument is not a path: " + text, e);
         }
     }

@@ -200,8 +200,11 @@ public final class RavelinMain {
             } else {
                 main.invoke(target);
             }
-        } catch (InvocationTargetException e) {
-            throw e.getCause();
+        } catch (ReflectiveOperationException e) {
+            // What the application threw comes in an InvocationTargetException, caught as its superclass: the VM
+            // loads the class a catch names when it checks this class, at every start, and the superclass is loaded
+            // already.
+            throw e instanceof InvocationTargetException ? e.getCause() : e;
         }
     }
 }

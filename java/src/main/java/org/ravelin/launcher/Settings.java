@@ -1,7 +1,6 @@
 package org.ravelin.launcher;
 
 import java.io.FileInputStream;
-import java.io.FileNotFoundException;
 import java.io.IOException;
 import java.io.InputStream;
 import java.nio.charset.StandardCharsets;
@@ -218,8 +217,9 @@ public final class Settings {
         final InputStream input;
         try {
             input = new FileInputStream(file.toFile());
-        } catch (FileNotFoundException e) {
-            // Its text is the operating system's; the file API's exceptions say what happened in a few words
+        } catch (IOException e) {
+            // A FileNotFoundException (caught as its superclass, which the VM has loaded). Its text is the operating
+            // system's; the file API's exceptions say what happened in a few words
             // (NoSuchFileException, AccessDeniedException), or read it after all.
             return Files.readAllBytes(file);
         }
