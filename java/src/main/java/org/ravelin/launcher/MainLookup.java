@@ -35,8 +35,8 @@ final class MainLookup {
             throw cannotLook(application, e);
         }
         if (main == null) {
-            throw new LaunchContextException(Failure.NO_MAIN_METHOD, "the application class " + name + " has no main method"
-                    + " the java command can start" + (refused.isEmpty() ? "" : " (" + String.join("; ", refused) + ")")
+            throw new LaunchContextException(Failure.NO_MAIN_METHOD, "the application class " + name
+                    + " has no main method the java command can start" + (refused.isEmpty() ? "" : " (" + String.join("; ", refused) + ")")
                     + ": it starts void main(String[]) or void main(), not private");
         }
         RavelinMain.makeAccessible(application, main);
@@ -59,7 +59,8 @@ final class MainLookup {
         if (constructor == null || Modifier.isPrivate(constructor.getModifiers())) {
             throw new LaunchContextException(Failure.NO_MAIN_METHOD, "the application class " + name + " has " + taken
                     + " but " + (constructor == null ? "no constructor without arguments" : "its constructor without"
-                    + " arguments is private") + ": the java command needs one that is not private to make an instance");
+                    + " arguments is private")
+                    + ": the java command needs one that is not private to make an instance");
         }
         RavelinMain.makeAccessible(application, constructor);
         return new RavelinMain(main, constructor);

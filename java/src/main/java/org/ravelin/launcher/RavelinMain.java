@@ -138,8 +138,8 @@ public final class RavelinMain {
     private static Class<?> applicationClass(LaunchContext context) throws LaunchContextException {
         final String name = context.settings().get(Settings.APPLICATION_MAIN_CLASS, "").replace('/', '.');
         if (name.isEmpty()) {
-            throw new LaunchContextException(Failure.NO_APPLICATION_CLASS, "the properties file " + context.propertiesFile()
-                    + " names no application class: set " + Settings.APPLICATION_MAIN_CLASS);
+            throw new LaunchContextException(Failure.NO_APPLICATION_CLASS, "the properties file "
+                    + context.propertiesFile() + " names no application class: set " + Settings.APPLICATION_MAIN_CLASS);
         }
         try {
             return Class.forName(name, false, RavelinMain.class.getClassLoader());
