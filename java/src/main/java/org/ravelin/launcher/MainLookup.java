@@ -36,7 +36,8 @@ final class MainLookup {
         }
         if (main == null) {
             throw new LaunchContextException(Failure.NO_MAIN_METHOD, "the application class " + name
-                    + " has no main method the java command can start" + (refused.isEmpty() ? "" : " (" + String.join("; ", refused) + ")")
+                    + " has no main method the java command can start"
+                    + (refused.isEmpty() ? "" : " (" + String.join("; ", refused) + ")")
                     + ": it starts void main(String[]) or void main(), not private");
         }
         RavelinMain.makeAccessible(application, main);
