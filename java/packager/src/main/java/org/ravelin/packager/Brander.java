@@ -28,7 +28,7 @@ public final class Brander {
      */
     public static void brand(Path launcher, Path output, Branding branding) throws PackagerException {
         final byte[] branded = brand(read(launcher), launcher.toString(), output.getFileName().toString(), branding);
-        write(output, branded);
+        write(output, branded, launcher);
     }
 
     /** Brands an executable held in memory; {@code what} names it in messages. */
@@ -148,12 +148,16 @@ public final class Brander {
         }
     }
 
-    private static void write(Path output, byte[] bytes) throws PackagerException {
+    private static void write(Path output, byte[] bytes, Path launcher) throws PackagerException {
         final Path absolute = output.toAbsolutePath();
         Path temp = null;
         try {
             temp = Files.createTempFile(absolute.getParent(), "." + absolute.getFileName(), ".tmp");
             Files.write(temp, bytes);
+            if (Files.getFileStore(temp).supportsFileAttributeView("posix")) {
+                // A temporary file is private to its owner; the output gets the launcher's permissions.
+                Files.setPosixFilePermissions(temp, Files.getPosixFilePermissions(launcher));
+            }
             try {
                 Files.move(temp, absolute, StandardCopyOption.REPLACE_EXISTING, StandardCopyOption.ATOMIC_MOVE);
             } catch (AtomicMoveNotSupportedException e) {

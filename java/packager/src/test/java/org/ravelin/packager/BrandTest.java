@@ -173,6 +173,7 @@ class BrandTest {
             Headers.check(in);
             assertEquals(after.dirRva[5], after.va[after.section(".reloc")]);
             assertEquals(after.dirSize[5], after.vsize[after.section(".reloc")]);
+            assertTrue(after.va[after.section(".reloc")] > before.va[before.section(".reloc")], "the resources grew");
             assertEquals(after.initializedData - before.initializedData,
                     after.rawSize[rsrc] - before.rawSize[before.section(".rsrc")]);
             // .reloc's contents are the same bytes, moved.

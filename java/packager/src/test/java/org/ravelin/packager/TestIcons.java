@@ -33,17 +33,25 @@ public final class TestIcons {
         Files.write(Paths.get(args[0]), multiSizeIcon());
     }
 
-    /** An opaque PNG image of a size, in its colour. */
-    static byte[] png(int width, int height) throws IOException {
+    /**
+     * An opaque PNG image of a size, in its colour; with {@code noisyRows}, that many rows at the top hold
+     * pseudo-random pixels (always the same), which do not compress, so that the icon makes the resources grow.
+     */
+    static byte[] png(int width, int height, int noisyRows) throws IOException {
         final BufferedImage image = new BufferedImage(width, height, BufferedImage.TYPE_INT_ARGB);
+        final java.util.Random noise = new java.util.Random(26);
         for (int y = 0; y < height; y++) {
             for (int x = 0; x < width; x++) {
-                image.setRGB(x, y, 0xFF000000 | colour(width));
+                image.setRGB(x, y, 0xFF000000 | (y < noisyRows ? noise.nextInt() : colour(width)));
             }
         }
         final ByteArrayOutputStream out = new ByteArrayOutputStream();
         ImageIO.write(image, "png", out);
         return out.toByteArray();
+    }
+
+    static byte[] png(int width, int height) throws IOException {
+        return png(width, height, 0);
     }
 
     /** An icon image as a 32-bit DIB: header, bottom-up BGRA rows, then the AND mask (all opaque). */
@@ -61,11 +69,14 @@ public final class TestIcons {
         return w.toByteArray();
     }
 
-    /** An .ico file with {@link #SIZES}: bitmaps, and a PNG for 256. */
+    /**
+     * An .ico file with {@link #SIZES}: bitmaps, and a PNG for 256 whose top 96 rows are noise (its middle keeps its
+     * colour), large enough that branding must grow the launcher's resources and move what follows them.
+     */
     static byte[] multiSizeIcon() throws IOException {
         final byte[][] images = new byte[SIZES.length][];
         for (int i = 0; i < SIZES.length; i++) {
-            images[i] = SIZES[i] == 256 ? png(256, 256) : dib(SIZES[i]);
+            images[i] = SIZES[i] == 256 ? png(256, 256, 96) : dib(SIZES[i]);
         }
         final Bytes.Writer w = new Bytes.Writer().u16(0).u16(1).u16(SIZES.length);
         int offset = 6 + 16 * SIZES.length;
