@@ -40,6 +40,9 @@ public final class Main {
             out.print(usage());
             return args.isEmpty() ? USAGE : DONE;
         }
+        if (args.get(0).equals("brand")) {
+            return BrandCommand.run(args.subList(1, args.size()), out, err);
+        }
         err.println("ravelin-packager: unknown command " + args.get(0) + " (see --help)");
         return USAGE;
     }
