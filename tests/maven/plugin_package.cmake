@@ -26,7 +26,7 @@ function(package log)
                           --settings ${here}/settings.xml
                           -Dmaven.repo.local=${WORK_DIR}/local-repository
                           -Daether.offline.protocols=file
-                          -Dravelin.repository=file://${repository} -Dravelin.version=${VERSION}
+                          -Dravelin.repository=file://${repository} -Dravelin.plugin.version=${VERSION}
                           package
                   WORKING_DIRECTORY ${WORK_DIR}/consumer
                   RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
@@ -48,12 +48,19 @@ endforeach()
 
 # The properties file: the ready main class starts the configured class, from
 # the class path of lib/, with the configured settings.
+# (file(READ) drops the CR of each CR LF line end; the HEX read finds them.)
 file(READ ${folder}/Shop.qel qel)
+file(READ ${folder}/Shop.qel qel_bytes HEX)
+string(REGEX REPLACE "(..)" "\\1 " qel_pairs "${qel_bytes}")
+string(REPLACE "0d 0a " "" qel_rest "${qel_pairs}")
+if(" ${qel_rest}" MATCHES " 0a " OR qel_rest STREQUAL qel_pairs)
+  message(FATAL_ERROR "Shop.qel's lines do not end with CR LF")
+endif()
 foreach(line "qel.application.name=Shop" "qel.nl.java.launcher.main.class=org.ravelin.launcher.RavelinMain"
              "qel.application.main.class=com.example.shop.Shop"
              "qel.class.path=lib/shop-2.3.1-SNAPSHOT.jar;lib/commons-lang3-3.12.0.jar;lib/ravelin-java.jar"
              "qel.stderr.redirect=logs/shop.log" "qel.nl.java.option.java.heap.size.max=256m")
-  string(FIND "${qel}" "${line}\r\n" found)
+  string(FIND "${qel}" "${line}\n" found)
   if(found EQUAL -1)
     message(FATAL_ERROR "Shop.qel lacks the line ${line}:\n${qel}")
   endif()
@@ -80,8 +87,8 @@ endforeach()
 
 # The zip holds the folder under Shop/, and a second run writes the same bytes.
 execute_process(COMMAND ${CMAKE_COMMAND} -E tar tf ${target}/Shop.zip OUTPUT_VARIABLE entries RESULT_VARIABLE result)
+string(STRIP "${entries}" entries)
 string(REPLACE "\n" ";" entries "${entries}")
-list(REMOVE_ITEM entries "")
 set(expected Shop/Shop.exe Shop/Shop.qel Shop/lib/commons-lang3-3.12.0.jar Shop/lib/ravelin-java.jar
              Shop/lib/shop-2.3.1-SNAPSHOT.jar)
 if(NOT result EQUAL 0 OR NOT entries STREQUAL expected)
