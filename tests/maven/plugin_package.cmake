@@ -22,7 +22,13 @@ set(repository ${WORK_DIR}/install/maven)
 
 file(COPY ${here}/plugin-consumer/ DESTINATION ${WORK_DIR}/consumer)
 function(package log)
-  execute_process(COMMAND ${MVN} --batch-mode --no-transfer-progress --offline
+  run_package(${log} result output ${ARGN})
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "mvn package failed (${result}):\n${output}")
+  endif()
+endfunction()
+function(run_package log result_var output_var)
+  execute_process(COMMAND ${MVN} --batch-mode --no-transfer-progress --offline ${ARGN}
                           --settings ${here}/settings.xml
                           -Dmaven.repo.local=${WORK_DIR}/local-repository
                           -Daether.offline.protocols=file
@@ -31,9 +37,8 @@ function(package log)
                   WORKING_DIRECTORY ${WORK_DIR}/consumer
                   RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
   file(WRITE ${WORK_DIR}/${log} "${output}")
-  if(NOT result EQUAL 0)
-    message(FATAL_ERROR "mvn package failed (${result}):\n${output}")
-  endif()
+  set(${result_var} ${result} PARENT_SCOPE)
+  set(${output_var} "${output}" PARENT_SCOPE)
 endfunction()
 package(first.log)
 
@@ -99,4 +104,11 @@ package(second.log)
 file(SHA256 ${target}/Shop.zip second)
 if(NOT first STREQUAL second)
   message(FATAL_ERROR "a second package run wrote another Shop.zip")
+endif()
+
+# Settings the launcher would refuse fail the build, which names the key and the
+# key meant.
+run_package(misspelt.log result output -Pmisspelt)
+if(result EQUAL 0 OR NOT output MATCHES "qel\\.clas\\.path" OR NOT output MATCHES "qel\\.class\\.path")
+  message(FATAL_ERROR "a misspelt key did not fail the build with its name and the nearest key (${result}):\n${output}")
 endif()
