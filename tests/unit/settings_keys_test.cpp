@@ -7,6 +7,7 @@
 
 #include "base/text.h"
 #include "service/service_install.h"
+#include "settings/properties.h"
 #include "settings/settings.h"
 #include "support/shared_cases.h"
 
@@ -98,5 +99,22 @@ TEST(SettingValues, SharedCases)
         PropertyTable table;
         table.set(key, c.one("value"));
         EXPECT_EQ(toUtf8(reader->second(table)), toUtf8(c.one("read"))) << c.name;
+    }
+}
+
+// The files the packager writes for its entries (SettingsFileTest runs the same
+// cases): the launcher reads each back to exactly those entries.
+TEST(WrittenSettings, ReadBackToTheirEntries)
+{
+    const auto cases = test::readSharedCases("properties_written.txt");
+    ASSERT_GT(cases.size(), 5u);
+    for (const auto& c : cases) {
+        PropertyTable expected;
+        for (const auto& entry : c.all("entry")) {
+            expected.set(entry.at(0), entry.at(1));
+        }
+        PropertyTable read;
+        parseProperties(read, test::bytesOf(c.one("bytes")));
+        EXPECT_EQ(read.entries(), expected.entries()) << c.name;
     }
 }

@@ -6,6 +6,8 @@ import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.io.IOException;
+import java.lang.reflect.Field;
+import java.lang.reflect.Modifier;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.NoSuchFileException;
@@ -18,6 +20,7 @@ import java.util.LinkedHashMap;
 import java.util.Map;
 import java.util.Optional;
 import java.util.Random;
+import java.util.TreeSet;
 import java.util.stream.Stream;
 
 import org.junit.jupiter.api.Test;
@@ -35,6 +38,30 @@ class SettingsTest {
             map.put(keysAndValues[i], keysAndValues[i + 1]);
         }
         return map;
+    }
+
+    // The keys the library names are keys of the one key table (tests/cases/settings_keys.txt), and the keys that
+    // only the library reads are among them.
+    @Test
+    void theKeysTheLibraryNamesAreInTheKeyTable() throws Exception {
+        final List<SharedCases.Case> table = SharedCases.read("settings_keys.txt");
+        final TreeSet<String> tableKeys = new TreeSet<>();
+        final TreeSet<String> javaOnly = new TreeSet<>();
+        for (List<String> row : table.get(0).all("key")) {
+            tableKeys.add(row.get(0));
+            if (row.get(3).equals("java")) {
+                javaOnly.add(row.get(0));
+            }
+        }
+        final TreeSet<String> named = new TreeSet<>();
+        for (Field field : Settings.class.getFields()) {
+            if (Modifier.isStatic(field.getModifiers()) && field.getType() == String.class) {
+                named.add((String) field.get(null));
+            }
+        }
+        assertTrue(named.contains(Settings.APPLICATION_MAIN_CLASS), named.toString());
+        assertTrue(tableKeys.containsAll(named), named + " not all in " + tableKeys);
+        assertTrue(named.containsAll(javaOnly), javaOnly + " not all named in " + named);
     }
 
     /** Each character of the text is one byte (ISO 8859-1). */

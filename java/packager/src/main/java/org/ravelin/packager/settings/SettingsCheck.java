@@ -114,7 +114,7 @@ public final class SettingsCheck {
                 return Optional.empty();
             }
             final String message = "the launcher reads " + quoted + " as " + bytes
-                    + " bytes: a size is a count of bytes with an optional final k or m (512m)";
+                    + " bytes: a size is a count of bytes with an optional final k or m, such as 512m";
             final Matcher unit = SIZE_WITH_UNIT.matcher(value);
             if (unit.matches() && unit.group(1).length() < 10) {
                 final long count = Long.parseLong(unit.group(1));

@@ -97,6 +97,18 @@ class SettingsFileTest {
         return text.toString();
     }
 
+    static Stream<SharedCases.Case> writtenCases() throws IOException {
+        return SharedCases.read("properties_written.txt").stream();
+    }
+
+    // The launcher's unit test reads each case's bytes back to its entries.
+    @ParameterizedTest(name = "{0}")
+    @MethodSource("writtenCases")
+    void writesTheBytesThatTheLauncherReadsBack(SharedCases.Case c) {
+        assertArrayEquals(SharedCases.bytes(c.one("bytes")),
+                SettingsFile.text(entries(c)).getBytes(StandardCharsets.ISO_8859_1));
+    }
+
     @Test
     void writesTheKeysInTheirOrderWithCrLfAndNothingElse() throws IOException {
         final Map<String, String> settings = new LinkedHashMap<>();
