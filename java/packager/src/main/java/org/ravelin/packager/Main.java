@@ -48,6 +48,8 @@ public final class Main {
     }
 
     static String usage() {
-        return "usage: java -jar ravelin-packager.jar <command> [options]\n";
+        return "usage: java -jar ravelin-packager.jar <command> [options]\n"
+                + "  brand    writes a copy of the launcher with the application's icon, version information and"
+                + " manifest (brand --help)\n";
     }
 }
