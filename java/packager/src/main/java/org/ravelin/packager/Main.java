@@ -4,6 +4,8 @@ import java.io.PrintStream;
 import java.util.Arrays;
 import java.util.List;
 
+import org.ravelin.packager.settings.SettingsCommands;
+
 /**
  * The packager's command line: {@code java -jar ravelin-packager-<version>.jar <command> [options]}. Exit codes: 0
  * done, 1 the input was refused (the message names it), 2 the command line is not understood.
@@ -43,13 +45,17 @@ public final class Main {
         if (args.get(0).equals("brand")) {
             return BrandCommand.run(args.subList(1, args.size()), out, err);
         }
+        if (SettingsCommands.COMMANDS.contains(args.get(0))) {
+            return SettingsCommands.run(args, out, err);
+        }
         err.println("ravelin-packager: unknown command " + args.get(0) + " (see --help)");
         return USAGE;
     }
 
     static String usage() {
         return "usage: java -jar ravelin-packager.jar <command> [options]\n"
-                + "  brand    writes a copy of the launcher with the application's icon, version information and"
-                + " manifest (brand --help)\n";
+                + "  brand --launcher IN.exe --output OUT.exe [options]   writes IN.exe as the application's own"
+                + " program (its icon, version information, manifest)\n"
+                + SettingsCommands.summary();
     }
 }

@@ -17,7 +17,7 @@ class MainTest {
         assertEquals(Main.DONE, Main.run(Arrays.asList("--help"), new PrintStream(out, true, "UTF-8"),
                 new PrintStream(new ByteArrayOutputStream())));
         final String help = new String(out.toByteArray(), StandardCharsets.UTF_8);
-        assertTrue(help.contains("\n  brand    writes a copy of the launcher"), help);
+        assertTrue(help.contains("\n  brand --launcher IN.exe --output OUT.exe [options]   writes IN.exe as"), help);
     }
 
     @Test
