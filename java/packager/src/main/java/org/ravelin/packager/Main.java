@@ -53,6 +53,9 @@ public final class Main {
     }
 
     static String usage() {
-        return "usage: java -jar ravelin-packager.jar <command> [options]\n" + SettingsCommands.summary();
+        return "usage: java -jar ravelin-packager.jar <command> [options]\n"
+                + "  brand --launcher IN.exe --output OUT.exe [options]   writes IN.exe as the application's own"
+                + " program (its icon, version information, manifest)\n"
+                + SettingsCommands.summary();
     }
 }

@@ -12,6 +12,15 @@ import org.junit.jupiter.api.Test;
 
 class MainTest {
     @Test
+    void theHelpListsTheBrandCommand() throws Exception {
+        final ByteArrayOutputStream out = new ByteArrayOutputStream();
+        assertEquals(Main.DONE, Main.run(Arrays.asList("--help"), new PrintStream(out, true, "UTF-8"),
+                new PrintStream(new ByteArrayOutputStream())));
+        final String help = new String(out.toByteArray(), StandardCharsets.UTF_8);
+        assertTrue(help.contains("\n  brand --launcher IN.exe --output OUT.exe [options]   writes IN.exe as"), help);
+    }
+
+    @Test
     void anUnknownCommandIsAUsageError() throws Exception {
         final ByteArrayOutputStream err = new ByteArrayOutputStream();
         final int code = Main.run(Arrays.asList("frobnicate"), new PrintStream(new ByteArrayOutputStream()),
