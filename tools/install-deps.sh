@@ -5,7 +5,9 @@ set -euo pipefail
 
 packages=(cmake make g++ g++-mingw-w64-x86-64 wine wine64 xvfb googletest default-jdk junit5
   # The Maven build of the Java side, offline: maven and the plug-ins it runs.
-  maven libmaven-resources-plugin-java libmaven-compiler-plugin-java)
+  maven libmaven-resources-plugin-java libmaven-compiler-plugin-java
+  # Signing the launchers (and its test's throw-away certificate).
+  osslsigncode openssl)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
