@@ -15,6 +15,10 @@ endif()
 if("$ENV{SOURCE_DATE_EPOCH}" STREQUAL "")
   set(ENV{SOURCE_DATE_EPOCH} ${CPACK_QEL_DEFAULT_EPOCH})
 endif()
+# jar takes no time before 1980-01-01T00:00:02Z, which some builds give (1980-01-01).
+if("$ENV{SOURCE_DATE_EPOCH}" LESS 315532802)
+  set(ENV{SOURCE_DATE_EPOCH} 315532802)
+endif()
 # string(TIMESTAMP) takes SOURCE_DATE_EPOCH for the time of day.
 string(TIMESTAMP date "%Y-%m-%dT%H:%M:%SZ" UTC)
 
