@@ -8,7 +8,9 @@ packages=(cmake make g++ g++-mingw-w64-x86-64 wine wine64 xvfb googletest defaul
   maven libmaven-resources-plugin-java libmaven-compiler-plugin-java
   # The Maven plug-in: Maven's API to compile it against, and the plug-ins an
   # application's `mvn package` runs before it.
-  libmaven3-core-java libmaven-plugin-tools-java libmaven-jar-plugin-java libsurefire-java)
+  libmaven3-core-java libmaven-plugin-tools-java libmaven-jar-plugin-java libsurefire-java
+  # Signing the launchers (and its test's throw-away certificate).
+  osslsigncode openssl)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
