@@ -98,6 +98,23 @@ std::uint32_t serviceRestartDelayMs(const PropertyTable& table)
     return secondsSettingMs(table, keys::serviceRestartDelay);
 }
 
+WString serviceLogDirectory(const PropertyTable& table)
+{
+    return setting(table, keys::serviceLogDirectory);
+}
+
+std::int64_t serviceLogSize(const PropertyTable& table)
+{
+    const std::int64_t size = parseByteSize(setting(table, keys::serviceLogSize));
+    return size > 0 ? size : parseByteSize(keys::serviceLogSize.defaultValue);
+}
+
+std::int32_t serviceLogKeep(const PropertyTable& table)
+{
+    const std::int32_t keep = parseDecimal(setting(table, keys::serviceLogKeep));
+    return keep < 0 ? 0 : keep > kMaxServiceLogKeep ? kMaxServiceLogKeep : keep;
+}
+
 WString vmDownloadUrl(const PropertyTable& table)
 {
     return setting(table, keys::vmDownloadUrl);

@@ -57,6 +57,14 @@ inline constexpr SettingKey vmDownloadUrl{L"qel.vm.download.url", L""};
 // A switch: a second start of the application (the same properties file, in the
 // same session) starts no VM and brings the first one's windows to the front.
 inline constexpr SettingKey singleInstance{L"qel.single.instance", L""};
+// Service mode: the directory (relative ones count from the properties file's
+// directory) where the launcher writes the VM's standard output and error, to
+// NAME.out.log and NAME.err.log; empty: the launcher writes no logs. A log file
+// that reaches the size becomes NAME.out.1.log (the newest of the older files),
+// and of the older files the newest "keep" stay.
+inline constexpr SettingKey serviceLogDirectory{L"qel.service.log.directory", L""};
+inline constexpr SettingKey serviceLogSize{L"qel.service.log.size", L"10m"};
+inline constexpr SettingKey serviceLogKeep{L"qel.service.log.keep", L"5"};
 
 // clang-format off
 inline constexpr SettingKey all[] = {
@@ -65,6 +73,7 @@ inline constexpr SettingKey all[] = {
     debugging,      compiler,           additionalOptions, heapInitial, heapMax,  consolePause,
     msvmMinVersion, serviceStopTimeout,
     serviceDisplayName, serviceDescription, serviceStart, serviceRestartDelay, vmDownloadUrl, singleInstance,
+    serviceLogDirectory, serviceLogSize, serviceLogKeep,
 };
 // clang-format on
 }  // namespace keys
@@ -113,6 +122,16 @@ std::uint32_t serviceStopTimeoutMs(const PropertyTable& table);
 std::uint32_t serviceRestartDelayMs(const PropertyTable& table);
 
 bool singleInstance(const PropertyTable& table);
+
+// The service's log directory as written (empty: no logs).
+WString serviceLogDirectory(const PropertyTable& table);
+// The size at which a service log file is rotated, in bytes; 0 or less reads as
+// the default, 10m.
+std::int64_t serviceLogSize(const PropertyTable& table);
+// How many older files of each service log are kept: negative counts read as 0,
+// counts beyond kMaxServiceLogKeep as that.
+inline constexpr std::int32_t kMaxServiceLogKeep = 999;
+std::int32_t serviceLogKeep(const PropertyTable& table);
 
 // The download page of qel.vm.download.url; empty when none is set.
 WString vmDownloadUrl(const PropertyTable& table);

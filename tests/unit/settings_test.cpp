@@ -65,6 +65,11 @@ const KeyRow kKeys[] = {
      L"on", L"true"},
     {keys::msvmMinVersion, L"qel.nl.win32.microsoftvm.min.version", L"0",
      [](auto& t) { return std::to_wstring(msvmMinVersion(t)); }, L"0", L"3167abc", L"3167"},
+    {keys::serviceLogDirectory, L"qel.service.log.directory", L"", serviceLogDirectory, L"", L"logs", L"logs"},
+    {keys::serviceLogSize, L"qel.service.log.size", L"10m", [](auto& t) { return std::to_wstring(serviceLogSize(t)); },
+     L"10485760", L"64K", L"65536"},
+    {keys::serviceLogKeep, L"qel.service.log.keep", L"5", [](auto& t) { return std::to_wstring(serviceLogKeep(t)); },
+     L"5", L"12x", L"12"},
 };
 
 }  // namespace
@@ -95,6 +100,30 @@ TEST(Settings, KeysDefaultsAndAccessors)
     PropertyTable emptyName;
     emptyName.set(L"qel.application.name", L"");
     EXPECT_EQ(applicationName(emptyName), L"");
+}
+
+// The service logs' size and count of older files: a size of 0 or less (an empty
+// value too) is the default, and the count stays within 0 and 999.
+TEST(Settings, ServiceLogSizeAndKeep)
+{
+    const struct {
+        const wchar_t* size;
+        std::int64_t readSize;
+    } kSizes[] = {{L"1", 1}, {L"2m", 2097152}, {L"0", 10485760}, {L"", 10485760}, {L"-5k", 10485760}, {L"x", 10485760}};
+    for (const auto& row : kSizes) {
+        PropertyTable table;
+        table.set(L"qel.service.log.size", row.size);
+        EXPECT_EQ(serviceLogSize(table), row.readSize) << test::narrow(row.size);
+    }
+    const struct {
+        const wchar_t* keep;
+        std::int32_t readKeep;
+    } kKeeps[] = {{L"0", 0}, {L"1", 1}, {L"999", 999}, {L"1000", 999}, {L"-3", 0}, {L"", 0}};
+    for (const auto& row : kKeeps) {
+        PropertyTable table;
+        table.set(L"qel.service.log.keep", row.keep);
+        EXPECT_EQ(serviceLogKeep(table), row.readKeep) << test::narrow(row.keep);
+    }
 }
 
 TEST(Settings, TheTwoSwitchRules)
