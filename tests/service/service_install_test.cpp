@@ -12,6 +12,9 @@
 //   anywhere it can be read back, so the tests show that the variable of
 //   "--password-env" is read (installing fails when it is not set) and the
 //   source of the password is the unit tests' (ServiceInstall.WhereThePasswordComesFrom).
+// - The dependencies: Wine 8 stores them (DependOnService and DependOnGroup of
+//   the service's registry key) but QueryServiceConfigW gives none back, so
+//   they are read from that key where the manager does not give them.
 // - The delayed start and the restarts after a failure: Wine 8 takes both
 //   (ChangeServiceConfig2W succeeds) but answers their queries with
 //   ERROR_INVALID_LEVEL, so they are compared only where the manager gives them
@@ -339,6 +342,24 @@ TEST_F(ServiceInstall, Failures)
 
 namespace {
 
+// The names of a REG_MULTI_SZ value of the service's key, each after the prefix.
+std::vector<WString> registryList(const WString& serviceName, const wchar_t* value, const WString& prefix)
+{
+    std::vector<WString> names;
+    const WString path = L"System\\CurrentControlSet\\Services\\" + serviceName;
+    DWORD size = 0;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, path.c_str(), value, RRF_RT_REG_MULTI_SZ, nullptr, nullptr, &size) != 0) {
+        return names;
+    }
+    std::vector<wchar_t> data(size / sizeof(wchar_t) + 2, L'\0');
+    EXPECT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, path.c_str(), value, RRF_RT_REG_MULTI_SZ, nullptr, data.data(), &size),
+              0);
+    for (const wchar_t* entry = data.data(); *entry != L'\0'; entry += wcslen(entry) + 1) {
+        names.push_back(prefix + entry);
+    }
+    return names;
+}
+
 WString computerName()
 {
     wchar_t buffer[MAX_COMPUTERNAME_LENGTH + 1] = {};
@@ -390,7 +411,13 @@ TEST_F(ServiceInstall, AccountAndDependenciesFromTheSettings)
             ASSERT_TRUE(stored) << GetLastError();
             const StoredService service = readStored(stored.get());
             EXPECT_EQ(service.account, row.stored) << narrow(service.account);
-            EXPECT_EQ(service.dependencies, row.storedDependencies);
+            std::vector<WString> dependencies = service.dependencies;
+            if (dependencies.empty()) {
+                dependencies = registryList(name, L"DependOnService", L"");
+                const auto groups = registryList(name, L"DependOnGroup", L"+");
+                dependencies.insert(dependencies.end(), groups.begin(), groups.end());
+            }
+            EXPECT_EQ(dependencies, row.storedDependencies);
         }
         ASSERT_EQ(command(twin, L"-kwqeluninstall", name).exitCode, 0u);
     }
