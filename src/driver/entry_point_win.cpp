@@ -94,7 +94,7 @@ int reportError(const CommandLine& commandLine, Trace& trace, const WString& tex
 int runServiceCommandReported(const ServiceCommand& command, const CommandLine& commandLine, Trace& trace,
                               Frontend frontend)
 {
-    const ServiceCommandOutcome outcome = runServiceCommand(command, commandLine, trace);
+    const ServiceCommandOutcome outcome = runServiceCommand(command, commandLine, trace, frontend);
     trace.line(L"service command: " + outcome.text);
     if (outcome.error == 0) {
         if (frontend == Frontend::Console) {

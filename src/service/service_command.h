@@ -8,6 +8,7 @@
 #include "base/trace.h"
 #include "base/wstring.h"
 #include "launch/command_line.h"
+#include "launch/frontend.h"
 #include "service/service_install.h"
 
 namespace qel {
@@ -21,6 +22,8 @@ struct ServiceCommandOutcome {
 
 // Installing reads and checks the settings first, as a run does (errors of the
 // properties file are thrown as in a run); removing needs none.
-ServiceCommandOutcome runServiceCommand(const ServiceCommand& command, const CommandLine& commandLine, Trace& trace);
+// A user account's password is asked for on the console twin's console.
+ServiceCommandOutcome runServiceCommand(const ServiceCommand& command, const CommandLine& commandLine, Trace& trace,
+                                        Frontend frontend);
 
 }  // namespace qel

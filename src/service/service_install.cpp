@@ -1,6 +1,8 @@
 #include "service/service_install.h"
 
+#include <initializer_list>
 #include <string>
+#include <utility>
 
 #include "base/text.h"
 #include "launch/command_line.h"
@@ -13,6 +15,7 @@ namespace {
 
 constexpr std::wstring_view kInstallSwitch = L"-kwqelinstall";
 constexpr std::wstring_view kUninstallSwitch = L"-kwqeluninstall";
+constexpr std::wstring_view kPasswordEnvSwitch = L"--password-env";
 // CreateServiceW refuses longer names.
 constexpr std::size_t kMaxServiceNameUnits = 256;
 
@@ -23,8 +26,14 @@ std::optional<ServiceCommand> serviceCommandFrom(const std::vector<WString>& arg
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         const bool install = arguments[i] == kInstallSwitch;
         if (install || arguments[i] == kUninstallSwitch) {
-            return ServiceCommand{install ? ServiceCommandKind::Install : ServiceCommandKind::Uninstall,
-                                  i + 1 < arguments.size() ? arguments[i + 1] : WString()};
+            ServiceCommand command;
+            command.kind = install ? ServiceCommandKind::Install : ServiceCommandKind::Uninstall;
+            command.name = i + 1 < arguments.size() ? arguments[i + 1] : WString();
+            if (install && i + 2 < arguments.size() && arguments[i + 2] == kPasswordEnvSwitch) {
+                command.passwordVariableGiven = true;
+                command.passwordVariable = i + 3 < arguments.size() ? arguments[i + 3] : WString();
+            }
+            return command;
         }
     }
     return std::nullopt;
@@ -50,6 +59,100 @@ std::optional<ServiceStart> parseServiceStart(std::wstring_view text)
     return std::nullopt;
 }
 
+namespace {
+
+bool startsWithIgnoringCase(std::wstring_view text, std::wstring_view prefix)
+{
+    return text.size() >= prefix.size() && toLowerAscii(text.substr(0, prefix.size())) == toLowerAscii(prefix);
+}
+
+bool equalsIgnoringCase(std::wstring_view a, std::wstring_view b)
+{
+    return toLowerAscii(a) == toLowerAscii(b);
+}
+
+constexpr std::wstring_view kNtAuthority = L"NT AUTHORITY\\";
+constexpr std::wstring_view kNtService = L"NT SERVICE\\";
+
+}  // namespace
+
+std::optional<ServiceAccount> parseServiceAccount(std::wstring_view text, std::wstring_view serviceName)
+{
+    const std::wstring_view account = trimControl(text);
+    for (const wchar_t* name : {L"", L"LocalSystem", L"NT AUTHORITY\\SYSTEM"}) {
+        if (equalsIgnoringCase(account, name)) {
+            return ServiceAccount{ServiceAccountKind::LocalSystem, WString()};
+        }
+    }
+    for (const auto& [name, kind] : {std::pair{L"LocalService", ServiceAccountKind::LocalService},
+                                     std::pair{L"NetworkService", ServiceAccountKind::NetworkService}}) {
+        if (equalsIgnoringCase(account, name) || equalsIgnoringCase(account, WString(kNtAuthority) + name)) {
+            return ServiceAccount{kind, WString(kNtAuthority) + name};
+        }
+    }
+    const std::size_t backslash = account.find(L'\\');
+    if (backslash == std::wstring_view::npos || backslash == 0 || backslash + 1 == account.size() ||
+        account.find(L'\\', backslash + 1) != std::wstring_view::npos) {
+        return std::nullopt;
+    }
+    if (startsWithIgnoringCase(account, kNtService)) {
+        // The service manager makes this account for its service only.
+        if (!equalsIgnoringCase(account.substr(kNtService.size()), serviceName)) {
+            return std::nullopt;
+        }
+        return ServiceAccount{ServiceAccountKind::Virtual, WString(kNtService) + WString(serviceName)};
+    }
+    if (startsWithIgnoringCase(account, kNtAuthority)) {
+        return std::nullopt;  // no other built-in account runs services
+    }
+    return ServiceAccount{ServiceAccountKind::User, WString(account)};
+}
+
+WString accountLookupName(std::wstring_view startName, std::wstring_view computerName)
+{
+    if (startName.substr(0, 2) == L".\\") {
+        return WString(computerName) + WString(startName.substr(1));
+    }
+    return WString(startName);
+}
+
+std::optional<std::vector<WString>> parseServiceDependencies(std::wstring_view text, std::wstring_view serviceName)
+{
+    std::vector<WString> dependencies;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find(L';', start);
+        if (end == std::wstring_view::npos) {
+            end = text.size();
+        }
+        const std::wstring_view entry = trimControl(text.substr(start, end - start));
+        start = end + 1;
+        if (entry.empty()) {
+            continue;
+        }
+        if (entry == L"+" || entry.find_first_of(L"/\\") != std::wstring_view::npos ||
+            equalsIgnoringCase(entry, serviceName)) {
+            return std::nullopt;
+        }
+        dependencies.emplace_back(entry);
+    }
+    return dependencies;
+}
+
+WString dependenciesMultiString(const std::vector<WString>& dependencies)
+{
+    if (dependencies.empty()) {
+        return WString();
+    }
+    WString list;
+    for (const WString& name : dependencies) {
+        list += name;
+        list += L'\0';
+    }
+    list += L'\0';
+    return list;
+}
+
 WString installedCommandLine(std::wstring_view executablePath, std::wstring_view serviceName)
 {
     return L"\"" + WString(executablePath) + L"\" " + WString(kServiceSwitch) + L" " + WString(serviceName);
@@ -62,8 +165,18 @@ InstallPlanResult planServiceInstall(std::wstring_view serviceName, std::wstring
     if (!start) {
         return InstallPlanResult{std::nullopt, keys::serviceStart.name};
     }
+    const auto account = parseServiceAccount(setting(properties, keys::serviceAccount), serviceName);
+    if (!account) {
+        return InstallPlanResult{std::nullopt, keys::serviceAccount.name};
+    }
+    auto dependencies = parseServiceDependencies(setting(properties, keys::serviceDependencies), serviceName);
+    if (!dependencies) {
+        return InstallPlanResult{std::nullopt, keys::serviceDependencies.name};
+    }
     ServiceInstallPlan plan;
     plan.name = WString(serviceName);
+    plan.account = *account;
+    plan.dependencies = std::move(*dependencies);
     plan.displayName = setting(properties, keys::serviceDisplayName);
     if (plan.displayName.empty()) {
         plan.displayName = plan.name;
@@ -86,7 +199,52 @@ FailureActions failureActionsOf(const ServiceInstallPlan& plan)
 
 WString invalidServiceSettingText(std::wstring_view invalidMessage, std::wstring_view key)
 {
-    return WString(invalidMessage) + L"\n\n" + WString(key) + L" must be auto, delayed or demand.";
+    WString rule = L" must be auto, delayed or demand.";
+    if (key == keys::serviceAccount.name) {
+        rule = L" must be LocalSystem, LocalService, NetworkService, NT SERVICE\\ and the service's name, or a "
+               L"user as DOMAIN\\user or .\\user.";
+    } else if (key == keys::serviceDependencies.name) {
+        rule = L" must be names of services or +groups separated by ;, without slashes or backslashes, and not "
+               L"the service itself.";
+    }
+    return WString(invalidMessage) + L"\n\n" + WString(key) + rule;
+}
+
+WString unknownServiceAccountText(std::wstring_view invalidMessage, std::wstring_view account)
+{
+    return WString(invalidMessage) + L"\n\n" + WString(keys::serviceAccount.name) + L" names the account " +
+           WString(account) + L", which Windows does not know.";
+}
+
+PasswordSource passwordSourceOf(const ServiceCommand& command, const ServiceAccount& account, bool canPrompt)
+{
+    if (account.kind != ServiceAccountKind::User) {
+        return PasswordSource::None;
+    }
+    if (command.passwordVariableGiven) {
+        return PasswordSource::Variable;
+    }
+    return canPrompt ? PasswordSource::Prompt : PasswordSource::Unavailable;
+}
+
+WString passwordPromptText(std::wstring_view account)
+{
+    return L"Password of " + WString(account) + L": ";
+}
+
+WString passwordFailureText(std::wstring_view serviceName, std::wstring_view account,
+                            const ServiceCommand& command)
+{
+    WString text = L"Installing the service " + WString(serviceName) + L" failed: ";
+    if (command.passwordVariableGiven && command.passwordVariable.empty()) {
+        return text + L"--password-env needs the name of an environment variable.";
+    }
+    if (command.passwordVariableGiven) {
+        return text + L"the environment variable " + command.passwordVariable + L", which holds the password of " +
+               WString(account) + L", is not set.";
+    }
+    return text + L"the password of " + WString(account) +
+           L" is needed: give --password-env VAR, or install with the console twin, which asks for it.";
 }
 
 WString serviceCommandFailureText(ServiceCommandKind kind, std::wstring_view serviceName, std::uint32_t error,

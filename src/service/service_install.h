@@ -22,10 +22,16 @@ struct ServiceCommand {
     ServiceCommandKind kind = ServiceCommandKind::Install;
     // The argument after the switch; empty when the switch was the last one.
     WString name;
+    // Installing: "--password-env VAR" right after the name gives the
+    // environment variable that holds a user account's password.
+    bool passwordVariableGiven = false;
+    // VAR; empty when "--password-env" was the last argument.
+    WString passwordVariable;
 };
 
 // The first "-kwqelinstall" or "-kwqeluninstall" among the arguments (after the
-// launcher's own path), with the argument after it; none without either.
+// launcher's own path), with the argument after it and, for installing, a
+// "--password-env VAR" after that; none without either switch.
 std::optional<ServiceCommand> serviceCommandFrom(const std::vector<WString>& arguments);
 
 // A name the service can run under: not empty, at most 256 units (the service
@@ -47,6 +53,47 @@ enum class ServiceStart {
 // for any other text.
 std::optional<ServiceStart> parseServiceStart(std::wstring_view text);
 
+// The account a service runs as (qel.service.account).
+enum class ServiceAccountKind {
+    LocalSystem,
+    LocalService,
+    NetworkService,
+    // "NT SERVICE\NAME": the service's own account, made by the service manager;
+    // no password.
+    Virtual,
+    // "DOMAIN\user" or ".\user" (an account of this computer); needs a password.
+    User,
+};
+
+struct ServiceAccount {
+    ServiceAccountKind kind = ServiceAccountKind::LocalSystem;
+    // What CreateServiceW takes as the start name; empty for LocalSystem (no
+    // name is LocalSystem).
+    WString startName;
+};
+
+// The account text, blanks around it ignored: empty, "LocalSystem" or
+// "NT AUTHORITY\SYSTEM" for LocalSystem; "LocalService", "NetworkService" or
+// their "NT AUTHORITY\" names; "NT SERVICE\NAME" (NAME: the service's name,
+// any case, as the service manager makes it for that service only); a user as
+// "DOMAIN\user" or ".\user". The prefixes and well-known names in any case.
+// None for anything else (a name without a domain, an empty part, a second
+// backslash, a virtual account of another service).
+std::optional<ServiceAccount> parseServiceAccount(std::wstring_view text, std::wstring_view serviceName);
+
+// The name LookupAccountNameW is asked about for a user account: ".\user" is
+// the user of this computer.
+WString accountLookupName(std::wstring_view startName, std::wstring_view computerName);
+
+// The services and "+group"s the service needs, separated by ";", blanks around
+// each ignored, empty entries skipped; none when an entry holds a slash or
+// backslash, is a lone "+", or is the service itself.
+std::optional<std::vector<WString>> parseServiceDependencies(std::wstring_view text, std::wstring_view serviceName);
+
+// The list as CreateServiceW takes it: each name and its NUL, then one more NUL
+// (the size counts both last NULs); empty for no dependencies.
+WString dependenciesMultiString(const std::vector<WString>& dependencies);
+
 // What the service manager stores for an installed service.
 struct ServiceInstallPlan {
     WString name;
@@ -59,6 +106,9 @@ struct ServiceInstallPlan {
     ServiceStart start = ServiceStart::Demand;
     // 0: the service manager does not restart the service when it fails.
     std::uint32_t restartDelayMs = 0;
+    ServiceAccount account;
+    // Started before this service.
+    std::vector<WString> dependencies;
 };
 
 // What the service manager does when the service fails (ends without reporting
@@ -90,9 +140,28 @@ InstallPlanResult planServiceInstall(std::wstring_view serviceName, std::wstring
 // message, then a line naming the key and what it takes.
 WString invalidServiceSettingText(std::wstring_view invalidMessage, std::wstring_view key);
 
+// Message 104 for an account that Windows does not know.
+WString unknownServiceAccountText(std::wstring_view invalidMessage, std::wstring_view account);
+
+// Where a user account's password comes from: the variable of
+// "--password-env VAR", or else the console twin's prompt; the windowed
+// launcher cannot ask for it.
+enum class PasswordSource { None, Variable, Prompt, Unavailable };
+PasswordSource passwordSourceOf(const ServiceCommand& command, const ServiceAccount& account, bool canPrompt);
+
+// The prompt for the password, written without a line end.
+WString passwordPromptText(std::wstring_view account);
+
+// Why the password could not be had: "--password-env" without a name, a
+// variable that is not set, no way to ask for it.
+WString passwordFailureText(std::wstring_view serviceName, std::wstring_view account,
+                            const ServiceCommand& command);
+
 // Windows errors of the commands that the user is told of by name.
 namespace service_error {
 inline constexpr std::uint32_t kAccessDenied = 5;
+inline constexpr std::uint32_t kInvalidParameter = 87;  // ERROR_INVALID_PARAMETER
+inline constexpr std::uint32_t kVariableNotFound = 203;  // ERROR_ENVVAR_NOT_FOUND
 inline constexpr std::uint32_t kInvalidName = 123;  // ERROR_INVALID_NAME
 inline constexpr std::uint32_t kDoesNotExist = 1060;  // ERROR_SERVICE_DOES_NOT_EXIST
 inline constexpr std::uint32_t kNotActive = 1062;  // ERROR_SERVICE_NOT_ACTIVE

@@ -58,19 +58,23 @@ DWORD configure(SC_HANDLE service, const ServiceInstallPlan& plan)
     return ERROR_SUCCESS;
 }
 
-// Creates the service as planned; a service that cannot be configured as
-// planned is removed again. Returns 0 or the Windows error.
-DWORD install(const ServiceInstallPlan& plan)
+// Creates the service as planned, with the user account's password (none for
+// the other accounts); a service that cannot be configured as planned is
+// removed again. Returns 0 or the Windows error.
+DWORD install(const ServiceInstallPlan& plan, const std::optional<WString>& password)
 {
     const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT | SC_MANAGER_CREATE_SERVICE));
     if (!manager) {
         return GetLastError();
     }
-    // LocalSystem, as sc create makes it.
-    const UniqueServiceHandle service(
-        CreateServiceW(manager.get(), plan.name.c_str(), plan.displayName.c_str(), SERVICE_CHANGE_CONFIG | DELETE,
-                       SERVICE_WIN32_OWN_PROCESS, startTypeOf(plan.start), SERVICE_ERROR_NORMAL,
-                       plan.commandLine.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
+    // No account name is LocalSystem, as sc create makes it.
+    const WString dependencies = dependenciesMultiString(plan.dependencies);
+    const UniqueServiceHandle service(CreateServiceW(
+        manager.get(), plan.name.c_str(), plan.displayName.c_str(), SERVICE_CHANGE_CONFIG | DELETE,
+        SERVICE_WIN32_OWN_PROCESS, startTypeOf(plan.start), SERVICE_ERROR_NORMAL, plan.commandLine.c_str(), nullptr,
+        nullptr, dependencies.empty() ? nullptr : dependencies.c_str(),
+        plan.account.startName.empty() ? nullptr : plan.account.startName.c_str(),
+        password ? password->c_str() : nullptr));
     if (!service) {
         return GetLastError();
     }
@@ -160,9 +164,103 @@ ServiceCommandOutcome uninstall(const ServiceCommand& command)
     return outcome(command, DeleteService(service.get()) ? ERROR_SUCCESS : GetLastError(), WString());
 }
 
+// Whether Windows knows the user account; other errors than an unknown name
+// leave the check to the service manager.
+bool isKnownAccount(const WString& startName)
+{
+    const auto computer = readGrowingText([](wchar_t* buffer, DWORD capacity) {
+        DWORD size = capacity;
+        if (GetComputerNameW(buffer, &size)) {
+            return size;
+        }
+        return GetLastError() == ERROR_BUFFER_OVERFLOW ? size : DWORD{0};
+    });
+    const WString name = accountLookupName(startName, computer.value_or(WString(L".")));
+    DWORD sidSize = 0;
+    DWORD domainSize = 0;
+    SID_NAME_USE use{};
+    if (LookupAccountNameW(nullptr, name.c_str(), nullptr, &sidSize, nullptr, &domainSize, &use)) {
+        return true;
+    }
+    return GetLastError() != ERROR_NONE_MAPPED;
+}
+
+// Reads one line from the console without showing it, or from standard input
+// when it is not a console; none when nothing could be read.
+std::optional<WString> promptedPassword(const WString& account)
+{
+    writeStandardText(StandardStream::Error, passwordPromptText(account));
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    const bool console = GetConsoleMode(input, &mode) != FALSE;
+    if (console) {
+        SetConsoleMode(input, (mode | ENABLE_LINE_INPUT) & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
+    }
+    WString line;
+    bool ended = false;
+    for (;;) {
+        wchar_t unit = 0;
+        DWORD read = 0;
+        if (console) {
+            if (!ReadConsoleW(input, &unit, 1, &read, nullptr) || read == 0) {
+                break;
+            }
+        } else {
+            char byte = 0;
+            if (!ReadFile(input, &byte, 1, &read, nullptr) || read == 0) {
+                break;
+            }
+            unit = static_cast<unsigned char>(byte);
+        }
+        if (unit == L'\n') {
+            ended = true;
+            break;
+        }
+        if (unit != L'\r') {
+            line += unit;
+        }
+    }
+    if (console) {
+        SetConsoleMode(input, mode);
+    }
+    // The line end the user typed was not shown.
+    writeStandardText(StandardStream::Error, L"\n");
+    if (!ended && line.empty()) {
+        return std::nullopt;
+    }
+    return line;
+}
+
+// The user account's password from the variable or the prompt.
+std::optional<WString> passwordOf(const ServiceCommand& command, const ServiceAccount& account, Frontend frontend)
+{
+    switch (passwordSourceOf(command, account, frontend == Frontend::Console)) {
+    case PasswordSource::Variable: {
+        if (command.passwordVariable.empty()) {
+            return std::nullopt;
+        }
+        SetLastError(ERROR_SUCCESS);
+        const DWORD units = GetEnvironmentVariableW(command.passwordVariable.c_str(), nullptr, 0);
+        if (units == 0) {
+            return GetLastError() == ERROR_ENVVAR_NOT_FOUND ? std::nullopt : std::optional<WString>(WString());
+        }
+        WString value(units, L'\0');
+        value.resize(GetEnvironmentVariableW(command.passwordVariable.c_str(), value.data(), units));
+        return value;
+    }
+    case PasswordSource::Prompt:
+        return promptedPassword(account.startName);
+    case PasswordSource::Unavailable:
+    case PasswordSource::None:
+        break;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
-ServiceCommandOutcome runServiceCommand(const ServiceCommand& command, const CommandLine& commandLine, Trace& trace)
+ServiceCommandOutcome runServiceCommand(const ServiceCommand& command, const CommandLine& commandLine, Trace& trace,
+                                        Frontend frontend)
 {
     if (!isValidServiceName(command.name)) {
         return outcome(command, service_error::kInvalidName, WString());
@@ -180,7 +278,27 @@ ServiceCommandOutcome runServiceCommand(const ServiceCommand& command, const Com
             invalidServiceSettingText(MessageTable::instance().text(MSG_PROPERTIES_INVALID), planned.invalidKey),
             MSG_PROPERTIES_INVALID);
     }
-    return outcome(command, install(*planned.plan), planned.plan->commandLine);
+    const ServiceAccount& account = planned.plan->account;
+    if (account.kind == ServiceAccountKind::User && !isKnownAccount(account.startName)) {
+        throw TerminalError(unknownServiceAccountText(MessageTable::instance().text(MSG_PROPERTIES_INVALID),
+                                                      account.startName),
+                            MSG_PROPERTIES_INVALID);
+    }
+    std::optional<WString> password;
+    if (passwordSourceOf(command, account, frontend == Frontend::Console) != PasswordSource::None) {
+        password = passwordOf(command, account, frontend);
+        if (!password) {
+            const std::uint32_t error = command.passwordVariableGiven && !command.passwordVariable.empty()
+                                            ? service_error::kVariableNotFound
+                                            : service_error::kInvalidParameter;
+            return ServiceCommandOutcome{error, passwordFailureText(command.name, account.startName, command)};
+        }
+    }
+    const DWORD error = install(*planned.plan, password);
+    if (password) {
+        SecureZeroMemory(password->data(), password->size() * sizeof(wchar_t));
+    }
+    return outcome(command, error, planned.plan->commandLine);
 }
 
 }  // namespace qel

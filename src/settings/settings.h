@@ -51,6 +51,10 @@ inline constexpr SettingKey serviceDisplayName{L"qel.service.display.name", L""}
 inline constexpr SettingKey serviceDescription{L"qel.service.description", L""};
 inline constexpr SettingKey serviceStart{L"qel.service.start", L"demand"};
 inline constexpr SettingKey serviceRestartDelay{L"qel.service.restart.delay", L"0"};
+// The account the installed service runs as, and the services it needs
+// (separated by ";").
+inline constexpr SettingKey serviceAccount{L"qel.service.account", L"LocalSystem"};
+inline constexpr SettingKey serviceDependencies{L"qel.service.dependencies", L""};
 // The page where a user without an acceptable Java VM can download one: offered
 // below message 101. Only https:// and http:// addresses are taken.
 inline constexpr SettingKey vmDownloadUrl{L"qel.vm.download.url", L""};
@@ -74,6 +78,7 @@ inline constexpr SettingKey all[] = {
     msvmMinVersion, serviceStopTimeout,
     serviceDisplayName, serviceDescription, serviceStart, serviceRestartDelay, vmDownloadUrl, singleInstance,
     serviceLogDirectory, serviceLogSize, serviceLogKeep,
+    serviceAccount, serviceDependencies,
 };
 // clang-format on
 }  // namespace keys

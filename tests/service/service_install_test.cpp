@@ -8,6 +8,13 @@
 // - A user without the right to create services (every Wine process may): the
 //   text and exit code of access denied are the unit tests'
 //   (ServiceInstall.WhatTheUserIsTold).
+// - The password of a user account: Wine's manager takes it without keeping it
+//   anywhere it can be read back, so the tests show that the variable of
+//   "--password-env" is read (installing fails when it is not set) and the
+//   source of the password is the unit tests' (ServiceInstall.WhereThePasswordComesFrom).
+// - The dependencies: Wine 8 stores them (DependOnService and DependOnGroup of
+//   the service's registry key) but QueryServiceConfigW gives none back, so
+//   they are read from that key where the manager does not give them.
 // - The delayed start and the restarts after a failure: Wine 8 takes both
 //   (ChangeServiceConfig2W succeeds) but answers their queries with
 //   ERROR_INVALID_LEVEL, so they are compared only where the manager gives them
@@ -40,6 +47,9 @@ struct StoredService {
     QUERY_SERVICE_CONFIGW config{};
     WString commandLine;
     WString displayName;
+    WString account;
+    // The names of the double-NUL-terminated list.
+    std::vector<WString> dependencies;
     WString description;
     // None where the manager does not give them back.
     std::optional<bool> delayed;
@@ -76,6 +86,11 @@ StoredService readStored(SC_HANDLE service)
     stored.config = *config;
     stored.commandLine = config->lpBinaryPathName != nullptr ? config->lpBinaryPathName : L"";
     stored.displayName = config->lpDisplayName != nullptr ? config->lpDisplayName : L"";
+    stored.account = config->lpServiceStartName != nullptr ? config->lpServiceStartName : L"";
+    for (const wchar_t* entry = config->lpDependencies; entry != nullptr && *entry != L'\0';
+         entry += wcslen(entry) + 1) {
+        stored.dependencies.emplace_back(entry);
+    }
     const auto description = queryConfig2(service, SERVICE_CONFIG_DESCRIPTION);
     if (!description.empty()) {
         const auto* info = reinterpret_cast<const SERVICE_DESCRIPTIONW*>(description.data());
@@ -140,11 +155,13 @@ protected:
         writeFile(app + L"\\ShopCtl.qel", properties);
     }
 
-    ProgramRun command(const WString& program, const WString& switchWord, const WString& serviceName)
+    ProgramRun command(const WString& program, const WString& switchWord, const WString& serviceName,
+                       const std::vector<std::pair<WString, WString>>& environment = {})
     {
         RunOptions options;
         options.arguments = switchWord + L" " + serviceName;
         options.environment.emplace_back(L"PATH", L"C:\\windows\\system32;C:\\windows");
+        options.environment.insert(options.environment.end(), environment.begin(), environment.end());
         return runProgram(program, options);
     }
 
@@ -321,4 +338,138 @@ TEST_F(ServiceInstall, Failures)
     // Left as it was, then removed by the test.
     EXPECT_TRUE(UniqueServiceHandle(OpenServiceW(service.manager(), other.c_str(), SERVICE_QUERY_CONFIG)));
     EXPECT_TRUE(DeleteService(foreign.get())) << GetLastError();
+}
+
+namespace {
+
+// The names of a REG_MULTI_SZ value of the service's key, each after the prefix.
+std::vector<WString> registryList(const WString& serviceName, const wchar_t* value, const WString& prefix)
+{
+    std::vector<WString> names;
+    const WString path = L"System\\CurrentControlSet\\Services\\" + serviceName;
+    DWORD size = 0;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, path.c_str(), value, RRF_RT_REG_MULTI_SZ, nullptr, nullptr, &size) != 0) {
+        return names;
+    }
+    std::vector<wchar_t> data(size / sizeof(wchar_t) + 2, L'\0');
+    EXPECT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, path.c_str(), value, RRF_RT_REG_MULTI_SZ, nullptr, data.data(), &size),
+              0);
+    for (const wchar_t* entry = data.data(); *entry != L'\0'; entry += wcslen(entry) + 1) {
+        names.push_back(prefix + entry);
+    }
+    return names;
+}
+
+WString computerName()
+{
+    wchar_t buffer[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+    EXPECT_TRUE(GetComputerNameW(buffer, &size)) << GetLastError();
+    return WString(buffer, size);
+}
+
+WString userName()
+{
+    wchar_t buffer[256] = {};
+    DWORD size = 256;
+    EXPECT_TRUE(GetUserNameW(buffer, &size)) << GetLastError();
+    return buffer;
+}
+
+}  // namespace
+
+// Each kind of account the manager takes is stored as the name Windows takes,
+// with the services it needs; a user account's password comes from the
+// variable that "--password-env" names.
+TEST_F(ServiceInstall, AccountAndDependenciesFromTheSettings)
+{
+    const WString user = computerName() + L"\\" + userName();
+    struct Row {
+        WString account;
+        const char* dependencies;
+        WString stored;
+        std::vector<WString> storedDependencies;
+    };
+    const Row rows[] = {
+        {L"", "", L"LocalSystem", {}},
+        {L"LocalService", "Tcpip;MSSQLSERVER", L"NT AUTHORITY\\LocalService", {L"Tcpip", L"MSSQLSERVER"}},
+        {L"networkservice", " Tcpip ; +NetworkProvider ", L"NT AUTHORITY\\NetworkService",
+         {L"Tcpip", L"+NetworkProvider"}},
+        {L"NT SERVICE\\" + name, "", L"NT SERVICE\\" + name, {}},
+        {user, "Tcpip", user, {L"Tcpip"}},
+        {L".\\" + userName(), "", L".\\" + userName(), {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(narrow(row.account));
+        writeProperties((row.account.empty() ? std::string() : "qel.service.account=" + narrow(row.account) + "\r\n") +
+                        "qel.service.dependencies=" + row.dependencies + "\r\n");
+        const ProgramRun installed =
+            command(twin, L"-kwqelinstall", name + L" --password-env SHOP_PW", {{L"SHOP_PW", L"s3cret pw"}});
+        ASSERT_EQ(installed.exitCode, 0u) << installed.standardError;
+        {
+            const UniqueServiceHandle stored = openStored();
+            ASSERT_TRUE(stored) << GetLastError();
+            const StoredService service = readStored(stored.get());
+            EXPECT_EQ(service.account, row.stored) << narrow(service.account);
+            std::vector<WString> dependencies = service.dependencies;
+            if (dependencies.empty()) {
+                dependencies = registryList(name, L"DependOnService", L"");
+                const auto groups = registryList(name, L"DependOnGroup", L"+");
+                dependencies.insert(dependencies.end(), groups.begin(), groups.end());
+            }
+            EXPECT_EQ(dependencies, row.storedDependencies);
+        }
+        ASSERT_EQ(command(twin, L"-kwqeluninstall", name).exitCode, 0u);
+    }
+}
+
+// The account and the password are checked before anything is installed.
+TEST_F(ServiceInstall, AccountFailures)
+{
+    const WString user = L".\\" + userName();
+    const WString missing = name + L"Missing";
+    struct Row {
+        WString account;
+        WString arguments;
+        std::vector<std::pair<WString, WString>> environment;
+        unsigned long exitCode;
+        WString text;
+    };
+    const Row rows[] = {
+        {L"NOWHERE\\nobody" + name, missing, {}, 104,
+         WString(expected::kEnglishInvalid) + L"\n\nqel.service.account names the account NOWHERE\\nobody" + name +
+             L", which Windows does not know."},
+        {L"nobody", missing, {}, 104,
+         WString(expected::kEnglishInvalid) +
+             L"\n\nqel.service.account must be LocalSystem, LocalService, NetworkService, NT SERVICE\\ and the "
+             L"service's name, or a user as DOMAIN\\user or .\\user."},
+        {user, missing + L" --password-env SHOP_PW", {{L"SHOP_PW", L""}}, ERROR_ENVVAR_NOT_FOUND,
+         L"Installing the service " + missing + L" failed: the environment variable SHOP_PW, which holds the "
+                                                L"password of " + user + L", is not set."},
+        {user, missing + L" --password-env", {}, ERROR_INVALID_PARAMETER,
+         L"Installing the service " + missing + L" failed: --password-env needs the name of an environment variable."},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(narrow(row.account + L" " + row.arguments));
+        writeProperties("qel.service.account=" + narrow(row.account) + "\r\n");
+        const ProgramRun windowed = command(launcher, L"-kwqelinstall", row.arguments, row.environment);
+        ASSERT_FALSE(windowed.timedOut);
+        ASSERT_EQ(windowed.boxes.size(), 1u);
+        EXPECT_EQ(windowed.boxes[0].text, row.text) << narrow(windowed.boxes[0].text);
+        EXPECT_EQ(windowed.exitCode, row.exitCode);
+
+        const ProgramRun console = command(twin, L"-kwqelinstall", row.arguments, row.environment);
+        EXPECT_EQ(console.standardError, narrow(singleLineOf(row.text)) + "\n");
+        EXPECT_EQ(console.exitCode, row.exitCode);
+        EXPECT_FALSE(UniqueServiceHandle(OpenServiceW(service.manager(), missing.c_str(), SERVICE_QUERY_CONFIG)));
+    }
+    // The windowed launcher cannot ask for the password.
+    writeProperties("qel.service.account=" + narrow(user) + "\r\n");
+    const ProgramRun windowed = command(launcher, L"-kwqelinstall", missing);
+    ASSERT_EQ(windowed.boxes.size(), 1u);
+    EXPECT_EQ(windowed.boxes[0].text, L"Installing the service " + missing + L" failed: the password of " + user +
+                                          L" is needed: give --password-env VAR, or install with the console twin, "
+                                          L"which asks for it.");
+    EXPECT_EQ(windowed.exitCode, static_cast<unsigned long>(ERROR_INVALID_PARAMETER));
+    EXPECT_FALSE(UniqueServiceHandle(OpenServiceW(service.manager(), missing.c_str(), SERVICE_QUERY_CONFIG)));
 }

@@ -51,7 +51,189 @@ TEST(ServiceInstall, CommandFromTheArguments)
         if (command) {
             EXPECT_EQ(command->kind, *row.kind);
             EXPECT_EQ(command->name, row.name);
+            EXPECT_FALSE(command->passwordVariableGiven);
         }
+    }
+}
+
+// "--password-env VAR" counts right after the name of an install only.
+TEST(ServiceInstall, PasswordVariableFromTheArguments)
+{
+    struct Row {
+        std::vector<WString> arguments;
+        bool given;
+        const wchar_t* variable;
+    };
+    const Row rows[] = {
+        {{L"Shop.exe", L"-kwqelinstall", L"S", L"--password-env", L"SHOP_PW"}, true, L"SHOP_PW"},
+        {{L"Shop.exe", L"-kwqelinstall", L"S", L"--password-env", L"SHOP_PW", L"x"}, true, L"SHOP_PW"},
+        {{L"Shop.exe", L"-kwqelinstall", L"S", L"--password-env"}, true, L""},
+        {{L"Shop.exe", L"-kwqelinstall", L"S", L"x", L"--password-env", L"SHOP_PW"}, false, L""},
+        {{L"Shop.exe", L"-kwqelinstall", L"S", L"--PASSWORD-ENV", L"SHOP_PW"}, false, L""},
+        {{L"Shop.exe", L"-kwqeluninstall", L"S", L"--password-env", L"SHOP_PW"}, false, L""},
+    };
+    for (const Row& row : rows) {
+        const auto command = serviceCommandFrom(row.arguments);
+        ASSERT_TRUE(command.has_value());
+        EXPECT_EQ(command->name, L"S");
+        EXPECT_EQ(command->passwordVariableGiven, row.given) << row.arguments.size();
+        EXPECT_EQ(command->passwordVariable, row.variable);
+    }
+}
+
+TEST(ServiceInstall, Accounts)
+{
+    struct Row {
+        const wchar_t* text;
+        std::optional<ServiceAccountKind> kind;
+        const wchar_t* startName;
+    };
+    using K = ServiceAccountKind;
+    const Row rows[] = {
+        {L"", K::LocalSystem, L""},
+        {L"LocalSystem", K::LocalSystem, L""},
+        {L" localsystem ", K::LocalSystem, L""},
+        {L"NT AUTHORITY\\SYSTEM", K::LocalSystem, L""},
+        {L"LocalService", K::LocalService, L"NT AUTHORITY\\LocalService"},
+        {L"nt authority\\localservice", K::LocalService, L"NT AUTHORITY\\LocalService"},
+        {L"NetworkService", K::NetworkService, L"NT AUTHORITY\\NetworkService"},
+        {L"NT AUTHORITY\\NetworkService", K::NetworkService, L"NT AUTHORITY\\NetworkService"},
+        // The service's own account, under the service's name as written.
+        {L"NT SERVICE\\ShopService", K::Virtual, L"NT SERVICE\\ShopService"},
+        {L"nt service\\shopservice", K::Virtual, L"NT SERVICE\\ShopService"},
+        {L"NT SERVICE\\Other", std::nullopt, L""},
+        {L"NT SERVICE\\", std::nullopt, L""},
+        {L"SHOP\\svc-shop", K::User, L"SHOP\\svc-shop"},
+        {L".\\shop", K::User, L".\\shop"},
+        {L" .\\shop ", K::User, L".\\shop"},
+        {L"shop", std::nullopt, L""},
+        {L"\\shop", std::nullopt, L""},
+        {L"SHOP\\", std::nullopt, L""},
+        {L"SHOP\\a\\b", std::nullopt, L""},
+        {L"NT AUTHORITY\\Anonymous", std::nullopt, L""},
+        {L"LocalSystem2", std::nullopt, L""},
+    };
+    for (const Row& row : rows) {
+        const auto account = parseServiceAccount(row.text, L"ShopService");
+        ASSERT_EQ(account.has_value(), row.kind.has_value()) << narrowAscii(row.text);
+        if (account) {
+            EXPECT_EQ(account->kind, *row.kind) << narrowAscii(row.text);
+            EXPECT_EQ(account->startName, row.startName) << narrowAscii(row.text);
+        }
+    }
+    EXPECT_EQ(accountLookupName(L".\\shop", L"DESK7"), L"DESK7\\shop");
+    EXPECT_EQ(accountLookupName(L"SHOP\\shop", L"DESK7"), L"SHOP\\shop");
+}
+
+TEST(ServiceInstall, Dependencies)
+{
+    struct Row {
+        const wchar_t* text;
+        std::optional<std::vector<WString>> dependencies;
+        WString multiString;
+    };
+    const Row rows[] = {
+        {L"", std::vector<WString>{}, L""},
+        {L" ; ;", std::vector<WString>{}, L""},
+        {L"Tcpip", std::vector<WString>{L"Tcpip"}, WString(L"Tcpip\0\0", 7)},
+        {L"Tcpip;MSSQLSERVER", std::vector<WString>{L"Tcpip", L"MSSQLSERVER"},
+         WString(L"Tcpip\0MSSQLSERVER\0\0", 19)},
+        {L" Tcpip ; +NetworkProvider ;", std::vector<WString>{L"Tcpip", L"+NetworkProvider"},
+         WString(L"Tcpip\0+NetworkProvider\0\0", 24)},
+        {L"My Database", std::vector<WString>{L"My Database"}, WString(L"My Database\0\0", 13)},
+        {L"Tcpip;+", std::nullopt, L""},
+        {L"Tcpip;a\\b", std::nullopt, L""},
+        {L"a/b", std::nullopt, L""},
+        {L"Tcpip;shopservice", std::nullopt, L""},
+    };
+    for (const Row& row : rows) {
+        const auto dependencies = parseServiceDependencies(row.text, L"ShopService");
+        EXPECT_EQ(dependencies, row.dependencies) << narrowAscii(row.text);
+        if (dependencies) {
+            EXPECT_EQ(dependenciesMultiString(*dependencies), row.multiString) << narrowAscii(row.text);
+        }
+    }
+}
+
+TEST(ServiceInstall, AccountAndDependenciesInThePlan)
+{
+    const auto planned = planServiceInstall(L"ShopService", L"C:\\Shop\\Shop.exe",
+                                            tableOf({{L"qel.service.account", L"NetworkService"},
+                                                     {L"qel.service.dependencies", L"Tcpip;MSSQLSERVER"}}));
+    ASSERT_TRUE(planned.plan.has_value()) << narrowAscii(planned.invalidKey);
+    EXPECT_EQ(planned.plan->account.kind, ServiceAccountKind::NetworkService);
+    EXPECT_EQ(planned.plan->account.startName, L"NT AUTHORITY\\NetworkService");
+    EXPECT_EQ(planned.plan->dependencies, (std::vector<WString>{L"Tcpip", L"MSSQLSERVER"}));
+
+    const auto plain = planServiceInstall(L"ShopService", L"C:\\Shop\\Shop.exe", PropertyTable());
+    ASSERT_TRUE(plain.plan.has_value());
+    EXPECT_EQ(plain.plan->account.kind, ServiceAccountKind::LocalSystem);
+    EXPECT_EQ(plain.plan->account.startName, L"");
+    EXPECT_TRUE(plain.plan->dependencies.empty());
+
+    struct Row {
+        const wchar_t* key;
+        const wchar_t* value;
+        const wchar_t* text;
+    };
+    const Row rows[] = {
+        {L"qel.service.account", L"shop",
+         L"Invalid.\n\nqel.service.account must be LocalSystem, LocalService, NetworkService, NT SERVICE\\ and the "
+         L"service's name, or a user as DOMAIN\\user or .\\user."},
+        {L"qel.service.dependencies", L"a\\b",
+         L"Invalid.\n\nqel.service.dependencies must be names of services or +groups separated by ;, without "
+         L"slashes or backslashes, and not the service itself."},
+    };
+    for (const Row& row : rows) {
+        const auto refused = planServiceInstall(L"ShopService", L"C:\\S.exe", tableOf({{row.key, row.value}}));
+        EXPECT_FALSE(refused.plan.has_value());
+        EXPECT_EQ(refused.invalidKey, row.key);
+        EXPECT_EQ(invalidServiceSettingText(L"Invalid.", refused.invalidKey), row.text);
+    }
+    EXPECT_EQ(unknownServiceAccountText(L"Invalid.", L"SHOP\\nobody"),
+              L"Invalid.\n\nqel.service.account names the account SHOP\\nobody, which Windows does not know.");
+}
+
+// Only a user account takes a password: from the variable when one is named,
+// else from the console twin's prompt.
+TEST(ServiceInstall, WhereThePasswordComesFrom)
+{
+    const ServiceAccount user{ServiceAccountKind::User, L".\\shop"};
+    const ServiceAccount virtualAccount{ServiceAccountKind::Virtual, L"NT SERVICE\\S"};
+    ServiceCommand plain;
+    plain.name = L"S";
+    ServiceCommand withVariable = plain;
+    withVariable.passwordVariableGiven = true;
+    withVariable.passwordVariable = L"SHOP_PW";
+    struct Row {
+        const ServiceCommand& command;
+        const ServiceAccount& account;
+        bool canPrompt;
+        PasswordSource source;
+    };
+    const Row rows[] = {
+        {plain, user, true, PasswordSource::Prompt},
+        {plain, user, false, PasswordSource::Unavailable},
+        {withVariable, user, true, PasswordSource::Variable},
+        {withVariable, user, false, PasswordSource::Variable},
+        {withVariable, virtualAccount, true, PasswordSource::None},
+        {plain, virtualAccount, false, PasswordSource::None},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(passwordSourceOf(row.command, row.account, row.canPrompt), row.source);
+    }
+    EXPECT_EQ(passwordPromptText(L".\\shop"), L"Password of .\\shop: ");
+    ServiceCommand unnamed = withVariable;
+    unnamed.passwordVariable.clear();
+    const std::pair<const ServiceCommand&, const wchar_t*> texts[] = {
+        {withVariable, L"Installing the service S failed: the environment variable SHOP_PW, which holds the password "
+                       L"of .\\shop, is not set."},
+        {unnamed, L"Installing the service S failed: --password-env needs the name of an environment variable."},
+        {plain, L"Installing the service S failed: the password of .\\shop is needed: give --password-env VAR, or "
+                L"install with the console twin, which asks for it."},
+    };
+    for (const auto& [command, text] : texts) {
+        EXPECT_EQ(passwordFailureText(L"S", L".\\shop", command), text);
     }
 }
 
