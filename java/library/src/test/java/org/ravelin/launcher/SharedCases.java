@@ -13,11 +13,11 @@ import java.util.List;
  * The cases of a data file in the repository's tests/cases, which the launcher's own tests run too: blocks of lines,
  * each a field name, a tab and texts separated by tabs, a block beginning with its "case" line. Texts are as written
  * but for escapes in braces: {LF}, {CR}, {TAB}, {SP} (a blank), {LB} (a left brace), {xHH} and {uHHHH} (the unit of
- * that value). The directory is the system property ravelin.cases.
+ * that value). The directory is the system property ravelin.cases. The packager's tests read them with it too.
  */
-final class SharedCases {
+public final class SharedCases {
     /** One case: its name and its fields in the file's order, each the field name and its decoded texts. */
-    static final class Case {
+    public static final class Case {
         final String name;
         final List<List<String>> fields = new ArrayList<>();
 
@@ -26,7 +26,7 @@ final class SharedCases {
         }
 
         /** The texts of every line of the field, in order. */
-        List<List<String>> all(String field) {
+        public List<List<String>> all(String field) {
             final List<List<String>> found = new ArrayList<>();
             for (List<String> line : fields) {
                 if (line.get(0).equals(field)) {
@@ -37,7 +37,7 @@ final class SharedCases {
         }
 
         /** The one text of a field the case must have once. */
-        String one(String field) {
+        public String one(String field) {
             final List<List<String>> found = all(field);
             if (found.size() != 1 || found.get(0).size() != 1) {
                 throw new IllegalStateException("case \"" + name + "\" needs one " + field + " line with one text");
@@ -53,7 +53,7 @@ final class SharedCases {
 
     private SharedCases() {}
 
-    static Path file(String name) {
+    public static Path file(String name) {
         final String directory = System.getProperty("ravelin.cases");
         if (directory == null) {
             throw new IllegalStateException("the system property ravelin.cases names no directory of shared cases");
@@ -61,7 +61,7 @@ final class SharedCases {
         return Paths.get(directory, name);
     }
 
-    static List<Case> read(String name) throws IOException {
+    public static List<Case> read(String name) throws IOException {
         final List<Case> cases = new ArrayList<>();
         Case current = null;
         int number = 0;
@@ -136,7 +136,7 @@ final class SharedCases {
     }
 
     /** The text's characters as bytes; each must be below 256. */
-    static byte[] bytes(String text) {
+    public static byte[] bytes(String text) {
         final byte[] bytes = new byte[text.length()];
         for (int i = 0; i < text.length(); i++) {
             if (text.charAt(i) > 0xFF) {

@@ -46,7 +46,11 @@ public final class SettingsCommands {
 
     private SettingsCommands() {}
 
-    /** The commands' lines in the packager's help. */
+    /**
+     * The commands' lines in the packager's help.
+     *
+     * @return one line each, ended by a line feed
+     */
     public static String summary() {
         return "  check-settings --properties FILE [--application-directory DIR]\n"
                 + "  write-settings --output FILE [--from FILE] [--set KEY=VALUE]... [--application-directory DIR]\n";

@@ -17,6 +17,7 @@ import java.util.regex.Matcher;
 import java.util.regex.Pattern;
 
 import org.junit.jupiter.api.Test;
+import org.ravelin.launcher.SharedCases;
 
 class SettingKeysTest {
     // The key table as the case files' reader reads it: name, kind, default, reader.
