@@ -1,5 +1,7 @@
 package org.ravelin.packager.settings;
 
+import java.util.ArrayList;
+import java.util.List;
 import java.util.Optional;
 
 /**
@@ -119,6 +121,62 @@ final class LauncherRules {
         final String word = lowerAscii(trimControl(text));
         return word.equals("demand") || word.equals("auto") || word.equals("delayed") ? Optional.of(word)
                 : Optional.<String>empty();
+    }
+
+    private static final String NT_AUTHORITY = "NT AUTHORITY\\";
+    private static final String NT_SERVICE = "NT SERVICE\\";
+
+    /**
+     * The name the service manager is given for the account text (blanks around it ignored): "LocalSystem" for an
+     * empty text, "LocalSystem" or "NT AUTHORITY\SYSTEM"; "NT AUTHORITY\LocalService" or "...\NetworkService" for
+     * those names with or without the prefix; "NT SERVICE\NAME" for a virtual account (the service's name is only
+     * known when installing, so any NAME passes here); a user "DOMAIN\user" or ".\user" as written. The
+     * well-known names and prefixes in any case. Empty for anything else: a name without a domain, an empty part, a
+     * second backslash, another NT AUTHORITY account.
+     */
+    static Optional<String> serviceAccount(String text) {
+        final String account = trimControl(text);
+        final String lowered = lowerAscii(account);
+        if (lowered.isEmpty() || lowered.equals("localsystem") || lowered.equals("nt authority\\system")) {
+            return Optional.of("LocalSystem");
+        }
+        for (String name : new String[] {"LocalService", "NetworkService"}) {
+            final String word = lowerAscii(name);
+            if (lowered.equals(word) || lowered.equals(lowerAscii(NT_AUTHORITY) + word)) {
+                return Optional.of(NT_AUTHORITY + name);
+            }
+        }
+        final int backslash = account.indexOf('\\');
+        if (backslash <= 0 || backslash + 1 == account.length() || account.indexOf('\\', backslash + 1) >= 0) {
+            return Optional.empty();
+        }
+        if (lowered.startsWith(lowerAscii(NT_SERVICE))) {
+            return Optional.of(NT_SERVICE + account.substring(NT_SERVICE.length()));
+        }
+        if (lowered.startsWith(lowerAscii(NT_AUTHORITY))) {
+            return Optional.empty();
+        }
+        return Optional.of(account);
+    }
+
+    /**
+     * The services and "+group"s of the text, separated by ";", blanks around each ignored, empty entries skipped;
+     * empty when an entry holds a slash or backslash or is a lone "+". (That the service does not need itself is
+     * checked when installing, where its name is known.)
+     */
+    static Optional<List<String>> serviceDependencies(String text) {
+        final List<String> dependencies = new ArrayList<>();
+        for (String part : text.split(";", -1)) {
+            final String entry = trimControl(part);
+            if (entry.isEmpty()) {
+                continue;
+            }
+            if (entry.equals("+") || entry.indexOf('/') >= 0 || entry.indexOf('\\') >= 0) {
+                return Optional.empty();
+            }
+            dependencies.add(entry);
+        }
+        return Optional.of(dependencies);
     }
 
     /**
