@@ -130,9 +130,9 @@ final class LauncherRules {
      * The name the service manager is given for the account text (blanks around it ignored): "LocalSystem" for an
      * empty text, "LocalSystem" or "NT AUTHORITY\SYSTEM"; "NT AUTHORITY\LocalService" or "...\NetworkService" for
      * those names with or without the prefix; "NT SERVICE\NAME" for a virtual account (the service's name is only
-     * known when installing, so any NAME passes here); a user "DOMAIN\user" or ".\user" as written. The
-     * well-known names and prefixes in any case. Empty for anything else: a name without a domain, an empty part, a
-     * second backslash, another NT AUTHORITY account.
+     * known when installing, so any NAME passes here); a user (a domain or ".", a backslash, the user's name) as
+     * written. The well-known names and prefixes in any case. Empty for anything else: a name without a domain, an
+     * empty part, a second backslash, another NT AUTHORITY account.
      */
     static Optional<String> serviceAccount(String text) {
         final String account = trimControl(text);
