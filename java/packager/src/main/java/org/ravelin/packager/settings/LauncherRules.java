@@ -179,13 +179,20 @@ final class LauncherRules {
         return Optional.of(dependencies);
     }
 
+    /** The longest download page the launcher takes, in UTF-16 units (kMaxWebAddressUnits). */
+    static final int MAX_WEB_ADDRESS_UNITS = 900;
+
     /**
-     * "https://" or "http://" (the scheme in any case), then a host (a character that is not "/"), with no blank or
-     * control character anywhere.
+     * "https://" or "http://" (the scheme in any case), then a host, optionally with a port of digits, then nothing
+     * or a path, query or fragment; no user name, at most {@link #MAX_WEB_ADDRESS_UNITS} units, and none of the
+     * characters a URL may not hold (the launcher's isWebAddress).
      */
     static boolean isWebAddress(String text) {
+        if (text.length() > MAX_WEB_ADDRESS_UNITS) {
+            return false;
+        }
         for (int i = 0; i < text.length(); i++) {
-            if (text.charAt(i) <= ' ' || text.charAt(i) == 0x7F) {
+            if (!mayAppearInWebAddress(text.charAt(i))) {
                 return false;
             }
         }
@@ -198,7 +205,52 @@ final class LauncherRules {
         } else {
             return false;
         }
-        return !rest.isEmpty() && rest.charAt(0) != '/';
+        int authorityEnd = rest.length();
+        for (int i = 0; i < rest.length(); i++) {
+            if ("/?#".indexOf(rest.charAt(i)) >= 0) {
+                authorityEnd = i;
+                break;
+            }
+        }
+        return isHostAndPort(rest.substring(0, authorityEnd));
+    }
+
+    /**
+     * Whether a UTF-16 unit may appear in a web address: no blank (U+0020, NBSP, U+3000 and Unicode's other spaces,
+     * the line and paragraph separators), no C0 or C1 control or DEL, no bidirectional control (U+061C, U+200E,
+     * U+200F, U+202A to U+202E, U+2066 to U+2069), none of " &lt; &gt; \ ^ ` { | }.
+     */
+    static boolean mayAppearInWebAddress(char unit) {
+        if (unit <= 0x20 || (unit >= 0x7F && unit <= 0xA0)) {
+            return false;
+        }
+        if ("\"<>\\^`{|}\u1680\u202F\u205F\u2028\u2029\u3000\u061C\u200E\u200F".indexOf(unit) >= 0) {
+            return false;
+        }
+        return !(unit >= 0x2000 && unit <= 0x200A) && !(unit >= 0x202A && unit <= 0x202E)
+                && !(unit >= 0x2066 && unit <= 0x2069);
+    }
+
+    /** A host, then nothing or ":" and digits; no user name ("user@host"). */
+    private static boolean isHostAndPort(String authority) {
+        if (authority.indexOf('@') >= 0) {
+            return false;
+        }
+        final String host;
+        final String port;
+        if (authority.startsWith("[")) {
+            final int close = authority.indexOf(']');
+            if (close < 0) {
+                return false;
+            }
+            host = authority.substring(1, close);
+            port = authority.substring(close + 1);
+        } else {
+            final int colon = authority.indexOf(':');
+            host = colon < 0 ? authority : authority.substring(0, colon);
+            port = colon < 0 ? "" : authority.substring(colon);
+        }
+        return !host.isEmpty() && (port.isEmpty() || port.matches(":[0-9]*"));
     }
 
     /** The download page setting as the launcher takes it: none, or a web address. */
