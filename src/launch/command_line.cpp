@@ -1,6 +1,7 @@
 #include "launch/command_line.h"
 
 #include <algorithm>
+#include <initializer_list>
 
 #include "base/errors.h"
 #include "base/path_text.h"
@@ -89,18 +90,49 @@ WString CommandLine::valueAfter(std::wstring_view text) const
     return {};
 }
 
+bool isServiceSwitch(std::wstring_view argument)
+{
+    for (const std::wstring_view word :
+         {kServiceSwitch, kInstallSwitch, kUninstallSwitch, kStartSwitch, kStopSwitch, kRestartSwitch, kStatusSwitch}) {
+        if (argument == word) {
+            return true;
+        }
+    }
+    return false;
+}
+
 void makeFileArgumentsAbsolute(CommandLine& commandLine, const FileSystemProbes& files)
 {
-    for (auto& argument : commandLine.arguments) {
+    std::vector<WString>& arguments = commandLine.arguments;
+    std::vector<bool> asTyped(arguments.size(), false);
+    for (std::size_t i = 0; i + 1 < arguments.size(); ++i) {
+        if (!isServiceSwitch(arguments[i])) {
+            continue;
+        }
+        asTyped[i + 1] = true;
+        if (arguments[i] == kInstallSwitch && i + 3 < arguments.size() && arguments[i + 2] == kPasswordEnvSwitch) {
+            asTyped[i + 3] = true;
+        }
+    }
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        WString& argument = arguments[i];
         // "nul" or "con" names a device wherever the user stands, not a file of
         // the current directory.
-        if (isDeviceName(argument)) {
+        if (asTyped[i] || isDeviceName(argument)) {
             continue;
         }
         if (files.exists(collapseSeparators(argument))) {
             argument = files.fullPath(argument, ShortNames::Expand);
         }
     }
+}
+
+WString launcherArgumentText(std::wstring_view argument)
+{
+    if (!argument.empty() && argument.find(L' ') == std::wstring_view::npos && argument.front() != L'"') {
+        return WString(argument);
+    }
+    return L"\"" + WString(argument) + L"\"";
 }
 
 WString CommandLine::locateExecutable(const std::vector<WString>& searchPath, const ExistsProbe& exists,

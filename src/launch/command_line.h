@@ -14,6 +14,16 @@ namespace qel {
 
 // The switch that runs the launcher as the service named after it.
 inline constexpr std::wstring_view kServiceSwitch = L"-kwqelservice";
+// The switches that install, remove and control the service named after them.
+inline constexpr std::wstring_view kInstallSwitch = L"-kwqelinstall";
+inline constexpr std::wstring_view kUninstallSwitch = L"-kwqeluninstall";
+inline constexpr std::wstring_view kStartSwitch = L"-kwqelstart";
+inline constexpr std::wstring_view kStopSwitch = L"-kwqelstop";
+inline constexpr std::wstring_view kRestartSwitch = L"-kwqelrestart";
+inline constexpr std::wstring_view kStatusSwitch = L"-kwqelstatus";
+// Right after the name of an install: the environment variable named after it
+// holds a user account's password.
+inline constexpr std::wstring_view kPasswordEnvSwitch = L"--password-env";
 
 // The launcher cannot tell its own executable; not a text of the string table.
 inline constexpr const wchar_t* kUnableToLocateExecutable = L"unable to locate executable";
@@ -52,8 +62,21 @@ struct CommandLine {
                              const WString& modulePath) const;
 };
 
+// kServiceSwitch or one of the switches beside it.
+bool isServiceSwitch(std::wstring_view argument);
+
 // Replaces every argument that names an existing file system object by its absolute
-// path (short names expanded), resolved against the current directory.
+// path (short names expanded), resolved against the current directory. A
+// service's name is no file: the argument after a service switch (kServiceSwitch
+// and the switches beside it) stays as typed, and so does the variable after an
+// install's "--password-env".
 void makeFileArgumentsAbsolute(CommandLine& commandLine, const FileSystemProbes& files);
+
+// The argument as written on a command line that the launcher splits (split),
+// so that it reads back whole: as it is when it is not empty, holds no blank and
+// does not begin with a double quote; else in double quotes. The split gives
+// every argument it made back this way (none holds a double quote followed by a
+// blank).
+WString launcherArgumentText(std::wstring_view argument);
 
 }  // namespace qel

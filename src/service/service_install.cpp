@@ -13,9 +13,6 @@ namespace qel {
 
 namespace {
 
-constexpr std::wstring_view kInstallSwitch = L"-kwqelinstall";
-constexpr std::wstring_view kUninstallSwitch = L"-kwqeluninstall";
-constexpr std::wstring_view kPasswordEnvSwitch = L"--password-env";
 // CreateServiceW refuses longer names.
 constexpr std::size_t kMaxServiceNameUnits = 256;
 
@@ -29,9 +26,14 @@ std::optional<ServiceCommand> serviceCommandFrom(const std::vector<WString>& arg
             ServiceCommand command;
             command.kind = install ? ServiceCommandKind::Install : ServiceCommandKind::Uninstall;
             command.name = i + 1 < arguments.size() ? arguments[i + 1] : WString();
+            std::size_t rest = i + 2;
             if (install && i + 2 < arguments.size() && arguments[i + 2] == kPasswordEnvSwitch) {
                 command.passwordVariableGiven = true;
                 command.passwordVariable = i + 3 < arguments.size() ? arguments[i + 3] : WString();
+                rest = i + 4;
+            }
+            if (install && rest < arguments.size()) {
+                command.arguments.assign(arguments.begin() + static_cast<std::ptrdiff_t>(rest), arguments.end());
             }
             return command;
         }
@@ -153,13 +155,35 @@ WString dependenciesMultiString(const std::vector<WString>& dependencies)
     return list;
 }
 
-WString installedCommandLine(std::wstring_view executablePath, std::wstring_view serviceName)
+WString installedCommandLine(std::wstring_view executablePath, std::wstring_view serviceName,
+                             const std::vector<WString>& arguments)
 {
-    return L"\"" + WString(executablePath) + L"\" " + WString(kServiceSwitch) + L" " + WString(serviceName);
+    WString line = L"\"" + WString(executablePath) + L"\" " + WString(kServiceSwitch) + L" " + WString(serviceName);
+    for (const WString& argument : arguments) {
+        line += L' ' + launcherArgumentText(argument);
+    }
+    return line;
+}
+
+std::optional<WString> serviceSwitchAmong(const std::vector<WString>& arguments)
+{
+    for (const WString& argument : arguments) {
+        if (isServiceSwitch(argument)) {
+            return argument;
+        }
+    }
+    return std::nullopt;
+}
+
+WString serviceSwitchArgumentText(std::wstring_view serviceName, std::wstring_view switchWord)
+{
+    return L"Installing the service " + WString(serviceName) + L" failed: " + WString(switchWord) +
+           L" cannot be an argument of the application, because the service's launcher would take it as its own "
+           L"switch.";
 }
 
 InstallPlanResult planServiceInstall(std::wstring_view serviceName, std::wstring_view executablePath,
-                                     const PropertyTable& properties)
+                                     const PropertyTable& properties, const std::vector<WString>& arguments)
 {
     const auto start = parseServiceStart(setting(properties, keys::serviceStart));
     if (!start) {
@@ -173,6 +197,10 @@ InstallPlanResult planServiceInstall(std::wstring_view serviceName, std::wstring
     if (!dependencies) {
         return InstallPlanResult{std::nullopt, keys::serviceDependencies.name};
     }
+    const auto restartDelayMs = serviceRestartDelayMs(properties);
+    if (!restartDelayMs) {
+        return InstallPlanResult{std::nullopt, keys::serviceRestartDelay.name};
+    }
     ServiceInstallPlan plan;
     plan.name = WString(serviceName);
     plan.account = *account;
@@ -182,9 +210,9 @@ InstallPlanResult planServiceInstall(std::wstring_view serviceName, std::wstring
         plan.displayName = plan.name;
     }
     plan.description = setting(properties, keys::serviceDescription);
-    plan.commandLine = installedCommandLine(executablePath, serviceName);
+    plan.commandLine = installedCommandLine(executablePath, serviceName, arguments);
     plan.start = *start;
-    plan.restartDelayMs = serviceRestartDelayMs(properties);
+    plan.restartDelayMs = *restartDelayMs;
     return InstallPlanResult{std::move(plan), WString()};
 }
 
@@ -203,6 +231,8 @@ WString invalidServiceSettingText(std::wstring_view invalidMessage, std::wstring
     if (key == keys::serviceAccount.name) {
         rule = L" must be LocalSystem, LocalService, NetworkService, NT SERVICE\\ and the service's name, or a "
                L"user as DOMAIN\\user or .\\user.";
+    } else if (key == keys::serviceRestartDelay.name) {
+        rule = L" must be a whole number of seconds.";
     } else if (key == keys::serviceDependencies.name) {
         rule = L" must be names of services or +groups separated by ;, without slashes or backslashes, and not "
                L"the service itself.";
@@ -248,7 +278,7 @@ WString passwordFailureText(std::wstring_view serviceName, std::wstring_view acc
 }
 
 WString serviceCommandFailureText(ServiceCommandKind kind, std::wstring_view serviceName, std::uint32_t error,
-                                  std::wstring_view systemText)
+                                  std::wstring_view systemText, std::wstring_view displayName)
 {
     WString text = (kind == ServiceCommandKind::Install ? L"Installing the service " : L"Removing the service ") +
                    WString(serviceName) + L" failed: ";
@@ -259,6 +289,9 @@ WString serviceCommandFailureText(ServiceCommandKind kind, std::wstring_view ser
     } else if (error == service_error::kInvalidName) {
         text += L"\nA service name needs at least one character, and no blank, tab, double quote, slash or "
                 L"backslash.";
+    } else if (error == service_error::kDuplicateName) {
+        text += L"\nAnother service already has the display name " + WString(displayName) + L" (" +
+                WString(keys::serviceDisplayName.name) + L"): give this service another one there.";
     }
     return text;
 }

@@ -2,7 +2,8 @@
 
 // Installing and removing the launcher's own service from its command line:
 // "-kwqelinstall NAME" creates the own-process service NAME that starts this
-// executable with "-kwqelservice NAME", configured by the qel.service.* settings;
+// executable with "-kwqelservice NAME" and the arguments given after NAME,
+// configured by the qel.service.* settings;
 // "-kwqeluninstall NAME" stops it when it runs and removes it. The rules here
 // decide; service_install_win.cpp talks to the service manager.
 
@@ -27,6 +28,9 @@ struct ServiceCommand {
     bool passwordVariableGiven = false;
     // VAR; empty when "--password-env" was the last argument.
     WString passwordVariable;
+    // Installing: the arguments after the name (and after "--password-env VAR"),
+    // which the service's command line passes on to the application.
+    std::vector<WString> arguments;
 };
 
 // The first "-kwqelinstall" or "-kwqeluninstall" among the arguments (after the
@@ -100,8 +104,9 @@ struct ServiceInstallPlan {
     WString displayName;
     // Empty: no description is set.
     WString description;
-    // The executable's full path in double quotes, then "-kwqelservice NAME":
-    // unquoted, a path with blanks would let Windows try "C:\Program.exe" first.
+    // The executable's full path in double quotes, then "-kwqelservice NAME" and
+    // the application's arguments: unquoted, a path with blanks would let
+    // Windows try "C:\Program.exe" first.
     WString commandLine;
     ServiceStart start = ServiceStart::Demand;
     // 0: the service manager does not restart the service when it fails.
@@ -124,8 +129,18 @@ struct FailureActions {
 };
 FailureActions failureActionsOf(const ServiceInstallPlan& plan);
 
-// The full path of the executable in quotes and the service switch with the name.
-WString installedCommandLine(std::wstring_view executablePath, std::wstring_view serviceName);
+// The full path of the executable in quotes, the service switch with the name,
+// and the arguments for the application, each as the launcher's split reads it
+// back (launcherArgumentText).
+WString installedCommandLine(std::wstring_view executablePath, std::wstring_view serviceName,
+                             const std::vector<WString>& arguments = {});
+
+// The first of the arguments for the application that the service's run would
+// take as its own switch (isServiceSwitch); none when there is none.
+std::optional<WString> serviceSwitchAmong(const std::vector<WString>& arguments);
+
+// Why the command's arguments cannot be stored for the application.
+WString serviceSwitchArgumentText(std::wstring_view serviceName, std::wstring_view switchWord);
 
 // The plan for installing the service name for the executable with these
 // settings; or, when a setting cannot be used, its key.
@@ -134,7 +149,7 @@ struct InstallPlanResult {
     WString invalidKey;
 };
 InstallPlanResult planServiceInstall(std::wstring_view serviceName, std::wstring_view executablePath,
-                                     const PropertyTable& properties);
+                                     const PropertyTable& properties, const std::vector<WString>& arguments = {});
 
 // The text of message 104 for a service setting that cannot be used: the
 // message, then a line naming the key and what it takes.
@@ -167,13 +182,15 @@ inline constexpr std::uint32_t kDoesNotExist = 1060;  // ERROR_SERVICE_DOES_NOT_
 inline constexpr std::uint32_t kNotActive = 1062;  // ERROR_SERVICE_NOT_ACTIVE
 inline constexpr std::uint32_t kExists = 1073;  // ERROR_SERVICE_EXISTS
 inline constexpr std::uint32_t kMarkedForDelete = 1072;  // ERROR_SERVICE_MARKED_FOR_DELETE
+inline constexpr std::uint32_t kDuplicateName = 1078;  // ERROR_DUPLICATE_SERVICE_NAME
 }  // namespace service_error
 
 // The text that tells why the command failed: which service and what was done,
 // the system's text for the Windows error (as given; without it the error's
-// number), and for access denied that the command needs an administrator.
+// number), for access denied that the command needs an administrator, and for
+// a display name another service has which name it is and its key.
 WString serviceCommandFailureText(ServiceCommandKind kind, std::wstring_view serviceName, std::uint32_t error,
-                                  std::wstring_view systemText);
+                                  std::wstring_view systemText, std::wstring_view displayName = {});
 
 // Whether a service's stored command line starts a launcher as the service of
 // this name ("-kwqelservice NAME", the name in any case): only such a service is

@@ -132,11 +132,12 @@ std::optional<WString> storedCommandLine(SC_HANDLE service)
     return WString(config->lpBinaryPathName);
 }
 
-ServiceCommandOutcome outcome(const ServiceCommand& command, DWORD error, const WString& commandLine)
+ServiceCommandOutcome outcome(const ServiceCommand& command, DWORD error, const WString& commandLine,
+                              const WString& displayName = {})
 {
     if (error != ERROR_SUCCESS) {
         return ServiceCommandOutcome{
-            error, serviceCommandFailureText(command.kind, command.name, error, systemErrorText(error))};
+            error, serviceCommandFailureText(command.kind, command.name, error, systemErrorText(error), displayName)};
     }
     return ServiceCommandOutcome{0, serviceCommandDoneText(command.kind, command.name, commandLine)};
 }
@@ -298,6 +299,14 @@ ServiceCommandOutcome runServiceCommand(const ServiceCommand& command, const Com
     if (!isValidServiceName(command.name)) {
         return outcome(command, service_error::kInvalidName, WString());
     }
+    // The split already took "-kwqelservice NAME" out of the arguments.
+    const auto switchWord = command.kind == ServiceCommandKind::Install && commandLine.serviceRequested
+                                ? std::optional<WString>(kServiceSwitch)
+                                : serviceSwitchAmong(command.arguments);
+    if (switchWord) {
+        return ServiceCommandOutcome{service_error::kInvalidParameter,
+                                     serviceSwitchArgumentText(command.name, *switchWord)};
+    }
     if (command.kind == ServiceCommandKind::Uninstall) {
         return uninstall(command);
     }
@@ -305,7 +314,8 @@ ServiceCommandOutcome runServiceCommand(const ServiceCommand& command, const Com
     // console and without the Ctrl key, a run that starts nothing opens no
     // console and writes no hand-off file.
     const Launcher settings(commandLine, trace, Frontend::Console, [] { return false; });
-    const InstallPlanResult planned = planServiceInstall(command.name, runningModulePath(), settings.properties);
+    const InstallPlanResult planned =
+        planServiceInstall(command.name, runningModulePath(), settings.properties, command.arguments);
     if (!planned.plan) {
         throw TerminalError(
             invalidServiceSettingText(MessageTable::instance().text(MSG_PROPERTIES_INVALID), planned.invalidKey),
@@ -331,7 +341,7 @@ ServiceCommandOutcome runServiceCommand(const ServiceCommand& command, const Com
     if (password) {
         SecureZeroMemory(password->data(), password->size() * sizeof(wchar_t));
     }
-    return outcome(command, error, planned.plan->commandLine);
+    return outcome(command, error, planned.plan->commandLine, planned.plan->displayName);
 }
 
 }  // namespace qel

@@ -4,6 +4,7 @@
 
 #include "base/text.h"
 #include "base/web_address.h"
+#include "settings/properties.h"
 
 namespace qel {
 
@@ -93,8 +94,21 @@ std::uint32_t serviceStopTimeoutMs(const PropertyTable& table)
     return secondsSettingMs(table, keys::serviceStopTimeout);
 }
 
-std::uint32_t serviceRestartDelayMs(const PropertyTable& table)
+std::optional<std::uint32_t> serviceRestartDelayMs(const PropertyTable& table)
 {
+    const WString value = setting(table, keys::serviceRestartDelay);
+    std::wstring_view text = trimControl(value);
+    if (!text.empty() && (text.front() == L'+' || text.front() == L'-')) {
+        text.remove_prefix(1);
+        if (text.empty()) {
+            return std::nullopt;
+        }
+    }
+    for (const wchar_t unit : text) {
+        if (unit < L'0' || unit > L'9') {
+            return std::nullopt;
+        }
+    }
     return secondsSettingMs(table, keys::serviceRestartDelay);
 }
 

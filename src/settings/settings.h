@@ -125,7 +125,9 @@ std::int32_t msvmMinVersion(const PropertyTable& table);
 // huge one at most a day.
 std::uint32_t secondsSettingMs(const PropertyTable& table, const SettingKey& key);
 std::uint32_t serviceStopTimeoutMs(const PropertyTable& table);
-std::uint32_t serviceRestartDelayMs(const PropertyTable& table);
+// The restart delay as a setting of seconds; none when the value, blanks around
+// it aside, is neither empty nor a sign and digits (installing refuses it).
+std::optional<std::uint32_t> serviceRestartDelayMs(const PropertyTable& table);
 
 bool singleInstance(const PropertyTable& table);
 

@@ -315,6 +315,9 @@ TEST_F(ServiceInstall, Failures)
          true},
         {"an unknown start type", "qel.service.start=manual\r\n", L"-kwqelinstall", missing, 104,
          WString(expected::kEnglishInvalid) + L"\n\nqel.service.start must be auto, delayed or demand.", true},
+        {"a restart delay that is no number", "qel.service.restart.delay=soon\r\n", L"-kwqelinstall", missing, 104,
+         WString(expected::kEnglishInvalid) + L"\n\nqel.service.restart.delay must be a whole number of seconds.",
+         true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -338,6 +341,147 @@ TEST_F(ServiceInstall, Failures)
     // Left as it was, then removed by the test.
     EXPECT_TRUE(UniqueServiceHandle(OpenServiceW(service.manager(), other.c_str(), SERVICE_QUERY_CONFIG)));
     EXPECT_TRUE(DeleteService(foreign.get())) << GetLastError();
+}
+
+// Another service has the display name: the failure names it and its key.
+TEST_F(ServiceInstall, ADisplayNameAnotherServiceHas)
+{
+    const WString other = name + L"Other";
+    const UniqueServiceHandle foreign(CreateServiceW(
+        service.manager(), other.c_str(), other.c_str(), DELETE, SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
+        SERVICE_ERROR_NORMAL, L"C:\\windows\\system32\\notepad.exe", nullptr, nullptr, nullptr, nullptr, nullptr));
+    ASSERT_TRUE(foreign) << GetLastError();
+    writeProperties("qel.service.display.name=" + narrow(other) + "\r\n");
+    const WString line = L"\nAnother service already has the display name " + other +
+                         L" (qel.service.display.name): give this service another one there.";
+    const ProgramRun windowed = command(launcher, L"-kwqelinstall", name);
+    ASSERT_EQ(windowed.boxes.size(), 1u);
+    const WString& box = windowed.boxes[0].text;
+    EXPECT_EQ(box.rfind(L"Installing the service " + name + L" failed: ", 0), 0u) << narrow(box);
+    EXPECT_TRUE(box.size() > line.size() && box.compare(box.size() - line.size(), line.size(), line) == 0)
+        << narrow(box);
+    EXPECT_EQ(windowed.exitCode, static_cast<unsigned long>(ERROR_DUPLICATE_SERVICE_NAME));
+
+    const ProgramRun console = command(twin, L"-kwqelinstall", name);
+    const std::string ending = narrow(singleLineOf(line)) + "\n";
+    EXPECT_TRUE(console.standardError.size() > ending.size() &&
+                console.standardError.compare(console.standardError.size() - ending.size(), ending.size(), ending) == 0)
+        << console.standardError;
+    EXPECT_EQ(console.exitCode, static_cast<unsigned long>(ERROR_DUPLICATE_SERVICE_NAME));
+    EXPECT_FALSE(openStored());
+    EXPECT_TRUE(DeleteService(foreign.get())) << GetLastError();
+}
+
+// A service's name is no file: a name that is a device, the current directory
+// or a file in it (the folder an administrator's prompt opens in holds
+// "drivers") is installed and removed under that very name.
+TEST_F(ServiceInstall, NamesThatNameFilesStayNames)
+{
+    writeProperties("");
+    writeFile(app + L"\\" + name, "");
+    struct Row {
+        WString serviceName;
+        WString currentDirectory;
+    };
+    const Row rows[] = {
+        {name, app},
+        {L"CON", app},
+        {L".", app},
+        {L"drivers", L"C:\\windows\\system32"},
+    };
+    // The names of the rows are the test's while it runs.
+    struct RemoveAtEnd {
+        ~RemoveAtEnd()
+        {
+            for (const wchar_t* fixed : {L"CON", L".", L"drivers"}) {
+                removeServiceIfPresent(manager, fixed);
+            }
+        }
+        SC_HANDLE manager;
+    } removeAtEnd{service.manager()};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(narrow(row.serviceName));
+        ASSERT_TRUE(row.serviceName == name || !UniqueServiceHandle(OpenServiceW(
+                                                   service.manager(), row.serviceName.c_str(), SERVICE_QUERY_CONFIG)))
+            << "a service of that name exists before the test";
+        for (const WString& program : {twin, launcher}) {
+            RunOptions options;
+            options.arguments = L"-kwqelinstall " + row.serviceName;
+            options.currentDirectory = row.currentDirectory;
+            const ProgramRun installed = runProgram(program, options);
+            ASSERT_FALSE(installed.timedOut);
+            EXPECT_TRUE(installed.boxes.empty()) << narrow(installed.boxes[0].text);
+            ASSERT_EQ(installed.exitCode, 0u) << installed.standardError;
+            {
+                const UniqueServiceHandle stored(
+                    OpenServiceW(service.manager(), row.serviceName.c_str(), SERVICE_QUERY_CONFIG));
+                ASSERT_TRUE(stored) << GetLastError();
+                EXPECT_EQ(readStored(stored.get()).commandLine,
+                          L"\"" + program + L"\" -kwqelservice " + row.serviceName);
+            }
+            options.arguments = L"-kwqeluninstall " + row.serviceName;
+            const ProgramRun removed = runProgram(program, options);
+            EXPECT_TRUE(removed.boxes.empty()) << narrow(removed.boxes[0].text);
+            EXPECT_EQ(removed.exitCode, 0u) << removed.standardError;
+            EXPECT_FALSE(
+                UniqueServiceHandle(OpenServiceW(service.manager(), row.serviceName.c_str(), SERVICE_QUERY_CONFIG)));
+        }
+    }
+}
+
+// The arguments after the name are stored on the service's command line
+// ("--password-env VAR" is not) and reach the application after the launcher's
+// two when the service runs, as a normal run's would.
+TEST_F(ServiceInstall, ArgumentsAfterTheNameReachTheApplication)
+{
+    writeProperties("");
+    const WString arguments = LR"(-port 8080 "two words" say"hi ""q"" back\slash "")";
+    const ProgramRun installed = command(launcher, L"-kwqelinstall", name + L" --password-env SHOP_PW " + arguments);
+    EXPECT_TRUE(installed.boxes.empty()) << narrow(installed.boxes[0].text);
+    ASSERT_EQ(installed.exitCode, 0u);
+    const WString stored = L"\"" + launcher + L"\" -kwqelservice " + name + L" " + arguments;
+    {
+        const UniqueServiceHandle handle = openStored();
+        ASSERT_TRUE(handle) << GetLastError();
+        EXPECT_EQ(readStored(handle.get()).commandLine, stored);
+    }
+
+    ASSERT_EQ(service.open(name), 0u);
+    EXPECT_EQ(service.start(), 0u);
+    ASSERT_TRUE(service.waitForState(SERVICE_RUNNING)) << serviceStateName(service.lastStatus().dwCurrentState);
+    const ULONGLONG deadline = GetTickCount64() + kServiceWaitMs;
+    while (readStandinRecords(recordFile).empty() && GetTickCount64() < deadline) {
+        Sleep(10);
+    }
+    const auto records = readStandinRecords(recordFile);
+    ASSERT_EQ(records.size(), 1u);
+    const std::vector<WString>& vmArguments = records.front().args;
+    const auto mainClass = std::find(vmArguments.begin(), vmArguments.end(), L"app.Start");
+    ASSERT_NE(mainClass, vmArguments.end()) << narrow(records.front().commandLine);
+    // After the main class, the properties and hand-off files, then the
+    // application's arguments with their backslashes doubled for the Java side.
+    ASSERT_EQ(vmArguments.end() - mainClass, 10) << narrow(records.front().commandLine);
+    EXPECT_EQ(std::vector<WString>(mainClass + 3, vmArguments.end()),
+              (std::vector<WString>{L"-port", L"8080", L"two words", L"say\"hi", L"\"q\"", L"back\\\\slash", L""}))
+        << narrow(records.front().commandLine);
+    // Stopped and removed before the fixture's handle closes.
+    service.remove();
+}
+
+// A switch of the launcher's among them would make the service's run another
+// command: nothing is installed.
+TEST_F(ServiceInstall, ASwitchOfTheLauncherIsNoArgumentOfTheService)
+{
+    writeProperties("");
+    for (const wchar_t* switchWord : {L"-kwqelservice", L"-kwqeluninstall"}) {
+        const ProgramRun installed = command(twin, L"-kwqelinstall", name + L" -x " + switchWord + L" Other");
+        EXPECT_EQ(installed.exitCode, static_cast<unsigned long>(ERROR_INVALID_PARAMETER));
+        EXPECT_EQ(installed.standardError,
+                  narrow(L"Installing the service " + name + L" failed: " + switchWord +
+                         L" cannot be an argument of the application, because the service's launcher would take it "
+                         L"as its own switch.\n"));
+        EXPECT_FALSE(openStored());
+    }
 }
 
 namespace {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/path_text.h"
+#include "launch/command_line.h"
 #include "launch/handoff_text.h"
 #include "launch/launch_plan.h"
 #include "launch/launch_request.h"
@@ -109,6 +110,83 @@ const wchar_t* const kMsjProgram = L"C:\\WINDOWS\\system32\\wjview.exe";
 const wchar_t* const kToolTail = L"app.Start \"C:/Apps/Tool/Tool.qel\" \"C:/Temp/qel3F.tmp\" ";
 
 }  // namespace
+
+// --- The launcher's own command line -----------------------------------------
+
+// Arguments that name files become absolute, but a service's name is no file:
+// "drivers" in C:\Windows\System32, "." or a file of the current directory
+// named after a service switch stays as typed, and so does the variable of an
+// install's "--password-env". Every argument but a switch names a file here.
+TEST(FileArguments, AServicesNameStaysAsTyped)
+{
+    const FileSystemProbes files{
+        [](const WString& path) { return path.empty() || path.front() != L'-'; },
+        [](const WString&) { return false; },
+        [](const WString&) { return 0; },
+        fakeFullPath,
+    };
+    struct Row {
+        Lines arguments;
+        Lines made;
+    };
+    const WString tool = L"C:\\Apps\\Tool\\";
+    const Row rows[] = {
+        {{L"-kwqelinstall", L"drivers", L"data"}, {L"-kwqelinstall", L"drivers", tool + L"data"}},
+        {{L"-kwqeluninstall", L"."}, {L"-kwqeluninstall", L"."}},
+        {{L"-kwqelservice", L"Tool.qel", L"x"}, {L"-kwqelservice", L"Tool.qel", tool + L"x"}},
+        {{L"-kwqelstart", L"S"}, {L"-kwqelstart", L"S"}},
+        {{L"-kwqelstop", L"S"}, {L"-kwqelstop", L"S"}},
+        {{L"-kwqelrestart", L"S"}, {L"-kwqelrestart", L"S"}},
+        {{L"-kwqelstatus", L"S", L"S"}, {L"-kwqelstatus", L"S", tool + L"S"}},
+        {{L"-kwqelinstall", L"S", L"--password-env", L"PW", L"PW"},
+         {L"-kwqelinstall", L"S", L"--password-env", L"PW", tool + L"PW"}},
+        // "--password-env" counts right after the name of an install only.
+        {{L"-kwqelinstall", L"S", L"x", L"--password-env", L"PW"},
+         {L"-kwqelinstall", L"S", tool + L"x", L"--password-env", tool + L"PW"}},
+        {{L"-kwqeluninstall", L"S", L"--password-env", L"PW"},
+         {L"-kwqeluninstall", L"S", L"--password-env", tool + L"PW"}},
+        // A switch is only the whole word in its case.
+        {{L"-KWQELINSTALL", L"S"}, {L"-KWQELINSTALL", tool + L"S"}},
+        {{L"S", L"-kwqelinstall"}, {tool + L"S", L"-kwqelinstall"}},
+    };
+    for (const Row& row : rows) {
+        CommandLine line;
+        line.arguments = {L"C:\\Apps\\Tool\\Tool.exe"};
+        line.arguments.insert(line.arguments.end(), row.arguments.begin(), row.arguments.end());
+        makeFileArgumentsAbsolute(line, files);
+        Lines made = {L"C:\\Apps\\Tool\\Tool.exe"};
+        made.insert(made.end(), row.made.begin(), row.made.end());
+        EXPECT_EQ(line.arguments, made) << narrow(row.arguments.front());
+    }
+}
+
+// What the launcher writes for an argument of a command line it splits again
+// reads back as that argument.
+TEST(FileArguments, ArgumentTextReadsBackWhole)
+{
+    const std::pair<const wchar_t*, const wchar_t*> rows[] = {
+        {LR"(-port)", LR"(-port)"},
+        {LR"(C:\My Files\a.txt)", LR"("C:\My Files\a.txt")"},
+        {LR"(C:\dir\)", LR"(C:\dir\)"},
+        // No escape character: the backslash before the closing quote stays.
+        {LR"(C:\My Dir\)", LR"("C:\My Dir\")"},
+        {LR"()", LR"("")"},
+        {LR"( )", LR"(" ")"},
+        {LR"(say"hi)", LR"(say"hi)"},
+        {LR"(say")", LR"(say")"},
+        // A word that begins with a quote would lose it.
+        {LR"("q")", LR"(""q"")"},
+        {LR"(")", LR"(""")"},
+        {L"tab\there", L"tab\there"},
+        {LR"(a"b c)", LR"("a"b c")"},
+    };
+    for (const auto& [argument, text] : rows) {
+        EXPECT_EQ(launcherArgumentText(argument), text) << narrow(argument);
+        EXPECT_EQ(CommandLine::split(L"x.exe " + launcherArgumentText(argument) + L" y").arguments,
+                  (Lines{L"x.exe", argument, L"y"}))
+            << narrow(argument);
+    }
+}
 
 // --- The hand-off file -------------------------------------------------------
 

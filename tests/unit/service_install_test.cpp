@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "launch/command_line.h"
 #include "service/service_install.h"
 #include "settings/property_table.h"
 #include "support/property_tables.h"
@@ -54,6 +55,82 @@ TEST(ServiceInstall, CommandFromTheArguments)
             EXPECT_FALSE(command->passwordVariableGiven);
         }
     }
+}
+
+// An install keeps the arguments after the name, and after "--password-env
+// VAR", for the application; the other commands keep none.
+TEST(ServiceInstall, ArgumentsForTheApplication)
+{
+    struct Row {
+        std::vector<WString> arguments;
+        std::vector<WString> kept;
+    };
+    const Row rows[] = {
+        {{L"Shop.exe", L"-kwqelinstall", L"S", L"-port", L"8080"}, {L"-port", L"8080"}},
+        {{L"Shop.exe", L"-kwqelinstall", L"S", L"--password-env", L"PW", L"-port"}, {L"-port"}},
+        {{L"Shop.exe", L"-kwqelinstall", L"S", L"-port", L"--password-env", L"PW"},
+         {L"-port", L"--password-env", L"PW"}},
+        {{L"Shop.exe", L"-kwqelinstall", L"S", L"--password-env"}, {}},
+        {{L"Shop.exe", L"-kwqelinstall", L"S"}, {}},
+        {{L"Shop.exe", L"-kwqeluninstall", L"S", L"-port"}, {}},
+        // Only what follows the switch.
+        {{L"Shop.exe", L"-x", L"-kwqelinstall", L"S", L""}, {L""}},
+    };
+    for (const Row& row : rows) {
+        const auto command = serviceCommandFrom(row.arguments);
+        ASSERT_TRUE(command.has_value());
+        EXPECT_EQ(command->arguments, row.kept) << narrowAscii(row.arguments.back());
+    }
+}
+
+// The stored command line passes the arguments on, each as the launcher's own
+// split reads it back: the service's run finds its name and them.
+TEST(ServiceInstall, ArgumentsInTheStoredCommandLine)
+{
+    const wchar_t* const exe = LR"(C:\Program Files\Shop\Shop.exe)";
+    struct Row {
+        std::vector<WString> arguments;
+        const wchar_t* commandLine;
+    };
+    const Row rows[] = {
+        {{}, LR"("C:\Program Files\Shop\Shop.exe" -kwqelservice Shop)"},
+        {{L"-port", L"8080"}, LR"("C:\Program Files\Shop\Shop.exe" -kwqelservice Shop -port 8080)"},
+        {{L"two words", L"", LR"(say"hi)", LR"("quoted")", LR"(C:\My Dir\)", LR"(-Dx="a b")"},
+         LR"("C:\Program Files\Shop\Shop.exe" -kwqelservice Shop "two words" "" say"hi ""quoted"" "C:\My Dir\" )"
+         LR"("-Dx="a b"")"},
+    };
+    for (const Row& row : rows) {
+        const auto planned = planServiceInstall(L"Shop", exe, PropertyTable(), row.arguments);
+        ASSERT_TRUE(planned.plan.has_value());
+        EXPECT_EQ(planned.plan->commandLine, row.commandLine);
+        const CommandLine run = CommandLine::split(planned.plan->commandLine);
+        EXPECT_TRUE(run.serviceRequested);
+        EXPECT_EQ(run.serviceName, L"Shop");
+        std::vector<WString> expected = {exe};
+        expected.insert(expected.end(), row.arguments.begin(), row.arguments.end());
+        EXPECT_EQ(run.arguments, expected);
+        EXPECT_TRUE(isLauncherService(planned.plan->commandLine, L"Shop"));
+    }
+}
+
+// A switch of the launcher's among them would be the service run's own (a
+// second name, or an install instead of the run): refused.
+TEST(ServiceInstall, NoSwitchOfTheLauncherAmongTheArguments)
+{
+    const std::pair<std::vector<WString>, std::optional<WString>> rows[] = {
+        {{L"-port", L"8080"}, std::nullopt},
+        {{}, std::nullopt},
+        {{L"-x", L"-kwqelservice", L"Other"}, L"-kwqelservice"},
+        {{L"-kwqelinstall", L"X"}, L"-kwqelinstall"},
+        {{L"-kwqelstatus"}, L"-kwqelstatus"},
+        {{L"-KWQELSERVICE", L"x -kwqelservice y"}, std::nullopt},
+    };
+    for (const auto& [arguments, found] : rows) {
+        EXPECT_EQ(serviceSwitchAmong(arguments), found);
+    }
+    EXPECT_EQ(serviceSwitchArgumentText(L"Shop", L"-kwqelservice"),
+              L"Installing the service Shop failed: -kwqelservice cannot be an argument of the application, because "
+              L"the service's launcher would take it as its own switch.");
 }
 
 // "--password-env VAR" counts right after the name of an install only.
@@ -298,7 +375,7 @@ TEST(ServiceInstall, PlanFromTheSettings)
 TEST(ServiceInstall, RestartsAfterAFailure)
 {
     const std::pair<const wchar_t*, std::uint32_t> rows[] = {
-        {L"0", 0}, {L"-5", 0}, {L"", 0}, {L"5", 5000}, {L"999999999", 86400000},
+        {L"0", 0}, {L"-5", 0}, {L"", 0}, {L"5", 5000}, {L"999999999", 86400000}, {L" 7 ", 7000}, {L"+5", 5000},
     };
     for (const auto& [text, delayMs] : rows) {
         const auto planned = planServiceInstall(L"S", L"C:\\S.exe", tableOf({{L"qel.service.restart.delay", text}}));
@@ -326,6 +403,19 @@ TEST(ServiceInstall, AnUnknownStartTypeIsAnInvalidSetting)
               L"Invalid.\n\nqel.service.start must be auto, delayed or demand.");
 }
 
+// A restart delay that is no number is refused as a bad start type is, not
+// read as no restart.
+TEST(ServiceInstall, ARestartDelayThatIsNoNumberIsAnInvalidSetting)
+{
+    for (const wchar_t* delay : {L"soon", L"30s", L"1.5", L"2m", L"-", L"5 5"}) {
+        const auto planned = planServiceInstall(L"S", L"C:\\S.exe", tableOf({{L"qel.service.restart.delay", delay}}));
+        EXPECT_FALSE(planned.plan.has_value()) << narrowAscii(delay);
+        EXPECT_EQ(planned.invalidKey, L"qel.service.restart.delay");
+    }
+    EXPECT_EQ(invalidServiceSettingText(L"Invalid.", L"qel.service.restart.delay"),
+              L"Invalid.\n\nqel.service.restart.delay must be a whole number of seconds.");
+}
+
 TEST(ServiceInstall, WhatTheUserIsTold)
 {
     struct Row {
@@ -347,6 +437,14 @@ TEST(ServiceInstall, WhatTheUserIsTold)
     for (const Row& row : rows) {
         EXPECT_EQ(serviceCommandFailureText(row.kind, L"Shop", row.error, row.systemText), row.text) << row.error;
     }
+    // Another service has the display name: which one it is, and its key.
+    EXPECT_EQ(serviceCommandFailureText(ServiceCommandKind::Install, L"Shop", 1078,
+                                        L"The name is already in use as either a service name or a service display "
+                                        L"name.\r\n",
+                                        L"Shop Server"),
+              L"Installing the service Shop failed: The name is already in use as either a service name or a service "
+              L"display name.\nAnother service already has the display name Shop Server (qel.service.display.name): "
+              L"give this service another one there.");
     EXPECT_EQ(serviceCommandDoneText(ServiceCommandKind::Install, L"Shop", L"\"C:\\S.exe\" -kwqelservice Shop"),
               L"Installed the service Shop: \"C:\\S.exe\" -kwqelservice Shop\n");
     EXPECT_EQ(serviceCommandDoneText(ServiceCommandKind::Uninstall, L"Shop", L""), L"Removed the service Shop.\n");

@@ -99,7 +99,11 @@ const std::map<WString, std::function<WString(const PropertyTable&)>>& readers()
         {keys::singleInstance.name, [](const PropertyTable& t) { return trueFalse(singleInstance(t)); }},
         {keys::debugging.name, [](const PropertyTable& t) { return trueFalse(debugging(t)); }},
         {keys::consolePause.name, [](const PropertyTable& t) { return trueFalse(consolePause(t)); }},
-        {keys::serviceRestartDelay.name, [](const PropertyTable& t) { return std::to_wstring(serviceRestartDelayMs(t)); }},
+        {keys::serviceRestartDelay.name,
+         [](const PropertyTable& t) {
+             const auto delayMs = serviceRestartDelayMs(t);
+             return delayMs ? std::to_wstring(*delayMs) : WString(L"refused");
+         }},
         {keys::serviceStopTimeout.name, [](const PropertyTable& t) { return std::to_wstring(serviceStopTimeoutMs(t)); }},
         {keys::msvmMinVersion.name, [](const PropertyTable& t) { return std::to_wstring(msvmMinVersion(t)); }},
         {keys::serviceStart.name, [](const PropertyTable& t) { return startName(setting(t, keys::serviceStart)); }},

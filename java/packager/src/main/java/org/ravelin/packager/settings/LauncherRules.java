@@ -116,6 +116,22 @@ final class LauncherRules {
         return (seconds < 0 ? 0 : Math.min(seconds, DAY_SECONDS)) * 1000;
     }
 
+    /** The key of the one setting of seconds that installing the service refuses when it is no number. */
+    static final String RESTART_DELAY_KEY = "qel.service.restart.delay";
+
+    /**
+     * The restart delay in milliseconds as a setting of seconds; empty when the value, blanks around it aside, is
+     * neither empty nor a sign and digits (installing the service refuses it with message 104).
+     */
+    static Optional<Long> restartDelayMs(String text) {
+        final String trimmed = trimControl(text);
+        final String digits = trimmed.startsWith("+") || trimmed.startsWith("-") ? trimmed.substring(1) : trimmed;
+        if (digits.isEmpty() && !trimmed.isEmpty() || !digits.chars().allMatch(c -> c >= '0' && c <= '9')) {
+            return Optional.empty();
+        }
+        return Optional.of(secondsMs(text));
+    }
+
     /** "demand", "auto" or "delayed" in any case, blanks around them ignored; empty for any other text. */
     static Optional<String> serviceStart(String text) {
         final String word = lowerAscii(trimControl(text));

@@ -131,6 +131,10 @@ public final class SettingsCheck {
             return checkSwitch(name, value, LauncherRules.isPauseOn(value), "true, yes or on",
                     lowered.matches("|true|yes|on|false|no|off|0"), lowered.matches("t|y|1|enabled?"));
         case SECONDS: {
+            if (name.equals(LauncherRules.RESTART_DELAY_KEY) && !LauncherRules.restartDelayMs(value).isPresent()) {
+                return Optional.of(Finding.of(name, "installing the service (-kwqelinstall) refuses " + quoted
+                        + " with message 104: write a whole number of seconds from 0 to " + LauncherRules.DAY_SECONDS));
+            }
             final long seconds = LauncherRules.secondsMs(value) / 1000;
             if (value.isEmpty() || DIGITS.matcher(value).matches() && LauncherRules.decimal64(value) == seconds) {
                 return Optional.empty();

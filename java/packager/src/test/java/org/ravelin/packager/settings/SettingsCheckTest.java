@@ -76,7 +76,10 @@ class SettingsCheckTest {
 
     // What the launcher makes of each value, and whether the check reports it: the cases the launcher's own
     // accessors run too.
-    static String launcherReading(SettingKey.Kind kind, String value) {
+    static String launcherReading(String key, SettingKey.Kind kind, String value) {
+        if (key.equals(LauncherRules.RESTART_DELAY_KEY)) {
+            return LauncherRules.restartDelayMs(value).map(ms -> Long.toString(ms)).orElse("refused");
+        }
         switch (kind) {
         case SIZE:
             return Long.toString(LauncherRules.byteSize(value));
@@ -112,7 +115,7 @@ class SettingsCheckTest {
         final String key = c.one("key");
         final String value = c.one("value");
         final SettingKey.Kind kind = SettingKeys.find(key).get().kind();
-        assertEquals(c.one("read"), launcherReading(kind, value));
+        assertEquals(c.one("read"), launcherReading(key, kind, value));
         final Map<String, String> settings = complete();
         settings.put(key, value);
         final List<Finding> findings = SettingsCheck.check(settings, application);
@@ -136,6 +139,8 @@ class SettingsCheckTest {
                 bad("qel.win32.console.pause", "t", "qel.win32.console.pause", "true only for true, yes or on",
                         "true"),
                 bad("qel.service.stop.timeout", "30s", "qel.service.stop.timeout", "as 30 seconds", null),
+                bad("qel.service.restart.delay", "soon", "qel.service.restart.delay",
+                        "refuses \"soon\" with message 104", null),
                 bad("qel.service.start", "manual", "qel.service.start", "refuses \"manual\"", "demand"),
                 bad("qel.vm.download.url", "file:///C:/setup.exe", "qel.vm.download.url", "message 104", null),
                 bad("qel.application.name", "Sh\u0000op", "qel.application.name", "U+0000", null),
