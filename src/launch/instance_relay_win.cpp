@@ -131,6 +131,10 @@ InstanceRelay::InstanceRelay(const WString& sharedName, Trace& trace)
     }
     socketsStarted_ = true;
     UniqueSocket listening(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    if (listening) {
+        // The VM, started with inherited handles, does not get it.
+        SetHandleInformation(reinterpret_cast<HANDLE>(listening.get()), HANDLE_FLAG_INHERIT, 0);
+    }
     sockaddr_in address = loopback(0);
     int size = sizeof address;
     if (!listening || bind(listening.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
