@@ -15,6 +15,60 @@ namespace qel {
 
 namespace {
 
+// Windows sockets, loaded from the system folder on first use (the DLL stays
+// until the process ends): a run without qel.single.instance does not load
+// ws2_32.dll, whose loading costs every start time and memory.
+struct Winsock {
+    decltype(&::WSAStartup) startup = nullptr;
+    decltype(&::WSACleanup) cleanup = nullptr;
+    decltype(&::WSAGetLastError) lastError = nullptr;
+    decltype(&::WSAEventSelect) eventSelect = nullptr;
+    decltype(&::socket) socket = nullptr;
+    decltype(&::bind) bind = nullptr;
+    decltype(&::listen) listen = nullptr;
+    decltype(&::getsockname) getsockname = nullptr;
+    decltype(&::accept) accept = nullptr;
+    decltype(&::connect) connect = nullptr;
+    decltype(&::ioctlsocket) ioctlsocket = nullptr;
+    decltype(&::setsockopt) setsockopt = nullptr;
+    decltype(&::send) send = nullptr;
+    decltype(&::recv) recv = nullptr;
+    decltype(&::closesocket) closesocket = nullptr;
+};
+
+template <typename Function> bool load(HMODULE module, const char* name, Function& function)
+{
+    function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+    return function != nullptr;
+}
+
+// The functions, or none when the DLL or one of them is missing.
+const Winsock* winsock()
+{
+    static const std::optional<Winsock> loaded = []() -> std::optional<Winsock> {
+        const HMODULE module = LoadLibraryExW(L"ws2_32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        Winsock api;
+        if (module == nullptr || !load(module, "WSAStartup", api.startup) || !load(module, "WSACleanup", api.cleanup) ||
+            !load(module, "WSAGetLastError", api.lastError) || !load(module, "WSAEventSelect", api.eventSelect) ||
+            !load(module, "socket", api.socket) || !load(module, "bind", api.bind) ||
+            !load(module, "listen", api.listen) || !load(module, "getsockname", api.getsockname) ||
+            !load(module, "accept", api.accept) || !load(module, "connect", api.connect) ||
+            !load(module, "ioctlsocket", api.ioctlsocket) || !load(module, "setsockopt", api.setsockopt) ||
+            !load(module, "send", api.send) || !load(module, "recv", api.recv) ||
+            !load(module, "closesocket", api.closesocket)) {
+            return std::nullopt;
+        }
+        return api;
+    }();
+    return loaded ? &*loaded : nullptr;
+}
+
+// Only used once winsock() has loaded.
+const Winsock& ws()
+{
+    return *winsock();
+}
+
 constexpr DWORD kSocketTimeoutMs = 10000;
 // The published address: a text of at most this many units, ended by U+0000.
 constexpr std::size_t kPublishedUnits = 64;
@@ -39,7 +93,7 @@ public:
     void reset(SOCKET socket = INVALID_SOCKET)
     {
         if (socket_ != INVALID_SOCKET) {
-            closesocket(socket_);
+            ws().closesocket(socket_);
         }
         socket_ = socket;
     }
@@ -51,15 +105,15 @@ private:
 void setTimeouts(SOCKET socket)
 {
     const DWORD timeout = kSocketTimeoutMs;
-    setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
-    setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
+    ws().setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
+    ws().setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
 }
 
 bool sendAll(SOCKET socket, const std::string& bytes)
 {
     std::size_t sent = 0;
     while (sent < bytes.size()) {
-        const int now = send(socket, bytes.data() + sent, static_cast<int>(bytes.size() - sent), 0);
+        const int now = ws().send(socket, bytes.data() + sent, static_cast<int>(bytes.size() - sent), 0);
         if (now <= 0) {
             return false;
         }
@@ -72,7 +126,7 @@ bool receiveAll(SOCKET socket, char* into, std::size_t size)
 {
     std::size_t received = 0;
     while (received < size) {
-        const int now = recv(socket, into + received, static_cast<int>(size - received), 0);
+        const int now = ws().recv(socket, into + received, static_cast<int>(size - received), 0);
         if (now <= 0) {
             return false;
         }
@@ -109,14 +163,17 @@ sockaddr_in loopback(std::uint16_t port)
 {
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port);
+    // 127.0.0.1, and the port most significant byte first (the byte order
+    // functions are ws2_32's too).
+    address.sin_addr.S_un.S_un_b = {127, 0, 0, 1};
+    reinterpret_cast<unsigned char*>(&address.sin_port)[0] = static_cast<unsigned char>(port >> 8);
+    reinterpret_cast<unsigned char*>(&address.sin_port)[1] = static_cast<unsigned char>(port & 0xFF);
     return address;
 }
 
 WString socketErrorText(const wchar_t* what)
 {
-    return WString(what) + L" failed (Windows sockets error " + std::to_wstring(WSAGetLastError()) + L")";
+    return WString(what) + L" failed (Windows sockets error " + std::to_wstring(ws().lastError()) + L")";
 }
 
 }  // namespace
@@ -125,21 +182,21 @@ InstanceRelay::InstanceRelay(const WString& sharedName, Trace& trace)
     : trace_(trace), listening_(INVALID_SOCKET), listener_(INVALID_SOCKET)
 {
     WSADATA data{};
-    if (WSAStartup(MAKEWORD(2, 2), &data) != 0) {
+    if (winsock() == nullptr || ws().startup(MAKEWORD(2, 2), &data) != 0) {
         trace_.line(L"single instance: Windows sockets cannot be used: a second start cannot hand its arguments over");
         return;
     }
     socketsStarted_ = true;
-    UniqueSocket listening(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    UniqueSocket listening(ws().socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
     if (listening) {
         // The VM, started with inherited handles, does not get it.
         SetHandleInformation(reinterpret_cast<HANDLE>(listening.get()), HANDLE_FLAG_INHERIT, 0);
     }
     sockaddr_in address = loopback(0);
     int size = sizeof address;
-    if (!listening || bind(listening.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-        listen(listening.get(), SOMAXCONN) != 0 ||
-        getsockname(listening.get(), reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+    if (!listening || ws().bind(listening.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        ws().listen(listening.get(), SOMAXCONN) != 0 ||
+        ws().getsockname(listening.get(), reinterpret_cast<sockaddr*>(&address), &size) != 0) {
         trace_.line(L"single instance: " + socketErrorText(L"listening on 127.0.0.1") +
                     L": a second start cannot hand its arguments over");
         return;
@@ -149,14 +206,15 @@ InstanceRelay::InstanceRelay(const WString& sharedName, Trace& trace)
     for (std::uint8_t& byte : random) {
         byte = static_cast<std::uint8_t>(device());
     }
-    const RelayAddress relayAddress{ntohs(address.sin_port), relayToken(random)};
+    const auto* portBytes = reinterpret_cast<const unsigned char*>(&address.sin_port);
+    const RelayAddress relayAddress{static_cast<std::uint16_t>((portBytes[0] << 8) | portBytes[1]), relayToken(random)};
 
-    acceptEvent_.reset(WSACreateEvent());
+    acceptEvent_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     stopEvent_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     published_.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                         kPublishedUnits * sizeof(wchar_t), sharedName.c_str()));
     if (!acceptEvent_ || !stopEvent_ || !published_ ||
-        WSAEventSelect(listening.get(), acceptEvent_.get(), FD_ACCEPT) != 0) {
+        ws().eventSelect(listening.get(), acceptEvent_.get(), FD_ACCEPT) != 0) {
         trace_.line(L"single instance: the relay for second starts cannot be set up");
         return;
     }
@@ -190,7 +248,7 @@ InstanceRelay::~InstanceRelay()
     closeKept(listener_);
     closeKept(listening_);
     if (socketsStarted_) {
-        WSACleanup();
+        ws().cleanup();
     }
 }
 
@@ -212,10 +270,10 @@ void InstanceRelay::serve()
 {
     const HANDLE events[] = {stopEvent_.get(), acceptEvent_.get()};
     while (WaitForMultipleObjects(2, events, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
-        WSAResetEvent(acceptEvent_.get());
+        ResetEvent(acceptEvent_.get());
         // Every connection waiting now, in the order they came.
         for (;;) {
-            const SOCKET client = accept(static_cast<SOCKET>(listening_), nullptr, nullptr);
+            const SOCKET client = ws().accept(static_cast<SOCKET>(listening_), nullptr, nullptr);
             if (client == INVALID_SOCKET) {
                 break;
             }
@@ -229,9 +287,9 @@ void InstanceRelay::serveConnection(std::uintptr_t accepted)
     UniqueSocket client(static_cast<SOCKET>(accepted));
     // An accepted socket inherits the listening one's event selection and so
     // does not block: make it an ordinary one again.
-    WSAEventSelect(client.get(), nullptr, 0);
+    ws().eventSelect(client.get(), nullptr, 0);
     u_long nonBlocking = 0;
-    ioctlsocket(client.get(), FIONBIO, &nonBlocking);
+    ws().ioctlsocket(client.get(), FIONBIO, &nonBlocking);
     setTimeouts(client.get());
     const auto fields = receiveFrame(client.get());
     const RelayRequest request = fields ? relayRequest(*fields, address_.token) : RelayRequest{};
@@ -281,17 +339,18 @@ HandOverResult handArgumentsOver(const WString& sharedName, const std::vector<WS
         address = parseRelayAddress(WString(text, wcsnlen(text, kPublishedUnits)));
     }
     WSADATA data{};
-    if (!address || WSAStartup(MAKEWORD(2, 2), &data) != 0) {
+    if (!address || winsock() == nullptr || ws().startup(MAKEWORD(2, 2), &data) != 0) {
         return HandOverResult::Unreachable;
     }
     HandOverResult result = HandOverResult::Unreachable;
     {
-        const UniqueSocket connection(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+        const UniqueSocket connection(ws().socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
         const sockaddr_in target = loopback(address->port);
         if (connection) {
             setTimeouts(connection.get());
         }
-        if (connection && connect(connection.get(), reinterpret_cast<const sockaddr*>(&target), sizeof target) == 0 &&
+        if (connection &&
+            ws().connect(connection.get(), reinterpret_cast<const sockaddr*>(&target), sizeof target) == 0 &&
             sendAll(connection.get(), relayFrame(secondStartMessage(address->token, arguments)))) {
             const auto answer = receiveFrame(connection.get());
             if (answer && answer->size() == 1 && (*answer)[0] == L"delivered") {
@@ -301,7 +360,7 @@ HandOverResult handArgumentsOver(const WString& sharedName, const std::vector<WS
             }
         }
     }
-    WSACleanup();
+    ws().cleanup();
     return result;
 }
 
