@@ -21,7 +21,7 @@ import java.util.Optional;
  * What the launcher passes to the Java side: its two arguments before the application's own (the properties file
  * and the hand-off file, both paths with forward slashes), the settings and the hand-off file they name, and the
  * application's arguments. Instances are immutable but for the service input {@link RavelinMain} sets before the
- * application starts.
+ * application starts and the listeners of second starts ({@link #addSecondStartListener(SecondStartListener)}).
  */
 public final class LaunchContext {
     private static volatile LaunchContext current;
