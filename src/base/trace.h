@@ -20,7 +20,9 @@ namespace qel {
 
 class Trace {
 public:
-    // Writes one UTF-8 text; failures are the sink's own business.
+    // Writes one UTF-8 text; failures are the sink's own business. line() may
+    // be called from a second thread of the run (the single-instance relay's),
+    // so the sink writes one text at a time.
     using Sink = std::function<void(const std::string& utf8)>;
     // Seconds since some fixed moment.
     using Clock = std::function<double()>;

@@ -15,9 +15,16 @@ void startTraceFromEnvironment(Trace& trace)
     if (!path || path->empty()) {
         return;
     }
-    auto file = std::make_shared<UniqueFile>(CreateFileW(path->c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!*file) {
+    // A line may come from another thread of the run (the single-instance
+    // relay's): one line is written at a time.
+    struct TraceFile {
+        UniqueFile file;
+        SRWLOCK lock = SRWLOCK_INIT;
+    };
+    auto file = std::make_shared<TraceFile>();
+    file->file = UniqueFile(CreateFileW(path->c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file->file) {
         return;  // the launch goes on without a trace
     }
     LARGE_INTEGER frequency{};
@@ -25,7 +32,9 @@ void startTraceFromEnvironment(Trace& trace)
     trace.start(
         [file](const std::string& utf8) {
             DWORD written = 0;
-            WriteFile(file->get(), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+            AcquireSRWLockExclusive(&file->lock);
+            WriteFile(file->file.get(), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+            ReleaseSRWLockExclusive(&file->lock);
         },
         [frequency] {
             LARGE_INTEGER counter{};

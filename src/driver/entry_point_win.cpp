@@ -16,6 +16,7 @@
 #include "driver/error_report.h"
 #include "launch/command_line.h"
 #include "launch/console.h"
+#include "launch/instance_relay_host.h"
 #include "launch/launcher.h"
 #include "launch/single_instance_lock.h"
 #include "service/service_command.h"
@@ -94,6 +95,41 @@ int deliver(const ErrorReport& report, Trace& trace)
 int reportError(const CommandLine& commandLine, Trace& trace, const WString& text, int messageId,
                 const ErrorReport& report);
 
+// The end of a second start of a single-instance application, its VM's windows
+// brought to the front: the windowed launcher hands its arguments to the first
+// launcher, for the application's listener (0, or kAlreadyRunningExitCode when
+// the first cannot be reached); the console twin, whose caller waits for the
+// work to be done, says on standard error that it ran nothing and ends with
+// kAlreadyRunningExitCode.
+int endSecondStart(const SingleInstanceLock& instance, const Launcher& launcher, Trace& trace, Frontend frontend)
+{
+    const std::vector<WString> arguments(launcher.commandLine.arguments.begin() +
+                                             (launcher.commandLine.arguments.empty() ? 0 : 1),
+                                         launcher.commandLine.arguments.end());
+    if (frontend == Frontend::Console) {
+        const WString text = alreadyRunningText(applicationName(launcher.properties),
+                                                fullPath(launcher.propertiesPath, ShortNames::Expand), arguments);
+        trace.line(L"console twin: " + text);
+        ErrorReport report = errorReport(frontend, text, 0);
+        report.exitCode = kAlreadyRunningExitCode;
+        return deliver(report);
+    }
+    switch (handArgumentsOver(instance.relayName(), arguments)) {
+    case HandOverResult::Delivered:
+        trace.line(L"arguments handed over to the first launcher, whose application's listener has them: " +
+                   quotedArguments(arguments));
+        return 0;
+    case HandOverResult::NoListener:
+        trace.line(L"arguments handed over to the first launcher, but its application registered no listener: " +
+                   quotedArguments(arguments));
+        return 0;
+    case HandOverResult::Unreachable:
+        break;
+    }
+    trace.line(L"the first launcher could not be reached: these arguments were not run: " + quotedArguments(arguments));
+    return kAlreadyRunningExitCode;
+}
+
 // "-kwqelinstall NAME" or "-kwqeluninstall NAME": the console twin says what it
 // did on standard output, the windowed launcher nothing; a failure is reported
 // as an error and the exit code is its Windows error.
@@ -127,9 +163,11 @@ int runGuarded(const CommandLine& commandLine, Trace& trace, Frontend frontend)
     trace.phase(L"settings");
     Launcher launcher(commandLine, trace, frontend);
     // One instance at a time: a second start of the application starts no VM,
-    // brings the first one's windows to the front and ends with 0. The first
-    // holds the lock until it ends.
+    // brings the first one's windows to the front and hands its arguments over
+    // (endSecondStart). The first holds the lock until it ends.
     std::optional<SingleInstanceLock> instance;
+    // The first launcher's end of second starts' arguments, while it runs.
+    std::optional<InstanceRelay> relay;
     if (singleInstance(launcher.properties)) {
         instance.emplace(fullPath(launcher.propertiesPath, ShortNames::Expand));
         if (!instance->isFirst()) {
@@ -138,8 +176,11 @@ int runGuarded(const CommandLine& commandLine, Trace& trace, Frontend frontend)
                 trace.line(L"another launcher of these settings runs: no VM started, " + std::to_wstring(raised) +
                            L" of its VM's windows brought to the front");
             }
-            return 0;
+            return endSecondStart(*instance, launcher, trace, frontend);
         }
+        relay.emplace(instance->relayName(), trace);
+        const std::vector<WString> lines = relay->handoffLines();
+        launcher.extraHandoffLines.insert(launcher.extraHandoffLines.end(), lines.begin(), lines.end());
     }
     try {
         launcher.runToEnd();

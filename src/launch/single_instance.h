@@ -4,8 +4,9 @@
 // launcher of a properties file in a user's session holds a named mutex for as
 // long as it runs and publishes its process id; a second start of the same
 // properties file in the same session finds the mutex, brings the windows of
-// the VM the first launcher started to the front and ends with 0, starting no
-// VM. The rules here decide; single_instance_win.cpp holds the objects.
+// the VM the first launcher started to the front and starts no VM (what
+// becomes of its arguments: instance_relay.h). The rules here decide;
+// single_instance_win.cpp holds the objects.
 
 #include <cstdint>
 #include <string_view>

@@ -24,6 +24,10 @@ public:
     // (restoring minimized ones); the number of windows found.
     std::size_t raiseFirstInstance() const;
 
+    // The name of the shared memory in which the first launcher publishes
+    // where a second start hands its arguments over (instance_relay_host.h).
+    WString relayName() const { return launcherIdName_ + L".relay"; }
+
 private:
     UniqueHandle mutex_;
     // The first launcher's shared memory with its process id.

@@ -1,8 +1,11 @@
 // One instance at a time (qel.single.instance): the launcher started twice with
 // the same properties file, as a user double-clicks it twice, with a VM that
 // shows a window and runs until the window is closed (the window stand-in).
-// The second start starts no VM, brings the first VM's window to the front and
-// ends with 0; without the setting both start a VM.
+// The second start starts no VM and brings the first VM's window to the front;
+// the windowed launcher hands its arguments to the first launcher (which, with
+// a VM that registered no listener, says so in its trace), the console twin
+// says on standard error that it ran nothing and ends with 105. Without the
+// setting both start a VM.
 
 #include <gtest/gtest.h>
 
@@ -81,12 +84,16 @@ protected:
     }
 
     // Starts the launcher as Explorer does and leaves it running.
-    HANDLE startInBackground()
+    HANDLE startInBackground(const WString& traceFile = L"")
     {
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION info{};
-        std::wstring block = environmentBlock({{L"PATH", L"C:\\windows\\system32;C:\\windows"}});
+        std::vector<std::pair<std::wstring, std::wstring>> variables{{L"PATH", L"C:\\windows\\system32;C:\\windows"}};
+        if (!traceFile.empty()) {
+            variables.emplace_back(L"QEL_TRACE", traceFile);
+        }
+        std::wstring block = environmentBlock(variables);
         const WString directory = app;
         const DWORD error =
             startProcess(launcher.c_str(), commandLineFor(launcher, L""), FALSE,
@@ -179,4 +186,62 @@ TEST_F(SingleInstance, WithoutTheSettingEachStartHasItsVm)
         EXPECT_EQ(awaitVms(before + 2).size(), before + 2);
         endAll();
     }
+}
+
+// A VM that is not the Java side library's registers no listener: the second
+// start still hands its arguments over and says so in its trace, and the first
+// launcher writes in its trace that nothing took them. The first launcher
+// writes that line before it answers, so it is there once the second has ended.
+TEST_F(SingleInstance, TheSecondStartsArgumentsReachTheFirstLauncherWhichSaysNobodyTookThem)
+{
+    writeSettings("qel.single.instance=true\r\n");
+    const WString firstTrace = dir / L"first-trace.txt";
+    const WString secondTrace = dir / L"second-trace.txt";
+    startInBackground(firstTrace);
+    ASSERT_EQ(awaitVms(1).size(), 1u);
+    // The VM learns where second starts come in.
+    const StandinRecord firstVm = readStandinRecords(recordFile).at(0);
+    const std::string handoff = readFile(handoffOf(firstVm, firstVm.args.size() - 1));
+    EXPECT_NE(handoff.find("qel.single.instance.port="), std::string::npos) << handoff;
+    EXPECT_NE(handoff.find("qel.single.instance.token="), std::string::npos) << handoff;
+
+    RunOptions options;
+    options.environment.emplace_back(L"QEL_TRACE", secondTrace);
+    const ProgramRun second = start(L"-open \"two words\"", L"0", options);
+    ASSERT_FALSE(second.timedOut);
+    EXPECT_TRUE(second.boxes.empty()) << narrow(second.boxes[0].text);
+    EXPECT_EQ(second.exitCode, 0u) << second.standardError;
+    EXPECT_EQ(readStandinRecords(recordFile).size(), 1u) << "a second VM started";
+    const std::string secondLines = readFile(secondTrace);
+    EXPECT_NE(secondLines.find("arguments handed over to the first launcher, but its application registered no "
+                               "listener: \"-open\" \"two words\""),
+              std::string::npos)
+        << secondLines;
+    const std::string firstLines = readFile(firstTrace);
+    EXPECT_NE(firstLines.find("a second start's arguments were not run: the application registered no listener for "
+                              "them (LaunchContext.addSecondStartListener); arguments: \"-open\" \"two words\""),
+              std::string::npos)
+        << firstLines;
+}
+
+// The console twin's caller waits for the work to be done: a second start that
+// ran nothing says so on standard error and ends with 105.
+TEST_F(SingleInstance, TheConsoleTwinsSecondStartSaysItRanNothing)
+{
+    launcher = installLauncher(app, L"Tool.exe", kConsoleTwin);
+    // The twin starts the VM's console program.
+    vm = dir / L"vms\\jre\\bin\\java.exe";
+    installStandIn(kWindowStandin, vm);
+    writeStandinSettings(vm, {{"QEL_STANDIN_RECORD", narrow(recordFile)}});
+    writeSettings("qel.single.instance=true\r\nqel.application.name=Shop\r\n");
+    startInBackground();
+    ASSERT_EQ(awaitVms(1).size(), 1u);
+
+    const ProgramRun second = start(L"list \"a b\"");
+    ASSERT_FALSE(second.timedOut);
+    EXPECT_EQ(second.exitCode, 105u) << second.standardError;
+    EXPECT_EQ(second.standardError, "Shop (" + narrow(app) +
+                                        "\\Tool.qel) already runs, and only one instance may run: the arguments of "
+                                        "this start were not run (\"list\" \"a b\").\n");
+    EXPECT_EQ(readStandinRecords(recordFile).size(), 1u) << "a second VM started";
 }

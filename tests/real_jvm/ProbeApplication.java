@@ -19,7 +19,11 @@ import org.ravelin.launcher.LaunchContext;
  * appears whole, as {@code stopped.txt} does), then acts on
  * its arguments: {@code print:<text>} prints the text on standard output,
  * {@code stop-hook} writes {@code stopped.txt} from a shutdown hook and waits to
- * be ended, {@code exit:<code>} ends the VM with that code.
+ * be ended, {@code exit:<code>} ends the VM with that code, {@code second-starts}
+ * registers a listener for second starts, writes {@code listening.txt} and waits:
+ * the listener writes every second start's arguments to {@code second-starts.txt}
+ * ({@code start.<n>.argc} and {@code start.<n>.arg.<i>} lines) and ends the VM
+ * with the code of an {@code exit:<code>} among them.
  */
 public final class ProbeApplication {
     private ProbeApplication() {}
@@ -61,12 +65,39 @@ public final class ProbeApplication {
             } else if (argument.equals("stop-hook")) {
                 Runtime.getRuntime().addShutdownHook(new Thread(ProbeApplication::stopped));
                 wait = true;
+            } else if (argument.equals("second-starts")) {
+                if (!context.addSecondStartListener(ProbeApplication::secondStart)) {
+                    throw new IllegalStateException("the hand-off file names no port for second starts");
+                }
+                writeWhole("listening.txt", "listening\n");
+                wait = true;
             } else if (argument.startsWith("exit:")) {
                 System.exit(Integer.parseInt(argument.substring("exit:".length())));
             }
         }
         while (wait) {
             Thread.sleep(100);
+        }
+    }
+
+    private static final List<String> SECOND_STARTS = new ArrayList<>();
+    private static int secondStartCount;
+
+    private static synchronized void secondStart(List<String> arguments) {
+        final int start = secondStartCount++;
+        SECOND_STARTS.add("start." + start + ".argc=" + arguments.size());
+        for (int i = 0; i < arguments.size(); i++) {
+            SECOND_STARTS.add("start." + start + ".arg." + i + "=" + arguments.get(i));
+        }
+        try {
+            writeWhole("second-starts.txt", String.join("\n", SECOND_STARTS) + "\n");
+        } catch (IOException e) {
+            throw new IllegalStateException(e);
+        }
+        for (String argument : arguments) {
+            if (argument.startsWith("exit:")) {
+                System.exit(Integer.parseInt(argument.substring("exit:".length())));
+            }
         }
     }
 

@@ -8,14 +8,17 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <iterator>
 #include <map>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "base/handles.h"
 #include "launch/launch_request.h"
 #include "support/launcher_run.h"
+#include "support/process_start.h"
 #include "support/sample_service.h"
 #include "support/service_control.h"
 #include "support/standin_launch.h"
@@ -74,11 +77,43 @@ protected:
         return runProgram(launcher, options);
     }
 
+    // The launcher started as Explorer starts it, left running; its process.
+    UniqueHandle startInBackground(const WString& launcher, const WString& arguments, const WString& traceFile)
+    {
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        std::wstring block = environmentBlock({{L"PATH", L"C:\\windows\\system32;C:\\windows"},
+                                               {L"JAVA_HOME", jdk},
+                                               {L"CLASSPATH", L""},
+                                               {L"QEL_TRACE", traceFile}});
+        const DWORD error =
+            startProcess(launcher.c_str(), commandLineFor(launcher, arguments), FALSE,
+                         CREATE_UNICODE_ENVIRONMENT | DETACHED_PROCESS, block.data(), app.c_str(), startup, info);
+        EXPECT_EQ(error, 0u);
+        if (error != 0) {
+            return UniqueHandle();
+        }
+        CloseHandle(info.hThread);
+        return UniqueHandle(info.hProcess);
+    }
+
+    // Whether the file is there, once it is or after a minute; the probe writes
+    // its files whole.
+    static bool awaitFile(const WString& path)
+    {
+        for (int waited = 0; waited < 60000 && GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+             waited += 50) {
+            Sleep(50);
+        }
+        return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+
     // What the probe wrote: key=value lines in UTF-8.
-    std::map<std::string, std::string> observed() const
+    std::map<std::string, std::string> observed(const wchar_t* name = L"observed.txt") const
     {
         std::map<std::string, std::string> values;
-        const std::string text = readFile(app + L"\\observed.txt");
+        const std::string text = readFile(app + L"\\" + name);
         std::size_t start = 0;
         while (start < text.size()) {
             const std::size_t end = text.find('\n', start);
@@ -93,17 +128,18 @@ protected:
     }
 
     // The application's arguments as main received them, in UTF-8.
-    std::vector<std::string> observedArguments() const
+    std::vector<std::string> observedArguments(const wchar_t* name = L"observed.txt",
+                                               const std::string& prefix = "") const
     {
-        const auto seen = observed();
+        const auto seen = observed(name);
         std::vector<std::string> arguments;
-        const auto count = seen.find("argc");
+        const auto count = seen.find(prefix + "argc");
         if (count == seen.end()) {
             ADD_FAILURE() << "the application wrote nothing";
             return arguments;
         }
         for (int i = 0; i < std::stoi(count->second); ++i) {
-            const auto argument = seen.find("arg." + std::to_string(i));
+            const auto argument = seen.find(prefix + "arg." + std::to_string(i));
             arguments.push_back(argument == seen.end() ? "<missing>" : argument->second);
         }
         return arguments;
@@ -283,4 +319,59 @@ TEST_F(RealJvm, AServiceStopLineRunsTheApplicationsShutdownHook)
     EXPECT_EQ(service.lastStatus().dwWin32ExitCode, 0u);
     EXPECT_EQ(readFile(app + L"\\stopped.txt"), "stopped by the stop line\n");
     service.remove();
+}
+
+// With qel.single.instance=true, the application registers a listener through
+// the Java side library; a second start of the windowed launcher runs no VM and
+// hands its arguments to the first launcher, which passes them to the listener
+// exactly as typed. A third start's exit:9 makes the listener end the
+// application, and the first launcher with it.
+TEST_F(RealJvm, ASecondStartsArgumentsReachTheApplicationsListener)
+{
+    writeProperties("qel.nl.valid.vm.list=J2\r\nqel.single.instance=true\r\n");
+    const WString launcher = installLauncher(app, L"Probe.exe");
+    const WString firstTrace = dir / L"first-trace.txt";
+    const UniqueHandle first = startInBackground(launcher, L"second-starts", firstTrace);
+    ASSERT_TRUE(first);
+    // Whatever happens below, the application is asked to end (a Linux JVM
+    // outlives a bridge that is terminated).
+    const auto endFirst = [&] {
+        if (WaitForSingleObject(first.get(), 0) == WAIT_TIMEOUT) {
+            start(launcher, L"exit:1");
+            if (WaitForSingleObject(first.get(), 60000) == WAIT_TIMEOUT) {
+                TerminateProcess(first.get(), 1);
+            }
+        }
+    };
+    struct AtEnd {
+        std::function<void()> action;
+        ~AtEnd() { action(); }
+    } atEnd{endFirst};
+    ASSERT_TRUE(awaitFile(app + L"\\listening.txt")) << "the application did not register: " << readFile(firstTrace);
+
+    const WString secondTrace = dir / L"second-trace.txt";
+    RunOptions options;
+    options.environment.emplace_back(L"QEL_TRACE", secondTrace);
+    const ProgramRun second = start(launcher, L"\"two words\" \u00e9\u4e2d \"C:\\My Files\\a.txt\" \"\"", options);
+    ASSERT_FALSE(second.timedOut);
+    EXPECT_TRUE(second.boxes.empty()) << narrow(second.boxes[0].text);
+    EXPECT_EQ(second.exitCode, 0u) << second.standardError;
+    EXPECT_NE(readFile(secondTrace)
+                  .find("arguments handed over to the first launcher, whose application's listener "
+                        "has them"),
+              std::string::npos)
+        << readFile(secondTrace);
+    ASSERT_TRUE(awaitFile(app + L"\\second-starts.txt")) << readFile(firstTrace);
+    EXPECT_EQ(observedArguments(L"second-starts.txt", "start.0."),
+              (std::vector<std::string>{"two words", narrow(L"\u00e9\u4e2d"), "C:\\My Files\\a.txt", ""}));
+
+    const ProgramRun third = start(launcher, L"exit:9");
+    EXPECT_EQ(third.exitCode, 0u) << third.standardError;
+    ASSERT_EQ(WaitForSingleObject(first.get(), 60000), static_cast<DWORD>(WAIT_OBJECT_0));
+    DWORD exitCode = 0;
+    GetExitCodeProcess(first.get(), &exitCode);
+    EXPECT_EQ(exitCode, 9u);
+    EXPECT_EQ(observedArguments(L"second-starts.txt", "start.1."), std::vector<std::string>{"exit:9"});
+    // The first start's own arguments reached main as ever.
+    EXPECT_EQ(observedArguments(), std::vector<std::string>{"second-starts"});
 }

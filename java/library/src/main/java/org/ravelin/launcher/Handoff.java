@@ -39,6 +39,13 @@ public final class Handoff {
     public static final String CONSOLE = "qel.console";
     /** {@code true} when the launcher runs the VM as a Windows service. */
     public static final String SERVICE = "qel.service";
+    /**
+     * With {@code qel.single.instance=true}: the loopback port on which the launcher passes the arguments of a second
+     * start to a {@link SecondStartListener} (see {@link LaunchContext#addSecondStartListener(SecondStartListener)}).
+     */
+    public static final String SINGLE_INSTANCE_PORT = "qel.single.instance.port";
+    /** With {@value #SINGLE_INSTANCE_PORT}: the token that the launcher asks of the library on that port. */
+    public static final String SINGLE_INSTANCE_TOKEN = "qel.single.instance.token";
     /** The prefix of each environment variable's line with the variable's exact name. */
     public static final String ENVIRONMENT_EXACT_CASE = "qel.nl.env.exact_case.";
 

@@ -21,7 +21,7 @@ import java.util.Optional;
  * What the launcher passes to the Java side: its two arguments before the application's own (the properties file
  * and the hand-off file, both paths with forward slashes), the settings and the hand-off file they name, and the
  * application's arguments. Instances are immutable but for the service input {@link RavelinMain} sets before the
- * application starts.
+ * application starts and the listeners of second starts ({@link #addSecondStartListener(SecondStartListener)}).
  */
 public final class LaunchContext {
     private static volatile LaunchContext current;
@@ -33,6 +33,7 @@ public final class LaunchContext {
     private final List<String> rawApplicationArguments;
     private final List<String> applicationArguments;
     private volatile InputStream serviceInput;
+    private SecondStarts secondStarts;
 
     private LaunchContext(Path propertiesFile, Path handoffFile, Settings settings, Handoff handoff,
             List<String> rawApplicationArguments) {
@@ -403,6 +404,43 @@ public final class LaunchContext {
      */
     public String stderrRedirect() {
         return redirect(Settings.STDERR_REDIRECT);
+    }
+
+    /**
+     * Registers a listener for the arguments of second starts. With {@code qel.single.instance=true} a second start
+     * of the application runs no VM: it brings this VM's windows to the front and hands its arguments to the launcher
+     * of this VM, which passes them to the listeners registered here (the first registration connects to it, on the
+     * loopback port the hand-off file names in {@value Handoff#SINGLE_INSTANCE_PORT}). Register early: a second start
+     * before the first registration is not delivered, and the launcher writes in its trace that nobody took its
+     * arguments. Only the windowed launcher hands arguments over; the console twin's second start ends with code
+     * 105 instead.
+     *
+     * @param listener called with each second start's arguments, on a daemon thread of the library
+     * @return {@code true} when the launcher offers second starts and the listener is registered; {@code false} when
+     *     the hand-off file names no port (the setting is off, the application runs as a service, or the context was
+     *     built in memory without {@value Handoff#SINGLE_INSTANCE_PORT} and {@value Handoff#SINGLE_INSTANCE_TOKEN})
+     * @throws IOException when the launcher named a port but cannot be reached there, or does not answer as the
+     *     launcher
+     * @throws NullPointerException when the listener is {@code null}
+     */
+    public synchronized boolean addSecondStartListener(SecondStartListener listener) throws IOException {
+        Objects.requireNonNull(listener, "listener");
+        if (secondStarts == null) {
+            final String port = handoff.launcherValue(Handoff.SINGLE_INSTANCE_PORT);
+            final String token = handoff.launcherValue(Handoff.SINGLE_INSTANCE_TOKEN);
+            if (port == null || token == null) {
+                return false;
+            }
+            final int number;
+            try {
+                number = Integer.parseInt(port);
+            } catch (NumberFormatException e) {
+                throw new IOException("the hand-off file's " + Handoff.SINGLE_INSTANCE_PORT + " is no port: " + port, e);
+            }
+            secondStarts = SecondStarts.connect(number, token);
+        }
+        secondStarts.add(listener);
+        return true;
     }
 
     private String redirect(String key) {

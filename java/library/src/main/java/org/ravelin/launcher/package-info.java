@@ -6,6 +6,8 @@
  * the properties file with the launcher's rules; {@link org.ravelin.launcher.Handoff} reads the hand-off file (the
  * VM program, the environment, the Ctrl key, whether the VM has a console). {@link org.ravelin.launcher.RavelinMain}
  * applies the redirect settings and starts the application's class, or shows why it cannot.
+ * {@link org.ravelin.launcher.LaunchContext#addSecondStartListener(org.ravelin.launcher.SecondStartListener)} gives an application that
+ * runs once at a time ({@code qel.single.instance=true}) the arguments of each second start.
  * {@link org.ravelin.launcher.LaunchContext#builder()} builds a context in memory for an application's tests, and
  * {@link org.ravelin.launcher.LaunchContext#setCurrent(LaunchContext)} makes it the one the application's code finds.
  * The library needs nothing but a Java 8 or later runtime.
