@@ -112,7 +112,7 @@ int endSecondStart(const SingleInstanceLock& instance, const Launcher& launcher,
         trace.line(L"console twin: " + text);
         ErrorReport report = errorReport(frontend, text, 0);
         report.exitCode = kAlreadyRunningExitCode;
-        return deliver(report);
+        return deliver(report, trace);
     }
     switch (handArgumentsOver(instance.relayName(), arguments)) {
     case HandOverResult::Delivered:
