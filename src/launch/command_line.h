@@ -14,6 +14,14 @@ namespace qel {
 
 // The switch that runs the launcher as the service named after it.
 inline constexpr std::wstring_view kServiceSwitch = L"-kwqelservice";
+// The switches that install, remove, start, stop, restart the service named
+// after them, or tell its state.
+inline constexpr std::wstring_view kInstallSwitch = L"-kwqelinstall";
+inline constexpr std::wstring_view kUninstallSwitch = L"-kwqeluninstall";
+inline constexpr std::wstring_view kStartSwitch = L"-kwqelstart";
+inline constexpr std::wstring_view kStopSwitch = L"-kwqelstop";
+inline constexpr std::wstring_view kRestartSwitch = L"-kwqelrestart";
+inline constexpr std::wstring_view kStatusSwitch = L"-kwqelstatus";
 
 // The launcher cannot tell its own executable; not a text of the string table.
 inline constexpr const wchar_t* kUnableToLocateExecutable = L"unable to locate executable";
