@@ -50,9 +50,11 @@ protected:
         writeFile(app + L"\\ShopCtl.qel", properties);
     }
 
+    // The service the launcher installed; one the test created itself is
+    // removed by the fixture's TestService.
     void TearDown() override
     {
-        if (!IsSkipped()) {
+        if (!IsSkipped() && service.handle() == nullptr) {
             removeServiceIfPresent(service.manager(), name);
         }
     }
