@@ -94,6 +94,11 @@ ControlStep ServiceControl::observed(const ObservedService& service, std::uint64
         if (state == service::kRunning) {
             return succeed(runningText());
         }
+        if (state == service::kStopped && startError_ != 0 &&
+            (service.win32ExitCode == 0 || service.win32ExitCode == service_error::kNeverStarted)) {
+            // Stopped without a code of its own: the request's error tells why.
+            return failWith(startError_);
+        }
         if (state == service::kStopped) {
             WString reason = L"it stopped before it ran, with the exit code " + std::to_wstring(service.win32ExitCode);
             const WString system = service.win32ExitCode != 0 && systemText_
@@ -196,8 +201,10 @@ ControlStep ServiceControl::requested(std::uint32_t error, std::uint64_t nowMs)
         }
         return failWith(error);
     }
-    if (error == 0 || error == service_error::kAlreadyRunning) {
-        // Already running: started by someone else meanwhile; the next state tells.
+    if (error == 0 || error == service_error::kAlreadyRunning || error == service_error::kRequestTimeout) {
+        // Already running: started by someone else meanwhile; a timeout: it
+        // may have stopped at once. The next state tells.
+        startError_ = error == service_error::kRequestTimeout ? error : 0;
         waitUntil(Phase::AwaitRunning, nowMs + startWaitMs_);
         return ControlStep::Query;
     }

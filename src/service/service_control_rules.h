@@ -28,6 +28,7 @@ inline constexpr std::uint32_t kPaused = 7;
 namespace service_error {
 inline constexpr std::uint32_t kRequestTimeout = 1053;  // ERROR_SERVICE_REQUEST_TIMEOUT
 inline constexpr std::uint32_t kAlreadyRunning = 1056;  // ERROR_SERVICE_ALREADY_RUNNING
+inline constexpr std::uint32_t kNeverStarted = 1077;  // ERROR_SERVICE_NEVER_STARTED
 }  // namespace service_error
 
 // The exit codes of "-kwqelstatus NAME": scripts test them.
@@ -106,6 +107,10 @@ enum class ControlStep {
 // while it starts), then asked to stop.
 // Restart: the stop (when it runs), then the start.
 // A wait that ends before the state it waits for fails with 1053.
+// A start request that fails with 1053 may have started a service that
+// stopped at once (Wine's manager answers so when the first report is
+// STOPPED): the state then tells, and the service's exit codes are the
+// failure's when it reported any.
 class ServiceControl {
 public:
     // The system's text for a Windows error (empty when it has none).
@@ -169,6 +174,8 @@ private:
     bool wasStopped_ = false;
     bool sentStop_ = false;
     bool sentStart_ = false;
+    // The start request's error that still waits for the state to tell.
+    std::uint32_t startError_ = 0;
     std::uint32_t error_ = 0;
     WString text_;
 };

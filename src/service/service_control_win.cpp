@@ -97,7 +97,7 @@ ServiceCommandOutcome controlService(const ServiceCommand& command, const Comman
     ServiceControl control(command.kind, command.name, waitMs,
                            [](std::uint32_t error) { return systemErrorText(error); });
     SC_HANDLE service = opened.service.get();
-    DWORD lastState = 0;
+    SERVICE_STATUS lastState{};
     ControlStep step = control.first();
     while (step != ControlStep::Done) {
         switch (step) {
@@ -110,10 +110,14 @@ ServiceCommandOutcome controlService(const ServiceCommand& command, const Comman
                 step = control.queryFailed(GetLastError());
                 break;
             }
-            if (status.dwCurrentState != lastState && trace.enabled()) {
-                trace.line(L"service state: " + serviceStateText(status.dwCurrentState));
+            if (trace.enabled() && (status.dwCurrentState != lastState.dwCurrentState ||
+                                    status.dwWin32ExitCode != lastState.dwWin32ExitCode ||
+                                    status.dwServiceSpecificExitCode != lastState.dwServiceSpecificExitCode)) {
+                trace.line(L"service state: " + serviceStateText(status.dwCurrentState) + L", exit codes " +
+                           std::to_wstring(status.dwWin32ExitCode) + L" and " +
+                           std::to_wstring(status.dwServiceSpecificExitCode));
             }
-            lastState = status.dwCurrentState;
+            lastState = status;
             step = control.observed(
                 ObservedService{status.dwCurrentState, status.dwWin32ExitCode, status.dwServiceSpecificExitCode},
                 GetTickCount64());

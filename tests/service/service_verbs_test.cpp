@@ -187,6 +187,37 @@ TEST_F(ServiceVerbs, StopOfAStoppedServiceAndTheWindowedLauncher)
     EXPECT_EQ(state(), static_cast<DWORD>(SERVICE_STOPPED));
 }
 
+// A start that ends stopped fails with the service's exit codes: here the
+// launcher's service finds its settings incomplete (104) after it was installed.
+TEST_F(ServiceVerbs, AStartThatEndsStoppedFailsWithTheServicesExitCodes)
+{
+    const ProgramRun installed = command(launcher, L"-kwqelinstall", name);
+    ASSERT_EQ(installed.exitCode, 0u) << installed.standardError;
+    writeFile(app + L"\\Shop.qel", "qel.class.path=lib\\a.jar\r\n");
+
+    const ProgramRun twinRun = command(twin, L"-kwqelstart", name);
+    ASSERT_FALSE(twinRun.timedOut);
+    EXPECT_EQ(twinRun.exitCode, static_cast<unsigned long>(ERROR_SERVICE_SPECIFIC_ERROR));
+    EXPECT_EQ(twinRun.standardOutput, "");
+    const std::string start = narrow(L"Starting the service " + name + L" failed: it stopped before it ran, with the "
+                                                                        L"exit code 1066");
+    const std::string end = " and the service exit code 104.\n";
+    EXPECT_EQ(twinRun.standardError.rfind(start, 0), 0u) << twinRun.standardError;
+    EXPECT_TRUE(twinRun.standardError.size() > end.size() &&
+                twinRun.standardError.compare(twinRun.standardError.size() - end.size(), end.size(), end) == 0)
+        << twinRun.standardError;
+    EXPECT_EQ(state(), static_cast<DWORD>(SERVICE_STOPPED));
+
+    const ProgramRun windowed = command(launcher, L"-kwqelrestart", name);
+    ASSERT_FALSE(windowed.timedOut);
+    EXPECT_EQ(windowed.exitCode, static_cast<unsigned long>(ERROR_SERVICE_SPECIFIC_ERROR));
+    ASSERT_EQ(windowed.boxes.size(), 1u);
+    EXPECT_EQ(windowed.boxes[0].text.rfind(L"Restarting the service " + name + L" failed: it stopped before it ran", 0),
+              0u)
+        << narrow(windowed.boxes[0].text);
+    EXPECT_TRUE(readStandinRecords(recordFile).empty()) << "a VM was started";
+}
+
 // Another program's service of that name, and a name that is not valid: each
 // command refuses, on the console twin's standard error and in the windowed
 // launcher's box, and the service stays as it was.
