@@ -94,6 +94,13 @@ ControlStep ServiceControl::observed(const ObservedService& service, std::uint64
         if (state == service::kRunning) {
             return succeed(runningText());
         }
+        if (state == service::kStopped && startError_ == service_error::kAlreadyRunning) {
+            if (nowMs >= deadlineMs_) {
+                return failWith(startError_);
+            }
+            startRetryDue_ = !startRetryDue_;
+            return startRetryDue_ ? ControlStep::Wait : ControlStep::SendStart;
+        }
         if (state == service::kStopped && startError_ != 0 &&
             (service.win32ExitCode == 0 || service.win32ExitCode == service_error::kNeverStarted)) {
             // Stopped without a code of its own: the request's error tells why.
@@ -202,9 +209,10 @@ ControlStep ServiceControl::requested(std::uint32_t error, std::uint64_t nowMs)
         return failWith(error);
     }
     if (error == 0 || error == service_error::kAlreadyRunning || error == service_error::kRequestTimeout) {
-        // Already running: started by someone else meanwhile; a timeout: it
-        // may have stopped at once. The next state tells.
-        startError_ = error == service_error::kRequestTimeout ? error : 0;
+        // Already running: started by someone else meanwhile, or its last
+        // process is still ending; a timeout: it may have stopped at once.
+        // The next state tells.
+        startError_ = error == service_error::kRequestTimeout || error == service_error::kAlreadyRunning ? error : 0;
         waitUntil(Phase::AwaitRunning, nowMs + startWaitMs_);
         return ControlStep::Query;
     }

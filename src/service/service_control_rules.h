@@ -110,7 +110,9 @@ enum class ControlStep {
 // A start request that fails with 1053 may have started a service that
 // stopped at once (Wine's manager answers so when the first report is
 // STOPPED): the state then tells, and the service's exit codes are the
-// failure's when it reported any.
+// failure's when it reported any. A start request refused as "already
+// running" while the service is stopped (its last process is still ending)
+// is made again, one poll later, until the start's wait ends.
 class ServiceControl {
 public:
     // The system's text for a Windows error (empty when it has none).
@@ -176,6 +178,8 @@ private:
     bool sentStart_ = false;
     // The start request's error that still waits for the state to tell.
     std::uint32_t startError_ = 0;
+    // A refused start is made again after one more poll.
+    bool startRetryDue_ = false;
     std::uint32_t error_ = 0;
     WString text_;
 };
