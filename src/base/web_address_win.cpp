@@ -7,10 +7,10 @@
 
 namespace qel {
 
-bool openWebAddress(const WString& address)
+unsigned long openWebAddress(const WString& address)
 {
     if (!isWebAddress(address)) {
-        return false;
+        return ERROR_INVALID_PARAMETER;
     }
     // The shell and COM libraries are loaded only for this, once in a run that
     // failed: they are large, and every other run would pay for loading them.
@@ -24,18 +24,27 @@ bool openWebAddress(const WString& address)
         initialize(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     }
     const HMODULE shell = LoadLibraryW(L"shell32.dll");  // kept until the process ends
-    using ShellExecute = HINSTANCE(WINAPI*)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
+    using ShellExecuteEx = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
     const auto execute =
         shell == nullptr
             ? nullptr
-            : reinterpret_cast<ShellExecute>(reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteW")));
+            : reinterpret_cast<ShellExecuteEx>(reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteExW")));
     if (execute == nullptr) {
-        return false;
+        return GetLastError();
     }
-    // ShellExecuteW reports success with a value above 32.
-    const auto result =
-        reinterpret_cast<INT_PTR>(execute(nullptr, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
-    return result > 32;
+    // The launcher reports a failure itself (no box of the shell's), and ends
+    // right after: the shell finishes before it returns.
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+    info.lpVerb = L"open";
+    info.lpFile = address.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    SetLastError(0);
+    if (execute(&info)) {
+        return 0;
+    }
+    return shellExecuteError(GetLastError(), reinterpret_cast<INT_PTR>(info.hInstApp));
 }
 
 }  // namespace qel

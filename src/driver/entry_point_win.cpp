@@ -70,12 +70,18 @@ void pauseIfAsked(const Launcher& launcher)
     }
 }
 
-// The box or the line on standard error; the exit code the report gives.
-int deliver(const ErrorReport& report)
+// The box or the line on standard error; the exit code the report gives. When
+// the shell cannot open the page the user asked for, a second box says why, and
+// so does the trace.
+int deliver(const ErrorReport& report, Trace& trace)
 {
     if (report.target == ErrorTarget::Box && !report.openOnYes.empty()) {
         if (askInErrorBox(report.text)) {
-            openWebAddress(report.openOnYes);
+            if (const unsigned long error = openWebAddress(report.openOnYes)) {
+                const WString text = downloadPageFailureText(report.openOnYes, error, systemErrorText(error));
+                trace.line(text);
+                showErrorBox(text);
+            }
         }
     } else if (report.target == ErrorTarget::Box) {
         showErrorBox(report.text);
@@ -112,7 +118,7 @@ int runServiceCommandReported(const ServiceCommand& command, const CommandLine& 
     }
     ErrorReport report = errorReport(frontend, outcome.text, 0);
     report.exitCode = static_cast<int>(outcome.error);
-    return deliver(report);
+    return deliver(report, trace);
 }
 
 int runGuarded(const CommandLine& commandLine, Trace& trace, Frontend frontend)
@@ -180,7 +186,7 @@ int reportError(const CommandLine& commandLine, Trace& trace, const WString& tex
             return static_cast<int>(*exitCode);
         }
     }
-    return deliver(report);
+    return deliver(report, trace);
 }
 
 int reportError(const CommandLine& commandLine, Trace& trace, Frontend frontend, const WString& text, int messageId)

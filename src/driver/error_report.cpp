@@ -1,6 +1,7 @@
 #include "driver/error_report.h"
 
 #include "base/message_ids.h"
+#include "launch/process_texts.h"
 
 namespace qel {
 
@@ -40,6 +41,12 @@ ErrorReport noVmReport(Frontend frontend, std::wstring_view noVmText, std::wstri
                            failureExitCode(MSG_NO_VM), WString(downloadUrl)};
     }
     return errorReport(frontend, WString(noVmText) + L"\n" + WString(downloadUrl), MSG_NO_VM);
+}
+
+WString downloadPageFailureText(std::wstring_view downloadUrl, unsigned long error, std::wstring_view systemText)
+{
+    return L"The download page could not be opened in a web browser:\n" + WString(downloadUrl) + L"\n\n" +
+           windowsErrorText(error, systemText);
 }
 
 }  // namespace qel

@@ -41,4 +41,9 @@ ErrorReport errorReport(Frontend frontend, std::wstring_view text, int messageId
 ErrorReport noVmReport(Frontend frontend, std::wstring_view noVmText, std::wstring_view question,
                        std::wstring_view downloadUrl);
 
+// What the windowed launcher shows (and traces) when the user chose Yes and the
+// shell could not open the download page: the address and the system's reason
+// (windowsErrorText of launch/process_texts.h).
+WString downloadPageFailureText(std::wstring_view downloadUrl, unsigned long error, std::wstring_view systemText);
+
 }  // namespace qel

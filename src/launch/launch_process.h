@@ -16,9 +16,10 @@ namespace qel {
 // written: sets its environment, writes the "cwd:" and "cmd:" lines to standard
 // error (and the trace), and starts the command line in its working directory with the
 // launcher's standard handles (standard input the stop pipe where the plan says
-// so) and environment. A refusal is thrown as TerminalError with its message;
+// so, standard output and error the given pipes when there are) and environment. A refusal is thrown as TerminalError with its message;
 // so is a process that cannot be created (message 103 with the Windows error).
-UniqueHandle startPlannedVm(const LaunchPlan& plan, Trace& trace, HANDLE stopPipe = nullptr);
+UniqueHandle startPlannedVm(const LaunchPlan& plan, Trace& trace, HANDLE stopPipe = nullptr, HANDLE outputPipe = nullptr,
+                           HANDLE errorPipe = nullptr);
 
 // The absolute form of a working directory, whatever its length; the text as
 // given when the system cannot make one.

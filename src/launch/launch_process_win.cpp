@@ -35,7 +35,7 @@ WString fullWorkingDirectory(const WString& path)
         .value_or(path);
 }
 
-UniqueHandle startPlannedVm(const LaunchPlan& plan, Trace& trace, HANDLE stopPipe)
+UniqueHandle startPlannedVm(const LaunchPlan& plan, Trace& trace, HANDLE stopPipe, HANDLE outputPipe, HANDLE errorPipe)
 {
     if (plan.commandLine.empty()) {
         refuse(plan.refusal.value());
@@ -72,8 +72,8 @@ UniqueHandle startPlannedVm(const LaunchPlan& plan, Trace& trace, HANDLE stopPip
     startup.dwFlags |= STARTF_USESTDHANDLES;
     // Read now: after a console was allocated these are the console's.
     startup.hStdInput = plan.input == VmInput::StopPipe ? stopPipe : GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    startup.hStdOutput = outputPipe != nullptr ? outputPipe : GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = errorPipe != nullptr ? errorPipe : GetStdHandle(STD_ERROR_HANDLE);
 
     WString line = plan.commandLine;  // CreateProcessW may write into it
     PROCESS_INFORMATION info{};

@@ -85,6 +85,10 @@ public:
     // A service with a stop timeout: the VM reads its standard input from the
     // stop pipe's read end, and the hand-off file gets these lines last.
     HANDLE stopPipe = nullptr;
+    // A service that writes its logs: the write ends of the pipes the VM gets as
+    // its standard output and error.
+    HANDLE outputPipe = nullptr;
+    HANDLE errorPipe = nullptr;
     std::vector<WString> extraHandoffLines;
 
 private:

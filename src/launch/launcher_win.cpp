@@ -191,7 +191,7 @@ void Launcher::run(bool wait)
     if (console.isCallers()) {
         console.outliveInterrupts();
     }
-    process = startPlannedVm(plan, trace, stopPipe);
+    process = startPlannedVm(plan, trace, stopPipe, outputPipe, errorPipe);
     if (wait) {
         trace.phase(L"wait");
         // The VM may run for hours: a log-off or shutdown meanwhile deletes the

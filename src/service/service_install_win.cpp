@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "base/errors.h"
@@ -188,6 +189,27 @@ bool isKnownAccount(const WString& startName)
     return GetLastError() != ERROR_NONE_MAPPED;
 }
 
+// A line read from a file or pipe: UTF-8 when it is, else in the console's
+// input code page (or the system's OEM code page without a console), as a
+// script's echo writes it.
+WString decodedInputLine(const std::string& bytes)
+{
+    if (bytes.empty()) {
+        return WString();
+    }
+    const int size = static_cast<int>(bytes.size());
+    for (const UINT codePage : {static_cast<UINT>(CP_UTF8), GetConsoleCP() != 0 ? GetConsoleCP() : CP_OEMCP}) {
+        const DWORD flags = codePage == CP_UTF8 ? MB_ERR_INVALID_CHARS : 0;
+        const int units = MultiByteToWideChar(codePage, flags, bytes.data(), size, nullptr, 0);
+        if (units > 0) {
+            WString text(static_cast<std::size_t>(units), L'\0');
+            MultiByteToWideChar(codePage, flags, bytes.data(), size, text.data(), units);
+            return text;
+        }
+    }
+    return WString();
+}
+
 // Reads one line from the console without showing it, or from standard input
 // when it is not a console; none when nothing could be read.
 std::optional<WString> promptedPassword(const WString& account)
@@ -200,6 +222,8 @@ std::optional<WString> promptedPassword(const WString& account)
         SetConsoleMode(input, (mode | ENABLE_LINE_INPUT) & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
     }
     WString line;
+    // From a file or pipe: the line's bytes, decoded once the line has ended.
+    std::string bytes;
     bool ended = false;
     for (;;) {
         wchar_t unit = 0;
@@ -213,7 +237,14 @@ std::optional<WString> promptedPassword(const WString& account)
             if (!ReadFile(input, &byte, 1, &read, nullptr) || read == 0) {
                 break;
             }
-            unit = static_cast<unsigned char>(byte);
+            if (byte == '\n') {
+                ended = true;
+                break;
+            }
+            if (byte != '\r') {
+                bytes += byte;
+            }
+            continue;
         }
         if (unit == L'\n') {
             ended = true;
@@ -225,6 +256,8 @@ std::optional<WString> promptedPassword(const WString& account)
     }
     if (console) {
         SetConsoleMode(input, mode);
+    } else {
+        line = decodedInputLine(bytes);
     }
     // The line end the user typed was not shown.
     writeStandardText(StandardStream::Error, L"\n");

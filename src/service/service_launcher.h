@@ -5,6 +5,7 @@
 // without waiting on a runner thread, and ends the VM when the service stops.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 #include "base/wstring.h"
@@ -14,11 +15,15 @@
 
 namespace qel {
 
+class ServiceLogs;
+
 class ServiceQEL : public Launcher {
 public:
     // The one service object of the process, built from the command line on the
     // first call (the whole Launcher construction: properties, checks, console).
     static ServiceQEL& instance(const CommandLine& commandLine, Trace& trace, Frontend frontend = Frontend::Windowed);
+
+    ~ServiceQEL() override;
 
     bool isService() const override { return true; }
 
@@ -32,6 +37,8 @@ public:
     void* statusHandle = nullptr;
     // With a stop timeout: the write end of the VM's standard input.
     void* stopInput = nullptr;
+    // With a log directory: the logs of the VM's standard output and error.
+    std::unique_ptr<ServiceLogs> logs;
 
 private:
     ServiceQEL(const CommandLine& commandLine, Trace& trace, Frontend frontend);

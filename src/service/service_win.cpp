@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "base/trace.h"
 #include "settings/settings.h"
 #include "service/service_launcher.h"
+#include "service/service_logs_win.h"
 
 namespace qel {
 
@@ -163,13 +165,43 @@ void askVmToStop(ServiceQEL& service)
     CloseHandle(input);
 }
 
+// With a log directory, the VM's standard output and error go through pipes
+// into the service's logs; a directory that cannot be written fails the start.
+void prepareLogs(ServiceQEL& service)
+{
+    const WString directory = serviceLogDirectory(service.properties);
+    if (directory.empty()) {
+        return;
+    }
+    const WString serviceName = service.commandLine.serviceName;
+    service.logs = std::make_unique<ServiceLogs>(
+        directory, serviceName, static_cast<std::uint64_t>(serviceLogSize(service.properties)),
+        serviceLogKeep(service.properties),
+        [serviceName](const WString& text) { logError(serviceName, text, EVENTLOG_WARNING_TYPE); });
+    service.outputPipe = service.logs->outputForVm();
+    service.errorPipe = service.logs->errorForVm();
+    if (service.trace.enabled()) {
+        service.trace.line(L"service logs: " + service.logs->directory());
+    }
+}
+
+// How long the logs wait for the VM's streams to end after the VM has ended: a
+// process the VM started may hold them open.
+constexpr std::uint32_t kLogDrainMs = 5000;
+
 void runService(ServiceQEL& service)
 {
     try {
         // The VM has its copy of the read end once it runs.
         const UniqueHandle stopInputReadEnd = prepareStopInput(service);
+        prepareLogs(service);
         service.start();
         service.stopPipe = nullptr;
+        if (service.logs) {
+            service.outputPipe = nullptr;
+            service.errorPipe = nullptr;
+            service.logs->vmStarted();
+        }
     } catch (const TerminalError& error) {
         service.discardHandoffFile();
         logError(service.commandLine.serviceName, error.message);
@@ -190,6 +222,10 @@ void runService(ServiceQEL& service)
     }
     DWORD exitCode = 0;
     GetExitCodeProcess(vm, &exitCode);
+    // Everything the VM wrote is in its logs before the service ends.
+    if (service.logs) {
+        service.logs->finish(kLogDrainMs);
+    }
     // Before the end is decided: the process may end as soon as it is.
     service.discardHandoffFile();
     service.lifecycle.vmEnded(exitCode);
@@ -277,6 +313,8 @@ ServiceQEL::ServiceQEL(const CommandLine& commandLine, Trace& trace, Frontend fr
                                            },
                                        })
 {}
+
+ServiceQEL::~ServiceQEL() = default;
 
 ServiceQEL& ServiceQEL::instance(const CommandLine& commandLine, Trace& trace, Frontend frontend)
 {

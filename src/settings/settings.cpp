@@ -128,7 +128,10 @@ bool vmDownloadUrlAcceptable(const PropertyTable& table)
 
 WString invalidDownloadUrlText(std::wstring_view invalidMessage)
 {
-    return WString(invalidMessage) + L"\n\n" + keys::vmDownloadUrl.name + L" must be an https:// or http:// address.";
+    return WString(invalidMessage) + L"\n\n" + keys::vmDownloadUrl.name +
+           L" must be an https:// or http:// address with a host and without a user name, of at most " +
+           std::to_wstring(kMaxWebAddressUnits) +
+           L" characters, without blanks, control characters or any of \" < > \\ ^ ` { | }.";
 }
 
 bool consolePause(const PropertyTable& table)

@@ -56,7 +56,8 @@ inline constexpr SettingKey serviceRestartDelay{L"qel.service.restart.delay", L"
 inline constexpr SettingKey serviceAccount{L"qel.service.account", L"LocalSystem"};
 inline constexpr SettingKey serviceDependencies{L"qel.service.dependencies", L""};
 // The page where a user without an acceptable Java VM can download one: offered
-// below message 101. Only https:// and http:// addresses are taken.
+// below message 101. Only https:// and http:// addresses are taken
+// (isWebAddress of base/web_address.h).
 inline constexpr SettingKey vmDownloadUrl{L"qel.vm.download.url", L""};
 // A switch: a second start of the application (the same properties file, in the
 // same session) starts no VM and brings the first one's windows to the front.
@@ -142,8 +143,10 @@ std::int32_t serviceLogKeep(const PropertyTable& table);
 WString vmDownloadUrl(const PropertyTable& table);
 
 // Whether the download page can be offered: none is set, or it is a web address
-// (isWebAddress). Any other value (a file: address, a program, a UNC path) is
-// invalid settings, so the setting can never start a program.
+// (isWebAddress). Any other value (a file: address, a program, a UNC path, an
+// address too long or with a character a URL may not hold) is invalid settings,
+// so the setting can never start a program nor open another page than the box
+// shows.
 bool vmDownloadUrlAcceptable(const PropertyTable& table);
 
 // The text of message 104 for a download page that is not a web address.

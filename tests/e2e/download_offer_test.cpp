@@ -5,7 +5,8 @@
 // invalid settings. The browser is a stand-in program that records the address
 // it was given: under Wine the shell opens web addresses with the command of the
 // prefix's https and http classes, which the test points at the stand-in for
-// its run and puts back after.
+// its run and puts back after. Without a program for the scheme (its class's
+// shell commands moved aside for the run), Yes shows the system's reason.
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "base/messages.h"
+#include "base/text.h"
 #include "driver/error_report.h"
 #include "support/launcher_fixture.h"
 #include "support/machine_guard.h"
@@ -65,6 +68,69 @@ private:
 
     WString key_;
     std::optional<WString> saved_;
+};
+
+// A URL scheme's class without its shell commands for the life of the object:
+// no program is registered to open the scheme's addresses. The commands are
+// kept in a key of the tests' own and copied back after; one an interrupted run
+// left there is copied back first.
+class WithoutOpenCommands {
+public:
+    explicit WithoutOpenCommands(const wchar_t* scheme) : shell_(WString(scheme) + L"\\shell")
+    {
+        requireMachineMayChange("remove the web browser");
+        restore();
+        HKEY backup = nullptr;
+        HKEY shell = nullptr;
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, kBackup, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &backup, nullptr) !=
+                ERROR_SUCCESS ||
+            RegOpenKeyExW(HKEY_CLASSES_ROOT, shell_.c_str(), 0, KEY_READ, &shell) != ERROR_SUCCESS) {
+            closeKeys(backup, shell);
+            throw std::runtime_error("cannot keep the shell commands of " + narrow(shell_));
+        }
+        const LSTATUS copied = RegCopyTreeW(shell, nullptr, backup);
+        closeKeys(backup, shell);
+        if (copied != ERROR_SUCCESS || RegDeleteTreeW(HKEY_CLASSES_ROOT, shell_.c_str()) != ERROR_SUCCESS) {
+            restore();
+            throw std::runtime_error("cannot remove the shell commands of " + narrow(shell_));
+        }
+    }
+    ~WithoutOpenCommands() { restore(); }
+    WithoutOpenCommands(const WithoutOpenCommands&) = delete;
+    WithoutOpenCommands& operator=(const WithoutOpenCommands&) = delete;
+
+private:
+    static constexpr const wchar_t* kBackup = L"Software\\Ravelin tests\\shell commands";
+
+    static void closeKeys(HKEY backup, HKEY shell)
+    {
+        if (backup != nullptr) {
+            RegCloseKey(backup);
+        }
+        if (shell != nullptr) {
+            RegCloseKey(shell);
+        }
+    }
+
+    // The kept commands back in the class, and the copy gone.
+    void restore()
+    {
+        HKEY backup = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, kBackup, 0, KEY_READ, &backup) != ERROR_SUCCESS) {
+            return;
+        }
+        HKEY shell = nullptr;
+        if (RegCreateKeyExW(HKEY_CLASSES_ROOT, shell_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &shell,
+                            nullptr) == ERROR_SUCCESS &&
+            RegCopyTreeW(backup, nullptr, shell) == ERROR_SUCCESS) {
+            closeKeys(backup, shell);
+            RegDeleteTreeW(HKEY_CURRENT_USER, kBackup);
+            return;
+        }
+        closeKeys(backup, shell);
+    }
+
+    WString shell_;
 };
 
 constexpr const char* kWithoutVm = "qel.nl.java.launcher.main.class=app.Main\r\n"
@@ -155,6 +221,49 @@ TEST_F(DownloadOffer, TheBoxAsksAndOnlyYesOpensThePage)
     EXPECT_EQ(openedAddresses(1), std::vector<WString>{L"https://example.com/java?from=shop&lang=de"});
 }
 
+// The longest address taken reaches the browser whole.
+TEST_F(DownloadOffer, TheLongestAddressOpensWhole)
+{
+    const std::string start = "https://example.com/java?from=shop&page=";
+    const WString url = widenSignExtended(start + std::string(900 - start.size(), 'x'));
+    writeFile(properties, kWithoutVm + ("qel.vm.download.url=" + narrow(url) + "\r\n"));
+    const ProgramRun run = startAnswering(IDYES, launcher);
+    expectOneBox(run, kEnglishCaption, offerText(url), 101);
+    EXPECT_EQ(openedAddresses(1), std::vector<WString>{url});
+}
+
+// With no program registered for the address's scheme, Yes shows the system's
+// reason in a second box and writes it to the trace; the exit code stays 101.
+TEST_F(DownloadOffer, WithoutABrowserYesShowsWhy)
+{
+    https.reset();
+    const WithoutOpenCommands noBrowser(L"https");
+    const WString url = L"https://example.com/java";
+    writeFile(properties, kWithoutVm + ("qel.vm.download.url=" + narrow(url) + "\r\n"));
+    const WString traceFile = dir / L"trace.txt";
+    RunOptions options;
+    options.boxAnswer = IDYES;
+    options.environment = {
+        {L"PATH", L"C:\\windows\\system32;C:\\windows"}, {L"JAVA_HOME", L""}, {L"QEL_TRACE", traceFile}};
+    const ProgramRun run = runProgram(launcher, options);
+
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitCode, 101u);
+    ASSERT_EQ(run.boxes.size(), 2u);
+    EXPECT_EQ(run.boxes[0].text, offerText(url));
+    EXPECT_TRUE(run.boxes[0].asksYesNo);
+    const WString reason(withoutLineEnd(systemErrorText(1155)));
+    ASSERT_FALSE(reason.empty());
+    const WString failure =
+        L"The download page could not be opened in a web browser:\n" + url + L"\n\nWindows error 1155 (" + reason + L")";
+    EXPECT_EQ(run.boxes[1].caption, kEnglishCaption);
+    EXPECT_EQ(run.boxes[1].text, failure) << narrow(run.boxes[1].text);
+    EXPECT_FALSE(run.boxes[1].asksYesNo);
+    const std::string trace = readFile(traceFile);
+    EXPECT_NE(trace.find("] " + toUtf8(singleLine(failure)) + "\n"), std::string::npos) << trace;
+    EXPECT_TRUE(readStandinRecords(browserRecord).empty());
+}
+
 // The console twin shows no box and opens nothing: its error line ends with the
 // address.
 TEST_F(DownloadOffer, TheConsoleTwinNamesThePageInItsErrorLine)
@@ -172,7 +281,7 @@ TEST_F(DownloadOffer, TheConsoleTwinNamesThePageInItsErrorLine)
 // the setting can never start a program; the box has OK only.
 TEST_F(DownloadOffer, OtherAddressesAreInvalidSettings)
 {
-    const char* const refused[] = {
+    const std::string refused[] = {
         "file:///C:/windows/system32/notepad.exe",
         "C:\\\\windows\\\\notepad.exe",
         "\\\\\\\\server\\\\share\\\\setup.exe",
@@ -182,13 +291,30 @@ TEST_F(DownloadOffer, OtherAddressesAreInvalidSettings)
         "https:///C:/x",
         "https://example.com/a b",
         "mailto:java@example.com",
+        // Wine's shell overflows a buffer for an address of about 1,000 units.
+        "https://example.com/" + std::string(980, 'a'),
+        "https://example.com/" + std::string(881, 'a'),
+        // The browser would get another address than the box shows.
+        "https://example.com/x\"--evil\"y",
+        "https://example.com/<x>",
+        "https://example.com/a^b|c`d{e}",
+        "https://java.com@evil.example/",
+        "https://?x",
+        "https://:80",
+        "https://example.com/a\\u00a0b",
+        "https://example.com/a\\u3000b",
+        "https://example.com/\\u202eexe.txt",
+        "https://example.com/a\\u0085b",
     };
-    for (const char* url : refused) {
+    for (const std::string& url : refused) {
         SCOPED_TRACE(url);
-        writeFile(properties, kWithoutVm + std::string("qel.vm.download.url=") + url + "\r\n");
+        writeFile(properties, kWithoutVm + ("qel.vm.download.url=" + url + "\r\n"));
         const ProgramRun run = startAnswering(IDYES, launcher);
         expectOneBox(run, kEnglishCaption,
-                     WString(kEnglishInvalid) + L"\n\nqel.vm.download.url must be an https:// or http:// address.",
+                     WString(kEnglishInvalid) +
+                         L"\n\nqel.vm.download.url must be an https:// or http:// address with a host and without a "
+                         L"user name, of at most 900 characters, without blanks, control characters or any of \" < > "
+                         L"\\ ^ ` { | }.",
                      104);
         ASSERT_FALSE(run.boxes.empty());
         EXPECT_FALSE(run.boxes[0].asksYesNo);

@@ -51,6 +51,7 @@
 #include "service_test_fixture.h"
 #include "support/launcher_run.h"
 #include "support/standin_launch.h"
+#include "support/standin_stream.h"
 
 using namespace qel;
 using namespace qel::test;
@@ -453,6 +454,106 @@ INSTANTIATE_TEST_SUITE_P(VmsOwnEnd, LauncherServiceOwnEnd, ::testing::ValuesIn(k
 // The longest name Wine's manager (and Windows') takes: registered and running
 // under its full 256 characters, although the dispatch table holds only the
 // first 255 (Wine ignores the table's name).
+namespace {
+
+// A stream the stand-in writes, and what the logs of one of its streams must
+// hold in the end.
+struct LogStreamCase {
+    const char* label;
+    const char* stream;
+    bool lines;
+    unsigned count;
+};
+
+void PrintTo(const LogStreamCase& c, std::ostream* out)
+{
+    *out << c.label;
+}
+
+std::string expectedStream(const LogStreamCase& c, const char* prefix)
+{
+    std::string stream;
+    char line[kStreamLineCapacity];
+    for (unsigned i = 0; i < c.count; ++i) {
+        if (c.lines) {
+            stream.append(line, streamLine(line, prefix, i));
+        } else {
+            stream += streamByte(i);
+        }
+    }
+    return stream;
+}
+
+constexpr std::size_t kLogSize = 4096;
+
+const LogStreamCase kLogStreams[] = {
+    {"Lines", "lines:700", true, 700},
+    {"NoLineEnds", "bytes:21500", false, 21500},
+};
+
+class LauncherServiceLogs : public LauncherService, public ::testing::WithParamInterface<LogStreamCase> {
+protected:
+    // The files of one log, the oldest first: BASE.N.log down to BASE.log.
+    std::vector<std::string> logFiles(const WString& base) const
+    {
+        std::vector<std::string> files;
+        for (int generation = 1;; ++generation) {
+            const WString path = app + L"\\logs\\service\\" + base + L"." + std::to_wstring(generation) + L".log";
+            if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+                break;
+            }
+            files.insert(files.begin(), readFile(path));
+        }
+        files.push_back(readFile(app + L"\\logs\\service\\" + base + L".log"));
+        return files;
+    }
+};
+
+}  // namespace
+
+// With a log directory, the VM's standard output and error reach NAME.out.log
+// and NAME.err.log through pipes, rotated at the size: the files, oldest first,
+// hold the whole stream in order; each file but the current one is full up to a
+// whole line (or to the byte, without line ends). The directory is made.
+TEST_P(LauncherServiceLogs, ConcatenatedFilesEqualTheStream)
+{
+    const LogStreamCase& c = GetParam();
+    useJ2Vm({{"QEL_STANDIN_STREAM", c.stream}}, "qel.service.log.directory=logs\\service\r\n"
+                                                 "qel.service.log.size=4k\r\nqel.service.log.keep=99\r\n");
+    create();
+    const UniqueHandle process = startWatching();
+    EXPECT_EQ(startError, 0u);
+    ASSERT_TRUE(process);
+    EXPECT_EQ(exitCodeOf(process), std::optional<unsigned long>(0));
+    const StandinRecord record = vmRecord();
+    EXPECT_EQ(record.standardHandles[1], L"pipe");
+    EXPECT_EQ(record.standardHandles[2], L"pipe");
+
+    for (const char* prefix : {"out", "err"}) {
+        SCOPED_TRACE(prefix);
+        const std::vector<std::string> files = logFiles(name + (prefix[0] == 'o' ? L".out" : L".err"));
+        EXPECT_GE(files.size(), 4u) << "several rotations";
+        std::string whole;
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            EXPECT_LE(files[i].size(), kLogSize) << "file " << i;
+            if (i + 1 < files.size()) {
+                if (c.lines) {
+                    EXPECT_TRUE(!files[i].empty() && files[i].back() == '\n') << "file " << i << " ends in a line";
+                } else {
+                    EXPECT_EQ(files[i].size(), kLogSize) << "file " << i;
+                }
+            }
+            whole += files[i];
+        }
+        EXPECT_TRUE(whole == expectedStream(c, prefix)) << whole.size() << " bytes logged";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Streams, LauncherServiceLogs, ::testing::ValuesIn(kLogStreams),
+                         [](const ::testing::TestParamInfo<LogStreamCase>& info) {
+                             return std::string(info.param.label);
+                         });
+
 TEST_F(LauncherService, ServiceNameOf256Characters)
 {
     name += WString(256 - name.size(), L'N');
@@ -501,6 +602,7 @@ enum class Cause {
     PropertiesMissing,
     PropertiesInvalid,
     PropertiesUnreadable,
+    LogDirectoryNotWritable,
 };
 
 struct FailureCase {
@@ -536,6 +638,11 @@ protected:
             // Longer than a process's current directory can be: refused by its
             // length alone, before anything starts.
             useJ2Vm({}, "qel.user.dir=" + escaped(app + L"\\" + WString(300 - app.size(), L'd')) + "\r\n");
+            break;
+        case Cause::LogDirectoryNotWritable:
+            // A file where the log directory would be.
+            writeFile(app + L"\\logs", "a file");
+            useJ2Vm({}, "qel.service.log.directory=logs\r\n");
             break;
         case Cause::PropertiesMissing:
             break;
@@ -594,7 +701,8 @@ TEST_P(LauncherServiceRunnerFailure, StopsWithTheMessagesCode)
 INSTANTIATE_TEST_SUITE_P(RunnerThread, LauncherServiceRunnerFailure,
                          ::testing::Values(FailureCase{"NoAcceptableVm", Cause::NoAcceptableVm, 101},
                                            FailureCase{"VmNotAProgram", Cause::VmNotAProgram, 103},
-                                           FailureCase{"WorkingDirectoryTooLong", Cause::WorkingDirectoryTooLong, 103}),
+                                           FailureCase{"WorkingDirectoryTooLong", Cause::WorkingDirectoryTooLong, 103},
+                                           FailureCase{"LogDirectoryNotWritable", Cause::LogDirectoryNotWritable, 103}),
                          caseLabel);
 
 // Before the dispatcher connects (the properties file missing, invalid, or not

@@ -423,6 +423,35 @@ TEST_F(ServiceInstall, AccountAndDependenciesFromTheSettings)
     }
 }
 
+// The console twin asks for a user account's password on standard error and
+// reads it from standard input, here a pipe with the line (a UTF-8 password),
+// as a script gives it; the service is installed with the account. Standard
+// input that ends before a line installs nothing.
+TEST_F(ServiceInstall, ConsoleTwinAsksForThePassword)
+{
+    const WString user = L".\\" + userName();
+    writeProperties("qel.service.account=" + narrow(user) + "\r\n");
+    RunOptions options;
+    options.arguments = L"-kwqelinstall " + name;
+    options.standardInput = "s3cret p\xc3\xa9\r\n";
+    const ProgramRun installed = runProgram(twin, options);
+    ASSERT_EQ(installed.exitCode, 0u) << installed.standardError;
+    EXPECT_EQ(installed.standardError, "Password of " + narrow(user) + ": \n");
+    {
+        const UniqueServiceHandle stored = openStored();
+        ASSERT_TRUE(stored) << GetLastError();
+        EXPECT_EQ(readStored(stored.get()).account, user);
+    }
+    ASSERT_EQ(command(twin, L"-kwqeluninstall", name).exitCode, 0u);
+
+    options.standardInput = "";
+    const ProgramRun nothingTyped = runProgram(twin, options);
+    EXPECT_EQ(nothingTyped.exitCode, static_cast<unsigned long>(ERROR_INVALID_PARAMETER));
+    EXPECT_NE(nothingTyped.standardError.find("Password of " + narrow(user) + ": \n"), std::string::npos)
+        << nothingTyped.standardError;
+    EXPECT_FALSE(openStored());
+}
+
 // The account and the password are checked before anything is installed.
 TEST_F(ServiceInstall, AccountFailures)
 {

@@ -128,13 +128,24 @@ ProgramRun runProgram(const WString& program, const RunOptions& options)
 
     HANDLE inputRead = nullptr;
     HANDLE inputWrite = nullptr;
-    if (options.silentStandardInput && !CreatePipe(&inputRead, &inputWrite, &inheritable, 0)) {
+    if ((options.silentStandardInput || options.standardInput) && !CreatePipe(&inputRead, &inputWrite, &inheritable, 0)) {
         throw std::runtime_error("cannot create the input pipe");
     }
     UniqueHandle input(inputRead);
     UniqueHandle inputWriter(inputWrite);  // held open while the program runs
     if (inputWriter) {
         SetHandleInformation(inputWriter.get(), HANDLE_FLAG_INHERIT, 0);
+    }
+    if (options.standardInput) {
+        // Small enough for the pipe's buffer: written whole before the start,
+        // then the pipe ends.
+        DWORD written = 0;
+        if (!WriteFile(inputWriter.get(), options.standardInput->data(),
+                       static_cast<DWORD>(options.standardInput->size()), &written, nullptr) ||
+            written != options.standardInput->size()) {
+            throw std::runtime_error("cannot write the standard input");
+        }
+        inputWriter.reset();
     }
 
     STARTUPINFOW startup{};

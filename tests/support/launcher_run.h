@@ -58,6 +58,8 @@ struct RunOptions {
     // Standard input is a pipe that stays open and empty until the program ends,
     // so a program that reads it waits until the timeout.
     bool silentStandardInput = false;
+    // Standard input is a pipe that holds these bytes and then ends.
+    std::optional<std::string> standardInput;
     // The button every message box is answered with: IDOK (1), IDYES (6), IDNO (7).
     int boxAnswer = 1;
 };

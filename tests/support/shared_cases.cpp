@@ -68,14 +68,28 @@ WString decode(std::string_view text, const std::string& where)
         } else if (escape == "LB") {
             result.push_back(L'{');
         } else {
-            const std::size_t digits = !escape.empty() && escape[0] == 'x'   ? 2
-                                       : !escape.empty() && escape[0] == 'u' ? 4
-                                                                             : 0;
-            const int value = digits == 0 || escape.size() != digits + 1 ? -1 : hexValue(escape.substr(1));
-            if (value < 0) {
+            // {xHH} or {uHHHH}, and with "*N" the unit N times.
+            const std::size_t star = escape.find('*');
+            const std::string_view unit = escape.substr(0, star);
+            const std::size_t digits = !unit.empty() && unit[0] == 'x'   ? 2
+                                       : !unit.empty() && unit[0] == 'u' ? 4
+                                                                         : 0;
+            const int value = digits == 0 || unit.size() != digits + 1 ? -1 : hexValue(unit.substr(1));
+            std::size_t count = 1;
+            if (star != std::string_view::npos) {
+                const std::string_view number = escape.substr(star + 1);
+                count = 0;
+                for (const char digit : number) {
+                    count = digit >= '0' && digit <= '9' && count < 100000 ? count * 10 + (digit - '0') : 0;
+                }
+                if (number.empty() || number.size() > 5) {
+                    count = 0;
+                }
+            }
+            if (value < 0 || count == 0) {
                 throw std::runtime_error(where + ": unknown escape {" + std::string(escape) + "}");
             }
-            result.push_back(static_cast<wchar_t>(value));
+            result.append(count, static_cast<wchar_t>(value));
         }
         i = end + 1;
     }

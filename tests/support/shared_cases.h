@@ -4,7 +4,8 @@
 // blocks of lines, each a field name, a tab and texts separated by tabs, a block
 // beginning with its "case" line. Texts are as written but for escapes in
 // braces: {LF}, {CR}, {TAB}, {SP} (a blank), {LB} (a left brace), {xHH} and
-// {uHHHH} (the unit of that value). Lines that begin with "#" and blank lines
+// {uHHHH} (the unit of that value), and {xHH*N} or {uHHHH*N} (the unit N times,
+// N from 1 to 99999). Lines that begin with "#" and blank lines
 // are comments.
 
 #include <string>

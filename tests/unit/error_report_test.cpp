@@ -94,3 +94,19 @@ TEST(ErrorReport, NoVmWithADownloadPage)
     // Every other report opens nothing.
     EXPECT_EQ(errorReport(Frontend::Windowed, expected::kEnglishNoVm, MSG_NO_VM).openOnYes, L"");
 }
+
+// After Yes, a page the shell could not open: the address and the system's
+// reason, as the system words it (its line end dropped), or the number alone.
+TEST(ErrorReport, DownloadPageFailure)
+{
+    const std::pair<const wchar_t*, const wchar_t*> rows[] = {
+        {L"No application is associated with the specified file for this operation.\r\n",
+         L"Windows error 1155 (No application is associated with the specified file for this operation.)"},
+        {L"", L"Windows error 1155"},
+    };
+    for (const auto& [systemText, reason] : rows) {
+        EXPECT_EQ(downloadPageFailureText(L"https://example.com/java", 1155, systemText),
+                  WString(L"The download page could not be opened in a web browser:\nhttps://example.com/java\n\n") +
+                      reason);
+    }
+}

@@ -63,6 +63,32 @@ WString startName(std::wstring_view text)
     return L"demand";
 }
 
+// The service's name of the shared cases: the packager's check, which runs them
+// too, does not know the name a service is installed under.
+constexpr std::wstring_view kCaseServiceName = L"Shop";
+
+WString accountName(std::wstring_view text)
+{
+    const auto account = parseServiceAccount(text, kCaseServiceName);
+    if (!account) {
+        return L"refused";
+    }
+    return account->startName.empty() ? L"LocalSystem" : account->startName;
+}
+
+WString dependencyList(std::wstring_view text)
+{
+    const auto dependencies = parseServiceDependencies(text, kCaseServiceName);
+    if (!dependencies) {
+        return L"refused";
+    }
+    WString list;
+    for (const WString& name : *dependencies) {
+        list += (list.empty() ? L"" : L";") + name;
+    }
+    return list.empty() ? L"none" : list;
+}
+
 // What the launcher makes of each typed key's value, in the words of
 // tests/cases/setting_values.txt.
 const std::map<WString, std::function<WString(const PropertyTable&)>>& readers()
@@ -77,6 +103,9 @@ const std::map<WString, std::function<WString(const PropertyTable&)>>& readers()
         {keys::serviceStopTimeout.name, [](const PropertyTable& t) { return std::to_wstring(serviceStopTimeoutMs(t)); }},
         {keys::msvmMinVersion.name, [](const PropertyTable& t) { return std::to_wstring(msvmMinVersion(t)); }},
         {keys::serviceStart.name, [](const PropertyTable& t) { return startName(setting(t, keys::serviceStart)); }},
+        {keys::serviceAccount.name, [](const PropertyTable& t) { return accountName(setting(t, keys::serviceAccount)); }},
+        {keys::serviceDependencies.name,
+         [](const PropertyTable& t) { return dependencyList(setting(t, keys::serviceDependencies)); }},
         {keys::vmDownloadUrl.name,
          [](const PropertyTable& t) { return WString(vmDownloadUrlAcceptable(t) ? L"accepted" : L"refused"); }},
     };

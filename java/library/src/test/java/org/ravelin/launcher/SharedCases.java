@@ -13,7 +13,7 @@ import java.util.List;
  * The cases of a data file in the repository's tests/cases, which the launcher's own tests run too: blocks of lines,
  * each a field name, a tab and texts separated by tabs, a block beginning with its "case" line. Texts are as written
  * but for escapes in braces: {LF}, {CR}, {TAB}, {SP} (a blank), {LB} (a left brace), {xHH} and {uHHHH} (the unit of
- * that value). The directory is the system property ravelin.cases. The packager's tests read them with it too.
+ * that value), and {xHH*N} or {uHHHH*N} (the unit N times, N from 1 to 99999). The directory is the system property ravelin.cases. The packager's tests read them with it too.
  */
 public final class SharedCases {
     /** One case: its name and its fields in the file's order, each the field name and its decoded texts. */
@@ -124,11 +124,19 @@ public final class SharedCases {
                 result.append('{');
                 break;
             default:
-                final int digits = escape.startsWith("x") ? 2 : escape.startsWith("u") ? 4 : -1;
-                if (escape.length() != digits + 1 || !escape.substring(1).matches("[0-9A-Fa-f]+")) {
+                // {xHH} or {uHHHH}, and with "*N" the unit N times.
+                final int star = escape.indexOf('*');
+                final String unit = star < 0 ? escape : escape.substring(0, star);
+                final String count = star < 0 ? "1" : escape.substring(star + 1);
+                final int digits = unit.startsWith("x") ? 2 : unit.startsWith("u") ? 4 : -1;
+                if (unit.length() != digits + 1 || !unit.substring(1).matches("[0-9A-Fa-f]+")
+                        || !count.matches("[0-9]{1,5}") || Integer.parseInt(count) == 0) {
                     throw new IOException(where + ": unknown escape {" + escape + "}");
                 }
-                result.append((char) Integer.parseInt(escape.substring(1), 16));
+                final char value = (char) Integer.parseInt(unit.substring(1), 16);
+                for (int n = Integer.parseInt(count); n > 0; n--) {
+                    result.append(value);
+                }
             }
             i = end + 1;
         }

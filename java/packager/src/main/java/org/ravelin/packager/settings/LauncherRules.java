@@ -1,5 +1,7 @@
 package org.ravelin.packager.settings;
 
+import java.util.ArrayList;
+import java.util.List;
 import java.util.Optional;
 
 /**
@@ -121,13 +123,76 @@ final class LauncherRules {
                 : Optional.<String>empty();
     }
 
+    private static final String NT_AUTHORITY = "NT AUTHORITY\\";
+    private static final String NT_SERVICE = "NT SERVICE\\";
+
     /**
-     * "https://" or "http://" (the scheme in any case), then a host (a character that is not "/"), with no blank or
-     * control character anywhere.
+     * The name the service manager is given for the account text (blanks around it ignored): "LocalSystem" for an
+     * empty text, "LocalSystem" or "NT AUTHORITY\SYSTEM"; "NT AUTHORITY\LocalService" or "...\NetworkService" for
+     * those names with or without the prefix; "NT SERVICE\NAME" for a virtual account (the service's name is only
+     * known when installing, so any NAME passes here); a user (a domain or ".", a backslash, the user's name) as
+     * written. The well-known names and prefixes in any case. Empty for anything else: a name without a domain, an
+     * empty part, a second backslash, another NT AUTHORITY account.
+     */
+    static Optional<String> serviceAccount(String text) {
+        final String account = trimControl(text);
+        final String lowered = lowerAscii(account);
+        if (lowered.isEmpty() || lowered.equals("localsystem") || lowered.equals("nt authority\\system")) {
+            return Optional.of("LocalSystem");
+        }
+        for (String name : new String[] {"LocalService", "NetworkService"}) {
+            final String word = lowerAscii(name);
+            if (lowered.equals(word) || lowered.equals(lowerAscii(NT_AUTHORITY) + word)) {
+                return Optional.of(NT_AUTHORITY + name);
+            }
+        }
+        final int backslash = account.indexOf('\\');
+        if (backslash <= 0 || backslash + 1 == account.length() || account.indexOf('\\', backslash + 1) >= 0) {
+            return Optional.empty();
+        }
+        if (lowered.startsWith(lowerAscii(NT_SERVICE))) {
+            return Optional.of(NT_SERVICE + account.substring(NT_SERVICE.length()));
+        }
+        if (lowered.startsWith(lowerAscii(NT_AUTHORITY))) {
+            return Optional.empty();
+        }
+        return Optional.of(account);
+    }
+
+    /**
+     * The services and "+group"s of the text, separated by ";", blanks around each ignored, empty entries skipped;
+     * empty when an entry holds a slash or backslash or is a lone "+". (That the service does not need itself is
+     * checked when installing, where its name is known.)
+     */
+    static Optional<List<String>> serviceDependencies(String text) {
+        final List<String> dependencies = new ArrayList<>();
+        for (String part : text.split(";", -1)) {
+            final String entry = trimControl(part);
+            if (entry.isEmpty()) {
+                continue;
+            }
+            if (entry.equals("+") || entry.indexOf('/') >= 0 || entry.indexOf('\\') >= 0) {
+                return Optional.empty();
+            }
+            dependencies.add(entry);
+        }
+        return Optional.of(dependencies);
+    }
+
+    /** The longest download page the launcher takes, in UTF-16 units (kMaxWebAddressUnits). */
+    static final int MAX_WEB_ADDRESS_UNITS = 900;
+
+    /**
+     * "https://" or "http://" (the scheme in any case), then a host, optionally with a port of digits, then nothing
+     * or a path, query or fragment; no user name, at most {@link #MAX_WEB_ADDRESS_UNITS} units, and none of the
+     * characters a URL may not hold (the launcher's isWebAddress).
      */
     static boolean isWebAddress(String text) {
+        if (text.length() > MAX_WEB_ADDRESS_UNITS) {
+            return false;
+        }
         for (int i = 0; i < text.length(); i++) {
-            if (text.charAt(i) <= ' ' || text.charAt(i) == 0x7F) {
+            if (!mayAppearInWebAddress(text.charAt(i))) {
                 return false;
             }
         }
@@ -140,7 +205,52 @@ final class LauncherRules {
         } else {
             return false;
         }
-        return !rest.isEmpty() && rest.charAt(0) != '/';
+        int authorityEnd = rest.length();
+        for (int i = 0; i < rest.length(); i++) {
+            if ("/?#".indexOf(rest.charAt(i)) >= 0) {
+                authorityEnd = i;
+                break;
+            }
+        }
+        return isHostAndPort(rest.substring(0, authorityEnd));
+    }
+
+    /**
+     * Whether a UTF-16 unit may appear in a web address: no blank (U+0020, NBSP, U+3000 and Unicode's other spaces,
+     * the line and paragraph separators), no C0 or C1 control or DEL, no bidirectional control (U+061C, U+200E,
+     * U+200F, U+202A to U+202E, U+2066 to U+2069), none of " &lt; &gt; \ ^ ` { | }.
+     */
+    static boolean mayAppearInWebAddress(char unit) {
+        if (unit <= 0x20 || (unit >= 0x7F && unit <= 0xA0)) {
+            return false;
+        }
+        if ("\"<>\\^`{|}\u1680\u202F\u205F\u2028\u2029\u3000\u061C\u200E\u200F".indexOf(unit) >= 0) {
+            return false;
+        }
+        return !(unit >= 0x2000 && unit <= 0x200A) && !(unit >= 0x202A && unit <= 0x202E)
+                && !(unit >= 0x2066 && unit <= 0x2069);
+    }
+
+    /** A host, then nothing or ":" and digits; no user name ("user@host"). */
+    private static boolean isHostAndPort(String authority) {
+        if (authority.indexOf('@') >= 0) {
+            return false;
+        }
+        final String host;
+        final String port;
+        if (authority.startsWith("[")) {
+            final int close = authority.indexOf(']');
+            if (close < 0) {
+                return false;
+            }
+            host = authority.substring(1, close);
+            port = authority.substring(close + 1);
+        } else {
+            final int colon = authority.indexOf(':');
+            host = colon < 0 ? authority : authority.substring(0, colon);
+            port = colon < 0 ? "" : authority.substring(colon);
+        }
+        return !host.isEmpty() && (port.isEmpty() || port.matches(":[0-9]*"));
     }
 
     /** The download page setting as the launcher takes it: none, or a web address. */

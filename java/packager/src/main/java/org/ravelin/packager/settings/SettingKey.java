@@ -65,6 +65,10 @@ public final class SettingKey {
         SECONDS("seconds"),
         /** "demand", "auto" or "delayed", any case. */
         SERVICE_START("service start"),
+        /** The account the installed service runs as. */
+        SERVICE_ACCOUNT("service account"),
+        /** ";"-separated services and +groups the installed service needs. */
+        SERVICE_DEPENDENCIES("service dependencies"),
         /** An https:// or http:// address. */
         WEB_ADDRESS("web address");
 

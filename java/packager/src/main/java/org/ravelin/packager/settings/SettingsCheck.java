@@ -161,12 +161,28 @@ public final class SettingsCheck {
             }
             return Optional.of(Finding.of(name, message));
         }
+        case SERVICE_ACCOUNT:
+            if (LauncherRules.serviceAccount(value).isPresent()) {
+                return Optional.empty();
+            }
+            return Optional.of(Finding.of(name, "installing the service (-kwqelinstall) refuses " + quoted
+                    + " with message 104: write LocalSystem, LocalService, NetworkService, NT SERVICE\\ and the"
+                    + " service's name, or a user as DOMAIN\\user or .\\user"));
+        case SERVICE_DEPENDENCIES:
+            if (LauncherRules.serviceDependencies(value).isPresent()) {
+                return Optional.empty();
+            }
+            return Optional.of(Finding.of(name, "installing the service (-kwqelinstall) refuses " + quoted
+                    + " with message 104: write service names and +groups separated by ;, without slashes or"
+                    + " backslashes"));
         case WEB_ADDRESS:
             if (LauncherRules.isDownloadUrlAcceptable(value)) {
                 return Optional.empty();
             }
             return Optional.of(Finding.of(name, "the launcher refuses " + quoted
-                    + " with message 104: only an https:// or http:// address with a host and without blanks"));
+                    + " with message 104: only an https:// or http:// address with a host and without a user name, of at"
+                    + " most " + LauncherRules.MAX_WEB_ADDRESS_UNITS + " characters, without blanks, control characters"
+                    + " or any of \" < > \\ ^ ` { | }"));
         case CLASS_NAME:
             if (value.isEmpty() || isClassName(value)) {
                 return Optional.empty();

@@ -90,6 +90,11 @@ class SettingsCheckTest {
             return Integer.toString(LauncherRules.decimal32(value));
         case SERVICE_START:
             return LauncherRules.serviceStart(value).orElse("refused");
+        case SERVICE_ACCOUNT:
+            return LauncherRules.serviceAccount(value).orElse("refused");
+        case SERVICE_DEPENDENCIES:
+            return LauncherRules.serviceDependencies(value)
+                    .map(list -> list.isEmpty() ? "none" : String.join(";", list)).orElse("refused");
         case WEB_ADDRESS:
             return LauncherRules.isDownloadUrlAcceptable(value) ? "accepted" : "refused";
         default:
