@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <optional>
+#include <string>
 
 #include "base/errors.h"
 #include "base/handles.h"
