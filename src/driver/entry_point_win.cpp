@@ -130,14 +130,22 @@ int endSecondStart(const SingleInstanceLock& instance, const Launcher& launcher,
     return kAlreadyRunningExitCode;
 }
 
-// "-kwqelinstall NAME" or "-kwqeluninstall NAME": the console twin says what it
-// did on standard output, the windowed launcher nothing; a failure is reported
-// as an error and the exit code is its Windows error.
+// "-kwqelinstall NAME", "-kwqeluninstall NAME", "-kwqelstart NAME" and the
+// other service commands: the console twin says what it did on standard
+// output, the windowed launcher nothing; a failure is reported as an error and
+// the exit code is its Windows error. "-kwqelstatus NAME" is no error whatever
+// its code: the console twin prints the state line on standard output.
 int runServiceCommandReported(const ServiceCommand& command, const CommandLine& commandLine, Trace& trace,
                               Frontend frontend)
 {
     const ServiceCommandOutcome outcome = runServiceCommand(command, commandLine, trace, frontend);
     trace.line(L"service command: " + outcome.text);
+    if (outcome.stateReport) {
+        if (frontend == Frontend::Console) {
+            writeStandardText(StandardStream::Output, outcome.text);
+        }
+        return static_cast<int>(outcome.error);
+    }
     if (outcome.error == 0) {
         if (frontend == Frontend::Console) {
             writeStandardText(StandardStream::Output, outcome.text);

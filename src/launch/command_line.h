@@ -14,7 +14,8 @@ namespace qel {
 
 // The switch that runs the launcher as the service named after it.
 inline constexpr std::wstring_view kServiceSwitch = L"-kwqelservice";
-// The switches that install, remove and control the service named after them.
+// The switches that install, remove, start, stop, restart the service named
+// after them, or tell its state.
 inline constexpr std::wstring_view kInstallSwitch = L"-kwqelinstall";
 inline constexpr std::wstring_view kUninstallSwitch = L"-kwqeluninstall";
 inline constexpr std::wstring_view kStartSwitch = L"-kwqelstart";

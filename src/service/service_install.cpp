@@ -1,6 +1,8 @@
 #include "service/service_install.h"
 
+#include <algorithm>
 #include <initializer_list>
+#include <iterator>
 #include <string>
 #include <utility>
 
@@ -20,11 +22,18 @@ constexpr std::size_t kMaxServiceNameUnits = 256;
 
 std::optional<ServiceCommand> serviceCommandFrom(const std::vector<WString>& arguments)
 {
+    constexpr std::pair<std::wstring_view, ServiceCommandKind> kSwitches[] = {
+        {kInstallSwitch, ServiceCommandKind::Install}, {kUninstallSwitch, ServiceCommandKind::Uninstall},
+        {kStartSwitch, ServiceCommandKind::Start},     {kStopSwitch, ServiceCommandKind::Stop},
+        {kRestartSwitch, ServiceCommandKind::Restart}, {kStatusSwitch, ServiceCommandKind::Status},
+    };
     for (std::size_t i = 1; i < arguments.size(); ++i) {
-        const bool install = arguments[i] == kInstallSwitch;
-        if (install || arguments[i] == kUninstallSwitch) {
+        const auto found = std::find_if(std::begin(kSwitches), std::end(kSwitches),
+                                        [&](const auto& entry) { return arguments[i] == entry.first; });
+        if (found != std::end(kSwitches)) {
+            const bool install = found->second == ServiceCommandKind::Install;
             ServiceCommand command;
-            command.kind = install ? ServiceCommandKind::Install : ServiceCommandKind::Uninstall;
+            command.kind = found->second;
             command.name = i + 1 < arguments.size() ? arguments[i + 1] : WString();
             std::size_t rest = i + 2;
             if (install && i + 2 < arguments.size() && arguments[i + 2] == kPasswordEnvSwitch) {
@@ -277,11 +286,35 @@ WString passwordFailureText(std::wstring_view serviceName, std::wstring_view acc
            L" is needed: give --password-env VAR, or install with the console twin, which asks for it.";
 }
 
+WString serviceCommandFailurePrefix(ServiceCommandKind kind, std::wstring_view serviceName)
+{
+    const wchar_t* doing = L"Installing the service ";
+    switch (kind) {
+    case ServiceCommandKind::Install:
+        break;
+    case ServiceCommandKind::Uninstall:
+        doing = L"Removing the service ";
+        break;
+    case ServiceCommandKind::Start:
+        doing = L"Starting the service ";
+        break;
+    case ServiceCommandKind::Stop:
+        doing = L"Stopping the service ";
+        break;
+    case ServiceCommandKind::Restart:
+        doing = L"Restarting the service ";
+        break;
+    case ServiceCommandKind::Status:
+        doing = L"Reading the state of the service ";
+        break;
+    }
+    return doing + WString(serviceName) + L" failed: ";
+}
+
 WString serviceCommandFailureText(ServiceCommandKind kind, std::wstring_view serviceName, std::uint32_t error,
                                   std::wstring_view systemText, std::wstring_view displayName)
 {
-    WString text = (kind == ServiceCommandKind::Install ? L"Installing the service " : L"Removing the service ") +
-                   WString(serviceName) + L" failed: ";
+    WString text = serviceCommandFailurePrefix(kind, serviceName);
     const std::wstring_view reason = withoutLineEnd(systemText);
     text += reason.empty() ? L"Windows error " + std::to_wstring(error) : WString(reason);
     if (error == service_error::kAccessDenied) {
@@ -304,7 +337,13 @@ bool isLauncherService(std::wstring_view storedCommandLine, std::wstring_view se
 
 WString notLauncherServiceText(std::wstring_view serviceName, std::wstring_view storedCommandLine)
 {
-    return L"Removing the service " + WString(serviceName) + L" failed: it does not run a launcher as " +
+    return notLauncherServiceText(ServiceCommandKind::Uninstall, serviceName, storedCommandLine);
+}
+
+WString notLauncherServiceText(ServiceCommandKind kind, std::wstring_view serviceName,
+                               std::wstring_view storedCommandLine)
+{
+    return serviceCommandFailurePrefix(kind, serviceName) + L"it does not run a launcher as " +
            WString(serviceName) + L" (its command line is " + WString(storedCommandLine) +
            L"), so it is left as it is.";
 }

@@ -4,8 +4,10 @@
 // "-kwqelinstall NAME" creates the own-process service NAME that starts this
 // executable with "-kwqelservice NAME" and the arguments given after NAME,
 // configured by the qel.service.* settings;
-// "-kwqeluninstall NAME" stops it when it runs and removes it. The rules here
-// decide; service_install_win.cpp talks to the service manager.
+// "-kwqeluninstall NAME" stops it when it runs and removes it. "-kwqelstart",
+// "-kwqelstop", "-kwqelrestart" and "-kwqelstatus" control such a service
+// (service_control_rules.h). The rules here decide; service_install_win.cpp
+// talks to the service manager.
 
 #include <cstdint>
 #include <optional>
@@ -17,7 +19,7 @@
 
 namespace qel {
 
-enum class ServiceCommandKind { Install, Uninstall };
+enum class ServiceCommandKind { Install, Uninstall, Start, Stop, Restart, Status };
 
 struct ServiceCommand {
     ServiceCommandKind kind = ServiceCommandKind::Install;
@@ -33,9 +35,10 @@ struct ServiceCommand {
     std::vector<WString> arguments;
 };
 
-// The first "-kwqelinstall" or "-kwqeluninstall" among the arguments (after the
-// launcher's own path), with the argument after it and, for installing, a
-// "--password-env VAR" after that; none without either switch.
+// The first of the service switches (kInstallSwitch ... kStatusSwitch) among
+// the arguments (after the launcher's own path), with the argument after it
+// and, for installing, a "--password-env VAR" after that; none without any of
+// them.
 std::optional<ServiceCommand> serviceCommandFrom(const std::vector<WString>& arguments);
 
 // A name the service can run under: not empty, at most 256 units (the service
@@ -185,6 +188,10 @@ inline constexpr std::uint32_t kMarkedForDelete = 1072;  // ERROR_SERVICE_MARKED
 inline constexpr std::uint32_t kDuplicateName = 1078;  // ERROR_DUPLICATE_SERVICE_NAME
 }  // namespace service_error
 
+// What the command was doing, for the start of its failure texts:
+// "Installing the service NAME failed: ".
+WString serviceCommandFailurePrefix(ServiceCommandKind kind, std::wstring_view serviceName);
+
 // The text that tells why the command failed: which service and what was done,
 // the system's text for the Windows error (as given; without it the error's
 // number), for access denied that the command needs an administrator, and for
@@ -197,10 +204,13 @@ WString serviceCommandFailureText(ServiceCommandKind kind, std::wstring_view ser
 // removed, so that a mistyped name cannot remove another program's service.
 bool isLauncherService(std::wstring_view storedCommandLine, std::wstring_view serviceName);
 
-// Why a service that is not a launcher's is left as it is.
+// Why a service that is not a launcher's is left as it is (removing it, or
+// the command of the kind).
 WString notLauncherServiceText(std::wstring_view serviceName, std::wstring_view storedCommandLine);
+WString notLauncherServiceText(ServiceCommandKind kind, std::wstring_view serviceName,
+                               std::wstring_view storedCommandLine);
 
-// The line the console twin prints after the command succeeded.
+// The line the console twin prints after installing or removing succeeded.
 WString serviceCommandDoneText(ServiceCommandKind kind, std::wstring_view serviceName, std::wstring_view commandLine);
 
 }  // namespace qel

@@ -10,6 +10,7 @@
 #include "base/system_text.h"
 #include "launch/launcher.h"
 #include "service/service_command.h"
+#include "service/service_manager_win.h"
 
 namespace qel {
 
@@ -115,8 +116,8 @@ void stopIfRunning(SC_HANDLE service)
     }
 }
 
-// The command line the service manager stores for the service; none when it
-// cannot be read.
+}  // namespace
+
 std::optional<WString> storedCommandLine(SC_HANDLE service)
 {
     DWORD needed = 0;
@@ -131,6 +132,8 @@ std::optional<WString> storedCommandLine(SC_HANDLE service)
     }
     return WString(config->lpBinaryPathName);
 }
+
+namespace {
 
 ServiceCommandOutcome outcome(const ServiceCommand& command, DWORD error, const WString& commandLine,
                               const WString& displayName = {})
@@ -309,6 +312,12 @@ ServiceCommandOutcome runServiceCommand(const ServiceCommand& command, const Com
     }
     if (command.kind == ServiceCommandKind::Uninstall) {
         return uninstall(command);
+    }
+    if (command.kind == ServiceCommandKind::Status) {
+        return serviceStatus(command);
+    }
+    if (command.kind != ServiceCommandKind::Install) {
+        return controlService(command, commandLine, trace);
     }
     // The settings are found, read and checked as in a run; in the caller's
     // console and without the Ctrl key, a run that starts nothing opens no

@@ -36,6 +36,12 @@ TEST(ServiceInstall, CommandFromTheArguments)
     const Row rows[] = {
         {{L"Shop.exe", L"-kwqelinstall", L"ShopService"}, ServiceCommandKind::Install, L"ShopService"},
         {{L"Shop.exe", L"-kwqeluninstall", L"ShopService"}, ServiceCommandKind::Uninstall, L"ShopService"},
+        {{L"Shop.exe", L"-kwqelstart", L"ShopService"}, ServiceCommandKind::Start, L"ShopService"},
+        {{L"Shop.exe", L"-kwqelstop", L"ShopService"}, ServiceCommandKind::Stop, L"ShopService"},
+        {{L"Shop.exe", L"-kwqelrestart", L"ShopService"}, ServiceCommandKind::Restart, L"ShopService"},
+        {{L"Shop.exe", L"-kwqelstatus", L"ShopService"}, ServiceCommandKind::Status, L"ShopService"},
+        {{L"Shop.exe", L"-kwqelstatus", L"-kwqelstop", L"X"}, ServiceCommandKind::Status, L"-kwqelstop"},
+        {{L"Shop.exe", L"-kwqelstop"}, ServiceCommandKind::Stop, L""},
         // Anywhere after the launcher's own path; the first switch wins.
         {{L"Shop.exe", L"-x", L"-kwqeluninstall", L"A", L"-kwqelinstall", L"B"}, ServiceCommandKind::Uninstall, L"A"},
         // Without a name the command stays, with an empty name that is refused.
@@ -43,6 +49,8 @@ TEST(ServiceInstall, CommandFromTheArguments)
         // The launcher's own path is never the switch; the case is exact.
         {{L"-kwqelinstall", L"X"}, std::nullopt, L""},
         {{L"Shop.exe", L"-KWQELINSTALL", L"X"}, std::nullopt, L""},
+        {{L"Shop.exe", L"-kwqelstarts", L"X"}, std::nullopt, L""},
+        {{L"Shop.exe", L"-kwqelStatus", L"X"}, std::nullopt, L""},
         {{L"Shop.exe", L"-kwqelservice", L"X"}, std::nullopt, L""},
         {{}, std::nullopt, L""},
     };
@@ -148,6 +156,7 @@ TEST(ServiceInstall, PasswordVariableFromTheArguments)
         {{L"Shop.exe", L"-kwqelinstall", L"S", L"x", L"--password-env", L"SHOP_PW"}, false, L""},
         {{L"Shop.exe", L"-kwqelinstall", L"S", L"--PASSWORD-ENV", L"SHOP_PW"}, false, L""},
         {{L"Shop.exe", L"-kwqeluninstall", L"S", L"--password-env", L"SHOP_PW"}, false, L""},
+        {{L"Shop.exe", L"-kwqelstart", L"S", L"--password-env", L"SHOP_PW"}, false, L""},
     };
     for (const Row& row : rows) {
         const auto command = serviceCommandFrom(row.arguments);
@@ -433,6 +442,15 @@ TEST(ServiceInstall, WhatTheUserIsTold)
         {ServiceCommandKind::Uninstall, 1060, L"The specified service does not exist as an installed service.\r\n",
          L"Removing the service Shop failed: The specified service does not exist as an installed service."},
         {ServiceCommandKind::Uninstall, 1234, L"", L"Removing the service Shop failed: Windows error 1234"},
+        {ServiceCommandKind::Start, 1058, L"The service is disabled.\r\n",
+         L"Starting the service Shop failed: The service is disabled."},
+        {ServiceCommandKind::Stop, 5, L"Access denied.\r\n",
+         L"Stopping the service Shop failed: Access denied.\nRun the command from an administrator's command prompt "
+         L"(Run as administrator)."},
+        {ServiceCommandKind::Restart, 1060, L"", L"Restarting the service Shop failed: Windows error 1060"},
+        {ServiceCommandKind::Status, 123, L"Bad name.\r\n",
+         L"Reading the state of the service Shop failed: Bad name.\nA service name needs at least one character, and "
+         L"no blank, tab, double quote, slash or backslash."},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(serviceCommandFailureText(row.kind, L"Shop", row.error, row.systemText), row.text) << row.error;
@@ -473,4 +491,17 @@ TEST(ServiceInstall, WhichServicesAreALaunchers)
     EXPECT_EQ(notLauncherServiceText(L"Spooler", L"C:\\windows\\system32\\spoolsv.exe"),
               L"Removing the service Spooler failed: it does not run a launcher as Spooler (its command line is "
               L"C:\\windows\\system32\\spoolsv.exe), so it is left as it is.");
+    // Each command that controls a service refuses another program's in its own words.
+    const std::pair<ServiceCommandKind, const wchar_t*> doing[] = {
+        {ServiceCommandKind::Uninstall, L"Removing"},
+        {ServiceCommandKind::Start, L"Starting"},
+        {ServiceCommandKind::Stop, L"Stopping"},
+        {ServiceCommandKind::Restart, L"Restarting"},
+        {ServiceCommandKind::Status, L"Reading the state of"},
+    };
+    for (const auto& [kind, words] : doing) {
+        EXPECT_EQ(notLauncherServiceText(kind, L"Spooler", L"spoolsv.exe"),
+                  WString(words) + L" the service Spooler failed: it does not run a launcher as Spooler (its "
+                                   L"command line is spoolsv.exe), so it is left as it is.");
+    }
 }
