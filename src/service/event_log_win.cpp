@@ -37,8 +37,7 @@ std::uint32_t registerEventSource(std::wstring_view serviceName, std::wstring_vi
     // The size counts the terminating null.
     const WString file(messageFile);
     const WString fileValue(kEventMessageFileValue);
-    status = RegSetValueExW(key.get(), fileValue.c_str(), 0, REG_EXPAND_SZ,
-                            reinterpret_cast<const BYTE*>(file.c_str()),
+    status = RegSetValueExW(key.get(), fileValue.c_str(), 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(file.c_str()),
                             static_cast<DWORD>((file.size() + 1) * sizeof(wchar_t)));
     if (status != ERROR_SUCCESS) {
         return static_cast<std::uint32_t>(status);

@@ -62,8 +62,8 @@ TEST(EventMessages, EachEventsTextWithItsStrings)
     };
     for (const wchar_t* launcher : {L"ravelin.exe", L"ravelinc.exe"}) {
         SCOPED_TRACE(test::narrow(launcher));
-        const UniqueModule module(LoadLibraryExW((test::binaryDir() + L"\\" + launcher).c_str(), nullptr,
-                                                 LOAD_LIBRARY_AS_DATAFILE));
+        const UniqueModule module(
+            LoadLibraryExW((test::binaryDir() + L"\\" + launcher).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
         ASSERT_TRUE(module) << GetLastError();
         for (const Row& row : rows) {
             SCOPED_TRACE(row.event.id & 0xFFFF);

@@ -27,16 +27,27 @@ TEST(ServiceEvents, EachMomentAndItsEvent)
     const Row rows[] = {
         {"the VM started", serviceStartedEvent(4242), 1000, EventType::Information, {L"4242"}},
         {"stopped by the service manager", serviceEndedEvent(ServiceEnd{false, 0}), 1001, EventType::Information, {}},
-        {"the VM ended by itself with 0", serviceEndedEvent(ServiceEnd{true, 0}), 1002, EventType::Information,
-         {L"0"}},
+        {"the VM ended by itself with 0", serviceEndedEvent(ServiceEnd{true, 0}), 1002, EventType::Information, {L"0"}},
         {"the VM ended by itself with 7", serviceEndedEvent(ServiceEnd{true, 7}), 1003, EventType::Error, {L"7"}},
-        {"an exit code above 2^31 in decimal", serviceEndedEvent(ServiceEnd{true, 0xC0000005u}), 1003,
-         EventType::Error, {L"3221225477"}},
-        {"a start failed with message 101", startFailedEvent(101, L"No VM.\n\nInstall one."), 1004, EventType::Error,
+        {"an exit code above 2^31 in decimal",
+         serviceEndedEvent(ServiceEnd{true, 0xC0000005u}),
+         1003,
+         EventType::Error,
+         {L"3221225477"}},
+        {"a start failed with message 101",
+         startFailedEvent(101, L"No VM.\n\nInstall one."),
+         1004,
+         EventType::Error,
          {L"101", L"No VM.\n\nInstall one."}},
-        {"a start failed without a message: 1066, the code it reports", startFailedEvent(0, L"Unknown"), 1004,
-         EventType::Error, {L"1066", L"Unknown"}},
-        {"a warning", warningEvent(L"The pipe cannot be created."), 1005, EventType::Warning,
+        {"a start failed without a message: 1066, the code it reports",
+         startFailedEvent(0, L"Unknown"),
+         1004,
+         EventType::Error,
+         {L"1066", L"Unknown"}},
+        {"a warning",
+         warningEvent(L"The pipe cannot be created."),
+         1005,
+         EventType::Warning,
          {L"The pipe cannot be created."}},
     };
     for (const Row& row : rows) {
@@ -50,9 +61,8 @@ TEST(ServiceEvents, EachMomentAndItsEvent)
 // Each id stands for one text: the ids Event Viewer shows are distinct.
 TEST(ServiceEvents, IdsAreDistinct)
 {
-    const std::uint32_t ids[] = {service_event::kStarted,     service_event::kStopped,
-                                 service_event::kVmExited,    service_event::kVmFailed,
-                                 service_event::kStartFailed, service_event::kWarning};
+    const std::uint32_t ids[] = {service_event::kStarted,  service_event::kStopped,     service_event::kVmExited,
+                                 service_event::kVmFailed, service_event::kStartFailed, service_event::kWarning};
     std::set<std::uint32_t> shown;
     for (const std::uint32_t id : ids) {
         shown.insert(id & 0xFFFF);
@@ -65,9 +75,8 @@ TEST(ServiceEvents, IdsAreDistinct)
 TEST(ServiceEvents, TypeFromTheSeverity)
 {
     const std::pair<std::uint32_t, EventType> cases[] = {
-        {0x000003E8u, EventType::Information}, {0x400003E8u, EventType::Information},
-        {0x800003E8u, EventType::Warning},     {0xC00003E8u, EventType::Error},
-        {0xC0000000u, EventType::Error},       {0xBFFFFFFFu, EventType::Warning},
+        {0x000003E8u, EventType::Information}, {0x400003E8u, EventType::Information}, {0x800003E8u, EventType::Warning},
+        {0xC00003E8u, EventType::Error},       {0xC0000000u, EventType::Error},       {0xBFFFFFFFu, EventType::Warning},
     };
     for (const auto& [id, type] : cases) {
         EXPECT_EQ(eventTypeOf(id), type) << std::hex << id;
