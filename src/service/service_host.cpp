@@ -196,20 +196,28 @@ ServiceEnd ServiceLifecycle::vmEnded(std::uint32_t exitCode)
         // Stopped by the service manager, whether the VM ended by itself or was
         // ended at the timeout: the process leaves through the dispatcher.
         reportStopped(service::kNoError, 0);
-        return decide(ServiceEnd{false, 0});
+        return decideEnded(ServiceEnd{false, 0});
     }
     if (phase_ != Phase::Running) {
         // A stop ended the VM and reported STOPPED already.
-        return decide(ServiceEnd{false, 0});
+        return decideEnded(ServiceEnd{false, 0});
     }
     if (exitCode != 0) {
         // The service manager sees the service end on its own.
         phase_ = Phase::Stopped;
-        return decide(ServiceEnd{true, exitCode});
+        return decideEnded(ServiceEnd{true, exitCode});
     }
     report(service::kStopPending, 0);
     reportStopped(service::kNoError, 0);
-    return decide(ServiceEnd{true, 0});
+    return decideEnded(ServiceEnd{true, 0});
+}
+
+ServiceEnd ServiceLifecycle::decideEnded(ServiceEnd end)
+{
+    if (!end_ && effects_.ended) {
+        effects_.ended(end);
+    }
+    return decide(end);
 }
 
 ServiceEnd ServiceLifecycle::decide(ServiceEnd end)

@@ -115,6 +115,10 @@ public:
         // Tells the administrator (the event log, the trace) of a failure the
         // service lives with.
         std::function<void(const WString&)> warn;
+        // Tells the administrator (the event log) how the service ended once the
+        // VM has ended: called once, before the end is decided, as the process
+        // may end as soon as it is. Optional.
+        std::function<void(const ServiceEnd&)> ended;
     };
 
     // stopTimeoutMs: how long a stop waits for the VM to end by itself after
@@ -179,6 +183,8 @@ private:
     void reportStopped(std::uint32_t win32ExitCode, std::uint32_t specificCode);
     // Keeps the first end decided and wakes the threads that await it.
     ServiceEnd decide(ServiceEnd end);
+    // The same for the end after the VM's: tells of it first (Effects::ended).
+    ServiceEnd decideEnded(ServiceEnd end);
 
     Effects effects_;
     std::uint32_t stopTimeoutMs_;

@@ -9,6 +9,7 @@
 #include "base/messages.h"
 #include "base/system_text.h"
 #include "launch/launcher.h"
+#include "service/event_log.h"
 #include "service/service_command.h"
 #include "service/service_manager_win.h"
 
@@ -145,6 +146,38 @@ ServiceCommandOutcome outcome(const ServiceCommand& command, DWORD error, const 
     return ServiceCommandOutcome{0, serviceCommandDoneText(command.kind, command.name, commandLine)};
 }
 
+// Registers the installed service's name as an event source with this
+// executable's message table, so that Event Viewer shows the texts of its
+// events. A service whose source cannot be registered is removed again: the
+// install fails and leaves nothing behind.
+ServiceCommandOutcome withEventSource(const ServiceCommand& command, const ServiceInstallPlan& plan)
+{
+    const DWORD error = registerEventSource(plan.name, runningModulePath());
+    if (error == ERROR_SUCCESS) {
+        return outcome(command, ERROR_SUCCESS, plan.commandLine);
+    }
+    removeEventSource(plan.name);
+    const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    const UniqueServiceHandle service(manager ? OpenServiceW(manager.get(), plan.name.c_str(), DELETE) : nullptr);
+    if (service) {
+        DeleteService(service.get());
+    }
+    return ServiceCommandOutcome{
+        error, eventSourceFailureText(ServiceCommandKind::Install, plan.name, error, systemErrorText(error))};
+}
+
+// After the service is removed, its event source goes too. The service is
+// gone either way; a key that stays is reported with its error.
+ServiceCommandOutcome withoutEventSource(const ServiceCommand& command)
+{
+    const std::uint32_t error = removeEventSource(command.name);
+    if (error == ERROR_SUCCESS) {
+        return outcome(command, ERROR_SUCCESS, WString());
+    }
+    return ServiceCommandOutcome{
+        error, eventSourceFailureText(ServiceCommandKind::Uninstall, command.name, error, systemErrorText(error))};
+}
+
 // Stops and removes a launcher's service; another program's service of that
 // name is left as it is.
 ServiceCommandOutcome uninstall(const ServiceCommand& command)
@@ -166,7 +199,10 @@ ServiceCommandOutcome uninstall(const ServiceCommand& command)
         return ServiceCommandOutcome{service_error::kDoesNotExist, notLauncherServiceText(command.name, *stored)};
     }
     stopIfRunning(service.get());
-    return outcome(command, DeleteService(service.get()) ? ERROR_SUCCESS : GetLastError(), WString());
+    if (!DeleteService(service.get())) {
+        return outcome(command, GetLastError(), WString());
+    }
+    return withoutEventSource(command);
 }
 
 // Whether Windows knows the user account; other errors than an unknown name
@@ -350,7 +386,10 @@ ServiceCommandOutcome runServiceCommand(const ServiceCommand& command, const Com
     if (password) {
         SecureZeroMemory(password->data(), password->size() * sizeof(wchar_t));
     }
-    return outcome(command, error, planned.plan->commandLine, planned.plan->displayName);
+    if (error != ERROR_SUCCESS) {
+        return outcome(command, error, planned.plan->commandLine, planned.plan->displayName);
+    }
+    return withEventSource(command, *planned.plan);
 }
 
 }  // namespace qel

@@ -11,6 +11,7 @@
 #include "base/text.h"
 #include "base/trace.h"
 #include "settings/settings.h"
+#include "service/event_log.h"
 #include "service/service_launcher.h"
 #include "service/service_logs_win.h"
 
@@ -91,19 +92,6 @@ void reportStatus(SERVICE_STATUS_HANDLE handle, const ServiceStatus& status)
     ServiceApi::instance().setStatus(handle, &windows);
 }
 
-// Writes the text into the Application event log, with the service's name as
-// the source, where an administrator looks for why a service stopped.
-void logError(const WString& serviceName, const WString& text, WORD type = EVENTLOG_ERROR_TYPE)
-{
-    HANDLE source = RegisterEventSourceW(nullptr, serviceName.c_str());
-    if (source == nullptr) {
-        return;
-    }
-    const wchar_t* strings[] = {text.c_str()};
-    ReportEventW(source, type, 0, 1, nullptr, 1, 0, strings, nullptr);
-    DeregisterEventSource(source);
-}
-
 // Milliseconds on the performance counter: the stop timeout is counted from the
 // stop to the millisecond, where the tick count may lag by a tick (up to 16 ms).
 std::uint64_t nowMs()
@@ -177,7 +165,7 @@ void prepareLogs(ServiceQEL& service)
     service.logs = std::make_unique<ServiceLogs>(
         directory, serviceName, static_cast<std::uint64_t>(serviceLogSize(service.properties)),
         serviceLogKeep(service.properties),
-        [serviceName](const WString& text) { logError(serviceName, text, EVENTLOG_WARNING_TYPE); });
+        [serviceName](const WString& text) { writeServiceEvent(serviceName, warningEvent(text)); });
     service.outputPipe = service.logs->outputForVm();
     service.errorPipe = service.logs->errorForVm();
     if (service.trace.enabled()) {
@@ -204,17 +192,19 @@ void runService(ServiceQEL& service)
         }
     } catch (const TerminalError& error) {
         service.discardHandoffFile();
-        logError(service.commandLine.serviceName, error.message);
+        writeServiceEvent(service.commandLine.serviceName,
+                          startFailedEvent(static_cast<std::uint32_t>(error.messageId), error.message));
         service.lifecycle.launchFailed(static_cast<std::uint32_t>(error.messageId));
         return;
     } catch (const std::exception& error) {
         service.discardHandoffFile();
-        logError(service.commandLine.serviceName, unknownExceptionText(error.what()));
+        writeServiceEvent(service.commandLine.serviceName, startFailedEvent(0, unknownExceptionText(error.what())));
         service.lifecycle.launchFailed(0);
         return;
     }
     // The handle stays open until the process ends.
     HANDLE vm = service.process.get();
+    writeServiceEvent(service.commandLine.serviceName, serviceStartedEvent(GetProcessId(vm)));
     service.lifecycle.vmStarted();
     // After a stop the waits end at the stop's own report times and timeout.
     while (WaitForSingleObject(vm, service.lifecycle.nextWaitMs(nowMs())) == WAIT_TIMEOUT) {
@@ -259,6 +249,7 @@ struct FailedStart {
     ServiceLifecycle lifecycle{ServiceLifecycle::Effects{
         [this](const ServiceStatus& status) { reportStatus(handle, status); }, [] {},  // no VM was started
         [] {}, [](const WString&) {},  // its failure is logged already
+        [](const ServiceEnd&) {},  // no VM ended
     }};
 };
 FailedStart* failedStart = nullptr;
@@ -272,7 +263,7 @@ void WINAPI failedServiceMain(DWORD, LPWSTR*)
 {
     failedStart->handle =
         ServiceApi::instance().registerHandler(failedStart->serviceName.c_str(), failedControlHandler);
-    logError(failedStart->serviceName, failedStart->text);
+    writeServiceEvent(failedStart->serviceName, startFailedEvent(failedStart->messageId, failedStart->text));
     failedStart->lifecycle.launchFailed(failedStart->messageId);
 }
 
@@ -308,8 +299,12 @@ ServiceQEL::ServiceQEL(const CommandLine& commandLine, Trace& trace, Frontend fr
                                            },
                                            [this] { askVmToStop(*this); },
                                            [this](const WString& text) {
-                                               logError(this->commandLine.serviceName, text, EVENTLOG_WARNING_TYPE);
+                                               writeServiceEvent(this->commandLine.serviceName, warningEvent(text));
                                                this->trace.line(L"warning: " + text);
+                                           },
+                                           [this](const ServiceEnd& end) {
+                                               writeServiceEvent(this->commandLine.serviceName,
+                                                                 serviceEndedEvent(end));
                                            },
                                        })
 {}

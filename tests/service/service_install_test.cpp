@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "service/service_events.h"
 #include "service_test_fixture.h"
 #include "support/launcher_run.h"
 #include "support/standin_launch.h"
@@ -140,6 +141,8 @@ protected:
     {
         if (!IsSkipped()) {
             removeServiceIfPresent(service.manager(), name);
+            // The event source an install registered.
+            RegDeleteKeyW(HKEY_LOCAL_MACHINE, eventSourceKeyPath(name).c_str());
         }
     }
 
@@ -646,3 +649,66 @@ TEST_F(ServiceInstall, AccountFailures)
     EXPECT_EQ(windowed.exitCode, static_cast<unsigned long>(ERROR_INVALID_PARAMETER));
     EXPECT_FALSE(UniqueServiceHandle(OpenServiceW(service.manager(), missing.c_str(), SERVICE_QUERY_CONFIG)));
 }
+
+namespace {
+
+// The event source key of the service and its two values, as Event Viewer reads
+// them; opened says whether the key exists.
+struct EventSourceKey {
+    bool opened = false;
+    DWORD fileType = 0;
+    WString messageFile;
+    DWORD typesType = 0;
+    DWORD types = 0;
+};
+
+EventSourceKey readEventSource(const WString& serviceName)
+{
+    EventSourceKey read;
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, eventSourceKeyPath(serviceName).c_str(), 0, KEY_QUERY_VALUE, &opened) !=
+        ERROR_SUCCESS) {
+        return read;
+    }
+    const UniqueKey key(opened);
+    read.opened = true;
+    wchar_t file[1024] = {};
+    DWORD size = sizeof file - sizeof(wchar_t);
+    EXPECT_EQ(RegQueryValueExW(key.get(), L"EventMessageFile", nullptr, &read.fileType,
+                               reinterpret_cast<BYTE*>(file), &size),
+              ERROR_SUCCESS);
+    read.messageFile = file;
+    size = sizeof read.types;
+    EXPECT_EQ(RegQueryValueExW(key.get(), L"TypesSupported", nullptr, &read.typesType,
+                               reinterpret_cast<BYTE*>(&read.types), &size),
+              ERROR_SUCCESS);
+    return read;
+}
+
+}  // namespace
+
+// Installing registers the service's name as an event source of the
+// Application log, with the launcher that installed it (the windowed launcher
+// or the console twin, each carrying the message table) as its message file;
+// removing the service removes the source.
+TEST_F(ServiceInstall, RegistersAndRemovesTheEventSource)
+{
+    writeProperties("");
+    for (const WString& program : {launcher, twin}) {
+        SCOPED_TRACE(narrow(program));
+        ASSERT_FALSE(readEventSource(name).opened) << "left from before";
+        const ProgramRun installed = command(program, L"-kwqelinstall", name);
+        ASSERT_EQ(installed.exitCode, 0u) << installed.standardError;
+        const EventSourceKey source = readEventSource(name);
+        ASSERT_TRUE(source.opened);
+        EXPECT_EQ(source.fileType, static_cast<DWORD>(REG_EXPAND_SZ));
+        EXPECT_EQ(source.messageFile, program) << narrow(source.messageFile);
+        EXPECT_EQ(source.typesType, static_cast<DWORD>(REG_DWORD));
+        EXPECT_EQ(source.types, 7u);
+
+        const ProgramRun removed = command(program, L"-kwqeluninstall", name);
+        ASSERT_EQ(removed.exitCode, 0u) << removed.standardError;
+        EXPECT_FALSE(readEventSource(name).opened) << "the source is still registered";
+    }
+}
+

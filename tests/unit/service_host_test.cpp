@@ -39,9 +39,12 @@ public:
             [this] { events.push_back("terminate"); },
             [this] { events.push_back("ask to stop"); },
             [this](const WString& text) { events.push_back("warn " + qel::test::narrow(text)); },
+            [this](const ServiceEnd& end) { ends.push_back(end); },
         };
     }
     std::vector<std::string> events;
+    // Each end the host told of (Effects::ended), in order.
+    std::vector<ServiceEnd> ends;
     // Called when STOPPED is reported, before the report is recorded.
     std::function<void()> onStopped;
 };
@@ -329,5 +332,64 @@ TEST(ServiceHost, StopRacingTheVmsEndReportsStoppedOnce)
         ASSERT_EQ(stopped, 1) << round;
         EXPECT_EQ(recorder.events.back(), kStopped);
         EXPECT_EQ(end.exitCode, 0u);
+    }
+}
+
+// The end is told once the VM has ended, for the event log: stopped by the
+// service manager (the dispatcher's end), or the VM's own end with its code.
+// A start that failed ran no VM: its event is the failure's.
+TEST(ServiceHost, EndAfterTheVmIsToldOnce)
+{
+    enum Step { VmStarted, Stop, VmEnds0, VmEnds7, LaunchFails };
+    struct Row {
+        const char* what;
+        std::uint32_t stopTimeoutMs;
+        std::vector<Step> steps;
+        std::vector<std::pair<bool, std::uint32_t>> ends;
+    };
+    const Row rows[] = {
+        {"stopped while the VM runs", 0, {VmStarted, Stop, VmEnds0}, {{false, 0}}},
+        {"stopped, the VM ends by itself within the timeout", 3000, {VmStarted, Stop, VmEnds7}, {{false, 0}}},
+        {"stopped while the VM is starting", 0, {Stop, VmStarted, VmEnds0}, {{false, 0}}},
+        {"the VM ends by itself with 0", 0, {VmStarted, VmEnds0}, {{true, 0}}},
+        {"the VM ends by itself with 7", 0, {VmStarted, VmEnds7}, {{true, 7}}},
+        {"a stop after the VM's own end tells nothing more", 0, {VmStarted, VmEnds0, Stop}, {{true, 0}}},
+        {"a failed start", 0, {LaunchFails}, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        Recorder recorder;
+        ServiceLifecycle lifecycle(recorder.effects(), row.stopTimeoutMs);
+        lifecycle.starting();
+        for (const Step step : row.steps) {
+            switch (step) {
+            case VmStarted:
+                lifecycle.vmStarted();
+                break;
+            case Stop:
+                lifecycle.control(svc::kControlStop, 0);
+                break;
+            case VmEnds0:
+                lifecycle.vmEnded(0);
+                break;
+            case VmEnds7:
+                lifecycle.vmEnded(7);
+                break;
+            case LaunchFails:
+                lifecycle.launchFailed(101);
+                break;
+            }
+        }
+        std::vector<std::pair<bool, std::uint32_t>> told;
+        for (const ServiceEnd& end : recorder.ends) {
+            told.emplace_back(end.endProcess, end.exitCode);
+        }
+        EXPECT_EQ(told, row.ends);
+        // The end told is the end decided.
+        if (!told.empty()) {
+            const ServiceEnd decided = lifecycle.awaitEnd();
+            EXPECT_EQ(decided.endProcess, told.front().first);
+            EXPECT_EQ(decided.exitCode, told.front().second);
+        }
     }
 }
