@@ -157,6 +157,8 @@ int runServiceCommandReported(const ServiceCommand& command, const CommandLine& 
     return deliver(report, trace);
 }
 
+int reportError(const CommandLine& commandLine, Trace& trace, Frontend frontend, const WString& text, int messageId);
+
 int runGuarded(const CommandLine& commandLine, Trace& trace, Frontend frontend)
 {
     if (const auto command = serviceCommandFrom(commandLine.arguments)) {
@@ -182,7 +184,7 @@ int runGuarded(const CommandLine& commandLine, Trace& trace, Frontend frontend)
             const std::size_t raised = instance->raiseFirstInstance();
             if (trace.enabled()) {
                 trace.line(L"another launcher of these settings runs: no VM started, " + std::to_wstring(raised) +
-                           L" of its VM's windows brought to the front");
+                           L" of its windows brought to the front");
             }
             return endSecondStart(*instance, launcher, trace, frontend);
         }
@@ -195,7 +197,9 @@ int runGuarded(const CommandLine& commandLine, Trace& trace, Frontend frontend)
     } catch (const TerminalError& error) {
         const WString downloadUrl = vmDownloadUrl(launcher.properties);
         if (error.messageId != MSG_NO_VM || downloadUrl.empty()) {
-            throw;
+            // Reported here, while the single-instance lock is held: a second
+            // start meanwhile brings this box to the front instead of starting anew.
+            return reportError(commandLine, trace, frontend, error.message, error.messageId);
         }
         // The user without Java is offered the way to it; no VM will read the
         // hand-off file.

@@ -34,6 +34,22 @@ SingleInstanceNames singleInstanceNames(std::wstring_view propertiesFullPath)
     return SingleInstanceNames{base, base + L".launcher"};
 }
 
+WString singleInstanceKey(std::wstring_view finalPath, const std::function<WString(std::wstring_view)>& upperCase)
+{
+    WString path(finalPath);
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    const std::wstring_view verbatim = L"\\\\?\\";
+    const std::wstring_view unc = L"UNC\\";
+    if (path.rfind(verbatim, 0) == 0) {
+        path.erase(0, verbatim.size());
+        // "UNC\server\share" in any case of "UNC".
+        if (path.size() > unc.size() && toLowerAscii(std::wstring_view(path).substr(0, unc.size())) == L"unc\\") {
+            path.replace(0, unc.size(), L"\\\\");
+        }
+    }
+    return upperCase(path);
+}
+
 std::vector<std::uintptr_t> windowsOfFirstInstance(const std::vector<TopLevelWindow>& windows,
                                                    const std::vector<ProcessEntry>& processes,
                                                    std::uint32_t firstLauncherId)
@@ -45,6 +61,11 @@ std::vector<std::uintptr_t> windowsOfFirstInstance(const std::vector<TopLevelWin
         }
     }
     std::vector<std::uintptr_t> chosen;
+    for (const TopLevelWindow& window : windows) {
+        if (firstLauncherId != 0 && window.processId == firstLauncherId && window.visible && window.dialog) {
+            chosen.push_back(window.handle);
+        }
+    }
     for (const TopLevelWindow& window : windows) {
         if (window.visible && !window.owned &&
             std::find(started.begin(), started.end(), window.processId) != started.end()) {

@@ -9,6 +9,7 @@
 // single_instance_win.cpp holds the objects.
 
 #include <cstdint>
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -19,14 +20,25 @@ namespace qel {
 
 // The names of the kernel objects of one properties file in the session's own
 // namespace ("Local\"): the mutex, and the shared memory that holds the first
-// launcher's process id. Derived from the file's full path without regard to the
-// case of A to Z or the kind of slash, as a hash (a path may be longer than an
-// object's name, and holds backslashes, which a name may not).
+// launcher's process id. Derived from the file's key (singleInstanceKey) or,
+// failing that, its full path, without regard to the case of A to Z or the kind
+// of slash, as a hash (a path may be longer than an object's name, and holds
+// backslashes, which a name may not).
 struct SingleInstanceNames {
     WString mutex;
     WString launcherId;
 };
 SingleInstanceNames singleInstanceNames(std::wstring_view propertiesFullPath);
+
+// The key of a properties file, for singleInstanceNames: the file's final path
+// as Windows gives it for an open handle (symbolic links, junctions and drive
+// letters of other folders resolved), in one spelling whatever the volume's
+// kind: "\\?\C:\..." as "C:\...", "\\?\UNC\server\share\..." as
+// "\\server\share\...", an NT name ("\Device\...") as given, and then
+// upper-cased with upperCase, which is to be the system's table: Windows
+// compares names case-insensitively by it, beyond A to Z ("é" and "É" name one
+// folder).
+WString singleInstanceKey(std::wstring_view finalPath, const std::function<WString(std::wstring_view)>& upperCase);
 
 // A top-level window as the window list gives it, topmost first.
 struct TopLevelWindow {
@@ -35,10 +47,16 @@ struct TopLevelWindow {
     bool visible = false;
     // Owned windows (dialogs, tool windows) come to the front with their owner.
     bool owned = false;
+    // A dialog box (window class "#32770"), as a message box is.
+    bool dialog = false;
 };
 
-// The windows to bring to the front, topmost first: the visible, unowned
-// top-level windows of the processes the first launcher started (its VM).
+// The windows to bring to the front, in the order to raise them from the last
+// to the first, so that the first ends in front: the launcher's own visible
+// dialog boxes (the message box it shows, the error or the download offer), then
+// the visible, unowned top-level windows of the processes the first launcher
+// started (its VM), topmost first. The launcher's other windows (a console it
+// opened) stay where they are.
 std::vector<std::uintptr_t> windowsOfFirstInstance(const std::vector<TopLevelWindow>& windows,
                                                    const std::vector<ProcessEntry>& processes,
                                                    std::uint32_t firstLauncherId);

@@ -1,9 +1,12 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
+#include <string_view>
 #include <vector>
 
 #include "base/handles.h"
+#include "base/system_text.h"
 #include "launch/single_instance.h"
 #include "launch/single_instance_lock.h"
 
@@ -11,21 +14,72 @@ namespace qel {
 
 namespace {
 
+bool isDialogBox(HWND window)
+{
+    // GetClassNameW: the length of the name copied, 0 on failure; the name of
+    // the dialog class is "#32770".
+    wchar_t name[8] = {};
+    return GetClassNameW(window, name, 8) == 6 && WString(name) == L"#32770";
+}
+
+// The final path of an open file (GetFinalPathNameByHandleW returns the length
+// without the terminator when the path fits, the size needed with it when it
+// does not, and 0 on failure). A volume that has no drive letter or folder to
+// be named by (VOLUME_NAME_DOS fails) is named by its NT device name.
+std::optional<WString> finalPathOf(HANDLE file)
+{
+    for (const DWORD volumeName : {VOLUME_NAME_DOS, VOLUME_NAME_NT}) {
+        if (auto path = readGrowingText([&](wchar_t* buffer, DWORD capacity) {
+                return GetFinalPathNameByHandleW(file, buffer, capacity, FILE_NAME_NORMALIZED | volumeName);
+            })) {
+            return path;
+        }
+    }
+    return std::nullopt;
+}
+
 BOOL CALLBACK collectWindow(HWND window, LPARAM found)
 {
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
     reinterpret_cast<std::vector<TopLevelWindow>*>(found)->push_back(
         TopLevelWindow{reinterpret_cast<std::uintptr_t>(window), processId, IsWindowVisible(window) != FALSE,
-                       GetWindow(window, GW_OWNER) != nullptr});
+                       GetWindow(window, GW_OWNER) != nullptr, isDialogBox(window)});
     return TRUE;
 }
 
 }  // namespace
 
+WString systemUpperCase(std::wstring_view text)
+{
+    // Without LCMAP_LINGUISTIC_CASING, LCMapStringEx upper-cases by the file
+    // system's rules, the table by which Windows compares names. It returns the
+    // number of units written, 0 on failure; the same length comes back.
+    WString upper(text.size(), L'\0');
+    if (text.empty() || LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, text.data(), static_cast<int>(text.size()),
+                                      upper.data(), static_cast<int>(upper.size()), nullptr, nullptr, 0) == 0) {
+        return WString(text);
+    }
+    return upper;
+}
+
+WString propertiesFileKey(const WString& propertiesFullPath)
+{
+    // No access asked for: the handle only names the file. Backup semantics
+    // open a folder too, should the path name one.
+    const UniqueFile file(CreateFileW(propertiesFullPath.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    std::optional<WString> finalPath;
+    if (file) {
+        finalPath = finalPathOf(file.get());
+    }
+    // A file that cannot be opened any more is named by the path it was read by.
+    return singleInstanceKey(finalPath.value_or(propertiesFullPath), systemUpperCase);
+}
+
 SingleInstanceLock::SingleInstanceLock(const WString& propertiesFullPath)
 {
-    const SingleInstanceNames names = singleInstanceNames(propertiesFullPath);
+    const SingleInstanceNames names = singleInstanceNames(propertiesFileKey(propertiesFullPath));
     launcherIdName_ = names.launcherId;
     mutex_.reset(CreateMutexW(nullptr, FALSE, names.mutex.c_str()));
     // Read at once: the next call may change it.
@@ -63,7 +117,7 @@ std::size_t SingleInstanceLock::raiseFirstInstance() const
     std::vector<TopLevelWindow> windows;
     EnumWindows(collectWindow, reinterpret_cast<LPARAM>(&windows));
     const std::vector<std::uintptr_t> chosen = windowsOfFirstInstance(windows, runningProcesses(), firstLauncherId);
-    // Lowest first, so that the topmost of them ends up in front.
+    // The last first, so that the first of them (the box, else the topmost) ends up in front.
     for (auto it = chosen.rbegin(); it != chosen.rend(); ++it) {
         const HWND window = reinterpret_cast<HWND>(*it);
         if (IsIconic(window)) {

@@ -11,11 +11,14 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "base/handles.h"
 #include "support/launcher_run.h"
+#include "support/machine_guard.h"
+#include "support/mapped_drive.h"
 #include "support/process_start.h"
 #include "support/standin_launch.h"
 #include "support/top_windows.h"
@@ -84,19 +87,23 @@ protected:
     }
 
     // Starts the launcher as Explorer does and leaves it running.
-    HANDLE startInBackground(const WString& traceFile = L"")
+    HANDLE startInBackground(const WString& traceFile = L"") { return startFrom(launcher, traceFile); }
+
+    // The same by another path to it (a link, another drive, another case).
+    HANDLE startFrom(const WString& program, const WString& traceFile = L"")
     {
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION info{};
-        std::vector<std::pair<std::wstring, std::wstring>> variables{{L"PATH", L"C:\\windows\\system32;C:\\windows"}};
+        std::vector<std::pair<std::wstring, std::wstring>> variables{{L"PATH", L"C:\\windows\\system32;C:\\windows"},
+                                                                      {L"JAVA_HOME", L""}};
         if (!traceFile.empty()) {
             variables.emplace_back(L"QEL_TRACE", traceFile);
         }
         std::wstring block = environmentBlock(variables);
-        const WString directory = app;
+        const WString directory = program.substr(0, program.rfind(L'\\'));
         const DWORD error =
-            startProcess(launcher.c_str(), commandLineFor(launcher, L""), FALSE,
+            startProcess(program.c_str(), commandLineFor(program, L""), FALSE,
                          CREATE_UNICODE_ENVIRONMENT | DETACHED_PROCESS, block.data(), directory.c_str(), startup, info);
         EXPECT_EQ(error, 0u);
         CloseHandle(info.hThread);
@@ -244,4 +251,139 @@ TEST_F(SingleInstance, TheConsoleTwinsSecondStartSaysItRanNothing)
                                         "\\Tool.qel) already runs, and only one instance may run: the arguments of "
                                         "this start were not run (\"list\" \"a b\").\n");
     EXPECT_EQ(readStandinRecords(recordFile).size(), 1u) << "a second VM started";
+}
+
+namespace {
+
+// The first launcher's message box once it shows (safety net kSafetyNetMs).
+HWND awaitBox(HANDLE launcherProcess)
+{
+    const DWORD processId = GetProcessId(launcherProcess);
+    const ULONGLONG deadline = GetTickCount64() + kSafetyNetMs;
+    HWND box = visibleTopWindow(processId, L"#32770");
+    while (box == nullptr && GetTickCount64() < deadline &&
+           WaitForSingleObject(launcherProcess, 10) == WAIT_TIMEOUT) {
+        box = visibleTopWindow(processId, L"#32770");
+    }
+    return box;
+}
+
+}  // namespace
+
+// The first launcher shows a message box instead of a VM (it found none): a
+// second start shows no box of its own, brings the first one's box to the front
+// and ends with 0, and the first ends when its box is answered.
+TEST_F(SingleInstance, TheSecondStartBringsTheFirstsBoxToTheFront)
+{
+    const struct {
+        const char* name;
+        const char* settings;
+        int answer;
+    } rows[] = {
+        {"the error box", "", IDOK},
+        {"the download offer", "qel.vm.download.url=https://example.com/java\r\n", IDNO},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        writeProperties(std::string("qel.nl.valid.vm.list=J2\r\nqel.single.instance=true\r\n") + row.settings);
+        const HANDLE first = startInBackground();
+        const HWND box = awaitBox(first);
+        ASSERT_NE(box, nullptr) << "the first launcher showed no box";
+
+        const OwnWindow other;
+        SetForegroundWindow(other.get());
+        ASSERT_EQ(foregroundOnceSettled(other.get()), other.get());
+
+        RunOptions options;
+        options.environment = {{L"PATH", L"C:\\windows\\system32;C:\\windows"}, {L"JAVA_HOME", L""}};
+        const ProgramRun second = runProgram(launcher, options);
+        ASSERT_FALSE(second.timedOut);
+        EXPECT_TRUE(second.boxes.empty()) << narrow(second.boxes[0].text);
+        EXPECT_EQ(second.exitCode, 0u) << second.standardError;
+        EXPECT_EQ(foregroundOnceSettled(box), box);
+        EXPECT_EQ(WaitForSingleObject(first, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the first launcher ended";
+
+        PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(row.answer), 0);
+        EXPECT_EQ(WaitForSingleObject(first, kSafetyNetMs), static_cast<DWORD>(WAIT_OBJECT_0));
+        endAll();
+    }
+}
+
+namespace {
+
+// The upper case of a folder name as the launcher would not make it: "É" for
+// "é", which Windows takes as the same letter in a name.
+constexpr const wchar_t* kFolder = L"Caf\u00e9";
+constexpr const wchar_t* kFolderUpper = L"CAF\u00c9";
+
+}  // namespace
+
+// Two starts of one properties file by different paths to it are one
+// application: through a symbolic link to the file, by another drive letter for
+// its folder, and by its folder's name in another case beyond A to Z. The
+// second start starts no VM.
+TEST_F(SingleInstance, EveryPathToThePropertiesFileIsOneInstance)
+{
+    enum class Way { Link, Drive, Case };
+    const struct {
+        const char* name;
+        Way way;
+    } rows[] = {{"a symbolic link to the file", Way::Link},
+                {"a second drive letter", Way::Drive},
+                {"the folder's name in upper case", Way::Case}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir home;
+        // The link is made by a Unix program where its path must be ASCII.
+        const WString folder = home / (row.way == Way::Case ? kFolder : L"Tool");
+        if (row.way == Way::Case && !CreateDirectoryW(folder.c_str(), nullptr)) {
+            // Wine names files in the Unix locale's encoding: C has no "é".
+            GTEST_SKIP() << "no non-ASCII file names in this Unix locale (the registration "
+                            "e2e.SingleInstance.utf8 runs this test with LC_ALL=C.UTF-8)";
+        }
+        const WString program = installLauncher(folder, L"Tool.exe");
+        writeFile(folder + L"\\Tool.qel", "qel.nl.java.launcher.main.class=app.Start\r\nqel.class.path=lib\\a.jar\r\n"
+                                          "qel.nl.current.vm=" + escaped(vm) +
+                                              "\r\nqel.nl.valid.vm.list=J2\r\nqel.single.instance=true\r\n");
+        std::optional<MappedDrive> drive;
+        WString other;
+        switch (row.way) {
+        case Way::Link:
+            // A launcher of its own beside a link to the one properties file.
+            other = installLauncher(home / L"linked", L"Tool.exe");
+            ASSERT_TRUE(makeSymbolicLink(home / L"linked\\Tool.qel", folder + L"\\Tool.qel"));
+            break;
+        case Way::Drive:
+            skipUnlessMachineMayChange();
+            if (IsSkipped()) {
+                return;
+            }
+            drive.emplace(folder);
+            other = *drive / L"Tool.exe";
+            break;
+        case Way::Case:
+            other = home / kFolderUpper + L"\\Tool.exe";
+            ASSERT_NE(GetFileAttributesW(other.c_str()), INVALID_FILE_ATTRIBUTES) << "the file system tells the case";
+            break;
+        }
+
+        const std::size_t before = readStandinRecords(recordFile).size();
+        const HANDLE first = startFrom(program);
+        HWND vmWindow = nullptr;
+        ASSERT_EQ(awaitVms(before + 1, &vmWindow).size(), before + 1);
+        // The second ends, or starts a VM and runs on with it (safety net
+        // kSafetyNetMs).
+        const HANDLE second = startFrom(other);
+        const ULONGLONG deadline = GetTickCount64() + kSafetyNetMs;
+        while (WaitForSingleObject(second, 10) == WAIT_TIMEOUT &&
+               readStandinRecords(recordFile).size() == before + 1 && GetTickCount64() < deadline) {
+        }
+        EXPECT_EQ(readStandinRecords(recordFile).size(), before + 1) << "a second VM started";
+        EXPECT_EQ(WaitForSingleObject(second, 0), static_cast<DWORD>(WAIT_OBJECT_0)) << "the second launcher runs on";
+        DWORD exitCode = 1;
+        GetExitCodeProcess(second, &exitCode);
+        EXPECT_EQ(exitCode, 0u);
+        EXPECT_EQ(WaitForSingleObject(first, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the first launcher ended";
+        endAll();
+    }
 }
