@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <optional>
 
@@ -23,6 +24,19 @@
 #include "service/service_launcher.h"
 #include "settings/settings.h"
 #include "version.h"
+
+#if defined(__GLIBCXX__)
+// GNU's default terminate handler names the exception's type, and for that links
+// its whole demangler (about 50 KB, a tenth of the launcher). The launcher
+// catches every exception of a run and reports it; a terminate is a fault of its
+// own, which no window shows the type of: ending at once says as much.
+namespace __gnu_cxx {
+void __verbose_terminate_handler()
+{
+    std::abort();
+}
+}  // namespace __gnu_cxx
+#endif
 
 namespace qel {
 
