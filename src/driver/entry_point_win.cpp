@@ -221,6 +221,9 @@ int runGuarded(const CommandLine& commandLine, Trace& trace, Frontend frontend)
         return reportError(
             commandLine, trace, error.message, MSG_NO_VM,
             noVmReport(frontend, error.message, MessageTable::instance().text(MSG_OFFER_DOWNLOAD), downloadUrl));
+    } catch (const std::exception& error) {
+        // Also reported while the lock is held.
+        return reportError(commandLine, trace, frontend, unknownExceptionText(error.what()), 0);
     }
     trace.phase(L"end");
     if (trace.enabled()) {

@@ -272,7 +272,7 @@ WString passwordPromptText(std::wstring_view account)
 }
 
 WString passwordFailureText(std::wstring_view serviceName, std::wstring_view account,
-                            const ServiceCommand& command)
+                            const ServiceCommand& command, bool prompted)
 {
     WString text = L"Installing the service " + WString(serviceName) + L" failed: ";
     if (command.passwordVariableGiven && command.passwordVariable.empty()) {
@@ -281,6 +281,9 @@ WString passwordFailureText(std::wstring_view serviceName, std::wstring_view acc
     if (command.passwordVariableGiven) {
         return text + L"the environment variable " + command.passwordVariable + L", which holds the password of " +
                WString(account) + L", is not set.";
+    }
+    if (prompted) {
+        return text + L"no password of " + WString(account) + L" was typed: standard input ended before a line.";
     }
     return text + L"the password of " + WString(account) +
            L" is needed: give --password-env VAR, or install with the console twin, which asks for it.";

@@ -171,9 +171,10 @@ PasswordSource passwordSourceOf(const ServiceCommand& command, const ServiceAcco
 WString passwordPromptText(std::wstring_view account);
 
 // Why the password could not be had: "--password-env" without a name, a
-// variable that is not set, no way to ask for it.
+// variable that is not set, no way to ask for it, or (prompted) standard input
+// that ended before a line was typed.
 WString passwordFailureText(std::wstring_view serviceName, std::wstring_view account,
-                            const ServiceCommand& command);
+                            const ServiceCommand& command, bool prompted = false);
 
 // Windows errors of the commands that the user is told of by name.
 namespace service_error {

@@ -379,7 +379,9 @@ ServiceCommandOutcome runServiceCommand(const ServiceCommand& command, const Com
             const std::uint32_t error = command.passwordVariableGiven && !command.passwordVariable.empty()
                                             ? service_error::kVariableNotFound
                                             : service_error::kInvalidParameter;
-            return ServiceCommandOutcome{error, passwordFailureText(command.name, account.startName, command)};
+            const bool prompted =
+                passwordSourceOf(command, account, frontend == Frontend::Console) == PasswordSource::Prompt;
+            return ServiceCommandOutcome{error, passwordFailureText(command.name, account.startName, command, prompted)};
         }
     }
     const DWORD error = install(*planned.plan, password);

@@ -594,8 +594,9 @@ TEST_F(ServiceInstall, ConsoleTwinAsksForThePassword)
     options.standardInput = "";
     const ProgramRun nothingTyped = runProgram(twin, options);
     EXPECT_EQ(nothingTyped.exitCode, static_cast<unsigned long>(ERROR_INVALID_PARAMETER));
-    EXPECT_NE(nothingTyped.standardError.find("Password of " + narrow(user) + ": \n"), std::string::npos)
-        << nothingTyped.standardError;
+    EXPECT_EQ(nothingTyped.standardError, "Password of " + narrow(user) + ": \nInstalling the service " +
+                                              narrow(name) + " failed: no password of " + narrow(user) +
+                                              " was typed: standard input ended before a line.\n");
     EXPECT_FALSE(openStored());
 }
 

@@ -321,6 +321,8 @@ TEST(ServiceInstall, WhereThePasswordComesFrom)
     for (const auto& [command, text] : texts) {
         EXPECT_EQ(passwordFailureText(L"S", L".\\shop", command), text);
     }
+    EXPECT_EQ(passwordFailureText(L"S", L".\\shop", plain, true),
+              L"Installing the service S failed: no password of .\\shop was typed: standard input ended before a line.");
 }
 
 TEST(ServiceInstall, ServiceNames)
