@@ -20,8 +20,11 @@ public:
     bool rename(const WString& from, const WString& to) override;
     bool remove(const WString& name) override;
 
-private:
+    // The file's full path; an append that failed to open it leaves the
+    // reason in GetLastError.
     WString pathOf(const WString& name) const;
+
+private:
     void closeIfOpen(const WString& name);
 
     WString directory_;

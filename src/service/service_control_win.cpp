@@ -31,43 +31,6 @@ ServiceCommandOutcome failure(const ServiceCommand& command, DWORD error)
         error, serviceCommandFailureText(command.kind, command.name, error, systemErrorText(error))};
 }
 
-// The launcher's service of that name, opened with the rights given; or the
-// outcome when there is none (the service manager's error, or another
-// program's service).
-struct OpenedService {
-    UniqueServiceHandle manager;
-    UniqueServiceHandle service;
-    std::optional<ServiceCommandOutcome> refused;
-    // The manager's error when it was not opened (for status: not installed).
-    DWORD error = ERROR_SUCCESS;
-};
-
-OpenedService openLauncherService(const ServiceCommand& command, DWORD rights)
-{
-    OpenedService opened;
-    opened.manager.reset(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    if (!opened.manager) {
-        opened.error = GetLastError();
-        opened.refused = failure(command, opened.error);
-        return opened;
-    }
-    opened.service.reset(OpenServiceW(opened.manager.get(), command.name.c_str(), SERVICE_QUERY_CONFIG | rights));
-    if (!opened.service) {
-        opened.error = GetLastError();
-        opened.refused = failure(command, opened.error);
-        return opened;
-    }
-    const std::optional<WString> stored = storedCommandLine(opened.service.get());
-    if (!stored) {
-        opened.error = GetLastError();
-        opened.refused = failure(command, opened.error);
-    } else if (!isLauncherService(*stored, command.name)) {
-        opened.refused = ServiceCommandOutcome{service_error::kDoesNotExist,
-                                               notLauncherServiceText(command.kind, command.name, *stored)};
-    }
-    return opened;
-}
-
 // The stop timeout of this launcher's settings; none when they cannot be read.
 std::optional<std::uint32_t> stopTimeoutOfSettings(const CommandLine& commandLine, Trace& trace)
 {

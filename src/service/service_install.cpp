@@ -338,11 +338,6 @@ bool isLauncherService(std::wstring_view storedCommandLine, std::wstring_view se
     return line.serviceRequested && toLowerAscii(line.serviceName) == toLowerAscii(serviceName);
 }
 
-WString notLauncherServiceText(std::wstring_view serviceName, std::wstring_view storedCommandLine)
-{
-    return notLauncherServiceText(ServiceCommandKind::Uninstall, serviceName, storedCommandLine);
-}
-
 WString notLauncherServiceText(ServiceCommandKind kind, std::wstring_view serviceName,
                                std::wstring_view storedCommandLine)
 {

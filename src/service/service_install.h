@@ -205,9 +205,8 @@ WString serviceCommandFailureText(ServiceCommandKind kind, std::wstring_view ser
 // removed, so that a mistyped name cannot remove another program's service.
 bool isLauncherService(std::wstring_view storedCommandLine, std::wstring_view serviceName);
 
-// Why a service that is not a launcher's is left as it is (removing it, or
-// the command of the kind).
-WString notLauncherServiceText(std::wstring_view serviceName, std::wstring_view storedCommandLine);
+// Why a service that is not a launcher's is left as it is by the command of
+// the kind.
 WString notLauncherServiceText(ServiceCommandKind kind, std::wstring_view serviceName,
                                std::wstring_view storedCommandLine);
 

@@ -134,6 +134,34 @@ std::optional<WString> storedCommandLine(SC_HANDLE service)
     return WString(config->lpBinaryPathName);
 }
 
+OpenedService openLauncherService(const ServiceCommand& command, DWORD rights)
+{
+    OpenedService opened;
+    const auto refuse = [&](DWORD error) {
+        opened.error = error;
+        opened.refused = ServiceCommandOutcome{
+            error, serviceCommandFailureText(command.kind, command.name, error, systemErrorText(error))};
+    };
+    opened.manager.reset(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!opened.manager) {
+        refuse(GetLastError());
+        return opened;
+    }
+    opened.service.reset(OpenServiceW(opened.manager.get(), command.name.c_str(), SERVICE_QUERY_CONFIG | rights));
+    if (!opened.service) {
+        refuse(GetLastError());
+        return opened;
+    }
+    const std::optional<WString> stored = storedCommandLine(opened.service.get());
+    if (!stored) {
+        refuse(GetLastError());
+    } else if (!isLauncherService(*stored, command.name)) {
+        opened.refused = ServiceCommandOutcome{service_error::kDoesNotExist,
+                                               notLauncherServiceText(command.kind, command.name, *stored)};
+    }
+    return opened;
+}
+
 namespace {
 
 ServiceCommandOutcome outcome(const ServiceCommand& command, DWORD error, const WString& commandLine,
@@ -182,24 +210,12 @@ ServiceCommandOutcome withoutEventSource(const ServiceCommand& command)
 // name is left as it is.
 ServiceCommandOutcome uninstall(const ServiceCommand& command)
 {
-    const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    if (!manager) {
-        return outcome(command, GetLastError(), WString());
+    const OpenedService opened = openLauncherService(command, SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE);
+    if (opened.refused) {
+        return *opened.refused;
     }
-    const UniqueServiceHandle service(OpenServiceW(manager.get(), command.name.c_str(),
-                                                   SERVICE_QUERY_CONFIG | SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE));
-    if (!service) {
-        return outcome(command, GetLastError(), WString());
-    }
-    const std::optional<WString> stored = storedCommandLine(service.get());
-    if (!stored) {
-        return outcome(command, GetLastError(), WString());
-    }
-    if (!isLauncherService(*stored, command.name)) {
-        return ServiceCommandOutcome{service_error::kDoesNotExist, notLauncherServiceText(command.name, *stored)};
-    }
-    stopIfRunning(service.get());
-    if (!DeleteService(service.get())) {
+    stopIfRunning(opened.service.get());
+    if (!DeleteService(opened.service.get())) {
         return outcome(command, GetLastError(), WString());
     }
     return withoutEventSource(command);

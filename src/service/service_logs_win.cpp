@@ -33,30 +33,12 @@ DWORD makeDirectories(const WString& path)
     return CreateDirectoryW(path.c_str(), nullptr) ? 0 : GetLastError();
 }
 
-// Opens (makes) the log file for appending, as the rotation will; 0 or the
-// Windows error.
-DWORD probeAppend(const WString& path)
-{
-    const UniqueFile file(CreateFileW(path.c_str(), FILE_APPEND_DATA,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file ? 0 : GetLastError();
-}
-
 [[noreturn]] void failLogDirectory(const WString& directory, DWORD error)
 {
     const LaunchRefusal refusal{MSG_VM_START_FAILED, error,
                                 L"The service's log directory cannot be written: " + directory};
     throw TerminalError(refusalText(refusal, MessageTable::instance().text(MSG_VM_START_FAILED)),
                         MSG_VM_START_FAILED);
-}
-
-WString joined(const WString& directory, const WString& name)
-{
-    if (!directory.empty() && (directory.back() == L'\\' || directory.back() == L'/')) {
-        return directory + name;
-    }
-    return directory + L'\\' + name;
 }
 
 }  // namespace
@@ -72,8 +54,10 @@ ServiceLogs::ServiceLogs(const WString& directory, const WString& name, std::uin
     for (Stream* stream : {&output_, &error_}) {
         stream->owner = this;
         stream->fileName = logFileName(stream == &output_ ? name + L".out" : name + L".err", 0);
-        if (const DWORD error = probeAppend(joined(directory_, stream->fileName)); error != 0) {
-            failLogDirectory(directory_, error);
+        // Opened (made) as the rotation will append to it.
+        DirectoryLogFiles& files = stream == &output_ ? outputFiles_ : errorFiles_;
+        if (!files.append(stream->fileName, {})) {
+            failLogDirectory(directory_, GetLastError());
         }
         SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
         HANDLE read = nullptr;
@@ -103,7 +87,7 @@ void ServiceLogs::vmStarted()
             // given up instead, and the administrator told.
             const DWORD error = GetLastError();
             stream->readEnd.reset();
-            warn_(L"the service log " + joined(directory_, stream->fileName) +
+            warn_(L"the service log " + outputFiles_.pathOf(stream->fileName) +
                   L" is not written: no thread can read it (error " + std::to_wstring(error) + L")");
         }
     }
@@ -135,7 +119,7 @@ void ServiceLogs::write(Stream& stream, std::string_view bytes)
     stream.rotation.write(bytes);
     if (stream.rotation.failed() && !stream.warned) {
         stream.warned = true;
-        warn_(L"the service log " + joined(directory_, stream.fileName) +
+        warn_(L"the service log " + outputFiles_.pathOf(stream.fileName) +
               L" cannot be written in full: what it cannot take is lost");
     }
 }

@@ -490,7 +490,7 @@ TEST(ServiceInstall, WhichServicesAreALaunchers)
     for (const Row& row : rows) {
         EXPECT_EQ(isLauncherService(row.stored, row.name), row.launchers) << narrowAscii(row.stored);
     }
-    EXPECT_EQ(notLauncherServiceText(L"Spooler", L"C:\\windows\\system32\\spoolsv.exe"),
+    EXPECT_EQ(notLauncherServiceText(ServiceCommandKind::Uninstall, L"Spooler", L"C:\\windows\\system32\\spoolsv.exe"),
               L"Removing the service Spooler failed: it does not run a launcher as Spooler (its command line is "
               L"C:\\windows\\system32\\spoolsv.exe), so it is left as it is.");
     // Each command that controls a service refuses another program's in its own words.
