@@ -7,6 +7,8 @@
 
 #include "base/errors.h"
 #include "base/handles.h"
+#include "base/message_ids.h"
+#include "base/messages.h"
 #include "base/processes.h"
 #include "base/text.h"
 #include "base/trace.h"
@@ -154,17 +156,23 @@ void askVmToStop(ServiceQEL& service)
 }
 
 // With a log directory, the VM's standard output and error go through pipes
-// into the service's logs; a directory that cannot be written fails the start.
+// into the service's logs; a directory that cannot be written fails the start,
+// and so does a size or count of the logs that the service does not take, as
+// installing it does.
 void prepareLogs(ServiceQEL& service)
 {
+    if (const auto key = refusedServiceLogKey(service.properties)) {
+        throw TerminalError(invalidServiceLogText(MessageTable::instance().text(MSG_PROPERTIES_INVALID), *key),
+                            MSG_PROPERTIES_INVALID);
+    }
     const WString directory = serviceLogDirectory(service.properties);
     if (directory.empty()) {
         return;
     }
     const WString serviceName = service.commandLine.serviceName;
     service.logs = std::make_unique<ServiceLogs>(
-        directory, serviceName, static_cast<std::uint64_t>(serviceLogSize(service.properties)),
-        serviceLogKeep(service.properties),
+        directory, serviceName, static_cast<std::uint64_t>(*serviceLogSize(service.properties)),
+        *serviceLogKeep(service.properties),
         [serviceName](const WString& text) { writeServiceEvent(serviceName, warningEvent(text)); });
     service.outputPipe = service.logs->outputForVm();
     service.errorPipe = service.logs->errorForVm();

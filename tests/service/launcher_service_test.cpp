@@ -657,6 +657,8 @@ enum class Cause {
     PropertiesInvalid,
     PropertiesUnreadable,
     LogDirectoryNotWritable,
+    LogSizeRefused,
+    LogKeepRefused,
 };
 
 struct FailureCase {
@@ -697,6 +699,13 @@ protected:
             // A file where the log directory would be.
             writeFile(app + L"\\logs", "a file");
             useJ2Vm({}, "qel.service.log.directory=logs\r\n");
+            break;
+        case Cause::LogSizeRefused:
+            // Read once as 10 bytes; now refused whether or not a directory is set.
+            useJ2Vm({}, "qel.service.log.directory=logs\r\nqel.service.log.size=10MB\r\n");
+            break;
+        case Cause::LogKeepRefused:
+            useJ2Vm({}, "qel.service.log.keep=-1\r\n");
             break;
         case Cause::PropertiesMissing:
             break;
@@ -739,7 +748,8 @@ std::string caseLabel(const ::testing::TestParamInfo<FailureCase>& info)
 }  // namespace
 
 // The VM cannot be started on the runner thread: no acceptable VM (101), a VM
-// program that is not a program or a working directory too long (103).
+// program that is not a program or a working directory too long (103), a size
+// or count of the logs that the service does not take (104).
 TEST_P(LauncherServiceRunnerFailure, StopsWithTheMessagesCode)
 {
     arrange(GetParam().cause);
@@ -756,7 +766,9 @@ INSTANTIATE_TEST_SUITE_P(RunnerThread, LauncherServiceRunnerFailure,
                          ::testing::Values(FailureCase{"NoAcceptableVm", Cause::NoAcceptableVm, 101},
                                            FailureCase{"VmNotAProgram", Cause::VmNotAProgram, 103},
                                            FailureCase{"WorkingDirectoryTooLong", Cause::WorkingDirectoryTooLong, 103},
-                                           FailureCase{"LogDirectoryNotWritable", Cause::LogDirectoryNotWritable, 103}),
+                                           FailureCase{"LogDirectoryNotWritable", Cause::LogDirectoryNotWritable, 103},
+                                           FailureCase{"LogSizeRefused", Cause::LogSizeRefused, 104},
+                                           FailureCase{"LogKeepRefused", Cause::LogKeepRefused, 104}),
                          caseLabel);
 
 // Before the dispatcher connects (the properties file missing, invalid, or not
