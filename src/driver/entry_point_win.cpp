@@ -22,7 +22,7 @@
 #include "launch/launcher.h"
 #include "launch/single_instance_lock.h"
 #include "service/service_command.h"
-#include "service/service_launcher.h"
+#include "service/service_host_win.h"
 #include "settings/settings.h"
 #include "version.h"
 

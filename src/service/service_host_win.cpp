@@ -14,7 +14,7 @@
 #include "base/trace.h"
 #include "settings/settings.h"
 #include "service/event_log.h"
-#include "service/service_launcher.h"
+#include "service/service_host_win.h"
 #include "service/service_logs_win.h"
 
 namespace qel {
