@@ -3,7 +3,9 @@ package org.ravelin.packager;
 import java.io.PrintStream;
 import java.nio.file.Path;
 import java.nio.file.Paths;
+import java.util.HashMap;
 import java.util.List;
+import java.util.Map;
 
 /** The {@code brand} command: {@link Brander#brand} from the command line. */
 final class BrandCommand {
@@ -21,6 +23,18 @@ final class BrandCommand {
             + "  --dpi-aware true|false      whether Windows draws its windows unscaled on high-DPI screens\n"
             + "  --long-path-aware true|false  whether it takes paths longer than 260 characters\n"
             + "A signed launcher is refused: brand first, then sign.\n";
+
+    /** The option of each branding setting, by the name of the builder's method that sets it. */
+    private static final Map<String, String> OPTIONS = new HashMap<>();
+
+    static {
+        OPTIONS.put("icon", "--icon");
+        OPTIONS.put("productName", "--product-name");
+        OPTIONS.put("fileDescription", "--file-description");
+        OPTIONS.put("company", "--company");
+        OPTIONS.put("copyright", "--copyright");
+        OPTIONS.put("version", "--version");
+    }
 
     private BrandCommand() {}
 
@@ -64,7 +78,8 @@ final class BrandCommand {
             Brander.brand(launcher, output, b.build());
             return Main.DONE;
         } catch (PackagerException e) {
-            err.println("ravelin-packager: " + e.getMessage());
+            final String option = e.setting() == null ? null : OPTIONS.get(e.setting());
+            err.println("ravelin-packager: " + (option == null ? "" : option + ": ") + e.getMessage());
             return Main.REFUSED;
         }
     }

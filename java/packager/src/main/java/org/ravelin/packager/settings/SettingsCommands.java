@@ -136,17 +136,18 @@ public final class SettingsCommands {
         try {
             findings = SettingsCheck.checkFile(file, applicationDirectory(options, file));
         } catch (IOException e) {
-            err.println("ravelin-packager check-settings: cannot read " + file + ": " + e);
+            err.println(Main.printable("ravelin-packager check-settings: cannot read " + file + ": " + e, charset));
             return Main.REFUSED;
         }
         for (Finding finding : findings) {
             out.println(Main.printable(finding.toString(), charset));
         }
         if (!findings.isEmpty()) {
-            err.println(file + ": " + findings.size() + (findings.size() == 1 ? " finding" : " findings"));
+            err.println(Main.printable(file + ": " + findings.size() + (findings.size() == 1 ? " finding" : " findings"),
+                    charset));
             return Main.REFUSED;
         }
-        out.println(file + ": the launcher takes these settings as written");
+        out.println(Main.printable(file + ": the launcher takes these settings as written", charset));
         return Main.DONE;
     }
 
@@ -185,8 +186,8 @@ public final class SettingsCommands {
                     for (Finding finding : findings) {
                         err.println(Main.printable(finding.toString(), charset));
                     }
-                    err.println(output + " not written: " + findings.size()
-                            + (findings.size() == 1 ? " finding" : " findings"));
+                    err.println(Main.printable(output + " not written: " + findings.size()
+                            + (findings.size() == 1 ? " finding" : " findings"), charset));
                     return Main.REFUSED;
                 }
                 moveInPlace(written, file);
