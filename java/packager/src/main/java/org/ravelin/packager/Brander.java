@@ -53,13 +53,17 @@ public final class Brander {
             icon.replaceGroup(tree, ICON_GROUP, what);
         }
         versionInfo(tree, what, outputName, numbers, branding);
-        if (branding.executionLevel() != null || branding.dpiAware() != null || branding.longPathAware() != null) {
+        if (Manifest.changes(branding)) {
             final ResourceTree.Entry manifests = tree.root.find(ResourceTree.RT_MANIFEST);
             final ResourceTree.Entry manifest = manifests == null ? null : manifests.dir.find(MANIFEST_ID);
-            if (manifest == null || manifest.dir.entries.isEmpty()) {
+            final boolean settings = branding.executionLevel() != null || branding.dpiAware() != null
+                    || branding.longPathAware() != null;
+            if ((manifest == null || manifest.dir.entries.isEmpty()) && settings) {
                 throw new PackagerException(what + " has no manifest (resource type 24, id 1) to change");
             }
-            for (ResourceTree.Entry lang : manifest.dir.entries) {
+            // Without a manifest, there is no identity to name either.
+            for (ResourceTree.Entry lang : manifest == null ? new java.util.ArrayList<ResourceTree.Entry>()
+                    : manifest.dir.entries) {
                 lang.leaf.data = Manifest.apply(lang.leaf.data, branding, what);
             }
         }

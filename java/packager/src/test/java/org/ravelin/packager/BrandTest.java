@@ -283,11 +283,45 @@ class BrandTest {
         assertTrue(manifest.contains(">false</dpiAware>"), manifest);
         assertTrue(manifest.contains(">true</longPathAware>"), manifest);
         assertTrue(manifest.contains("<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/>"), manifest);
+        assertTrue(manifest.contains("name=\"Demo.Company.Demo.Product\""), manifest);
+        assertTrue(manifest.contains("<description>Demo application</description>"), manifest);
+        assertFalse(manifest.contains("Ravelin"), manifest);
 
         for (ResourceTree.Entry type : before.root.entries) {
             if (type.name != null || type.id == ResourceTree.RT_STRING || type.id > 24) {
                 assertEquals(leaves(type), leaves(find(after, type)), "type " + type.id + " " + type.name);
             }
+        }
+    }
+
+    /** The manifest's identity and description follow the names; what an identity name cannot hold is left out. */
+    @Test
+    void theManifestsIdentityFollowsTheNames() throws Exception {
+        final String[][] cases = {
+            // product name, file description, company: identity name, description
+            {"Shop & Co <Pro>", null, null, "Shop.Co.Pro", "Shop &amp; Co &lt;Pro&gt;"},
+            {null, "Described tool", "ACME", "ACME.Described.tool", "Described tool"},
+            {"Kasse", "Die Kasse\nf\u00fcr alle", "B\u00e4cker M\u00fcller", "B.cker.M.ller.Kasse",
+                "Die Kasse f\u00fcr alle"},
+            {"\u00e4\u00f6\u00fc", null, null, "Ravelin.Launcher", "\u00e4\u00f6\u00fc"}};
+        for (String[] c : cases) {
+            final Path out = dir.resolve("named.exe");
+            Branding.Builder b = Branding.builder();
+            if (c[0] != null) {
+                b = b.productName(c[0]);
+            }
+            if (c[1] != null) {
+                b = b.fileDescription(c[1]);
+            }
+            if (c[2] != null) {
+                b = b.company(c[2]);
+            }
+            Brander.brand(LAUNCHER, out, b.build());
+            final ResourceTree after = PeFile.parse(Files.readAllBytes(out), "out").resources();
+            final String manifest = new String(only(after, ResourceTree.RT_MANIFEST, 1), StandardCharsets.UTF_8);
+            assertTrue(manifest.contains("name=\"" + c[3] + "\""), c[3] + ": " + manifest);
+            assertTrue(manifest.contains("<description>" + c[4] + "</description>"), c[4] + ": " + manifest);
+            assertTrue(manifest.contains("level=\"asInvoker\""), manifest);
         }
     }
 
