@@ -10,6 +10,7 @@
 #include "base/errors.h"
 #include "base/files.h"
 #include "base/messages.h"
+#include "base/system_library.h"
 #include "base/system_text.h"
 #include "base/text.h"
 #include "base/trace.h"
@@ -21,7 +22,7 @@
 #include "launch/launcher.h"
 #include "launch/single_instance_lock.h"
 #include "service/service_command.h"
-#include "service/service_launcher.h"
+#include "service/service_host_win.h"
 #include "settings/settings.h"
 #include "vm/executable_info.h"
 #include "version.h"
@@ -60,9 +61,11 @@ void traceHeader(Trace& trace, Frontend frontend)
     // RtlGetVersion always tells the real version.
     OSVERSIONINFOW version{};
     version.dwOSVersionInfoSize = sizeof version;
+    // RtlGetVersion is declared only in the driver kit's headers; every process
+    // has ntdll loaded already.
+    static SystemLibrary ntdll(L"ntdll.dll");
     using RtlGetVersion = LONG(WINAPI*)(OSVERSIONINFOW*);
-    const auto getVersion = reinterpret_cast<RtlGetVersion>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
+    const auto getVersion = ntdll.function<RtlGetVersion>("RtlGetVersion");
     BOOL wow64 = FALSE;
     const bool windows64 = launcher64 || (IsWow64Process(GetCurrentProcess(), &wow64) && wow64);
     if (getVersion != nullptr && getVersion(&version) == 0) {
