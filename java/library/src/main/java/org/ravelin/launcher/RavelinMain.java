@@ -6,6 +6,7 @@ import java.lang.reflect.Constructor;
 import java.lang.reflect.InvocationTargetException;
 import java.lang.reflect.Method;
 import java.lang.reflect.Modifier;
+import java.util.function.Consumer;
 
 /**
  * A ready main class for the launcher: name it in {@value Settings#MAIN_CLASS} and the application's class in
@@ -74,12 +75,14 @@ public final class RavelinMain {
         }
     }
 
-    // The main method that starts the application, and the constructor of its instance for an instance method. An
-    // instance of this class is the application's entry, so that no class of its own is loaded for it.
+    // The application class, the main method that starts it, and the constructor of its instance for an instance
+    // method. An instance of this class is the application's entry, so that no class of its own is loaded for it.
+    private final Class<?> application;
     private final Method main;
     private final Constructor<?> constructor;
 
-    RavelinMain(Method main, Constructor<?> constructor) {
+    RavelinMain(Class<?> application, Method main, Constructor<?> constructor) {
+        this.application = application;
         this.main = main;
         this.constructor = constructor;
     }
@@ -159,19 +162,19 @@ public final class RavelinMain {
      * rules of {@link MainLookup}, which are loaded only then.
      */
     static RavelinMain findMain(Class<?> application) throws LaunchContextException {
-        final Method main;
+        Method main;
         try {
             main = application.getMethod("main", String[].class);
         } catch (NoSuchMethodException e) {
-            return MainLookup.find(application);
+            main = null;
         } catch (LinkageError e) {
             throw MainLookup.cannotLook(application, e);
         }
-        if (!Modifier.isStatic(main.getModifiers()) || main.getReturnType() != void.class) {
-            return MainLookup.find(application);
+        if (main == null || !Modifier.isStatic(main.getModifiers()) || main.getReturnType() != void.class) {
+            return MainLookup.find(application, main);
         }
         makeAccessible(application, main);
-        return new RavelinMain(main, null);
+        return new RavelinMain(application, main, null);
     }
 
     // A class or main method that is not public may be started too, as by the java command, unless a named module
@@ -190,9 +193,15 @@ public final class RavelinMain {
 
     /**
      * Calls the main method with the arguments: on an instance made with the constructor when there is one, else as a
-     * static method.
+     * static method. A public one is called by {@link DirectEntry}, as the VM's own launcher calls it, without
+     * reflection; others by reflection.
      */
     void call(String[] arguments) throws Throwable {
+        final Consumer<Object> entry = DirectEntry.of(application, main, constructor);
+        if (entry != null) {
+            entry.accept(arguments);
+            return;
+        }
         try {
             final Object target = constructor == null ? null : constructor.newInstance();
             if (main.getParameterCount() == 1) {

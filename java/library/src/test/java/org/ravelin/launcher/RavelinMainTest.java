@@ -35,6 +35,11 @@ class RavelinMainTest {
     static final String CLASS_PATH = location(RavelinMain.class) + File.pathSeparator
             + location(RecordingApplication.class);
 
+    /** The refusal of a class without a main method the java command would start, before and after the details. */
+    static final String NO_MAIN = " has no main method the java command can start";
+    static final String MAIN_RULE = ": it takes the nearest main(String[]), else the nearest main(), declared or"
+            + " inherited, and starts it when it returns void and is not private";
+
     @TempDir
     Path dir;
     Path properties;
@@ -216,36 +221,55 @@ class RavelinMainTest {
         assertEquals(0, run.exitCode);
     }
 
-    // The method the java launcher of Java 25 starts: a main(String[]) first, declared, inherited from a superclass or
-    // an interface's default method, static or not, then main(); not private. The class's simple name, then what
-    // its method prints. Where a Java 25 runtime is there, its java command starts the class itself and prints the
-    // same, and the ready main class on that runtime does too.
+    // The method the java launcher of Java 25 starts: the nearest main(String[]), declared, inherited from a
+    // superclass or an interface's default method, static or not, else the nearest main(); not private, returning
+    // void. A nearest one that does not count hides the ones further up. The class's simple name, then what its
+    // method prints, or "refused:" and why the ready main class refuses it (code 6). Where a Java 25 runtime is there,
+    // its java command starts the class itself and prints the same (or refuses it too), and the ready main class on
+    // that runtime does too.
     @ParameterizedTest(name = "{0}")
-    @CsvSource({
-            "InstanceMain, instance main(String[]) a b",
-            "StaticWithoutParameters, static main()",
-            "InstanceWithoutParameters, instance main()",
-            "ParametersFirst, instance main(String[]) a b",
-            "StaticBeforeArgumentsOnly, static main(String[]) a b",
-            "Inherited, inherited instance main()",
-            "PrivateArgumentsMain, static main()",
-            "IntegerMainBesideInstanceMain, instance main()",
-            "FromInterface, interface default main()",
-            "InterfaceArgumentsFirst, interface default main(String[]) a b",
-            "SuperclassArgumentsFirst, inherited instance main(String[]) a b",
-            "PackageStaticMain, package static main(String[]) a b"})
+    @CsvSource(delimiter = '|', value = {
+            "InstanceMain | instance main(String[]) a b",
+            "StaticWithoutParameters | static main()",
+            "InstanceWithoutParameters | instance main()",
+            "ParametersFirst | instance main(String[]) a b",
+            "StaticBeforeArgumentsOnly | static main(String[]) a b",
+            "Inherited | inherited instance main()",
+            "PrivateArgumentsMain | static main()",
+            "IntegerMainBesideInstanceMain | instance main()",
+            "FromInterface | interface default main()",
+            "InterfaceArgumentsFirst | interface default main(String[]) a b",
+            "SuperclassArgumentsFirst | inherited instance main(String[]) a b",
+            "PackageStaticMain | package static main(String[]) a b",
+            "PrivateArgumentsMainBesideBaseMain | main() of another package",
+            "PrivateArgumentsMainHidesBase | refused: main(String[]) is private and hides main(String[]) of the class"
+                    + " org.ravelin.launcher.testapp.base.OtherPackageArgumentsMain",
+            "IntegerArgumentsMainHidesBase | refused: main(String[]) returns int and hides main(String[]) of the class"
+                    + " org.ravelin.launcher.testapp.base.OtherPackageArgumentsMain",
+            "PrivateMainHidesBase | refused: main() is private and hides main() of the class"
+                    + " org.ravelin.launcher.testapp.base.OtherPackageMain"})
     void startsTheMainMethodTheJavaLauncherWouldStart(String application, String printed) throws Exception {
         final String name = OtherApplications.class.getName() + "$" + application;
+        final boolean refused = printed.startsWith("refused: ");
+        final String out = refused ? "" : lines(printed);
+        final String err = refused ? lines("Ravelin: the application class " + name + NO_MAIN + " ("
+                + printed.substring("refused: ".length()) + ")" + MAIN_RULE) : "";
+        final int exitCode = refused ? RavelinMain.Failure.NO_MAIN_METHOD.exitCode() : 0;
         writeProperties("qel.application.main.class=" + name);
         final Run run = runWithLauncherArguments("a", "b");
-        assertEquals(lines(printed), run.out, run.err);
-        assertEquals(0, run.exitCode);
+        assertEquals(out, run.out, run.err);
+        assertEquals(err, run.err);
+        assertEquals(exitCode, run.exitCode);
         if (JDK25 != null) {
             javaHome = JDK25;
             final Run java = runJava(Arrays.asList(name, "a", "b"));
-            assertEquals(lines(printed), java.out, "java 25 itself: " + java.err);
+            assertEquals(out, java.out, "java 25 itself: " + java.err);
+            assertEquals(refused, java.err.startsWith("Error: Main method not found in class " + name), java.err);
+            assertEquals(refused ? 1 : 0, java.exitCode, java.err);
             final Run onJava25 = runWithLauncherArguments("a", "b");
-            assertEquals(lines(printed), onJava25.out, "the ready main class on java 25: " + onJava25.err);
+            assertEquals(out, onJava25.out, "the ready main class on java 25: " + onJava25.err);
+            assertEquals(err, onJava25.err);
+            assertEquals(exitCode, onJava25.exitCode);
         }
     }
 
@@ -338,6 +362,33 @@ class RavelinMainTest {
         assertEquals(1, run.exitCode);
     }
 
+    // The VM's own launcher calls main without reflection, and so does the ready main class for a public one: the
+    // application's stack trace shows the entry's frame, not reflection's. Since Java 18 reflection's first call
+    // spins classes with the class-file API, which a start that calls main directly does not load; on Java 25, where
+    // present, none is loaded. A main method that is not public is called by reflection.
+    @ParameterizedTest(name = "{0}")
+    @CsvSource({"RecordingApplication, false", "OtherApplications$NotPublicThrowing, true"})
+    void aPublicMainMethodIsCalledWithoutReflection(String application, boolean reflection) throws Exception {
+        final String name = OtherApplications.class.getPackage().getName() + "." + application;
+        writeProperties("qel.application.main.class=" + name);
+        final Path classLog = dir.resolve("classes.log");
+        if (JDK25 != null) {
+            javaHome = JDK25;
+            vmOptions.add("-Xlog:class+load:file=" + classLog);
+        }
+        final Run run = runWithLauncherArguments("throw");
+        assertEquals(1, run.exitCode, run.err);
+        assertTrue(run.err.contains("\tat " + name + ".main("), run.err);
+        assertEquals(reflection, run.err.contains("java.lang.reflect.Method.invoke("), run.err);
+        assertEquals(!reflection, run.err.contains("\tat org.ravelin.launcher.entry.ApplicationEntry.accept("),
+                run.err);
+        if (JDK25 != null) {
+            final String classes = new String(Files.readAllBytes(classLog), StandardCharsets.UTF_8);
+            assertTrue(classes.contains(" " + name + " "), classes);
+            assertEquals(reflection, classes.contains("jdk.internal.classfile.impl."), "class-file API loaded");
+        }
+    }
+
     // Where each output of OtherApplications$NotPublic goes: a file beside the properties file, or the VM's own
     // standard output or standard error.
     static Stream<Arguments> redirects() {
@@ -414,8 +465,6 @@ class RavelinMainTest {
     static Stream<Arguments> failures() {
         final String missingArguments = "the launcher's arguments are missing: expected the properties file and the "
                 + "hand-off file before the application's arguments, got ";
-        final String noMain = " has no main method the java command can start";
-        final String rule = ": it starts void main(String[]) or void main(), not private";
         final String noConstructor = ": the java command needs one that is not private to make an instance";
         final String other = OtherApplications.class.getName();
         return Stream.of(
@@ -438,21 +487,21 @@ class RavelinMainTest {
                         "the application class shop.Missing is not on the class path (<class path>)",
                         "qel.application.main.class=shop.Missing"),
                 failure("no main method", RavelinMain.Failure.NO_MAIN_METHOD, "the application class " + other
-                        + "$WithoutMain" + noMain + rule, "qel.application.main.class=" + other + "$WithoutMain"),
+                        + "$WithoutMain" + NO_MAIN + MAIN_RULE, "qel.application.main.class=" + other + "$WithoutMain"),
                 failure("a main method returning int", RavelinMain.Failure.NO_MAIN_METHOD, "the application class "
-                        + other + "$IntegerMain" + noMain + " (main(String[]) returns int)" + rule,
+                        + other + "$IntegerMain" + NO_MAIN + " (main(String[]) returns int)" + MAIN_RULE,
                         "qel.application.main.class=" + other + "$IntegerMain"),
                 failure("a private main method", RavelinMain.Failure.NO_MAIN_METHOD, "the application class "
-                        + other + "$PrivateMain" + noMain + " (main(String[]) is private)" + rule,
+                        + other + "$PrivateMain" + NO_MAIN + " (main(String[]) is private)" + MAIN_RULE,
                         "qel.application.main.class=" + other + "$PrivateMain"),
                 failure("a private main(String[]) and main() returning int", RavelinMain.Failure.NO_MAIN_METHOD,
-                        "the application class " + other + "$PrivateMainAndIntegerMain" + noMain
-                        + " (main(String[]) is private; main() returns int)" + rule,
+                        "the application class " + other + "$PrivateMainAndIntegerMain" + NO_MAIN
+                        + " (main(String[]) is private; main() returns int)" + MAIN_RULE,
                         "qel.application.main.class=" + other + "$PrivateMainAndIntegerMain"),
                 failure("only an interface's static main", RavelinMain.Failure.NO_MAIN_METHOD,
-                        "the application class " + other + "$OnlyStaticInterfaceMain" + noMain + " (main(String[]) of"
+                        "the application class " + other + "$OnlyStaticInterfaceMain" + NO_MAIN + " (main(String[]) of"
                         + " the interface " + other + "$StaticInterfaceMain is static in an interface, and the static"
-                        + " methods of an interface are not inherited)" + rule,
+                        + " methods of an interface are not inherited)" + MAIN_RULE,
                         "qel.application.main.class=" + other + "$OnlyStaticInterfaceMain"),
                 failure("an instance main method without a constructor without arguments",
                         RavelinMain.Failure.NO_MAIN_METHOD, "the application class " + other
