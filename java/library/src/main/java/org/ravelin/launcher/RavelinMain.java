@@ -22,8 +22,8 @@ import java.util.function.Consumer;
  * arguments, which must not be private. The class may be named with slashes for dots ({@code shop/Main}).
  *
  * <p>A redirect setting that names a file (relative to the properties file's directory) sends that output to the
- * end of the file, which is created when missing, in UTF-8 whatever the VM's default charset; {@code console} (any
- * case) and an empty value leave the output as it is. When both name the same file, both outputs share one stream.
+ * end of the file, which is created when missing (with its missing folders), in UTF-8 whatever the VM's default
+ * charset; {@code console} (any case) and an empty value leave the output as it is. When both name the same file, both outputs share one stream.
  *
  * <p>When it cannot start the application it writes one line beginning with "Ravelin:" to standard error (once the
  * redirects are applied, to the redirected standard error; when only standard output's file cannot be opened, to
@@ -42,9 +42,12 @@ import java.util.function.Consumer;
 public final class RavelinMain {
     /** Why the application did not start, and the VM's exit code for it. */
     public enum Failure {
-        /** The launcher's arguments are missing, or the properties or hand-off file cannot be read. */
+        /**
+         * The launcher's arguments are missing, or the properties or hand-off file cannot be read, is not a regular
+         * file or is larger than any launcher's.
+         */
         CONTEXT(2),
-        /** A redirect setting names no usable file name, or its file cannot be opened. */
+        /** A redirect setting names no usable file name, or its file or a missing folder of it cannot be made. */
         REDIRECT(3),
         /** The properties file names no application class. */
         NO_APPLICATION_CLASS(4),

@@ -1,5 +1,6 @@
 package org.ravelin.launcher;
 
+import java.io.File;
 import java.io.FileInputStream;
 import java.io.IOException;
 import java.io.InputStream;
@@ -45,7 +46,7 @@ public final class Settings {
      *
      * @param file the file
      * @return its settings
-     * @throws IOException when the file cannot be read
+     * @throws IOException when the file cannot be read, is not a regular file or holds more than 4 MiB
      */
     public static Settings read(Path file) throws IOException {
         return parse(readFile(Objects.requireNonNull(file, "file")));
@@ -209,33 +210,59 @@ public final class Settings {
     }
 
     /**
-     * Reads a whole file with {@code java.io}, which the VM has loaded before any main method runs: reading it
-     * through {@link Files#readAllBytes(Path)} would first load some thirty classes of file channels, a good part of
-     * what the ready main class adds to an application's start.
+     * The most a properties or hand-off file may hold: the launcher writes the environment into the hand-off file
+     * three times, each unit as up to six bytes, and a Windows environment of 200,000 units (six times the largest
+     * variable) stays below it; a properties file is a few kilobytes. A larger file is no launcher's, and reading it
+     * would only cost the VM its memory.
+     */
+    static final int MAX_FILE_BYTES = 4 * 1024 * 1024;
+
+    /**
+     * Reads a whole file of at most {@link #MAX_FILE_BYTES} with {@code java.io}, which the VM has loaded before any
+     * main method runs: reading it through {@link Files#readAllBytes(Path)} would first load some thirty classes of
+     * file channels, a good part of what the ready main class adds to an application's start. A device, pipe or
+     * folder is refused before it is read: it may never end.
      */
     static byte[] readFile(Path file) throws IOException {
+        final File asFile = file.toFile();
+        if (!asFile.isFile() && asFile.exists()) {
+            throw new IOException("it is not a regular file");
+        }
+        if (asFile.length() > MAX_FILE_BYTES) {
+            throw tooLarge(asFile.length());
+        }
         final InputStream input;
         try {
-            input = new FileInputStream(file.toFile());
+            input = new FileInputStream(asFile);
         } catch (IOException e) {
             // A FileNotFoundException (caught as its superclass, which the VM has loaded). Its text is the operating
             // system's; the file API's exceptions say what happened in a few words
-            // (NoSuchFileException, AccessDeniedException), or read it after all.
-            return Files.readAllBytes(file);
+            // (NoSuchFileException, AccessDeniedException).
+            Files.newInputStream(file).close();
+            throw e;
         }
         try {
             byte[] bytes = new byte[8192];
             int length = 0;
             for (int read; (read = input.read(bytes, length, bytes.length - length)) >= 0;) {
                 length += read;
+                if (length > MAX_FILE_BYTES) {
+                    // It grew while being read.
+                    throw tooLarge(length);
+                }
                 if (length == bytes.length) {
-                    bytes = Arrays.copyOf(bytes, bytes.length * 2);
+                    bytes = Arrays.copyOf(bytes, Math.min(bytes.length * 2, MAX_FILE_BYTES + 1));
                 }
             }
             return length == bytes.length ? bytes : Arrays.copyOf(bytes, length);
         } finally {
             input.close();
         }
+    }
+
+    private static IOException tooLarge(long length) {
+        return new IOException("it holds " + length + " bytes or more, beyond the " + MAX_FILE_BYTES
+                + " that a launcher's file may hold");
     }
 
     /**

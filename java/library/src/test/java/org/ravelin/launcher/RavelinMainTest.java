@@ -399,6 +399,8 @@ class RavelinMainTest {
                         "logs/out.txt", "logs/err.txt"),
                 Arguments.of("console in any case", "CONSOLE", "Console", false, out, err),
                 Arguments.of("empty values", "", "", false, out, err),
+                Arguments.of("into folders that are made", "made/deeper/out.txt", "made/err.txt", false,
+                        "made/deeper/out.txt", "made/err.txt"),
                 Arguments.of("one file for both", "logs/both.txt", "logs/both.txt", false,
                         "logs/both.txt", "logs/both.txt"),
                 Arguments.of("an absolute path", "<absolute>", "", false, "logs/out.txt", err),
@@ -474,9 +476,25 @@ class RavelinMainTest {
                         "cannot read the properties file <properties>: no such file or directory", "no properties"),
                 failure("no hand-off file", RavelinMain.Failure.CONTEXT,
                         "cannot read the hand-off file <hand-off>: no such file or directory", "no hand-off"),
-                failure("a redirect into a missing directory", RavelinMain.Failure.REDIRECT,
-                        "cannot open <directory>/missing/out.txt for qel.stdout.redirect: no such file or directory",
-                        "qel.application.main.class=" + RECORDING, "qel.stdout.redirect=missing/out.txt"),
+                failure("a hand-off file larger than any launcher writes", RavelinMain.Failure.CONTEXT,
+                        "cannot read the hand-off file <hand-off>: it holds 4194305 bytes or more, beyond the 4194304"
+                        + " that a launcher's file may hold", "hand-off of 4194305 bytes", "vm=-Xmx16m",
+                        "qel.application.main.class=" + RECORDING),
+                failure("a properties file larger than any launcher reads", RavelinMain.Failure.CONTEXT,
+                        "cannot read the properties file <properties>: it holds 4194305 bytes or more, beyond the"
+                        + " 4194304 that a launcher's file may hold", "properties of 4194305 bytes"),
+                failure("a folder as the properties file", RavelinMain.Failure.CONTEXT,
+                        "cannot read the properties file <properties>: it is not a regular file", "properties folder"),
+                failure("the endless device as the hand-off file", RavelinMain.Failure.CONTEXT,
+                        "cannot read the hand-off file <hand-off>: it is not a regular file", "/dev/zero",
+                        "qel.application.main.class=" + RECORDING),
+                failure("a folder as the hand-off file", RavelinMain.Failure.CONTEXT,
+                        "cannot read the hand-off file <hand-off>: it is not a regular file", "hand-off folder",
+                        "qel.application.main.class=" + RECORDING),
+                failure("a redirect into a folder that cannot be made", RavelinMain.Failure.REDIRECT,
+                        "cannot make the folder <directory>/Shop.qel for out.txt of qel.stdout.redirect: a file of"
+                        + " that name is there", "qel.application.main.class=" + RECORDING,
+                        "qel.stdout.redirect=Shop.qel/out.txt"),
                 failure("no application class", RavelinMain.Failure.NO_APPLICATION_CLASS,
                         "the properties file <properties> names no application class: set qel.application.main.class",
                         "qel.stdout.redirect=console"),
@@ -524,7 +542,9 @@ class RavelinMainTest {
                 failure("a standard error redirect that is no file name", RavelinMain.Failure.REDIRECT, "the value of"
                         + " qel.stderr.redirect, \"a\\u0000\", is not a usable file name: Nul character not allowed"
                         + " (in the properties file a backslash before u starts a \\uXXXX escape: separate the folders"
-                        + " with /)", "qel.application.main.class=" + RECORDING, "qel.stderr.redirect=a\\u"));
+                        + " with /)", "qel.application.main.class=" + RECORDING, "qel.stderr.redirect=a\\u"))
+                // A device that never ends, where the system has one by that name.
+                .filter(row -> !((List<?>) row.get()[3]).contains("/dev/zero") || Files.exists(Paths.get("/dev/zero")));
     }
 
     @ParameterizedTest(name = "{0}")
@@ -533,18 +553,41 @@ class RavelinMainTest {
             List<String> setup) throws Exception {
         int argumentCount = 2;
         final List<String> propertyLines = new ArrayList<>();
+        boolean writeProperties = true;
         for (String step : setup) {
             if (step.startsWith("arguments=")) {
                 argumentCount = Integer.parseInt(step.substring("arguments=".length()));
+            } else if (step.startsWith("vm=")) {
+                vmOptions.add(step.substring("vm=".length()));
             } else if (step.equals("no properties")) {
                 properties = properties.resolveSibling("Missing.qel");
+                writeProperties = false;
             } else if (step.equals("no hand-off")) {
                 handoff = handoff.resolveSibling("qel2.tmp");
+            } else if (step.equals("properties folder")) {
+                properties = properties.resolveSibling("Folder.qel");
+                Files.createDirectories(properties);
+                writeProperties = false;
+            } else if (step.equals("hand-off folder")) {
+                handoff = handoff.resolveSibling("qel2.tmp");
+                Files.createDirectories(handoff);
+            } else if (step.startsWith("/dev/")) {
+                handoff = Paths.get(step);
+            } else if (step.matches("(properties|hand-off) of \\d+ bytes")) {
+                // A valid file, its last line's value as long as it takes.
+                final boolean handoffFile = step.startsWith("hand-off");
+                final byte[] start = SettingsTest.bytes(handoffFile ? "qel.nl.current.vm=C:\\\\j\\\\java.exe\r\nx="
+                        : "qel.application.main.class=" + RECORDING + "\r\nx=");
+                final byte[] file = new byte[Integer.parseInt(step.replaceAll("\\D", ""))];
+                Arrays.fill(file, (byte) 'a');
+                System.arraycopy(start, 0, file, 0, start.length);
+                Files.write(handoffFile ? handoff : properties, file);
+                writeProperties = handoffFile;
             } else {
                 propertyLines.add(step);
             }
         }
-        if (!setup.contains("no properties")) {
+        if (writeProperties) {
             writeProperties(propertyLines.toArray(new String[0]));
         }
         final List<String> args = Arrays.asList(properties.toString(), handoff.toString());
@@ -574,13 +617,13 @@ class RavelinMainTest {
     // there too.
     @Test
     void aRedirectFailureGoesToStandardErrorsFileToo() throws Exception {
-        writeProperties("qel.application.main.class=" + RECORDING, "qel.stdout.redirect=missing/out.txt",
+        writeProperties("qel.application.main.class=" + RECORDING, "qel.stdout.redirect=Shop.qel/out.txt",
                 "qel.stderr.redirect=logs/err.txt");
         Files.write(handoff, HandoffTest.file("qel.nl.current.vm=C:\\\\Java\\\\bin\\\\javaw.exe", "qel.console=false",
                 "qel.service=true"));
         final Run run = runWithLauncherArguments();
-        final String line = lines("Ravelin: cannot open " + properties.resolveSibling("missing/out.txt")
-                + " for qel.stdout.redirect: no such file or directory");
+        final String line = lines("Ravelin: cannot make the folder " + properties + " for out.txt of"
+                + " qel.stdout.redirect: a file of that name is there");
         assertEquals(line, run.err);
         assertEquals(line, new String(Files.readAllBytes(properties.resolveSibling("logs/err.txt")),
                 StandardCharsets.UTF_8));
