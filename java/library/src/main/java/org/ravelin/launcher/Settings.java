@@ -13,6 +13,7 @@ import java.util.LinkedHashMap;
 import java.util.Map;
 import java.util.Objects;
 import java.util.Optional;
+import java.util.OptionalLong;
 
 /**
  * The settings of the launcher's properties file, read with the launcher's own rules: ISO 8859-1 bytes (a UTF-8
@@ -121,6 +122,85 @@ public final class Settings {
     public String get(String key, String defaultValue) {
         final String value = entries.get(key);
         return value != null ? value : defaultValue;
+    }
+
+    /**
+     * A switch, read as the launcher reads its own: on for "true", "on" or "t" in any case (ASCII letters only), off
+     * for every other text ("yes" and "1" among them) and when the file does not have the key.
+     *
+     * @param key the key
+     * @return whether the switch is on
+     */
+    public boolean isOn(String key) {
+        final String value = entries.get(key);
+        if (value == null) {
+            return false;
+        }
+        final String lowered = lowerAscii(value);
+        return lowered.equals("true") || lowered.equals("on") || lowered.equals("t");
+    }
+
+    /**
+     * A count of bytes, read as the launcher reads its heap sizes: after blanks, a sign and the decimal digits up to
+     * the first character that is no digit (none give 0), times 1024 when the value ends with k and 1048576 when it
+     * ends with m, in any case; no other unit exists ("1g" is 1 byte, "512MB" 512). A count beyond 64 bits stays at
+     * the limit on its side. The launcher gives the VM a size only when it is greater than 0.
+     *
+     * @param key the key
+     * @return the count, or an empty {@code OptionalLong} when the file does not have the key
+     */
+    public OptionalLong findByteSize(String key) {
+        final String value = entries.get(key);
+        return value == null ? OptionalLong.empty() : OptionalLong.of(byteSize(value));
+    }
+
+    static long byteSize(String text) {
+        String lowered = lowerAscii(text);
+        long multiplier = 1;
+        if (lowered.endsWith("k")) {
+            multiplier = 1024;
+        } else if (lowered.endsWith("m")) {
+            multiplier = 1024 * 1024;
+        }
+        if (multiplier != 1) {
+            lowered = lowered.substring(0, lowered.length() - 1);
+        }
+        int i = 0;
+        while (i < lowered.length() && (lowered.charAt(i) == ' ' || lowered.charAt(i) >= '\t' && lowered.charAt(i) <= '\r')) {
+            i++;
+        }
+        final boolean negative = i < lowered.length() && lowered.charAt(i) == '-';
+        if (i < lowered.length() && (lowered.charAt(i) == '+' || lowered.charAt(i) == '-')) {
+            i++;
+        }
+        // The magnitude in bytes, negated at the end; it stops at the limit of its side.
+        final long limit = negative ? Long.MIN_VALUE : -Long.MAX_VALUE;
+        long negated = 0;
+        for (; i < lowered.length() && lowered.charAt(i) >= '0' && lowered.charAt(i) <= '9'; i++) {
+            final int digit = lowered.charAt(i) - '0';
+            if (negated < (limit + digit) / 10) {
+                negated = limit;
+                break;
+            }
+            negated = negated * 10 - digit;
+        }
+        if (negated < limit / multiplier) {
+            negated = limit;
+        } else {
+            negated *= multiplier;
+        }
+        return negative ? negated : -negated;
+    }
+
+    // 'A' to 'Z' become 'a' to 'z', as the launcher lower-cases; every other character stays.
+    private static String lowerAscii(String text) {
+        final char[] result = text.toCharArray();
+        for (int i = 0; i < result.length; i++) {
+            if (result[i] >= 'A' && result[i] <= 'Z') {
+                result[i] += 'a' - 'A';
+            }
+        }
+        return new String(result);
     }
 
     /**
