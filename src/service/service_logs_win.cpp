@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "base/errors.h"
+#include "base/files.h"
 #include "base/messages.h"
 #include "base/message_ids.h"
 #include "launch/launch_plan.h"
@@ -11,27 +12,6 @@
 namespace qel {
 
 namespace {
-
-// Makes the directory and the missing directories above it; 0, or the Windows
-// error of the first that could not be made.
-DWORD makeDirectories(const WString& path)
-{
-    if (CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS) {
-        const DWORD attributes = GetFileAttributesW(path.c_str());
-        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0
-                   ? 0
-                   : ERROR_DIRECTORY;
-    }
-    const DWORD error = GetLastError();
-    const auto parentEnd = path.find_last_of(L"\\/");
-    if (error != ERROR_PATH_NOT_FOUND || parentEnd == WString::npos || parentEnd == 0) {
-        return error;
-    }
-    if (const DWORD parentError = makeDirectories(path.substr(0, parentEnd)); parentError != 0) {
-        return parentError;
-    }
-    return CreateDirectoryW(path.c_str(), nullptr) ? 0 : GetLastError();
-}
 
 [[noreturn]] void failLogs(const WString& detail, DWORD error)
 {
@@ -81,7 +61,7 @@ ServiceLogs::ServiceLogs(const WString& directory, const WString& name, std::uin
       stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)), outputFiles_(directory_), errorFiles_(directory_),
       output_(outputFiles_, name + L".out", maxSize, keep), error_(errorFiles_, name + L".err", maxSize, keep)
 {
-    if (const DWORD error = makeDirectories(directory_); error != 0) {
+    if (const DWORD error = createDirectories(directory_); error != 0) {
         failLogDirectory(directory_, error);
     }
     if (!stop_) {

@@ -70,6 +70,9 @@ inline constexpr SettingKey singleInstance{L"qel.single.instance", L""};
 inline constexpr SettingKey serviceLogDirectory{L"qel.service.log.directory", L""};
 inline constexpr SettingKey serviceLogSize{L"qel.service.log.size", L"10m"};
 inline constexpr SettingKey serviceLogKeep{L"qel.service.log.keep", L"5"};
+// A switch: the VM gets a per-user class-data archive of the application, which
+// it makes on the first start and maps at later ones (Java 19 and later).
+inline constexpr SettingKey classDataArchive{L"qel.nl.java.option.class.data.archive", L""};
 
 // clang-format off
 inline constexpr SettingKey all[] = {
@@ -79,7 +82,7 @@ inline constexpr SettingKey all[] = {
     msvmMinVersion, serviceStopTimeout,
     serviceDisplayName, serviceDescription, serviceStart, serviceRestartDelay, vmDownloadUrl, singleInstance,
     serviceLogDirectory, serviceLogSize, serviceLogKeep,
-    serviceAccount, serviceDependencies,
+    serviceAccount, serviceDependencies, classDataArchive,
 };
 // clang-format on
 }  // namespace keys
