@@ -15,11 +15,12 @@
 #include "base/trace.h"
 #include "base/web_address.h"
 #include "driver/error_report.h"
+#include "instance/instance_relay_win.h"
+#include "instance/session_end.h"
+#include "instance/single_instance_win.h"
 #include "launch/command_line.h"
 #include "launch/console.h"
-#include "launch/instance_relay_host.h"
 #include "launch/launcher.h"
-#include "launch/single_instance_lock.h"
 #include "service/service_command.h"
 #include "service/service_launcher.h"
 #include "settings/settings.h"
@@ -185,7 +186,9 @@ int runGuarded(const CommandLine& commandLine, Trace& trace, Frontend frontend)
         return static_cast<int>(ServiceQEL::instance(commandLine, trace, frontend).serve());
     }
     trace.phase(L"settings");
-    Launcher launcher(commandLine, trace, frontend);
+    // The VM may run for hours: a log-off, shutdown or console close meanwhile
+    // deletes the hand-off file too.
+    Launcher launcher(commandLine, trace, frontend, {}, session_end::watch());
     // One instance at a time: a second start of the application starts no VM,
     // brings the first one's windows to the front and hands its arguments over
     // (endSecondStart). The first holds the lock until it ends.

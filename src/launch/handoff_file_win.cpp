@@ -17,7 +17,6 @@
 #include "base/trace.h"
 #include "launch/handoff_file.h"
 #include "launch/handoff_text.h"
-#include "launch/session_end.h"
 
 namespace qel {
 
@@ -92,15 +91,17 @@ HandoffFile::~HandoffFile()
         return;
     }
     DeleteFileW(path_.c_str());  // a file that is gone already is no failure
-    session_end::forget();
+    if (forgetAtEnd_) {
+        forgetAtEnd_();
+    }
 }
 
-HandoffFile HandoffFile::create(Trace& trace, AtSessionEnd atSessionEnd)
+HandoffFile HandoffFile::create(Trace& trace, const SessionEndWatch& sessionEnd)
 {
-    return create(trace, atSessionEnd, systemRandom);
+    return create(trace, sessionEnd, systemRandom);
 }
 
-HandoffFile HandoffFile::create(Trace& trace, AtSessionEnd atSessionEnd, const RandomSource& random)
+HandoffFile HandoffFile::create(Trace& trace, const SessionEndWatch& sessionEnd, const RandomSource& random)
 {
     wchar_t directory[kTempPathUnits + 1] = {};
     const DWORD length = GetTempPathW(kTempPathUnits, directory);
@@ -135,10 +136,11 @@ HandoffFile HandoffFile::create(Trace& trace, AtSessionEnd atSessionEnd, const R
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
         if (file) {
             const WString full = normalizePath(path);
-            if (atSessionEnd == AtSessionEnd::Delete && !trace.enabled()) {
-                session_end::deleteAtEnd(full);
+            if (sessionEnd.deleteAtEnd && !trace.enabled()) {
+                sessionEnd.deleteAtEnd(full);
+                return HandoffFile(full, trace, std::move(file), sessionEnd.forget);
             }
-            return HandoffFile(full, trace, std::move(file));
+            return HandoffFile(full, trace, std::move(file), nullptr);
         }
         error = GetLastError();
     }

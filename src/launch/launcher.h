@@ -36,10 +36,11 @@ public:
     // Takes the environment, finds and reads the properties file, rejects
     // incomplete settings, makes the properties file's directory current, keeps
     // only the file's name and sets up the console as the frontend has it.
-    // Without a probe the Ctrl key is read from the keyboard.
-    // The run writes what it does into the trace.
+    // Without a probe the Ctrl key is read from the keyboard. The run writes
+    // what it does into the trace, and with a session-end watch deletes its
+    // hand-off file when the console or the session ends while the VM runs.
     Launcher(CommandLine commandLine, Trace& trace, Frontend frontend = Frontend::Windowed,
-             const ControlKeyProbe& controlKey = {});
+             const ControlKeyProbe& controlKey = {}, SessionEndWatch sessionEnd = {});
     virtual ~Launcher() = default;
 
     Launcher(const Launcher&) = delete;
@@ -90,6 +91,7 @@ public:
     HANDLE outputPipe = nullptr;
     HANDLE errorPipe = nullptr;
     std::vector<WString> extraHandoffLines;
+    const SessionEndWatch sessionEnd;
 
 private:
     void loadProperties();

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "base/text.h"
-#include "launch/instance_relay.h"
+#include "instance/instance_relay.h"
 
 using namespace qel;
 

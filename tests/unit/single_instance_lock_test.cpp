@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "launch/single_instance_lock.h"
+#include "instance/single_instance_win.h"
 #include "support/test_files.h"
 
 using namespace qel;

@@ -11,7 +11,7 @@
 #include "base/handles.h"
 #include "base/trace.h"
 #include "base/wstring.h"
-#include "launch/instance_relay.h"
+#include "instance/instance_relay.h"
 
 namespace qel {
 

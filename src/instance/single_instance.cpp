@@ -1,4 +1,4 @@
-#include "launch/single_instance.h"
+#include "instance/single_instance.h"
 
 #include <algorithm>
 

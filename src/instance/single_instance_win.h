@@ -37,7 +37,7 @@ public:
     std::size_t raiseFirstInstance() const;
 
     // The name of the shared memory in which the first launcher publishes
-    // where a second start hands its arguments over (instance_relay_host.h).
+    // where a second start hands its arguments over (instance_relay_win.h).
     WString relayName() const { return launcherIdName_ + L".relay"; }
 
 private:

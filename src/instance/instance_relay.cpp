@@ -1,4 +1,4 @@
-#include "launch/instance_relay.h"
+#include "instance/instance_relay.h"
 
 #include "base/text.h"
 

@@ -9,7 +9,7 @@
 #include <random>
 #include <string>
 
-#include "launch/instance_relay_host.h"
+#include "instance/instance_relay_win.h"
 
 namespace qel {
 

@@ -7,8 +7,8 @@
 
 #include "base/handles.h"
 #include "base/system_text.h"
-#include "launch/single_instance.h"
-#include "launch/single_instance_lock.h"
+#include "instance/single_instance.h"
+#include "instance/single_instance_win.h"
 
 namespace qel {
 
