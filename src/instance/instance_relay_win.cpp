@@ -4,12 +4,18 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <random>
 #include <string>
+#include <string_view>
+#include <utility>
 
+#include "base/messages.h"
+#include "base/text.h"
 #include "instance/instance_relay_win.h"
+#include "instance/single_instance_win.h"
 
 namespace qel {
 
@@ -29,8 +35,8 @@ struct Winsock {
     decltype(&::getsockname) getsockname = nullptr;
     decltype(&::accept) accept = nullptr;
     decltype(&::connect) connect = nullptr;
-    decltype(&::ioctlsocket) ioctlsocket = nullptr;
     decltype(&::setsockopt) setsockopt = nullptr;
+    decltype(&::select) select = nullptr;
     decltype(&::send) send = nullptr;
     decltype(&::recv) recv = nullptr;
     decltype(&::closesocket) closesocket = nullptr;
@@ -53,7 +59,7 @@ const Winsock* winsock()
             !load(module, "socket", api.socket) || !load(module, "bind", api.bind) ||
             !load(module, "listen", api.listen) || !load(module, "getsockname", api.getsockname) ||
             !load(module, "accept", api.accept) || !load(module, "connect", api.connect) ||
-            !load(module, "ioctlsocket", api.ioctlsocket) || !load(module, "setsockopt", api.setsockopt) ||
+            !load(module, "select", api.select) || !load(module, "setsockopt", api.setsockopt) ||
             !load(module, "send", api.send) || !load(module, "recv", api.recv) ||
             !load(module, "closesocket", api.closesocket)) {
             return std::nullopt;
@@ -69,7 +75,6 @@ const Winsock& ws()
     return *winsock();
 }
 
-constexpr DWORD kSocketTimeoutMs = 10000;
 // The published address: a text of at most this many units, ended by U+0000.
 constexpr std::size_t kPublishedUnits = 64;
 
@@ -79,17 +84,20 @@ class UniqueSocket {
 public:
     explicit UniqueSocket(SOCKET socket = INVALID_SOCKET) : socket_(socket) {}
     ~UniqueSocket() { reset(); }
+    UniqueSocket(UniqueSocket&& other) noexcept : socket_(other.socket_) { other.socket_ = INVALID_SOCKET; }
+    UniqueSocket& operator=(UniqueSocket&& other) noexcept
+    {
+        if (this != &other) {
+            reset(other.socket_);
+            other.socket_ = INVALID_SOCKET;
+        }
+        return *this;
+    }
     UniqueSocket(const UniqueSocket&) = delete;
     UniqueSocket& operator=(const UniqueSocket&) = delete;
 
     SOCKET get() const { return socket_; }
     explicit operator bool() const { return socket_ != INVALID_SOCKET; }
-    SOCKET release()
-    {
-        const SOCKET socket = socket_;
-        socket_ = INVALID_SOCKET;
-        return socket;
-    }
     void reset(SOCKET socket = INVALID_SOCKET)
     {
         if (socket_ != INVALID_SOCKET) {
@@ -102,22 +110,31 @@ private:
     SOCKET socket_;
 };
 
-void setTimeouts(SOCKET socket)
+// Sends every byte within the time given, on a socket that blocks or not: a
+// peer that does not read holds the sender up no longer than that.
+bool sendWithin(SOCKET socket, std::string_view bytes, DWORD milliseconds)
 {
-    const DWORD timeout = kSocketTimeoutMs;
-    ws().setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
-    ws().setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
-}
-
-bool sendAll(SOCKET socket, const std::string& bytes)
-{
+    const ULONGLONG deadline = GetTickCount64() + milliseconds;
     std::size_t sent = 0;
     while (sent < bytes.size()) {
         const int now = ws().send(socket, bytes.data() + sent, static_cast<int>(bytes.size() - sent), 0);
-        if (now <= 0) {
+        if (now > 0) {
+            sent += static_cast<std::size_t>(now);
+            continue;
+        }
+        const ULONGLONG at = GetTickCount64();
+        if (now == 0 || ws().lastError() != WSAEWOULDBLOCK || at >= deadline) {
             return false;
         }
-        sent += static_cast<std::size_t>(now);
+        // select answers the number of sockets ready, 0 when the time ran out.
+        fd_set writable;
+        FD_ZERO(&writable);
+        FD_SET(socket, &writable);
+        const ULONGLONG left = deadline - at;
+        timeval timeout{static_cast<long>(left / 1000), static_cast<long>((left % 1000) * 1000)};
+        if (ws().select(0, nullptr, &writable, nullptr, &timeout) <= 0) {
+            return false;
+        }
     }
     return true;
 }
@@ -135,6 +152,7 @@ bool receiveAll(SOCKET socket, char* into, std::size_t size)
     return true;
 }
 
+// The next frame of a blocking socket.
 std::optional<std::vector<WString>> receiveFrame(SOCKET socket)
 {
     unsigned char header[4];
@@ -150,13 +168,6 @@ std::optional<std::vector<WString>> receiveFrame(SOCKET socket)
         return std::nullopt;
     }
     return relayFields(text);
-}
-
-// Closes the socket a member keeps, if any.
-void closeKept(std::uintptr_t& socket)
-{
-    UniqueSocket closing(static_cast<SOCKET>(socket));
-    socket = INVALID_SOCKET;
 }
 
 sockaddr_in loopback(std::uint16_t port)
@@ -176,29 +187,265 @@ WString socketErrorText(const wchar_t* what)
     return WString(what) + L" failed (Windows sockets error " + std::to_wstring(ws().lastError()) + L")";
 }
 
+// The last error's text without its line end, for a trace line.
+WString lastErrorReason()
+{
+    return WString(withoutLineEnd(lastErrorText()));
+}
+
+std::string argumentsFrame(const std::vector<WString>& arguments)
+{
+    std::vector<WString> message{L"arguments"};
+    message.insert(message.end(), arguments.begin(), arguments.end());
+    return relayFrame(message);
+}
+
 }  // namespace
 
+// Runs on the relay's thread only, but for its set-up before the thread starts
+// and its end after the thread has ended.
+struct InstanceRelay::Connections {
+    // A connection whose first message is not whole yet.
+    struct Waiting {
+        UniqueSocket socket;
+        RelayFrameReader reader;
+        ULONGLONG deadline;
+    };
+
+    explicit Connections(Trace& trace) : trace(trace) {}
+    Connections(const Connections&) = delete;
+    Connections& operator=(const Connections&) = delete;
+
+    // The sockets go before Windows sockets are done with; what was kept for a
+    // listener that never came is named in the trace.
+    ~Connections()
+    {
+        for (const auto& arguments : kept.takeAll()) {
+            trace.line(L"single instance: " + undeliveredArgumentsText(arguments));
+        }
+        waiting.clear();
+        listener.reset();
+        listening.reset();
+        if (socketsStarted) {
+            ws().cleanup();
+        }
+    }
+
+    // The time to the first waiting connection's deadline.
+    DWORD untilNextDeadline() const
+    {
+        if (waiting.empty()) {
+            return INFINITE;
+        }
+        ULONGLONG first = waiting.front().deadline;
+        for (const Waiting& connection : waiting) {
+            first = std::min(first, connection.deadline);
+        }
+        const ULONGLONG now = GetTickCount64();
+        return first <= now ? 0 : static_cast<DWORD>(first - now);
+    }
+
+    // Every connection that came, each read at once; the oldest silent one
+    // gives way when too many wait.
+    void acceptWaiting()
+    {
+        for (;;) {
+            UniqueSocket client(ws().accept(listening.get(), nullptr, nullptr));
+            if (!client) {
+                return;
+            }
+            // Read when its bytes come, and never held by the VM.
+            SetHandleInformation(reinterpret_cast<HANDLE>(client.get()), HANDLE_FLAG_INHERIT, 0);
+            if (ws().eventSelect(client.get(), network.get(), FD_READ | FD_CLOSE) != 0) {
+                trace.line(L"single instance: " + socketErrorText(L"watching a connection to the relay"));
+                continue;
+            }
+            if (waiting.size() >= kRelayWaitingLimit) {
+                std::vector<bool> started;
+                for (const Waiting& connection : waiting) {
+                    started.push_back(connection.reader.started());
+                }
+                waiting.erase(waiting.begin() + static_cast<std::ptrdiff_t>(relayConnectionToDrop(started)));
+                trace.line(L"single instance: a connection to the relay was dropped for a new one (" +
+                           std::to_wstring(kRelayWaitingLimit) + L" may wait for their message)");
+            }
+            waiting.push_back(Waiting{std::move(client), RelayFrameReader(token),
+                                      GetTickCount64() + kRelayFrameDeadlineMs});
+            if (readFrom(waiting.back())) {
+                waiting.pop_back();
+            }
+        }
+    }
+
+    void readWaiting()
+    {
+        for (std::size_t i = 0; i < waiting.size();) {
+            if (readFrom(waiting[i])) {
+                waiting.erase(waiting.begin() + static_cast<std::ptrdiff_t>(i));
+            } else {
+                ++i;
+            }
+        }
+    }
+
+    // Reads what the connection has sent; true when it is done with (its
+    // message served, refused, or the connection gone).
+    bool readFrom(Waiting& connection)
+    {
+        char buffer[4096];
+        for (;;) {
+            const int received = ws().recv(connection.socket.get(), buffer, sizeof buffer, 0);
+            if (received > 0) {
+                switch (connection.reader.take(std::string_view(buffer, static_cast<std::size_t>(received)))) {
+                case RelayFrameReader::State::Incomplete:
+                    continue;
+                case RelayFrameReader::State::Refused:
+                    trace.line(L"single instance: a connection to the relay was refused (no token, or not a "
+                               L"message of ours)");
+                    return true;
+                case RelayFrameReader::State::Complete:
+                    serveRequest(connection);
+                    return true;
+                }
+            }
+            // Nothing more now; or the connection ended or failed before its
+            // message was whole.
+            return received < 0 && ws().lastError() == WSAEWOULDBLOCK ? false : true;
+        }
+    }
+
+    void serveRequest(Waiting& connection)
+    {
+        const RelayRequest& request = connection.reader.request();
+        if (request.peer == RelayPeer::Listener) {
+            registerListener(std::move(connection.socket));
+            return;
+        }
+        const HandOverResult result = passOn(request.arguments);
+        sendWithin(connection.socket.get(), relayFrame({relayAnswer(result)}), kRelaySendDeadlineMs);
+    }
+
+    // The library's connection: answered, then given what was kept for it.
+    void registerListener(UniqueSocket socket)
+    {
+        if (!sendWithin(socket.get(), relayFrame({L"listening"}), kRelaySendDeadlineMs)) {
+            trace.line(L"single instance: the application's listener for second starts could not be answered");
+            return;
+        }
+        listener = std::move(socket);
+        listenerGone = false;
+        trace.line(L"single instance: the application registered a listener for second starts");
+        for (const auto& arguments : kept.takeAll()) {
+            if (listener && sendWithin(listener.get(), argumentsFrame(arguments), kRelaySendDeadlineMs)) {
+                trace.line(L"single instance: " + keptArgumentsDeliveredText(arguments));
+            } else {
+                listener.reset();
+                trace.line(L"single instance: " + notKeptArgumentsText(arguments, true));
+            }
+        }
+    }
+
+    HandOverResult passOn(const std::vector<WString>& arguments)
+    {
+        // A listener whose end has closed takes nothing more, though a send to
+        // it may still succeed.
+        watchListener();
+        if (listener) {
+            if (sendWithin(listener.get(), argumentsFrame(arguments), kRelaySendDeadlineMs)) {
+                trace.line(L"single instance: a second start's arguments went to the application's listener: " +
+                           quotedArguments(arguments));
+                return HandOverResult::Delivered;
+            }
+            // The library's end is gone or does not read: the application is
+            // ending, or will not take more.
+            listener.reset();
+            listenerGone = true;
+        }
+        if (!listenerGone && kept.keep(arguments)) {
+            trace.line(L"single instance: " + keptArgumentsText(arguments));
+            return HandOverResult::Kept;
+        }
+        trace.line(L"single instance: " + notKeptArgumentsText(arguments, listenerGone));
+        return HandOverResult::NotKept;
+    }
+
+    // The library sends nothing after its first message: the end of its
+    // connection means the application's listener is gone.
+    void watchListener()
+    {
+        char buffer[256];
+        while (listener) {
+            const int received = ws().recv(listener.get(), buffer, sizeof buffer, 0);
+            if (received > 0) {
+                continue;
+            }
+            if (received < 0 && ws().lastError() == WSAEWOULDBLOCK) {
+                return;
+            }
+            listener.reset();
+            listenerGone = true;
+            trace.line(L"single instance: the application's listener for second starts is gone");
+        }
+    }
+
+    void dropLate()
+    {
+        const ULONGLONG now = GetTickCount64();
+        for (std::size_t i = 0; i < waiting.size();) {
+            if (waiting[i].deadline <= now) {
+                waiting.erase(waiting.begin() + static_cast<std::ptrdiff_t>(i));
+                trace.line(L"single instance: a connection to the relay was dropped: its message was not whole "
+                           L"within " +
+                           std::to_wstring(kRelayFrameDeadlineMs / 1000) + L" s");
+            } else {
+                ++i;
+            }
+        }
+    }
+
+    Trace& trace;
+    bool socketsStarted = false;
+    WString token;
+    UniqueSocket listening;
+    // Set by every socket's events: a connection, bytes, an end.
+    UniqueHandle network;
+    std::vector<Waiting> waiting;
+    // The library's connection, once the application registered a listener.
+    UniqueSocket listener;
+    bool listenerGone = false;
+    KeptSecondStarts kept;
+};
+
 InstanceRelay::InstanceRelay(const WString& sharedName, Trace& trace)
-    : trace_(trace), listening_(INVALID_SOCKET), listener_(INVALID_SOCKET)
+    : trace_(trace), connections_(std::make_unique<Connections>(trace))
 {
+    const auto fail = [this](const WString& why) {
+        trace_.line(L"single instance: " + why + L": a second start cannot hand its arguments over");
+    };
+    Connections& connections = *connections_;
     WSADATA data{};
-    if (winsock() == nullptr || ws().startup(MAKEWORD(2, 2), &data) != 0) {
-        trace_.line(L"single instance: Windows sockets cannot be used: a second start cannot hand its arguments over");
+    if (winsock() == nullptr) {
+        fail(L"Windows sockets (ws2_32.dll) cannot be loaded");
         return;
     }
-    socketsStarted_ = true;
-    UniqueSocket listening(ws().socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
-    if (listening) {
+    if (const int error = ws().startup(MAKEWORD(2, 2), &data)) {
+        fail(L"Windows sockets cannot be started (error " + std::to_wstring(error) + L")");
+        return;
+    }
+    connections.socketsStarted = true;
+    connections.listening.reset(ws().socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    if (connections.listening) {
         // The VM, started with inherited handles, does not get it.
-        SetHandleInformation(reinterpret_cast<HANDLE>(listening.get()), HANDLE_FLAG_INHERIT, 0);
+        SetHandleInformation(reinterpret_cast<HANDLE>(connections.listening.get()), HANDLE_FLAG_INHERIT, 0);
     }
     sockaddr_in address = loopback(0);
     int size = sizeof address;
-    if (!listening || ws().bind(listening.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-        ws().listen(listening.get(), SOMAXCONN) != 0 ||
-        ws().getsockname(listening.get(), reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-        trace_.line(L"single instance: " + socketErrorText(L"listening on 127.0.0.1") +
-                    L": a second start cannot hand its arguments over");
+    const SOCKET listening = connections.listening.get();
+    if (!connections.listening ||
+        ws().bind(listening, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        ws().listen(listening, SOMAXCONN) != 0 ||
+        ws().getsockname(listening, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+        fail(socketErrorText(L"listening on 127.0.0.1"));
         return;
     }
     std::random_device device;
@@ -208,31 +455,44 @@ InstanceRelay::InstanceRelay(const WString& sharedName, Trace& trace)
     }
     const auto* portBytes = reinterpret_cast<const unsigned char*>(&address.sin_port);
     const RelayAddress relayAddress{static_cast<std::uint16_t>((portBytes[0] << 8) | portBytes[1]), relayToken(random)};
+    connections.token = relayAddress.token;
 
-    acceptEvent_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    connections.network.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     stopEvent_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    published_.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                        kPublishedUnits * sizeof(wchar_t), sharedName.c_str()));
-    if (!acceptEvent_ || !stopEvent_ || !published_ ||
-        ws().eventSelect(listening.get(), acceptEvent_.get(), FD_ACCEPT) != 0) {
-        trace_.line(L"single instance: the relay for second starts cannot be set up");
+    if (!connections.network || !stopEvent_) {
+        fail(L"its events cannot be made (" + lastErrorReason() + L")");
         return;
     }
-    {
-        const UniqueView view(MapViewOfFile(published_.get(), FILE_MAP_WRITE, 0, 0, kPublishedUnits * sizeof(wchar_t)));
-        if (!view) {
-            return;
-        }
-        const WString text = relayAddressText(relayAddress);
-        std::memcpy(view.get(), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+    if (ws().eventSelect(listening, connections.network.get(), FD_ACCEPT) != 0) {
+        fail(socketErrorText(L"watching the port"));
+        return;
     }
-    listening_ = listening.release();
-    address_ = relayAddress;
+    // Only the user and SYSTEM may read the token (InstanceObjectSecurity says
+    // in the trace why it cannot be made).
+    InstanceObjectSecurity security(trace_);
+    if (!security) {
+        fail(L"its address cannot be published to this user alone");
+        return;
+    }
+    published_.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, security.get(), PAGE_READWRITE, 0,
+                                        kPublishedUnits * sizeof(wchar_t), sharedName.c_str()));
+    const UniqueView view(
+        published_ ? MapViewOfFile(published_.get(), FILE_MAP_WRITE, 0, 0, kPublishedUnits * sizeof(wchar_t)) : nullptr);
+    if (!view) {
+        fail(L"its address cannot be published in " + sharedName + L" (" + lastErrorReason() + L")");
+        published_.reset();
+        return;
+    }
+    const WString text = relayAddressText(relayAddress);
+    std::memcpy(view.get(), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
     thread_.reset(CreateThread(nullptr, 0, serveThread, this, 0, nullptr));
     if (!thread_) {
-        address_ = RelayAddress{};
+        fail(L"its thread cannot be made (" + lastErrorReason() + L")");
+        // Second starts then find no address and end at once.
+        published_.reset();
         return;
     }
+    address_ = relayAddress;
     if (trace_.enabled()) {
         trace_.line(L"single instance: second starts hand their arguments over on 127.0.0.1 port " +
                     std::to_wstring(address_.port));
@@ -244,11 +504,6 @@ InstanceRelay::~InstanceRelay()
     if (thread_) {
         SetEvent(stopEvent_.get());
         WaitForSingleObject(thread_.get(), INFINITE);
-    }
-    closeKept(listener_);
-    closeKept(listening_);
-    if (socketsStarted_) {
-        ws().cleanup();
     }
 }
 
@@ -268,59 +523,24 @@ DWORD WINAPI InstanceRelay::serveThread(void* relay)
 
 void InstanceRelay::serve()
 {
-    const HANDLE events[] = {stopEvent_.get(), acceptEvent_.get()};
-    while (WaitForMultipleObjects(2, events, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
-        ResetEvent(acceptEvent_.get());
-        // Every connection waiting now, in the order they came.
-        for (;;) {
-            const SOCKET client = ws().accept(static_cast<SOCKET>(listening_), nullptr, nullptr);
-            if (client == INVALID_SOCKET) {
-                break;
-            }
-            serveConnection(client);
+    Connections& connections = *connections_;
+    const HANDLE events[] = {stopEvent_.get(), connections.network.get()};
+    for (;;) {
+        const DWORD wait = WaitForMultipleObjects(2, events, FALSE, connections.untilNextDeadline());
+        if (wait == WAIT_OBJECT_0) {
+            return;
         }
-    }
-}
-
-void InstanceRelay::serveConnection(std::uintptr_t accepted)
-{
-    UniqueSocket client(static_cast<SOCKET>(accepted));
-    // An accepted socket inherits the listening one's event selection and so
-    // does not block: make it an ordinary one again.
-    ws().eventSelect(client.get(), nullptr, 0);
-    u_long nonBlocking = 0;
-    ws().ioctlsocket(client.get(), FIONBIO, &nonBlocking);
-    setTimeouts(client.get());
-    const auto fields = receiveFrame(client.get());
-    const RelayRequest request = fields ? relayRequest(*fields, address_.token) : RelayRequest{};
-    switch (request.peer) {
-    case RelayPeer::Refused:
-        trace_.line(L"single instance: a connection to the relay was refused (no token, or not a message of ours)");
-        return;
-    case RelayPeer::Listener:
-        if (sendAll(client.get(), relayFrame({L"listening"}))) {
-            closeKept(listener_);
-            listener_ = client.release();
-            trace_.line(L"single instance: the application registered a listener for second starts");
+        if (wait == WAIT_FAILED) {
+            trace_.line(L"single instance: the relay stops, its wait failed (" + lastErrorReason() +
+                        L"): later second starts cannot hand their arguments over");
+            return;
         }
-        return;
-    case RelayPeer::SecondStart:
-        break;
+        ResetEvent(connections.network.get());
+        connections.acceptWaiting();
+        connections.readWaiting();
+        connections.watchListener();
+        connections.dropLate();
     }
-    std::vector<WString> message{L"arguments"};
-    message.insert(message.end(), request.arguments.begin(), request.arguments.end());
-    const bool delivered = listener_ != INVALID_SOCKET && sendAll(static_cast<SOCKET>(listener_), relayFrame(message));
-    if (delivered) {
-        trace_.line(L"single instance: a second start's arguments went to the application's listener: " +
-                    quotedArguments(request.arguments));
-    } else {
-        if (listener_ != INVALID_SOCKET) {
-            // The library's end is gone (its VM may be ending).
-            closeKept(listener_);
-        }
-        trace_.line(L"single instance: " + undeliveredArgumentsText(request.arguments));
-    }
-    sendAll(client.get(), relayFrame({delivered ? L"delivered" : L"not-delivered"}));
 }
 
 HandOverResult handArgumentsOver(const WString& sharedName, const std::vector<WString>& arguments)
@@ -347,16 +567,18 @@ HandOverResult handArgumentsOver(const WString& sharedName, const std::vector<WS
         const UniqueSocket connection(ws().socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
         const sockaddr_in target = loopback(address->port);
         if (connection) {
-            setTimeouts(connection.get());
+            // The first launcher answers within its own bounds, well inside this one.
+            const DWORD timeout = kHandOverWaitMs;
+            ws().setsockopt(connection.get(), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout),
+                            sizeof timeout);
+            ws().setsockopt(connection.get(), SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&timeout),
+                            sizeof timeout);
         }
         if (connection &&
             ws().connect(connection.get(), reinterpret_cast<const sockaddr*>(&target), sizeof target) == 0 &&
-            sendAll(connection.get(), relayFrame(secondStartMessage(address->token, arguments)))) {
-            const auto answer = receiveFrame(connection.get());
-            if (answer && answer->size() == 1 && (*answer)[0] == L"delivered") {
-                result = HandOverResult::Delivered;
-            } else if (answer && answer->size() == 1 && (*answer)[0] == L"not-delivered") {
-                result = HandOverResult::NoListener;
+            sendWithin(connection.get(), relayFrame(secondStartMessage(address->token, arguments)), kHandOverWaitMs)) {
+            if (const auto answer = receiveFrame(connection.get())) {
+                result = handOverResult(*answer);
             }
         }
     }

@@ -34,6 +34,11 @@ SingleInstanceNames singleInstanceNames(std::wstring_view propertiesFullPath)
     return SingleInstanceNames{base, base + L".launcher"};
 }
 
+WString instanceObjectDescriptor(std::wstring_view userSid)
+{
+    return L"D:P(A;;GA;;;" + WString(userSid) + L")(A;;GA;;;SY)";
+}
+
 WString singleInstanceKey(std::wstring_view finalPath, const std::function<WString(std::wstring_view)>& upperCase)
 {
     WString path(finalPath);

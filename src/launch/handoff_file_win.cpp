@@ -12,6 +12,7 @@
 #include "base/files.h"
 #include "base/handles.h"
 #include "base/messages.h"
+#include "base/processes.h"
 #include "base/system_text.h"
 #include "base/text.h"
 #include "base/trace.h"
@@ -48,27 +49,6 @@ WString temporaryDirectoryVariable()
         }
     }
     return WString();
-}
-
-// The process's user as a SID string ("S-1-5-21-..."), empty when the token
-// cannot be read.
-WString processUserSid()
-{
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-        return WString();
-    }
-    const UniqueHandle owned(token);
-    DWORD size = 0;
-    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-    std::string buffer(size, '\0');
-    wchar_t* text = nullptr;
-    if (size == 0 || !GetTokenInformation(token, TokenUser, buffer.data(), size, &size) ||
-        !ConvertSidToStringSidW(reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid, &text)) {
-        return WString();
-    }
-    const UniqueLocal ownedText(text);
-    return text;
 }
 
 std::uint64_t systemRandom()

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,14 @@
 #include "vm/java_vm.h"
 
 namespace qel {
+
+// A part of the run that a folder after this one adds and the run keeps to its
+// end, after its error is reported: the single-instance lock and its relay
+// (instance/single_instance_win.h).
+class RunPart {
+public:
+    virtual ~RunPart() = default;
+};
 
 // A run owns its state: the environment it started with, its console, its
 // hand-off file, the machine's inventory once searched, the chosen VM and its
@@ -92,6 +101,8 @@ public:
     HANDLE errorPipe = nullptr;
     std::vector<WString> extraHandoffLines;
     const SessionEndWatch sessionEnd;
+    // With qel.single.instance, the run's claim on its application.
+    std::unique_ptr<RunPart> instancePart;
 
 private:
     void loadProperties();
