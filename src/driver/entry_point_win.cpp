@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-#include <optional>
 
 #include "base/errors.h"
 #include "base/files.h"

@@ -255,9 +255,7 @@ std::size_t relayConnectionToDrop(const std::vector<bool>& started)
 
 bool KeptSecondStarts::keep(const std::vector<WString>& arguments)
 {
-    std::vector<WString> message{WString(kArguments)};
-    message.insert(message.end(), arguments.begin(), arguments.end());
-    const std::size_t size = relayFrame(message).size();
+    const std::size_t size = argumentsFrame(arguments).size();
     if (starts_.size() >= kKeptStartsLimit || size > kKeptBytesLimit - bytes_) {
         return false;
     }
@@ -272,6 +270,13 @@ std::vector<std::vector<WString>> KeptSecondStarts::takeAll()
     taken.swap(starts_);
     bytes_ = 0;
     return taken;
+}
+
+std::string argumentsFrame(const std::vector<WString>& arguments)
+{
+    std::vector<WString> message{WString(kArguments)};
+    message.insert(message.end(), arguments.begin(), arguments.end());
+    return relayFrame(message);
 }
 
 std::vector<WString> secondStartMessage(std::wstring_view token, const std::vector<WString>& arguments)

@@ -167,6 +167,9 @@ private:
     std::size_t bytes_ = 0;
 };
 
+// The first launcher's frame to the library with a second start's arguments.
+std::string argumentsFrame(const std::vector<WString>& arguments);
+
 // The second start's message.
 std::vector<WString> secondStartMessage(std::wstring_view token, const std::vector<WString>& arguments);
 

@@ -193,13 +193,6 @@ WString lastErrorReason()
     return WString(withoutLineEnd(lastErrorText()));
 }
 
-std::string argumentsFrame(const std::vector<WString>& arguments)
-{
-    std::vector<WString> message{L"arguments"};
-    message.insert(message.end(), arguments.begin(), arguments.end());
-    return relayFrame(message);
-}
-
 }  // namespace
 
 // Runs on the relay's thread only, but for its set-up before the thread starts
@@ -265,9 +258,9 @@ struct InstanceRelay::Connections {
                 for (const Waiting& connection : waiting) {
                     started.push_back(connection.reader.started());
                 }
-                waiting.erase(waiting.begin() + static_cast<std::ptrdiff_t>(relayConnectionToDrop(started)));
                 trace.line(L"single instance: a connection to the relay was dropped for a new one (" +
                            std::to_wstring(kRelayWaitingLimit) + L" may wait for their message)");
+                waiting.erase(waiting.begin() + static_cast<std::ptrdiff_t>(relayConnectionToDrop(started)));
             }
             waiting.push_back(Waiting{std::move(client), RelayFrameReader(token),
                                       GetTickCount64() + kRelayFrameDeadlineMs});
@@ -393,10 +386,11 @@ struct InstanceRelay::Connections {
         const ULONGLONG now = GetTickCount64();
         for (std::size_t i = 0; i < waiting.size();) {
             if (waiting[i].deadline <= now) {
-                waiting.erase(waiting.begin() + static_cast<std::ptrdiff_t>(i));
+                // Said before it is closed, which its peer sees.
                 trace.line(L"single instance: a connection to the relay was dropped: its message was not whole "
                            L"within " +
                            std::to_wstring(kRelayFrameDeadlineMs / 1000) + L" s");
+                waiting.erase(waiting.begin() + static_cast<std::ptrdiff_t>(i));
             } else {
                 ++i;
             }
