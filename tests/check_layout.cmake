@@ -1,6 +1,6 @@
 cmake_minimum_required(VERSION 3.20)
 # The shape of the code, checked on every test run:
-#  - folders depend one way: base, settings, vm, launch, service, driver. A file
+#  - folders depend one way: base, settings, vm, launch, instance, service, driver. A file
 #    includes headers of its own folder and of folders before it, never after;
 #  - a rule (a source whose name does not end in "_win.cpp", and every header a
 #    rule includes from src/) does not include <windows.h> or the C runtime's
@@ -10,7 +10,7 @@ cmake_minimum_required(VERSION 3.20)
 #    src/base/system_library_win.cpp (SystemLibrary): from the system folder
 #    alone, once.
 #   cmake -DSOURCE_DIR=<repository> -P check_layout.cmake
-set(order base settings vm launch service driver)
+set(order base settings vm launch instance service driver)
 set(windows_only windows.h io.h fcntl.h process.h)
 
 file(GLOB_RECURSE files RELATIVE "${SOURCE_DIR}/src" "${SOURCE_DIR}/src/*.h" "${SOURCE_DIR}/src/*.cpp")
