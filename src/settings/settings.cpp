@@ -143,9 +143,11 @@ bool vmDownloadUrlAcceptable(const PropertyTable& table)
 WString invalidDownloadUrlText(std::wstring_view invalidMessage)
 {
     return WString(invalidMessage) + L"\n\n" + keys::vmDownloadUrl.name +
-           L" must be an https:// or http:// address with a host and without a user name, of at most " +
+           L" must be an https:// or http:// address with a host, a port of at most 65535 or none, and without a "
+           L"user name, of at most " +
            std::to_wstring(kMaxWebAddressUnits) +
-           L" characters, without blanks, control characters or any of \" < > \\ ^ ` { | }.";
+           L" characters, without blanks, control or invisible characters or any of \" < > \\ ^ ` { | }, and with % "
+           L"only before two hexadecimal digits.";
 }
 
 bool consolePause(const PropertyTable& table)
