@@ -10,6 +10,7 @@
 #include "base/errors.h"
 #include "base/files.h"
 #include "base/messages.h"
+#include "base/system_library.h"
 #include "base/system_text.h"
 #include "base/text.h"
 #include "base/trace.h"
@@ -22,8 +23,9 @@
 #include "launch/launcher.h"
 #include "launch/single_instance_lock.h"
 #include "service/service_command.h"
-#include "service/service_launcher.h"
+#include "service/service_host_win.h"
 #include "settings/settings.h"
+#include "vm/executable_info.h"
 #include "version.h"
 
 #if defined(__GLIBCXX__)
@@ -61,9 +63,11 @@ void traceHeader(Trace& trace, Frontend frontend)
     // RtlGetVersion always tells the real version.
     OSVERSIONINFOW version{};
     version.dwOSVersionInfoSize = sizeof version;
+    // RtlGetVersion is declared only in the driver kit's headers; every process
+    // has ntdll loaded already.
+    static SystemLibrary ntdll(L"ntdll.dll");
     using RtlGetVersion = LONG(WINAPI*)(OSVERSIONINFOW*);
-    const auto getVersion = reinterpret_cast<RtlGetVersion>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
+    const auto getVersion = ntdll.function<RtlGetVersion>("RtlGetVersion");
     BOOL wow64 = FALSE;
     const bool windows64 = launcher64 || (IsWow64Process(GetCurrentProcess(), &wow64) && wow64);
     if (getVersion != nullptr && getVersion(&version) == 0) {
@@ -87,21 +91,34 @@ void pauseIfAsked(const Launcher& launcher)
     }
 }
 
+// The caption of every error box: message 110, with the program's own name in
+// place of ours when the packager branded it. Read once, when the first box is
+// shown.
+const WString& errorCaption()
+{
+    static const WString caption = [] {
+        const ProgramNames names = programNames(runningModulePath());
+        return errorBoxCaption(MessageTable::instance().text(MSG_ERROR_CAPTION),
+                               brandedProgramName(names.productName, names.fileDescription));
+    }();
+    return caption;
+}
+
 // The box or the line on standard error; the exit code the report gives. When
 // the shell cannot open the page the user asked for, a second box says why, and
 // so does the trace.
 int deliver(const ErrorReport& report, Trace& trace)
 {
     if (report.target == ErrorTarget::Box && !report.openOnYes.empty()) {
-        if (askInErrorBox(report.text)) {
+        if (askInErrorBox(report.text, errorCaption())) {
             if (const unsigned long error = openWebAddress(report.openOnYes)) {
                 const WString text = downloadPageFailureText(report.openOnYes, error, systemErrorText(error));
                 trace.line(text);
-                showErrorBox(text);
+                showErrorBox(text, errorCaption());
             }
         }
     } else if (report.target == ErrorTarget::Box) {
-        showErrorBox(report.text);
+        showErrorBox(report.text, errorCaption());
     } else {
         writeErrorText(report.text);
     }

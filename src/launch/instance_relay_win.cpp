@@ -9,6 +9,7 @@
 #include <random>
 #include <string>
 
+#include "base/system_library.h"
 #include "launch/instance_relay_host.h"
 
 namespace qel {
@@ -36,9 +37,9 @@ struct Winsock {
     decltype(&::closesocket) closesocket = nullptr;
 };
 
-template <typename Function> bool load(HMODULE module, const char* name, Function& function)
+template <typename Function> bool load(SystemLibrary& library, const char* name, Function& function)
 {
-    function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+    function = library.function<Function>(name);
     return function != nullptr;
 }
 
@@ -46,9 +47,9 @@ template <typename Function> bool load(HMODULE module, const char* name, Functio
 const Winsock* winsock()
 {
     static const std::optional<Winsock> loaded = []() -> std::optional<Winsock> {
-        const HMODULE module = LoadLibraryExW(L"ws2_32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        static SystemLibrary module(L"ws2_32.dll");
         Winsock api;
-        if (module == nullptr || !load(module, "WSAStartup", api.startup) || !load(module, "WSACleanup", api.cleanup) ||
+        if (!load(module, "WSAStartup", api.startup) || !load(module, "WSACleanup", api.cleanup) ||
             !load(module, "WSAGetLastError", api.lastError) || !load(module, "WSAEventSelect", api.eventSelect) ||
             !load(module, "socket", api.socket) || !load(module, "bind", api.bind) ||
             !load(module, "listen", api.listen) || !load(module, "getsockname", api.getsockname) ||

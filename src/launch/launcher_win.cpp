@@ -170,6 +170,21 @@ void Launcher::run(bool wait)
     inputs.exists = diskFileSystem().exists;
     inputs.absoluteDirectory = fullWorkingDirectory;
     inputs.msvmBuild = msvmBuildNumber;
+    // The VM cannot make its archive in a missing folder, and its start would then
+    // end with an error: the folder is made here, or the archive is left out.
+    const WString archive = classDataArchivePath(properties, *selectedVm, environment.expandedValue(L"LOCALAPPDATA"),
+                                                 diskFileSystem().fullPath(propertiesPath, ShortNames::Expand));
+    if (!archive.empty()) {
+        const WString folder = archive.substr(0, archive.rfind(L'\\'));
+        if (const std::uint32_t error = createDirectories(folder); error != 0) {
+            const WString warning = L"class-data archive left out: its folder " + folder +
+                                    L" cannot be made (Windows error " + std::to_wstring(error) + L").\n";
+            writeDiagnostic(warning);
+            trace.line(L"warning: " + warning);
+        } else {
+            inputs.classDataArchive = archive;
+        }
+    }
     trace.phase(L"launch");
     const LaunchPlan plan = planLaunch(inputs);
 
