@@ -6,10 +6,34 @@ namespace qel {
 
 namespace {
 
-bool allDigits(std::wstring_view text)
+bool isHexDigit(wchar_t unit)
 {
-    for (const wchar_t unit : text) {
+    return (unit >= L'0' && unit <= L'9') || (unit >= L'a' && unit <= L'f') || (unit >= L'A' && unit <= L'F');
+}
+
+// A port: digits (any number of leading zeros) of a value up to 65535, or none.
+bool isPort(std::wstring_view digits)
+{
+    unsigned long value = 0;
+    for (const wchar_t unit : digits) {
         if (unit < L'0' || unit > L'9') {
+            return false;
+        }
+        value = value * 10 + static_cast<unsigned long>(unit - L'0');
+        if (value > 65535) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Every "%" begins an escape of two hexadecimal digits. No other "%" can then
+// close a "%NAME%" that a shell would replace by an environment variable's
+// value, and no browser reads the text otherwise than the box shows it.
+bool escapesWellFormed(std::wstring_view text)
+{
+    for (std::size_t at = text.find(L'%'); at != std::wstring_view::npos; at = text.find(L'%', at + 3)) {
+        if (text.size() - at < 3 || !isHexDigit(text[at + 1]) || !isHexDigit(text[at + 2])) {
             return false;
         }
     }
@@ -41,7 +65,7 @@ bool isHostAndPort(std::wstring_view authority)
     if (host.empty()) {
         return false;
     }
-    return port.empty() || (port.front() == L':' && allDigits(port.substr(1)));
+    return port.empty() || (port.front() == L':' && isPort(port.substr(1)));
 }
 
 }  // namespace
@@ -72,13 +96,31 @@ bool mayAppearInWebAddress(wchar_t unit)
     case 0x3000:
     // Bidirectional controls: the box would show the address in another order.
     case 0x061C:
-    case 0x200E:
-    case 0x200F:
+    // Invisible format characters (the soft hyphen, the zero-width space, joiners
+    // and no-break, the word joiner, the byte order mark): the box does not
+    // show them, the browser gets them.
+    case 0x00AD:
+    case 0x2060:
+    case 0xFEFF:
         return false;
     default:
         break;
     }
-    return !(u >= 0x2000 && u <= 0x200A) && !(u >= 0x202A && u <= 0x202E) && !(u >= 0x2066 && u <= 0x2069);
+    // U+2000 to U+200A are spaces, U+200B to U+200D invisible, U+200E and U+200F
+    // bidirectional marks.
+    return !(u >= 0x2000 && u <= 0x200F) && !(u >= 0x202A && u <= 0x202E) && !(u >= 0x2066 && u <= 0x2069);
+}
+
+WString webAddressClass(std::wstring_view address)
+{
+    const WString lowered = toLowerAscii(address.substr(0, 8));
+    if (lowered.rfind(L"https://", 0) == 0) {
+        return L"https";
+    }
+    if (lowered.rfind(L"http://", 0) == 0) {
+        return L"http";
+    }
+    return WString();
 }
 
 bool isWebAddress(std::wstring_view text)
@@ -91,24 +133,26 @@ bool isWebAddress(std::wstring_view text)
             return false;
         }
     }
-    const WString lowered = toLowerAscii(text.substr(0, 8));
-    std::wstring_view rest;
-    if (lowered.rfind(L"https://", 0) == 0) {
-        rest = text.substr(8);
-    } else if (lowered.rfind(L"http://", 0) == 0) {
-        rest = text.substr(7);
-    } else {
+    if (!escapesWellFormed(text)) {
         return false;
     }
+    const WString scheme = webAddressClass(text);
+    if (scheme.empty()) {
+        return false;
+    }
+    const std::wstring_view rest = text.substr(scheme.size() + 3);
     return isHostAndPort(rest.substr(0, rest.find_first_of(L"/?#")));
 }
 
 unsigned long shellExecuteError(unsigned long lastError, std::ptrdiff_t instanceValue)
 {
     // A missing association is the shell's own verdict, whatever last error its
-    // search left behind (Wine's leaves 3, "path not found").
-    if (instanceValue == 27 || instanceValue == 31) {  // SE_ERR_ASSOCINCOMPLETE, SE_ERR_NOASSOC
-        return 1155;                                   // ERROR_NO_ASSOCIATION
+    // search left behind (Wine's leaves 3, "path not found"). Wine's shell,
+    // asked to open a document of a class that has no open command, fails
+    // with neither an SE_ERR_ code nor a last error.
+    if (instanceValue == 27 || instanceValue == 31 ||  // SE_ERR_ASSOCINCOMPLETE, SE_ERR_NOASSOC
+        (instanceValue == 0 && lastError == 0)) {
+        return 1155;  // ERROR_NO_ASSOCIATION
     }
     if (lastError != 0) {
         return lastError;

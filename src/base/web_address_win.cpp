@@ -29,12 +29,16 @@ unsigned long openWebAddress(const WString& address)
         return GetLastError();
     }
     // The launcher reports a failure itself (no box of the shell's), and ends
-    // right after: the shell finishes before it returns.
+    // right after: the shell finishes before it returns. Named by its class, the
+    // address is a document the class's command gets as written; given alone,
+    // Wine's shell first replaces every %NAME% in it by the environment's value.
+    const WString scheme = webAddressClass(address);
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+    info.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC | SEE_MASK_CLASSNAME;
     info.lpVerb = L"open";
     info.lpFile = address.c_str();
+    info.lpClass = scheme.c_str();
     info.nShow = SW_SHOWNORMAL;
     SetLastError(0);
     if (execute(&info)) {

@@ -15,6 +15,7 @@
 #include "base/trace.h"
 #include "base/web_address.h"
 #include "driver/error_report.h"
+#include "driver/fault_report.h"
 #include "instance/instance_relay.h"
 #include "instance/session_end.h"
 #include "instance/single_instance_win.h"
@@ -31,7 +32,8 @@
 // GNU's default terminate handler names the exception's type, and for that links
 // its whole demangler (about 50 KB, a tenth of the launcher). The launcher
 // catches every exception of a run and reports it; a terminate is a fault of its
-// own, which no window shows the type of: ending at once says as much.
+// own, which its own handler reports (FaultReport) from the run's start on;
+// before that, ending at once says as much.
 namespace __gnu_cxx {
 void __verbose_terminate_handler()
 {
@@ -262,6 +264,10 @@ int launcherMain(Frontend frontend)
     // run begins and the error after it ended.
     Trace trace;
     startTraceFromEnvironment(trace);
+    // A fault of the process (an exception that nothing handles, a crash in the
+    // launcher or a library it called) ends it with a failure code, never 0,
+    // and the trace says so.
+    const FaultReport faults(trace);
     const CommandLine commandLine = CommandLine::parse();
     if (trace.enabled()) {
         traceHeader(trace, frontend);

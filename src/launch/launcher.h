@@ -116,7 +116,8 @@ private:
     std::optional<VmInventory> inventory_;
 };
 
-// Throws TerminalError with message 104 when the settings are not complete,
+// Throws TerminalError with message 104 when the settings are not complete
+// (with missingSettingText, naming the first setting missing),
 // (with nulSettingText) when a launcher's key holds U+0000, or (with
 // invalidDownloadUrlText) when the download page is no web address.
 void validateSettings(const PropertyTable& properties, std::wstring_view classPathVariable);

@@ -42,8 +42,10 @@ WString classPathVariable(const Environment& environment)
 
 void validateSettings(const PropertyTable& properties, std::wstring_view classPathVariable)
 {
-    if (!settingsComplete(properties, classPathVariable)) {
-        throw TerminalError(MessageTable::instance().text(MSG_PROPERTIES_INVALID), MSG_PROPERTIES_INVALID);
+    if (const auto key = missingSetting(properties, classPathVariable)) {
+        throw TerminalError(
+            missingSettingText(MessageTable::instance().text(MSG_PROPERTIES_INVALID), *key, properties),
+            MSG_PROPERTIES_INVALID);
     }
     // Handed over, the text would end at the character without a word.
     if (const auto key = keyHoldingNul(properties)) {

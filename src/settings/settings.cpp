@@ -223,9 +223,11 @@ bool vmDownloadUrlAcceptable(const PropertyTable& table)
 WString invalidDownloadUrlText(std::wstring_view invalidMessage)
 {
     return WString(invalidMessage) + L"\n\n" + keys::vmDownloadUrl.name +
-           L" must be an https:// or http:// address with a host and without a user name, of at most " +
+           L" must be an https:// or http:// address with a host, a port of at most 65535 or none, and without a "
+           L"user name, of at most " +
            std::to_wstring(kMaxWebAddressUnits) +
-           L" characters, without blanks, control characters or any of \" < > \\ ^ ` { | }.";
+           L" characters, without blanks, control or invisible characters or any of \" < > \\ ^ ` { | }, and with % "
+           L"only before two hexadecimal digits.";
 }
 
 bool consolePause(const PropertyTable& table)
@@ -234,12 +236,35 @@ bool consolePause(const PropertyTable& table)
     return lowered == L"true" || lowered == L"yes" || lowered == L"on";
 }
 
-bool settingsComplete(const PropertyTable& properties, std::wstring_view classPathVariable)
+std::optional<WString> missingSetting(const PropertyTable& properties, std::wstring_view classPathVariable)
 {
-    // The list is read only when no VM is named, and the class path only after
-    // the VM choice passed, as the checks are ordered.
-    return !mainClass(properties).empty() && !(currentVm(properties).empty() && validVmList(properties).empty()) &&
-           !classPath(properties, classPathVariable).empty();
+    if (mainClass(properties).empty()) {
+        return WString(keys::mainClass.name);
+    }
+    // The list is read only when no VM is named.
+    if (currentVm(properties).empty() && validVmList(properties).empty()) {
+        return WString(keys::validVmList.name);
+    }
+    if (classPath(properties, classPathVariable).empty()) {
+        return WString(keys::classPath.name);
+    }
+    return std::nullopt;
+}
+
+WString missingSettingText(std::wstring_view invalidMessage, std::wstring_view key, const PropertyTable& properties)
+{
+    WString line;
+    if (key == keys::mainClass.name) {
+        line = L" is missing or empty: it names the Java class the VM starts.";
+    } else if (key == keys::validVmList.name) {
+        line = WString(L" is missing or empty, and ") + keys::currentVm.name +
+               L" names no VM either: one of them says which Java VM runs the application.";
+    } else if (!setting(properties, keys::classPath).empty()) {
+        line = L" is empty once $ENV_CLASSPATH$ is replaced by the CLASSPATH variable, which is empty or not set.";
+    } else {
+        line = L" is missing or empty: it lists where the VM finds the application's classes.";
+    }
+    return WString(invalidMessage) + L"\n\n" + WString(key) + line;
 }
 
 std::optional<WString> keyHoldingNul(const PropertyTable& properties)

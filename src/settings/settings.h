@@ -166,10 +166,17 @@ bool vmDownloadUrlAcceptable(const PropertyTable& table);
 // The text of message 104 for a download page that is not a web address.
 WString invalidDownloadUrlText(std::wstring_view invalidMessage);
 
-// False when the main class is empty, when both VM settings are empty, or when
-// the class path is empty after $ENV_CLASSPATH$ was replaced by the CLASSPATH
-// variable's value.
-bool settingsComplete(const PropertyTable& properties, std::wstring_view classPathVariable);
+// The first setting a launch cannot do without that is missing or empty, in
+// the order the checks are made: the main class, then the VM choice
+// (qel.nl.valid.vm.list, unless qel.nl.current.vm names a VM), then the class
+// path after $ENV_CLASSPATH$ was replaced by the CLASSPATH variable's value.
+// None when the settings are complete.
+std::optional<WString> missingSetting(const PropertyTable& properties, std::wstring_view classPathVariable);
+
+// The text of message 104 for such a setting: the message, then a line naming
+// the key and what it is for (for a class path of $ENV_CLASSPATH$ alone, that
+// the variable is not set).
+WString missingSettingText(std::wstring_view invalidMessage, std::wstring_view key, const PropertyTable& properties);
 
 // The first of the launcher's keys whose value holds U+0000 (from "\u0000", or a
 // "\u" without digits), which no command line, path or title can carry: Windows

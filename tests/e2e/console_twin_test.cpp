@@ -155,7 +155,7 @@ TEST_F(ConsoleTwin, ErrorsGoToStandardErrorWithTheirNumber)
     const Case cases[] = {
         {"no properties file", nullptr, "The Ravelin properties file is missing\n", false, 102},
         {"invalid settings", "qel.class.path=lib\\a.jar\r\nqel.nl.valid.vm.list=J2\r\n",
-         "The Corvane properties file contains invalid information\n", false, 104},
+         narrow(singleLine(WString(kEnglishInvalid) + L"\n\n" + expected::kMissingMainClassLine)) + "\n", false, 104},
         {"no VM", withoutVm.c_str(),
          "Could not find a valid Java virtual machine to load. You may need to reinstall a supported Java virtual "
          "machine.\n",

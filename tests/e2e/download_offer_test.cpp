@@ -18,6 +18,7 @@
 
 #include "base/messages.h"
 #include "base/text.h"
+#include "base/web_address.h"
 #include "driver/error_report.h"
 #include "support/launcher_fixture.h"
 #include "support/machine_guard.h"
@@ -281,6 +282,11 @@ TEST_F(DownloadOffer, TheConsoleTwinNamesThePageInItsErrorLine)
 // the setting can never start a program; the box has OK only.
 TEST_F(DownloadOffer, OtherAddressesAreInvalidSettings)
 {
+    // 140 times %PATH%: 860 units as written, far more once a shell expanded it.
+    std::string pathAddress = "https://example.com/";
+    for (int i = 0; i < 140; ++i) {
+        pathAddress += "%PATH%";
+    }
     const std::string refused[] = {
         "file:///C:/windows/system32/notepad.exe",
         "C:\\\\windows\\\\notepad.exe",
@@ -305,6 +311,15 @@ TEST_F(DownloadOffer, OtherAddressesAreInvalidSettings)
         "https://example.com/a\\u3000b",
         "https://example.com/\\u202eexe.txt",
         "https://example.com/a\\u0085b",
+        // A shell would replace a %NAME% by the user's environment; the box
+        // would not show an invisible character; no port is above 65535.
+        "https://example.com/?u=%USERNAME%&h=%USERPROFILE%",
+        pathAddress,
+        "https://example.com/100%",
+        "https://example.com/a\\u00adb",
+        "https://exa\\u200bmple.com/",
+        "https://example.com/\\ufeff",
+        "https://example.com:65536/java",
     };
     for (const std::string& url : refused) {
         SCOPED_TRACE(url);
@@ -312,12 +327,41 @@ TEST_F(DownloadOffer, OtherAddressesAreInvalidSettings)
         const ProgramRun run = startAnswering(IDYES, launcher);
         expectOneBox(run, kEnglishCaption,
                      WString(kEnglishInvalid) +
-                         L"\n\nqel.vm.download.url must be an https:// or http:// address with a host and without a "
-                         L"user name, of at most 900 characters, without blanks, control characters or any of \" < > "
-                         L"\\ ^ ` { | }.",
+                         L"\n\nqel.vm.download.url must be an https:// or http:// address with a host, a port of at "
+                         L"most 65535 or none, and without a user name, of at most 900 characters, without blanks, "
+                         L"control or invisible characters or any of \" < > \\ ^ ` { | }, and with % only before two "
+                         L"hexadecimal digits.",
                      104);
         ASSERT_FALSE(run.boxes.empty());
         EXPECT_FALSE(run.boxes[0].asksYesNo);
     }
     EXPECT_TRUE(readStandinRecords(browserRecord).empty());
+}
+
+// The browser gets the address as the box shows it: no %NAME% in it is
+// replaced by an environment variable's value, also where valid escapes
+// enclose a variable's name (%CAFE% between "%CA" and "FE%20"), and where the
+// replaced text would be far longer than the address (Wine's shell ended the
+// launcher inside it for such an address, with exit code 0).
+TEST_F(DownloadOffer, NoVariableIsExpandedInTheAddress)
+{
+    WString longAddress = L"https://example.com/";
+    while (longAddress.size() + 8 <= kMaxWebAddressUnits) {
+        longAddress += L"%CAFE%20";
+    }
+    const WString rows[] = {L"http://example.com/%CAFE%20x?u=%ABC%DE", longAddress};
+    for (const WString& url : rows) {
+        SCOPED_TRACE(narrow(url));
+        writeFile(properties, kWithoutVm + ("qel.vm.download.url=" + narrow(url) + "\r\n"));
+        DeleteFileW(browserRecord.c_str());
+        RunOptions options;
+        options.boxAnswer = IDYES;
+        options.environment = {{L"PATH", L"C:\\windows\\system32;C:\\windows"},
+                               {L"JAVA_HOME", L""},
+                               {L"CAFE", WString(200, L'c')},
+                               {L"ABC", L"private"}};
+        const ProgramRun run = runProgram(launcher, options);
+        expectOneBox(run, kEnglishCaption, offerText(url), 101);
+        EXPECT_EQ(openedAddresses(1), std::vector<WString>{url});
+    }
 }

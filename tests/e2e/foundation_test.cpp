@@ -27,7 +27,7 @@ TEST_F(LauncherRun, WithoutPropertiesFileShowsMissingMessage)
 TEST_F(LauncherRun, WithoutVmSettingShowsInvalidMessage)
 {
     writeFile(properties, kPropertiesWithoutVm);
-    expectOneBox(start(), kEnglishCaption, kEnglishInvalid, 104);
+    expectOneBox(start(), kEnglishCaption, invalidWithoutVm(), 104);
 }
 
 TEST_F(LauncherRun, DirectoryNamedLikeThePropertiesFileIsAnUnknownException)
@@ -53,7 +53,7 @@ TEST_F(LauncherRun, PropertiesFileInTheStartDirectoryIsFound)
     RunOptions options;
     options.currentDirectory = work.path();
     options.environment = {{L"PATH", L"C:\\windows\\system32"}};
-    expectOneBox(runProgram(launcher, options), kEnglishCaption, kEnglishInvalid, 104);
+    expectOneBox(runProgram(launcher, options), kEnglishCaption, invalidWithoutVm(), 104);
 }
 
 TEST_F(LauncherRun, ServiceSwitchFromAShellStillChecksTheSettings)
@@ -62,7 +62,7 @@ TEST_F(LauncherRun, ServiceSwitchFromAShellStillChecksTheSettings)
     RunOptions options;
     options.arguments = L"-kwqelservice ShopService";
     options.environment = {{L"PATH", L"C:\\windows\\system32"}};
-    expectOneBox(runProgram(launcher, options), kEnglishCaption, kEnglishInvalid, 104);
+    expectOneBox(runProgram(launcher, options), kEnglishCaption, invalidWithoutVm(), 104);
 }
 
 TEST_F(LauncherRun, PauseSettingWithoutOwnConsoleReadsNothing)
@@ -110,7 +110,7 @@ TEST_F(LauncherRun, FindsItsOwnExecutableWhateverItsFirstArgumentSays)
         options.commandLine = c.commandLine;
         options.currentDirectory = elsewhere.path();
         options.environment = {{L"PATH", L"C:\\windows\\system32"}};
-        expectOneBox(runProgram(c.program, options), kEnglishCaption, kEnglishInvalid, 104);
+        expectOneBox(runProgram(c.program, options), kEnglishCaption, invalidWithoutVm(), 104);
     }
 }
 
@@ -124,12 +124,13 @@ TEST_F(LauncherRun, ByteOrderMarkOnlyAtTheStartOfThePropertiesFile)
     struct Case {
         const char* what;
         std::string bytes;
-        const wchar_t* text;
+        WString text;
         unsigned long exitCode;
     };
     const Case cases[] = {
         {"a mark before the main class", mark + mainClass + rest, kEnglishNoVm, 101},
-        {"a mark on the second line", mainClass + mark + rest, kEnglishInvalid, 104},
+        {"a mark on the second line", mainClass + mark + rest,
+         WString(kEnglishInvalid) + L"\n\n" + expected::kMissingClassPathLine, 104},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -149,17 +150,52 @@ TEST_F(LauncherRun, ClassPathVariableInAnyCase)
     struct Case {
         const wchar_t* name;
         const wchar_t* value;
-        const wchar_t* text;
+        WString text;
         unsigned long exitCode;
     };
     const Case cases[] = {
         {L"CLASSPATH", L"C:\\lib\\x.jar", kEnglishNoVm, 101},
         {L"classpath", L"C:\\lib\\x.jar", kEnglishNoVm, 101},
         {L"ClassPath", L"C:\\lib\\x.jar", kEnglishNoVm, 101},
-        {L"CLASSPATH", L"", kEnglishInvalid, 104},  // removed in every spelling
+        // removed in every spelling
+        {L"CLASSPATH", L"", WString(kEnglishInvalid) + L"\n\n" + expected::kEmptyClassPathVariableLine, 104},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(narrow(c.name));
         expectOneBox(start({{c.name, c.value}}), kEnglishCaption, c.text, c.exitCode);
+    }
+}
+
+// Settings without a setting the launch cannot do without: message 104 and a
+// line naming that setting, in the box, in the console twin's line on standard
+// error and in the trace.
+TEST_F(LauncherRun, IncompleteSettingsNameTheMissingSetting)
+{
+    const WString twin = installLauncher(dir / L"twin", L"Shop.exe", kConsoleTwin);
+    const WString traceFile = dir / L"trace.txt";
+    const struct {
+        const char* properties;
+        const wchar_t* line;
+    } cases[] = {
+        {"qel.class.path=lib\\app.jar\r\nqel.nl.valid.vm.list=J2\r\n", expected::kMissingMainClassLine},
+        {kPropertiesWithoutVm, expected::kMissingVmChoiceLine},
+        {"qel.nl.java.launcher.main.class=app.Main\r\nqel.nl.valid.vm.list=J2\r\n", expected::kMissingClassPathLine},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.properties);
+        writeFile(properties, c.properties);
+        writeFile(dir / L"twin\\Shop.qel", c.properties);
+        const WString text = WString(kEnglishInvalid) + L"\n\n" + c.line;
+        expectOneBox(start({{L"QEL_TRACE", traceFile}}), kEnglishCaption, text, 104);
+        const std::string trace = readFile(traceFile);
+        EXPECT_NE(trace.find("] error: " + toUtf8(singleLine(text)) + "\n"), std::string::npos) << trace;
+
+        RunOptions options;
+        options.environment = {{L"PATH", L"C:\\windows\\system32"}};
+        const ProgramRun run = runProgram(twin, options);
+        ASSERT_FALSE(run.timedOut);
+        EXPECT_TRUE(run.boxes.empty());
+        EXPECT_EQ(run.standardError, toUtf8(singleLine(text)) + "\n");
+        EXPECT_EQ(run.exitCode, 104u);
     }
 }

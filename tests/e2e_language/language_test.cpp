@@ -55,7 +55,7 @@ TEST_F(TranslatedBox, InvalidPropertiesFile)
 {
     const auto& language = languageUnderTest();
     writeFile(properties, kPropertiesWithoutVm);
-    expectOneBox(start(), language.caption, language.invalid, 104);
+    expectOneBox(start(), language.caption, invalidWithoutVm(language.invalid), 104);
 }
 
 // The question below the no-VM message when the settings name a download
@@ -92,9 +92,9 @@ TEST(TranslatedLine, ConsoleTwinWritesTheTextsAsUtf8)
     options.environment.emplace_back(L"PATH", L"C:\\windows\\system32;C:\\windows");
     const struct {
         const char* properties;  // none: no properties file
-        const wchar_t* text;
+        WString text;
         unsigned long exitCode;
-    } cases[] = {{nullptr, language.missing, 102}, {kPropertiesWithoutVm, language.invalid, 104}};
+    } cases[] = {{nullptr, language.missing, 102}, {kPropertiesWithoutVm, singleLine(invalidWithoutVm(language.invalid)), 104}};
     for (const auto& c : cases) {
         if (c.properties != nullptr) {
             writeFile(dir / L"app\\Shop.qel", c.properties);

@@ -16,6 +16,17 @@ inline constexpr const wchar_t* kEnglishNoVm = L"Could not find a valid Java vir
 inline constexpr const wchar_t* kEnglishStartFailed = L"Windows error %d occured while loading the Java VM";
 inline constexpr const wchar_t* kEnglishOfferDownload =
     L"Do you want to open the Java download page in your web browser?";
+// The line below message 104 (in every language) that names a setting the
+// launch cannot do without, missing or empty.
+inline constexpr const wchar_t* kMissingMainClassLine =
+    L"qel.nl.java.launcher.main.class is missing or empty: it names the Java class the VM starts.";
+inline constexpr const wchar_t* kMissingVmChoiceLine =
+    L"qel.nl.valid.vm.list is missing or empty, and qel.nl.current.vm names no VM either: one of them says which "
+    L"Java VM runs the application.";
+inline constexpr const wchar_t* kMissingClassPathLine =
+    L"qel.class.path is missing or empty: it lists where the VM finds the application's classes.";
+inline constexpr const wchar_t* kEmptyClassPathVariableLine =
+    L"qel.class.path is empty once $ENV_CLASSPATH$ is replaced by the CLASSPATH variable, which is empty or not set.";
 // Any exception other than a TerminalError, as the error box shows it.
 inline constexpr const wchar_t* kUnknownExceptionBox = L"an unknown exception has occurrred.\nUnknown exception";
 

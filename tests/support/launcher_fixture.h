@@ -19,6 +19,11 @@ using expected::kEnglishNoVm;
 // Main class and class path, but neither VM setting.
 inline constexpr const char* kPropertiesWithoutVm = "qel.nl.java.launcher.main.class=app.Main\r\n"
                                                     "qel.class.path=lib\\app.jar\r\n";
+// Message 104 for those settings, with the line naming the VM choice.
+inline WString invalidWithoutVm(const wchar_t* invalidMessage = kEnglishInvalid)
+{
+    return WString(invalidMessage) + L"\n\n" + expected::kMissingVmChoiceLine;
+}
 
 class LauncherFixture : public ::testing::Test {
 protected:

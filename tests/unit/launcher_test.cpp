@@ -65,37 +65,48 @@ TEST(PropertiesLocation, Candidates)
     }
 }
 
-TEST(SettingsValidation, RejectsIncompleteSettingsWithMessage104)
+// Incomplete settings are refused with message 104 and a line naming the first
+// setting missing, in the order the checks are made.
+TEST(SettingsValidation, RejectsIncompleteSettingsWithMessage104NamingTheSetting)
 {
+    const WString mainClass = expected::kMissingMainClassLine;
+    const WString vm = expected::kMissingVmChoiceLine;
+    const WString classPath = expected::kMissingClassPathLine;
+    const WString classPathVariable = expected::kEmptyClassPathVariableLine;
     struct Row {
         const char* settings;
-        bool valid;
+        // The line naming what is missing; none: the settings are complete.
+        const WString* missing;
     };
     const Row rows[] = {
-        {"qel.nl.java.launcher.main.class=M\nqel.nl.current.vm=java.exe\nqel.class.path=a.jar\n", true},
-        {"qel.nl.java.launcher.main.class=M\nqel.nl.valid.vm.list=JRE_J2\nqel.class.path=a.jar\n", true},
+        {"qel.nl.java.launcher.main.class=M\nqel.nl.current.vm=java.exe\nqel.class.path=a.jar\n", nullptr},
+        {"qel.nl.java.launcher.main.class=M\nqel.nl.valid.vm.list=JRE_J2\nqel.class.path=a.jar\n", nullptr},
         {"qel.nl.java.launcher.main.class=M\nqel.nl.current.vm=java.exe\nqel.nl.valid.vm.list=\nqel.class.path=a\n",
-         true},
-        {"qel.nl.java.launcher.main.class=M\nqel.nl.valid.vm.list=JRE_J2\nqel.class.path=$env_classpath$\n", true},
-        {"qel.nl.valid.vm.list=JRE_J2\nqel.class.path=a.jar\n", false},
-        {"qel.nl.java.launcher.main.class=\nqel.nl.valid.vm.list=JRE_J2\nqel.class.path=a.jar\n", false},
-        {"qel.nl.java.launcher.main.class=   \nqel.nl.valid.vm.list=JRE_J2\nqel.class.path=a.jar\n", false},
-        {"qel.nl.java.launcher.main.class=M\nqel.class.path=a.jar\n", false},
-        {"qel.nl.java.launcher.main.class=M\nqel.nl.current.vm=\nqel.nl.valid.vm.list=\nqel.class.path=a.jar\n", false},
-        {"qel.nl.java.launcher.main.class=M\nqel.nl.valid.vm.list=JRE_J2\n", false},
-        {"qel.nl.java.launcher.main.class=M\nqel.nl.valid.vm.list=JRE_J2\nqel.class.path=\n", false},
-        {"QEL.NL.JAVA.LAUNCHER.MAIN.CLASS=M\nqel.nl.valid.vm.list=JRE_J2\nqel.class.path=a.jar\n", false},
-        {"", false},
+         nullptr},
+        {"qel.nl.java.launcher.main.class=M\nqel.nl.valid.vm.list=JRE_J2\nqel.class.path=$env_classpath$\n", nullptr},
+        {"qel.nl.valid.vm.list=JRE_J2\nqel.class.path=a.jar\n", &mainClass},
+        {"qel.nl.java.launcher.main.class=\nqel.nl.valid.vm.list=JRE_J2\nqel.class.path=a.jar\n", &mainClass},
+        {"qel.nl.java.launcher.main.class=   \nqel.nl.valid.vm.list=JRE_J2\nqel.class.path=a.jar\n", &mainClass},
+        {"qel.nl.java.launcher.main.class=M\nqel.class.path=a.jar\n", &vm},
+        {"qel.nl.java.launcher.main.class=M\nqel.nl.current.vm=\nqel.nl.valid.vm.list=\nqel.class.path=a.jar\n", &vm},
+        {"qel.nl.java.launcher.main.class=M\nqel.nl.valid.vm.list=JRE_J2\n", &classPath},
+        {"qel.nl.java.launcher.main.class=M\nqel.nl.valid.vm.list=JRE_J2\nqel.class.path=\n", &classPath},
+        {"qel.nl.java.launcher.main.class=M\nqel.nl.current.vm=java.exe\nqel.class.path=$ENV_CLASSPATH$\n",
+         &classPathVariable},
+        {"QEL.NL.JAVA.LAUNCHER.MAIN.CLASS=M\nqel.nl.valid.vm.list=JRE_J2\nqel.class.path=a.jar\n", &mainClass},
+        // Everything missing: the first check names the main class.
+        {"", &mainClass},
+        {"qel.nl.java.launcher.main.class=M\n", &vm},
     };
     for (const auto& row : rows) {
         PropertyTable table;
         parseProperties(table, row.settings);
-        if (row.valid) {
+        if (row.missing == nullptr) {
             EXPECT_NO_THROW(validateSettings(table, L"")) << row.settings;
             continue;
         }
         EXPECT_EQ(test::messageThrownBy<TerminalError>([&] { validateSettings(table, L""); }, row.settings),
-                  kInvalidText);
+                  WString(kInvalidText) + L"\n\n" + *row.missing);
     }
 }
 
@@ -138,7 +149,8 @@ TEST(SettingsValidation, MarkerWithoutClasspathVariableIsEmpty)
     PropertyTable table;
     parseProperties(table, "qel.nl.java.launcher.main.class=M\nqel.nl.valid.vm.list=JRE_J2\n"
                            "qel.class.path=$ENV_CLASSPATH$\n");
-    EXPECT_EQ(test::messageThrownBy<TerminalError>([&] { validateSettings(table, L""); }), kInvalidText);
+    EXPECT_EQ(test::messageThrownBy<TerminalError>([&] { validateSettings(table, L""); }),
+              WString(kInvalidText) + L"\n\n" + expected::kEmptyClassPathVariableLine);
     EXPECT_NO_THROW(validateSettings(table, L"C:\\lib\\x.jar"));
     table.set(L"qel.class.path", L"$ENV_CLASSPATH$;lib\\a.jar");
     EXPECT_NO_THROW(validateSettings(table, L""));
@@ -167,6 +179,8 @@ TEST(LauncherConstruction, WhichPropertiesFileIsTakenAndWhereTheRunContinues)
         // "apps" or "work": where the run continues.
         const wchar_t* current;
     };
+    // "!" leaves every setting empty: the first checked is named.
+    const WString invalidSettings = WString(kInvalidText) + L"\n\n" + expected::kMissingMainClassLine;
     const Row rows[] = {
         {"the name without .exe first",
          {{L"apps\\Tool.qel", "plain"}, {L"apps\\Tool.exe.qel", "with exe"}, {L"work\\Tool.qel", "start"}},
@@ -180,8 +194,8 @@ TEST(LauncherConstruction, WhichPropertiesFileIsTakenAndWhereTheRunContinues)
         {"a directory is taken and cannot be read",
          {{L"apps\\Tool.qel", "/"}, {L"apps\\Tool.exe.qel", "with exe"}}, L"\\Tool.exe", nullptr,
          L"windows could not open the file specified", nullptr, L"work"},
-        {"invalid settings: message 104", {{L"apps\\Tool.qel", "!"}}, L"\\Tool.exe", nullptr, kInvalidText, nullptr,
-         L"work"},
+        {"invalid settings: message 104", {{L"apps\\Tool.qel", "!"}}, L"\\Tool.exe", nullptr, invalidSettings.c_str(),
+         nullptr, L"work"},
         // The executable is then this test program, whose properties file lies
         // in the start directory.
         {"a first argument naming no file: the running module",

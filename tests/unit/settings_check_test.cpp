@@ -108,7 +108,7 @@ TEST(SettingsCheckCases, WhatTheLauncherDoes)
         }
 
         int launcherLines = 0;
-        EXPECT_EQ(!settingsComplete(table, L""), !c.all("refused").empty());
+        EXPECT_EQ(missingSetting(table, L"").has_value(), !c.all("refused").empty());
         launcherLines += static_cast<int>(c.all("refused").size());
 
         const std::vector<WString> tokens = Tokenizer(setting(table, keys::validVmList), L" ").tokens();

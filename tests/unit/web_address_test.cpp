@@ -85,11 +85,49 @@ TEST(WebAddress, OnlyHttpsAndHttpAddresses)
         {L"https://example.com/a\u2066b", false},
         {L"https://example.com/a\u2069b", false},
         {L"https://example.com/a\u061cb", false},
+        // Invisible format characters: the box would not show them.
+        {L"https://example.com/a\u00adb", false},
+        {L"https://example.com/a\u200bb", false},
+        {L"https://example.com/a\u200cb", false},
+        {L"https://example.com/a\u200db", false},
+        {L"https://example.com/a\u2060b", false},
+        {L"https://example.com/a\ufeffb", false},
+        {L"https://exa\u200bmple.com/", false},
         // Beside the refused ones.
         {L"https://example.com/a\u00a1b", true},
-        {L"https://example.com/a\u200db", true},
+        {L"https://example.com/a\u00acb", true},
+        {L"https://example.com/a\u00aeb", true},
+        {L"https://example.com/a\u2010b", true},
+        {L"https://example.com/a\u2061b", true},
         {L"https://example.com/a\u2065b", true},
         {L"https://example.com/a\u206ab", true},
+        {L"https://example.com/a\ufefeb", true},
+        {L"https://example.com/a\uff00b", true},
+        // A percent sign only before two hexadecimal digits, in any case.
+        {L"https://example.com/%41%7e%7E%00%ff", true},
+        {L"https://example.com/?q=%CAFE%20x", true},
+        {L"https://example.com/#%2F", true},
+        {L"https://example.com/%", false},
+        {L"https://example.com/%4", false},
+        {L"https://example.com/a%4", false},
+        {L"https://example.com/%4g", false},
+        {L"https://example.com/%g4", false},
+        {L"https://example.com/%%41", false},
+        {L"https://example.com/100%", false},
+        {L"https://example.com/?u=%USERNAME%", false},
+        {L"https://example.com/%PATH%", false},
+        {L"https://example.com/%\uff11\uff11", false},
+        {L"https://exa%41mple.com/", true},
+        {L"https://example.com%/", false},
+        // A port of at most 65535, leading zeros allowed.
+        {L"https://example.com:65535/", true},
+        {L"https://example.com:065535/", true},
+        {L"https://example.com:0", true},
+        {L"https://[::1]:65535", true},
+        {L"https://example.com:65536/", false},
+        {L"https://example.com:99999", false},
+        {L"https://[::1]:65536", false},
+        {L"https://example.com:18446744073709551697/", false},
     };
     for (const auto& [text, accepted] : rows) {
         EXPECT_EQ(isWebAddress(text), accepted) << toUtf8(text);
@@ -111,8 +149,9 @@ TEST(WebAddress, AtMost900Units)
 }
 
 // What ShellExecuteExW's failure becomes: no association whatever the last
-// error (Wine's shell leaves 3), else its last error, else the error its SE_ERR_
-// code stands for.
+// error (Wine's shell leaves 3), or when the shell says nothing at all (Wine's,
+// for a class without an open command), else its last error, else the error
+// its SE_ERR_ code stands for.
 TEST(WebAddress, ShellExecuteErrors)
 {
     const struct {
@@ -122,7 +161,8 @@ TEST(WebAddress, ShellExecuteErrors)
     } rows[] = {
         {1155, 31, 1155}, {3, 31, 1155}, {3, 27, 1155}, {0, 31, 1155}, {5, 2, 5},     {1223, 5, 1223},
         {0, 2, 2},        {0, 3, 3},     {0, 5, 5},     {0, 8, 8},     {0, 26, 32},   {0, 28, 1156},
-        {0, 29, 1156},    {0, 30, 1156}, {0, 32, 1157}, {0, 0, 1627},  {0, 42, 1627},
+        {0, 29, 1156},    {0, 30, 1156}, {0, 32, 1157}, {0, 0, 1155},  {0, 42, 1627}, {0, 1, 1627},
+        {5, 0, 5},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(shellExecuteError(row.lastError, row.instance), row.error) << row.lastError << " " << row.instance;
@@ -143,7 +183,19 @@ TEST(WebAddress, TheDownloadSetting)
         EXPECT_EQ(vmDownloadUrlAcceptable(table), acceptable);
     }
     EXPECT_EQ(invalidDownloadUrlText(L"Invalid."),
-              L"Invalid.\n\nqel.vm.download.url must be an https:// or http:// address with a host and without a "
-              L"user name, of at most 900 characters, without blanks, control characters or any of \" < > \\ ^ ` { "
-              L"| }.");
+              L"Invalid.\n\nqel.vm.download.url must be an https:// or http:// address with a host, a port of at "
+              L"most 65535 or none, and without a user name, of at most 900 characters, without blanks, control or "
+              L"invisible characters or any of \" < > \\ ^ ` { | }, and with % only before two hexadecimal digits.");
+}
+
+// The shell's class that opens an address: its scheme in lower case.
+TEST(WebAddress, TheClassOfTheScheme)
+{
+    const std::pair<const wchar_t*, const wchar_t*> rows[] = {
+        {L"https://example.com", L"https"}, {L"HTTPS://example.com", L"https"}, {L"hTtP://x", L"http"},
+        {L"http://example.com/https://", L"http"}, {L"ftp://example.com", L""}, {L"https:/x", L""}, {L"", L""},
+    };
+    for (const auto& [address, scheme] : rows) {
+        EXPECT_EQ(webAddressClass(address), scheme) << toUtf8(address);
+    }
 }

@@ -251,9 +251,10 @@ final class LauncherRules {
     static final int MAX_WEB_ADDRESS_UNITS = 900;
 
     /**
-     * "https://" or "http://" (the scheme in any case), then a host, optionally with a port of digits, then nothing
-     * or a path, query or fragment; no user name, at most {@link #MAX_WEB_ADDRESS_UNITS} units, and none of the
-     * characters a URL may not hold (the launcher's isWebAddress).
+     * "https://" or "http://" (the scheme in any case), then a host, optionally with a port of digits up to 65535,
+     * then nothing or a path, query or fragment; no user name, at most {@link #MAX_WEB_ADDRESS_UNITS} units, every
+     * "%" followed by two hexadecimal digits, and none of the characters a URL may not hold (the launcher's
+     * isWebAddress).
      */
     static boolean isWebAddress(String text) {
         if (text.length() > MAX_WEB_ADDRESS_UNITS) {
@@ -263,6 +264,9 @@ final class LauncherRules {
             if (!mayAppearInWebAddress(text.charAt(i))) {
                 return false;
             }
+        }
+        if (!escapesWellFormed(text)) {
+            return false;
         }
         final String lowered = lowerAscii(text.substring(0, Math.min(8, text.length())));
         final String rest;
@@ -286,17 +290,51 @@ final class LauncherRules {
     /**
      * Whether a UTF-16 unit may appear in a web address: no blank (U+0020, NBSP, U+3000 and Unicode's other spaces,
      * the line and paragraph separators), no C0 or C1 control or DEL, no bidirectional control (U+061C, U+200E,
-     * U+200F, U+202A to U+202E, U+2066 to U+2069), none of " &lt; &gt; \ ^ ` { | }.
+     * U+200F, U+202A to U+202E, U+2066 to U+2069), no invisible format character (U+00AD, U+200B to U+200D, U+2060,
+     * U+FEFF), none of " &lt; &gt; \ ^ ` { | }.
      */
     static boolean mayAppearInWebAddress(char unit) {
         if (unit <= 0x20 || (unit >= 0x7F && unit <= 0xA0)) {
             return false;
         }
-        if ("\"<>\\^`{|}\u1680\u202F\u205F\u2028\u2029\u3000\u061C\u200E\u200F".indexOf(unit) >= 0) {
+        if ("\"<>\\^`{|}\u1680\u202F\u205F\u2028\u2029\u3000\u061C\u00AD\u2060\uFEFF".indexOf(unit) >= 0) {
             return false;
         }
-        return !(unit >= 0x2000 && unit <= 0x200A) && !(unit >= 0x202A && unit <= 0x202E)
+        return !(unit >= 0x2000 && unit <= 0x200F) && !(unit >= 0x202A && unit <= 0x202E)
                 && !(unit >= 0x2066 && unit <= 0x2069);
+    }
+
+    /**
+     * Every "%" begins an escape of two hexadecimal digits: no other "%" can close a "%NAME%" that a shell would
+     * replace by an environment variable's value.
+     */
+    private static boolean escapesWellFormed(String text) {
+        for (int at = text.indexOf('%'); at >= 0; at = text.indexOf('%', at + 3)) {
+            if (text.length() - at < 3 || !isHexDigit(text.charAt(at + 1)) || !isHexDigit(text.charAt(at + 2))) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    private static boolean isHexDigit(char unit) {
+        return (unit >= '0' && unit <= '9') || (unit >= 'a' && unit <= 'f') || (unit >= 'A' && unit <= 'F');
+    }
+
+    /** Digits (any number of leading zeros) of a value up to 65535, or none. */
+    private static boolean isPort(String digits) {
+        int value = 0;
+        for (int i = 0; i < digits.length(); i++) {
+            final char unit = digits.charAt(i);
+            if (unit < '0' || unit > '9') {
+                return false;
+            }
+            value = value * 10 + (unit - '0');
+            if (value > 65535) {
+                return false;
+            }
+        }
+        return true;
     }
 
     /** A host, then nothing or ":" and digits; no user name ("user@host"). */
@@ -318,7 +356,7 @@ final class LauncherRules {
             host = colon < 0 ? authority : authority.substring(0, colon);
             port = colon < 0 ? "" : authority.substring(colon);
         }
-        return !host.isEmpty() && (port.isEmpty() || port.matches(":[0-9]*"));
+        return !host.isEmpty() && (port.isEmpty() || (port.charAt(0) == ':' && isPort(port.substring(1))));
     }
 
     /** The download page setting as the launcher takes it: none, or a web address. */

@@ -203,9 +203,10 @@ public final class SettingsCheck {
                 return Optional.empty();
             }
             return Optional.of(Finding.of(name, "the launcher refuses " + quoted
-                    + " with message 104: only an https:// or http:// address with a host and without a user name, of at"
-                    + " most " + LauncherRules.MAX_WEB_ADDRESS_UNITS + " characters, without blanks, control characters"
-                    + " or any of \" < > \\ ^ ` { | }"));
+                    + " with message 104: only an https:// or http:// address with a host, a port of at most 65535 or"
+                    + " none, and without a user name, of at most " + LauncherRules.MAX_WEB_ADDRESS_UNITS
+                    + " characters, without blanks, control or invisible characters or any of \" < > \\ ^ ` { | },"
+                    + " and with % only before two hexadecimal digits"));
         case CLASS_NAME:
             if (value.isEmpty() || isClassName(value)) {
                 return Optional.empty();
