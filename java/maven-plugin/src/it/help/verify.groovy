@@ -15,6 +15,7 @@ def parameters = [
     outputDirectory: [null, '${project.build.directory}'],
     outputTimestamp: [null, '${project.build.outputTimestamp}'],
     settings: [null, null],
+    signing: [null, null],
     skip: ['ravelin.skip', 'false'],
     vendor: ['ravelin.vendor', '${project.organization.name}'],
     version: ['ravelin.appVersion', '${project.version}'],

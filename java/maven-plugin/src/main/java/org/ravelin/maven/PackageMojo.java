@@ -117,6 +117,14 @@ public final class PackageMojo extends AbstractMojo {
     @Parameter(property = "ravelin.applicationFiles", defaultValue = "${project.basedir}/src/main/ravelin")
     private File applicationFiles;
 
+    /**
+     * Signs the program's executable before it is zipped: {@code <keystore>} (PKCS#12) and {@code <storepass>}, or
+     * {@code <pkcs11Module>}, {@code <pkcs11Certificate>} and {@code <key>} for a token; {@code <timestampServer>}
+     * (RFC 3161); {@code <tool>}, osslsigncode when not set. Not signed when not set.
+     */
+    @Parameter
+    private Signing signing;
+
     /** Where the folder and the zip go. */
     @Parameter(defaultValue = "${project.build.directory}", required = true)
     private File outputDirectory;
@@ -200,6 +208,9 @@ public final class PackageMojo extends AbstractMojo {
                 }
             }
         }
+        if (signing != null && signing.problem() != null) {
+            throw new MojoFailureException("<signing> " + signing.problem());
+        }
         final File own = project.getArtifact().getFile();
         if (own == null || !own.isFile()) {
             throw new MojoFailureException("the project's jar is not built yet: bind ravelin:package to the package"
@@ -227,6 +238,9 @@ public final class PackageMojo extends AbstractMojo {
             throw new MojoFailureException(text.toString());
         }
         SettingsFile.write(properties, claim(program, name + ".qel", written));
+        if (signing != null) {
+            Signer.sign(signing, program.resolve(name + ".exe"), name, getLog());
+        }
     }
 
     // A file of the program, which no earlier step wrote; Windows does not tell names apart by case.
