@@ -331,7 +331,7 @@ class BrandTest {
             if (c[2] != null) {
                 b = b.company(c[2]);
             }
-            Brander.brand(LAUNCHER, out, b.build());
+            Brander.brand(launcher(), out, b.build());
             final ResourceTree after = PeFile.parse(Files.readAllBytes(out), "out").resources();
             final String manifest = new String(only(after, ResourceTree.RT_MANIFEST, 1), StandardCharsets.UTF_8);
             assertTrue(manifest.contains("name=\"" + c[3] + "\""), c[3] + ": " + manifest);
@@ -398,26 +398,26 @@ class BrandTest {
         assertTrue(err.toString("UTF-8").startsWith("ravelin-packager: the version \"next\""), err.toString("UTF-8"));
         assertFalse(Files.exists(dir.resolve("v.exe")));
         final ByteArrayOutputStream tooLong = new ByteArrayOutputStream();
-        assertEquals(Main.REFUSED, main(tooLong, "brand", "--launcher", LAUNCHER.toString(), "--output",
+        assertEquals(Main.REFUSED, main(tooLong, "brand", "--launcher", launcher().toString(), "--output",
                 dir.resolve("long.exe").toString(), "--product-name", String.join("", Collections.nCopies(40000, "x"))));
         assertTrue(tooLong.toString("UTF-8").startsWith("ravelin-packager: --product-name: the product name is too"
                 + " long (40000 characters)"), tooLong.toString("UTF-8"));
         assertFalse(Files.exists(dir.resolve("long.exe")));
         final ByteArrayOutputStream cutIcon = new ByteArrayOutputStream();
-        assertEquals(Main.REFUSED, main(cutIcon, "brand", "--launcher", LAUNCHER.toString(), "--output",
+        assertEquals(Main.REFUSED, main(cutIcon, "brand", "--launcher", launcher().toString(), "--output",
                 dir.resolve("icon.exe").toString(), "--icon",
                 write(dir.resolve("half.png"), Arrays.copyOf(TestIcons.png(16, 16), 40)).toString()));
         assertTrue(cutIcon.toString("UTF-8").startsWith("ravelin-packager: --icon: the icon "), cutIcon.toString("UTF-8"));
         // An output folder that does not exist yet is made.
         final Path nested = dir.resolve("not/yet/there/App.exe");
         final ByteArrayOutputStream made = new ByteArrayOutputStream();
-        assertEquals(Main.DONE, main(made, "brand", "--launcher", LAUNCHER.toString(), "--output", nested.toString(),
+        assertEquals(Main.DONE, main(made, "brand", "--launcher", launcher().toString(), "--output", nested.toString(),
                 "--product-name", "App"), made.toString("UTF-8"));
         assertTrue(Files.isRegularFile(nested));
         // One that cannot be made is said plainly, naming it.
         write(dir.resolve("plain-file"), new byte[] {1});
         final ByteArrayOutputStream blocked = new ByteArrayOutputStream();
-        assertEquals(Main.REFUSED, main(blocked, "brand", "--launcher", LAUNCHER.toString(), "--output",
+        assertEquals(Main.REFUSED, main(blocked, "brand", "--launcher", launcher().toString(), "--output",
                 dir.resolve("plain-file/App.exe").toString()));
         assertTrue(blocked.toString("UTF-8").startsWith("ravelin-packager: cannot make the folder "
                 + dir.resolve("plain-file")), blocked.toString("UTF-8"));
