@@ -97,7 +97,8 @@ class FailureReportTest {
 
     /** Reports the failure on a thread of its own, reads the dialog it shows, closes it and returns its title. */
     String dialogTitleOf(LaunchContext context) throws Exception {
-        assertFalse(GraphicsEnvironment.isHeadless(), "the dialog needs a display: run the tests under tools/with-wine.sh");
+        TestPrerequisites.require(!GraphicsEnvironment.isHeadless(),
+                "a display for the dialog (the C++ build's tests run under tools/with-wine.sh, which gives one)");
         final Thread reporter = new Thread(() -> RavelinMain.reportFailure(context, TEXT), "reporter");
         reporter.start();
         List<Dialog> dialogs = showingDialogs();

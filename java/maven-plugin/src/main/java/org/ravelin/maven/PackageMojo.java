@@ -3,22 +3,28 @@ package org.ravelin.maven;
 import java.io.File;
 import java.io.IOException;
 import java.io.InputStream;
-import java.io.OutputStream;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.nio.file.StandardCopyOption;
 import java.util.ArrayList;
 import java.util.Collections;
+import java.util.HashSet;
 import java.util.LinkedHashMap;
 import java.util.List;
+import java.util.Locale;
 import java.util.Map;
-import java.util.zip.ZipEntry;
-import java.util.zip.ZipOutputStream;
+import java.util.Set;
+import java.util.stream.Stream;
 
 import org.apache.maven.artifact.Artifact;
 import org.apache.maven.plugin.AbstractMojo;
 import org.apache.maven.plugin.MojoExecutionException;
 import org.apache.maven.plugin.MojoFailureException;
+import org.apache.maven.plugin.descriptor.PluginDescriptor;
+import org.apache.maven.plugins.annotations.LifecyclePhase;
+import org.apache.maven.plugins.annotations.Mojo;
+import org.apache.maven.plugins.annotations.Parameter;
+import org.apache.maven.plugins.annotations.ResolutionScope;
 import org.apache.maven.project.MavenProject;
 import org.ravelin.packager.Brander;
 import org.ravelin.packager.Branding;
@@ -29,34 +35,106 @@ import org.ravelin.packager.settings.SettingsCheck;
 import org.ravelin.packager.settings.SettingsFile;
 
 /**
- * The goal {@code ravelin:package}, bound to the {@code package} phase: writes {@code target/<name>/} with the
- * application's own launcher {@code <name>.exe} (branded with its name, icon, version, vendor and description), its
- * properties file {@code <name>.qel}, and in {@code lib/} the project's jar, its runtime dependencies and the Java
- * side's library; then checks the settings with the launcher's rules and packs the folder into
- * {@code target/<name>.zip}, ready to unpack and run on Windows. The launcher executables come with this plug-in, of
- * its own version: the build downloads nothing else.
+ * Makes the application's Windows program in the package phase: writes {@code target/NAME/} with the application's
+ * own launcher {@code NAME.exe} (branded with its name, icon, version, vendor and description), its properties file
+ * {@code NAME.qel}, the application's own files, and in {@code lib/} the project's jar, its runtime dependencies and
+ * the Java side's library; checks the settings with the launcher's rules and packs the folder into
+ * {@code target/NAME.zip}, ready to unpack and run on Windows. The launcher comes with this plug-in, of its own
+ * version: the build downloads nothing else.
  *
- * <p>The fields are set by Maven from the plug-in's descriptor ({@code META-INF/maven/plugin.xml}), which names each
- * parameter, its property and its default.
+ * <p>Every parameter is checked before anything is written; the program is put together in a folder of its own and
+ * replaces {@code target/NAME/} only when it is complete, and the goal replaces only a folder it wrote itself.
  */
+@Mojo(name = "package", defaultPhase = LifecyclePhase.PACKAGE, requiresDependencyResolution = ResolutionScope.RUNTIME,
+        threadSafe = true)
 public final class PackageMojo extends AbstractMojo {
     static final String READY_MAIN_CLASS = "org.ravelin.launcher.RavelinMain";
     static final String LIBRARY_JAR = "ravelin-java.jar";
+    static final String LIBRARY_ARTIFACT = "org.ravelin:ravelin-launcher";
+    /** The folder below the output directory where the program is put together before it replaces the last one. */
+    static final String STAGING = "ravelin-package.tmp";
 
+    @Parameter(defaultValue = "${project}", readonly = true, required = true)
     private MavenProject project;
+
+    @Parameter(defaultValue = "${plugin}", readonly = true, required = true)
+    private PluginDescriptor plugin;
+
+    /**
+     * The program's name: {@code NAME.exe}, {@code NAME.qel}, the folder and the zip. One Windows file name: no path
+     * separator, no {@code ..}, no device name such as {@code CON}, none of {@code < > : " / \ | ? *}.
+     */
+    @Parameter(property = "ravelin.name", defaultValue = "${project.artifactId}", required = true)
     private String name;
+
+    /** An {@code .ico} file (every image) or a PNG of at most 256 pixels; the launcher's own icon when not set. */
+    @Parameter(property = "ravelin.icon")
     private File icon;
+
+    /**
+     * The version the program shows; {@code 2.3.1-SNAPSHOT} gives 2.3.1.0 in the numbers and stays as written in the
+     * texts.
+     */
+    @Parameter(property = "ravelin.appVersion", defaultValue = "${project.version}", required = true)
     private String version;
+
+    /** The company the program shows. */
+    @Parameter(property = "ravelin.vendor", defaultValue = "${project.organization.name}")
     private String vendor;
+
+    /** The file description the program shows (Task Manager's name for it); the name when not set. */
+    @Parameter(property = "ravelin.description", defaultValue = "${project.description}")
     private String description;
+
+    /** The copyright the program shows. */
+    @Parameter(property = "ravelin.copyright")
     private String copyright;
+
+    /** The application's class with its {@code main}, started by the ready main class. */
+    @Parameter(property = "ravelin.mainClass")
     private String mainClass;
+
+    /** Further settings of {@code NAME.qel}, by key; they may replace the plug-in's own. */
+    @Parameter
     private Map<String, String> settings;
+
+    /** Brand the console twin instead, for a program run from a command prompt. */
+    @Parameter(property = "ravelin.console", defaultValue = "false")
     private boolean console;
+
+    /** The execution level of the program's manifest: asInvoker, highestAvailable or requireAdministrator. */
+    @Parameter(property = "ravelin.executionLevel", defaultValue = "asInvoker", required = true)
     private String executionLevel;
+
+    /** Runtime dependencies left out of {@code lib/}, as {@code groupId:artifactId}. */
+    @Parameter
     private List<String> excludes;
+
+    /**
+     * A folder of the application's own files (configuration, licences, an empty {@code logs/}), copied into the
+     * program's folder and the zip as they lie; none when it does not exist.
+     */
+    @Parameter(property = "ravelin.applicationFiles", defaultValue = "${project.basedir}/src/main/ravelin")
+    private File applicationFiles;
+
+    /**
+     * Signs the program's executable before it is zipped: {@code <keystore>} (PKCS#12) and {@code <storepass>}, or
+     * {@code <pkcs11Module>}, {@code <pkcs11Certificate>} and {@code <key>} for a token; {@code <timestampServer>}
+     * (RFC 3161); {@code <tool>}, osslsigncode when not set. Not signed when not set.
+     */
+    @Parameter
+    private Signing signing;
+
+    /** Where the folder and the zip go. */
+    @Parameter(defaultValue = "${project.build.directory}", required = true)
     private File outputDirectory;
+
+    /** The time of the zip's entries (ISO 8601 or seconds since 1970); 1980-01-01 when not set. */
+    @Parameter(defaultValue = "${project.build.outputTimestamp}")
     private String outputTimestamp;
+
+    /** Skip the goal. */
+    @Parameter(property = "ravelin.skip", defaultValue = "false")
     private boolean skip;
 
     @Override
@@ -65,44 +143,123 @@ public final class PackageMojo extends AbstractMojo {
             getLog().info("ravelin:package skipped");
             return;
         }
+        final Checked checked = check();
         final Path target = outputDirectory.toPath();
         final Path folder = target.resolve(name);
+        final Path zip = target.resolve(name + ".zip");
+        final Path staging = target.resolve(STAGING);
         try {
+            Files.createDirectories(target);
+            refuseForeign(folder);
+            deleteTree(staging);
+            final Path program = staging.resolve(name);
+            Files.createDirectories(program);
+            stage(program, checked);
             deleteTree(folder);
-            Files.createDirectories(folder.resolve("lib"));
-            final List<String> classPath = copyJars(folder.resolve("lib"));
-            final Map<String, String> properties = properties(classPath);
-            final List<Finding> findings = SettingsCheck.check(properties, folder);
-            if (!findings.isEmpty()) {
-                final StringBuilder text = new StringBuilder("the settings of " + name + ".qel would be refused by the"
-                        + " launcher:");
-                for (Finding finding : findings) {
-                    text.append(System.lineSeparator()).append("  ").append(finding);
-                }
-                throw new MojoFailureException(text.toString());
-            }
-            SettingsFile.write(properties, folder.resolve(name + ".qel"));
-            brand(folder.resolve(name + ".exe"));
-            final Path zip = target.resolve(name + ".zip");
-            Zips.write(folder, name, zip, Zips.entryTime(outputTimestamp));
+            Files.move(program, folder);
+            deleteTree(staging);
+            Zips.write(folder, name, zip, checked.entryTime);
             getLog().info("Ravelin: " + folder + " and " + zip);
         } catch (IOException e) {
-            throw new MojoExecutionException("cannot write " + folder + ": " + e.getMessage(), e);
-        } catch (PackagerException e) {
-            throw new MojoFailureException(e.getMessage(), e);
+            throw new MojoExecutionException("cannot write " + folder + ": " + e, e);
+        } finally {
+            try {
+                deleteTree(staging);
+            } catch (IOException e) {
+                getLog().warn("cannot remove " + staging + ": " + e);
+            }
         }
+    }
+
+    /** What the parameters give once checked. */
+    private static final class Checked {
+        ExecutionLevel executionLevel;
+        long entryTime;
+    }
+
+    // Every parameter that can be checked on its own, before anything is written; the failure names the parameter.
+    private Checked check() throws MojoFailureException {
+        final String nameProblem = FileNames.problem(name);
+        if (nameProblem != null) {
+            throw new MojoFailureException("<name> \"" + name + "\" " + nameProblem);
+        }
+        final Checked checked = new Checked();
+        try {
+            checked.executionLevel = ExecutionLevel.fromManifestName(executionLevel);
+        } catch (IllegalArgumentException e) {
+            throw new MojoFailureException("<executionLevel> \"" + executionLevel + "\" is none of asInvoker,"
+                    + " highestAvailable, requireAdministrator");
+        }
+        try {
+            checked.entryTime = Zips.entryTime(outputTimestamp);
+        } catch (IllegalArgumentException e) {
+            throw new MojoFailureException("project.build.outputTimestamp " + e.getMessage());
+        }
+        if (icon != null && !icon.isFile()) {
+            throw new MojoFailureException("<icon> " + icon + " is not a file");
+        }
+        if (applicationFiles != null && applicationFiles.exists() && !applicationFiles.isDirectory()) {
+            throw new MojoFailureException("<applicationFiles> " + applicationFiles + " is not a folder");
+        }
+        if (settings != null) {
+            for (Map.Entry<String, String> setting : settings.entrySet()) {
+                if (setting.getKey().trim().isEmpty()) {
+                    throw new MojoFailureException("<settings> holds an empty key");
+                }
+            }
+        }
+        if (signing != null && signing.problem() != null) {
+            throw new MojoFailureException("<signing> " + signing.problem());
+        }
+        final File own = project.getArtifact().getFile();
+        if (own == null || !own.isFile()) {
+            throw new MojoFailureException("the project's jar is not built yet: bind ravelin:package to the package"
+                    + " phase, after the jar plug-in");
+        }
+        return checked;
+    }
+
+    // The program, put together in its folder: each step writes its files, and refuses to replace one that another
+    // step wrote.
+    private void stage(Path program, Checked checked) throws IOException, MojoExecutionException,
+            MojoFailureException {
+        final Set<String> written = new HashSet<>();
+        brand(program, claim(program, name + ".exe", written), checked);
+        final List<String> classPath = copyJars(program, written);
+        copyApplicationFiles(program, written);
+        final Map<String, String> properties = properties(classPath);
+        final List<Finding> findings = SettingsCheck.check(properties, program);
+        if (!findings.isEmpty()) {
+            final StringBuilder text = new StringBuilder("<settings>: the settings of " + name + ".qel would be"
+                    + " refused by the launcher:");
+            for (Finding finding : findings) {
+                text.append(System.lineSeparator()).append("  ").append(finding);
+            }
+            throw new MojoFailureException(text.toString());
+        }
+        SettingsFile.write(properties, claim(program, name + ".qel", written));
+        if (signing != null) {
+            Signer.sign(signing, program.resolve(name + ".exe"), name, getLog());
+        }
+    }
+
+    // A file of the program, which no earlier step wrote; Windows does not tell names apart by case.
+    private Path claim(Path program, String relative, Set<String> written) throws MojoFailureException {
+        if (!written.add(relative.toLowerCase(Locale.ROOT))) {
+            throw new MojoFailureException(relative + " would be written twice into " + name + "/: rename the jar"
+                    + " or the application's file (<applicationFiles>) that clashes");
+        }
+        return program.resolve(relative);
     }
 
     // The project's jar, its runtime dependencies (but the excluded ones) and the Java side's library, into lib;
     // their class path entries, in that order.
-    private List<String> copyJars(Path lib) throws IOException, MojoExecutionException {
+    private List<String> copyJars(Path program, Set<String> written) throws IOException, MojoExecutionException,
+            MojoFailureException {
+        final Path lib = program.resolve("lib");
+        Files.createDirectories(lib);
         final List<String> classPath = new ArrayList<>();
-        final File own = project.getArtifact().getFile();
-        if (own == null || !own.isFile()) {
-            throw new MojoExecutionException("the project's jar is not built yet: bind ravelin:package to the package"
-                    + " phase, after the jar plug-in");
-        }
-        classPath.add(copy(own.toPath(), lib));
+        classPath.add(copyJar(project.getArtifact().getFile().toPath(), program, written));
         boolean library = false;
         final List<Artifact> artifacts = new ArrayList<>(project.getArtifacts());
         Collections.sort(artifacts, (a, b) -> a.getId().compareTo(b.getId()));
@@ -112,13 +269,15 @@ public final class PackageMojo extends AbstractMojo {
                     || !"jar".equals(artifact.getType()) || excluded(artifact)) {
                 continue;
             }
-            library |= "org.ravelin".equals(artifact.getGroupId()) && "ravelin-launcher".equals(artifact.getArtifactId());
-            classPath.add(copy(artifact.getFile().toPath(), lib));
+            library |= LIBRARY_ARTIFACT.equals(artifact.getGroupId() + ":" + artifact.getArtifactId());
+            classPath.add(copyJar(artifact.getFile().toPath(), program, written));
         }
         if (!library) {
-            try (InputStream in = resource(LIBRARY_JAR)) {
-                Files.copy(in, lib.resolve(LIBRARY_JAR), StandardCopyOption.REPLACE_EXISTING);
+            final Artifact carried = plugin.getArtifactMap().get(LIBRARY_ARTIFACT);
+            if (carried == null || carried.getFile() == null || !carried.getFile().isFile()) {
+                throw new MojoExecutionException("the plug-in's own " + LIBRARY_ARTIFACT + " was not resolved");
             }
+            Files.copy(carried.getFile().toPath(), claim(program, "lib/" + LIBRARY_JAR, written));
             classPath.add("lib/" + LIBRARY_JAR);
         }
         return classPath;
@@ -136,10 +295,40 @@ public final class PackageMojo extends AbstractMojo {
         return false;
     }
 
-    private static String copy(Path jar, Path lib) throws IOException {
-        final Path copied = lib.resolve(jar.getFileName().toString());
-        Files.copy(jar, copied, StandardCopyOption.REPLACE_EXISTING);
-        return "lib/" + copied.getFileName();
+    private String copyJar(Path jar, Path program, Set<String> written) throws IOException, MojoFailureException {
+        final String entry = "lib/" + jar.getFileName();
+        Files.copy(jar, claim(program, entry, written));
+        return entry;
+    }
+
+    // The application's own files, as they lie; an empty folder stays (logs/).
+    private void copyApplicationFiles(Path program, Set<String> written) throws IOException, MojoFailureException {
+        if (applicationFiles == null || !applicationFiles.isDirectory()) {
+            return;
+        }
+        final Path from = applicationFiles.toPath();
+        final List<Path> paths = new ArrayList<>();
+        try (Stream<Path> walk = Files.walk(from)) {
+            walk.forEach(paths::add);
+        }
+        Collections.sort(paths);
+        for (Path path : paths) {
+            final String relative = from.relativize(path).toString().replace(File.separatorChar, '/');
+            if (relative.isEmpty()) {
+                continue;
+            }
+            for (String part : relative.split("/")) {
+                final String problem = FileNames.problem(part);
+                if (problem != null) {
+                    throw new MojoFailureException("<applicationFiles> " + path + ": \"" + part + "\" " + problem);
+                }
+            }
+            if (Files.isDirectory(path)) {
+                Files.createDirectories(program.resolve(relative));
+            } else {
+                Files.copy(path, claim(program, relative, written));
+            }
+        }
     }
 
     // The properties file: the ready main class starts the application's; the configured settings come after, and
@@ -161,41 +350,84 @@ public final class PackageMojo extends AbstractMojo {
         return properties;
     }
 
-    private void brand(Path executable) throws IOException, PackagerException, MojoFailureException {
-        final Path launcher = executable.resolveSibling(executable.getFileName() + ".launcher");
-        try (InputStream in = resource(console ? "ravelinc.exe" : "ravelin.exe")) {
-            Files.copy(in, launcher, StandardCopyOption.REPLACE_EXISTING);
-        }
-        final Branding.Builder branding = Branding.builder().productName(name).version(version);
-        if (icon != null) {
-            branding.icon(icon.toPath());
-        }
+    // Each text of the program and the parameter it comes from, so that a refusal names the parameter.
+    private List<BrandingPart> brandingParts(ExecutionLevel level) {
+        final List<BrandingPart> parts = new ArrayList<>();
+        parts.add(new BrandingPart("<name>", b -> b.productName(name)));
+        parts.add(new BrandingPart("<version>", b -> b.version(version)));
+        parts.add(new BrandingPart(description != null ? "<description>" : "<name>",
+                b -> b.fileDescription(description != null ? description : name)));
         if (vendor != null) {
-            branding.company(vendor);
+            parts.add(new BrandingPart("<vendor>", b -> b.company(vendor)));
         }
-        branding.fileDescription(description != null ? description : name);
         if (copyright != null) {
-            branding.copyright(copyright);
+            parts.add(new BrandingPart("<copyright>", b -> b.copyright(copyright)));
         }
-        try {
-            branding.executionLevel(ExecutionLevel.fromManifestName(executionLevel));
-        } catch (IllegalArgumentException e) {
-            throw new MojoFailureException("executionLevel " + executionLevel + " is none of asInvoker,"
-                    + " highestAvailable, requireAdministrator");
+        if (icon != null) {
+            parts.add(new BrandingPart("<icon>", b -> b.icon(icon.toPath())));
         }
+        parts.add(new BrandingPart("<executionLevel>", b -> b.executionLevel(level)));
+        return parts;
+    }
+
+    private static final class BrandingPart {
+        final String parameter;
+        final java.util.function.Consumer<Branding.Builder> apply;
+
+        BrandingPart(String parameter, java.util.function.Consumer<Branding.Builder> apply) {
+            this.parameter = parameter;
+            this.apply = apply;
+        }
+    }
+
+    private void brand(Path program, Path executable, Checked checked) throws IOException, MojoExecutionException,
+            MojoFailureException {
+        final Path launcher = program.resolve(name + ".exe.launcher");
+        final String carried = console ? "ravelinc.exe" : "ravelin.exe";
+        try (InputStream in = PackageMojo.class.getResourceAsStream(carried)) {
+            if (in == null) {
+                throw new MojoExecutionException("the plug-in carries no " + carried + ": it was built without the"
+                        + " launcher (ravelin.executables)");
+            }
+            Files.copy(in, launcher);
+        }
+        final List<BrandingPart> parts = brandingParts(checked.executionLevel);
         try {
-            Brander.brand(launcher, executable, branding.build());
+            final Branding.Builder all = Branding.builder();
+            for (BrandingPart part : parts) {
+                part.apply.accept(all);
+            }
+            Brander.brand(launcher, executable, all.build());
+        } catch (PackagerException | RuntimeException e) {
+            // Which parameter: the first one that the packager refuses alone.
+            for (BrandingPart part : parts) {
+                final Branding.Builder alone = Branding.builder();
+                try {
+                    part.apply.accept(alone);
+                    Brander.brand(launcher, executable, alone.build());
+                } catch (PackagerException | RuntimeException refused) {
+                    throw new MojoFailureException(part.parameter + ": " + refused.getMessage(), refused);
+                }
+            }
+            if (e instanceof PackagerException) {
+                throw new MojoFailureException(e.getMessage(), e);
+            }
+            throw new MojoExecutionException("the packager failed: " + e, e);
         } finally {
             Files.deleteIfExists(launcher);
         }
     }
 
-    private static InputStream resource(String file) throws IOException {
-        final InputStream in = PackageMojo.class.getResourceAsStream(file);
-        if (in == null) {
-            throw new IOException("the plug-in carries no " + file);
+    // The program's folder of an earlier run may be replaced; anything else by that name is not the goal's to delete.
+    private void refuseForeign(Path folder) throws MojoFailureException {
+        if (!Files.exists(folder)) {
+            return;
         }
-        return in;
+        if (!Files.isDirectory(folder) || !Files.isRegularFile(folder.resolve(name + ".exe"))
+                || !Files.isRegularFile(folder.resolve(name + ".qel"))) {
+            throw new MojoFailureException("<name>: " + folder + " exists and is not a program folder this goal"
+                    + " wrote (no " + name + ".exe and " + name + ".qel in it): remove it or choose another name");
+        }
     }
 
     private static void deleteTree(Path folder) throws IOException {
@@ -203,62 +435,12 @@ public final class PackageMojo extends AbstractMojo {
             return;
         }
         final List<Path> paths = new ArrayList<>();
-        try (java.util.stream.Stream<Path> walk = Files.walk(folder)) {
+        try (Stream<Path> walk = Files.walk(folder)) {
             walk.forEach(paths::add);
         }
         Collections.reverse(paths);
         for (Path path : paths) {
             Files.delete(path);
-        }
-    }
-
-    /** The zip of the folder, deterministic: entries sorted by name, one fixed time, no extra fields. */
-    static final class Zips {
-        private Zips() {}
-
-        // The time of every entry: the project's project.build.outputTimestamp (ISO 8601 or seconds since 1970) as
-        // Maven's reproducible builds set it, else 1980-01-01, the zip format's first day.
-        static long entryTime(String outputTimestamp) {
-            if (outputTimestamp != null && !outputTimestamp.trim().isEmpty()) {
-                final String text = outputTimestamp.trim();
-                final java.time.Instant instant = text.matches("[0-9]+")
-                        ? java.time.Instant.ofEpochSecond(Long.parseLong(text))
-                        : java.time.OffsetDateTime.parse(text).toInstant();
-                return dosTime(java.time.LocalDateTime.ofInstant(instant, java.time.ZoneOffset.UTC));
-            }
-            return dosTime(java.time.LocalDateTime.of(1980, 1, 1, 0, 0));
-        }
-
-        // ZipEntry.setTime writes the time of day of the machine's time zone: the time that gives this date and time
-        // of day there, so that every machine writes the same bytes.
-        private static long dosTime(java.time.LocalDateTime time) {
-            return time.atZone(java.time.ZoneId.systemDefault()).toInstant().toEpochMilli();
-        }
-
-        static void write(Path folder, String top, Path zip, long time) throws IOException {
-            final List<Path> files = new ArrayList<>();
-            try (java.util.stream.Stream<Path> walk = Files.walk(folder)) {
-                walk.filter(Files::isRegularFile).forEach(files::add);
-            }
-            final List<String> names = new ArrayList<>();
-            final Map<String, Path> byName = new LinkedHashMap<>();
-            for (Path file : files) {
-                final String entry = top + "/" + folder.relativize(file).toString().replace(File.separatorChar, '/');
-                names.add(entry);
-                byName.put(entry, file);
-            }
-            Collections.sort(names);
-            final Path part = zip.resolveSibling(zip.getFileName() + ".part");
-            try (OutputStream out = Files.newOutputStream(part); ZipOutputStream stream = new ZipOutputStream(out)) {
-                for (String entry : names) {
-                    final ZipEntry zipEntry = new ZipEntry(entry);
-                    zipEntry.setTime(time);
-                    stream.putNextEntry(zipEntry);
-                    Files.copy(byName.get(entry), stream);
-                    stream.closeEntry();
-                }
-            }
-            Files.move(part, zip, StandardCopyOption.REPLACE_EXISTING, StandardCopyOption.ATOMIC_MOVE);
         }
     }
 }

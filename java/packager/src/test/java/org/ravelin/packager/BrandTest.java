@@ -26,10 +26,25 @@ import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
 import org.junit.jupiter.params.ParameterizedTest;
 import org.junit.jupiter.params.provider.CsvSource;
+import org.ravelin.launcher.TestPrerequisites;
 
 class BrandTest {
-    private static final Path LAUNCHER = Paths.get(System.getProperty("ravelin.launcher"));
-    private static final Path CONSOLE_LAUNCHER = Paths.get(System.getProperty("ravelin.console.launcher"));
+    // The launcher and its console twin of the C++ build, named by the system properties ravelin.launcher and
+    // ravelin.console.launcher; a test that brands one is skipped without them (see TestPrerequisites).
+    private static Path launcher() {
+        return builtLauncher("ravelin.launcher");
+    }
+
+    private static Path consoleLauncher() {
+        return builtLauncher("ravelin.console.launcher");
+    }
+
+    private static Path builtLauncher(String property) {
+        final String path = System.getProperty(property, "");
+        TestPrerequisites.require(!path.isEmpty() && Files.isRegularFile(Paths.get(path)),
+                "the launcher built by the C++ build (" + property + "=" + path + ")");
+        return Paths.get(path);
+    }
 
     @TempDir
     Path dir;
@@ -113,7 +128,7 @@ class BrandTest {
 
     @Test
     void badInputsAreRefusedNamingThemAndWriteNothing() throws Exception {
-        final byte[] launcher = Files.readAllBytes(LAUNCHER);
+        final byte[] launcher = Files.readAllBytes(launcher());
         final byte[] signed = Arrays.copyOf(launcher, launcher.length + 16);
         final PeFile pe = PeFile.parse(launcher, "launcher");
         Bytes.put32(signed, pe.directoriesAt + 8 * PeFile.DIR_SECURITY, launcher.length);
@@ -169,7 +184,7 @@ class BrandTest {
                 .getBytes(StandardCharsets.US_ASCII));
         write(dir.resolve("signed.exe"), signed);
         for (BadInput c : cases) {
-            final Path in = c.launcherOverride == null ? LAUNCHER : dir.resolve(c.launcherOverride);
+            final Path in = c.launcherOverride == null ? launcher() : dir.resolve(c.launcherOverride);
             final Path out = dir.resolve("out.exe");
             final PackagerException e = assertThrows(PackagerException.class,
                     () -> Brander.brand(in, out, c.setUp.apply(dir).build()), c.name);
@@ -187,7 +202,7 @@ class BrandTest {
         run("openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=Test", "-days", "2",
                 "-keyout", dir.resolve("k.pem").toString(), "-out", dir.resolve("c.pem").toString());
         run("osslsigncode", "sign", "-certs", dir.resolve("c.pem").toString(), "-key", dir.resolve("k.pem").toString(),
-                "-in", LAUNCHER.toString(), "-out", dir.resolve("signed.exe").toString());
+                "-in", launcher().toString(), "-out", dir.resolve("signed.exe").toString());
         final PackagerException e = assertThrows(PackagerException.class, () -> Brander.brand(
                 dir.resolve("signed.exe"), dir.resolve("out.exe"), Branding.builder().company("X").build()));
         assertTrue(e.getMessage().contains("signed.exe") && e.getMessage().contains("signature"), e.getMessage());
@@ -203,15 +218,15 @@ class BrandTest {
 
     @Test
     void brandingTheSameInputsTwiceGivesTheSameBytes() throws Exception {
-        Brander.brand(LAUNCHER, dir.resolve("a.exe"), full());
+        Brander.brand(launcher(), dir.resolve("a.exe"), full());
         Files.createDirectory(dir.resolve("again"));
-        Brander.brand(LAUNCHER, dir.resolve("again/a.exe"), full());
+        Brander.brand(launcher(), dir.resolve("again/a.exe"), full());
         assertArrayEquals(Files.readAllBytes(dir.resolve("a.exe")), Files.readAllBytes(dir.resolve("again/a.exe")));
     }
 
     @Test
     void theBrandedLaunchersHeadersAreConsistent() throws Exception {
-        for (Path launcher : Arrays.asList(LAUNCHER, CONSOLE_LAUNCHER)) {
+        for (Path launcher : Arrays.asList(launcher(), consoleLauncher())) {
             final Path out = dir.resolve("demo.exe");
             Brander.brand(launcher, out, full());
             final byte[] in = Files.readAllBytes(launcher);
@@ -247,8 +262,8 @@ class BrandTest {
     @Test
     void theBrandedLauncherCarriesTheNewResourcesAndKeepsTheMessages() throws Exception {
         final Path out = dir.resolve("Demo App.exe");
-        Brander.brand(LAUNCHER, out, full());
-        final ResourceTree before = PeFile.parse(Files.readAllBytes(LAUNCHER), "in").resources();
+        Brander.brand(launcher(), out, full());
+        final ResourceTree before = PeFile.parse(Files.readAllBytes(launcher()), "in").resources();
         final ResourceTree after = PeFile.parse(Files.readAllBytes(out), "out").resources();
 
         final VersionInfo.Node version = VersionInfo.read(only(after, ResourceTree.RT_VERSION, 1), "out");
@@ -316,7 +331,7 @@ class BrandTest {
             if (c[2] != null) {
                 b = b.company(c[2]);
             }
-            Brander.brand(LAUNCHER, out, b.build());
+            Brander.brand(launcher(), out, b.build());
             final ResourceTree after = PeFile.parse(Files.readAllBytes(out), "out").resources();
             final String manifest = new String(only(after, ResourceTree.RT_MANIFEST, 1), StandardCharsets.UTF_8);
             assertTrue(manifest.contains("name=\"" + c[3] + "\""), c[3] + ": " + manifest);
@@ -328,8 +343,8 @@ class BrandTest {
     @Test
     void whatIsNotGivenStaysAsItWas() throws Exception {
         final Path out = dir.resolve("plain.exe");
-        Brander.brand(LAUNCHER, out, Branding.builder().build());
-        final ResourceTree before = PeFile.parse(Files.readAllBytes(LAUNCHER), "in").resources();
+        Brander.brand(launcher(), out, Branding.builder().build());
+        final ResourceTree before = PeFile.parse(Files.readAllBytes(launcher()), "in").resources();
         final ResourceTree after = PeFile.parse(Files.readAllBytes(out), "out").resources();
         for (ResourceTree.Entry type : before.root.entries) {
             if (type.id != ResourceTree.RT_VERSION) {
@@ -348,7 +363,7 @@ class BrandTest {
     @Test
     void aPngIsTakenAsOneImage() throws Exception {
         final Path out = dir.resolve("png.exe");
-        Brander.brand(LAUNCHER, out, Branding.builder().icon(write(dir.resolve("i.png"), TestIcons.png(256, 256)))
+        Brander.brand(launcher(), out, Branding.builder().icon(write(dir.resolve("i.png"), TestIcons.png(256, 256)))
                 .build());
         final ResourceTree after = PeFile.parse(Files.readAllBytes(out), "out").resources();
         final byte[] group = only(after, ResourceTree.RT_GROUP_ICON, 1);
@@ -360,13 +375,13 @@ class BrandTest {
     @Test
     void theCommandLineBrandsAndSaysWhatItRefuses() throws Exception {
         final Path out = dir.resolve("cli.exe");
-        assertEquals(Main.DONE, main(new ByteArrayOutputStream(), "brand", "--launcher", LAUNCHER.toString(),
+        assertEquals(Main.DONE, main(new ByteArrayOutputStream(), "brand", "--launcher", launcher().toString(),
                 "--output", out.toString(), "--version", "3.1", "--execution-level", "highestAvailable",
                 "--dpi-aware", "true"));
         final ResourceTree after = PeFile.parse(Files.readAllBytes(out), "out").resources();
         assertTrue(new String(only(after, ResourceTree.RT_MANIFEST, 1), StandardCharsets.UTF_8)
                 .contains("level=\"highestAvailable\""));
-        final String[][] usage = {{"--launcher", LAUNCHER.toString()}, {"--output", "x.exe", "--launcher"},
+        final String[][] usage = {{"--launcher", launcher().toString()}, {"--output", "x.exe", "--launcher"},
             {"--launcher", "a", "--output", "b", "--colour", "red"},
             {"--launcher", "a", "--output", "b", "--execution-level", "admin"},
             {"--launcher", "a", "--output", "b", "--dpi-aware", "yes"}};
@@ -378,31 +393,31 @@ class BrandTest {
             assertTrue(err.toString("UTF-8").startsWith("ravelin-packager: "), err.toString("UTF-8"));
         }
         final ByteArrayOutputStream err = new ByteArrayOutputStream();
-        assertEquals(Main.REFUSED, main(err, "brand", "--launcher", LAUNCHER.toString(), "--output",
+        assertEquals(Main.REFUSED, main(err, "brand", "--launcher", launcher().toString(), "--output",
                 dir.resolve("v.exe").toString(), "--version", "next"));
         assertTrue(err.toString("UTF-8").startsWith("ravelin-packager: the version \"next\""), err.toString("UTF-8"));
         assertFalse(Files.exists(dir.resolve("v.exe")));
         final ByteArrayOutputStream tooLong = new ByteArrayOutputStream();
-        assertEquals(Main.REFUSED, main(tooLong, "brand", "--launcher", LAUNCHER.toString(), "--output",
+        assertEquals(Main.REFUSED, main(tooLong, "brand", "--launcher", launcher().toString(), "--output",
                 dir.resolve("long.exe").toString(), "--product-name", String.join("", Collections.nCopies(40000, "x"))));
         assertTrue(tooLong.toString("UTF-8").startsWith("ravelin-packager: --product-name: the product name is too"
                 + " long (40000 characters)"), tooLong.toString("UTF-8"));
         assertFalse(Files.exists(dir.resolve("long.exe")));
         final ByteArrayOutputStream cutIcon = new ByteArrayOutputStream();
-        assertEquals(Main.REFUSED, main(cutIcon, "brand", "--launcher", LAUNCHER.toString(), "--output",
+        assertEquals(Main.REFUSED, main(cutIcon, "brand", "--launcher", launcher().toString(), "--output",
                 dir.resolve("icon.exe").toString(), "--icon",
                 write(dir.resolve("half.png"), Arrays.copyOf(TestIcons.png(16, 16), 40)).toString()));
         assertTrue(cutIcon.toString("UTF-8").startsWith("ravelin-packager: --icon: the icon "), cutIcon.toString("UTF-8"));
         // An output folder that does not exist yet is made.
         final Path nested = dir.resolve("not/yet/there/App.exe");
         final ByteArrayOutputStream made = new ByteArrayOutputStream();
-        assertEquals(Main.DONE, main(made, "brand", "--launcher", LAUNCHER.toString(), "--output", nested.toString(),
+        assertEquals(Main.DONE, main(made, "brand", "--launcher", launcher().toString(), "--output", nested.toString(),
                 "--product-name", "App"), made.toString("UTF-8"));
         assertTrue(Files.isRegularFile(nested));
         // One that cannot be made is said plainly, naming it.
         write(dir.resolve("plain-file"), new byte[] {1});
         final ByteArrayOutputStream blocked = new ByteArrayOutputStream();
-        assertEquals(Main.REFUSED, main(blocked, "brand", "--launcher", LAUNCHER.toString(), "--output",
+        assertEquals(Main.REFUSED, main(blocked, "brand", "--launcher", launcher().toString(), "--output",
                 dir.resolve("plain-file/App.exe").toString()));
         assertTrue(blocked.toString("UTF-8").startsWith("ravelin-packager: cannot make the folder "
                 + dir.resolve("plain-file")), blocked.toString("UTF-8"));
