@@ -16,20 +16,22 @@ cmake --build "$build" -j2 --target bundled_runtime jvm_bridge ravelin_packager 
 out=$build/bin/bundled_runtime
 jdk=$(dirname "$(dirname "$(realpath "$(command -v java)")")")
 bench=$build/bench/bundled_runtime
+packager=$(ls "$build"/java/ravelin-packager-[0-9]*.jar)
 rm -rf "$bench"
 mkdir -p "$bench"
 
 # A Windows JDK as the packager takes one: the whole JDK, its links followed, with the bridge as its programs.
-cp -rL "$jdk" "$bench/jdk"
+# (Debian's lib/src.zip is a link to a package that is seldom installed: links to nothing are left out.)
+cp -rL "$jdk" "$bench/jdk" 2>/dev/null || test -x "$bench/jdk/bin/java"
 cp "$build/bin/jvm_bridge.exe" "$bench/jdk/bin/java.exe"
 cp "$build/bin/jvm_bridge.exe" "$bench/jdk/bin/javaw.exe"
 mkdir -p "$bench/whole"
 cp -r "$out/trimmed/Hello" "$bench/whole/Hello"
 rm -rf "$bench/whole/Hello/runtime"
-java -jar "$build/java/ravelin-packager-"*.jar runtime --program "$bench/whole/Hello" --from "$bench/jdk" --full \
+java -jar "$packager" runtime --program "$bench/whole/Hello" --from "$bench/jdk" --full \
   --zip "$bench/whole/Hello.zip"
 # The trimmed one's zip as the users get it, the bridge in it as in the whole one's.
-java -jar "$build/java/ravelin-packager-"*.jar runtime --program "$out/trimmed/Hello" --from "$bench/jdk" \
+java -jar "$packager" runtime --program "$out/trimmed/Hello" --from "$bench/jdk" \
   --jlink "$jdk/bin/jlink" --zip "$bench/trimmed.zip" >/dev/null
 cp "$build/bin/jvm_bridge.exe" "$out/trimmed/Hello/runtime/bin/java.exe"
 cp "$build/bin/jvm_bridge.exe" "$out/trimmed/Hello/runtime/bin/javaw.exe"

@@ -58,6 +58,11 @@ public final class PackageMojo extends AbstractMojo {
     private File outputDirectory;
     private String outputTimestamp;
     private boolean skip;
+    private String runtime;
+    private List<String> runtimeModules;
+    private org.eclipse.aether.RepositorySystem repositorySystem;
+    private org.eclipse.aether.RepositorySystemSession repositorySession;
+    private List<org.eclipse.aether.repository.RemoteRepository> remoteRepositories;
 
     @Override
     public void execute() throws MojoExecutionException, MojoFailureException {
@@ -72,6 +77,11 @@ public final class PackageMojo extends AbstractMojo {
             Files.createDirectories(folder.resolve("lib"));
             final List<String> classPath = copyJars(folder.resolve("lib"));
             final Map<String, String> properties = properties(classPath);
+            if (runtime != null && !runtime.trim().isEmpty()) {
+                RuntimeStep.lay(RuntimeStep.locate(runtime, project.getBasedir().toPath(),
+                        new RuntimeStep.Repositories(repositorySystem, repositorySession, remoteRepositories)),
+                        runtimeModules, folder, classPath, console, properties, settings, getLog());
+            }
             final List<Finding> findings = SettingsCheck.check(properties, folder);
             if (!findings.isEmpty()) {
                 final StringBuilder text = new StringBuilder("the settings of " + name + ".qel would be refused by the"

@@ -118,9 +118,7 @@ public final class BundledRuntime {
     }
 
     /**
-     * Names the runtime in a properties file: the program the launcher starts, and whether the launcher may search
-     * the installed VMs when the runtime is missing. A file without an acceptable-VM list gets J2, which takes the
-     * runtime: a named VM that no token accepts is refused.
+     * Names the runtime in a properties file (see {@link #name(Map, boolean, boolean)}).
      *
      * @param properties the properties file, beside the launcher and {@code runtime/}
      * @param console whether the launcher is the console twin, which starts {@code java.exe}
@@ -130,12 +128,25 @@ public final class BundledRuntime {
     public static void name(Path properties, boolean console, boolean fallback) throws IOException {
         final Map<String, String> settings = Files.exists(properties) ? SettingsFile.read(properties)
                 : new LinkedHashMap<>();
+        name(settings, console, fallback);
+        SettingsFile.write(settings, properties);
+    }
+
+    /**
+     * Names the runtime in settings: the program the launcher starts, and whether the launcher may search the
+     * installed VMs when the runtime is missing. Settings without an acceptable-VM list get J2, which takes the
+     * runtime: a named VM that no token accepts is refused.
+     *
+     * @param settings the settings, changed in place
+     * @param console whether the launcher is the console twin, which starts {@code java.exe}
+     * @param fallback whether an installed Java may start the program when {@code runtime/} is missing
+     */
+    public static void name(Map<String, String> settings, boolean console, boolean fallback) {
         settings.put(CURRENT_VM, FOLDER + "\\bin\\" + (console ? "java.exe" : "javaw.exe"));
         settings.put(FALLBACK, Boolean.toString(fallback));
         if (settings.getOrDefault(VALID_VM_LIST, "").trim().isEmpty()) {
             settings.put(VALID_VM_LIST, "J2");
         }
-        SettingsFile.write(settings, properties);
     }
 
     /**

@@ -85,55 +85,82 @@ public final class RuntimeOptions {
 
         private Builder() {}
 
-        /** @param folder the program's folder, which gets {@code runtime/} @return this */
+        /**
+         * @param folder the program's folder, which gets {@code runtime/}
+         * @return this
+         */
         public Builder program(Path folder) {
             program = folder;
             return this;
         }
 
-        /** @param folderOrZip a Windows Java runtime or JDK, as a folder or a zip @return this */
+        /**
+         * @param folderOrZip a Windows Java runtime or JDK, as a folder or a zip
+         * @return this
+         */
         public Builder runtime(Path folderOrZip) {
             runtime = folderOrZip;
             return this;
         }
 
-        /** @param file the properties file that names the runtime; none leaves the settings alone @return this */
+        /**
+         * @param file the properties file that names the runtime; none leaves the settings alone
+         * @return this
+         */
         public Builder properties(Path file) {
             properties = file;
             return this;
         }
 
-        /** @param jar a jar of the application, whose modules the trimmed runtime holds @return this */
+        /**
+         * @param jar a jar of the application, whose modules the trimmed runtime holds
+         * @return this
+         */
         public Builder jar(Path jar) {
             jars.add(jar);
             return this;
         }
 
-        /** @param module a module the trimmed runtime holds besides those the jars need @return this */
+        /**
+         * @param module a module the trimmed runtime holds besides those the jars need
+         * @return this
+         */
         public Builder module(String module) {
             modules.add(module);
             return this;
         }
 
-        /** @param value whether the launcher is the console twin, which starts java.exe @return this */
+        /**
+         * @param value whether the launcher is the console twin, which starts java.exe
+         * @return this
+         */
         public Builder console(boolean value) {
             console = value;
             return this;
         }
 
-        /** @param value whether an installed Java may start the program when runtime/ is missing @return this */
+        /**
+         * @param value whether an installed Java may start the program when runtime/ is missing
+         * @return this
+         */
         public Builder fallback(boolean value) {
             fallback = value;
             return this;
         }
 
-        /** @param value whether a JDK with jmods is copied whole instead of trimmed @return this */
+        /**
+         * @param value whether a JDK with jmods is copied whole instead of trimmed
+         * @return this
+         */
         public Builder full(boolean value) {
             full = value;
             return this;
         }
 
-        /** @param value the jlink that trims (default: the one of the JDK the packager runs on) @return this */
+        /**
+         * @param value the jlink that trims (default: the one of the JDK the packager runs on)
+         * @return this
+         */
         public Builder linker(RuntimeLinker value) {
             linker = value;
             return this;
