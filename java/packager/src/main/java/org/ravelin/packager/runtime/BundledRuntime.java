@@ -84,7 +84,9 @@ public final class BundledRuntime {
     public static Result lay(RuntimeOptions options, PrintStream log) throws PackagerException, IOException {
         final Path program = options.program();
         final Path target = program.resolve(FOLDER);
-        final Path scratch = Files.createTempDirectory("ravelin-runtime");
+        // Made beside its place, so that it moves there as a whole (a folder cannot move to another file system).
+        Files.createDirectories(program);
+        final Path scratch = Files.createTempDirectory(program, ".runtime-");
         final List<String> modules;
         try {
             final Path home = RuntimeSource.home(options.runtime(), scratch.resolve("given"));
@@ -99,7 +101,6 @@ public final class BundledRuntime {
                 copyTree(home, made);
             }
             deleteTree(target);
-            Files.createDirectories(program);
             Files.move(made, target);
         } finally {
             deleteTree(scratch);
