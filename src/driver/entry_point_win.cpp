@@ -23,6 +23,7 @@
 #include "service/service_command.h"
 #include "service/service_launcher.h"
 #include "settings/settings.h"
+#include "vm/executable_info.h"
 #include "version.h"
 
 #if defined(__GLIBCXX__)
@@ -85,21 +86,34 @@ void pauseIfAsked(const Launcher& launcher)
     }
 }
 
+// The caption of every error box: message 110, with the program's own name in
+// place of ours when the packager branded it. Read once, when the first box is
+// shown.
+const WString& errorCaption()
+{
+    static const WString caption = [] {
+        const ProgramNames names = programNames(runningModulePath());
+        return errorBoxCaption(MessageTable::instance().text(MSG_ERROR_CAPTION),
+                               brandedProgramName(names.productName, names.fileDescription));
+    }();
+    return caption;
+}
+
 // The box or the line on standard error; the exit code the report gives. When
 // the shell cannot open the page the user asked for, a second box says why, and
 // so does the trace.
 int deliver(const ErrorReport& report, Trace& trace)
 {
     if (report.target == ErrorTarget::Box && !report.openOnYes.empty()) {
-        if (askInErrorBox(report.text)) {
+        if (askInErrorBox(report.text, errorCaption())) {
             if (const unsigned long error = openWebAddress(report.openOnYes)) {
                 const WString text = downloadPageFailureText(report.openOnYes, error, systemErrorText(error));
                 trace.line(text);
-                showErrorBox(text);
+                showErrorBox(text, errorCaption());
             }
         }
     } else if (report.target == ErrorTarget::Box) {
-        showErrorBox(report.text);
+        showErrorBox(report.text, errorCaption());
     } else {
         writeErrorText(report.text);
     }

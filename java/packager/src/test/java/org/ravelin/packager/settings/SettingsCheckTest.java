@@ -148,7 +148,7 @@ class SettingsCheckTest {
                 bad("qel.nl.java.launcher.main.class", "", "qel.nl.java.launcher.main.class", "missing", null),
                 bad("qel.nl.valid.vm.list", null, "qel.nl.valid.vm.list", "neither", null),
                 bad("qel.class.path", null, "qel.class.path", "missing", null),
-                bad("qel.class.path", ";;", "qel.class.path", "missing", null),
+                bad("qel.class.path", ";;", "qel.class.path", "no entry", null),
                 bad("qel.application.main.class", null, "qel.application.main.class", "exit code 4", null),
                 bad("qel.class.path", "lib/ravelin-java.jar;lib/app.jar;lib/gone.jar", "qel.class.path",
                         "lib/gone.jar does not exist", null),
@@ -160,7 +160,9 @@ class SettingsCheckTest {
                         "com.example.Missing is in none of the class path's entries", null),
                 bad("qel.class.path", "lib/app.jar", "qel.nl.java.launcher.main.class",
                         "org.ravelin.launcher.RavelinMain is in none", null),
-                bad("qel.application.main.class", "com/example/App", "qel.application.main.class",
+                bad("qel.application.main.class", "com/example/Missing", "qel.application.main.class",
+                        "com/example/Missing is in none of the class path's entries", null),
+                bad("qel.application.main.class", "com/example//App", "qel.application.main.class",
                         "not a Java class name", null));
     }
 
@@ -213,6 +215,8 @@ class SettingsCheckTest {
                 Arguments.of(";lib/ravelin-java.jar;;lib//app.jar;", "com.example.App$Inner"),
                 Arguments.of("LIB/Ravelin-Java.JAR;lib/APP.jar", "com.example.App"),
                 Arguments.of("lib/*", "com.example.App"),
+                // The VM and the ready main class take slashes for dots.
+                Arguments.of("lib/*", "com/example/App"),
                 Arguments.of("./lib/ravelin-java.jar;lib/../classes", "com.example.Loose"));
     }
 
@@ -226,6 +230,25 @@ class SettingsCheckTest {
         assumeTrue(File.separatorChar == '/', "a drive path is one of this machine's on Windows");
         settings.put("qel.class.path", "lib/ravelin-java.jar;C:/shop/app.jar");
         assertEquals(new ArrayList<Finding>(), SettingsCheck.check(settings, application));
+    }
+
+    @Test
+    void linesJoinedToTheOneBeforeAreNoLinesOfTheirOwn() throws IOException {
+        final String text = "# qel.class.path lib\r\nqel.nl.java.option.additional=-Da=1 \\\r\n"
+                + "qel.nl.java.option.verbose gc \\\r\n  qel.nl.java.option.debugging:true\r\n"
+                + "qel.nl.java.option.compiler:true\r\n";
+        final Path file = application.resolve("Joined.qel");
+        Files.write(file, (SettingsCheckCasesTest.COMPLETE + text).getBytes(StandardCharsets.ISO_8859_1));
+        final List<SettingsFile.Line> lines = SettingsFile.lines(Files.readAllBytes(file));
+        assertEquals(6, lines.size());
+        assertEquals(6, lines.get(4).number());
+        assertEquals("qel.nl.java.option.compiler:true", lines.get(5).text());
+        assertEquals(9, lines.get(5).number());
+        final List<Finding> findings = SettingsCheck.checkFile(file, application);
+        assertEquals(1, findings.size(), findings.toString());
+        assertEquals("qel.nl.java.option.compiler", findings.get(0).key());
+        assertTrue(findings.get(0).message().startsWith("line 9 (qel.nl.java.option.compiler:true) is not read"),
+                findings.get(0).message());
     }
 
     @Test
