@@ -116,6 +116,58 @@ final class LauncherRules {
         return (seconds < 0 ? 0 : Math.min(seconds, DAY_SECONDS)) * 1000;
     }
 
+    /** The keys of the service logs' size and count of older files, which the service refuses unless they are digits. */
+    static final String LOG_SIZE_KEY = "qel.service.log.size";
+    static final String LOG_KEEP_KEY = "qel.service.log.keep";
+    /** The most older files of a service log kept. */
+    static final int MAX_LOG_KEEP = 999;
+
+    private static boolean allDigits(String text) {
+        if (text.isEmpty()) {
+            return false;
+        }
+        for (int i = 0; i < text.length(); i++) {
+            if (text.charAt(i) < '0' || text.charAt(i) > '9') {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    /**
+     * The size of a service log's file in bytes: digits with an optional k, m or g in any case, blanks around aside;
+     * empty or 0 is the default, 10m, and a count beyond 64 bits stays at the limit. Empty for any other value.
+     */
+    static Optional<Long> serviceLogSize(String value) {
+        final long defaultSize = 10L << 20;
+        final String text = trimControl(value);
+        if (text.isEmpty()) {
+            return Optional.of(defaultSize);
+        }
+        final char unit = Character.toLowerCase(text.charAt(text.length() - 1));
+        final long multiplier = unit == 'k' ? 1L << 10 : unit == 'm' ? 1L << 20 : unit == 'g' ? 1L << 30 : 1;
+        final String digits = multiplier == 1 ? text : text.substring(0, text.length() - 1);
+        if (!allDigits(digits)) {
+            return Optional.empty();
+        }
+        final long number = decimal64(digits);
+        final long size = number > Long.MAX_VALUE / multiplier ? Long.MAX_VALUE : number * multiplier;
+        return Optional.of(size > 0 ? size : defaultSize);
+    }
+
+    /** How many older files of a service log are kept: 0 to 999 in digits, blanks around aside; empty is 5. */
+    static Optional<Long> serviceLogKeep(String value) {
+        final String text = trimControl(value);
+        if (text.isEmpty()) {
+            return Optional.of(5L);
+        }
+        if (!allDigits(text)) {
+            return Optional.empty();
+        }
+        final long keep = decimal64(text);
+        return keep <= MAX_LOG_KEEP ? Optional.of(keep) : Optional.<Long>empty();
+    }
+
     /** The key of the one setting of seconds that installing the service refuses when it is no number. */
     static final String RESTART_DELAY_KEY = "qel.service.restart.delay";
 

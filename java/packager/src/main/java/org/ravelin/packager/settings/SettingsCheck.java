@@ -123,6 +123,9 @@ public final class SettingsCheck {
         final String name = key.name();
         final String quoted = "\"" + value + "\"";
         final String lowered = LauncherRules.lowerAscii(value);
+        if (name.equals(LauncherRules.LOG_SIZE_KEY) || name.equals(LauncherRules.LOG_KEEP_KEY)) {
+            return checkServiceLog(name, value);
+        }
         switch (key.kind()) {
         case SIZE: {
             final long bytes = LauncherRules.byteSize(value);
@@ -220,6 +223,24 @@ public final class SettingsCheck {
         default:
             return Optional.empty();
         }
+    }
+
+    /** The service logs' size and count: refused unless digits, and reported when blanks are around them. */
+    private static Optional<Finding> checkServiceLog(String name, String value) {
+        final boolean size = name.equals(LauncherRules.LOG_SIZE_KEY);
+        final Optional<Long> read = size ? LauncherRules.serviceLogSize(value) : LauncherRules.serviceLogKeep(value);
+        final String rule = size ? "write a count of bytes with an optional k, m or g, such as 10m"
+                : "write a count of older files from 0 to " + LauncherRules.MAX_LOG_KEEP;
+        final String quoted = "\"" + value + "\"";
+        if (!read.isPresent()) {
+            return Optional.of(Finding.of(name, "installing the service (-kwqelinstall) and its start refuse " + quoted
+                    + " with message 104: " + rule));
+        }
+        if (value.equals(LauncherRules.trimControl(value))) {
+            return Optional.empty();
+        }
+        return Optional.of(Finding.withValue(name, "the launcher reads " + quoted + " as " + read.get() + ": " + rule,
+                LauncherRules.trimControl(value)));
     }
 
     private static Optional<Finding> checkSwitch(String name, String value, boolean on, String trueWords,

@@ -80,6 +80,12 @@ class SettingsCheckTest {
         if (key.equals(LauncherRules.RESTART_DELAY_KEY)) {
             return LauncherRules.restartDelayMs(value).map(ms -> Long.toString(ms)).orElse("refused");
         }
+        if (key.equals(LauncherRules.LOG_SIZE_KEY)) {
+            return LauncherRules.serviceLogSize(value).map(size -> Long.toString(size)).orElse("refused");
+        }
+        if (key.equals(LauncherRules.LOG_KEEP_KEY)) {
+            return LauncherRules.serviceLogKeep(value).map(keep -> Long.toString(keep)).orElse("refused");
+        }
         switch (kind) {
         case SIZE:
             return Long.toString(LauncherRules.byteSize(value));
@@ -142,6 +148,8 @@ class SettingsCheckTest {
                 bad("qel.service.restart.delay", "soon", "qel.service.restart.delay",
                         "refuses \"soon\" with message 104", null),
                 bad("qel.service.start", "manual", "qel.service.start", "refuses \"manual\"", "demand"),
+                bad("qel.service.log.size", "10MB", "qel.service.log.size", "refuse \"10MB\" with message 104", null),
+                bad("qel.service.log.keep", " 3", "qel.service.log.keep", "reads \" 3\" as 3", "3"),
                 bad("qel.vm.download.url", "file:///C:/setup.exe", "qel.vm.download.url", "message 104", null),
                 bad("qel.application.name", "Sh\u0000op", "qel.application.name", "U+0000", null),
                 bad("qel.nl.java.launcher.main.class", null, "qel.nl.java.launcher.main.class", "missing", null),
