@@ -32,3 +32,9 @@ if [ -f "$build/java/ravelin-java.jar" ]; then
   java -cp "$build/bench/java-start-bench.jar" bench.JavaStartBench "$build/java/ravelin-java.jar" \
     "$build/bench/java-start-app.jar" 41 "${javas[@]}"
 fi
+
+# The example's own Java runtime, whole against trimmed (sizes, and starts behind the JVM bridge under Wine).
+if [ -f "$build/java/ravelin-java.jar" ]; then
+  echo "== bundled_runtime"
+  bench/bundled_runtime.sh "$build"
+fi

@@ -93,7 +93,8 @@ WString refusalText(const LaunchRefusal& refusal, std::wstring_view messageText)
 
 VmRequest vmRequestFor(const CommandLine& commandLine, const PropertyTable& properties, const WString& propertiesPath)
 {
-    return VmRequest{commandLine.valueAfter(L"QEL_VM"), currentVm(properties), validVmList(properties), propertiesPath};
+    return VmRequest{commandLine.valueAfter(L"QEL_VM"), currentVm(properties), validVmList(properties), propertiesPath,
+                     currentVmFallback(properties)};
 }
 
 }  // namespace qel

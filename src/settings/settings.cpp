@@ -75,6 +75,7 @@ WString gcExtent(const PropertyTable& table) { return setting(table, keys::gcExt
 bool gcBackgroundThread(const PropertyTable& table) { return parseSwitch(setting(table, keys::gcBackgroundThread)); }
 bool debugging(const PropertyTable& table) { return parseSwitch(setting(table, keys::debugging)); }
 bool compiler(const PropertyTable& table) { return parseSwitch(setting(table, keys::compiler)); }
+bool currentVmFallback(const PropertyTable& table) { return parseSwitch(setting(table, keys::currentVmFallback)); }
 bool singleInstance(const PropertyTable& table) { return parseSwitch(setting(table, keys::singleInstance)); }
 WString additionalOptions(const PropertyTable& table) { return setting(table, keys::additionalOptions); }
 std::int64_t heapInitial(const PropertyTable& table) { return parseByteSize(setting(table, keys::heapInitial)); }

@@ -23,6 +23,10 @@ struct SettingKey {
 namespace keys {
 inline constexpr SettingKey currentVm{L"qel.nl.current.vm", L""};
 inline constexpr SettingKey validVmList{L"qel.nl.valid.vm.list", L""};
+// A switch: when the program qel.nl.current.vm names is missing (a runtime
+// shipped with the application that is not there), the installed VMs that the
+// acceptable-VM list takes are searched. Off, the launcher finds no VM instead.
+inline constexpr SettingKey currentVmFallback{L"qel.nl.current.vm.fallback", L"true"};
 inline constexpr SettingKey mainClass{L"qel.nl.java.launcher.main.class", L""};
 inline constexpr SettingKey classPath{L"qel.class.path", L""};
 inline constexpr SettingKey userDir{L"qel.user.dir", L""};
@@ -82,7 +86,7 @@ inline constexpr SettingKey all[] = {
     msvmMinVersion, serviceStopTimeout,
     serviceDisplayName, serviceDescription, serviceStart, serviceRestartDelay, vmDownloadUrl, singleInstance,
     serviceLogDirectory, serviceLogSize, serviceLogKeep,
-    serviceAccount, serviceDependencies, classDataArchive,
+    serviceAccount, serviceDependencies, classDataArchive, currentVmFallback,
 };
 // clang-format on
 }  // namespace keys
@@ -104,6 +108,7 @@ WString substituteClassPath(std::wstring_view text, std::wstring_view classPathV
 // Typed accessors.
 WString currentVm(const PropertyTable& table);
 WString validVmList(const PropertyTable& table);
+bool currentVmFallback(const PropertyTable& table);
 WString mainClass(const PropertyTable& table);
 // The class path with its first $ENV_CLASSPATH$ replaced by the value of the
 // CLASSPATH variable (expanded, as the environment gives it).

@@ -46,6 +46,19 @@ WString namedProgram(const VmRequest& request, const FileSystemProbes& files)
     return program;
 }
 
+bool isOwnRuntime(std::wstring_view program, std::wstring_view fullDirectory)
+{
+    WString folder = collapseSeparators(fullDirectory);
+    if (folder.empty()) {
+        return false;
+    }
+    if (folder.back() != L'\\') {
+        folder += L'\\';
+    }
+    const WString path = collapseSeparators(program);
+    return path.size() > folder.size() && toLowerAscii(path.substr(0, folder.size())) == toLowerAscii(folder);
+}
+
 std::vector<JavaVm*> filterByList(const std::vector<WString>& tokens,
                                   const std::vector<std::unique_ptr<JavaVm>>& entries, Trace* trace)
 {
@@ -96,13 +109,23 @@ VmChoice selectVm(const VmRequest& request, const SelectionSources& sources)
             }
             if (matches) {
                 if (trace != nullptr) {
-                    trace->line(L"chosen: the named program " + program);
+                    const bool own = isOwnRuntime(
+                        program, sources.files.fullPath(directoryOf(request.propertiesPath), ShortNames::Expand));
+                    trace->line(L"chosen: the named program " + program +
+                                (own ? L", the program's own runtime (in its folder)" : L""));
                 }
                 return VmChoice{std::move(*vm)};
             }
         }
         if (trace != nullptr) {
             trace->line(L"chosen: none; no token accepts the named program, and a named VM is not replaced by another");
+        }
+        return VmChoice{};
+    }
+    if (!request.settingVm.empty() && !request.fallback) {
+        if (trace != nullptr) {
+            trace->line(L"chosen: none; the program qel.nl.current.vm names is missing, and "
+                        L"qel.nl.current.vm.fallback is off: no installed VM is searched");
         }
         return VmChoice{};
     }

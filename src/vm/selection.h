@@ -30,12 +30,20 @@ struct VmRequest {
     WString validVmList;
     // The properties file; a relative setting counts from its directory.
     WString propertiesPath;
+    // The setting qel.nl.current.vm.fallback: whether the installed VMs are
+    // searched when the program of qel.nl.current.vm is missing.
+    bool fallback = true;
 };
 
 // The program the user named that exists and is not a directory; empty when the
 // inventory has to be searched instead. Paths are compared as given, with
 // separators made uniform.
 WString namedProgram(const VmRequest& request, const FileSystemProbes& files);
+
+// Whether a named program is the application's own runtime: a program below
+// the properties file's directory (fullDirectory, a full path), compared
+// without regard to case.
+bool isOwnRuntime(std::wstring_view program, std::wstring_view fullDirectory);
 
 // The outcome of a selection. A named VM that the list does not accept gives
 // none: the user asked for this VM, so no other is tried.

@@ -132,6 +132,8 @@ struct SelectCase {
     const wchar_t* list;
     const wchar_t* selected;
     bool searched;
+    // qel.nl.current.vm.fallback
+    bool fallback = true;
 };
 
 }  // namespace
@@ -193,6 +195,15 @@ TEST(VmSelectionRule, NamedProgramsAndTheSearch)
         {"a later token may accept a named VM", L"", L"b\\bin\\java.exe", L"XYZ, 1.4+,jre_j2", L"b", false},
         {"... but not in the search", L"", L"", L"JRE_J2,JDK_J2", L"none", true},
         {"the search with an empty list finds nothing", L"", L"", L"", L"none", true},
+        // Without the fall-back, a missing runtime of the setting is not replaced by an installed VM.
+        {"no fall-back: a missing setting finds no VM", L"", L"missing.exe", L"J1", L"error", false, false},
+        {"no fall-back: a directory as setting finds no VM", L"", L"dir", L"J1", L"error", false, false},
+        {"no fall-back: a missing QEL_VM and a missing setting", L"missing.exe", L"missing.exe", L"J1", L"error",
+         false, false},
+        {"no fall-back: the setting that exists", L"", L"b\\bin\\java.exe", L"J2", L"b", false, false},
+        {"no fall-back: QEL_VM before a missing setting", L"a\\bin\\java.exe", L"missing.exe", L"J2", L"a", false,
+         false},
+        {"no fall-back, nothing named: the search", L"", L"", L"J1 J2", L"new", true, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -205,6 +216,7 @@ TEST(VmSelectionRule, NamedProgramsAndTheSearch)
         }
         request.validVmList = c.list;
         request.propertiesPath = L"C:\\t\\App.qel";
+        request.fallback = c.fallback;
         bool searched = false;
         const VmChoice choice = selectVm(request, SelectionSources{disk, identify, [&]() -> const VmInventory& {
                                                                        searched = true;
@@ -215,6 +227,28 @@ TEST(VmSelectionRule, NamedProgramsAndTheSearch)
         const WString selected = choice.vm ? choice.vm->home.substr(5) : searched ? L"none" : L"error";
         EXPECT_EQ(selected, c.selected);
         EXPECT_EQ(searched, c.searched);
+    }
+}
+
+TEST(NamedProgram, OwnRuntimeIsAProgramBelowThePropertiesFileDirectory)
+{
+    struct Row {
+        const wchar_t* program;
+        const wchar_t* directory;
+        bool own;
+    };
+    const Row rows[] = {
+        {L"C:\\Apps\\Shop\\runtime\\bin\\javaw.exe", L"C:\\Apps\\Shop", true},
+        {L"C:\\Apps\\Shop\\runtime\\bin\\javaw.exe", L"C:\\Apps\\Shop\\", true},
+        {L"c:\\apps\\SHOP\\runtime\\bin\\javaw.exe", L"C:\\Apps\\Shop", true},
+        {L"C:\\Apps\\Shop/runtime//bin\\java.exe", L"C:\\Apps\\Shop", true},
+        {L"C:\\Apps\\Shop2\\runtime\\bin\\javaw.exe", L"C:\\Apps\\Shop", false},
+        {L"C:\\Program Files\\Java\\jdk-17\\bin\\java.exe", L"C:\\Apps\\Shop", false},
+        {L"C:\\Apps\\Shop", L"C:\\Apps\\Shop", false},
+        {L"C:\\Apps\\Shop\\java.exe", L"", false},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(isOwnRuntime(row.program, row.directory), row.own) << narrow(row.program) << " " << narrow(row.directory);
     }
 }
 

@@ -21,6 +21,7 @@ import org.apache.maven.plugin.AbstractMojo;
 import org.apache.maven.plugin.MojoExecutionException;
 import org.apache.maven.plugin.MojoFailureException;
 import org.apache.maven.plugin.descriptor.PluginDescriptor;
+import org.apache.maven.plugins.annotations.Component;
 import org.apache.maven.plugins.annotations.LifecyclePhase;
 import org.apache.maven.plugins.annotations.Mojo;
 import org.apache.maven.plugins.annotations.Parameter;
@@ -137,6 +138,27 @@ public final class PackageMojo extends AbstractMojo {
     @Parameter(property = "ravelin.skip", defaultValue = "false")
     private boolean skip;
 
+    /**
+     * A Windows Java runtime or JDK laid into the folder as {@code runtime/} and named in the settings: a folder, a
+     * zip, or {@code groupId:artifactId:version[:classifier]} of a zip in the project's repositories; a JDK with
+     * {@code jmods} is trimmed to the modules the application's jars need.
+     */
+    @Parameter(property = "ravelin.runtime")
+    private String runtime;
+
+    /** Modules the trimmed runtime holds besides those the jars need (jdk.crypto.ec, jdk.localedata, ...). */
+    @Parameter
+    private List<String> runtimeModules;
+
+    @Component
+    private org.eclipse.aether.RepositorySystem repositorySystem;
+
+    @Parameter(defaultValue = "${repositorySystemSession}", readonly = true, required = true)
+    private org.eclipse.aether.RepositorySystemSession repositorySession;
+
+    @Parameter(defaultValue = "${project.remoteProjectRepositories}", readonly = true, required = true)
+    private List<org.eclipse.aether.repository.RemoteRepository> remoteRepositories;
+
     @Override
     public void execute() throws MojoExecutionException, MojoFailureException {
         if (skip) {
@@ -228,6 +250,11 @@ public final class PackageMojo extends AbstractMojo {
         final List<String> classPath = copyJars(program, written);
         copyApplicationFiles(program, written);
         final Map<String, String> properties = properties(classPath);
+        if (runtime != null && !runtime.trim().isEmpty()) {
+            RuntimeStep.lay(RuntimeStep.locate(runtime, project.getBasedir().toPath(),
+                    new RuntimeStep.Repositories(repositorySystem, repositorySession, remoteRepositories)),
+                    runtimeModules, program, classPath, console, properties, settings, getLog());
+        }
         final List<Finding> findings = SettingsCheck.check(properties, program);
         if (!findings.isEmpty()) {
             final StringBuilder text = new StringBuilder("<settings>: the settings of " + name + ".qel would be"

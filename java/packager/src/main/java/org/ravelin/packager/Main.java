@@ -8,6 +8,7 @@ import java.util.Arrays;
 import java.util.List;
 
 import org.ravelin.packager.installer.InstallerCommand;
+import org.ravelin.packager.runtime.RuntimeCommand;
 import org.ravelin.packager.settings.SettingsCommands;
 
 /**
@@ -108,6 +109,9 @@ public final class Main {
         if (args.get(0).equals("brand")) {
             return BrandCommand.run(args.subList(1, args.size()), out, err);
         }
+        if (args.get(0).equals(RuntimeCommand.NAME)) {
+            return RuntimeCommand.run(args.subList(1, args.size()), out, err);
+        }
         if (args.get(0).equals(InstallerCommand.NAME)) {
             return InstallerCommand.run(args.subList(1, args.size()), out, err);
         }
@@ -122,7 +126,7 @@ public final class Main {
         return "usage: java -jar ravelin-packager.jar <command> [options]\n"
                 + "  brand --launcher IN.exe --output OUT.exe [options]   writes IN.exe as the application's own"
                 + " program (its icon, version information, manifest)\n"
-                + SettingsCommands.summary()
+                + SettingsCommands.summary() + RuntimeCommand.summary()
                 + "  installer --folder DIR --version TEXT --upgrade-seed TEXT [options]   a Windows Installer"
                 + " package of the program's folder\n";
     }
