@@ -76,7 +76,9 @@ class SettingsTest {
         final List<Arguments> cases = new ArrayList<>();
         for (SharedCases.Case c : SharedCases.read("setting_values.txt")) {
             final String kind = kinds.get(c.one("key"));
-            if ("switch".equals(kind) || "size".equals(kind)) {
+            // The service logs' size has a stricter rule of its own (a g suffix, and refusals), which the
+            // installing launcher applies; every other size is read with the byte-size rule.
+            if ("switch".equals(kind) || "size".equals(kind) && !c.one("key").equals("qel.service.log.size")) {
                 cases.add(Arguments.of(c.toString(), kind, c.one("key"), c.one("value"), c.one("read")));
             }
         }
