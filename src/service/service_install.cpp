@@ -6,19 +6,14 @@
 #include <string>
 #include <utility>
 
+#include "base/path_text.h"
 #include "base/text.h"
 #include "launch/command_line.h"
+#include "service/service_events.h"
 #include "settings/properties.h"
 #include "settings/settings.h"
 
 namespace qel {
-
-namespace {
-
-// CreateServiceW refuses longer names.
-constexpr std::size_t kMaxServiceNameUnits = 256;
-
-}  // namespace
 
 std::optional<ServiceCommand> serviceCommandFrom(const std::vector<WString>& arguments)
 {
@@ -53,6 +48,11 @@ std::optional<ServiceCommand> serviceCommandFrom(const std::vector<WString>& arg
 bool isValidServiceName(std::wstring_view name)
 {
     return !name.empty() && name.size() <= kMaxServiceNameUnits && name.find_first_of(L" \t\"/\\") == WString::npos;
+}
+
+bool logsWouldBeDevices(std::wstring_view serviceName)
+{
+    return isDeviceName(WString(serviceName) + L".out.log") || isDeviceName(WString(serviceName) + L".err.log");
 }
 
 std::optional<ServiceStart> parseServiceStart(std::wstring_view text)
@@ -164,14 +164,80 @@ WString dependenciesMultiString(const std::vector<WString>& dependencies)
     return list;
 }
 
-WString installedCommandLine(std::wstring_view executablePath, std::wstring_view serviceName,
-                             const std::vector<WString>& arguments)
+WString installedCommandLine(std::wstring_view executablePath, std::wstring_view serviceName)
 {
-    WString line = L"\"" + WString(executablePath) + L"\" " + WString(kServiceSwitch) + L" " + WString(serviceName);
-    for (const WString& argument : arguments) {
-        line += L' ' + launcherArgumentText(argument);
+    return L"\"" + WString(executablePath) + L"\" " + WString(kServiceSwitch) + L" " + WString(serviceName);
+}
+
+WString serviceParametersKeyPath(std::wstring_view serviceName)
+{
+    return L"SYSTEM\\CurrentControlSet\\Services\\" + WString(serviceName) + L"\\Parameters";
+}
+
+WString storedArgumentsText(const std::vector<WString>& arguments)
+{
+    WString text;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        text += (i == 0 ? L"" : L" ") + launcherArgumentText(arguments[i]);
     }
-    return line;
+    return text;
+}
+
+CommandLine withStoredArguments(CommandLine started, std::wstring_view storedArguments)
+{
+    // The split takes a first argument as the program: a word of its own
+    // stands in for it.
+    const CommandLine stored = CommandLine::split(L"program " + WString(storedArguments));
+    started.arguments.insert(started.arguments.end(), stored.arguments.begin() + 1, stored.arguments.end());
+    started.consoleRequested = started.consoleRequested || stored.consoleRequested;
+    return started;
+}
+
+namespace {
+
+// After "C:\" or "\\server\share\"; none for another form.
+std::optional<std::size_t> rootEnd(std::wstring_view path)
+{
+    if (path.size() >= 3 && path[1] == L':' && path[2] == L'\\') {
+        return 3;
+    }
+    if (path.substr(0, 2) == L"\\\\") {
+        const std::size_t server = path.find(L'\\', 2);
+        const std::size_t share = server == std::wstring_view::npos ? server : path.find(L'\\', server + 1);
+        if (share != std::wstring_view::npos) {
+            return share + 1;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<WString> serviceImagePath(std::wstring_view executablePath, std::wstring_view serviceName,
+                                        const ExpandReferences& expand)
+{
+    std::vector<WString> candidates{WString(executablePath)};
+    const auto root = rootEnd(executablePath);
+    if (executablePath.find(L'%') != std::wstring_view::npos && root) {
+        candidates.push_back(WString(executablePath.substr(0, *root)) + L"%_=\\..\\" +
+                             WString(executablePath.substr(*root)));
+    }
+    for (const WString& candidate : candidates) {
+        const WString line = installedCommandLine(candidate, serviceName);
+        if (expand(line) == line) {
+            return candidate;
+        }
+    }
+    return std::nullopt;
+}
+
+WString expandedCommandLineText(std::wstring_view serviceName, std::wstring_view commandLine,
+                                std::wstring_view expanded)
+{
+    return L"Installing the service " + WString(serviceName) + L" failed: the service manager would read the % " +
+           L"signs of its command line " + WString(commandLine) + L" as environment variables and run " +
+           WString(expanded) + L" instead. Install the launcher in a folder whose path has no % sign, and give the "
+           L"service a name without one.";
 }
 
 std::optional<WString> serviceSwitchAmong(const std::vector<WString>& arguments)
@@ -219,7 +285,8 @@ InstallPlanResult planServiceInstall(std::wstring_view serviceName, std::wstring
         plan.displayName = plan.name;
     }
     plan.description = setting(properties, keys::serviceDescription);
-    plan.commandLine = installedCommandLine(executablePath, serviceName, arguments);
+    plan.commandLine = installedCommandLine(executablePath, serviceName);
+    plan.arguments = storedArgumentsText(arguments);
     plan.start = *start;
     plan.restartDelayMs = *restartDelayMs;
     return InstallPlanResult{std::move(plan), WString()};
@@ -332,6 +399,52 @@ WString serviceCommandFailureText(ServiceCommandKind kind, std::wstring_view ser
     return text;
 }
 
+WString invalidServiceNameText(ServiceCommandKind kind, std::wstring_view serviceName, std::wstring_view systemText)
+{
+    if (serviceName.size() > kMaxServiceNameUnits) {
+        return serviceCommandFailurePrefix(kind, serviceName) + L"the name has " +
+               std::to_wstring(serviceName.size()) + L" characters, and a service name has at most " +
+               std::to_wstring(kMaxServiceNameUnits) + L".";
+    }
+    return serviceCommandFailureText(kind, serviceName, service_error::kInvalidName, systemText);
+}
+
+WString deviceLogsText(std::wstring_view serviceName)
+{
+    const WString name(serviceName);
+    return serviceCommandFailurePrefix(ServiceCommandKind::Install, serviceName) + name +
+           L" is the name of a device, so the service's logs " + name + L".out.log and " + name +
+           L".err.log cannot be files in its log directory (" + WString(keys::serviceLogDirectory.name) +
+           L"): give the service another name.";
+}
+
+WString notRemovedAgainText(std::wstring_view serviceName, std::uint32_t error, std::wstring_view systemText)
+{
+    const std::wstring_view reason = withoutLineEnd(systemText);
+    return L"\nThe service " + WString(serviceName) + L" stays installed, but not as planned: removing it again " +
+           L"failed: " + (reason.empty() ? L"Windows error " + std::to_wstring(error) : WString(reason)) +
+           L"\nRemove it with -kwqeluninstall " + WString(serviceName) + L".";
+}
+
+bool isLauncherEventSource(std::optional<WString> messageFile, std::wstring_view launcherPath)
+{
+    return messageFile && !launcherPath.empty() && toLowerAscii(*messageFile) == toLowerAscii(launcherPath);
+}
+
+WString programOf(std::wstring_view storedCommandLine)
+{
+    const CommandLine line = CommandLine::split(storedCommandLine);
+    return line.arguments.empty() ? WString() : line.arguments.front();
+}
+
+WString foreignEventSourceText(std::wstring_view serviceName, std::optional<WString> messageFile)
+{
+    return serviceCommandFailurePrefix(ServiceCommandKind::Install, serviceName) + L"the event source " +
+           L"HKEY_LOCAL_MACHINE\\" + eventSourceKeyPath(serviceName) + L" is another program's (" +
+           (messageFile ? L"its message file is " + *messageFile : WString(L"it names no message file")) +
+           L"), so it is left as it is: give the service another name.";
+}
+
 bool isLauncherService(std::wstring_view storedCommandLine, std::wstring_view serviceName)
 {
     const CommandLine line = CommandLine::split(storedCommandLine);
@@ -346,10 +459,16 @@ WString notLauncherServiceText(ServiceCommandKind kind, std::wstring_view servic
            L"), so it is left as it is.";
 }
 
-WString serviceCommandDoneText(ServiceCommandKind kind, std::wstring_view serviceName, std::wstring_view commandLine)
+WString serviceCommandDoneText(ServiceCommandKind kind, std::wstring_view serviceName, std::wstring_view commandLine,
+                               std::wstring_view arguments, bool foreignSourceLeft)
 {
     if (kind == ServiceCommandKind::Install) {
-        return L"Installed the service " + WString(serviceName) + L": " + WString(commandLine) + L"\n";
+        return L"Installed the service " + WString(serviceName) + L": " + WString(commandLine) +
+               (arguments.empty() ? WString() : L" " + WString(arguments)) + L"\n";
+    }
+    if (foreignSourceLeft) {
+        return L"Removed the service " + WString(serviceName) + L"; the event source HKEY_LOCAL_MACHINE\\" +
+               eventSourceKeyPath(serviceName) + L" is another program's and was left as it is.\n";
     }
     return L"Removed the service " + WString(serviceName) + L".\n";
 }

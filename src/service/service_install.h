@@ -10,11 +10,13 @@
 // talks to the service manager.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string_view>
 #include <vector>
 
 #include "base/wstring.h"
+#include "launch/command_line.h"
 #include "settings/property_table.h"
 
 namespace qel {
@@ -41,11 +43,18 @@ struct ServiceCommand {
 // them.
 std::optional<ServiceCommand> serviceCommandFrom(const std::vector<WString>& arguments);
 
-// A name the service can run under: not empty, at most 256 units (the service
-// manager's limit), and without blanks, tabs or double quotes (the launcher
-// splits its command line at blanks and takes the one word after -kwqelservice)
-// and without slashes or backslashes (which the service manager refuses).
+// A name the service can run under: not empty, at most kMaxServiceNameUnits
+// units (the service manager's limit), and without blanks, tabs or double
+// quotes (the launcher splits its command line at blanks and takes the one word
+// after -kwqelservice) and without slashes or backslashes (which the service
+// manager refuses).
+inline constexpr std::size_t kMaxServiceNameUnits = 256;
 bool isValidServiceName(std::wstring_view name);
+
+// With a log directory, the service's logs are NAME.out.log and NAME.err.log
+// there: a name that makes them devices ("CON", "nul", "COM1") cannot have
+// logs, and the service could never start.
+bool logsWouldBeDevices(std::wstring_view serviceName);
 
 enum class ServiceStart {
     // Started by hand (sc start, the Services console) or by a program.
@@ -107,10 +116,13 @@ struct ServiceInstallPlan {
     WString displayName;
     // Empty: no description is set.
     WString description;
-    // The executable's full path in double quotes, then "-kwqelservice NAME" and
-    // the application's arguments: unquoted, a path with blanks would let
-    // Windows try "C:\Program.exe" first.
+    // The executable's full path in double quotes, then "-kwqelservice NAME":
+    // unquoted, a path with blanks would let Windows try "C:\Program.exe"
+    // first.
     WString commandLine;
+    // The application's arguments as stored in the service's own key
+    // (storedArgumentsText); empty for none.
+    WString arguments;
     ServiceStart start = ServiceStart::Demand;
     // 0: the service manager does not restart the service when it fails.
     std::uint32_t restartDelayMs = 0;
@@ -132,11 +144,42 @@ struct FailureActions {
 };
 FailureActions failureActionsOf(const ServiceInstallPlan& plan);
 
-// The full path of the executable in quotes, the service switch with the name,
-// and the arguments for the application, each as the launcher's split reads it
-// back (launcherArgumentText).
-WString installedCommandLine(std::wstring_view executablePath, std::wstring_view serviceName,
-                             const std::vector<WString>& arguments = {});
+// The full path of the executable in quotes and the service switch with the
+// name. The service manager expands %NAME% in what it stores (as in a
+// REG_EXPAND_SZ), so the application's arguments are not part of it: they are
+// kept in the service's own key, which it does not expand.
+WString installedCommandLine(std::wstring_view executablePath, std::wstring_view serviceName);
+
+// Where the service's arguments for the application are kept: the key below
+// HKEY_LOCAL_MACHINE (the service's own, removed with it) and its REG_SZ value.
+WString serviceParametersKeyPath(std::wstring_view serviceName);
+inline constexpr std::wstring_view kArgumentsValue = L"Arguments";
+
+// The arguments as stored: each as the launcher's split reads it back
+// (launcherArgumentText), separated by blanks; empty for none.
+WString storedArgumentsText(const std::vector<WString>& arguments);
+
+// The service run's command line: the one the service manager started it with,
+// then the stored arguments, split as the launcher splits its own ("-i console"
+// among them asks for the console as it would on the command line).
+CommandLine withStoredArguments(CommandLine started, std::wstring_view storedArguments);
+
+// The executable's path as the service's command line names it, so that the
+// service manager's expansion (expand: ExpandEnvironmentStringsW) leaves the
+// whole command line as it is: the path itself when it does; else, for a path
+// holding % signs, the path with a component "%_=" and ".." after its root.
+// Windows drops both when it resolves the path, and the % it adds pairs with
+// the path's first % around a name that holds "=", which no variable has, so
+// the path's other % signs pair differently. None when neither is left as it
+// is (the service's name holds a variable, or the folder's names do either
+// way).
+using ExpandReferences = std::function<WString(std::wstring_view)>;
+std::optional<WString> serviceImagePath(std::wstring_view executablePath, std::wstring_view serviceName,
+                                        const ExpandReferences& expand);
+
+// Why no such path exists: the command line and what the manager would make of it.
+WString expandedCommandLineText(std::wstring_view serviceName, std::wstring_view commandLine,
+                                std::wstring_view expanded);
 
 // The first of the arguments for the application that the service's run would
 // take as its own switch (isServiceSwitch); none when there is none.
@@ -145,8 +188,9 @@ std::optional<WString> serviceSwitchAmong(const std::vector<WString>& arguments)
 // Why the command's arguments cannot be stored for the application.
 WString serviceSwitchArgumentText(std::wstring_view serviceName, std::wstring_view switchWord);
 
-// The plan for installing the service name for the executable with these
-// settings; or, when a setting cannot be used, its key.
+// The plan for installing the service name for the executable (its path as
+// serviceImagePath gives it) with these settings; or, when a setting cannot be
+// used, its key.
 struct InstallPlanResult {
     std::optional<ServiceInstallPlan> plan;
     WString invalidKey;
@@ -182,6 +226,7 @@ inline constexpr std::uint32_t kAccessDenied = 5;
 inline constexpr std::uint32_t kInvalidParameter = 87;  // ERROR_INVALID_PARAMETER
 inline constexpr std::uint32_t kVariableNotFound = 203;  // ERROR_ENVVAR_NOT_FOUND
 inline constexpr std::uint32_t kInvalidName = 123;  // ERROR_INVALID_NAME
+inline constexpr std::uint32_t kAlreadyExists = 183;  // ERROR_ALREADY_EXISTS
 inline constexpr std::uint32_t kDoesNotExist = 1060;  // ERROR_SERVICE_DOES_NOT_EXIST
 inline constexpr std::uint32_t kNotActive = 1062;  // ERROR_SERVICE_NOT_ACTIVE
 inline constexpr std::uint32_t kExists = 1073;  // ERROR_SERVICE_EXISTS
@@ -200,6 +245,30 @@ WString serviceCommandFailurePrefix(ServiceCommandKind kind, std::wstring_view s
 WString serviceCommandFailureText(ServiceCommandKind kind, std::wstring_view serviceName, std::uint32_t error,
                                   std::wstring_view systemText, std::wstring_view displayName = {});
 
+// Why a name cannot be a service's: the text of serviceCommandFailureText for
+// ERROR_INVALID_NAME, and for a name that is too long, its length and the limit.
+WString invalidServiceNameText(ServiceCommandKind kind, std::wstring_view serviceName, std::wstring_view systemText);
+
+// Why a service whose logs would be devices (logsWouldBeDevices) is not installed.
+WString deviceLogsText(std::wstring_view serviceName);
+
+// Whether an existing event source of the service's name is the launcher's:
+// its message file is the program the service's command line starts (case
+// aside). A source of another program (another message file, or none) is never
+// changed or removed.
+bool isLauncherEventSource(std::optional<WString> messageFile, std::wstring_view launcherPath);
+
+// The program a stored command line starts: its first argument.
+WString programOf(std::wstring_view storedCommandLine);
+
+// Why installing leaves another program's event source of the name alone and
+// installs nothing.
+WString foreignEventSourceText(std::wstring_view serviceName, std::optional<WString> messageFile);
+
+// The line added to a failed install's text when the service it created could
+// not be removed again (the Windows error of DeleteService).
+WString notRemovedAgainText(std::wstring_view serviceName, std::uint32_t error, std::wstring_view systemText);
+
 // Whether a service's stored command line starts a launcher as the service of
 // this name ("-kwqelservice NAME", the name in any case): only such a service is
 // removed, so that a mistyped name cannot remove another program's service.
@@ -210,7 +279,10 @@ bool isLauncherService(std::wstring_view storedCommandLine, std::wstring_view se
 WString notLauncherServiceText(ServiceCommandKind kind, std::wstring_view serviceName,
                                std::wstring_view storedCommandLine);
 
-// The line the console twin prints after installing or removing succeeded.
-WString serviceCommandDoneText(ServiceCommandKind kind, std::wstring_view serviceName, std::wstring_view commandLine);
+// The line the console twin prints after installing or removing succeeded:
+// installing, the command line and the stored arguments; removing, whether an
+// event source of the name that is another program's was left.
+WString serviceCommandDoneText(ServiceCommandKind kind, std::wstring_view serviceName, std::wstring_view commandLine,
+                               std::wstring_view arguments = {}, bool foreignSourceLeft = false);
 
 }  // namespace qel

@@ -12,6 +12,8 @@
 #include "service/event_log.h"
 #include "service/service_command.h"
 #include "service/service_manager_win.h"
+#include "settings/environment.h"
+#include "settings/settings.h"
 
 namespace qel {
 
@@ -26,8 +28,29 @@ DWORD startTypeOf(ServiceStart start)
     return start == ServiceStart::Demand ? SERVICE_DEMAND_START : SERVICE_AUTO_START;
 }
 
-// The description, the delayed start and the restarts after a failure, which
-// CreateServiceW does not take. Returns 0 or the Windows error.
+// The application's arguments in the service's own key, as REG_SZ: the
+// service manager does not expand them there. Returns 0 or the Windows error.
+DWORD storeArguments(const ServiceInstallPlan& plan)
+{
+    if (plan.arguments.empty()) {
+        return ERROR_SUCCESS;
+    }
+    HKEY opened = nullptr;
+    LSTATUS status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, serviceParametersKeyPath(plan.name).c_str(), 0, nullptr,
+                                     REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &opened, nullptr);
+    if (status != ERROR_SUCCESS) {
+        return static_cast<DWORD>(status);
+    }
+    const UniqueKey key(opened);
+    const WString value(kArgumentsValue);
+    // The size counts the terminating null.
+    status = RegSetValueExW(key.get(), value.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(plan.arguments.c_str()),
+                            static_cast<DWORD>((plan.arguments.size() + 1) * sizeof(wchar_t)));
+    return static_cast<DWORD>(status);
+}
+
+// The description, the delayed start, the restarts after a failure and the
+// arguments, which CreateServiceW does not take. Returns 0 or the Windows error.
 DWORD configure(SC_HANDLE service, const ServiceInstallPlan& plan)
 {
     if (!plan.description.empty()) {
@@ -58,17 +81,31 @@ DWORD configure(SC_HANDLE service, const ServiceInstallPlan& plan)
             return GetLastError();
         }
     }
-    return ERROR_SUCCESS;
+    return storeArguments(plan);
 }
+
+// The answer of removing a service that could not be installed in full: 0,
+// or the Windows error of DeleteService.
+DWORD removeAgain(SC_HANDLE service)
+{
+    return DeleteService(service) ? ERROR_SUCCESS : GetLastError();
+}
+
+// What installing did: 0 or the Windows error, and when it failed after the
+// service was created, the answer of removing it again.
+struct Installed {
+    DWORD error = ERROR_SUCCESS;
+    DWORD removeError = ERROR_SUCCESS;
+};
 
 // Creates the service as planned, with the user account's password (none for
 // the other accounts); a service that cannot be configured as planned is
-// removed again. Returns 0 or the Windows error.
-DWORD install(const ServiceInstallPlan& plan, const std::optional<WString>& password)
+// removed again.
+Installed install(const ServiceInstallPlan& plan, const std::optional<WString>& password)
 {
     const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT | SC_MANAGER_CREATE_SERVICE));
     if (!manager) {
-        return GetLastError();
+        return Installed{GetLastError()};
     }
     // No account name is LocalSystem, as sc create makes it.
     const WString dependencies = dependenciesMultiString(plan.dependencies);
@@ -79,13 +116,13 @@ DWORD install(const ServiceInstallPlan& plan, const std::optional<WString>& pass
         plan.account.startName.empty() ? nullptr : plan.account.startName.c_str(),
         password ? password->c_str() : nullptr));
     if (!service) {
-        return GetLastError();
+        return Installed{GetLastError()};
     }
     const DWORD error = configure(service.get(), plan);
     if (error != ERROR_SUCCESS) {
-        DeleteService(service.get());
+        return Installed{error, removeAgain(service.get())};
     }
-    return error;
+    return Installed{};
 }
 
 // Asks the service to stop and waits while it makes progress. A service that
@@ -155,7 +192,10 @@ OpenedService openLauncherService(const ServiceCommand& command, DWORD rights)
     const std::optional<WString> stored = storedCommandLine(opened.service.get());
     if (!stored) {
         refuse(GetLastError());
-    } else if (!isLauncherService(*stored, command.name)) {
+        return opened;
+    }
+    opened.commandLine = *stored;
+    if (!isLauncherService(*stored, command.name)) {
         opened.refused = ServiceCommandOutcome{service_error::kDoesNotExist,
                                                notLauncherServiceText(command.kind, command.name, *stored)};
     }
@@ -174,30 +214,47 @@ ServiceCommandOutcome outcome(const ServiceCommand& command, DWORD error, const 
     return ServiceCommandOutcome{0, serviceCommandDoneText(command.kind, command.name, commandLine)};
 }
 
+// A failed install that left the service behind says so.
+ServiceCommandOutcome withRemoval(ServiceCommandOutcome failed, const WString& serviceName, DWORD removeError)
+{
+    if (removeError != ERROR_SUCCESS) {
+        failed.text += notRemovedAgainText(serviceName, removeError, systemErrorText(removeError));
+    }
+    return failed;
+}
+
 // Registers the installed service's name as an event source with this
 // executable's message table, so that Event Viewer shows the texts of its
 // events. A service whose source cannot be registered is removed again: the
 // install fails and leaves nothing behind.
-ServiceCommandOutcome withEventSource(const ServiceCommand& command, const ServiceInstallPlan& plan)
+ServiceCommandOutcome withEventSource(const ServiceInstallPlan& plan)
 {
-    const DWORD error = registerEventSource(plan.name, runningModulePath());
+    // The launcher as the service's command line names it: the event log
+    // expands the message file's path as the service manager expands the
+    // command line.
+    const DWORD error = registerEventSource(plan.name, programOf(plan.commandLine));
     if (error == ERROR_SUCCESS) {
-        return outcome(command, ERROR_SUCCESS, plan.commandLine);
+        return ServiceCommandOutcome{
+            0, serviceCommandDoneText(ServiceCommandKind::Install, plan.name, plan.commandLine, plan.arguments)};
     }
     removeEventSource(plan.name);
     const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
     const UniqueServiceHandle service(manager ? OpenServiceW(manager.get(), plan.name.c_str(), DELETE) : nullptr);
-    if (service) {
-        DeleteService(service.get());
-    }
-    return ServiceCommandOutcome{
-        error, eventSourceFailureText(ServiceCommandKind::Install, plan.name, error, systemErrorText(error))};
+    const DWORD removeError = service ? removeAgain(service.get()) : GetLastError();
+    return withRemoval(ServiceCommandOutcome{error, eventSourceFailureText(ServiceCommandKind::Install, plan.name, error,
+                                                                           systemErrorText(error))},
+                       plan.name, removeError);
 }
 
 // After the service is removed, its event source goes too. The service is
 // gone either way; a key that stays is reported with its error.
-ServiceCommandOutcome withoutEventSource(const ServiceCommand& command)
+ServiceCommandOutcome withoutEventSource(const ServiceCommand& command, const EventSourceEntry& source,
+                                         const WString& launcherPath)
 {
+    if (source.exists && !isLauncherEventSource(source.messageFile, launcherPath)) {
+        return ServiceCommandOutcome{
+            0, serviceCommandDoneText(command.kind, command.name, WString(), WString(), true)};
+    }
     const std::uint32_t error = removeEventSource(command.name);
     if (error == ERROR_SUCCESS) {
         return outcome(command, ERROR_SUCCESS, WString());
@@ -214,11 +271,20 @@ ServiceCommandOutcome uninstall(const ServiceCommand& command)
     if (opened.refused) {
         return *opened.refused;
     }
+    // Read before the service goes: only a source of the service's own
+    // launcher is removed with it.
+    const EventSourceEntry source = readEventSource(command.name);
     stopIfRunning(opened.service.get());
     if (!DeleteService(opened.service.get())) {
         return outcome(command, GetLastError(), WString());
     }
-    return withoutEventSource(command);
+    return withoutEventSource(command, source, programOf(opened.commandLine));
+}
+
+bool serviceExists(const WString& name)
+{
+    const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    return manager && UniqueServiceHandle(OpenServiceW(manager.get(), name.c_str(), SERVICE_QUERY_STATUS));
 }
 
 // Whether Windows knows the user account; other errors than an unknown name
@@ -352,7 +418,9 @@ ServiceCommandOutcome runServiceCommand(const ServiceCommand& command, const Com
                                         Frontend frontend)
 {
     if (!isValidServiceName(command.name)) {
-        return outcome(command, service_error::kInvalidName, WString());
+        return ServiceCommandOutcome{service_error::kInvalidName,
+                                     invalidServiceNameText(command.kind, command.name,
+                                                            systemErrorText(service_error::kInvalidName))};
     }
     // The split already took "-kwqelservice NAME" out of the arguments.
     const auto switchWord = command.kind == ServiceCommandKind::Install && commandLine.serviceRequested
@@ -375,8 +443,18 @@ ServiceCommandOutcome runServiceCommand(const ServiceCommand& command, const Com
     // console and without the Ctrl key, a run that starts nothing opens no
     // console and writes no hand-off file.
     const Launcher settings(commandLine, trace, Frontend::Console, [] { return false; });
+    if (!serviceLogDirectory(settings.properties).empty() && logsWouldBeDevices(command.name)) {
+        return ServiceCommandOutcome{service_error::kInvalidName, deviceLogsText(command.name)};
+    }
+    const WString executable = runningModulePath();
+    const std::optional<WString> imagePath = serviceImagePath(executable, command.name, expandEnvironmentReferences);
+    if (!imagePath) {
+        const WString line = installedCommandLine(executable, command.name);
+        return ServiceCommandOutcome{service_error::kInvalidParameter,
+                                     expandedCommandLineText(command.name, line, expandEnvironmentReferences(line))};
+    }
     const InstallPlanResult planned =
-        planServiceInstall(command.name, runningModulePath(), settings.properties, command.arguments);
+        planServiceInstall(command.name, *imagePath, settings.properties, command.arguments);
     if (!planned.plan) {
         throw TerminalError(
             invalidServiceSettingText(MessageTable::instance().text(MSG_PROPERTIES_INVALID), planned.invalidKey),
@@ -400,14 +478,22 @@ ServiceCommandOutcome runServiceCommand(const ServiceCommand& command, const Com
             return ServiceCommandOutcome{error, passwordFailureText(command.name, account.startName, command, prompted)};
         }
     }
-    const DWORD error = install(*planned.plan, password);
+    // Another program's source of the name is not the launcher's to change
+    // (a service of the name is refused as it exists, below).
+    const EventSourceEntry source = readEventSource(command.name);
+    if (source.exists && !isLauncherEventSource(source.messageFile, *imagePath) && !serviceExists(command.name)) {
+        return ServiceCommandOutcome{service_error::kAlreadyExists,
+                                     foreignEventSourceText(command.name, source.messageFile)};
+    }
+    const Installed installed = install(*planned.plan, password);
     if (password) {
         SecureZeroMemory(password->data(), password->size() * sizeof(wchar_t));
     }
-    if (error != ERROR_SUCCESS) {
-        return outcome(command, error, planned.plan->commandLine, planned.plan->displayName);
+    if (installed.error != ERROR_SUCCESS) {
+        return withRemoval(outcome(command, installed.error, planned.plan->commandLine, planned.plan->displayName),
+                           command.name, installed.removeError);
     }
-    return withEventSource(command, *planned.plan);
+    return withEventSource(*planned.plan);
 }
 
 }  // namespace qel

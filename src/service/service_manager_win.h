@@ -24,6 +24,8 @@ struct OpenedService {
     UniqueServiceHandle manager;
     UniqueServiceHandle service;
     std::optional<ServiceCommandOutcome> refused;
+    // The command line the manager stores for the service.
+    WString commandLine;
     // The manager's error when it was not opened (for status: not installed).
     DWORD error = ERROR_SUCCESS;
 };
