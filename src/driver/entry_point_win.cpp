@@ -20,8 +20,8 @@
 #include "launch/instance_relay_host.h"
 #include "launch/launcher.h"
 #include "launch/single_instance_lock.h"
-#include "service/service_command.h"
-#include "service/service_launcher.h"
+#include "service/service_command_win.h"
+#include "service/service_host_win.h"
 #include "settings/settings.h"
 #include "version.h"
 

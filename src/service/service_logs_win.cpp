@@ -41,6 +41,16 @@ DWORD makeDirectories(const WString& path)
                         MSG_VM_START_FAILED);
 }
 
+// The pipe that would carry a stream to its log cannot be made: a failure of
+// the pipe, not of the directory.
+[[noreturn]] void failLogPipe(const WString& logPath, DWORD error)
+{
+    const LaunchRefusal refusal{MSG_VM_START_FAILED, error,
+                                L"The pipe that carries the VM's output to the service log cannot be made: " + logPath};
+    throw TerminalError(refusalText(refusal, MessageTable::instance().text(MSG_VM_START_FAILED)),
+                        MSG_VM_START_FAILED);
+}
+
 }  // namespace
 
 ServiceLogs::ServiceLogs(const WString& directory, const WString& name, std::uint64_t maxSize, int keep, Warn warn)
@@ -63,8 +73,7 @@ ServiceLogs::ServiceLogs(const WString& directory, const WString& name, std::uin
         HANDLE read = nullptr;
         HANDLE write = nullptr;
         if (!CreatePipe(&read, &write, &inheritable, 0)) {
-            const DWORD error = GetLastError();
-            failLogDirectory(directory_, error);
+            failLogPipe(files.pathOf(stream->fileName), GetLastError());
         }
         stream->readEnd.reset(read);
         stream->vmEnd.reset(write);

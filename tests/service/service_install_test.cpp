@@ -848,3 +848,21 @@ TEST_F(ServiceInstall, AnotherProgramsEventSourceIsLeftAlone)
     EXPECT_EQ(source.messageFile, other);
     EXPECT_EQ(source.types, 3u);
 }
+
+// Removing stops the service as -kwqelstop stops it: a service that refuses
+// the stop is not removed, and the command fails with the stop's error.
+TEST_F(ServiceInstall, AServiceThatDoesNotStopIsNotRemoved)
+{
+    writeProperties("");
+    startRunning({{"running_accepts", "0"}});
+    ASSERT_FALSE(HasFatalFailure());
+    const ProgramRun removed = command(twin, L"-kwqeluninstall", name);
+    EXPECT_EQ(removed.exitCode, static_cast<unsigned long>(ERROR_INVALID_SERVICE_CONTROL)) << removed.standardError;
+    EXPECT_EQ(removed.standardError.rfind(narrow(L"Removing the service " + name + L" failed: "), 0), 0u)
+        << removed.standardError;
+    EXPECT_EQ(removed.standardOutput, "");
+    EXPECT_TRUE(openStored()) << "removed all the same";
+    EXPECT_EQ(service.status().dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
+    // Ended and removed by the test, before the fixture's handle closes.
+    service.remove();
+}

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "launch/command_line.h"
-#include "service/service_install.h"
+#include "service/service_command.h"
 #include "settings/property_table.h"
 #include "support/property_tables.h"
 

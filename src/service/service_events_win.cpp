@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "base/handles.h"
-#include "service/event_log.h"
+#include "service/service_events_win.h"
 
 namespace qel {
 

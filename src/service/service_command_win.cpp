@@ -1,3 +1,5 @@
+#include "service/service_command_win.h"
+
 #include <windows.h>
 
 #include <optional>
@@ -9,19 +11,22 @@
 #include "base/messages.h"
 #include "base/system_text.h"
 #include "launch/launcher.h"
-#include "service/event_log.h"
-#include "service/service_command.h"
-#include "service/service_manager_win.h"
+#include "service/service_events_win.h"
 #include "settings/environment.h"
 #include "settings/settings.h"
 
 namespace qel {
 
-namespace {
+static_assert(service::kStopped == SERVICE_STOPPED && service::kStartPending == SERVICE_START_PENDING &&
+              service::kStopPending == SERVICE_STOP_PENDING && service::kRunning == SERVICE_RUNNING &&
+              service::kContinuePending == SERVICE_CONTINUE_PENDING &&
+              service::kPausePending == SERVICE_PAUSE_PENDING && service::kPaused == SERVICE_PAUSED);
+static_assert(service_error::kRequestTimeout == ERROR_SERVICE_REQUEST_TIMEOUT &&
+              service_error::kAlreadyRunning == ERROR_SERVICE_ALREADY_RUNNING &&
+              service_error::kNotActive == ERROR_SERVICE_NOT_ACTIVE &&
+              service_error::kDoesNotExist == ERROR_SERVICE_DOES_NOT_EXIST);
 
-// How long removing a running service waits for it to stop, counted from its
-// last progress (a new check point); the service's own wait hint when longer.
-constexpr DWORD kStopProgressWaitMs = 30000;
+namespace {
 
 DWORD startTypeOf(ServiceStart start)
 {
@@ -125,37 +130,22 @@ Installed install(const ServiceInstallPlan& plan, const std::optional<WString>& 
     return Installed{};
 }
 
-// Asks the service to stop and waits while it makes progress. A service that
-// does not stop is removed all the same: the manager deletes it once it stops.
-void stopIfRunning(SC_HANDLE service)
-{
-    SERVICE_STATUS status{};
-    if (!QueryServiceStatus(service, &status) || status.dwCurrentState == SERVICE_STOPPED) {
-        return;
-    }
-    if (!ControlService(service, SERVICE_CONTROL_STOP, &status) && GetLastError() != service_error::kNotActive) {
-        return;
-    }
-    DWORD checkPoint = status.dwCheckPoint;
-    ULONGLONG progressAt = GetTickCount64();
-    while (status.dwCurrentState != SERVICE_STOPPED) {
-        const DWORD patience = status.dwWaitHint > kStopProgressWaitMs ? status.dwWaitHint : kStopProgressWaitMs;
-        if (GetTickCount64() - progressAt > patience) {
-            return;
-        }
-        Sleep(50);
-        if (!QueryServiceStatus(service, &status)) {
-            return;
-        }
-        if (status.dwCheckPoint != checkPoint) {
-            checkPoint = status.dwCheckPoint;
-            progressAt = GetTickCount64();
-        }
-    }
-}
+// The launcher's service of the command's name, opened with the rights given
+// (and SERVICE_QUERY_CONFIG); or the outcome when there is none: the service
+// manager's error, or another program's service (1060), which every command
+// leaves as it is.
+struct OpenedService {
+    UniqueServiceHandle manager;
+    UniqueServiceHandle service;
+    std::optional<ServiceCommandOutcome> refused;
+    // The command line the manager stores for the service.
+    WString commandLine;
+    // The manager's error when it was not opened (for status: not installed).
+    DWORD error = ERROR_SUCCESS;
+};
 
-}  // namespace
-
+// The command line the service manager stores for the service; none when it
+// cannot be read (GetLastError tells why).
 std::optional<WString> storedCommandLine(SC_HANDLE service)
 {
     DWORD needed = 0;
@@ -201,8 +191,6 @@ OpenedService openLauncherService(const ServiceCommand& command, DWORD rights)
     }
     return opened;
 }
-
-namespace {
 
 ServiceCommandOutcome outcome(const ServiceCommand& command, DWORD error, const WString& commandLine,
                               const WString& displayName = {})
@@ -263,9 +251,118 @@ ServiceCommandOutcome withoutEventSource(const ServiceCommand& command, const Ev
         error, eventSourceFailureText(ServiceCommandKind::Uninstall, command.name, error, systemErrorText(error))};
 }
 
-// Stops and removes a launcher's service; another program's service of that
-// name is left as it is.
-ServiceCommandOutcome uninstall(const ServiceCommand& command)
+ServiceCommandOutcome failure(const ServiceCommand& command, DWORD error)
+{
+    return ServiceCommandOutcome{
+        error, serviceCommandFailureText(command.kind, command.name, error, systemErrorText(error))};
+}
+
+// The stop timeout of this launcher's settings; none when they cannot be read.
+std::optional<std::uint32_t> stopTimeoutOfSettings(const CommandLine& commandLine, Trace& trace)
+{
+    try {
+        // Found and read as installing does: in the caller's console, without
+        // the Ctrl key, starting nothing.
+        const Launcher settings(commandLine, trace, Frontend::Console, [] { return false; });
+        return serviceStopTimeoutMs(settings.properties);
+    } catch (const TerminalError& error) {
+        trace.line(L"the settings cannot be read, so the stop timeout is not known: " + error.message);
+        return std::nullopt;
+    }
+}
+
+// Starts, stops or restarts the opened service (removing: stops it) as the
+// rules of ServiceControl step it, and waits for the state they wait for; the
+// stop timeout comes from the settings.
+ServiceCommandOutcome controlOpened(const ServiceCommand& command, SC_HANDLE service,
+                                    const CommandLine& commandLine, Trace& trace)
+{
+    const std::uint32_t waitMs = stopWaitMs(stopTimeoutOfSettings(commandLine, trace));
+    if (trace.enabled()) {
+        trace.line(L"a stop of the service is waited for up to " + std::to_wstring(waitMs) + L" ms");
+    }
+    ServiceControl control(command.kind, command.name, waitMs,
+                           [](std::uint32_t error) { return systemErrorText(error); });
+    SERVICE_STATUS lastState{};
+    ControlStep step = control.first();
+    while (step != ControlStep::Done) {
+        switch (step) {
+        case ControlStep::Wait:
+            Sleep(kControlPollMs);
+            [[fallthrough]];
+        case ControlStep::Query: {
+            SERVICE_STATUS status{};
+            if (!QueryServiceStatus(service, &status)) {
+                step = control.queryFailed(GetLastError());
+                break;
+            }
+            if (trace.enabled() && (status.dwCurrentState != lastState.dwCurrentState ||
+                                    status.dwWin32ExitCode != lastState.dwWin32ExitCode ||
+                                    status.dwServiceSpecificExitCode != lastState.dwServiceSpecificExitCode)) {
+                trace.line(L"service state: " + serviceStateText(status.dwCurrentState) + L", exit codes " +
+                           std::to_wstring(status.dwWin32ExitCode) + L" and " +
+                           std::to_wstring(status.dwServiceSpecificExitCode));
+            }
+            lastState = status;
+            step = control.observed(
+                ObservedService{status.dwCurrentState, status.dwWin32ExitCode, status.dwServiceSpecificExitCode},
+                GetTickCount64());
+            break;
+        }
+        case ControlStep::SendStart:
+            trace.line(L"starting the service");
+            step = control.requested(StartServiceW(service, 0, nullptr) ? ERROR_SUCCESS : GetLastError(),
+                                     GetTickCount64());
+            break;
+        case ControlStep::SendStop: {
+            trace.line(L"asking the service to stop");
+            SERVICE_STATUS status{};
+            step = control.requested(
+                ControlService(service, SERVICE_CONTROL_STOP, &status) ? ERROR_SUCCESS : GetLastError(),
+                GetTickCount64());
+            break;
+        }
+        case ControlStep::Done:
+            break;
+        }
+    }
+    return ServiceCommandOutcome{control.error(), control.text()};
+}
+
+// Start, stop or restart of a launcher's service: waits for the state asked
+// for.
+ServiceCommandOutcome controlService(const ServiceCommand& command, const CommandLine& commandLine, Trace& trace)
+{
+    const OpenedService opened =
+        openLauncherService(command, SERVICE_QUERY_STATUS | SERVICE_START | SERVICE_STOP);
+    if (opened.refused) {
+        return *opened.refused;
+    }
+    return controlOpened(command, opened.service.get(), commandLine, trace);
+}
+
+ServiceCommandOutcome serviceStatus(const ServiceCommand& command)
+{
+    const OpenedService opened = openLauncherService(command, SERVICE_QUERY_STATUS);
+    if (opened.error == ERROR_SERVICE_DOES_NOT_EXIST) {
+        return ServiceCommandOutcome{serviceStatusCode(std::nullopt), serviceStatusText(command.name, std::nullopt),
+                                     true};
+    }
+    if (opened.refused) {
+        return *opened.refused;
+    }
+    SERVICE_STATUS status{};
+    if (!QueryServiceStatus(opened.service.get(), &status)) {
+        return failure(command, GetLastError());
+    }
+    return ServiceCommandOutcome{serviceStatusCode(status.dwCurrentState),
+                                 serviceStatusText(command.name, status.dwCurrentState), true};
+}
+
+// Stops and removes a launcher's service, as -kwqelstop stops it; a service
+// that does not stop is not removed, and the stop's failure is the command's.
+// Another program's service of that name is left as it is.
+ServiceCommandOutcome uninstall(const ServiceCommand& command, const CommandLine& commandLine, Trace& trace)
 {
     const OpenedService opened = openLauncherService(command, SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE);
     if (opened.refused) {
@@ -274,7 +371,10 @@ ServiceCommandOutcome uninstall(const ServiceCommand& command)
     // Read before the service goes: only a source of the service's own
     // launcher is removed with it.
     const EventSourceEntry source = readEventSource(command.name);
-    stopIfRunning(opened.service.get());
+    const ServiceCommandOutcome stopped = controlOpened(command, opened.service.get(), commandLine, trace);
+    if (stopped.error != 0) {
+        return stopped;
+    }
     if (!DeleteService(opened.service.get())) {
         return outcome(command, GetLastError(), WString());
     }
@@ -431,7 +531,7 @@ ServiceCommandOutcome runServiceCommand(const ServiceCommand& command, const Com
                                      serviceSwitchArgumentText(command.name, *switchWord)};
     }
     if (command.kind == ServiceCommandKind::Uninstall) {
-        return uninstall(command);
+        return uninstall(command, commandLine, trace);
     }
     if (command.kind == ServiceCommandKind::Status) {
         return serviceStatus(command);

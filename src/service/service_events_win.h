@@ -1,6 +1,6 @@
 #pragma once
 
-// The Application event log as the service uses it (event_log_win.cpp): its
+// The Application event log as the service uses it: its
 // events written under the service's name, and that name registered as an
 // event source with the launcher's message table. What is written is decided
 // in service_events.h.

@@ -14,9 +14,9 @@
 #include "base/trace.h"
 #include "launch/launch_plan.h"
 #include "settings/settings.h"
-#include "service/event_log.h"
-#include "service/service_install.h"
-#include "service/service_launcher.h"
+#include "service/service_events_win.h"
+#include "service/service_command.h"
+#include "service/service_host_win.h"
 #include "service/service_logs_win.h"
 
 namespace qel {
