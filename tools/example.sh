@@ -2,7 +2,7 @@
 # Installs what is needed, builds the launcher and runs the example application
 # in example/ under Wine, end to end, twice:
 #  1. with a real Java VM: the application's private runtime is the JVM bridge, a
-#     test fixture that runs this machine's own JVM (see README); the script
+#     test fixture that runs this machine's own JVM (see docs/building.md); the script
 #     shows what the application itself printed, the line it wrote through its
 #     redirect file and the exit code;
 #  2. with a stand-in VM, a small program that records what it received: the

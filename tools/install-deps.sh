@@ -10,7 +10,9 @@ packages=(cmake make g++ g++-mingw-w64-x86-64 wine wine64 xvfb googletest defaul
   # application's `mvn package` runs before it.
   libmaven3-core-java libmaven-plugin-tools-java libmaven-jar-plugin-java libsurefire-java
   # Signing the launchers (and its test's throw-away certificate).
-  osslsigncode openssl)
+  osslsigncode openssl
+  # Windows Installer packages from any build machine, and reading them back.
+  wixl msitools)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")

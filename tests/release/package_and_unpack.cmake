@@ -19,7 +19,7 @@ file(ARCHIVE_EXTRACT INPUT ${archive} DESTINATION ${WORK_DIR}/unpacked)
 
 set(root ${WORK_DIR}/unpacked/${NAME})
 set(expected
-  bin/ravelin.exe bin/ravelinc.exe README.md LICENSE
+  bin/ravelin.exe bin/ravelinc.exe README.md LICENSE docs/properties.md docs/building.md
   example/Hello.exe example/Hello.qel example/src/hello/Main.java)
 if(WITH_JAVA)
   set(maven maven/org/ravelin/ravelin-launcher/${VERSION}/ravelin-launcher-${VERSION})

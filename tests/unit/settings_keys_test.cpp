@@ -13,7 +13,7 @@
 
 using namespace qel;
 
-// The key table that the README and the packager's check are held to
+// The key table that the settings reference page and the packager's check are held to
 // (tests/cases/settings_keys.txt) lists the launcher's keys, in the order of
 // keys::all and with their defaults, and nothing else the launcher reads.
 TEST(SettingsKeyTable, ListsEveryKeyOfTheLauncherWithItsDefault)

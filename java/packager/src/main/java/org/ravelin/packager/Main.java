@@ -4,6 +4,7 @@ import java.io.PrintStream;
 import java.util.Arrays;
 import java.util.List;
 
+import org.ravelin.packager.installer.InstallerCommand;
 import org.ravelin.packager.settings.SettingsCommands;
 
 /**
@@ -45,6 +46,9 @@ public final class Main {
         if (args.get(0).equals("brand")) {
             return BrandCommand.run(args.subList(1, args.size()), out, err);
         }
+        if (args.get(0).equals(InstallerCommand.NAME)) {
+            return InstallerCommand.run(args.subList(1, args.size()), out, err);
+        }
         if (SettingsCommands.COMMANDS.contains(args.get(0))) {
             return SettingsCommands.run(args, out, err);
         }
@@ -56,6 +60,8 @@ public final class Main {
         return "usage: java -jar ravelin-packager.jar <command> [options]\n"
                 + "  brand --launcher IN.exe --output OUT.exe [options]   writes IN.exe as the application's own"
                 + " program (its icon, version information, manifest)\n"
-                + SettingsCommands.summary();
+                + SettingsCommands.summary()
+                + "  installer --folder DIR --version TEXT --upgrade-seed TEXT [options]   a Windows Installer"
+                + " package of the program's folder\n";
     }
 }

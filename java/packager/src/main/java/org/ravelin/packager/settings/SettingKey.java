@@ -41,7 +41,7 @@ public final class SettingKey {
         return name + " (" + kind + ")";
     }
 
-    /** The kinds of value, named as the README's settings table names them. */
+    /** The kinds of value, named as the settings reference table (docs/properties.md) names them. */
     public enum Kind {
         /** Any text. */
         TEXT("text"),
@@ -78,7 +78,7 @@ public final class SettingKey {
             this.word = word;
         }
 
-        /** @return the kind's name in the key table and the README */
+        /** @return the kind's name in the key table and the settings reference */
         public String word() {
             return word;
         }

@@ -15,7 +15,7 @@ import java.util.Optional;
 
 /**
  * Every key of the properties file, from the key table that this jar carries (settings_keys.txt, the same file the
- * launcher's keys and the README's settings table are checked against).
+ * launcher's keys and the settings reference table in docs/properties.md are checked against).
  */
 public final class SettingKeys {
     /** The resource name of the key table in this jar. */

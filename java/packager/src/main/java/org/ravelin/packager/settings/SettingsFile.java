@@ -9,7 +9,7 @@ import java.util.Map;
 import java.util.Objects;
 
 /**
- * The launcher's properties file, read and written with the launcher's own rules (README, "The properties file"):
+ * The launcher's properties file, read and written with the launcher's own rules (docs/properties.md):
  * what {@link #write} writes, the launcher reads back to exactly the given keys and values.
  */
 public final class SettingsFile {

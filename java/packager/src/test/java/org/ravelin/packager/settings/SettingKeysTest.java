@@ -43,16 +43,16 @@ class SettingKeysTest {
         assertFalse(SettingKeys.find("qel.console").isPresent(), "a key of the hand-off file only");
     }
 
-    // The rows of the README's table under "### Settings": each key's type and default.
+    // The rows of the settings reference table (docs/properties.md, under "## Settings"): each key's type and default.
     private static Map<String, String[]> readmeRows() throws IOException {
         final String readme = System.getProperty("ravelin.readme");
-        assertTrue(readme != null, "the system property ravelin.readme names the README");
+        assertTrue(readme != null, "the system property ravelin.readme names the settings reference page");
         final Map<String, String[]> rows = new LinkedHashMap<>();
         boolean inSettings = false;
         final Pattern row = Pattern.compile("\\| `([^`]+)` \\| ([^|]+) \\| ([^|]+) \\|.*");
         for (String line : Files.readAllLines(Paths.get(readme), StandardCharsets.UTF_8)) {
             if (line.startsWith("#")) {
-                inSettings = line.equals("### Settings");
+                inSettings = line.equals("## Settings");
                 continue;
             }
             final Matcher matcher = row.matcher(line);
