@@ -212,6 +212,18 @@ TEST(ServiceInstall, WhyANameIsRefused)
               serviceCommandFailureText(ServiceCommandKind::Uninstall, L"a b", 123, L"The name is invalid.\r\n"));
 }
 
+// An install that fails after the service was made removes it again; when that
+// fails too, the text says the service stays and what removing it answered.
+TEST(ServiceInstall, AServiceThatCouldNotBeRemovedAgain)
+{
+    EXPECT_EQ(notRemovedAgainText(L"Shop", 1072, L"The specified service has been marked for deletion.\r\n"),
+              L"\nThe service Shop stays installed, but not as planned: removing it again failed: The specified "
+              L"service has been marked for deletion.\nRemove it with -kwqeluninstall Shop.");
+    EXPECT_EQ(notRemovedAgainText(L"Shop", 1234, L""),
+              L"\nThe service Shop stays installed, but not as planned: removing it again failed: Windows error "
+              L"1234\nRemove it with -kwqeluninstall Shop.");
+}
+
 // An event source is the launcher's when its message file is the program the
 // service's command line starts; any other is another program's.
 TEST(ServiceInstall, WhoseEventSource)
