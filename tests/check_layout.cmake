@@ -1,13 +1,16 @@
 cmake_minimum_required(VERSION 3.20)
 # The shape of the code, checked on every test run:
-#  - folders depend one way: base, settings, vm, launch, service, driver. A file
+#  - folders depend one way: base, settings, vm, launch, instance, service, driver. A file
 #    includes headers of its own folder and of folders before it, never after;
 #  - a rule (a source whose name does not end in "_win.cpp", and every header a
 #    rule includes from src/) does not include <windows.h> or the C runtime's
 #    Windows-only headers. The native build of the rules proves the same by
-#    compiling them where those headers do not exist.
+#    compiling them where those headers do not exist;
+#  - a DLL the launcher does not link is loaded in one place,
+#    src/base/system_library_win.cpp (SystemLibrary): from the system folder
+#    alone, once.
 #   cmake -DSOURCE_DIR=<repository> -P check_layout.cmake
-set(order base settings vm launch service driver)
+set(order base settings vm launch instance service driver)
 set(windows_only windows.h io.h fcntl.h process.h)
 
 file(GLOB_RECURSE files RELATIVE "${SOURCE_DIR}/src" "${SOURCE_DIR}/src/*.h" "${SOURCE_DIR}/src/*.cpp")
@@ -65,6 +68,16 @@ foreach(file IN LISTS files)
       list(APPEND problems "src/${file} is a rule but includes ${CMAKE_MATCH_1}, which brings in Windows")
     endif()
   endforeach()
+endforeach()
+
+foreach(file IN LISTS files)
+  if(file STREQUAL "base/system_library_win.cpp")
+    continue()
+  endif()
+  file(STRINGS "${SOURCE_DIR}/src/${file}" loads REGEX "LoadLibrary|GetModuleHandle[AW]?\\(L?\"")
+  if(loads)
+    list(APPEND problems "src/${file} loads a DLL itself: use SystemLibrary (base/system_library.h)")
+  endif()
 endforeach()
 
 if(problems)

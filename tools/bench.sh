@@ -23,6 +23,12 @@ done
 if [ -f "$build/java/ravelin-java.jar" ]; then
   cmake --build "$build" -j2 --target bench_java_start bench_java_start_app ravelin_java
   echo "== bench_java_start"
-  java -cp "$build/bench/java-start-bench.jar" bench.JavaStartBench java "$build/java/ravelin-java.jar" \
-    "$build/bench/java-start-app.jar"
+  # Every Java runtime of the machine, each once (a runtime's aliases resolve to one home).
+  javas=()
+  for java in /usr/lib/jvm/*/bin/java; do
+    real=$(readlink -f "$java")
+    case " ${javas[*]} " in *" $real "*) ;; *) javas+=("$real") ;; esac
+  done
+  java -cp "$build/bench/java-start-bench.jar" bench.JavaStartBench "$build/java/ravelin-java.jar" \
+    "$build/bench/java-start-app.jar" 41 "${javas[@]}"
 fi

@@ -9,6 +9,8 @@ packages=(cmake make g++ g++-mingw-w64-x86-64 wine wine64 xvfb googletest defaul
   # The Maven plug-in: Maven's API to compile it against, and the plug-ins an
   # application's `mvn package` runs before it.
   libmaven3-core-java libmaven-plugin-tools-java libmaven-jar-plugin-java libsurefire-java
+  # Signing the Maven artifacts for Maven Central (and its test's throw-away key).
+  gnupg
   # Signing the launchers (and its test's throw-away certificate).
   osslsigncode openssl
   # Windows Installer packages from any build machine, and reading them back.

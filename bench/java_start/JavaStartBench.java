@@ -16,16 +16,17 @@ import java.util.Map;
 import java.util.TreeMap;
 
 /**
- * What the ready main class adds to a Java application's start: the application started as {@code java -cp app.jar
- * bench.StartedApplication} (the baseline) and as the launcher starts it, {@code java -cp ravelin-java.jar:app.jar
- * org.ravelin.launcher.RavelinMain <properties file> <hand-off file>}, with a properties file and a hand-off file
- * as the launcher writes them (this machine's environment in it). Both run by turns, the order swapped every round;
- * it prints the medians of the wall time from start to end and of the peak resident memory the application reports,
- * and the ratios, ready main class over baseline: the median of each round's ratio, so that a load on the machine
- * that comes and goes weighs on both sides of a round alike.
+ * What the ready main class adds to a Java application's start, on each Java runtime given: the application started
+ * as {@code java -cp app.jar bench.StartedApplication} (the baseline) and as the launcher starts it, {@code java -cp
+ * ravelin-java.jar:app.jar org.ravelin.launcher.RavelinMain <properties file> <hand-off file>}, with a properties
+ * file and a hand-off file as the launcher writes them (this machine's environment in it). On Java 19 and later also
+ * as the launcher starts it with a per-user class-data archive ({@code -XX:SharedArchiveFile} with
+ * {@code -XX:+AutoCreateSharedArchive}), which the first start, unmeasured, makes. All sides run by turns, the order
+ * turned every round; it prints, per runtime, the medians of the wall time from start to end and of the peak resident
+ * memory the application reports, and the ratios over the baseline: the median of each round's ratio, so that a load
+ * on the machine that comes and goes weighs on both sides of a round alike.
  *
- * <p>Arguments: the java program, the Java side's jar, the application's jar, and optionally the number of rounds
- * (41).
+ * <p>Arguments: the Java side's jar, the application's jar, the number of rounds, then the java programs.
  */
 public final class JavaStartBench {
     private JavaStartBench() {}
@@ -33,18 +34,17 @@ public final class JavaStartBench {
     /**
      * Runs the benchmark.
      *
-     * @param args the java program, the Java side's jar, the application's jar[, rounds]
+     * @param args the Java side's jar, the application's jar, rounds, java programs
      * @throws Exception when a run fails
      */
     public static void main(String[] args) throws Exception {
-        if (args.length < 3) {
-            System.err.println("usage: JavaStartBench <java> <ravelin-java.jar> <application jar> [rounds]");
+        if (args.length < 4) {
+            System.err.println("usage: JavaStartBench <ravelin-java.jar> <application jar> <rounds> <java>...");
             System.exit(2);
         }
-        final String java = args[0];
-        final String library = Paths.get(args[1]).toAbsolutePath().toString();
-        final String application = Paths.get(args[2]).toAbsolutePath().toString();
-        final int rounds = args.length > 3 ? Integer.parseInt(args[3]) : 41;
+        final String library = Paths.get(args[0]).toAbsolutePath().toString();
+        final String application = Paths.get(args[1]).toAbsolutePath().toString();
+        final int rounds = Integer.parseInt(args[2]);
         final Path dir = Files.createTempDirectory("java-start-bench");
         final Path properties = dir.resolve("Shop.qel");
         Files.write(properties, ("qel.nl.java.launcher.main.class=org.ravelin.launcher.RavelinMain\r\n"
@@ -54,35 +54,73 @@ public final class JavaStartBench {
                 + "qel.nl.java.option.java.heap.size.max=256m\r\n").getBytes(StandardCharsets.ISO_8859_1));
         final Path handoff = dir.resolve("qel0123456789ab.tmp");
         Files.write(handoff, handoffFile().getBytes(StandardCharsets.ISO_8859_1));
+        for (int i = 3; i < args.length; i++) {
+            measure(args[i], library, application, rounds, dir, properties, handoff);
+        }
+    }
 
-        final List<String> baseline = Arrays.asList(java, "-cp", application, "bench.StartedApplication", "a", "b");
-        final List<String> ready = Arrays.asList(java, "-cp", library + File.pathSeparator + application,
+    // The sides on one runtime, by turns.
+    private static void measure(String java, String library, String application, int rounds, Path dir,
+            Path properties, Path handoff) throws IOException, InterruptedException {
+        final int feature = featureVersion(java);
+        final List<List<String>> sides = new ArrayList<>();
+        sides.add(Arrays.asList(java, "-cp", application, "bench.StartedApplication", "a", "b"));
+        final List<String> ready = Arrays.asList("-cp", library + File.pathSeparator + application,
                 "org.ravelin.launcher.RavelinMain", properties.toString(), handoff.toString(), "a", "b");
-        // One of each first, unmeasured: the file system's caches then hold both.
-        run(baseline, dir);
-        run(ready, dir);
-        final List<Long> baseTimes = new ArrayList<>();
-        final List<Long> readyTimes = new ArrayList<>();
-        final List<Long> baseMemory = new ArrayList<>();
-        final List<Long> readyMemory = new ArrayList<>();
+        final List<String> plain = new ArrayList<>(Collections.singletonList(java));
+        plain.addAll(ready);
+        sides.add(plain);
+        if (feature >= 19) {
+            final Path archive = dir.resolve("java" + feature + ".jsa");
+            Files.deleteIfExists(archive);
+            final List<String> archived = new ArrayList<>(Arrays.asList(java, "-XX:SharedArchiveFile=" + archive,
+                    "-XX:+AutoCreateSharedArchive"));
+            archived.addAll(ready);
+            sides.add(archived);
+        }
+        final String[] names = {"direct start", "ready main class", "ready main class with class-data archive"};
+        // One of each first, unmeasured: the file system's caches then hold them, and the archive is made.
+        for (List<String> side : sides) {
+            run(side, dir);
+        }
+        final List<List<Long>> times = new ArrayList<>();
+        final List<List<Long>> memory = new ArrayList<>();
+        for (int side = 0; side < sides.size(); side++) {
+            times.add(new ArrayList<>());
+            memory.add(new ArrayList<>());
+        }
         for (int round = 0; round < rounds; round++) {
-            for (int turn = 0; turn < 2; turn++) {
-                final boolean base = (round + turn) % 2 == 0;
-                final long[] measured = run(base ? baseline : ready, dir);
-                (base ? baseTimes : readyTimes).add(measured[0]);
-                (base ? baseMemory : readyMemory).add(measured[1]);
+            for (int turn = 0; turn < sides.size(); turn++) {
+                final int side = (round + turn) % sides.size();
+                final long[] measured = run(sides.get(side), dir);
+                times.get(side).add(measured[0]);
+                memory.get(side).add(measured[1]);
             }
         }
-        System.out.printf("rounds: %d, each side by turns; java: %s%n", rounds, java);
-        System.out.printf("wall time, median: baseline %.1f ms, ready main class %.1f ms, ratio %.3f%n",
-                median(baseTimes) / 1e6, median(readyTimes) / 1e6, medianRatio(readyTimes, baseTimes));
-        if (median(baseMemory) > 0) {
-            System.out.printf("peak resident memory, median: baseline %.1f MiB, ready main class %.1f MiB, ratio"
-                    + " %.3f%n", median(baseMemory) / 1024.0, median(readyMemory) / 1024.0,
-                    medianRatio(readyMemory, baseMemory));
-        } else {
-            System.out.println("peak resident memory: not reported on this system (no /proc/self/status)");
+        System.out.printf("java %d (%s): %d rounds, each side by turns%n", feature, java, rounds);
+        for (int side = 0; side < sides.size(); side++) {
+            // The peak memory is the application's own report, which needs /proc/self/status.
+            final boolean withMemory = median(memory.get(0)) > 0;
+            final String ratios = side == 0 ? "" : String.format(", ratio %.3f wall time", medianRatio(times.get(side),
+                    times.get(0))) + (withMemory ? String.format(", %.3f memory", medianRatio(memory.get(side),
+                    memory.get(0))) : "");
+            System.out.printf("  %-40s wall time %6.1f ms, peak resident memory %5.1f MiB%s%n", names[side],
+                    median(times.get(side)) / 1e6, median(memory.get(side)) / 1024.0, ratios);
         }
+    }
+
+    // The runtime's feature version, from the release file of its home (the java program's parent's parent).
+    static int featureVersion(String java) throws IOException {
+        final Path release = Paths.get(java).toAbsolutePath().getParent().getParent().resolve("release");
+        for (String line : Files.readAllLines(release, StandardCharsets.UTF_8)) {
+            if (line.startsWith("JAVA_VERSION=")) {
+                final String version = line.substring("JAVA_VERSION=".length()).replace("\"", "");
+                final String[] parts = version.split("[._+-]");
+                final int first = Integer.parseInt(parts[0]);
+                return first == 1 ? Integer.parseInt(parts[1]) : first;
+            }
+        }
+        throw new IOException(release + " names no JAVA_VERSION");
     }
 
     // The hand-off file as the launcher writes it: the VM, the console, then this machine's environment, each variable

@@ -4,6 +4,7 @@
 // calls hold MAX_PATH (260) units; a result that does not fit counts as a failure
 // of the call and leaves the input unchanged.
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -33,6 +34,10 @@ WString parentDirOrDot(std::wstring_view path);
 // Any file system object exists, directories too; errors read as false.
 bool fileExists(std::wstring_view path);
 bool isDirectory(std::wstring_view path);
+// Makes the directory and the missing directories above it; 0, or the Windows
+// error of the first that could not be made (ERROR_DIRECTORY when a file has
+// its name).
+std::uint32_t createDirectories(const WString& path);
 
 // The path of the file itself, after every link on the way was followed, in
 // the form users write; none when the file cannot be opened or its path read.

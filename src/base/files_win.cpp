@@ -155,4 +155,25 @@ void closeFile(std::FILE* stream)
     std::fclose(stream);
 }
 
+// Makes the directory and the missing directories above it; 0, or the Windows
+// error of the first that could not be made.
+std::uint32_t createDirectories(const WString& path)
+{
+    if (CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS) {
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0
+                   ? 0
+                   : ERROR_DIRECTORY;
+    }
+    const DWORD error = GetLastError();
+    const auto parentEnd = path.find_last_of(L"\\/");
+    if (error != ERROR_PATH_NOT_FOUND || parentEnd == WString::npos || parentEnd == 0) {
+        return error;
+    }
+    if (const DWORD parentError = createDirectories(path.substr(0, parentEnd)); parentError != 0) {
+        return parentError;
+    }
+    return CreateDirectoryW(path.c_str(), nullptr) ? 0 : GetLastError();
+}
+
 }  // namespace qel

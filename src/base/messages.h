@@ -36,11 +36,12 @@ WString systemErrorText(unsigned long code);
 // systemErrorText of the calling thread's last error, read on entry.
 WString lastErrorText();
 
-// Error box with no owner, caption message 110, OK button and error icon.
-void showErrorBox(const WString& text);
+// Error box with no owner, the caption (message 110, or the branded program's
+// form of it), OK button and error icon.
+void showErrorBox(const WString& text, const WString& caption);
 
 // The same box with the buttons Yes and No; true when the user chose Yes.
-bool askInErrorBox(const WString& text);
+bool askInErrorBox(const WString& text, const WString& caption);
 
 // Writes the text as it is to the process's standard error handle: to a console
 // as UTF-16 text, to a file or pipe as UTF-8 bytes. Nothing happens without a

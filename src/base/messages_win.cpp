@@ -43,15 +43,13 @@ WString lastErrorText()
     return systemErrorText(GetLastError());
 }
 
-void showErrorBox(const WString& text)
+void showErrorBox(const WString& text, const WString& caption)
 {
-    const WString caption = MessageTable::instance().text(MSG_ERROR_CAPTION);
     MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONERROR);
 }
 
-bool askInErrorBox(const WString& text)
+bool askInErrorBox(const WString& text, const WString& caption)
 {
-    const WString caption = MessageTable::instance().text(MSG_ERROR_CAPTION);
     return MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_YESNO | MB_ICONERROR) == IDYES;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
-// The processes running on the machine, as a snapshot of the system lists them.
+// The processes running on the machine, as a snapshot of the system lists them,
+// and the user this one runs as.
 
 #include <cstdint>
 #include <vector>
@@ -18,5 +19,9 @@ struct ProcessEntry {
 
 // Every process at this moment; none when no snapshot can be taken.
 std::vector<ProcessEntry> runningProcesses();
+
+// The process's user as a SID string ("S-1-5-21-..."), empty when the token
+// cannot be read.
+WString processUserSid();
 
 }  // namespace qel

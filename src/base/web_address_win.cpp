@@ -3,6 +3,7 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include "base/system_library.h"
 #include "base/web_address.h"
 
 namespace qel {
@@ -16,19 +17,14 @@ unsigned long openWebAddress(const WString& address)
     // failed: they are large, and every other run would pay for loading them.
     // The shell may hand the address to an extension through COM, which the
     // thread must have initialised.
-    const HMODULE com = LoadLibraryW(L"ole32.dll");  // kept until the process ends
+    static SystemLibrary com(L"ole32.dll");
+    static SystemLibrary shell(L"shell32.dll");
     using CoInitializeEx = HRESULT(WINAPI*)(LPVOID, DWORD);
-    if (const auto initialize = com == nullptr ? nullptr
-                                               : reinterpret_cast<CoInitializeEx>(
-                                                     reinterpret_cast<void*>(GetProcAddress(com, "CoInitializeEx")))) {
+    if (const auto initialize = com.function<CoInitializeEx>("CoInitializeEx")) {
         initialize(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     }
-    const HMODULE shell = LoadLibraryW(L"shell32.dll");  // kept until the process ends
     using ShellExecuteEx = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
-    const auto execute =
-        shell == nullptr
-            ? nullptr
-            : reinterpret_cast<ShellExecuteEx>(reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteExW")));
+    const auto execute = shell.function<ShellExecuteEx>("ShellExecuteExW");
     if (execute == nullptr) {
         return GetLastError();
     }

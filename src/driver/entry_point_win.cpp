@@ -5,24 +5,26 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-#include <optional>
 
 #include "base/errors.h"
 #include "base/files.h"
 #include "base/messages.h"
+#include "base/system_library.h"
 #include "base/system_text.h"
 #include "base/text.h"
 #include "base/trace.h"
 #include "base/web_address.h"
 #include "driver/error_report.h"
+#include "instance/instance_relay.h"
+#include "instance/session_end.h"
+#include "instance/single_instance_win.h"
 #include "launch/command_line.h"
 #include "launch/console.h"
-#include "launch/instance_relay_host.h"
 #include "launch/launcher.h"
-#include "launch/single_instance_lock.h"
 #include "service/service_command_win.h"
 #include "service/service_host_win.h"
 #include "settings/settings.h"
+#include "vm/executable_info.h"
 #include "version.h"
 
 #if defined(__GLIBCXX__)
@@ -59,9 +61,11 @@ void traceHeader(Trace& trace, Frontend frontend)
     // RtlGetVersion always tells the real version.
     OSVERSIONINFOW version{};
     version.dwOSVersionInfoSize = sizeof version;
+    // RtlGetVersion is declared only in the driver kit's headers; every process
+    // has ntdll loaded already.
+    static SystemLibrary ntdll(L"ntdll.dll");
     using RtlGetVersion = LONG(WINAPI*)(OSVERSIONINFOW*);
-    const auto getVersion = reinterpret_cast<RtlGetVersion>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
+    const auto getVersion = ntdll.function<RtlGetVersion>("RtlGetVersion");
     BOOL wow64 = FALSE;
     const bool windows64 = launcher64 || (IsWow64Process(GetCurrentProcess(), &wow64) && wow64);
     if (getVersion != nullptr && getVersion(&version) == 0) {
@@ -85,21 +89,34 @@ void pauseIfAsked(const Launcher& launcher)
     }
 }
 
+// The caption of every error box: message 110, with the program's own name in
+// place of ours when the packager branded it. Read once, when the first box is
+// shown.
+const WString& errorCaption()
+{
+    static const WString caption = [] {
+        const ProgramNames names = programNames(runningModulePath());
+        return errorBoxCaption(MessageTable::instance().text(MSG_ERROR_CAPTION),
+                               brandedProgramName(names.productName, names.fileDescription));
+    }();
+    return caption;
+}
+
 // The box or the line on standard error; the exit code the report gives. When
 // the shell cannot open the page the user asked for, a second box says why, and
 // so does the trace.
 int deliver(const ErrorReport& report, Trace& trace)
 {
     if (report.target == ErrorTarget::Box && !report.openOnYes.empty()) {
-        if (askInErrorBox(report.text)) {
+        if (askInErrorBox(report.text, errorCaption())) {
             if (const unsigned long error = openWebAddress(report.openOnYes)) {
                 const WString text = downloadPageFailureText(report.openOnYes, error, systemErrorText(error));
                 trace.line(text);
-                showErrorBox(text);
+                showErrorBox(text, errorCaption());
             }
         }
     } else if (report.target == ErrorTarget::Box) {
-        showErrorBox(report.text);
+        showErrorBox(report.text, errorCaption());
     } else {
         writeErrorText(report.text);
     }
@@ -111,11 +128,11 @@ int reportError(const CommandLine& commandLine, Trace& trace, const WString& tex
 
 // The end of a second start of a single-instance application, its VM's windows
 // brought to the front: the windowed launcher hands its arguments to the first
-// launcher, for the application's listener (0, or kAlreadyRunningExitCode when
-// the first cannot be reached); the console twin, whose caller waits for the
-// work to be done, says on standard error that it ran nothing and ends with
-// kAlreadyRunningExitCode.
-int endSecondStart(const SingleInstanceLock& instance, const Launcher& launcher, Trace& trace, Frontend frontend)
+// launcher, for the application's listener (0 when the first launcher has
+// them, kAlreadyRunningExitCode when they were not run); the console twin,
+// whose caller waits for the work to be done, says on standard error that it
+// ran nothing and ends with kAlreadyRunningExitCode.
+int endSecondStart(const SingleInstance& instance, const Launcher& launcher, Trace& trace, Frontend frontend)
 {
     const std::vector<WString> arguments(launcher.commandLine.arguments.begin() +
                                              (launcher.commandLine.arguments.empty() ? 0 : 1),
@@ -128,20 +145,9 @@ int endSecondStart(const SingleInstanceLock& instance, const Launcher& launcher,
         report.exitCode = kAlreadyRunningExitCode;
         return deliver(report, trace);
     }
-    switch (handArgumentsOver(instance.relayName(), arguments)) {
-    case HandOverResult::Delivered:
-        trace.line(L"arguments handed over to the first launcher, whose application's listener has them: " +
-                   quotedArguments(arguments));
-        return 0;
-    case HandOverResult::NoListener:
-        trace.line(L"arguments handed over to the first launcher, but its application registered no listener: " +
-                   quotedArguments(arguments));
-        return 0;
-    case HandOverResult::Unreachable:
-        break;
-    }
-    trace.line(L"the first launcher could not be reached: these arguments were not run: " + quotedArguments(arguments));
-    return kAlreadyRunningExitCode;
+    const HandOverResult result = instance.handArgumentsOver(arguments);
+    trace.line(handOverText(result, arguments));
+    return handOverExitCode(result);
 }
 
 // "-kwqelinstall NAME", "-kwqeluninstall NAME", "-kwqelstart NAME" and the
@@ -185,26 +191,18 @@ int runGuarded(const CommandLine& commandLine, Trace& trace, Frontend frontend)
         return static_cast<int>(ServiceQEL::instance(commandLine, trace, frontend).serve());
     }
     trace.phase(L"settings");
-    Launcher launcher(commandLine, trace, frontend);
+    // The VM may run for hours: a log-off, shutdown or console close meanwhile
+    // deletes the hand-off file too.
+    Launcher launcher(commandLine, trace, frontend, {}, session_end::watch());
     // One instance at a time: a second start of the application starts no VM,
     // brings the first one's windows to the front and hands its arguments over
-    // (endSecondStart). The first holds the lock until it ends.
-    std::optional<SingleInstanceLock> instance;
-    // The first launcher's end of second starts' arguments, while it runs.
-    std::optional<InstanceRelay> relay;
+    // (endSecondStart). The run keeps its claim to its end: the first holds the
+    // lock, and serves second starts, until it has ended and reported.
     if (singleInstance(launcher.properties)) {
-        instance.emplace(fullPath(launcher.propertiesPath, ShortNames::Expand));
-        if (!instance->isFirst()) {
-            const std::size_t raised = instance->raiseFirstInstance();
-            if (trace.enabled()) {
-                trace.line(L"another launcher of these settings runs: no VM started, " + std::to_wstring(raised) +
-                           L" of its windows brought to the front");
-            }
-            return endSecondStart(*instance, launcher, trace, frontend);
+        const SingleInstance& instance = SingleInstance::claim(launcher);
+        if (!instance.isFirst()) {
+            return endSecondStart(instance, launcher, trace, frontend);
         }
-        relay.emplace(instance->relayName(), trace);
-        const std::vector<WString> lines = relay->handoffLines();
-        launcher.extraHandoffLines.insert(launcher.extraHandoffLines.end(), lines.begin(), lines.end());
     }
     try {
         launcher.runToEnd();

@@ -46,4 +46,15 @@ ErrorReport noVmReport(Frontend frontend, std::wstring_view noVmText, std::wstri
 // (windowsErrorText of launch/process_texts.h).
 WString downloadPageFailureText(std::wstring_view downloadUrl, unsigned long error, std::wstring_view systemText);
 
+// The program's own name for its error boxes: the ProductName of its version
+// record, else its FileDescription, when the packager branded it with a name
+// other than ours (blanks around it aside); empty for our own launcher.
+WString brandedProgramName(std::wstring_view productName, std::wstring_view fileDescription);
+
+// The error box's caption, message 110 as loaded, with the program's own name in
+// place of ours: "Ravelin Error" becomes "Shop Error", "Ravelin-Fehler"
+// "Shop-Fehler", so each language keeps its word for error where it stands.
+// Unchanged for no name.
+WString errorBoxCaption(std::wstring_view caption, std::wstring_view programName);
+
 }  // namespace qel

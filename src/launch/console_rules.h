@@ -53,7 +53,7 @@ bool outlivesConsoleEvent(std::uint32_t event);
 
 // The console events after which the system ends the launcher whatever its
 // handlers answer: the console window closing, log-off and shutdown. Before
-// that, the launcher deletes its hand-off file (see session_end.h).
+// that, the launcher deletes its hand-off file (see instance/session_end.h).
 bool endsConsoleSession(std::uint32_t event);
 
 // The text with each line feed that has no carriage return before it written as

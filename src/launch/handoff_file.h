@@ -6,7 +6,7 @@
 // program receives. It holds the whole environment (tokens, passwords), so only
 // the user, the system and the administrators may open it, and the launcher
 // deletes it once the VM has ended, also when the console window closes or the
-// session ends (see session_end.h).
+// session ends (see SessionEndWatch).
 
 #include <windows.h>
 
@@ -20,11 +20,24 @@
 
 namespace qel {
 
+// The end of the user's session (log-off, shutdown) or of the console window the
+// launcher shares: the system then ends the launcher without running its
+// destructors, and the hand-off file, which holds the whole environment, would
+// stay in the temporary directory. A run that watches for that end
+// (instance/session_end.h gives the watch) deletes the file first; a service,
+// whose process hears of every user's log-off, and the service commands watch
+// for nothing (every function empty).
+struct SessionEndWatch {
+    // From now on a console close, log-off or shutdown deletes this file.
+    std::function<void(const WString&)> deleteAtEnd;
+    // The file is deleted, or kept on purpose: the end deletes nothing.
+    std::function<void()> forget;
+    // Waits for the VM process to end, hearing of the session's end meanwhile.
+    std::function<void(HANDLE)> waitForVm;
+};
+
 class HandoffFile {
 public:
-    // Whether the end of the console or of the session deletes the file: not for
-    // a service, whose process hears of every user's log-off.
-    enum class AtSessionEnd { Delete, Leave };
     // Where the unpredictable part of the file's name comes from.
     using RandomSource = std::function<std::uint64_t()>;
 
@@ -33,11 +46,14 @@ public:
     // the system and the administrators only, and left open for the lines. With a
     // trace that is written it is kept at the end. Throws TerminalError naming
     // the directory when it cannot be created there.
-    static HandoffFile create(Trace& trace, AtSessionEnd atSessionEnd);
-    static HandoffFile create(Trace& trace, AtSessionEnd atSessionEnd, const RandomSource& random);
+    // The watch deletes the file at the end of the console or of the session,
+    // unless it is kept for the trace.
+    static HandoffFile create(Trace& trace, const SessionEndWatch& sessionEnd);
+    static HandoffFile create(Trace& trace, const SessionEndWatch& sessionEnd, const RandomSource& random);
 
     HandoffFile(HandoffFile&& other) noexcept
-        : path_(std::move(other.path_)), trace_(other.trace_), file_(std::move(other.file_))
+        : path_(std::move(other.path_)), trace_(other.trace_), file_(std::move(other.file_)),
+          forgetAtEnd_(std::move(other.forgetAtEnd_))
     {
         other.path_.clear();
     }
@@ -62,12 +78,14 @@ public:
     void close() { file_.reset(); }
 
 private:
-    HandoffFile(WString path, Trace& trace, UniqueFile file)
-        : path_(std::move(path)), trace_(&trace), file_(std::move(file))
+    HandoffFile(WString path, Trace& trace, UniqueFile file, std::function<void()> forgetAtEnd)
+        : path_(std::move(path)), trace_(&trace), file_(std::move(file)), forgetAtEnd_(std::move(forgetAtEnd))
     {}
     WString path_;
     Trace* trace_;
     UniqueFile file_;
+    // Once the file is gone, the end of the session has nothing to delete.
+    std::function<void()> forgetAtEnd_;
 };
 
 }  // namespace qel

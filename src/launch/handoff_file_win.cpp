@@ -12,12 +12,12 @@
 #include "base/files.h"
 #include "base/handles.h"
 #include "base/messages.h"
+#include "base/processes.h"
 #include "base/system_text.h"
 #include "base/text.h"
 #include "base/trace.h"
 #include "launch/handoff_file.h"
 #include "launch/handoff_text.h"
-#include "launch/session_end.h"
 
 namespace qel {
 
@@ -51,27 +51,6 @@ WString temporaryDirectoryVariable()
     return WString();
 }
 
-// The process's user as a SID string ("S-1-5-21-..."), empty when the token
-// cannot be read.
-WString processUserSid()
-{
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-        return WString();
-    }
-    const UniqueHandle owned(token);
-    DWORD size = 0;
-    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-    std::string buffer(size, '\0');
-    wchar_t* text = nullptr;
-    if (size == 0 || !GetTokenInformation(token, TokenUser, buffer.data(), size, &size) ||
-        !ConvertSidToStringSidW(reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid, &text)) {
-        return WString();
-    }
-    const UniqueLocal ownedText(text);
-    return text;
-}
-
 std::uint64_t systemRandom()
 {
     std::random_device device;
@@ -92,15 +71,17 @@ HandoffFile::~HandoffFile()
         return;
     }
     DeleteFileW(path_.c_str());  // a file that is gone already is no failure
-    session_end::forget();
+    if (forgetAtEnd_) {
+        forgetAtEnd_();
+    }
 }
 
-HandoffFile HandoffFile::create(Trace& trace, AtSessionEnd atSessionEnd)
+HandoffFile HandoffFile::create(Trace& trace, const SessionEndWatch& sessionEnd)
 {
-    return create(trace, atSessionEnd, systemRandom);
+    return create(trace, sessionEnd, systemRandom);
 }
 
-HandoffFile HandoffFile::create(Trace& trace, AtSessionEnd atSessionEnd, const RandomSource& random)
+HandoffFile HandoffFile::create(Trace& trace, const SessionEndWatch& sessionEnd, const RandomSource& random)
 {
     wchar_t directory[kTempPathUnits + 1] = {};
     const DWORD length = GetTempPathW(kTempPathUnits, directory);
@@ -135,10 +116,11 @@ HandoffFile HandoffFile::create(Trace& trace, AtSessionEnd atSessionEnd, const R
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
         if (file) {
             const WString full = normalizePath(path);
-            if (atSessionEnd == AtSessionEnd::Delete && !trace.enabled()) {
-                session_end::deleteAtEnd(full);
+            if (sessionEnd.deleteAtEnd && !trace.enabled()) {
+                sessionEnd.deleteAtEnd(full);
+                return HandoffFile(full, trace, std::move(file), sessionEnd.forget);
             }
-            return HandoffFile(full, trace, std::move(file));
+            return HandoffFile(full, trace, std::move(file), nullptr);
         }
         error = GetLastError();
     }

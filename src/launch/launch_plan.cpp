@@ -58,6 +58,7 @@ LaunchPlan planLaunch(const LaunchPlanInputs& in)
         // inherits: without it, it would start without the application.
         plan.environment.push_back({L"CLASSPATH", filled.request.classPath.join()});
     }
+    filled.request.classDataArchive = in.classDataArchive;
     for (WString& warning : leaveOutRefusedOptions(vm, filled.request)) {
         plan.warnings.push_back(std::move(warning));
     }

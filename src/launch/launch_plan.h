@@ -83,6 +83,9 @@ struct LaunchPlanInputs {
     // The absolute form of a working directory, whatever its length; the
     // directory as the settings give it when not set.
     std::function<WString(const WString& directory)> absoluteDirectory;
+    // The class-data archive the VM gets (classDataArchivePath), its folder
+    // made; empty for none.
+    WString classDataArchive;
     // The Microsoft VM's build number in this home.
     std::function<std::uint32_t(const WString& home)> msvmBuild;
 };

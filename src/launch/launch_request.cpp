@@ -119,6 +119,10 @@ void appendOptions(WString& line, const OptionSyntax& syntax, const LaunchReques
     if (!request.gcExtent.empty()) {
         line += L' ' + WString(syntax.gcExtent);
     }
+    // Before the additional options, whose own archive options then win.
+    if (!request.classDataArchive.empty()) {
+        line += L' ' + quoted(L"-XX:SharedArchiveFile=" + request.classDataArchive) + L" -XX:+AutoCreateSharedArchive";
+    }
     if (!request.additionalOptions.empty()) {
         line += L' ' + request.additionalOptions;
     }
@@ -249,6 +253,34 @@ std::vector<WString> leaveOutRefusedOptions(const JavaVm& vm, LaunchRequest& req
                            std::to_wstring(vm.version.release()) + L" does not start with it.\n");
     }
     return warnings;
+}
+
+WString classDataArchivePath(const PropertyTable& properties, const JavaVm& vm, std::wstring_view localAppData,
+                             std::wstring_view propertiesFullPath)
+{
+    if (!parseSwitch(setting(properties, keys::classDataArchive)) || vm.family != VmFamily::J2 ||
+        vm.version.release() < kAutoArchiveRelease || localAppData.empty()) {
+        return {};
+    }
+    // FNV-1a over the UTF-16 units: stable across runs and builds.
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const wchar_t unit : toLowerAscii(WString(propertiesFullPath) + L'|' + vm.home)) {
+        hash = (hash ^ static_cast<std::uint16_t>(unit)) * 1099511628211ull;
+    }
+    static constexpr wchar_t kDigits[] = L"0123456789abcdef";
+    WString digits(16, L'0');
+    for (int i = 15; i >= 0; --i, hash >>= 4) {
+        digits[static_cast<std::size_t>(i)] = kDigits[hash & 0xF];
+    }
+    WString name = fileName(propertiesFullPath);
+    if (hasExtension(name)) {
+        name.erase(name.rfind(L'.'));
+    }
+    WString folder(localAppData);
+    if (folder.back() != L'\\') {
+        folder += L'\\';
+    }
+    return folder + L"Ravelin\\class-data\\" + name + L'-' + digits + L".jsa";
 }
 
 WString renderCommandLine(VmFamily family, std::wstring_view executable, std::wstring_view home, LaunchRequest request)

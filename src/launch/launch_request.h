@@ -47,6 +47,9 @@ struct LaunchRequest {
     bool debugging = false;
     bool gcBackgroundThread = false;
     bool compiler = false;
+    // The class-data archive the VM makes and maps (classDataArchivePath); empty
+    // for none.
+    WString classDataArchive;
 };
 
 struct Verbosity {
@@ -103,6 +106,21 @@ FilledRequest fillLaunchRequest(const LaunchInputs& in);
 // background-thread setting is dropped for it. Returns a line for standard error,
 // with its line end, for each option left out; every other request is kept.
 std::vector<WString> leaveOutRefusedOptions(const JavaVm& vm, LaunchRequest& request);
+
+// The VM release from which the VM makes its class-data archive itself
+// (-XX:+AutoCreateSharedArchive), and makes it anew when the class path's jars
+// or the VM change.
+inline constexpr int kAutoArchiveRelease = 19;
+
+// The per-user class-data archive of the application on this VM, when the
+// setting asks for one and the VM makes its own (a Java 2 VM of release
+// kAutoArchiveRelease or later): in the user's local application data,
+// Ravelin\class-data\NAME-HASH.jsa, NAME the properties file's base name and
+// HASH 16 hexadecimal digits of its full path and the VM's home (lower-cased),
+// so that each application on each VM has its own. Empty when the setting is
+// off, the VM does not make one or the local application data is not known.
+WString classDataArchivePath(const PropertyTable& properties, const JavaVm& vm, std::wstring_view localAppData,
+                             std::wstring_view propertiesFullPath);
 
 // The VM's command line. The family decides the option syntax; the request is a
 // copy because the Java 1 family adds its own classes to the class path.

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -25,6 +26,14 @@
 
 namespace qel {
 
+// A part of the run that a folder after this one adds and the run keeps to its
+// end, after its error is reported: the single-instance lock and its relay
+// (instance/single_instance_win.h).
+class RunPart {
+public:
+    virtual ~RunPart() = default;
+};
+
 // A run owns its state: the environment it started with, its console, its
 // hand-off file, the machine's inventory once searched, the chosen VM and its
 // process. Only the message table is the process's.
@@ -36,10 +45,11 @@ public:
     // Takes the environment, finds and reads the properties file, rejects
     // incomplete settings, makes the properties file's directory current, keeps
     // only the file's name and sets up the console as the frontend has it.
-    // Without a probe the Ctrl key is read from the keyboard.
-    // The run writes what it does into the trace.
+    // Without a probe the Ctrl key is read from the keyboard. The run writes
+    // what it does into the trace, and with a session-end watch deletes its
+    // hand-off file when the console or the session ends while the VM runs.
     Launcher(CommandLine commandLine, Trace& trace, Frontend frontend = Frontend::Windowed,
-             const ControlKeyProbe& controlKey = {});
+             const ControlKeyProbe& controlKey = {}, SessionEndWatch sessionEnd = {});
     virtual ~Launcher() = default;
 
     Launcher(const Launcher&) = delete;
@@ -90,6 +100,9 @@ public:
     HANDLE outputPipe = nullptr;
     HANDLE errorPipe = nullptr;
     std::vector<WString> extraHandoffLines;
+    const SessionEndWatch sessionEnd;
+    // With qel.single.instance, the run's claim on its application.
+    std::unique_ptr<RunPart> instancePart;
 
 private:
     void loadProperties();

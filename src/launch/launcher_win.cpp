@@ -14,7 +14,6 @@
 #include "launch/launch_process.h"
 #include "launch/launch_request.h"
 #include "launch/launcher.h"
-#include "launch/session_end.h"
 #include "settings/environment.h"
 #include "settings/properties.h"
 #include "settings/properties_location.h"
@@ -59,8 +58,10 @@ void validateSettings(const PropertyTable& properties, std::wstring_view classPa
     }
 }
 
-Launcher::Launcher(CommandLine commandLine, Trace& trace, Frontend frontend, const ControlKeyProbe& controlKey)
-    : environment(Environment::ofProcess()), trace(trace), commandLine(std::move(commandLine)), frontend(frontend)
+Launcher::Launcher(CommandLine commandLine, Trace& trace, Frontend frontend, const ControlKeyProbe& controlKey,
+                   SessionEndWatch sessionEnd)
+    : environment(Environment::ofProcess()), trace(trace), commandLine(std::move(commandLine)), frontend(frontend),
+      sessionEnd(std::move(sessionEnd))
 {
     loadProperties();
     SetCurrentDirectoryW(directoryOf(normalizePath(propertiesPath)).c_str());  // failure is not an error
@@ -120,10 +121,7 @@ void Launcher::locatePropertiesFile()
 HandoffFile& Launcher::handoffFile()
 {
     if (!handoff_) {
-        // A service's process hears of every user's log-off: only the end of its
-        // VM deletes its file.
-        handoff_.emplace(HandoffFile::create(trace, commandLine.serviceRequested ? HandoffFile::AtSessionEnd::Leave
-                                                                                 : HandoffFile::AtSessionEnd::Delete));
+        handoff_.emplace(HandoffFile::create(trace, sessionEnd));
     }
     return *handoff_;
 }
@@ -168,6 +166,21 @@ void Launcher::run(bool wait)
     inputs.exists = diskFileSystem().exists;
     inputs.absoluteDirectory = fullWorkingDirectory;
     inputs.msvmBuild = msvmBuildNumber;
+    // The VM cannot make its archive in a missing folder, and its start would then
+    // end with an error: the folder is made here, or the archive is left out.
+    const WString archive = classDataArchivePath(properties, *selectedVm, environment.expandedValue(L"LOCALAPPDATA"),
+                                                 diskFileSystem().fullPath(propertiesPath, ShortNames::Expand));
+    if (!archive.empty()) {
+        const WString folder = archive.substr(0, archive.rfind(L'\\'));
+        if (const std::uint32_t error = createDirectories(folder); error != 0) {
+            const WString warning = L"class-data archive left out: its folder " + folder +
+                                    L" cannot be made (Windows error " + std::to_wstring(error) + L").\n";
+            writeDiagnostic(warning);
+            trace.line(L"warning: " + warning);
+        } else {
+            inputs.classDataArchive = archive;
+        }
+    }
     trace.phase(L"launch");
     const LaunchPlan plan = planLaunch(inputs);
 
@@ -194,9 +207,11 @@ void Launcher::run(bool wait)
     process = startPlannedVm(plan, trace, stopPipe, outputPipe, errorPipe);
     if (wait) {
         trace.phase(L"wait");
-        // The VM may run for hours: a log-off or shutdown meanwhile deletes the
-        // hand-off file too.
-        session_end::waitForVmWatchingSession(process.get());
+        // The VM may run for hours: a run that watches for the end of its
+        // session deletes the hand-off file at a log-off or shutdown meanwhile.
+        if (sessionEnd.waitForVm) {
+            sessionEnd.waitForVm(process.get());
+        }
         exitCode = waitForExit(process.get());
         discardHandoffFile();
     }

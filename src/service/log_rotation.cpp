@@ -1,24 +1,65 @@
 #include "service/log_rotation.h"
 
+#include <algorithm>
+#include <limits>
 #include <utility>
+
+#include "base/text.h"
 
 namespace qel {
 
-WString logFileName(std::wstring_view base, int generation)
+WString logFileName(std::wstring_view base, std::uint64_t number)
 {
     WString name(base);
-    if (generation > 0) {
+    if (number > 0) {
         name += L'.';
-        name += std::to_wstring(generation);
+        name += std::to_wstring(number);
     }
     name += L".log";
     return name;
 }
 
-LogRotation::LogRotation(LogFiles& files, WString base, std::uint64_t maxSize, int keep)
-    : files_(files), base_(std::move(base)), maxSize_(maxSize < 1 ? 1 : maxSize), keep_(keep < 0 ? 0 : keep),
-      used_(files.size(logFileName(base_, 0)))
+std::optional<std::uint64_t> olderLogNumber(std::wstring_view base, std::wstring_view name)
 {
+    static constexpr std::wstring_view extension = L".log";
+    const WString lowered = toLowerAscii(name);
+    const WString prefix = toLowerAscii(base) + L'.';
+    if (lowered.size() <= prefix.size() + extension.size() || lowered.compare(0, prefix.size(), prefix) != 0 ||
+        lowered.compare(lowered.size() - extension.size(), extension.size(), extension) != 0) {
+        return std::nullopt;
+    }
+    const std::wstring_view digits =
+        std::wstring_view(lowered).substr(prefix.size(), lowered.size() - prefix.size() - extension.size());
+    if (digits.front() == L'0') {
+        return std::nullopt;
+    }
+    std::uint64_t number = 0;
+    for (const wchar_t unit : digits) {
+        if (unit < L'0' || unit > L'9') {
+            return std::nullopt;
+        }
+        const auto digit = static_cast<std::uint64_t>(unit - L'0');
+        if (number > (std::numeric_limits<std::uint64_t>::max() - digit) / 10) {
+            return std::nullopt;
+        }
+        number = number * 10 + digit;
+    }
+    return number;
+}
+
+LogRotation::LogRotation(LogFiles& files, WString base, std::uint64_t maxSize, int keep)
+    : files_(files), base_(std::move(base)), maxSize_(maxSize < 1 ? 1 : maxSize),
+      keep_(keep < 0 ? 0 : static_cast<std::size_t>(keep)), used_(files.size(logFileName(base_, 0)))
+{
+    for (const WString& name : files_.namesStartingWith(base_ + L'.')) {
+        if (const auto number = olderLogNumber(base_, name)) {
+            older_.push_back(*number);
+        }
+    }
+    std::sort(older_.begin(), older_.end());
+    // The highest number possible ends the numbering: the next rotations fail
+    // and the current file takes the bytes.
+    next_ = older_.empty() ? 1 : older_.back() == std::numeric_limits<std::uint64_t>::max() ? 0 : older_.back() + 1;
 }
 
 void LogRotation::write(std::string_view bytes)
@@ -96,22 +137,31 @@ void LogRotation::append(std::string_view bytes)
     used_ += bytes.size();
 }
 
+// One rename (or, keeping none, one deletion) and the deletion of the oldest
+// file beyond the count kept: no older file changes its name.
 void LogRotation::rotate()
 {
-    bool rotated;
+    bool rotated = false;
     if (keep_ == 0) {
         rotated = files_.remove(logFileName(base_, 0));
-    } else {
-        // Each rename's new name was freed just before it; an older file that
-        // stays (a rename failed) is never replaced, and the current file is
-        // then kept too.
-        files_.remove(logFileName(base_, keep_));
-        for (int generation = keep_ - 1; generation >= 1; --generation) {
-            files_.rename(logFileName(base_, generation), logFileName(base_, generation + 1));
+    } else if (next_ != 0) {
+        // A file that took the new name meanwhile is not replaced: the next try
+        // takes the number after it.
+        const std::uint64_t number = next_;
+        next_ = number == std::numeric_limits<std::uint64_t>::max() ? 0 : number + 1;
+        rotated = files_.rename(logFileName(base_, 0), logFileName(base_, number));
+        if (rotated) {
+            older_.push_back(number);
         }
-        rotated = files_.rename(logFileName(base_, 0), logFileName(base_, 1));
     }
-    if (!rotated) {
+    if (rotated) {
+        // Those beyond the count when it was lowered go at the first rotation.
+        // An older file that cannot be deleted stays; the next start finds it.
+        while (older_.size() > keep_) {
+            files_.remove(logFileName(base_, older_.front()));
+            older_.pop_front();
+        }
+    } else {
         failed_ = true;
     }
     // A current file that could not be rotated takes the next bytes too, and

@@ -1,16 +1,21 @@
 #pragma once
 
 // The service's logs of the VM's standard output and error: the bytes of one
-// stream as they arrive, written to NAME.log in a directory and, when that file
-// reaches its size, rotated: NAME.N.log becomes NAME.N+1.log from the oldest
-// down (the one beyond the count kept is deleted), NAME.log becomes NAME.1.log,
-// and a new NAME.log starts. No byte is lost at a rotation or at the end of the
-// stream, and a line (its bytes up to and with the line feed) lies in one file
-// unless it is longer than the size.
+// stream as they arrive, written to BASE.log in a directory and, when that file
+// reaches its size, rotated: BASE.log becomes BASE.N.log, where N is one more
+// than the highest number of the older files (so the numbers grow with the
+// files' age going down: the highest is the newest), the oldest beyond the
+// count kept is deleted, and a new BASE.log starts. A rotation takes the same
+// few file operations whatever the count kept. No byte is lost at a rotation
+// or at the end of the stream, and a line (its bytes up to and with the line
+// feed) lies in one file unless it is longer than the size.
 
 #include <cstdint>
+#include <deque>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/wstring.h"
 
@@ -30,17 +35,27 @@ public:
     virtual bool rename(const WString& from, const WString& to) = 0;
     // Deletes the file; false when none was deleted.
     virtual bool remove(const WString& name) = 0;
+    // The names of the directory's files that begin with the prefix, in any
+    // case (as Windows matches names).
+    virtual std::vector<WString> namesStartingWith(const WString& prefix) = 0;
 };
 
-// The name of a log's file: generation 0 is the current one, BASE.log; the
-// older ones are BASE.1.log (the newest), BASE.2.log, and so on.
-WString logFileName(std::wstring_view base, int generation);
+// The name of a log's file: number 0 is the current one, BASE.log; an older one
+// is BASE.N.log.
+WString logFileName(std::wstring_view base, std::uint64_t number);
+
+// The number of an older file of the log BASE from its name in any case; none
+// for any other name (the current file's, a number with a leading zero or
+// beyond 64 bits).
+std::optional<std::uint64_t> olderLogNumber(std::wstring_view base, std::wstring_view name);
 
 class LogRotation {
 public:
     // Appends to BASE.log as it is (a service started again goes on with its
     // file), rotates it when the next line would take it over maxSize bytes
     // (at least 1) and keeps `keep` older files (0: the full file is deleted).
+    // The older files already there are found once, here; the first rotation
+    // deletes those beyond the count kept.
     LogRotation(LogFiles& files, WString base, std::uint64_t maxSize, int keep);
 
     // The next bytes of the stream. A line's start is held until its end comes
@@ -64,8 +79,11 @@ private:
     LogFiles& files_;
     WString base_;
     std::uint64_t maxSize_;
-    int keep_;
+    std::size_t keep_;
     std::uint64_t used_;
+    // The numbers of the older files, the oldest first, and the next file's.
+    std::deque<std::uint64_t> older_;
+    std::uint64_t next_ = 1;
     std::string pending_;
     bool inLongLine_ = false;
     bool failed_ = false;

@@ -277,6 +277,9 @@ InstallPlanResult planServiceInstall(std::wstring_view serviceName, std::wstring
     if (!restartDelayMs) {
         return InstallPlanResult{std::nullopt, keys::serviceRestartDelay.name};
     }
+    if (auto logKey = refusedServiceLogKey(properties)) {
+        return InstallPlanResult{std::nullopt, std::move(*logKey)};
+    }
     ServiceInstallPlan plan;
     plan.name = WString(serviceName);
     plan.account = *account;
@@ -304,6 +307,9 @@ FailureActions failureActionsOf(const ServiceInstallPlan& plan)
 
 WString invalidServiceSettingText(std::wstring_view invalidMessage, std::wstring_view key)
 {
+    if (key == keys::serviceLogSize.name || key == keys::serviceLogKeep.name) {
+        return invalidServiceLogText(invalidMessage, key);
+    }
     WString rule = L" must be auto, delayed or demand.";
     if (key == keys::serviceAccount.name) {
         rule = L" must be LocalSystem, LocalService, NetworkService, NT SERVICE\\ and the service's name, or a "

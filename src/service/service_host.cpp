@@ -93,9 +93,9 @@ void ServiceLifecycle::vmStarted()
     const std::lock_guard<std::mutex> guard(lock_);
     if (phase_ == Phase::StopRequestedWhileStarting) {
         // The stop was answered with STOP_PENDING only: the VM that has just
-        // started must not outlive the STOPPED report.
+        // started is ended, and its end reports STOPPED.
+        phase_ = Phase::Stopping;
         effects_.terminateVm();
-        reportStopped(service::kNoError, 0);
         return;
     }
     if (phase_ != Phase::Starting) {
@@ -142,10 +142,13 @@ ControlAnswer ServiceLifecycle::control(std::uint32_t code, std::uint64_t nowMs)
             effects_.askVmToStop();
             break;
         }
+        // STOPPED comes with the VM's end (vmEnded), once its output is in the
+        // logs: a service started again meanwhile would write the same files.
+        phase_ = Phase::Stopping;
         report(service::kStopPending, 0);
         effects_.terminateVm();
-        reportStopped(service::kNoError, 0);
         break;
+    case Phase::Stopping:
     case Phase::StoppingGracefully:
     case Phase::NotStarted:
     case Phase::StopRequestedWhileStarting:
@@ -192,14 +195,13 @@ void ServiceLifecycle::stopWaited(std::uint64_t nowMs)
 ServiceEnd ServiceLifecycle::vmEnded(std::uint32_t exitCode)
 {
     const std::lock_guard<std::mutex> guard(lock_);
-    if (phase_ == Phase::StoppingGracefully) {
+    if (phase_ == Phase::Stopping || phase_ == Phase::StoppingGracefully) {
         // Stopped by the service manager, whether the VM ended by itself or was
-        // ended at the timeout: the process leaves through the dispatcher.
+        // ended: the process leaves through the dispatcher.
         reportStopped(service::kNoError, 0);
         return decideEnded(ServiceEnd{false, 0});
     }
     if (phase_ != Phase::Running) {
-        // A stop ended the VM and reported STOPPED already.
         return decideEnded(ServiceEnd{false, 0});
     }
     if (exitCode != 0) {

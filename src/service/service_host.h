@@ -138,7 +138,7 @@ public:
     void starting();
 
     // The VM process has started: RUNNING, accepting stop. When a stop came while
-    // the VM was starting, the VM is ended now and STOPPED follows instead.
+    // the VM was starting, the VM is ended now and its end reports STOPPED.
     void vmStarted();
 
     // The launch failed before a VM ran: STOPPED with 1066 and the failure's code
@@ -146,7 +146,8 @@ public:
     ServiceEnd launchFailed(std::uint32_t messageId);
 
     // A control from the service manager, at nowMs on a clock of milliseconds.
-    // With a stop timeout, a stop while the VM runs asks the VM to stop and
+    // A stop while the VM runs reports STOP_PENDING and ends the VM; STOPPED
+    // comes with the VM's end (vmEnded). With a stop timeout, a stop while the VM runs asks the VM to stop and
     // returns; the waiting thread's stopWaited calls then report the wait and end
     // the VM when the timeout, counted from nowMs, is over.
     ControlAnswer control(std::uint32_t code, std::uint64_t nowMs = 0);
@@ -161,8 +162,9 @@ public:
     // once the timeout has passed since the stop, the VM is ended.
     void stopWaited(std::uint64_t nowMs);
 
-    // The VM ended (by itself, or because a stop ended it). After a stop the
-    // service is over and leaves through the dispatcher; a VM that ended by
+    // The VM ended (by itself, or because a stop ended it), and its output is in
+    // the logs. After a stop STOPPED is reported now, and the service leaves
+    // through the dispatcher; a VM that ended by
     // itself with 0 reports STOP_PENDING and STOPPED and the process ends with 0;
     // with another code the process ends with it at once, reporting nothing more.
     ServiceEnd vmEnded(std::uint32_t exitCode);
@@ -177,7 +179,9 @@ public:
     const ServiceStatus& status() const { return status_; }
 
 private:
-    enum class Phase { NotStarted, Starting, StopRequestedWhileStarting, Running, StoppingGracefully, Stopped };
+    // Stopping: a stop ended the VM; StoppingGracefully: a stop asked the VM to
+    // end. Either reports STOPPED when the VM's end comes.
+    enum class Phase { NotStarted, Starting, StopRequestedWhileStarting, Running, Stopping, StoppingGracefully, Stopped };
 
     void report(std::uint32_t state, std::uint32_t controls);
     void reportStopped(std::uint32_t win32ExitCode, std::uint32_t specificCode);

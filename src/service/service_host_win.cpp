@@ -14,66 +14,14 @@
 #include "base/trace.h"
 #include "launch/launch_plan.h"
 #include "settings/settings.h"
-#include "service/service_events_win.h"
 #include "service/service_command.h"
+#include "service/service_events_win.h"
 #include "service/service_host_win.h"
 #include "service/service_logs_win.h"
 
 namespace qel {
 
 namespace {
-
-using StartDispatcher = BOOL(WINAPI*)(const SERVICE_TABLE_ENTRYW*);
-using RegisterHandler = SERVICE_STATUS_HANDLE(WINAPI*)(LPCWSTR, LPHANDLER_FUNCTION_EX, LPVOID);
-using SetStatus = BOOL(WINAPI*)(SERVICE_STATUS_HANDLE, LPSERVICE_STATUS);
-
-// The service functions of the advanced API library, found at run time, so that
-// the launcher starts where they are missing; service mode then does nothing.
-class ServiceApi {
-public:
-    static ServiceApi& instance()
-    {
-        static ServiceApi* api = new ServiceApi();  // never destroyed
-        return *api;
-    }
-
-    BOOL startDispatcher(const SERVICE_TABLE_ENTRYW* table)
-    {
-        const auto call = entry<StartDispatcher>(startDispatcher_, "StartServiceCtrlDispatcherW");
-        return call ? call(table) : FALSE;
-    }
-
-    // The extended handler answers each control with a result, so a control the
-    // service does not implement is answered as such.
-    SERVICE_STATUS_HANDLE registerHandler(const wchar_t* name, LPHANDLER_FUNCTION_EX handler)
-    {
-        const auto call = entry<RegisterHandler>(registerHandler_, "RegisterServiceCtrlHandlerExW");
-        return call ? call(name, handler, nullptr) : nullptr;
-    }
-
-    BOOL setStatus(SERVICE_STATUS_HANDLE handle, SERVICE_STATUS* status)
-    {
-        const auto call = entry<SetStatus>(setStatus_, "SetServiceStatus");
-        return call ? call(handle, status) : FALSE;
-    }
-
-private:
-    ServiceApi() : module_(LoadLibraryW(L"advapi32")) {}
-
-    // Looked up on the first call and kept.
-    template <typename Function> Function entry(Function& cached, const char* name)
-    {
-        if (cached == nullptr && module_ != nullptr) {
-            cached = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
-        }
-        return cached;
-    }
-
-    HMODULE module_;  // kept loaded for the life of the process
-    StartDispatcher startDispatcher_ = nullptr;
-    RegisterHandler registerHandler_ = nullptr;
-    SetStatus setStatus_ = nullptr;
-};
 
 // The one service object; the callbacks Windows calls reach it through this.
 ServiceQEL* theService = nullptr;
@@ -93,7 +41,7 @@ SERVICE_STATUS toWindows(const ServiceStatus& status)
 void reportStatus(SERVICE_STATUS_HANDLE handle, const ServiceStatus& status)
 {
     SERVICE_STATUS windows = toWindows(status);
-    ServiceApi::instance().setStatus(handle, &windows);
+    SetServiceStatus(handle, &windows);
 }
 
 // Milliseconds on the performance counter: the stop timeout is counted from the
@@ -158,17 +106,23 @@ void askVmToStop(ServiceQEL& service)
 }
 
 // With a log directory, the VM's standard output and error go through pipes
-// into the service's logs; a directory that cannot be written fails the start.
+// into the service's logs; a directory that cannot be written fails the start,
+// and so does a size or count of the logs that the service does not take, as
+// installing it does.
 void prepareLogs(ServiceQEL& service)
 {
+    if (const auto key = refusedServiceLogKey(service.properties)) {
+        throw TerminalError(invalidServiceLogText(MessageTable::instance().text(MSG_PROPERTIES_INVALID), *key),
+                            MSG_PROPERTIES_INVALID);
+    }
     const WString directory = serviceLogDirectory(service.properties);
     if (directory.empty()) {
         return;
     }
     const WString serviceName = service.commandLine.serviceName;
     service.logs = std::make_unique<ServiceLogs>(
-        directory, serviceName, static_cast<std::uint64_t>(serviceLogSize(service.properties)),
-        serviceLogKeep(service.properties),
+        directory, serviceName, static_cast<std::uint64_t>(*serviceLogSize(service.properties)),
+        *serviceLogKeep(service.properties),
         [serviceName](const WString& text) { writeServiceEvent(serviceName, warningEvent(text)); });
     service.outputPipe = service.logs->outputForVm();
     service.errorPipe = service.logs->errorForVm();
@@ -230,11 +184,15 @@ void WINAPI serviceMain(DWORD, LPWSTR*)
     ServiceQEL& service = *theService;
     SetConsoleCtrlHandler(consoleControlHandler, TRUE);
     SetLastError(0);
+    // The extended handler answers each control with a result, so a control the
+    // service does not implement is answered as such.
     service.statusHandle =
-        ServiceApi::instance().registerHandler(service.commandLine.serviceName.c_str(), serviceControlHandler);
+        RegisterServiceCtrlHandlerExW(service.commandLine.serviceName.c_str(), serviceControlHandler, nullptr);
     service.lifecycle.starting();
-    std::thread(runService, std::ref(service)).detach();
+    std::thread runner(runService, std::ref(service));
     const ServiceEnd end = service.lifecycle.awaitEnd();
+    // The runner returns as soon as it has decided the end.
+    runner.join();
     if (end.endProcess) {
         ExitProcess(end.exitCode);
     }
@@ -265,8 +223,7 @@ DWORD WINAPI failedControlHandler(DWORD control, DWORD, void*, void*)
 
 void WINAPI failedServiceMain(DWORD, LPWSTR*)
 {
-    failedStart->handle =
-        ServiceApi::instance().registerHandler(failedStart->serviceName.c_str(), failedControlHandler);
+    failedStart->handle = RegisterServiceCtrlHandlerExW(failedStart->serviceName.c_str(), failedControlHandler, nullptr);
     writeServiceEvent(failedStart->serviceName, startFailedEvent(failedStart->messageId, failedStart->text));
     failedStart->lifecycle.launchFailed(failedStart->messageId);
 }
@@ -368,7 +325,7 @@ std::uint32_t ServiceQEL::serve()
     }
     WString name = dispatchTableName(commandLine.serviceName);
     const SERVICE_TABLE_ENTRYW table[] = {{name.data(), serviceMain}, {nullptr, nullptr}};
-    ServiceApi::instance().startDispatcher(table);
+    StartServiceCtrlDispatcherW(table);
     // The dispatcher returns once STOPPED is reported, also when a failed launch
     // reported it and is about to end the process with its code on another
     // thread: the process ends here with that same code.
@@ -385,7 +342,7 @@ std::optional<std::uint32_t> reportFailureToServiceManager(const WString& servic
     failedStart->messageId = messageId;
     WString name = dispatchTableName(serviceName);
     const SERVICE_TABLE_ENTRYW table[] = {{name.data(), failedServiceMain}, {nullptr, nullptr}};
-    if (!ServiceApi::instance().startDispatcher(table)) {
+    if (!StartServiceCtrlDispatcherW(table)) {
         return std::nullopt;
     }
     return failureCode(messageId);

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "base/errors.h"
+#include "base/files.h"
 #include "base/messages.h"
 #include "base/message_ids.h"
 #include "launch/launch_plan.h"
@@ -12,54 +13,59 @@ namespace qel {
 
 namespace {
 
-// Makes the directory and the missing directories above it; 0, or the Windows
-// error of the first that could not be made.
-DWORD makeDirectories(const WString& path)
+[[noreturn]] void failLogs(const WString& detail, DWORD error)
 {
-    if (CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS) {
-        const DWORD attributes = GetFileAttributesW(path.c_str());
-        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0
-                   ? 0
-                   : ERROR_DIRECTORY;
-    }
-    const DWORD error = GetLastError();
-    const auto parentEnd = path.find_last_of(L"\\/");
-    if (error != ERROR_PATH_NOT_FOUND || parentEnd == WString::npos || parentEnd == 0) {
-        return error;
-    }
-    if (const DWORD parentError = makeDirectories(path.substr(0, parentEnd)); parentError != 0) {
-        return parentError;
-    }
-    return CreateDirectoryW(path.c_str(), nullptr) ? 0 : GetLastError();
+    const LaunchRefusal refusal{MSG_VM_START_FAILED, error, detail};
+    throw TerminalError(refusalText(refusal, MessageTable::instance().text(MSG_VM_START_FAILED)),
+                        MSG_VM_START_FAILED);
 }
 
 [[noreturn]] void failLogDirectory(const WString& directory, DWORD error)
 {
-    const LaunchRefusal refusal{MSG_VM_START_FAILED, error,
-                                L"The service's log directory cannot be written: " + directory};
-    throw TerminalError(refusalText(refusal, MessageTable::instance().text(MSG_VM_START_FAILED)),
-                        MSG_VM_START_FAILED);
+    failLogs(L"The service's log directory cannot be written: " + directory, error);
 }
 
-// The pipe that would carry a stream to its log cannot be made: a failure of
-// the pipe, not of the directory.
-[[noreturn]] void failLogPipe(const WString& logPath, DWORD error)
+// The pipe's buffer: the VM's writes go on while the reader rotates a file.
+constexpr DWORD kPipeBufferBytes = 65536;
+
+// A pipe whose read end is read with overlapped I/O, so that a reader waiting
+// for bytes can be told to stop; the write end (inheritable) is what the VM
+// gets. The pipe has one instance, which the launcher connects to at once.
+// False with the reason in GetLastError.
+bool makeLogPipe(UniqueHandle& readEnd, UniqueHandle& writeEnd)
 {
-    const LaunchRefusal refusal{MSG_VM_START_FAILED, error,
-                                L"The pipe that carries the VM's output to the service log cannot be made: " + logPath};
-    throw TerminalError(refusalText(refusal, MessageTable::instance().text(MSG_VM_START_FAILED)),
-                        MSG_VM_START_FAILED);
+    static LONG made = 0;
+    const WString name = L"\\\\.\\pipe\\ravelin-log-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                         std::to_wstring(InterlockedIncrement(&made)) + L"-" + std::to_wstring(GetTickCount64());
+    const HANDLE read = CreateNamedPipeW(
+        name.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+        PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 0, kPipeBufferBytes, 0, nullptr);
+    if (read == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    readEnd.reset(read);
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    const HANDLE write = CreateFileW(name.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, 0, &inheritable,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (write == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    writeEnd.reset(write);
+    return true;
 }
 
 }  // namespace
 
 ServiceLogs::ServiceLogs(const WString& directory, const WString& name, std::uint64_t maxSize, int keep, Warn warn)
-    : directory_(fullWorkingDirectory(directory)), warn_(std::move(warn)), outputFiles_(directory_),
-      errorFiles_(directory_), output_(outputFiles_, name + L".out", maxSize, keep),
-      error_(errorFiles_, name + L".err", maxSize, keep)
+    : directory_(fullWorkingDirectory(directory)), warn_(std::move(warn)),
+      stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)), outputFiles_(directory_), errorFiles_(directory_),
+      output_(outputFiles_, name + L".out", maxSize, keep), error_(errorFiles_, name + L".err", maxSize, keep)
 {
-    if (const DWORD error = makeDirectories(directory_); error != 0) {
+    if (const DWORD error = createDirectories(directory_); error != 0) {
         failLogDirectory(directory_, error);
+    }
+    if (!stop_) {
+        failLogs(L"The service's logs cannot be read: no event can be made.", GetLastError());
     }
     for (Stream* stream : {&output_, &error_}) {
         stream->owner = this;
@@ -69,15 +75,11 @@ ServiceLogs::ServiceLogs(const WString& directory, const WString& name, std::uin
         if (!files.append(stream->fileName, {})) {
             failLogDirectory(directory_, GetLastError());
         }
-        SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-        HANDLE read = nullptr;
-        HANDLE write = nullptr;
-        if (!CreatePipe(&read, &write, &inheritable, 0)) {
-            failLogPipe(files.pathOf(stream->fileName), GetLastError());
+        stream->readDone.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        if (!stream->readDone || !makeLogPipe(stream->readEnd, stream->vmEnd)) {
+            failLogs(L"The pipe for the service log " + files.pathOf(stream->fileName) + L" cannot be made.",
+                     GetLastError());
         }
-        stream->readEnd.reset(read);
-        stream->vmEnd.reset(write);
-        SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
     }
 }
 
@@ -112,33 +114,78 @@ void ServiceLogs::vmNotStarted()
 DWORD WINAPI ServiceLogs::pump(void* parameter)
 {
     Stream& stream = *static_cast<Stream*>(parameter);
-    char buffer[16384];
-    DWORD read = 0;
-    // Ends when every write end is closed (ERROR_BROKEN_PIPE) or the read fails.
-    while (ReadFile(stream.readEnd.get(), buffer, sizeof buffer, &read, nullptr) && read > 0) {
-        stream.owner->write(stream, std::string_view(buffer, read));
-    }
-    stream.owner->finishStream(stream);
+    stream.owner->read(stream);
+    stream.rotation.finish();
+    stream.owner->warnIfFailed(stream);
     return 0;
+}
+
+// Reads until every write end is closed or the read fails; once stop_ is
+// signalled, only as far as the pipe holds bytes at that moment (all of them
+// when no write end is left). A read that would wait is then given up.
+void ServiceLogs::read(Stream& stream)
+{
+    constexpr std::uint64_t kUntilTheEnd = ~std::uint64_t{0};
+    const HANDLE pipe = stream.readEnd.get();
+    char buffer[16384];
+    bool stopping = false;
+    std::uint64_t left = kUntilTheEnd;
+    for (;;) {
+        if (!stopping && WaitForSingleObject(stop_.get(), 0) == WAIT_OBJECT_0) {
+            stopping = true;
+            DWORD available = 0;
+            if (PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr)) {
+                left = available;
+            }
+        }
+        if (left == 0) {
+            return;
+        }
+        OVERLAPPED overlapped{};
+        overlapped.hEvent = stream.readDone.get();
+        ResetEvent(overlapped.hEvent);
+        const DWORD wanted = left < sizeof buffer ? static_cast<DWORD>(left) : static_cast<DWORD>(sizeof buffer);
+        if (!ReadFile(pipe, buffer, wanted, nullptr, &overlapped)) {
+            // ERROR_BROKEN_PIPE: every write end is closed and the pipe is empty.
+            if (GetLastError() != ERROR_IO_PENDING) {
+                return;
+            }
+            if (stopping) {
+                CancelIoEx(pipe, &overlapped);
+            } else {
+                const HANDLE events[] = {overlapped.hEvent, stop_.get()};
+                if (WaitForMultipleObjects(2, events, FALSE, INFINITE) != WAIT_OBJECT_0) {
+                    CancelIoEx(pipe, &overlapped);
+                }
+            }
+        }
+        // A read given up may still have completed with bytes: they are written.
+        DWORD read = 0;
+        if (!GetOverlappedResult(pipe, &overlapped, &read, TRUE)) {
+            if (GetLastError() == ERROR_OPERATION_ABORTED && !stopping) {
+                continue;
+            }
+            return;
+        }
+        write(stream, std::string_view(buffer, read));
+        if (left != kUntilTheEnd) {
+            left -= read < left ? read : left;
+        }
+    }
 }
 
 void ServiceLogs::write(Stream& stream, std::string_view bytes)
 {
-    const std::lock_guard<std::mutex> guard(stream.lock);
     stream.rotation.write(bytes);
+    warnIfFailed(stream);
+}
+
+void ServiceLogs::warnIfFailed(Stream& stream)
+{
     if (stream.rotation.failed() && !stream.warned) {
         stream.warned = true;
         warn_(L"the service log " + outputFiles_.pathOf(stream.fileName) +
               L" cannot be written in full: what it cannot take is lost");
-    }
-}
-
-void ServiceLogs::finishStream(Stream& stream)
-{
-    const std::lock_guard<std::mutex> guard(stream.lock);
-    if (!stream.finished) {
-        stream.finished = true;
-        stream.rotation.finish();
     }
 }
 
@@ -153,11 +200,12 @@ void ServiceLogs::finish(std::uint32_t waitMs)
     }
     if (count > 0) {
         WaitForMultipleObjects(count, threads, TRUE, waitMs);
+        SetEvent(stop_.get());
+        // Writing is never cut off: what was read goes into the files.
+        WaitForMultipleObjects(count, threads, TRUE, INFINITE);
     }
-    // A stream still open (a process the VM started holds it) keeps its reader:
-    // what it writes later still goes on; what is held of a line goes now.
     for (Stream* stream : {&output_, &error_}) {
-        finishStream(*stream);
+        stream->thread.reset();
     }
 }
 

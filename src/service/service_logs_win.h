@@ -8,12 +8,11 @@
 
 #include <cstdint>
 #include <functional>
-#include <mutex>
 
 #include "base/handles.h"
 #include "base/wstring.h"
-#include "service/log_files_win.h"
 #include "service/log_rotation.h"
+#include "service/log_rotation_win.h"
 
 namespace qel {
 
@@ -25,8 +24,10 @@ public:
 
     // Makes the directory (and its missing parents) when there is none, opens
     // both logs for appending and makes the pipes. A directory where the logs
-    // cannot be written throws TerminalError with message 103 naming it.
+    // cannot be written, or a pipe that cannot be made, throws TerminalError
+    // with message 103 naming it.
     ServiceLogs(const WString& directory, const WString& name, std::uint64_t maxSize, int keep, Warn warn);
+    // Ends the readers as finish(0) does.
     ~ServiceLogs();
 
     ServiceLogs(const ServiceLogs&) = delete;
@@ -42,9 +43,11 @@ public:
     void vmStarted();
     void vmNotStarted();
 
-    // After the VM has ended: waits until both streams ended, at most waitMs
-    // (a process the VM started may hold them open), and writes what is held
-    // of a last line without its line end.
+    // After the VM has ended: waits up to waitMs for both streams to end (a
+    // process the VM started may hold them open); a stream still open then is
+    // read only as far as it holds bytes at that moment, which include all the
+    // VM wrote. Returns once the readers have written everything they read,
+    // and the last line without its end, into the files, and have ended.
     void finish(std::uint32_t waitMs);
 
     // The directory as the logs are written to it.
@@ -55,23 +58,27 @@ private:
         Stream(LogFiles& files, WString base, std::uint64_t maxSize, int keep)
             : rotation(files, std::move(base), maxSize, keep)
         {}
+        // Only the stream's reader uses the rotation once it runs.
         LogRotation rotation;
         UniqueHandle readEnd;
         UniqueHandle vmEnd;
+        // Signalled when a read of the reader completes.
+        UniqueHandle readDone;
         UniqueHandle thread;
-        std::mutex lock;
-        bool finished = false;
         bool warned = false;
         ServiceLogs* owner = nullptr;
         WString fileName;
     };
 
     static DWORD WINAPI pump(void* stream);
+    void read(Stream& stream);
     void write(Stream& stream, std::string_view bytes);
-    void finishStream(Stream& stream);
+    void warnIfFailed(Stream& stream);
 
     WString directory_;
     Warn warn_;
+    // Signalled when the readers are to stop waiting for more.
+    UniqueHandle stop_;
     DirectoryLogFiles outputFiles_;
     DirectoryLogFiles errorFiles_;
     Stream output_;

@@ -117,16 +117,96 @@ WString serviceLogDirectory(const PropertyTable& table)
     return setting(table, keys::serviceLogDirectory);
 }
 
-std::int64_t serviceLogSize(const PropertyTable& table)
+namespace {
+
+// The digits of a count, blanks around aside; none when there are none or
+// anything else is there.
+std::optional<std::wstring_view> countDigits(std::wstring_view text)
 {
-    const std::int64_t size = parseByteSize(setting(table, keys::serviceLogSize));
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    for (const wchar_t unit : text) {
+        if (unit < L'0' || unit > L'9') {
+            return std::nullopt;
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
+std::optional<std::int64_t> serviceLogSize(const PropertyTable& table)
+{
+    const WString value = setting(table, keys::serviceLogSize);
+    std::wstring_view text = trimControl(value);
+    if (text.empty()) {
+        return parseByteSize(keys::serviceLogSize.defaultValue);
+    }
+    std::int64_t multiplier = 1;
+    switch (text.back()) {
+    case L'k':
+    case L'K':
+        multiplier = std::int64_t{1} << 10;
+        break;
+    case L'm':
+    case L'M':
+        multiplier = std::int64_t{1} << 20;
+        break;
+    case L'g':
+    case L'G':
+        multiplier = std::int64_t{1} << 30;
+        break;
+    default:
+        break;
+    }
+    const auto digits = countDigits(multiplier == 1 ? text : text.substr(0, text.size() - 1));
+    if (!digits) {
+        return std::nullopt;
+    }
+    // A count beyond 64 bits stays at the limit: files that never rotate.
+    const std::int64_t number = parseDecimal64(*digits);
+    const std::int64_t size = number > std::numeric_limits<std::int64_t>::max() / multiplier
+                                  ? std::numeric_limits<std::int64_t>::max()
+                                  : number * multiplier;
     return size > 0 ? size : parseByteSize(keys::serviceLogSize.defaultValue);
 }
 
-std::int32_t serviceLogKeep(const PropertyTable& table)
+std::optional<std::int32_t> serviceLogKeep(const PropertyTable& table)
 {
-    const std::int32_t keep = parseDecimal(setting(table, keys::serviceLogKeep));
-    return keep < 0 ? 0 : keep > kMaxServiceLogKeep ? kMaxServiceLogKeep : keep;
+    const WString value = setting(table, keys::serviceLogKeep);
+    const std::wstring_view text = trimControl(value);
+    if (text.empty()) {
+        return parseDecimal(keys::serviceLogKeep.defaultValue);
+    }
+    const auto digits = countDigits(text);
+    if (!digits) {
+        return std::nullopt;
+    }
+    const std::int64_t keep = parseDecimal64(*digits);
+    if (keep > kMaxServiceLogKeep) {
+        return std::nullopt;
+    }
+    return static_cast<std::int32_t>(keep);
+}
+
+std::optional<WString> refusedServiceLogKey(const PropertyTable& table)
+{
+    if (!serviceLogSize(table)) {
+        return WString(keys::serviceLogSize.name);
+    }
+    if (!serviceLogKeep(table)) {
+        return WString(keys::serviceLogKeep.name);
+    }
+    return std::nullopt;
+}
+
+WString invalidServiceLogText(std::wstring_view invalidMessage, std::wstring_view key)
+{
+    const WString rule = key == keys::serviceLogSize.name
+                             ? L" must be a count of bytes with an optional k, m or g, such as 10m."
+                             : L" must be a count of older files from 0 to " + std::to_wstring(kMaxServiceLogKeep) + L".";
+    return WString(invalidMessage) + L"\n\n" + WString(key) + rule;
 }
 
 WString vmDownloadUrl(const PropertyTable& table)

@@ -70,6 +70,9 @@ inline constexpr SettingKey singleInstance{L"qel.single.instance", L""};
 inline constexpr SettingKey serviceLogDirectory{L"qel.service.log.directory", L""};
 inline constexpr SettingKey serviceLogSize{L"qel.service.log.size", L"10m"};
 inline constexpr SettingKey serviceLogKeep{L"qel.service.log.keep", L"5"};
+// A switch: the VM gets a per-user class-data archive of the application, which
+// it makes on the first start and maps at later ones (Java 19 and later).
+inline constexpr SettingKey classDataArchive{L"qel.nl.java.option.class.data.archive", L""};
 
 // clang-format off
 inline constexpr SettingKey all[] = {
@@ -79,7 +82,7 @@ inline constexpr SettingKey all[] = {
     msvmMinVersion, serviceStopTimeout,
     serviceDisplayName, serviceDescription, serviceStart, serviceRestartDelay, vmDownloadUrl, singleInstance,
     serviceLogDirectory, serviceLogSize, serviceLogKeep,
-    serviceAccount, serviceDependencies,
+    serviceAccount, serviceDependencies, classDataArchive,
 };
 // clang-format on
 }  // namespace keys
@@ -133,13 +136,22 @@ bool singleInstance(const PropertyTable& table);
 
 // The service's log directory as written (empty: no logs).
 WString serviceLogDirectory(const PropertyTable& table);
-// The size at which a service log file is rotated, in bytes; 0 or less reads as
-// the default, 10m.
-std::int64_t serviceLogSize(const PropertyTable& table);
-// How many older files of each service log are kept: negative counts read as 0,
-// counts beyond kMaxServiceLogKeep as that.
+// The size at which a service log file is rotated, in bytes: digits with an
+// optional k, m or g in any case (blanks around aside); empty or 0 reads as the
+// default, 10m. None for any other value, which the service refuses.
+std::optional<std::int64_t> serviceLogSize(const PropertyTable& table);
+// How many older files of each service log are kept: 0 to kMaxServiceLogKeep
+// in digits (blanks around aside; empty reads as the default, 5). None for any
+// other value, which the service refuses.
 inline constexpr std::int32_t kMaxServiceLogKeep = 999;
-std::int32_t serviceLogKeep(const PropertyTable& table);
+std::optional<std::int32_t> serviceLogKeep(const PropertyTable& table);
+// The first of the service logs' settings that is refused, by its key; none
+// when the service takes both. Installing the service and its start refuse it
+// with message 104.
+std::optional<WString> refusedServiceLogKey(const PropertyTable& table);
+// The rule of a service log's setting (serviceLogSize, serviceLogKeep), after
+// message 104's text.
+WString invalidServiceLogText(std::wstring_view invalidMessage, std::wstring_view key);
 
 // The download page of qel.vm.download.url; empty when none is set.
 WString vmDownloadUrl(const PropertyTable& table);

@@ -227,6 +227,21 @@ std::vector<WString> companyNameBlocks(const std::vector<Translation>& translati
     return blocks;
 }
 
+std::vector<WString> programNameBlocks(const std::vector<Translation>& translations)
+{
+    std::vector<WString> blocks;
+    const auto add = [&](WString name) {
+        if (std::find(blocks.begin(), blocks.end(), name) == blocks.end()) {
+            blocks.push_back(std::move(name));
+        }
+    };
+    for (const Translation& translation : translations) {
+        add(hex4(translation.language) + hex4(translation.codePage));
+    }
+    add(L"040904b0");
+    return blocks;
+}
+
 std::uint32_t buildNumberFrom(const std::optional<FileVersion>& jviewVersion)
 {
     return jviewVersion ? jviewVersion->f3 : 0;

@@ -64,6 +64,11 @@ inline constexpr std::uint16_t kNeutralLanguage = 0x0000;
 // "040904b0". A block in any other language is not read.
 std::vector<WString> companyNameBlocks(const std::vector<Translation>& translations);
 
+// The string blocks a program's own names are read from, in order: each block
+// its translation table names, in any language (the packager brands the first
+// one), then the US English strings in Unicode, "040904b0".
+std::vector<WString> programNameBlocks(const std::vector<Translation>& translations);
+
 // The vendor from the program's lower-case file name and its company name.
 WString vendorFrom(std::wstring_view lowerFileName, std::wstring_view company);
 
@@ -140,6 +145,14 @@ WString companyName(std::wstring_view path);
 // The CompanyName of the US English strings in a version block of blockBytes
 // bytes, as GetFileVersionInfoW fills it; none when the block holds no such value.
 std::optional<WString> companyNameIn(const void* block, std::size_t blockBytes);
+
+// The names a program's version strings give it, from the first block of
+// programNameBlocks that has each; empty where none has it.
+struct ProgramNames {
+    WString productName;
+    WString fileDescription;
+};
+ProgramNames programNames(std::wstring_view path);
 
 // The version of the runtime registered under the JavaSoft key; 0 when the keys
 // or values are missing.

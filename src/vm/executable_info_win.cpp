@@ -113,21 +113,28 @@ std::optional<FileVersion> readFileVersion(std::wstring_view path)
     return fixedVersion(block);
 }
 
-std::optional<WString> companyNameIn(const void* block, std::size_t blockBytes)
+namespace {
+
+// Whether the system's queries may walk the block: they follow the lengths its
+// headers claim, and a block shorter than its root header says is not walked
+// at all.
+bool walkable(const void* block, std::size_t blockBytes)
 {
-    // The system's queries walk the block by the lengths its headers claim. A
-    // block shorter than its root header says is not walked at all.
     WORD rootLength = 0;
     if (blockBytes < sizeof rootLength) {
-        return std::nullopt;
+        return false;
     }
     std::memcpy(&rootLength, block, sizeof rootLength);
-    if (rootLength > blockBytes) {
-        return std::nullopt;
-    }
-    // The neutral block the translation table names, else the US English strings.
-    for (const WString& name : companyNameBlocks(translationsOf(block, blockBytes))) {
-        const WString query = L"\\StringFileInfo\\" + name + L"\\CompanyName";
+    return rootLength <= blockBytes;
+}
+
+// A string value of a walkable version block of blockBytes bytes, from the
+// first of the string blocks that has it.
+std::optional<WString> stringValueIn(const void* block, std::size_t blockBytes, const std::vector<WString>& blocks,
+                                     std::wstring_view valueName)
+{
+    for (const WString& name : blocks) {
+        const WString query = L"\\StringFileInfo\\" + name + L"\\" + WString(valueName);
         void* text = nullptr;
         UINT claimed = 0;
         if (!VerQueryValueW(block, query.c_str(), &text, &claimed) || text == nullptr) {
@@ -139,6 +146,28 @@ std::optional<WString> companyNameIn(const void* block, std::size_t blockBytes)
         return versionBlockText(static_cast<const unsigned char*>(block), blockBytes, offset, claimed);
     }
     return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<WString> companyNameIn(const void* block, std::size_t blockBytes)
+{
+    if (!walkable(block, blockBytes)) {
+        return std::nullopt;
+    }
+    // The neutral block the translation table names, else the US English strings.
+    return stringValueIn(block, blockBytes, companyNameBlocks(translationsOf(block, blockBytes)), L"CompanyName");
+}
+
+ProgramNames programNames(std::wstring_view path)
+{
+    const std::vector<unsigned char> block = versionBlock(path);
+    if (block.empty() || !walkable(block.data(), block.size())) {
+        return {};
+    }
+    const std::vector<WString> blocks = programNameBlocks(translationsOf(block.data(), block.size()));
+    return ProgramNames{stringValueIn(block.data(), block.size(), blocks, L"ProductName").value_or(WString()),
+                        stringValueIn(block.data(), block.size(), blocks, L"FileDescription").value_or(WString())};
 }
 
 namespace {

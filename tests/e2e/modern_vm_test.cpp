@@ -10,6 +10,7 @@
 
 #include <string>
 
+#include "base/files.h"
 #include "support/launcher_fixture.h"
 #include "support/machine_guard.h"
 #include "support/standin_record.h"
@@ -358,4 +359,53 @@ TEST_F(ModernVm, TheProgramsOwnVersionWinsOverWhatItsKeySays)
     ASSERT_FALSE(run.timedOut);
     ASSERT_TRUE(run.boxes.empty()) << narrow(run.boxes[0].text);
     EXPECT_EQ(onlyRecord(run).modulePath, vms / L"jdk-17\\bin\\javaw.exe");
+}
+
+// The class-data archive setting: a Java 25 VM gets the archive's options, its
+// folder in the local application data made first; a Java 17 VM gets none; and
+// where the folder cannot be made (a file has its name) the VM starts without
+// it, and the launcher says why.
+TEST_F(ModernVm, TheClassDataArchiveForAVmThatMakesIt)
+{
+    install(L"jdk-25", standin::kJava25_0_1_0);
+    install(L"jdk-17", standin::kJava17_0_12_0);
+    const WString local = dir / L"Local App Data";
+    writeFile(dir / L"a file", "");
+    struct Case {
+        const char* what;
+        const wchar_t* home;
+        WString localAppData;
+        bool archive;
+    };
+    const Case cases[] = {
+        {"Java 25", L"jdk-25", local, true},
+        {"Java 17", L"jdk-17", local, false},
+        {"Java 25, the folder cannot be made", L"jdk-25", dir / L"a file", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeProperties("qel.nl.java.option.class.data.archive=true\r\nqel.nl.valid.vm.list=J2\r\nqel.nl.current.vm=" +
+                        escaped(vms / c.home + L"\\bin\\java.exe") + "\r\n");
+        DeleteFileW(recordFile.c_str());
+        RunOptions options;
+        options.environment = {{L"PATH", L"C:\\windows\\system32;C:\\windows"},
+                               {L"QEL_STANDIN_RECORD", recordFile},
+                               {L"CLASSPATH", L""},
+                               {L"LOCALAPPDATA", c.localAppData}};
+        const ProgramRun run = runProgram(launcher, options);
+        ASSERT_FALSE(run.timedOut);
+        ASSERT_TRUE(run.boxes.empty()) << narrow(run.boxes[0].text);
+        const WString commandLine = onlyRecord(run).commandLine;
+        const auto option = commandLine.find(L" \"-XX:SharedArchiveFile=" + local + L"\\Ravelin\\class-data\\Tool-");
+        EXPECT_EQ(option != WString::npos, c.archive) << narrow(commandLine);
+        EXPECT_EQ(commandLine.find(L".jsa\" -XX:+AutoCreateSharedArchive -classpath ") != WString::npos, c.archive)
+            << narrow(commandLine);
+        if (c.archive) {
+            EXPECT_TRUE(qel::isDirectory(local + L"\\Ravelin\\class-data"));
+        }
+        if (c.localAppData != local) {
+            EXPECT_NE(run.standardError.find("class-data archive left out: its folder "), std::string::npos)
+                << run.standardError;
+        }
+    }
 }

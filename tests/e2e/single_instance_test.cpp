@@ -3,7 +3,7 @@
 // shows a window and runs until the window is closed (the window stand-in).
 // The second start starts no VM and brings the first VM's window to the front;
 // the windowed launcher hands its arguments to the first launcher (which, with
-// a VM that registered no listener, says so in its trace), the console twin
+// a VM that registered no listener, keeps them and says so in its trace), the console twin
 // says on standard error that it ran nothing and ends with 105. Without the
 // setting both start a VM.
 
@@ -196,16 +196,19 @@ TEST_F(SingleInstance, WithoutTheSettingEachStartHasItsVm)
 }
 
 // A VM that is not the Java side library's registers no listener: the second
-// start still hands its arguments over and says so in its trace, and the first
-// launcher writes in its trace that nothing took them. The first launcher
-// writes that line before it answers, so it is there once the second has ended.
-TEST_F(SingleInstance, TheSecondStartsArgumentsReachTheFirstLauncherWhichSaysNobodyTookThem)
+// start still hands its arguments over, the first launcher keeps them for a
+// listener to come and says so, and the second start, told so, ends with 0.
+// When the first launcher's run ends with them still kept, its trace says
+// that they were not run. The first launcher writes its line before it
+// answers, so it is there once the second has ended.
+TEST_F(SingleInstance, TheSecondStartsArgumentsAreKeptForAListenerAndNamedWhenNoneCame)
 {
     writeSettings("qel.single.instance=true\r\n");
     const WString firstTrace = dir / L"first-trace.txt";
     const WString secondTrace = dir / L"second-trace.txt";
-    startInBackground(firstTrace);
-    ASSERT_EQ(awaitVms(1).size(), 1u);
+    const HANDLE first = startInBackground(firstTrace);
+    HWND vmWindow = nullptr;
+    ASSERT_EQ(awaitVms(1, &vmWindow).size(), 1u);
     // The VM learns where second starts come in.
     const StandinRecord firstVm = readStandinRecords(recordFile).at(0);
     const std::string handoff = readFile(handoffOf(firstVm, firstVm.args.size() - 1));
@@ -220,10 +223,19 @@ TEST_F(SingleInstance, TheSecondStartsArgumentsReachTheFirstLauncherWhichSaysNob
     EXPECT_EQ(second.exitCode, 0u) << second.standardError;
     EXPECT_EQ(readStandinRecords(recordFile).size(), 1u) << "a second VM started";
     const std::string secondLines = readFile(secondTrace);
-    EXPECT_NE(secondLines.find("arguments handed over to the first launcher, but its application registered no "
-                               "listener: \"-open\" \"two words\""),
+    EXPECT_NE(secondLines.find("arguments handed over to the first launcher, which keeps them until its application "
+                               "registers a listener: \"-open\" \"two words\""),
               std::string::npos)
         << secondLines;
+    EXPECT_NE(readFile(firstTrace).find("a second start's arguments are kept until the application registers its "
+                                        "listener for them (LaunchContext.addSecondStartListener): \"-open\" \"two "
+                                        "words\""),
+              std::string::npos)
+        << readFile(firstTrace);
+
+    ASSERT_NE(vmWindow, nullptr);
+    PostMessageW(vmWindow, WM_CLOSE, 0, 0);
+    ASSERT_EQ(WaitForSingleObject(first, kSafetyNetMs), static_cast<DWORD>(WAIT_OBJECT_0));
     const std::string firstLines = readFile(firstTrace);
     EXPECT_NE(firstLines.find("a second start's arguments were not run: the application registered no listener for "
                               "them (LaunchContext.addSecondStartListener); arguments: \"-open\" \"two words\""),

@@ -158,13 +158,17 @@ TEST(BrandedLauncher, ManifestCarriesTheSettings)
     EXPECT_NE(windowed.find(">false</dpiAware>"), std::string::npos) << windowed;
     EXPECT_NE(windowed.find(">true</longPathAware>"), std::string::npos) << windowed;
     EXPECT_NE(windowed.find("<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/>"), std::string::npos);
+    // Its identity and description are the program's own.
+    EXPECT_NE(windowed.find("name=\"Demo.Company.Demo.Product\""), std::string::npos) << windowed;
+    EXPECT_NE(windowed.find("<description>Demo application</description>"), std::string::npos) << windowed;
     const std::string twin = manifestOf(built(kBrandedTwin));
     EXPECT_NE(twin.find("level=\"asInvoker\""), std::string::npos) << twin;
     EXPECT_NE(twin.find(">true</dpiAware>"), std::string::npos) << twin;
 }
 
 // Run with LC_ALL=de_DE.UTF-8 (tests/CMakeLists.txt): the branded launcher
-// still finds its German texts.
+// still finds its German texts, and its box is titled with its own product name
+// before the German word for error, where ours stands in the caption.
 TEST(BrandedLauncher, ShowsItsErrorBoxInGerman)
 {
     TempDir dir;
@@ -174,8 +178,39 @@ TEST(BrandedLauncher, ShowsItsErrorBoxInGerman)
     const ProgramRun run = runProgram(launcher, options);
     ASSERT_FALSE(run.timedOut);
     ASSERT_EQ(run.boxes.size(), 1u);
-    EXPECT_EQ(run.boxes[0].caption, expected::kGermanErrorCaption) << narrow(run.boxes[0].caption);
+    EXPECT_EQ(run.boxes[0].caption, L"Demo Product-Fehler") << narrow(run.boxes[0].caption);
     EXPECT_EQ(run.boxes[0].text, expected::kGermanPropertiesMissing) << narrow(run.boxes[0].text);
+    EXPECT_EQ(run.exitCode, 102u);
+}
+
+// A program branded with a file description alone is titled with it; one with
+// invalid settings shows the same title.
+TEST(BrandedLauncher, WithoutAProductNameItsBoxCarriesItsFileDescription)
+{
+    TempDir dir;
+    const WString launcher = installLauncher(dir / L"app", L"Tool.exe", L"branded\\Described.exe");
+    writeFile(dir / L"app\\Tool.qel", "qel.class.path=lib/a.jar\r\n");
+    RunOptions options;
+    options.environment.emplace_back(L"PATH", L"C:\\windows\\system32;C:\\windows");
+    const ProgramRun run = runProgram(launcher, options);
+    ASSERT_FALSE(run.timedOut);
+    ASSERT_EQ(run.boxes.size(), 1u);
+    EXPECT_EQ(run.boxes[0].caption, L"Described tool-Fehler") << narrow(run.boxes[0].caption);
+    EXPECT_EQ(run.boxes[0].text, expected::kGermanPropertiesInvalid) << narrow(run.boxes[0].text);
+    EXPECT_EQ(run.exitCode, 104u);
+}
+
+// Our own launcher, unbranded, keeps its caption.
+TEST(UnbrandedLauncher, KeepsItsErrorCaption)
+{
+    TempDir dir;
+    const WString launcher = installLauncher(dir / L"app", L"Shop.exe");
+    RunOptions options;
+    options.environment.emplace_back(L"PATH", L"C:\\windows\\system32;C:\\windows");
+    const ProgramRun run = runProgram(launcher, options);
+    ASSERT_FALSE(run.timedOut);
+    ASSERT_EQ(run.boxes.size(), 1u);
+    EXPECT_EQ(run.boxes[0].caption, expected::kGermanErrorCaption) << narrow(run.boxes[0].caption);
     EXPECT_EQ(run.exitCode, 102u);
 }
 

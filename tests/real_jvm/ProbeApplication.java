@@ -65,6 +65,17 @@ public final class ProbeApplication {
             } else if (argument.equals("stop-hook")) {
                 Runtime.getRuntime().addShutdownHook(new Thread(ProbeApplication::stopped));
                 wait = true;
+            } else if (argument.startsWith("second-starts-after:")) {
+                // Registers only once the test has made this file.
+                writeWhole("waiting.txt", "waiting\n");
+                final Path registerWhen = Paths.get(argument.substring("second-starts-after:".length()));
+                while (!Files.exists(registerWhen)) {
+                    Thread.sleep(50);
+                }
+                if (!context.addSecondStartListener(ProbeApplication::secondStart)) {
+                    throw new IllegalStateException("the hand-off file names no port for second starts");
+                }
+                wait = true;
             } else if (argument.equals("second-starts")) {
                 if (!context.addSecondStartListener(ProbeApplication::secondStart)) {
                     throw new IllegalStateException("the hand-off file names no port for second starts");

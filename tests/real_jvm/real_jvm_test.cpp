@@ -8,7 +8,6 @@
 
 #include <windows.h>
 
-#include <functional>
 #include <iterator>
 #include <map>
 #include <random>
@@ -97,6 +96,24 @@ protected:
         CloseHandle(info.hThread);
         return UniqueHandle(info.hProcess);
     }
+
+    // Whatever happens in a test of second starts, the application the first
+    // launcher runs is asked to end at its end (a Linux JVM outlives a bridge
+    // that is terminated): a second start with exit:1.
+    struct EndsApplication {
+        RealJvm& test;
+        const WString& launcher;
+        HANDLE first;
+        ~EndsApplication()
+        {
+            if (WaitForSingleObject(first, 0) == WAIT_TIMEOUT) {
+                test.start(launcher, L"exit:1");
+                if (WaitForSingleObject(first, 60000) == WAIT_TIMEOUT) {
+                    TerminateProcess(first, 1);
+                }
+            }
+        }
+    };
 
     // Whether the file is there, once it is or after a minute; the probe writes
     // its files whole.
@@ -333,20 +350,7 @@ TEST_F(RealJvm, ASecondStartsArgumentsReachTheApplicationsListener)
     const WString firstTrace = dir / L"first-trace.txt";
     const UniqueHandle first = startInBackground(launcher, L"second-starts", firstTrace);
     ASSERT_TRUE(first);
-    // Whatever happens below, the application is asked to end (a Linux JVM
-    // outlives a bridge that is terminated).
-    const auto endFirst = [&] {
-        if (WaitForSingleObject(first.get(), 0) == WAIT_TIMEOUT) {
-            start(launcher, L"exit:1");
-            if (WaitForSingleObject(first.get(), 60000) == WAIT_TIMEOUT) {
-                TerminateProcess(first.get(), 1);
-            }
-        }
-    };
-    struct AtEnd {
-        std::function<void()> action;
-        ~AtEnd() { action(); }
-    } atEnd{endFirst};
+    const EndsApplication atEnd{*this, launcher, first.get()};
     ASSERT_TRUE(awaitFile(app + L"\\listening.txt")) << "the application did not register: " << readFile(firstTrace);
 
     const WString secondTrace = dir / L"second-trace.txt";
@@ -374,4 +378,36 @@ TEST_F(RealJvm, ASecondStartsArgumentsReachTheApplicationsListener)
     EXPECT_EQ(observedArguments(L"second-starts.txt", "start.1."), std::vector<std::string>{"exit:9"});
     // The first start's own arguments reached main as ever.
     EXPECT_EQ(observedArguments(), std::vector<std::string>{"second-starts"});
+}
+
+// A second start that comes before the application registers its listener:
+// the first launcher keeps its arguments, tells the second start so (which ends
+// with 0), and passes them to the listener as soon as it registers.
+TEST_F(RealJvm, ASecondStartBeforeTheListenerReachesItWhenItRegisters)
+{
+    writeProperties("qel.nl.valid.vm.list=J2\r\nqel.single.instance=true\r\n");
+    const WString launcher = installLauncher(app, L"Probe.exe");
+    const WString firstTrace = dir / L"first-trace.txt";
+    const UniqueHandle first = startInBackground(launcher, L"second-starts-after:register.txt", firstTrace);
+    ASSERT_TRUE(first);
+    const EndsApplication atEnd{*this, launcher, first.get()};
+    ASSERT_TRUE(awaitFile(app + L"\\waiting.txt")) << "the application did not start: " << readFile(firstTrace);
+
+    const WString secondTrace = dir / L"second-trace.txt";
+    RunOptions options;
+    options.environment.emplace_back(L"QEL_TRACE", secondTrace);
+    const ProgramRun second = start(launcher, L"early \"a b\"", options);
+    ASSERT_FALSE(second.timedOut);
+    EXPECT_EQ(second.exitCode, 0u) << second.standardError;
+    EXPECT_NE(readFile(secondTrace).find("which keeps them until its application registers a listener"),
+              std::string::npos)
+        << readFile(secondTrace);
+
+    writeFile(app + L"\\register.txt", "now");
+    ASSERT_TRUE(awaitFile(app + L"\\second-starts.txt")) << readFile(firstTrace);
+    EXPECT_EQ(observedArguments(L"second-starts.txt", "start.0."), (std::vector<std::string>{"early", "a b"}));
+    EXPECT_NE(readFile(firstTrace).find("kept until the application registered its listener, went to it: \"early\" "
+                                        "\"a b\""),
+              std::string::npos)
+        << readFile(firstTrace);
 }

@@ -42,12 +42,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <map>
 #include <ostream>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "service/log_rotation.h"
 #include "service_test_fixture.h"
 #include "support/launcher_run.h"
 #include "support/standin_launch.h"
@@ -456,13 +458,18 @@ INSTANTIATE_TEST_SUITE_P(VmsOwnEnd, LauncherServiceOwnEnd, ::testing::ValuesIn(k
 // first 255 (Wine ignores the table's name).
 namespace {
 
-// A stream the stand-in writes, and what the logs of one of its streams must
-// hold in the end.
+// A stream the stand-in writes, the logs' settings, and what the logs of one of
+// its streams must hold in the end.
 struct LogStreamCase {
     const char* label;
     const char* stream;
     bool lines;
     unsigned count;
+    bool tail;  // a last line without its line feed after the lines
+    const char* size;
+    std::size_t sizeBytes;
+    unsigned keep;
+    unsigned olderBefore;  // older files of each log before the start
 };
 
 void PrintTo(const LogStreamCase& c, std::ostream* out)
@@ -481,30 +488,40 @@ std::string expectedStream(const LogStreamCase& c, const char* prefix)
             stream += streamByte(i);
         }
     }
+    if (c.tail) {
+        stream.append(line, streamLine(line, prefix, c.count) - 1);
+    }
     return stream;
 }
 
-constexpr std::size_t kLogSize = 4096;
-
 const LogStreamCase kLogStreams[] = {
-    {"Lines", "lines:700", true, 700},
-    {"NoLineEnds", "bytes:21500", false, 21500},
+    {"Lines", "lines:700", true, 700, false, "4k", 4096, 99, 0},
+    {"NoLineEnds", "bytes:21500", false, 21500, false, "4k", 4096, 99, 0},
+    // Rotations behind the VM's end: each costs what it costs with one older
+    // file, and the last line without its end comes after all the others.
+    {"KeepMany", "tail:700", true, 700, true, "1K", 1024, 999, 999},
+    // A rotation at every byte: the files kept are the stream's last bytes.
+    {"SizeOfOneByte", "tail:20", true, 20, true, "1", 1, 2, 0},
 };
 
 class LauncherServiceLogs : public LauncherService, public ::testing::WithParamInterface<LogStreamCase> {
 protected:
-    // The files of one log, the oldest first: BASE.N.log down to BASE.log.
-    std::vector<std::string> logFiles(const WString& base) const
+    WString logDirectory() const { return app + L"\\logs\\service"; }
+
+    // The older files of one log by number.
+    std::map<std::uint64_t, WString> olderFiles(const WString& base) const
     {
-        std::vector<std::string> files;
-        for (int generation = 1;; ++generation) {
-            const WString path = app + L"\\logs\\service\\" + base + L"." + std::to_wstring(generation) + L".log";
-            if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
-                break;
-            }
-            files.insert(files.begin(), readFile(path));
+        std::map<std::uint64_t, WString> files;
+        WIN32_FIND_DATAW found{};
+        const HANDLE find = FindFirstFileW((logDirectory() + L"\\" + base + L".*.log").c_str(), &found);
+        if (find != INVALID_HANDLE_VALUE) {
+            do {
+                if (const auto number = olderLogNumber(base, found.cFileName)) {
+                    files[*number] = logDirectory() + L"\\" + found.cFileName;
+                }
+            } while (FindNextFileW(find, &found));
+            FindClose(find);
         }
-        files.push_back(readFile(app + L"\\logs\\service\\" + base + L".log"));
         return files;
     }
 };
@@ -512,40 +529,77 @@ protected:
 }  // namespace
 
 // With a log directory, the VM's standard output and error reach NAME.out.log
-// and NAME.err.log through pipes, rotated at the size: the files, oldest first,
-// hold the whole stream in order; each file but the current one is full up to a
-// whole line (or to the byte, without line ends). The directory is made.
+// and NAME.err.log through pipes, rotated at the size: the files the run wrote,
+// the older ones by their numbers and then the current one, hold the stream's
+// tail in order (all of it when they can); each file but the current one is
+// full up to a whole line (or to the byte, without line ends). Older files of
+// an earlier run keep their names, the oldest of them deleted beyond the count
+// kept. The directory is made.
 TEST_P(LauncherServiceLogs, ConcatenatedFilesEqualTheStream)
 {
     const LogStreamCase& c = GetParam();
-    useJ2Vm({{"QEL_STANDIN_STREAM", c.stream}}, "qel.service.log.directory=logs\\service\r\n"
-                                                 "qel.service.log.size=4k\r\nqel.service.log.keep=99\r\n");
+    for (const wchar_t* stream : {L".out", L".err"}) {
+        for (unsigned number = 1; number <= c.olderBefore; ++number) {
+            writeFile(logDirectory() + L"\\" + name + stream + L"." + std::to_wstring(number) + L".log",
+                      "older " + std::to_string(number) + "\n");
+        }
+    }
+    useJ2Vm({{"QEL_STANDIN_STREAM", c.stream}}, std::string("qel.service.log.directory=logs\\service\r\n") +
+                                                     "qel.service.log.size=" + c.size +
+                                                     "\r\nqel.service.log.keep=" + std::to_string(c.keep) + "\r\n");
     create();
     const UniqueHandle process = startWatching();
     EXPECT_EQ(startError, 0u);
     ASSERT_TRUE(process);
-    EXPECT_EQ(exitCodeOf(process), std::optional<unsigned long>(0));
+    // A file operation under Wine on a busy machine may take milliseconds, and a
+    // rotation at every byte takes several: a generous safety net.
+    ASSERT_EQ(waitForExitCode(process.get(), 100000), std::optional<unsigned long>(0));
     const StandinRecord record = vmRecord();
     EXPECT_EQ(record.standardHandles[1], L"pipe");
     EXPECT_EQ(record.standardHandles[2], L"pipe");
 
     for (const char* prefix : {"out", "err"}) {
         SCOPED_TRACE(prefix);
-        const std::vector<std::string> files = logFiles(name + (prefix[0] == 'o' ? L".out" : L".err"));
-        EXPECT_GE(files.size(), 4u) << "several rotations";
+        const WString base = name + (prefix[0] == 'o' ? L".out" : L".err");
+        const std::map<std::uint64_t, WString> older = olderFiles(base);
+        EXPECT_LE(older.size(), c.keep);
+        std::vector<std::string> files;
+        std::uint64_t previous = 0;
+        for (const auto& [number, path] : older) {
+            if (number <= c.olderBefore) {
+                // The earlier run's newest files stay, as they were.
+                EXPECT_EQ(readFile(path), "older " + std::to_string(number) + "\n");
+                EXPECT_TRUE(previous == 0 || number == previous + 1) << number << " after " << previous;
+                previous = number;
+            } else {
+                files.push_back(readFile(path));
+            }
+        }
+        files.push_back(readFile(logDirectory() + L"\\" + base + L".log"));
+        EXPECT_GE(files.size(), 3u) << "several rotations";
         std::string whole;
         for (std::size_t i = 0; i < files.size(); ++i) {
-            EXPECT_LE(files[i].size(), kLogSize) << "file " << i;
-            if (i + 1 < files.size()) {
+            EXPECT_LE(files[i].size(), c.sizeBytes) << "file " << i;
+            if (i + 1 < files.size() && c.sizeBytes > 1) {
                 if (c.lines) {
                     EXPECT_TRUE(!files[i].empty() && files[i].back() == '\n') << "file " << i << " ends in a line";
                 } else {
-                    EXPECT_EQ(files[i].size(), kLogSize) << "file " << i;
+                    EXPECT_EQ(files[i].size(), c.sizeBytes) << "file " << i;
                 }
             }
             whole += files[i];
         }
-        EXPECT_TRUE(whole == expectedStream(c, prefix)) << whole.size() << " bytes logged";
+        const std::string expected = expectedStream(c, prefix);
+        const std::size_t keptBytes = (c.keep + 1) * c.sizeBytes;
+        if (expected.size() <= keptBytes / 2) {
+            EXPECT_TRUE(whole == expected) << whole.size() << " of " << expected.size() << " bytes logged";
+        } else {
+            // Only the newest files are kept: they end the stream.
+            EXPECT_TRUE(whole.size() <= expected.size() &&
+                        expected.compare(expected.size() - whole.size(), whole.size(), whole) == 0)
+                << "\"" << whole << "\" is not the stream's end";
+            EXPECT_GE(whole.size(), std::min<std::size_t>(expected.size(), c.keep + 1)) << whole;
+        }
     }
 }
 
@@ -603,6 +657,8 @@ enum class Cause {
     PropertiesInvalid,
     PropertiesUnreadable,
     LogDirectoryNotWritable,
+    LogSizeRefused,
+    LogKeepRefused,
 };
 
 struct FailureCase {
@@ -643,6 +699,13 @@ protected:
             // A file where the log directory would be.
             writeFile(app + L"\\logs", "a file");
             useJ2Vm({}, "qel.service.log.directory=logs\r\n");
+            break;
+        case Cause::LogSizeRefused:
+            // Read once as 10 bytes; now refused whether or not a directory is set.
+            useJ2Vm({}, "qel.service.log.directory=logs\r\nqel.service.log.size=10MB\r\n");
+            break;
+        case Cause::LogKeepRefused:
+            useJ2Vm({}, "qel.service.log.keep=-1\r\n");
             break;
         case Cause::PropertiesMissing:
             break;
@@ -685,7 +748,8 @@ std::string caseLabel(const ::testing::TestParamInfo<FailureCase>& info)
 }  // namespace
 
 // The VM cannot be started on the runner thread: no acceptable VM (101), a VM
-// program that is not a program or a working directory too long (103).
+// program that is not a program or a working directory too long (103), a size
+// or count of the logs that the service does not take (104).
 TEST_P(LauncherServiceRunnerFailure, StopsWithTheMessagesCode)
 {
     arrange(GetParam().cause);
@@ -702,7 +766,9 @@ INSTANTIATE_TEST_SUITE_P(RunnerThread, LauncherServiceRunnerFailure,
                          ::testing::Values(FailureCase{"NoAcceptableVm", Cause::NoAcceptableVm, 101},
                                            FailureCase{"VmNotAProgram", Cause::VmNotAProgram, 103},
                                            FailureCase{"WorkingDirectoryTooLong", Cause::WorkingDirectoryTooLong, 103},
-                                           FailureCase{"LogDirectoryNotWritable", Cause::LogDirectoryNotWritable, 103}),
+                                           FailureCase{"LogDirectoryNotWritable", Cause::LogDirectoryNotWritable, 103},
+                                           FailureCase{"LogSizeRefused", Cause::LogSizeRefused, 104},
+                                           FailureCase{"LogKeepRefused", Cause::LogKeepRefused, 104}),
                          caseLabel);
 
 // Before the dispatcher connects (the properties file missing, invalid, or not

@@ -3,8 +3,10 @@
 #include "base/message_ids.h"
 #include "driver/error_report.h"
 #include "support/expected_texts.h"
+#include "support/test_files.h"
 
 using namespace qel;
+using qel::test::narrow;
 
 TEST(ErrorReport, BoxOrOneLineOnStandardError)
 {
@@ -108,5 +110,46 @@ TEST(ErrorReport, DownloadPageFailure)
         EXPECT_EQ(downloadPageFailureText(L"https://example.com/java", 1155, systemText),
                   WString(L"The download page could not be opened in a web browser:\nhttps://example.com/java\n\n") +
                       reason);
+    }
+}
+
+// A branded program's boxes carry its own name where ours stands in each
+// language's caption; our own launcher keeps its caption.
+TEST(ErrorReport, ABrandedProgramsCaptionCarriesItsName)
+{
+    struct Row {
+        const wchar_t* productName;
+        const wchar_t* fileDescription;
+        const wchar_t* name;
+    };
+    const Row names[] = {
+        {L"Shop", L"Shop application", L"Shop"},
+        {L"  Shop  ", L"", L"Shop"},
+        {L"", L"Shop application", L"Shop application"},
+        {L"Ravelin", L"Shop application", L"Shop application"},  // our product name, branded description
+        {L"Ravelin", L"Ravelin Java application launcher", L""},
+        {L"", L"", L""},
+        {L" ", L"Ravelin Java application launcher", L""},
+        {L"Ravelin Tools", L"", L"Ravelin Tools"},
+    };
+    for (const auto& row : names) {
+        EXPECT_EQ(brandedProgramName(row.productName, row.fileDescription), row.name) << narrow(row.productName);
+    }
+    struct Caption {
+        const wchar_t* caption;
+        const wchar_t* name;
+        const wchar_t* branded;
+    };
+    const Caption captions[] = {
+        {L"Ravelin Error", L"Shop", L"Shop Error"},
+        {L"Ravelin-Fehler", L"Shop", L"Shop-Fehler"},
+        {L"Erreur Ravelin", L"Shop", L"Erreur Shop"},
+        {L"B\u0142\u0105d programu Ravelin", L"Shop", L"B\u0142\u0105d programu Shop"},
+        {L"Ravelin \u30A8\u30E9\u30FC", L"\u30B7\u30E7\u30C3\u30D7", L"\u30B7\u30E7\u30C3\u30D7 \u30A8\u30E9\u30FC"},
+        {L"Ravelin Error", L"", L"Ravelin Error"},
+        {L"Error", L"Shop", L"Shop Error"},  // a caption without our name: the program's name before it
+    };
+    for (const auto& row : captions) {
+        EXPECT_EQ(errorBoxCaption(row.caption, row.name), row.branded) << narrow(row.caption);
     }
 }

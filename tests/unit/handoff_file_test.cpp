@@ -106,7 +106,7 @@ protected:
 
 TEST_F(HandoffFileMaking, OnlyItsUserTheSystemAndTheAdministratorsMayOpenIt)
 {
-    std::optional<HandoffFile> file(HandoffFile::create(trace, HandoffFile::AtSessionEnd::Leave));
+    std::optional<HandoffFile> file(HandoffFile::create(trace, SessionEndWatch{}));
     const WString name = file->path().substr(file->path().rfind(L'\\') + 1);
     EXPECT_EQ(file->path(), temp / name);
     ASSERT_EQ(name.size(), 19u) << narrow(name);
@@ -144,7 +144,7 @@ TEST_F(HandoffFileMaking, ANameThatIsTakenIsNeverOpened)
     const WString taken = temp / handoffFileName(0x2a);
     writeFile(taken, "someone else's\r\n");
     std::optional<HandoffFile> file(
-        HandoffFile::create(trace, HandoffFile::AtSessionEnd::Leave, numbers({0x2a, 0x2a, 0xbeef})));
+        HandoffFile::create(trace, SessionEndWatch{}, numbers({0x2a, 0x2a, 0xbeef})));
     EXPECT_EQ(file->path(), temp / L"qel00000000beef.tmp");
     file->append({L"a=1"});
     file.reset();
@@ -153,7 +153,7 @@ TEST_F(HandoffFileMaking, ANameThatIsTakenIsNeverOpened)
     // Only names that are taken: the directory counts as unusable, and nothing
     // in it changed.
     EXPECT_EQ(messageThrownBy<TerminalError>(
-                  [&] { HandoffFile::create(trace, HandoffFile::AtSessionEnd::Leave, numbers({0x2a})); })
+                  [&] { HandoffFile::create(trace, SessionEndWatch{}, numbers({0x2a})); })
                   .rfind(L"The hand-off file for the Java program cannot be created in the temporary directory \"" +
                              temp.path(),
                          0),

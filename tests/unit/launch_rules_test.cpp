@@ -823,3 +823,83 @@ TEST(LaunchPlan, RefusalTexts)
     EXPECT_EQ(refusalText(LaunchRefusal{103, 206, L"too long"}, startFailed),
               L"Windows error 206 occured while loading the Java VM\n\ntoo long");
 }
+
+// --- The class-data archive ----------------------------------------------------
+
+// The setting gives a Java 2 VM of 19 and later an archive in the user's local
+// application data, one per application and VM; nothing otherwise.
+TEST(ClassDataArchive, PathForTheApplicationAndTheVm)
+{
+    const WString local = L"C:\\Users\\Ann Lee\\AppData\\Local";
+    const WString properties = L"C:\\Apps\\Shop\\Shop.qel";
+    struct Row {
+        const char* label;
+        WString value;
+        VmFamily family;
+        int release;
+        WString localAppData;
+        bool archive;
+    };
+    const Row rows[] = {
+        {"on, Java 19", L"true", VmFamily::J2, 19, local, true},
+        {"T, Java 25", L"T", VmFamily::J2, 25, local, true},
+        {"Java 18 makes none itself", L"on", VmFamily::J2, 18, local, false},
+        {"Java 17", L"true", VmFamily::J2, 17, local, false},
+        {"a Java 1 VM", L"true", VmFamily::J1, 1, local, false},
+        {"the Microsoft VM", L"true", VmFamily::Msj, 0, local, false},
+        {"off", L"false", VmFamily::J2, 25, local, false},
+        {"yes is no switch value", L"yes", VmFamily::J2, 25, local, false},
+        {"no local application data", L"true", VmFamily::J2, 25, L"", false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        JavaVm vm(row.family);
+        vm.home = L"C:\\Java\\jdk";
+        vm.version = VmVersion::of(static_cast<std::uint32_t>(row.release), 0, 1);
+        const PropertyTable table = tableOf({{L"qel.nl.java.option.class.data.archive", row.value.c_str()}});
+        const WString path = classDataArchivePath(table, vm, row.localAppData, properties);
+        if (!row.archive) {
+            EXPECT_EQ(path, L"");
+            continue;
+        }
+        const WString folder = local + L"\\Ravelin\\class-data\\";
+        ASSERT_EQ(path.rfind(folder + L"Shop-", 0), 0u) << narrow(path);
+        EXPECT_EQ(path.size(), folder.size() + std::wstring_view(L"Shop-0123456789abcdef.jsa").size()) << narrow(path);
+        EXPECT_EQ(path.substr(path.size() - 4), L".jsa");
+        EXPECT_EQ(path.find_first_not_of(L"0123456789abcdef", folder.size() + 5), path.size() - 4) << narrow(path);
+    }
+    EXPECT_EQ(classDataArchivePath(tableOf({}), JavaVm(VmFamily::J2), local, properties), L"");
+}
+
+TEST(ClassDataArchive, OnePerApplicationAndVmWhateverTheLetterCase)
+{
+    const PropertyTable table = tableOf({{L"qel.nl.java.option.class.data.archive", L"on"}});
+    JavaVm vm(VmFamily::J2);
+    vm.home = L"C:\\Java\\jdk-21";
+    vm.version = VmVersion::of(21, 0, 4);
+    JavaVm other = vm;
+    other.home = L"C:\\Java\\jdk-25";
+    const WString local = L"C:\\Local\\";
+    const WString shop = classDataArchivePath(table, vm, local, L"C:\\Apps\\Shop\\Shop.qel");
+    EXPECT_EQ(shop.rfind(L"C:\\Local\\Ravelin\\class-data\\Shop-", 0), 0u) << narrow(shop);
+    EXPECT_EQ(classDataArchivePath(table, vm, local, L"c:\\apps\\shop\\SHOP.qel").substr(shop.size() - 20),
+              shop.substr(shop.size() - 20));
+    EXPECT_NE(classDataArchivePath(table, vm, local, L"C:\\Apps\\Shop2\\Shop.qel"), shop);
+    EXPECT_NE(classDataArchivePath(table, other, local, L"C:\\Apps\\Shop\\Shop.qel"), shop);
+}
+
+// The archive's options come before the additional options, whose own then win;
+// its path is quoted whole.
+TEST(ClassDataArchive, OptionsOnTheCommandLine)
+{
+    PlanRun run(tableOf({{L"qel.nl.java.launcher.main.class", L"app.Start"},
+                         {L"qel.nl.java.option.additional", L"-Xshare:auto"}}));
+    run.in.classDataArchive = L"C:\\Users\\Ann Lee\\AppData\\Local\\Ravelin\\class-data\\Tool-00.jsa";
+    const LaunchPlan plan = planLaunch(run.in);
+    EXPECT_NE(plan.commandLine.find(L" \"-XX:SharedArchiveFile=C:\\Users\\Ann Lee\\AppData\\Local\\Ravelin\\class-data"
+                                    L"\\Tool-00.jsa\" -XX:+AutoCreateSharedArchive -Xshare:auto -classpath "),
+              WString::npos)
+        << narrow(plan.commandLine);
+    run.in.classDataArchive.clear();
+    EXPECT_EQ(planLaunch(run.in).commandLine.find(L"SharedArchiveFile"), WString::npos);
+}

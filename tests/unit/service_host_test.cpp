@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <functional>
 #include <optional>
 #include <string>
@@ -195,6 +197,31 @@ TEST(ServiceHost, StatusSequences)
     }
 }
 
+// A stop ends the VM but reports STOPPED only with the VM's end, which comes
+// once the VM's output is in the logs; so does a stop while the VM starts.
+TEST(ServiceHost, StoppedComesWithTheVmsEnd)
+{
+    for (const bool whileStarting : {false, true}) {
+        SCOPED_TRACE(whileStarting ? "while starting" : "while running");
+        Recorder recorder;
+        ServiceLifecycle lifecycle(recorder.effects());
+        lifecycle.starting();
+        if (!whileStarting) {
+            lifecycle.vmStarted();
+        }
+        EXPECT_EQ(lifecycle.control(svc::kControlStop).result, svc::kNoError);
+        if (whileStarting) {
+            lifecycle.vmStarted();
+        }
+        EXPECT_EQ(recorder.events.back(), "terminate");
+        EXPECT_EQ(std::count(recorder.events.begin(), recorder.events.end(), kStopped), 0);
+        const ServiceEnd end = lifecycle.vmEnded(0);
+        EXPECT_EQ(recorder.events.back(), kStopped);
+        EXPECT_FALSE(end.endProcess);
+        EXPECT_EQ(end.exitCode, 0u);
+    }
+}
+
 // Before the service has started, no end is awaited: the process leaves with 0.
 TEST(ServiceHost, EndBeforeTheStartIsZeroAtOnce)
 {
@@ -305,6 +332,7 @@ TEST(ServiceHost, StopInputThatCannotBeMadeIsReported)
     lifecycle.starting();
     lifecycle.vmStarted();
     lifecycle.control(svc::kControlStop, 100);
+    lifecycle.vmEnded(0);
     EXPECT_EQ(recorder.events,
               (std::vector<std::string>{
                   "warn The pipe that carries the stop line to the Java program cannot be created (Windows error 8): "

@@ -400,6 +400,33 @@ TEST(ServiceInstall, AccountAndDependenciesInThePlan)
               L"Invalid.\n\nqel.service.account names the account SHOP\\nobody, which Windows does not know.");
 }
 
+// The service logs' size and count are refused as they would be at the
+// service's start, the message naming the key and its rule.
+TEST(ServiceInstall, RefusesTheLogsSizeAndCount)
+{
+    const struct {
+        const wchar_t* key;
+        const wchar_t* value;
+        const wchar_t* text;
+    } kRows[] = {
+        {L"qel.service.log.size", L"10MB",
+         L"Invalid.\n\nqel.service.log.size must be a count of bytes with an optional k, m or g, such as 10m."},
+        {L"qel.service.log.size", L"10x",
+         L"Invalid.\n\nqel.service.log.size must be a count of bytes with an optional k, m or g, such as 10m."},
+        {L"qel.service.log.keep", L"abc", L"Invalid.\n\nqel.service.log.keep must be a count of older files from 0 to 999."},
+        {L"qel.service.log.keep", L"1000", L"Invalid.\n\nqel.service.log.keep must be a count of older files from 0 to 999."},
+    };
+    for (const auto& row : kRows) {
+        const auto refused = planServiceInstall(L"ShopService", L"C:\\S.exe", tableOf({{row.key, row.value}}));
+        EXPECT_FALSE(refused.plan.has_value()) << narrowAscii(row.value);
+        EXPECT_EQ(refused.invalidKey, row.key);
+        EXPECT_EQ(invalidServiceSettingText(L"Invalid.", refused.invalidKey), row.text);
+    }
+    EXPECT_TRUE(planServiceInstall(L"ShopService", L"C:\\S.exe",
+                                   tableOf({{L"qel.service.log.size", L"2G"}, {L"qel.service.log.keep", L"999"}}))
+                    .plan.has_value());
+}
+
 // Only a user account takes a password: from the variable when one is named,
 // else from the console twin's prompt.
 TEST(ServiceInstall, WhereThePasswordComesFrom)

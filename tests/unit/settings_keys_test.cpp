@@ -104,6 +104,16 @@ const std::map<WString, std::function<WString(const PropertyTable&)>>& readers()
              const auto delayMs = serviceRestartDelayMs(t);
              return delayMs ? std::to_wstring(*delayMs) : WString(L"refused");
          }},
+        {keys::serviceLogSize.name,
+         [](const PropertyTable& t) {
+             const auto size = serviceLogSize(t);
+             return size ? std::to_wstring(*size) : WString(L"refused");
+         }},
+        {keys::serviceLogKeep.name,
+         [](const PropertyTable& t) {
+             const auto keep = serviceLogKeep(t);
+             return keep ? std::to_wstring(*keep) : WString(L"refused");
+         }},
         {keys::serviceStopTimeout.name, [](const PropertyTable& t) { return std::to_wstring(serviceStopTimeoutMs(t)); }},
         {keys::msvmMinVersion.name, [](const PropertyTable& t) { return std::to_wstring(msvmMinVersion(t)); }},
         {keys::serviceStart.name, [](const PropertyTable& t) { return startName(setting(t, keys::serviceStart)); }},

@@ -66,10 +66,10 @@ const KeyRow kKeys[] = {
     {keys::msvmMinVersion, L"qel.nl.win32.microsoftvm.min.version", L"0",
      [](auto& t) { return std::to_wstring(msvmMinVersion(t)); }, L"0", L"3167abc", L"3167"},
     {keys::serviceLogDirectory, L"qel.service.log.directory", L"", serviceLogDirectory, L"", L"logs", L"logs"},
-    {keys::serviceLogSize, L"qel.service.log.size", L"10m", [](auto& t) { return std::to_wstring(serviceLogSize(t)); },
-     L"10485760", L"64K", L"65536"},
-    {keys::serviceLogKeep, L"qel.service.log.keep", L"5", [](auto& t) { return std::to_wstring(serviceLogKeep(t)); },
-     L"5", L"12x", L"12"},
+    {keys::serviceLogSize, L"qel.service.log.size", L"10m",
+     [](auto& t) { return std::to_wstring(serviceLogSize(t).value_or(-1)); }, L"10485760", L"64K", L"65536"},
+    {keys::serviceLogKeep, L"qel.service.log.keep", L"5",
+     [](auto& t) { return std::to_wstring(serviceLogKeep(t).value_or(-1)); }, L"5", L"12", L"12"},
 };
 
 }  // namespace
@@ -102,27 +102,48 @@ TEST(Settings, KeysDefaultsAndAccessors)
     EXPECT_EQ(applicationName(emptyName), L"");
 }
 
-// The service logs' size and count of older files: a size of 0 or less (an empty
-// value too) is the default, and the count stays within 0 and 999.
+// The service logs' size and count of older files: digits (a size with an
+// optional k, m or g), blanks around aside; empty or a size of 0 is the
+// default; anything else is refused (none), and so is a count beyond 999.
 TEST(Settings, ServiceLogSizeAndKeep)
 {
     const struct {
         const wchar_t* size;
-        std::int64_t readSize;
-    } kSizes[] = {{L"1", 1}, {L"2m", 2097152}, {L"0", 10485760}, {L"", 10485760}, {L"-5k", 10485760}, {L"x", 10485760}};
+        std::optional<std::int64_t> readSize;
+    } kSizes[] = {{L"1", 1},
+                  {L"2m", 2097152},
+                  {L"2G", 2147483648},
+                  {L"0", 10485760},
+                  {L"", 10485760},
+                  {L" 5k ", 5120},
+                  {L"99999999999999999999g", 9223372036854775807},
+                  {L"-5k", std::nullopt},
+                  {L"x", std::nullopt},
+                  {L"10MB", std::nullopt},
+                  {L"2kb", std::nullopt},
+                  {L"10x", std::nullopt},
+                  {L"k", std::nullopt},
+                  {L"1.5m", std::nullopt},
+                  {L"+5", std::nullopt},
+                  {L"5 k", std::nullopt}};
     for (const auto& row : kSizes) {
         PropertyTable table;
         table.set(L"qel.service.log.size", row.size);
         EXPECT_EQ(serviceLogSize(table), row.readSize) << test::narrow(row.size);
+        EXPECT_EQ(refusedServiceLogKey(table).has_value(), !row.readSize.has_value()) << test::narrow(row.size);
     }
     const struct {
         const wchar_t* keep;
-        std::int32_t readKeep;
-    } kKeeps[] = {{L"0", 0}, {L"1", 1}, {L"999", 999}, {L"1000", 999}, {L"-3", 0}, {L"", 0}};
+        std::optional<std::int32_t> readKeep;
+    } kKeeps[] = {{L"0", 0},           {L"1", 1},           {L"999", 999},        {L"007", 7},
+                  {L"", 5},            {L" 3\t", 3},        {L"1000", std::nullopt}, {L"-1", std::nullopt},
+                  {L"abc", std::nullopt}, {L"12x", std::nullopt}, {L"99999999999", std::nullopt}};
     for (const auto& row : kKeeps) {
         PropertyTable table;
         table.set(L"qel.service.log.keep", row.keep);
         EXPECT_EQ(serviceLogKeep(table), row.readKeep) << test::narrow(row.keep);
+        EXPECT_EQ(refusedServiceLogKey(table), row.readKeep ? std::nullopt : std::optional<WString>(L"qel.service.log.keep"))
+            << test::narrow(row.keep);
     }
 }
 

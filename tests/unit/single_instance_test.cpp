@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "launch/single_instance.h"
+#include "instance/single_instance.h"
 
 using namespace qel;
 

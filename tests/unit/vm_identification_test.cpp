@@ -147,6 +147,25 @@ TEST(VmIdentification, CompanyNameBlocksFromTheTranslationTable)
     }
 }
 
+// A program's own names come from the blocks its translation table names, in
+// any language (the packager brands the first), then the US English ones.
+TEST(VmIdentification, ProgramNameBlocks)
+{
+    struct Case {
+        std::vector<Translation> translations;
+        std::vector<WString> blocks;
+    };
+    const Case cases[] = {
+        {{}, {L"040904b0"}},
+        {{{0x0409, 0x04b0}}, {L"040904b0"}},
+        {{{0x0407, 0x04e4}, {0x0000, 0x04b0}}, {L"040704e4", L"000004b0", L"040904b0"}},
+        {{{0x0407, 0x04e4}, {0x0407, 0x04e4}}, {L"040704e4", L"040904b0"}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(programNameBlocks(c.translations), c.blocks) << c.translations.size();
+    }
+}
+
 TEST(VmIdentification, VersionFromTheLayoutBesideTheProgram)
 {
     const WString program = L"C:\\j\\bin\\java.exe";

@@ -74,8 +74,8 @@ public final class Handoff {
      *
      * @param file the file
      * @return its entries
-     * @throws IOException when the file cannot be read, holds a byte that is not ASCII, an escape is malformed or the
-     *     file names no VM program
+     * @throws IOException when the file cannot be read, is not a regular file, holds more than 4 MiB or a byte that is
+     *     not ASCII, an escape is malformed or the file names no VM program
      */
     public static Handoff read(Path file) throws IOException {
         return parse(Settings.readFile(Objects.requireNonNull(file, "file")));

@@ -410,17 +410,18 @@ public final class LaunchContext {
      * Registers a listener for the arguments of second starts. With {@code qel.single.instance=true} a second start
      * of the application runs no VM: it brings this VM's windows to the front and hands its arguments to the launcher
      * of this VM, which passes them to the listeners registered here (the first registration connects to it, on the
-     * loopback port the hand-off file names in {@value Handoff#SINGLE_INSTANCE_PORT}). Register early: a second start
-     * before the first registration is not delivered, and the launcher writes in its trace that nobody took its
-     * arguments. Only the windowed launcher hands arguments over; the console twin's second start ends with code
-     * 105 instead.
+     * loopback port the hand-off file names in {@value Handoff#SINGLE_INSTANCE_PORT}). The launcher keeps the
+     * arguments of second starts that come before the first registration (up to 16 starts) and passes them to the
+     * first listener as soon as it is registered; what it could not keep, and what it kept when the application ends
+     * without registering, it names in its trace. Only the windowed launcher hands arguments over; the console twin's
+     * second start ends with code 105 instead.
      *
      * @param listener called with each second start's arguments, on a daemon thread of the library
      * @return {@code true} when the launcher offers second starts and the listener is registered; {@code false} when
      *     the hand-off file names no port (the setting is off, the application runs as a service, or the context was
      *     built in memory without {@value Handoff#SINGLE_INSTANCE_PORT} and {@value Handoff#SINGLE_INSTANCE_TOKEN})
      * @throws IOException when the launcher named a port but cannot be reached there, or does not answer as the
-     *     launcher
+     *     launcher; the text names the port and the properties file of the launcher it tried
      * @throws NullPointerException when the listener is {@code null}
      */
     public synchronized boolean addSecondStartListener(SecondStartListener listener) throws IOException {
@@ -435,9 +436,12 @@ public final class LaunchContext {
             try {
                 number = Integer.parseInt(port);
             } catch (NumberFormatException e) {
-                throw new IOException("the hand-off file's " + Handoff.SINGLE_INSTANCE_PORT + " is no port: " + port, e);
+                throw new IOException("the listener for second starts cannot be registered with the launcher of "
+                        + propertiesFile + ": the hand-off file's " + Handoff.SINGLE_INSTANCE_PORT + " is no port: "
+                        + port, e);
             }
-            secondStarts = SecondStarts.connect(number, token);
+            secondStarts = SecondStarts.connect(number, token, listener, "the launcher of " + propertiesFile);
+            return true;
         }
         secondStarts.add(listener);
         return true;

@@ -4,7 +4,6 @@ import java.lang.reflect.Constructor;
 import java.lang.reflect.Method;
 import java.lang.reflect.Modifier;
 import java.util.ArrayList;
-import java.util.Arrays;
 import java.util.List;
 
 import org.ravelin.launcher.RavelinMain.Failure;
@@ -17,19 +16,31 @@ final class MainLookup {
     private MainLookup() {}
 
     /**
-     * The application's main method when it has no public static {@code void main(String[])}: a method
-     * {@code void main(String[])} that the class declares or inherits, from a superclass or as an interface's default
-     * method, then one {@code void main()}, either not private; for an instance method the class must not be abstract
-     * and needs a constructor without arguments that is not private.
+     * The application's main method when it has no public static {@code void main(String[])}, found as the
+     * {@code java} command finds it: the nearest method {@code main(String[])} that the class declares or inherits,
+     * from a superclass or as an interface's default method (the public ones first, so a public one found by
+     * {@link Class#getMethod} is the one to take); when that one does not count, the nearest {@code main()}. A nearest
+     * method that does not count (private, or not returning void) hides any further up. For an instance method the
+     * class must not be abstract and needs a constructor without arguments that is not private.
+     *
+     * @param publicMain the public {@code main(String[])} of the class, as {@link Class#getMethod} finds it, or null
      */
-    static RavelinMain find(Class<?> application) throws LaunchContextException {
+    static RavelinMain find(Class<?> application, Method publicMain) throws LaunchContextException {
         final String name = application.getName();
         final List<String> refused = new ArrayList<>();
-        Method main;
+        Method main = publicMain;
         try {
-            main = inheritedMain(application, refused, String[].class);
             if (main == null) {
-                main = inheritedMain(application, refused);
+                main = nearest(application, true, refused, String[].class);
+            }
+            if (main != null && !counts(application, main, refused)) {
+                main = null;
+            }
+            if (main == null) {
+                main = nearest(application, true, refused);
+                if (main != null && !counts(application, main, refused)) {
+                    main = null;
+                }
             }
         } catch (LinkageError e) {
             throw cannotLook(application, e);
@@ -38,11 +49,12 @@ final class MainLookup {
             throw new LaunchContextException(Failure.NO_MAIN_METHOD, "the application class " + name
                     + " has no main method the java command can start"
                     + (refused.isEmpty() ? "" : " (" + String.join("; ", refused) + ")")
-                    + ": it starts void main(String[]) or void main(), not private");
+                    + ": it takes the nearest main(String[]), else the nearest main(), declared or inherited, and"
+                    + " starts it when it returns void and is not private");
         }
         RavelinMain.makeAccessible(application, main);
         if (Modifier.isStatic(main.getModifiers())) {
-            return new RavelinMain(main, null);
+            return new RavelinMain(application, main, null);
         }
         final String taken = "the instance method " + signature(main);
         if (Modifier.isAbstract(application.getModifiers()) || application.isInterface()) {
@@ -64,7 +76,7 @@ final class MainLookup {
                     + ": the java command needs one that is not private to make an instance");
         }
         RavelinMain.makeAccessible(application, constructor);
-        return new RavelinMain(main, constructor);
+        return new RavelinMain(application, main, constructor);
     }
 
     // A class named by a signature of the application class is missing: the class cannot be loaded as a whole.
@@ -73,32 +85,30 @@ final class MainLookup {
                 + " cannot be loaded: looking for its main method met " + e);
     }
 
-    // The method main with these parameters that the class declares or inherits, as the java command takes it: the
-    // class's own or the nearest superclass's, else a default method of an interface the class implements (nearest
-    // first). Static methods of interfaces are not inherited. Candidates that do not count are described in refused.
-    private static Method inheritedMain(Class<?> application, List<String> refused, Class<?>... parameters) {
-        final List<Class<?>> interfaces = new ArrayList<>();
-        for (Class<?> type = application; type != null; type = type.getSuperclass()) {
-            final Method method = declared(type, parameters);
-            if (method != null && counts(application, method, refused)) {
-                return method;
+    // The method main with these parameters that the type declares or inherits, as the java command takes it: the
+    // type's own, whatever its access; else the nearest superclass's, or a method of an interface the type
+    // implements, where a class's method goes before an interface's and a subinterface's before its superinterface's.
+    // Static methods of interfaces are not inherited (includeStatic false); one met is noted in refused.
+    private static Method nearest(Class<?> type, boolean includeStatic, List<String> refused,
+            Class<?>... parameters) {
+        final Method own = declared(type, parameters);
+        if (own != null) {
+            if (includeStatic || !Modifier.isStatic(own.getModifiers())) {
+                return own;
             }
-            interfaces.addAll(Arrays.asList(type.getInterfaces()));
+            refused.add(describe(null, own) + " is static in an interface, and the static methods of an interface"
+                    + " are not inherited");
         }
-        for (int i = 0; i < interfaces.size(); i++) {
-            final Class<?> type = interfaces.get(i);
-            final Method method = declared(type, parameters);
-            if (method != null) {
-                if (Modifier.isStatic(method.getModifiers())) {
-                    refused.add(describe(application, method) + " is static in an interface, and the static methods"
-                            + " of an interface are not inherited");
-                } else if (!Modifier.isAbstract(method.getModifiers()) && counts(application, method, refused)) {
-                    return method;
-                }
+        Method found = type.getSuperclass() == null ? null
+                : nearest(type.getSuperclass(), true, refused, parameters);
+        for (Class<?> implemented : type.getInterfaces()) {
+            final Method inherited = nearest(implemented, false, refused, parameters);
+            if (found == null || inherited != null && found.getDeclaringClass().isInterface()
+                    && found.getDeclaringClass().isAssignableFrom(inherited.getDeclaringClass())) {
+                found = inherited;
             }
-            interfaces.addAll(Arrays.asList(type.getInterfaces()));
         }
-        return null;
+        return found;
     }
 
     private static Method declared(Class<?> type, Class<?>... parameters) {
@@ -109,16 +119,29 @@ final class MainLookup {
         }
     }
 
+    // Whether the java command starts the method; if not, the reason is added to refused, with the method of a
+    // superclass or interface it hides.
     private static boolean counts(Class<?> application, Method method, List<String> refused) {
+        final String reason;
         if (Modifier.isPrivate(method.getModifiers())) {
-            refused.add(describe(application, method) + " is private");
-            return false;
+            reason = " is private";
+        } else if (method.getReturnType() != void.class) {
+            reason = " returns " + method.getReturnType().getSimpleName();
+        } else {
+            return true;
         }
-        if (method.getReturnType() != void.class) {
-            refused.add(describe(application, method) + " returns " + method.getReturnType().getSimpleName());
-            return false;
+        final Class<?> owner = method.getDeclaringClass();
+        final List<String> ignored = new ArrayList<>();
+        Method hidden = owner.getSuperclass() == null ? null
+                : nearest(owner.getSuperclass(), true, ignored, method.getParameterTypes());
+        for (Class<?> implemented : owner.getInterfaces()) {
+            if (hidden == null) {
+                hidden = nearest(implemented, false, ignored, method.getParameterTypes());
+            }
         }
-        return true;
+        refused.add(describe(application, method) + reason
+                + (hidden == null ? "" : " and hides " + describe(null, hidden)));
+        return false;
     }
 
     // "main(String[])", with the declaring type when it is not the application class.

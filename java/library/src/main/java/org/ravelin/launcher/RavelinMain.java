@@ -6,6 +6,7 @@ import java.lang.reflect.Constructor;
 import java.lang.reflect.InvocationTargetException;
 import java.lang.reflect.Method;
 import java.lang.reflect.Modifier;
+import java.util.function.Consumer;
 
 /**
  * A ready main class for the launcher: name it in {@value Settings#MAIN_CLASS} and the application's class in
@@ -21,8 +22,8 @@ import java.lang.reflect.Modifier;
  * arguments, which must not be private. The class may be named with slashes for dots ({@code shop/Main}).
  *
  * <p>A redirect setting that names a file (relative to the properties file's directory) sends that output to the
- * end of the file, which is created when missing, in UTF-8 whatever the VM's default charset; {@code console} (any
- * case) and an empty value leave the output as it is. When both name the same file, both outputs share one stream.
+ * end of the file, which is created when missing (with its missing folders), in UTF-8 whatever the VM's default
+ * charset; {@code console} (any case) and an empty value leave the output as it is. When both name the same file, both outputs share one stream.
  *
  * <p>When it cannot start the application it writes one line beginning with "Ravelin:" to standard error (once the
  * redirects are applied, to the redirected standard error; when only standard output's file cannot be opened, to
@@ -41,9 +42,12 @@ import java.lang.reflect.Modifier;
 public final class RavelinMain {
     /** Why the application did not start, and the VM's exit code for it. */
     public enum Failure {
-        /** The launcher's arguments are missing, or the properties or hand-off file cannot be read. */
+        /**
+         * The launcher's arguments are missing, or the properties or hand-off file cannot be read, is not a regular
+         * file or is larger than any launcher's.
+         */
         CONTEXT(2),
-        /** A redirect setting names no usable file name, or its file cannot be opened. */
+        /** A redirect setting names no usable file name, or its file or a missing folder of it cannot be made. */
         REDIRECT(3),
         /** The properties file names no application class. */
         NO_APPLICATION_CLASS(4),
@@ -74,12 +78,14 @@ public final class RavelinMain {
         }
     }
 
-    // The main method that starts the application, and the constructor of its instance for an instance method. An
-    // instance of this class is the application's entry, so that no class of its own is loaded for it.
+    // The application class, the main method that starts it, and the constructor of its instance for an instance
+    // method. An instance of this class is the application's entry, so that no class of its own is loaded for it.
+    private final Class<?> application;
     private final Method main;
     private final Constructor<?> constructor;
 
-    RavelinMain(Method main, Constructor<?> constructor) {
+    RavelinMain(Class<?> application, Method main, Constructor<?> constructor) {
+        this.application = application;
         this.main = main;
         this.constructor = constructor;
     }
@@ -159,19 +165,19 @@ public final class RavelinMain {
      * rules of {@link MainLookup}, which are loaded only then.
      */
     static RavelinMain findMain(Class<?> application) throws LaunchContextException {
-        final Method main;
+        Method main;
         try {
             main = application.getMethod("main", String[].class);
         } catch (NoSuchMethodException e) {
-            return MainLookup.find(application);
+            main = null;
         } catch (LinkageError e) {
             throw MainLookup.cannotLook(application, e);
         }
-        if (!Modifier.isStatic(main.getModifiers()) || main.getReturnType() != void.class) {
-            return MainLookup.find(application);
+        if (main == null || !Modifier.isStatic(main.getModifiers()) || main.getReturnType() != void.class) {
+            return MainLookup.find(application, main);
         }
         makeAccessible(application, main);
-        return new RavelinMain(main, null);
+        return new RavelinMain(application, main, null);
     }
 
     // A class or main method that is not public may be started too, as by the java command, unless a named module
@@ -190,9 +196,15 @@ public final class RavelinMain {
 
     /**
      * Calls the main method with the arguments: on an instance made with the constructor when there is one, else as a
-     * static method.
+     * static method. A public one is called by {@link DirectEntry}, as the VM's own launcher calls it, without
+     * reflection; others by reflection.
      */
     void call(String[] arguments) throws Throwable {
+        final Consumer<Object> entry = DirectEntry.of(application, main, constructor);
+        if (entry != null) {
+            entry.accept(arguments);
+            return;
+        }
         try {
             final Object target = constructor == null ? null : constructor.newInstance();
             if (main.getParameterCount() == 1) {

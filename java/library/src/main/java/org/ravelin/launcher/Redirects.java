@@ -4,6 +4,8 @@ import java.io.IOException;
 import java.io.OutputStream;
 import java.io.PrintStream;
 import java.nio.charset.StandardCharsets;
+import java.nio.file.FileAlreadyExistsException;
+import java.nio.file.FileSystemException;
 import java.nio.file.Files;
 import java.nio.file.InvalidPathException;
 import java.nio.file.Path;
@@ -14,7 +16,7 @@ import org.ravelin.launcher.RavelinMain.Failure;
 
 /**
  * The two redirect settings, applied before the application starts: a file (relative to the properties file's
- * directory) gets that output appended, in UTF-8; {@code console} (any case) and an empty value leave it as it is.
+ * directory, its missing folders made) gets that output appended, in UTF-8; {@code console} (any case) and an empty value leave it as it is.
  * Loaded only when a setting names something.
  */
 final class Redirects {
@@ -100,7 +102,21 @@ final class Redirects {
         }
     }
 
+    // Opens the file for appending; its missing folders are made first, as logging libraries make theirs.
     private static PrintStream open(Path file, String key) throws LaunchContextException {
+        final Path folder = file.getParent();
+        if (folder != null && !Files.isDirectory(folder)) {
+            try {
+                Files.createDirectories(folder);
+            } catch (IOException e) {
+                // The folder, or the first of its parents, that could not be made.
+                final String failed = e instanceof FileSystemException && ((FileSystemException) e).getFile() != null
+                        ? ((FileSystemException) e).getFile() : folder.toString();
+                throw new LaunchContextException(Failure.REDIRECT, "cannot make the folder " + failed + " for "
+                        + file.getFileName() + " of " + key + ": " + (e instanceof FileAlreadyExistsException
+                        ? "a file of that name is there" : LaunchContext.reason(e)));
+            }
+        }
         try {
             final OutputStream stream = Files.newOutputStream(file, StandardOpenOption.CREATE,
                     StandardOpenOption.APPEND, StandardOpenOption.WRITE);

@@ -12,7 +12,8 @@ public interface SecondStartListener {
     /**
      * Called for each second start, one after the other on one daemon thread of the library (not the event
      * dispatch thread of a Swing or AWT application: hand the work over with {@code SwingUtilities.invokeLater}).
-     * An exception thrown here is printed to standard error and the next start is still delivered.
+     * An exception or error thrown here is printed to standard error; the other listeners and later starts are
+     * still called.
      *
      * @param arguments the second start's arguments as the user typed them (those that name existing files as
      *     absolute paths, resolved in the second start's directory); unmodifiable, possibly empty

@@ -39,8 +39,14 @@ final class SecondStarts {
         this.socket = socket;
     }
 
-    /** Connects to the launcher at this port with this token; throws when it does not answer as the launcher. */
-    static SecondStarts connect(int port, String token) throws IOException {
+    /**
+     * Connects to the launcher at this port with this token and registers the first listener before anything can
+     * arrive for it; throws, naming the port and the launcher, when it does not answer as the launcher.
+     *
+     * @param launcher which launcher the port is said to be of, for the failure's text
+     */
+    static SecondStarts connect(int port, String token, SecondStartListener first, String launcher)
+            throws IOException {
         final Socket socket = new Socket();
         try {
             socket.connect(new InetSocketAddress(InetAddress.getLoopbackAddress(), port), CONNECT_TIMEOUT_MS);
@@ -50,14 +56,18 @@ final class SecondStarts {
             output.flush();
             final List<String> answer = readFrame(socket.getInputStream());
             if (!answer.equals(Collections.singletonList("listening"))) {
-                throw new IOException("the launcher at port " + port + " did not take the listener: " + answer);
+                throw new IOException("did not take the listener: " + answer);
             }
             socket.setSoTimeout(0);
         } catch (IOException e) {
             socket.close();
-            throw e;
+            throw new IOException("the listener for second starts cannot be registered with " + launcher
+                    + " at 127.0.0.1 port " + port + ": " + (e.getMessage() != null ? e.getMessage()
+                            : e.getClass().getName()), e);
         }
         final SecondStarts starts = new SecondStarts(socket);
+        // Arguments the launcher kept for the application come at once: the listener is there to take them.
+        starts.add(first);
         final Thread thread = new Thread(starts::deliver, "ravelin-second-starts");
         thread.setDaemon(true);
         thread.start();
@@ -80,7 +90,9 @@ final class SecondStarts {
                 for (SecondStartListener listener : listeners) {
                     try {
                         listener.secondStart(arguments);
-                    } catch (RuntimeException e) {
+                    } catch (Throwable e) {
+                        // An application's fault, an Error too, ends neither the delivery to the other
+                        // listeners nor to later second starts.
                         e.printStackTrace();
                     }
                 }

@@ -1,5 +1,6 @@
 package org.ravelin.launcher;
 
+import java.io.File;
 import java.io.FileInputStream;
 import java.io.IOException;
 import java.io.InputStream;
@@ -12,6 +13,7 @@ import java.util.LinkedHashMap;
 import java.util.Map;
 import java.util.Objects;
 import java.util.Optional;
+import java.util.OptionalLong;
 
 /**
  * The settings of the launcher's properties file, read with the launcher's own rules: ISO 8859-1 bytes (a UTF-8
@@ -45,7 +47,7 @@ public final class Settings {
      *
      * @param file the file
      * @return its settings
-     * @throws IOException when the file cannot be read
+     * @throws IOException when the file cannot be read, is not a regular file or holds more than 4 MiB
      */
     public static Settings read(Path file) throws IOException {
         return parse(readFile(Objects.requireNonNull(file, "file")));
@@ -120,6 +122,85 @@ public final class Settings {
     public String get(String key, String defaultValue) {
         final String value = entries.get(key);
         return value != null ? value : defaultValue;
+    }
+
+    /**
+     * A switch, read as the launcher reads its own: on for "true", "on" or "t" in any case (ASCII letters only), off
+     * for every other text ("yes" and "1" among them) and when the file does not have the key.
+     *
+     * @param key the key
+     * @return whether the switch is on
+     */
+    public boolean isOn(String key) {
+        final String value = entries.get(key);
+        if (value == null) {
+            return false;
+        }
+        final String lowered = lowerAscii(value);
+        return lowered.equals("true") || lowered.equals("on") || lowered.equals("t");
+    }
+
+    /**
+     * A count of bytes, read as the launcher reads its heap sizes: after blanks, a sign and the decimal digits up to
+     * the first character that is no digit (none give 0), times 1024 when the value ends with k and 1048576 when it
+     * ends with m, in any case; no other unit exists ("1g" is 1 byte, "512MB" 512). A count beyond 64 bits stays at
+     * the limit on its side. The launcher gives the VM a size only when it is greater than 0.
+     *
+     * @param key the key
+     * @return the count, or an empty {@code OptionalLong} when the file does not have the key
+     */
+    public OptionalLong findByteSize(String key) {
+        final String value = entries.get(key);
+        return value == null ? OptionalLong.empty() : OptionalLong.of(byteSize(value));
+    }
+
+    static long byteSize(String text) {
+        String lowered = lowerAscii(text);
+        long multiplier = 1;
+        if (lowered.endsWith("k")) {
+            multiplier = 1024;
+        } else if (lowered.endsWith("m")) {
+            multiplier = 1024 * 1024;
+        }
+        if (multiplier != 1) {
+            lowered = lowered.substring(0, lowered.length() - 1);
+        }
+        int i = 0;
+        while (i < lowered.length() && (lowered.charAt(i) == ' ' || lowered.charAt(i) >= '\t' && lowered.charAt(i) <= '\r')) {
+            i++;
+        }
+        final boolean negative = i < lowered.length() && lowered.charAt(i) == '-';
+        if (i < lowered.length() && (lowered.charAt(i) == '+' || lowered.charAt(i) == '-')) {
+            i++;
+        }
+        // The magnitude in bytes, negated at the end; it stops at the limit of its side.
+        final long limit = negative ? Long.MIN_VALUE : -Long.MAX_VALUE;
+        long negated = 0;
+        for (; i < lowered.length() && lowered.charAt(i) >= '0' && lowered.charAt(i) <= '9'; i++) {
+            final int digit = lowered.charAt(i) - '0';
+            if (negated < (limit + digit) / 10) {
+                negated = limit;
+                break;
+            }
+            negated = negated * 10 - digit;
+        }
+        if (negated < limit / multiplier) {
+            negated = limit;
+        } else {
+            negated *= multiplier;
+        }
+        return negative ? negated : -negated;
+    }
+
+    // 'A' to 'Z' become 'a' to 'z', as the launcher lower-cases; every other character stays.
+    private static String lowerAscii(String text) {
+        final char[] result = text.toCharArray();
+        for (int i = 0; i < result.length; i++) {
+            if (result[i] >= 'A' && result[i] <= 'Z') {
+                result[i] += 'a' - 'A';
+            }
+        }
+        return new String(result);
     }
 
     /**
@@ -209,33 +290,59 @@ public final class Settings {
     }
 
     /**
-     * Reads a whole file with {@code java.io}, which the VM has loaded before any main method runs: reading it
-     * through {@link Files#readAllBytes(Path)} would first load some thirty classes of file channels, a good part of
-     * what the ready main class adds to an application's start.
+     * The most a properties or hand-off file may hold: the launcher writes the environment into the hand-off file
+     * three times, each unit as up to six bytes, and a Windows environment of 200,000 units (six times the largest
+     * variable) stays below it; a properties file is a few kilobytes. A larger file is no launcher's, and reading it
+     * would only cost the VM its memory.
+     */
+    static final int MAX_FILE_BYTES = 4 * 1024 * 1024;
+
+    /**
+     * Reads a whole file of at most {@link #MAX_FILE_BYTES} with {@code java.io}, which the VM has loaded before any
+     * main method runs: reading it through {@link Files#readAllBytes(Path)} would first load some thirty classes of
+     * file channels, a good part of what the ready main class adds to an application's start. A device, pipe or
+     * folder is refused before it is read: it may never end.
      */
     static byte[] readFile(Path file) throws IOException {
+        final File asFile = file.toFile();
+        if (!asFile.isFile() && asFile.exists()) {
+            throw new IOException("it is not a regular file");
+        }
+        if (asFile.length() > MAX_FILE_BYTES) {
+            throw tooLarge(asFile.length());
+        }
         final InputStream input;
         try {
-            input = new FileInputStream(file.toFile());
+            input = new FileInputStream(asFile);
         } catch (IOException e) {
             // A FileNotFoundException (caught as its superclass, which the VM has loaded). Its text is the operating
             // system's; the file API's exceptions say what happened in a few words
-            // (NoSuchFileException, AccessDeniedException), or read it after all.
-            return Files.readAllBytes(file);
+            // (NoSuchFileException, AccessDeniedException).
+            Files.newInputStream(file).close();
+            throw e;
         }
         try {
             byte[] bytes = new byte[8192];
             int length = 0;
             for (int read; (read = input.read(bytes, length, bytes.length - length)) >= 0;) {
                 length += read;
+                if (length > MAX_FILE_BYTES) {
+                    // It grew while being read.
+                    throw tooLarge(length);
+                }
                 if (length == bytes.length) {
-                    bytes = Arrays.copyOf(bytes, bytes.length * 2);
+                    bytes = Arrays.copyOf(bytes, Math.min(bytes.length * 2, MAX_FILE_BYTES + 1));
                 }
             }
             return length == bytes.length ? bytes : Arrays.copyOf(bytes, length);
         } finally {
             input.close();
         }
+    }
+
+    private static IOException tooLarge(long length) {
+        return new IOException("it holds " + length + " bytes or more, beyond the " + MAX_FILE_BYTES
+                + " that a launcher's file may hold");
     }
 
     /**

@@ -35,6 +35,11 @@ class RavelinMainTest {
     static final String CLASS_PATH = location(RavelinMain.class) + File.pathSeparator
             + location(RecordingApplication.class);
 
+    /** The refusal of a class without a main method the java command would start, before and after the details. */
+    static final String NO_MAIN = " has no main method the java command can start";
+    static final String MAIN_RULE = ": it takes the nearest main(String[]), else the nearest main(), declared or"
+            + " inherited, and starts it when it returns void and is not private";
+
     @TempDir
     Path dir;
     Path properties;
@@ -216,36 +221,55 @@ class RavelinMainTest {
         assertEquals(0, run.exitCode);
     }
 
-    // The method the java launcher of Java 25 starts: a main(String[]) first, declared, inherited from a superclass or
-    // an interface's default method, static or not, then main(); not private. The class's simple name, then what
-    // its method prints. Where a Java 25 runtime is there, its java command starts the class itself and prints the
-    // same, and the ready main class on that runtime does too.
+    // The method the java launcher of Java 25 starts: the nearest main(String[]), declared, inherited from a
+    // superclass or an interface's default method, static or not, else the nearest main(); not private, returning
+    // void. A nearest one that does not count hides the ones further up. The class's simple name, then what its
+    // method prints, or "refused:" and why the ready main class refuses it (code 6). Where a Java 25 runtime is there,
+    // its java command starts the class itself and prints the same (or refuses it too), and the ready main class on
+    // that runtime does too.
     @ParameterizedTest(name = "{0}")
-    @CsvSource({
-            "InstanceMain, instance main(String[]) a b",
-            "StaticWithoutParameters, static main()",
-            "InstanceWithoutParameters, instance main()",
-            "ParametersFirst, instance main(String[]) a b",
-            "StaticBeforeArgumentsOnly, static main(String[]) a b",
-            "Inherited, inherited instance main()",
-            "PrivateArgumentsMain, static main()",
-            "IntegerMainBesideInstanceMain, instance main()",
-            "FromInterface, interface default main()",
-            "InterfaceArgumentsFirst, interface default main(String[]) a b",
-            "SuperclassArgumentsFirst, inherited instance main(String[]) a b",
-            "PackageStaticMain, package static main(String[]) a b"})
+    @CsvSource(delimiter = '|', value = {
+            "InstanceMain | instance main(String[]) a b",
+            "StaticWithoutParameters | static main()",
+            "InstanceWithoutParameters | instance main()",
+            "ParametersFirst | instance main(String[]) a b",
+            "StaticBeforeArgumentsOnly | static main(String[]) a b",
+            "Inherited | inherited instance main()",
+            "PrivateArgumentsMain | static main()",
+            "IntegerMainBesideInstanceMain | instance main()",
+            "FromInterface | interface default main()",
+            "InterfaceArgumentsFirst | interface default main(String[]) a b",
+            "SuperclassArgumentsFirst | inherited instance main(String[]) a b",
+            "PackageStaticMain | package static main(String[]) a b",
+            "PrivateArgumentsMainBesideBaseMain | main() of another package",
+            "PrivateArgumentsMainHidesBase | refused: main(String[]) is private and hides main(String[]) of the class"
+                    + " org.ravelin.launcher.testapp.base.OtherPackageArgumentsMain",
+            "IntegerArgumentsMainHidesBase | refused: main(String[]) returns int and hides main(String[]) of the class"
+                    + " org.ravelin.launcher.testapp.base.OtherPackageArgumentsMain",
+            "PrivateMainHidesBase | refused: main() is private and hides main() of the class"
+                    + " org.ravelin.launcher.testapp.base.OtherPackageMain"})
     void startsTheMainMethodTheJavaLauncherWouldStart(String application, String printed) throws Exception {
         final String name = OtherApplications.class.getName() + "$" + application;
+        final boolean refused = printed.startsWith("refused: ");
+        final String out = refused ? "" : lines(printed);
+        final String err = refused ? lines("Ravelin: the application class " + name + NO_MAIN + " ("
+                + printed.substring("refused: ".length()) + ")" + MAIN_RULE) : "";
+        final int exitCode = refused ? RavelinMain.Failure.NO_MAIN_METHOD.exitCode() : 0;
         writeProperties("qel.application.main.class=" + name);
         final Run run = runWithLauncherArguments("a", "b");
-        assertEquals(lines(printed), run.out, run.err);
-        assertEquals(0, run.exitCode);
+        assertEquals(out, run.out, run.err);
+        assertEquals(err, run.err);
+        assertEquals(exitCode, run.exitCode);
         if (JDK25 != null) {
             javaHome = JDK25;
             final Run java = runJava(Arrays.asList(name, "a", "b"));
-            assertEquals(lines(printed), java.out, "java 25 itself: " + java.err);
+            assertEquals(out, java.out, "java 25 itself: " + java.err);
+            assertEquals(refused, java.err.startsWith("Error: Main method not found in class " + name), java.err);
+            assertEquals(refused ? 1 : 0, java.exitCode, java.err);
             final Run onJava25 = runWithLauncherArguments("a", "b");
-            assertEquals(lines(printed), onJava25.out, "the ready main class on java 25: " + onJava25.err);
+            assertEquals(out, onJava25.out, "the ready main class on java 25: " + onJava25.err);
+            assertEquals(err, onJava25.err);
+            assertEquals(exitCode, onJava25.exitCode);
         }
     }
 
@@ -338,6 +362,33 @@ class RavelinMainTest {
         assertEquals(1, run.exitCode);
     }
 
+    // The VM's own launcher calls main without reflection, and so does the ready main class for a public one: the
+    // application's stack trace shows the entry's frame, not reflection's. Since Java 18 reflection's first call
+    // spins classes with the class-file API, which a start that calls main directly does not load; on Java 25, where
+    // present, none is loaded. A main method that is not public is called by reflection.
+    @ParameterizedTest(name = "{0}")
+    @CsvSource({"RecordingApplication, false", "OtherApplications$NotPublicThrowing, true"})
+    void aPublicMainMethodIsCalledWithoutReflection(String application, boolean reflection) throws Exception {
+        final String name = OtherApplications.class.getPackage().getName() + "." + application;
+        writeProperties("qel.application.main.class=" + name);
+        final Path classLog = dir.resolve("classes.log");
+        if (JDK25 != null) {
+            javaHome = JDK25;
+            vmOptions.add("-Xlog:class+load:file=" + classLog);
+        }
+        final Run run = runWithLauncherArguments("throw");
+        assertEquals(1, run.exitCode, run.err);
+        assertTrue(run.err.contains("\tat " + name + ".main("), run.err);
+        assertEquals(reflection, run.err.contains("java.lang.reflect.Method.invoke("), run.err);
+        assertEquals(!reflection, run.err.contains("\tat org.ravelin.launcher.entry.ApplicationEntry.accept("),
+                run.err);
+        if (JDK25 != null) {
+            final String classes = new String(Files.readAllBytes(classLog), StandardCharsets.UTF_8);
+            assertTrue(classes.contains(" " + name + " "), classes);
+            assertEquals(reflection, classes.contains("jdk.internal.classfile.impl."), "class-file API loaded");
+        }
+    }
+
     // Where each output of OtherApplications$NotPublic goes: a file beside the properties file, or the VM's own
     // standard output or standard error.
     static Stream<Arguments> redirects() {
@@ -348,6 +399,8 @@ class RavelinMainTest {
                         "logs/out.txt", "logs/err.txt"),
                 Arguments.of("console in any case", "CONSOLE", "Console", false, out, err),
                 Arguments.of("empty values", "", "", false, out, err),
+                Arguments.of("into folders that are made", "made/deeper/out.txt", "made/err.txt", false,
+                        "made/deeper/out.txt", "made/err.txt"),
                 Arguments.of("one file for both", "logs/both.txt", "logs/both.txt", false,
                         "logs/both.txt", "logs/both.txt"),
                 Arguments.of("an absolute path", "<absolute>", "", false, "logs/out.txt", err),
@@ -414,8 +467,6 @@ class RavelinMainTest {
     static Stream<Arguments> failures() {
         final String missingArguments = "the launcher's arguments are missing: expected the properties file and the "
                 + "hand-off file before the application's arguments, got ";
-        final String noMain = " has no main method the java command can start";
-        final String rule = ": it starts void main(String[]) or void main(), not private";
         final String noConstructor = ": the java command needs one that is not private to make an instance";
         final String other = OtherApplications.class.getName();
         return Stream.of(
@@ -425,9 +476,25 @@ class RavelinMainTest {
                         "cannot read the properties file <properties>: no such file or directory", "no properties"),
                 failure("no hand-off file", RavelinMain.Failure.CONTEXT,
                         "cannot read the hand-off file <hand-off>: no such file or directory", "no hand-off"),
-                failure("a redirect into a missing directory", RavelinMain.Failure.REDIRECT,
-                        "cannot open <directory>/missing/out.txt for qel.stdout.redirect: no such file or directory",
-                        "qel.application.main.class=" + RECORDING, "qel.stdout.redirect=missing/out.txt"),
+                failure("a hand-off file larger than any launcher writes", RavelinMain.Failure.CONTEXT,
+                        "cannot read the hand-off file <hand-off>: it holds 4194305 bytes or more, beyond the 4194304"
+                        + " that a launcher's file may hold", "hand-off of 4194305 bytes", "vm=-Xmx16m",
+                        "qel.application.main.class=" + RECORDING),
+                failure("a properties file larger than any launcher reads", RavelinMain.Failure.CONTEXT,
+                        "cannot read the properties file <properties>: it holds 4194305 bytes or more, beyond the"
+                        + " 4194304 that a launcher's file may hold", "properties of 4194305 bytes"),
+                failure("a folder as the properties file", RavelinMain.Failure.CONTEXT,
+                        "cannot read the properties file <properties>: it is not a regular file", "properties folder"),
+                failure("the endless device as the hand-off file", RavelinMain.Failure.CONTEXT,
+                        "cannot read the hand-off file <hand-off>: it is not a regular file", "/dev/zero",
+                        "qel.application.main.class=" + RECORDING),
+                failure("a folder as the hand-off file", RavelinMain.Failure.CONTEXT,
+                        "cannot read the hand-off file <hand-off>: it is not a regular file", "hand-off folder",
+                        "qel.application.main.class=" + RECORDING),
+                failure("a redirect into a folder that cannot be made", RavelinMain.Failure.REDIRECT,
+                        "cannot make the folder <directory>/Shop.qel for out.txt of qel.stdout.redirect: a file of"
+                        + " that name is there", "qel.application.main.class=" + RECORDING,
+                        "qel.stdout.redirect=Shop.qel/out.txt"),
                 failure("no application class", RavelinMain.Failure.NO_APPLICATION_CLASS,
                         "the properties file <properties> names no application class: set qel.application.main.class",
                         "qel.stdout.redirect=console"),
@@ -438,21 +505,21 @@ class RavelinMainTest {
                         "the application class shop.Missing is not on the class path (<class path>)",
                         "qel.application.main.class=shop.Missing"),
                 failure("no main method", RavelinMain.Failure.NO_MAIN_METHOD, "the application class " + other
-                        + "$WithoutMain" + noMain + rule, "qel.application.main.class=" + other + "$WithoutMain"),
+                        + "$WithoutMain" + NO_MAIN + MAIN_RULE, "qel.application.main.class=" + other + "$WithoutMain"),
                 failure("a main method returning int", RavelinMain.Failure.NO_MAIN_METHOD, "the application class "
-                        + other + "$IntegerMain" + noMain + " (main(String[]) returns int)" + rule,
+                        + other + "$IntegerMain" + NO_MAIN + " (main(String[]) returns int)" + MAIN_RULE,
                         "qel.application.main.class=" + other + "$IntegerMain"),
                 failure("a private main method", RavelinMain.Failure.NO_MAIN_METHOD, "the application class "
-                        + other + "$PrivateMain" + noMain + " (main(String[]) is private)" + rule,
+                        + other + "$PrivateMain" + NO_MAIN + " (main(String[]) is private)" + MAIN_RULE,
                         "qel.application.main.class=" + other + "$PrivateMain"),
                 failure("a private main(String[]) and main() returning int", RavelinMain.Failure.NO_MAIN_METHOD,
-                        "the application class " + other + "$PrivateMainAndIntegerMain" + noMain
-                        + " (main(String[]) is private; main() returns int)" + rule,
+                        "the application class " + other + "$PrivateMainAndIntegerMain" + NO_MAIN
+                        + " (main(String[]) is private; main() returns int)" + MAIN_RULE,
                         "qel.application.main.class=" + other + "$PrivateMainAndIntegerMain"),
                 failure("only an interface's static main", RavelinMain.Failure.NO_MAIN_METHOD,
-                        "the application class " + other + "$OnlyStaticInterfaceMain" + noMain + " (main(String[]) of"
+                        "the application class " + other + "$OnlyStaticInterfaceMain" + NO_MAIN + " (main(String[]) of"
                         + " the interface " + other + "$StaticInterfaceMain is static in an interface, and the static"
-                        + " methods of an interface are not inherited)" + rule,
+                        + " methods of an interface are not inherited)" + MAIN_RULE,
                         "qel.application.main.class=" + other + "$OnlyStaticInterfaceMain"),
                 failure("an instance main method without a constructor without arguments",
                         RavelinMain.Failure.NO_MAIN_METHOD, "the application class " + other
@@ -475,7 +542,9 @@ class RavelinMainTest {
                 failure("a standard error redirect that is no file name", RavelinMain.Failure.REDIRECT, "the value of"
                         + " qel.stderr.redirect, \"a\\u0000\", is not a usable file name: Nul character not allowed"
                         + " (in the properties file a backslash before u starts a \\uXXXX escape: separate the folders"
-                        + " with /)", "qel.application.main.class=" + RECORDING, "qel.stderr.redirect=a\\u"));
+                        + " with /)", "qel.application.main.class=" + RECORDING, "qel.stderr.redirect=a\\u"))
+                // A device that never ends, where the system has one by that name.
+                .filter(row -> !((List<?>) row.get()[3]).contains("/dev/zero") || Files.exists(Paths.get("/dev/zero")));
     }
 
     @ParameterizedTest(name = "{0}")
@@ -484,18 +553,41 @@ class RavelinMainTest {
             List<String> setup) throws Exception {
         int argumentCount = 2;
         final List<String> propertyLines = new ArrayList<>();
+        boolean writeProperties = true;
         for (String step : setup) {
             if (step.startsWith("arguments=")) {
                 argumentCount = Integer.parseInt(step.substring("arguments=".length()));
+            } else if (step.startsWith("vm=")) {
+                vmOptions.add(step.substring("vm=".length()));
             } else if (step.equals("no properties")) {
                 properties = properties.resolveSibling("Missing.qel");
+                writeProperties = false;
             } else if (step.equals("no hand-off")) {
                 handoff = handoff.resolveSibling("qel2.tmp");
+            } else if (step.equals("properties folder")) {
+                properties = properties.resolveSibling("Folder.qel");
+                Files.createDirectories(properties);
+                writeProperties = false;
+            } else if (step.equals("hand-off folder")) {
+                handoff = handoff.resolveSibling("qel2.tmp");
+                Files.createDirectories(handoff);
+            } else if (step.startsWith("/dev/")) {
+                handoff = Paths.get(step);
+            } else if (step.matches("(properties|hand-off) of \\d+ bytes")) {
+                // A valid file, its last line's value as long as it takes.
+                final boolean handoffFile = step.startsWith("hand-off");
+                final byte[] start = SettingsTest.bytes(handoffFile ? "qel.nl.current.vm=C:\\\\j\\\\java.exe\r\nx="
+                        : "qel.application.main.class=" + RECORDING + "\r\nx=");
+                final byte[] file = new byte[Integer.parseInt(step.replaceAll("\\D", ""))];
+                Arrays.fill(file, (byte) 'a');
+                System.arraycopy(start, 0, file, 0, start.length);
+                Files.write(handoffFile ? handoff : properties, file);
+                writeProperties = handoffFile;
             } else {
                 propertyLines.add(step);
             }
         }
-        if (!setup.contains("no properties")) {
+        if (writeProperties) {
             writeProperties(propertyLines.toArray(new String[0]));
         }
         final List<String> args = Arrays.asList(properties.toString(), handoff.toString());
@@ -525,13 +617,13 @@ class RavelinMainTest {
     // there too.
     @Test
     void aRedirectFailureGoesToStandardErrorsFileToo() throws Exception {
-        writeProperties("qel.application.main.class=" + RECORDING, "qel.stdout.redirect=missing/out.txt",
+        writeProperties("qel.application.main.class=" + RECORDING, "qel.stdout.redirect=Shop.qel/out.txt",
                 "qel.stderr.redirect=logs/err.txt");
         Files.write(handoff, HandoffTest.file("qel.nl.current.vm=C:\\\\Java\\\\bin\\\\javaw.exe", "qel.console=false",
                 "qel.service=true"));
         final Run run = runWithLauncherArguments();
-        final String line = lines("Ravelin: cannot open " + properties.resolveSibling("missing/out.txt")
-                + " for qel.stdout.redirect: no such file or directory");
+        final String line = lines("Ravelin: cannot make the folder " + properties + " for out.txt of"
+                + " qel.stdout.redirect: a file of that name is there");
         assertEquals(line, run.err);
         assertEquals(line, new String(Files.readAllBytes(properties.resolveSibling("logs/err.txt")),
                 StandardCharsets.UTF_8));

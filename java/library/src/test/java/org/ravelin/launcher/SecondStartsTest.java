@@ -12,6 +12,8 @@ import java.io.OutputStream;
 import java.net.InetAddress;
 import java.net.ServerSocket;
 import java.net.Socket;
+import java.nio.file.Path;
+import java.nio.file.Paths;
 import java.util.Arrays;
 import java.util.Collections;
 import java.util.List;
@@ -83,9 +85,12 @@ class SecondStartsTest {
         final BlockingQueue<List<String>> first = new LinkedBlockingQueue<>();
         final BlockingQueue<List<String>> second = new LinkedBlockingQueue<>();
         assertTrue(context.addSecondStartListener(first::add));
-        // A listener that throws does not stop the others, nor later starts.
+        // A listener that throws, an Error too, does not stop the others, nor later starts.
         assertTrue(context.addSecondStartListener(arguments -> {
             throw new IllegalStateException("thrown by the application");
+        }));
+        assertTrue(context.addSecondStartListener(arguments -> {
+            throw new StackOverflowError("thrown by the application");
         }));
         assertTrue(context.addSecondStartListener(second::add));
         final List<List<String>> starts = Arrays.asList(Arrays.asList("-open", "C:\\My Files\\a.txt", ""),
@@ -106,19 +111,56 @@ class SecondStartsTest {
         }
     }
 
+    // The launcher passes the arguments it kept for the application right after its answer, in the same write: the
+    // first listener is in place before the library reads them.
+    @Test
+    void argumentsThatComeWithTheAnswerReachTheFirstListener() throws Exception {
+        final List<String> kept = Arrays.asList("arguments", "-open", "kept.txt");
+        final CompletableFuture<Socket> accepted = CompletableFuture.supplyAsync(() -> {
+            try {
+                final Socket socket = relay.accept();
+                SecondStarts.readFrame(socket.getInputStream());
+                final byte[] answer = SecondStarts.frame(Collections.singletonList("listening"));
+                final byte[] arguments = SecondStarts.frame(kept);
+                final byte[] both = Arrays.copyOf(answer, answer.length + arguments.length);
+                System.arraycopy(arguments, 0, both, answer.length, arguments.length);
+                socket.getOutputStream().write(both);
+                return socket;
+            } catch (IOException e) {
+                throw new IllegalStateException(e);
+            }
+        });
+        final BlockingQueue<List<String>> received = new LinkedBlockingQueue<>();
+        assertTrue(context(Integer.toString(relay.getLocalPort()), TOKEN).addSecondStartListener(received::add));
+        final Socket socket = accepted.get(BOUND_SECONDS, TimeUnit.SECONDS);
+        try {
+            assertEquals(kept.subList(1, kept.size()), received.poll(BOUND_SECONDS, TimeUnit.SECONDS));
+        } finally {
+            socket.close();
+        }
+    }
+
+    // A failed registration names the port and the launcher it tried to reach.
     @Test
     void aPortWhereTheLauncherDoesNotAnswerAsTheLauncherIsAnError() throws Exception {
+        final Path properties = Paths.get("shop", "Shop.qel").toAbsolutePath();
+        final int port = relay.getLocalPort();
+        final LaunchContext context = LaunchContext.builder().propertiesFile(properties)
+                .handoffEntry(Handoff.SINGLE_INSTANCE_PORT, Integer.toString(port))
+                .handoffEntry(Handoff.SINGLE_INSTANCE_TOKEN, TOKEN).build();
         final CompletableFuture<Socket> accepted = acceptListener(Collections.singletonList("not-this"));
-        final IOException e = assertThrows(IOException.class,
-                () -> context(Integer.toString(relay.getLocalPort()), TOKEN).addSecondStartListener(arguments -> {}));
-        assertTrue(e.getMessage().contains("did not take the listener"), e.getMessage());
+        final IOException e = assertThrows(IOException.class, () -> context.addSecondStartListener(arguments -> {}));
+        assertEquals("the listener for second starts cannot be registered with the launcher of " + properties
+                + " at 127.0.0.1 port " + port + ": did not take the listener: [not-this]", e.getMessage());
         accepted.get(BOUND_SECONDS, TimeUnit.SECONDS).close();
 
-        assertThrows(IOException.class, () -> context("no port", TOKEN).addSecondStartListener(arguments -> {}));
-        final int closedPort = relay.getLocalPort();
+        final IOException noPort = assertThrows(IOException.class,
+                () -> context("no port", TOKEN).addSecondStartListener(arguments -> {}));
+        assertTrue(noPort.getMessage().contains("no port"), noPort.getMessage());
         relay.close();
-        assertThrows(IOException.class,
-                () -> context(Integer.toString(closedPort), TOKEN).addSecondStartListener(arguments -> {}));
+        final IOException closed = assertThrows(IOException.class, () -> context.addSecondStartListener(arguments -> {}));
+        assertTrue(closed.getMessage().startsWith("the listener for second starts cannot be registered with the "
+                + "launcher of " + properties + " at 127.0.0.1 port " + port + ": "), closed.getMessage());
     }
 
     @Test

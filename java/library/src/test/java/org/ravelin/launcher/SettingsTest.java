@@ -19,6 +19,7 @@ import java.util.List;
 import java.util.LinkedHashMap;
 import java.util.Map;
 import java.util.Optional;
+import java.util.OptionalLong;
 import java.util.Random;
 import java.util.TreeSet;
 import java.util.stream.Stream;
@@ -27,6 +28,7 @@ import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
 import org.junit.jupiter.params.ParameterizedTest;
 import org.junit.jupiter.params.provider.Arguments;
+import org.junit.jupiter.params.provider.CsvSource;
 import org.junit.jupiter.params.provider.MethodSource;
 
 /** The properties file read with the launcher's rules; the cases of the table are the launcher's own reader's. */
@@ -62,6 +64,55 @@ class SettingsTest {
         assertTrue(named.contains(Settings.APPLICATION_MAIN_CLASS), named.toString());
         assertTrue(tableKeys.containsAll(named), named + " not all in " + tableKeys);
         assertTrue(named.containsAll(javaOnly), javaOnly + " not all named in " + named);
+    }
+
+    // The values of the launcher's switches and sizes, as the launcher reads them (tests/cases/setting_values.txt,
+    // which the launcher's own tests run): the keys of kind switch or size in the key table.
+    static Stream<Arguments> switchesAndSizes() throws IOException {
+        final Map<String, String> kinds = new HashMap<>();
+        for (List<String> row : SharedCases.read("settings_keys.txt").get(0).all("key")) {
+            kinds.put(row.get(0), row.get(1));
+        }
+        final List<Arguments> cases = new ArrayList<>();
+        for (SharedCases.Case c : SharedCases.read("setting_values.txt")) {
+            final String kind = kinds.get(c.one("key"));
+            if ("switch".equals(kind) || "size".equals(kind)) {
+                cases.add(Arguments.of(c.toString(), kind, c.one("key"), c.one("value"), c.one("read")));
+            }
+        }
+        return cases.stream();
+    }
+
+    @ParameterizedTest(name = "{0}")
+    @MethodSource("switchesAndSizes")
+    void switchesAndSizesAreReadAsTheLauncherReadsThem(String name, String kind, String key, String value,
+            String read) {
+        final Settings settings = Settings.of(entries(key, value, "other", "true"));
+        if (kind.equals("switch")) {
+            assertEquals(Boolean.parseBoolean(read), settings.isOn(key));
+        } else {
+            assertEquals(OptionalLong.of(Long.parseLong(read)), settings.findByteSize(key));
+        }
+    }
+
+    // The shared cases hold a size of each kind once: here the edges of 64 bits, and a key that is absent.
+    @ParameterizedTest(name = "{0}")
+    @CsvSource(delimiter = '|', value = {
+            "9223372036854775807 | 9223372036854775807", "9223372036854775808 | 9223372036854775807",
+            "-9223372036854775808 | -9223372036854775808", "-9223372036854775809 | -9223372036854775808",
+            "-99999999999999999999m | -9223372036854775808", "8796093022207m | 9223372036853727232",
+            "8796093022208m | 9223372036854775807", "-8796093022208m | -9223372036854775808",
+            "' \t+64K' | 65536", "-1k | -1024", "k | 0"})
+    void sizesAtTheEdgesOf64Bits(String value, long read) {
+        assertEquals(OptionalLong.of(read), Settings.of(entries("size", value)).findByteSize("size"));
+    }
+
+    @Test
+    void anAbsentSwitchIsOffAndAnAbsentSizeEmpty() {
+        final Settings settings = Settings.of(entries("present", "on"));
+        assertFalse(settings.isOn("absent"));
+        assertTrue(settings.isOn("present"));
+        assertEquals(OptionalLong.empty(), settings.findByteSize("absent"));
     }
 
     /** Each character of the text is one byte (ISO 8859-1). */

@@ -3,7 +3,9 @@ package org.ravelin.packager;
 import java.io.PrintStream;
 import java.nio.file.Path;
 import java.nio.file.Paths;
+import java.util.HashMap;
 import java.util.List;
+import java.util.Map;
 
 /** The {@code brand} command: {@link Brander#brand} from the command line. */
 final class BrandCommand {
@@ -11,8 +13,10 @@ final class BrandCommand {
             + "Writes OUT.exe: the launcher IN.exe with its own icon, version information and manifest settings.\n"
             + "What is not given stays as in IN.exe; the original and internal file names follow OUT.exe.\n"
             + "  --icon FILE                 an .ico file (all its images) or a PNG image, at most 256x256 pixels\n"
-            + "  --product-name TEXT         the product name\n"
-            + "  --file-description TEXT     the file description Explorer and the task manager show\n"
+            + "  --product-name TEXT         the product name; also the program's name in the title of its error\n"
+            + "                              boxes and in its manifest's identity\n"
+            + "  --file-description TEXT     the file description Explorer and the task manager show; without a\n"
+            + "                              product name, the program's name in its error boxes' title\n"
             + "  --company TEXT              the company name\n"
             + "  --copyright TEXT            the copyright notice\n"
             + "  --version TEXT              the product and file version, such as 2.3.1 or 2.3.1-SNAPSHOT; the\n"
@@ -21,6 +25,18 @@ final class BrandCommand {
             + "  --dpi-aware true|false      whether Windows draws its windows unscaled on high-DPI screens\n"
             + "  --long-path-aware true|false  whether it takes paths longer than 260 characters\n"
             + "A signed launcher is refused: brand first, then sign.\n";
+
+    /** The option of each branding setting, by the name of the builder's method that sets it. */
+    private static final Map<String, String> OPTIONS = new HashMap<>();
+
+    static {
+        OPTIONS.put("icon", "--icon");
+        OPTIONS.put("productName", "--product-name");
+        OPTIONS.put("fileDescription", "--file-description");
+        OPTIONS.put("company", "--company");
+        OPTIONS.put("copyright", "--copyright");
+        OPTIONS.put("version", "--version");
+    }
 
     private BrandCommand() {}
 
@@ -64,7 +80,8 @@ final class BrandCommand {
             Brander.brand(launcher, output, b.build());
             return Main.DONE;
         } catch (PackagerException e) {
-            err.println("ravelin-packager: " + e.getMessage());
+            final String option = e.setting() == null ? null : OPTIONS.get(e.setting());
+            err.println("ravelin-packager: " + (option == null ? "" : option + ": ") + e.getMessage());
             return Main.REFUSED;
         }
     }

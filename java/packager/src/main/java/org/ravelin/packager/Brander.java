@@ -34,12 +34,12 @@ public final class Brander {
     /** Brands an executable held in memory; {@code what} names it in messages. */
     static byte[] brand(byte[] executable, String what, String outputName, Branding branding)
             throws PackagerException {
-        checkText("product name", branding.productName());
-        checkText("file description", branding.fileDescription());
-        checkText("company", branding.company());
-        checkText("copyright", branding.copyright());
-        checkText("version", branding.version());
-        checkText("output file name", outputName);
+        checkText("product name", "productName", branding.productName());
+        checkText("file description", "fileDescription", branding.fileDescription());
+        checkText("company", "company", branding.company());
+        checkText("copyright", "copyright", branding.copyright());
+        checkText("version", "version", branding.version());
+        checkText("output file name", null, outputName);
         final int[] numbers = branding.version() == null ? null : VersionInfo.numbers(branding.version());
         final IconFile icon = branding.icon() == null ? null : IconFile.read(branding.icon());
 
@@ -53,13 +53,17 @@ public final class Brander {
             icon.replaceGroup(tree, ICON_GROUP, what);
         }
         versionInfo(tree, what, outputName, numbers, branding);
-        if (branding.executionLevel() != null || branding.dpiAware() != null || branding.longPathAware() != null) {
+        if (Manifest.changes(branding)) {
             final ResourceTree.Entry manifests = tree.root.find(ResourceTree.RT_MANIFEST);
             final ResourceTree.Entry manifest = manifests == null ? null : manifests.dir.find(MANIFEST_ID);
-            if (manifest == null || manifest.dir.entries.isEmpty()) {
+            final boolean settings = branding.executionLevel() != null || branding.dpiAware() != null
+                    || branding.longPathAware() != null;
+            if ((manifest == null || manifest.dir.entries.isEmpty()) && settings) {
                 throw new PackagerException(what + " has no manifest (resource type 24, id 1) to change");
             }
-            for (ResourceTree.Entry lang : manifest.dir.entries) {
+            // Without a manifest, there is no identity to name either.
+            for (ResourceTree.Entry lang : manifest == null ? new java.util.ArrayList<ResourceTree.Entry>()
+                    : manifest.dir.entries) {
                 lang.leaf.data = Manifest.apply(lang.leaf.data, branding, what);
             }
         }
@@ -97,6 +101,7 @@ public final class Brander {
             set(table, "OriginalFilename", outputName);
             set(table, "ProductName", branding.productName());
             set(table, "ProductVersion", branding.version());
+            checkFits(root, what, branding);
             lang.leaf.data = VersionInfo.write(root);
         }
     }
@@ -133,11 +138,37 @@ public final class Brander {
         }
     }
 
-    private static void checkText(String what, String text) throws PackagerException {
+    private static void checkText(String what, String setting, String text) throws PackagerException {
         if (text != null && text.indexOf('\0') >= 0) {
             throw new PackagerException("the " + what + " \"" + text.replace("\0", "\\0")
-                    + "\" holds a NUL character");
+                    + "\" holds a NUL character", setting);
         }
+    }
+
+    // Every length in a version resource is 16 bits, the whole resource's too: a longer one would wrap, and the
+    // system's reader would find no text after it. The longest text given is named as the one to shorten.
+    private static void checkFits(VersionInfo.Node root, String what, Branding branding) throws PackagerException {
+        final long size = VersionInfo.size(root);
+        if (size <= VersionInfo.MAX_LENGTH) {
+            return;
+        }
+        final String[][] texts = {{"product name", "productName", branding.productName()},
+            {"file description", "fileDescription", branding.fileDescription()},
+            {"company", "company", branding.company()}, {"copyright", "copyright", branding.copyright()},
+            {"version", "version", branding.version()}};
+        String[] longest = null;
+        for (String[] text : texts) {
+            if (text[2] != null && (longest == null || text[2].length() > longest[2].length())) {
+                longest = text;
+            }
+        }
+        final String tail = "the version information of " + what + " would take " + size + " bytes, and its 16-bit"
+                + " lengths hold at most " + VersionInfo.MAX_LENGTH;
+        if (longest == null) {
+            throw new PackagerException(tail);
+        }
+        throw new PackagerException("the " + longest[0] + " is too long (" + longest[2].length() + " characters): "
+                + tail, longest[1]);
     }
 
     private static byte[] read(Path launcher) throws PackagerException {
@@ -150,6 +181,13 @@ public final class Brander {
 
     private static void write(Path output, byte[] bytes, Path launcher) throws PackagerException {
         final Path absolute = output.toAbsolutePath();
+        try {
+            // As write-settings does: the folder the output goes into is made when it is missing.
+            Files.createDirectories(absolute.getParent());
+        } catch (IOException e) {
+            throw new PackagerException("cannot make the folder " + absolute.getParent() + " for the output "
+                    + output + ": " + e, e);
+        }
         Path temp = null;
         try {
             temp = Files.createTempFile(absolute.getParent(), "." + absolute.getFileName(), ".tmp");

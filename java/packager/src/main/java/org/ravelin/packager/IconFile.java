@@ -13,6 +13,8 @@ import java.util.List;
  */
 final class IconFile {
     static final int MAX_SIZE = 256;
+    /** The branding setting that names the icon. */
+    private static final String SETTING = "icon";
     private static final byte[] PNG_SIGNATURE = {(byte) 0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
     /** One image: its group entry's fields and its bytes (a DIB or a PNG). */
@@ -51,11 +53,11 @@ final class IconFile {
             return new IconFile(Collections.singletonList(png(b, file)));
         }
         if (b.length < 6 || Bytes.u16(b, 0) != 0 || Bytes.u16(b, 2) != 1 || Bytes.u16(b, 4) == 0) {
-            throw new PackagerException("the icon " + file + " is neither an .ico file nor a PNG image");
+            throw new PackagerException("the icon " + file + " is neither an .ico file nor a PNG image", SETTING);
         }
         final int count = Bytes.u16(b, 4);
         if (6 + 16L * count > b.length) {
-            throw new PackagerException("the icon " + file + " is cut short");
+            throw new PackagerException("the icon " + file + " is cut short", SETTING);
         }
         final List<Image> images = new ArrayList<>();
         for (int i = 0; i < count; i++) {
@@ -63,7 +65,7 @@ final class IconFile {
             final long size = Bytes.u32(b, e + 8);
             final long offset = Bytes.u32(b, e + 12);
             if (size < 12 || offset + size > b.length) {
-                throw new PackagerException("the icon " + file + " is cut short (image " + (i + 1) + ")");
+                throw new PackagerException("the icon " + file + " is cut short (image " + (i + 1) + ")", SETTING);
             }
             final byte[] data = java.util.Arrays.copyOfRange(b, (int) offset, (int) (offset + size));
             if (isPng(data, 0, data.length)) {
@@ -72,7 +74,7 @@ final class IconFile {
             }
             if (data.length < 40 || Bytes.u32(data, 0) < 40) {
                 throw new PackagerException("the icon " + file + " holds an image (" + (i + 1)
-                        + ") that is neither a bitmap nor a PNG image");
+                        + ") that is neither a bitmap nor a PNG image", SETTING);
             }
             final long width = Bytes.u32(data, 4);
             final long height = Bytes.u32(data, 8) / 2;
@@ -99,8 +101,9 @@ final class IconFile {
     /** Reads a PNG image's size and depth from its IHDR chunk, which comes first. */
     private static Image png(byte[] data, Path file) throws PackagerException {
         if (data.length < 33 || data[12] != 'I' || data[13] != 'H' || data[14] != 'D' || data[15] != 'R') {
-            throw new PackagerException("the icon " + file + " holds a PNG image without a header (IHDR)");
+            throw new PackagerException("the icon " + file + " holds a PNG image without a header (IHDR)", SETTING);
         }
+        checkWhole(data, file);
         final long width = bigEndian32(data, 16);
         final long height = bigEndian32(data, 20);
         checkSize(width, height, file);
@@ -110,10 +113,72 @@ final class IconFile {
         return new Image((int) width, (int) height, 0, 1, depth * channels, data);
     }
 
+    /**
+     * Whether a PNG image is whole: its chunks follow one another to the IEND chunk, each with its CRC, and the
+     * compressed data of its IDAT chunks inflates to the end of its stream, to as many bytes as its rows take (for
+     * an image that is not interlaced). A file cut short after its header is refused here, not drawn half.
+     */
+    private static void checkWhole(byte[] data, Path file) throws PackagerException {
+        final String refused = "the icon " + file + " holds a PNG image that is not whole: ";
+        final java.io.ByteArrayOutputStream compressed = new java.io.ByteArrayOutputStream();
+        int at = PNG_SIGNATURE.length;
+        boolean end = false;
+        while (!end) {
+            if (at + 12 > data.length) {
+                throw new PackagerException(refused + "it ends before its IEND chunk", SETTING);
+            }
+            final long length = bigEndian32(data, at);
+            if (length > data.length - at - 12L) {
+                throw new PackagerException(refused + "a chunk runs past its end", SETTING);
+            }
+            final java.util.zip.CRC32 crc = new java.util.zip.CRC32();
+            crc.update(data, at + 4, 4 + (int) length);
+            if (crc.getValue() != bigEndian32(data, at + 8 + (int) length)) {
+                throw new PackagerException(refused + "the chunk "
+                        + new String(data, at + 4, 4, java.nio.charset.StandardCharsets.ISO_8859_1)
+                        + " fails its CRC", SETTING);
+            }
+            final String type = new String(data, at + 4, 4, java.nio.charset.StandardCharsets.ISO_8859_1);
+            if (type.equals("IDAT")) {
+                compressed.write(data, at + 8, (int) length);
+            }
+            end = type.equals("IEND");
+            at += 12 + (int) length;
+        }
+        final java.util.zip.Inflater inflater = new java.util.zip.Inflater();
+        long inflated = 0;
+        try {
+            inflater.setInput(compressed.toByteArray());
+            final byte[] buffer = new byte[8192];
+            while (!inflater.finished()) {
+                final int n = inflater.inflate(buffer);
+                if (n == 0 && (inflater.needsInput() || inflater.needsDictionary())) {
+                    throw new PackagerException(refused + "its image data (IDAT) ends early", SETTING);
+                }
+                inflated += n;
+            }
+        } catch (java.util.zip.DataFormatException e) {
+            throw new PackagerException(refused + "its image data (IDAT) is damaged", SETTING);
+        } finally {
+            inflater.end();
+        }
+        final long width = bigEndian32(data, 16);
+        final long height = bigEndian32(data, 20);
+        final int depth = data[24] & 0xFF;
+        final int colourType = data[25] & 0xFF;
+        final int channels = colourType == 2 ? 3 : colourType == 4 ? 2 : colourType == 6 ? 4 : 1;
+        final boolean interlaced = data[28] != 0;
+        final long rows = height * (1 + (width * channels * depth + 7) / 8);
+        if (!interlaced && inflated < rows) {
+            throw new PackagerException(refused + "its image data holds " + inflated + " bytes of the " + rows
+                    + " its rows take", SETTING);
+        }
+    }
+
     private static void checkSize(long width, long height, Path file) throws PackagerException {
         if (width < 1 || height < 1 || width > MAX_SIZE || height > MAX_SIZE) {
             throw new PackagerException("the icon " + file + " holds an image of " + width + "x" + height
-                    + " pixels; Windows takes icons of at most " + MAX_SIZE + "x" + MAX_SIZE);
+                    + " pixels; Windows takes icons of at most " + MAX_SIZE + "x" + MAX_SIZE, SETTING);
         }
     }
 

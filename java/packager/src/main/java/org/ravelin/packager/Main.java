@@ -1,6 +1,9 @@
 package org.ravelin.packager;
 
 import java.io.PrintStream;
+import java.nio.charset.Charset;
+import java.nio.charset.CharsetEncoder;
+import java.nio.charset.StandardCharsets;
 import java.util.Arrays;
 import java.util.List;
 
@@ -27,7 +30,53 @@ public final class Main {
      * @param args the command and its options
      */
     public static void main(String[] args) {
-        System.exit(run(Arrays.asList(args), System.out, System.err));
+        System.exit(run(Arrays.asList(args), System.out, System.err, outputCharset()));
+    }
+
+    /**
+     * The character set of standard output: the one the VM names for it (stdout.encoding, or on a Windows console
+     * sun.stdout.encoding), else the platform's (native.encoding), else the default. Under LC_ALL=C it is ASCII.
+     *
+     * @return the character set
+     */
+    public static Charset outputCharset() {
+        for (String property : new String[] {"stdout.encoding", "sun.stdout.encoding", "native.encoding"}) {
+            final String name = System.getProperty(property);
+            if (name != null && Charset.isSupported(name)) {
+                return Charset.forName(name);
+            }
+        }
+        return Charset.defaultCharset();
+    }
+
+    /**
+     * The text with every character that the character set cannot encode written as a {@code \}{@code uXXXX}
+     * escape (a no-break space as backslash, u, 00a0, not "?"), and every control character but the tab too.
+     *
+     * @param text a line to print
+     * @param charset the output's character set
+     * @return the text to print
+     */
+    public static String printable(String text, Charset charset) {
+        final CharsetEncoder encoder = charset.newEncoder();
+        final StringBuilder result = new StringBuilder(text.length());
+        for (int i = 0; i < text.length(); i++) {
+            final char c = text.charAt(i);
+            final boolean pair = Character.isHighSurrogate(c) && i + 1 < text.length()
+                    && Character.isLowSurrogate(text.charAt(i + 1));
+            final String unit = pair ? text.substring(i, i + 2) : String.valueOf(c);
+            if (c < ' ' && c != '\t' || c == 0x7F || !encoder.canEncode(unit)) {
+                for (int j = 0; j < unit.length(); j++) {
+                    result.append(String.format("\\u%04x", (int) unit.charAt(j)));
+                }
+            } else {
+                result.append(unit);
+            }
+            if (pair) {
+                i++;
+            }
+        }
+        return result.toString();
     }
 
     /**
@@ -39,6 +88,19 @@ public final class Main {
      * @return the exit code
      */
     public static int run(List<String> args, PrintStream out, PrintStream err) {
+        return run(args, out, err, StandardCharsets.UTF_8);
+    }
+
+    /**
+     * Runs a command, writing what the output's character set cannot hold as escapes.
+     *
+     * @param args the command and its options
+     * @param out where help and results go
+     * @param err where refusals go
+     * @param charset the character set of both
+     * @return the exit code
+     */
+    public static int run(List<String> args, PrintStream out, PrintStream err, Charset charset) {
         if (args.isEmpty() || args.get(0).equals("--help") || args.get(0).equals("-h")) {
             out.print(usage());
             return args.isEmpty() ? USAGE : DONE;
@@ -50,7 +112,7 @@ public final class Main {
             return InstallerCommand.run(args.subList(1, args.size()), out, err);
         }
         if (SettingsCommands.COMMANDS.contains(args.get(0))) {
-            return SettingsCommands.run(args, out, err);
+            return SettingsCommands.run(args, out, err, charset);
         }
         err.println("ravelin-packager: unknown command " + args.get(0) + " (see --help)");
         return USAGE;

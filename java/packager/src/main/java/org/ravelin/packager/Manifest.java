@@ -29,7 +29,67 @@ final class Manifest {
         if (b.longPathAware() != null) {
             text = setting(text, "longPathAware", WINDOWS_SETTINGS_2016, b.longPathAware().toString());
         }
+        final String name = identityName(b.company(), b.productName() != null ? b.productName() : b.fileDescription());
+        if (name != null) {
+            text = identity(text, name);
+        }
+        final String description = b.fileDescription() != null ? b.fileDescription() : b.productName();
+        if (description != null && !description.trim().isEmpty()) {
+            text = description(text, description.trim());
+        }
         return text.getBytes(StandardCharsets.UTF_8);
+    }
+
+    /** Whether branding changes the manifest: a setting of its own, or a name its identity follows. */
+    static boolean changes(Branding b) {
+        return b.executionLevel() != null || b.dpiAware() != null || b.longPathAware() != null
+                || b.productName() != null || b.fileDescription() != null;
+    }
+
+    /**
+     * The assembly identity's name for a program: its company and its name as "Company.Name", each kept to the
+     * letters, digits, "-" and "_" of ASCII that an identity name takes, other runs becoming one "."; null when no
+     * such character is left of the name.
+     */
+    static String identityName(String company, String name) {
+        final String program = identityPart(name);
+        if (program.isEmpty()) {
+            return null;
+        }
+        final String maker = identityPart(company);
+        return maker.isEmpty() ? program : maker + "." + program;
+    }
+
+    private static String identityPart(String text) {
+        if (text == null) {
+            return "";
+        }
+        return text.replaceAll("[^A-Za-z0-9_-]+", ".").replaceAll("^\\.+|\\.+$", "");
+    }
+
+    private static String identity(String text, String name) {
+        final Matcher m = Pattern.compile("(<assemblyIdentity\\b[^>]*?\\bname\\s*=\\s*)([\"'])[^\"']*\\2")
+                .matcher(text);
+        if (!m.find()) {
+            return text;
+        }
+        return text.substring(0, m.start()) + m.group(1) + m.group(2) + name + m.group(2) + text.substring(m.end());
+    }
+
+    private static String description(String text, String description) {
+        // XML text: its markup characters escaped, control characters (which XML 1.0 cannot hold) as blanks.
+        final String escaped = description.replaceAll("[\\x00-\\x1F\\x7F]", " ").replace("&", "&amp;")
+                .replace("<", "&lt;").replace(">", "&gt;");
+        final Matcher m = Pattern.compile("(<description\\b[^>]*>)[^<]*(</description\\s*>)").matcher(text);
+        if (m.find()) {
+            return text.substring(0, m.start()) + m.group(1) + escaped + m.group(2) + text.substring(m.end());
+        }
+        final Matcher identity = Pattern.compile("<assemblyIdentity\\b[^>]*/>").matcher(text);
+        if (!identity.find()) {
+            return text;
+        }
+        return text.substring(0, identity.end()) + "\n  <description>" + escaped + "</description>"
+                + text.substring(identity.end());
     }
 
     private static String executionLevel(String text, String level) {

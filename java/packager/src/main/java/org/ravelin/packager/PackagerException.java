@@ -7,6 +7,9 @@ package org.ravelin.packager;
 public class PackagerException extends Exception {
     private static final long serialVersionUID = 1L;
 
+    /** The branding setting refused, as {@link Branding}'s builder names it; null when no one setting is. */
+    private final String setting;
+
     /**
      * Makes one with a message that names the input refused.
      *
@@ -14,6 +17,19 @@ public class PackagerException extends Exception {
      */
     public PackagerException(String message) {
         super(message);
+        setting = null;
+    }
+
+    /**
+     * Makes one for a branding setting that is refused, so that a command line or a build plug-in can name its own
+     * option or parameter for it.
+     *
+     * @param message what was refused and why
+     * @param setting the setting, named as {@link Branding.Builder}'s method that sets it ({@code productName})
+     */
+    public PackagerException(String message, String setting) {
+        super(message);
+        this.setting = setting;
     }
 
     /**
@@ -24,5 +40,16 @@ public class PackagerException extends Exception {
      */
     public PackagerException(String message, Throwable cause) {
         super(message, cause);
+        setting = null;
+    }
+
+    /**
+     * The branding setting refused, named as {@link Branding.Builder}'s method that sets it ({@code productName},
+     * {@code icon}); null when the refusal concerns no one setting (the launcher, the output).
+     *
+     * @return the setting, or null
+     */
+    public String setting() {
+        return setting;
     }
 }

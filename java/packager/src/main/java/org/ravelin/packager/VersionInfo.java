@@ -77,6 +77,18 @@ final class VersionInfo {
         return node;
     }
 
+    /** The most bytes a node can take, its children included: its length is 16 bits. */
+    static final int MAX_LENGTH = 0xFFFF;
+
+    /** The bytes the node takes when written, its children included; more than {@link #MAX_LENGTH} does not fit. */
+    static long size(Node node) {
+        long size = Bytes.alignUp(6 + 2 * (node.key.length() + 1), 4) + (long) node.value.length;
+        for (Node c : node.children) {
+            size = Bytes.alignUp((int) Math.min(size, Integer.MAX_VALUE - 4), 4) + size(c);
+        }
+        return size;
+    }
+
     static byte[] write(Node node) {
         final Bytes.Writer w = new Bytes.Writer();
         w.u16(0).u16(node.type == 1 ? node.value.length / 2 : node.value.length).u16(node.type);

@@ -18,6 +18,7 @@ import java.nio.file.Path;
 import java.nio.file.Paths;
 import java.util.ArrayList;
 import java.util.Arrays;
+import java.util.Collections;
 import java.util.List;
 import java.util.function.Function;
 
@@ -75,6 +76,33 @@ class BrandTest {
         }
     }
 
+    /** The PNG with its IDAT chunk cut to half its data, its length and CRC made to match: whole chunks, half an image. */
+    static byte[] pngWithCutData(byte[] png) {
+        int at = 8;
+        while (!new String(png, at + 4, 4, StandardCharsets.ISO_8859_1).equals("IDAT")) {
+            at += 12 + (int) bigEndian32(png, at);
+        }
+        final int length = (int) bigEndian32(png, at);
+        final int kept = length / 2;
+        final java.util.zip.CRC32 crc = new java.util.zip.CRC32();
+        crc.update(png, at + 4, 4 + kept);
+        final java.io.ByteArrayOutputStream out = new java.io.ByteArrayOutputStream();
+        out.write(png, 0, at);
+        out.write(bigEndian(kept), 0, 4);
+        out.write(png, at + 4, 4 + kept);
+        out.write(bigEndian((int) crc.getValue()), 0, 4);
+        out.write(png, at + 12 + length, png.length - at - 12 - length);
+        return out.toByteArray();
+    }
+
+    private static long bigEndian32(byte[] b, int at) {
+        return (long) (b[at] & 0xFF) << 24 | (b[at + 1] & 0xFF) << 16 | (b[at + 2] & 0xFF) << 8 | (b[at + 3] & 0xFF);
+    }
+
+    private static byte[] bigEndian(int v) {
+        return new byte[] {(byte) (v >>> 24), (byte) (v >>> 16), (byte) (v >>> 8), (byte) v};
+    }
+
     private static Path write(Path file, byte[] bytes) {
         try {
             return Files.write(file, bytes);
@@ -95,6 +123,13 @@ class BrandTest {
         // An .ico whose PNG image is larger than its directory entry can say.
         final Bytes.Writer ico = new Bytes.Writer().u16(0).u16(1).u16(1).u8(0).u8(0).u8(0).u8(0).u16(1).u16(32)
                 .u32(png300.length).u32(22).bytes(png300);
+        final byte[] png16 = TestIcons.png(16, 16);
+        final byte[] damaged = png16.clone();
+        damaged[40] ^= 0x01;
+        final byte[] shortData = pngWithCutData(TestIcons.png(64, 64, 64));
+        final byte[] cutPng = Arrays.copyOf(png16, 33);
+        final Bytes.Writer cutIco = new Bytes.Writer().u16(0).u16(1).u16(1).u8(16).u8(16).u8(0).u8(0).u16(1).u16(32)
+                .u32(cutPng.length).u32(22).bytes(cutPng);
         final List<BadInput> cases = Arrays.asList(
             new BadInput("text file as icon", d -> Branding.builder().icon(write(d.resolve("notes.ico"),
                     "not an icon".getBytes(StandardCharsets.US_ASCII))), null, "notes.ico"),
@@ -105,6 +140,24 @@ class BrandTest {
             new BadInput("cut-short .ico", d -> Branding.builder().icon(write(d.resolve("cut.ico"),
                     Arrays.copyOf(bigIco, 200))), null, "cut.ico"),
             new BadInput("missing icon", d -> Branding.builder().icon(d.resolve("absent.ico")), null, "absent.ico"),
+            // The signature and the header, no image data.
+            new BadInput("PNG cut after its header", d -> Branding.builder().icon(write(d.resolve("cut.png"),
+                    Arrays.copyOf(png16, 33))), null, "cut.png holds a PNG image that is not whole"),
+            new BadInput("PNG without its last chunk", d -> Branding.builder().icon(write(d.resolve("noend.png"),
+                    Arrays.copyOf(png16, png16.length - 12))), null, "noend.png holds a PNG image that is not whole"),
+            new BadInput("PNG with a damaged byte", d -> Branding.builder().icon(write(d.resolve("crc.png"),
+                    damaged)), null, "fails its CRC"),
+            new BadInput("PNG whose image data ends early", d -> Branding.builder().icon(write(d.resolve("short.png"),
+                    shortData)), null, "image data (IDAT) ends early"),
+            new BadInput(".ico holding a PNG cut short", d -> Branding.builder().icon(write(d.resolve("cutpng.ico"),
+                    cutIco.toByteArray())), null, "cutpng.ico holds a PNG image that is not whole"),
+            new BadInput("product name over the 16-bit lengths", d -> Branding.builder()
+                    .productName(String.join("", Collections.nCopies(40000, "x"))), null,
+                    "the product name is too long (40000 characters)"),
+            new BadInput("texts together over the 16-bit lengths", d -> Branding.builder()
+                    .productName(String.join("", Collections.nCopies(20000, "p")))
+                    .company(String.join("", Collections.nCopies(16000, "c"))), null,
+                    "the product name is too long (20000 characters)"),
             new BadInput("version without a number", d -> Branding.builder().version("SNAPSHOT"), null, "SNAPSHOT"),
             new BadInput("number over 65535", d -> Branding.builder().version("1.70000"), null, "1.70000"),
             new BadInput("NUL in a text", d -> Branding.builder().company("ACME\0Corp"), null, "ACME\\0Corp"),
@@ -230,11 +283,45 @@ class BrandTest {
         assertTrue(manifest.contains(">false</dpiAware>"), manifest);
         assertTrue(manifest.contains(">true</longPathAware>"), manifest);
         assertTrue(manifest.contains("<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/>"), manifest);
+        assertTrue(manifest.contains("name=\"Demo.Company.Demo.Product\""), manifest);
+        assertTrue(manifest.contains("<description>Demo application</description>"), manifest);
+        assertFalse(manifest.contains("Ravelin"), manifest);
 
         for (ResourceTree.Entry type : before.root.entries) {
             if (type.name != null || type.id == ResourceTree.RT_STRING || type.id > 24) {
                 assertEquals(leaves(type), leaves(find(after, type)), "type " + type.id + " " + type.name);
             }
+        }
+    }
+
+    /** The manifest's identity and description follow the names; what an identity name cannot hold is left out. */
+    @Test
+    void theManifestsIdentityFollowsTheNames() throws Exception {
+        final String[][] cases = {
+            // product name, file description, company: identity name, description
+            {"Shop & Co <Pro>", null, null, "Shop.Co.Pro", "Shop &amp; Co &lt;Pro&gt;"},
+            {null, "Described tool", "ACME", "ACME.Described.tool", "Described tool"},
+            {"Kasse", "Die Kasse\nf\u00fcr alle", "B\u00e4cker M\u00fcller", "B.cker.M.ller.Kasse",
+                "Die Kasse f\u00fcr alle"},
+            {"\u00e4\u00f6\u00fc", null, null, "Ravelin.Launcher", "\u00e4\u00f6\u00fc"}};
+        for (String[] c : cases) {
+            final Path out = dir.resolve("named.exe");
+            Branding.Builder b = Branding.builder();
+            if (c[0] != null) {
+                b = b.productName(c[0]);
+            }
+            if (c[1] != null) {
+                b = b.fileDescription(c[1]);
+            }
+            if (c[2] != null) {
+                b = b.company(c[2]);
+            }
+            Brander.brand(LAUNCHER, out, b.build());
+            final ResourceTree after = PeFile.parse(Files.readAllBytes(out), "out").resources();
+            final String manifest = new String(only(after, ResourceTree.RT_MANIFEST, 1), StandardCharsets.UTF_8);
+            assertTrue(manifest.contains("name=\"" + c[3] + "\""), c[3] + ": " + manifest);
+            assertTrue(manifest.contains("<description>" + c[4] + "</description>"), c[4] + ": " + manifest);
+            assertTrue(manifest.contains("level=\"asInvoker\""), manifest);
         }
     }
 
@@ -295,6 +382,30 @@ class BrandTest {
                 dir.resolve("v.exe").toString(), "--version", "next"));
         assertTrue(err.toString("UTF-8").startsWith("ravelin-packager: the version \"next\""), err.toString("UTF-8"));
         assertFalse(Files.exists(dir.resolve("v.exe")));
+        final ByteArrayOutputStream tooLong = new ByteArrayOutputStream();
+        assertEquals(Main.REFUSED, main(tooLong, "brand", "--launcher", LAUNCHER.toString(), "--output",
+                dir.resolve("long.exe").toString(), "--product-name", String.join("", Collections.nCopies(40000, "x"))));
+        assertTrue(tooLong.toString("UTF-8").startsWith("ravelin-packager: --product-name: the product name is too"
+                + " long (40000 characters)"), tooLong.toString("UTF-8"));
+        assertFalse(Files.exists(dir.resolve("long.exe")));
+        final ByteArrayOutputStream cutIcon = new ByteArrayOutputStream();
+        assertEquals(Main.REFUSED, main(cutIcon, "brand", "--launcher", LAUNCHER.toString(), "--output",
+                dir.resolve("icon.exe").toString(), "--icon",
+                write(dir.resolve("half.png"), Arrays.copyOf(TestIcons.png(16, 16), 40)).toString()));
+        assertTrue(cutIcon.toString("UTF-8").startsWith("ravelin-packager: --icon: the icon "), cutIcon.toString("UTF-8"));
+        // An output folder that does not exist yet is made.
+        final Path nested = dir.resolve("not/yet/there/App.exe");
+        final ByteArrayOutputStream made = new ByteArrayOutputStream();
+        assertEquals(Main.DONE, main(made, "brand", "--launcher", LAUNCHER.toString(), "--output", nested.toString(),
+                "--product-name", "App"), made.toString("UTF-8"));
+        assertTrue(Files.isRegularFile(nested));
+        // One that cannot be made is said plainly, naming it.
+        write(dir.resolve("plain-file"), new byte[] {1});
+        final ByteArrayOutputStream blocked = new ByteArrayOutputStream();
+        assertEquals(Main.REFUSED, main(blocked, "brand", "--launcher", LAUNCHER.toString(), "--output",
+                dir.resolve("plain-file/App.exe").toString()));
+        assertTrue(blocked.toString("UTF-8").startsWith("ravelin-packager: cannot make the folder "
+                + dir.resolve("plain-file")), blocked.toString("UTF-8"));
         final ByteArrayOutputStream help = new ByteArrayOutputStream();
         assertEquals(Main.DONE, Main.run(Arrays.asList("brand", "--help"), new PrintStream(help, true, "UTF-8"),
                 new PrintStream(new ByteArrayOutputStream())));

@@ -9,6 +9,8 @@ import java.io.PrintStream;
 import java.nio.charset.StandardCharsets;
 
 import org.ravelin.launcher.LaunchContext;
+import org.ravelin.launcher.testapp.base.OtherPackageArgumentsMain;
+import org.ravelin.launcher.testapp.base.OtherPackageMain;
 
 /** Application classes the ready main class must refuse, and one it must start although the class is not public. */
 public final class OtherApplications {
@@ -17,7 +19,7 @@ public final class OtherApplications {
     public static final class WithoutMain {}
 
     /** Each main method prints what it is and its arguments; the ones the java launcher would not start print nothing. */
-    static void started(String what, String... args) {
+    public static void started(String what, String... args) {
         System.out.println(what + (args.length == 0 ? "" : " " + String.join(" ", args)));
     }
 
@@ -139,6 +141,40 @@ public final class OtherApplications {
         }
     }
 
+    /*
+     * Subclasses in another package than their superclass's main method, which they therefore do not override: the
+     * nearest main method of a signature is the one the java command takes, and when that one does not count it
+     * does not look past it to the superclass's.
+     */
+    public static final class PrivateArgumentsMainHidesBase extends OtherPackageArgumentsMain {
+        @SuppressWarnings("unused")
+        private void main(String[] args) {
+            started("private main(String[])", args);
+        }
+    }
+
+    public static final class IntegerArgumentsMainHidesBase extends OtherPackageArgumentsMain {
+        int main(String[] args) {
+            started("int main(String[])", args);
+            return 0;
+        }
+    }
+
+    public static final class PrivateMainHidesBase extends OtherPackageMain {
+        @SuppressWarnings("unused")
+        private void main() {
+            started("private main()");
+        }
+    }
+
+    /** Its main(String[]) does not count, so the java command goes on to the main() its superclass declares. */
+    public static final class PrivateArgumentsMainBesideBaseMain extends OtherPackageMain {
+        @SuppressWarnings("unused")
+        private static void main(String[] args) {
+            started("private static main(String[])", args);
+        }
+    }
+
     /** Only what the application's build knew: missing from the class path at run time. */
     public static final class OptionalDependency {}
 
@@ -239,6 +275,13 @@ public final class OtherApplications {
                 System.out.println("read: " + line);
             }
             System.out.println("input ended");
+        }
+    }
+
+    /** Throws from a main method that is not public. */
+    static final class NotPublicThrowing {
+        public static void main(String[] args) throws IOException {
+            throw new IOException("thrown by the application");
         }
     }
 

@@ -204,67 +204,100 @@ public final class Installer {
 
         private Builder() {}
 
-        /** @param programFolder the program's folder, holding NAME.exe @return this */
+        /**
+         * @param programFolder the program's folder, holding NAME.exe
+         * @return this
+         */
         public Builder folder(Path programFolder) {
             this.folder = programFolder;
             return this;
         }
 
-        /** @param programName the program's name: NAME.exe, the folder it installs into, the shortcut @return this */
+        /**
+         * @param programName the program's name: NAME.exe, the folder it installs into, the shortcut
+         * @return this
+         */
         public Builder name(String programName) {
             this.name = programName;
             return this;
         }
 
-        /** @param text the version, such as 2.3.1-SNAPSHOT @return this */
+        /**
+         * @param text the version, such as 2.3.1-SNAPSHOT
+         * @return this
+         */
         public Builder version(String text) {
             this.version = text;
             return this;
         }
 
-        /** @param publisher the publisher Programs and Features shows; the name when not given @return this */
+        /**
+         * @param publisher the publisher Programs and Features shows; the name when not given
+         * @return this
+         */
         public Builder manufacturer(String publisher) {
             this.manufacturer = publisher;
             return this;
         }
 
-        /** @param text a description for Programs and Features @return this */
+        /**
+         * @param text a description for Programs and Features
+         * @return this
+         */
         public Builder description(String text) {
             this.description = text;
             return this;
         }
 
-        /** @param code the upgrade code, the same for every version of the program @return this */
+        /**
+         * @param code the upgrade code, the same for every version of the program
+         * @return this
+         */
         public Builder upgradeCode(UUID code) {
             this.upgradeCode = code;
             return this;
         }
 
-        /** @param user whether it installs for the user alone, without administrator rights @return this */
+        /**
+         * @param user whether it installs for the user alone, without administrator rights
+         * @return this
+         */
         public Builder perUser(boolean user) {
             this.perUser = user;
             return this;
         }
 
-        /** @param desktop whether it puts a shortcut on the desktop too @return this */
+        /**
+         * @param desktop whether it puts a shortcut on the desktop too
+         * @return this
+         */
         public Builder desktopShortcut(boolean desktop) {
             this.desktopShortcut = desktop;
             return this;
         }
 
-        /** @param extension a file extension (".shop" or "shop") that opens with the program @return this */
+        /**
+         * @param extension a file extension (".shop" or "shop") that opens with the program
+         * @return this
+         */
         public Builder associate(String extension) {
             this.associations.add(extension.startsWith(".") ? extension.substring(1) : extension);
             return this;
         }
 
-        /** @param settings the service it installs, starts and removes; null for none @return this */
+        /**
+         * @param settings the service it installs, starts and removes; null for none
+         * @return this
+         */
         public Builder service(ServiceSettings settings) {
             this.service = settings;
             return this;
         }
 
-        /** @param seconds the time the package's dates carry, in seconds since 1970 @return this */
+        /**
+         * @param seconds the time the package's dates carry, in seconds since 1970
+         * @return this
+         */
         public Builder epochSeconds(long seconds) {
             this.epochSeconds = seconds;
             return this;

@@ -116,6 +116,58 @@ final class LauncherRules {
         return (seconds < 0 ? 0 : Math.min(seconds, DAY_SECONDS)) * 1000;
     }
 
+    /** The keys of the service logs' size and count of older files, which the service refuses unless they are digits. */
+    static final String LOG_SIZE_KEY = "qel.service.log.size";
+    static final String LOG_KEEP_KEY = "qel.service.log.keep";
+    /** The most older files of a service log kept. */
+    static final int MAX_LOG_KEEP = 999;
+
+    private static boolean allDigits(String text) {
+        if (text.isEmpty()) {
+            return false;
+        }
+        for (int i = 0; i < text.length(); i++) {
+            if (text.charAt(i) < '0' || text.charAt(i) > '9') {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    /**
+     * The size of a service log's file in bytes: digits with an optional k, m or g in any case, blanks around aside;
+     * empty or 0 is the default, 10m, and a count beyond 64 bits stays at the limit. Empty for any other value.
+     */
+    static Optional<Long> serviceLogSize(String value) {
+        final long defaultSize = 10L << 20;
+        final String text = trimControl(value);
+        if (text.isEmpty()) {
+            return Optional.of(defaultSize);
+        }
+        final char unit = Character.toLowerCase(text.charAt(text.length() - 1));
+        final long multiplier = unit == 'k' ? 1L << 10 : unit == 'm' ? 1L << 20 : unit == 'g' ? 1L << 30 : 1;
+        final String digits = multiplier == 1 ? text : text.substring(0, text.length() - 1);
+        if (!allDigits(digits)) {
+            return Optional.empty();
+        }
+        final long number = decimal64(digits);
+        final long size = number > Long.MAX_VALUE / multiplier ? Long.MAX_VALUE : number * multiplier;
+        return Optional.of(size > 0 ? size : defaultSize);
+    }
+
+    /** How many older files of a service log are kept: 0 to 999 in digits, blanks around aside; empty is 5. */
+    static Optional<Long> serviceLogKeep(String value) {
+        final String text = trimControl(value);
+        if (text.isEmpty()) {
+            return Optional.of(5L);
+        }
+        if (!allDigits(text)) {
+            return Optional.empty();
+        }
+        final long keep = decimal64(text);
+        return keep <= MAX_LOG_KEEP ? Optional.of(keep) : Optional.<Long>empty();
+    }
+
     /** The key of the one setting of seconds that installing the service refuses when it is no number. */
     static final String RESTART_DELAY_KEY = "qel.service.restart.delay";
 
@@ -272,5 +324,170 @@ final class LauncherRules {
     /** The download page setting as the launcher takes it: none, or a web address. */
     static boolean isDownloadUrlAcceptable(String text) {
         return text.isEmpty() || isWebAddress(text);
+    }
+
+    // ---- The acceptable-VM list (src/vm/version.cpp).
+
+    /** The most a field of a version holds. */
+    private static final int FIELD_MAX = 0xFFFF;
+    /** The first release of Java 2, and the first that names its release first ("17.0.12"). */
+    private static final int JAVA2_RELEASE = 2;
+    /** The first release written without "1." in front. */
+    private static final int MODERN_RELEASE = 9;
+    /** The named tokens, compared after upper-casing. */
+    static final List<String> NAMED_TOKENS = java.util.Arrays.asList("ALL", "J1", "J2", "JDK", "JRE", "JDK_J1",
+            "JDK_J2", "JRE_J1", "JRE_J2", "MSJ");
+
+    /** 'a' to 'z' become 'A' to 'Z'; every other character stays. */
+    static String upperAscii(String text) {
+        final StringBuilder result = new StringBuilder(text.length());
+        for (int i = 0; i < text.length(); i++) {
+            final char c = text.charAt(i);
+            result.append(c >= 'a' && c <= 'z' ? (char) (c - ('a' - 'A')) : c);
+        }
+        return result.toString();
+    }
+
+    /**
+     * The launcher's tokenizer: the first unit of a token belongs to it even when it is a delimiter (only at the
+     * very start of the text), runs of delimiters separate tokens.
+     */
+    static List<String> tokens(String text, String delimiters) {
+        final List<String> tokens = new ArrayList<>();
+        int position = 0;
+        while (position < text.length()) {
+            int end = position + 1;
+            while (end < text.length() && delimiters.indexOf(text.charAt(end)) < 0) {
+                end++;
+            }
+            tokens.add(text.substring(position, end));
+            position = end;
+            while (position < text.length() && delimiters.indexOf(text.charAt(position)) >= 0) {
+                position++;
+            }
+        }
+        return tokens;
+    }
+
+    /** A number as one version field: as {@link #decimal64}, below 0 is 0, above 65535 is 65535. */
+    static int versionField(String text) {
+        final long value = decimal64(text);
+        return value <= 0 ? 0 : (int) Math.min(value, FIELD_MAX);
+    }
+
+    /**
+     * A version text as release, maintenance, update and patch: "17.0.12" names its release first, "1.4.2_05"
+     * (and a text that starts with no number) puts a "1" before it that is never used.
+     */
+    static int[] parseVersion(String text) {
+        final List<String> parts = tokens(text, "._");
+        final int[] fields = new int[4];
+        final boolean releaseFirst = !parts.isEmpty() && versionField(parts.get(0)) >= JAVA2_RELEASE;
+        final int first = releaseFirst ? 0 : 1;
+        final int count = releaseFirst ? 4 : 3;
+        for (int i = 0; i < count && first + i < parts.size(); i++) {
+            fields[i] = versionField(parts.get(first + i));
+        }
+        return fields;
+    }
+
+    /** The version as people write it: "1.4.2_05" below release 9, "17.0.12" from then on, "0" for none. */
+    static String versionText(int[] v) {
+        if (v[0] == 0 && v[1] == 0 && v[2] == 0 && v[3] == 0) {
+            return "0";
+        }
+        if (v[0] < MODERN_RELEASE && v[3] == 0) {
+            final String text = "1." + v[0] + "." + v[1];
+            return v[2] == 0 ? text : text + (v[2] < 10 ? "_0" : "_") + v[2];
+        }
+        return v[0] + "." + v[1] + "." + v[2] + (v[3] != 0 ? "." + v[3] : "");
+    }
+
+    private static String releaseText(int release) {
+        return (release < MODERN_RELEASE ? "1." : "") + release;
+    }
+
+    /** What a version pattern accepts, in the launcher's words. */
+    static String describeVersionPattern(String pattern) {
+        if (pattern.endsWith("+")) {
+            return versionText(parseVersion(pattern.substring(0, pattern.length() - 1))) + " or later";
+        }
+        if (pattern.endsWith("*")) {
+            final int[] p = parseVersion(pattern.substring(0, pattern.length() - 1));
+            if (p[2] != 0 || p[3] != 0) {
+                return "nothing (an update cannot be combined with \"*\")";
+            }
+            if (p[1] == 0) {
+                return "any version of release " + releaseText(p[0]);
+            }
+            return "any version of " + releaseText(p[0]) + "." + p[1];
+        }
+        final int[] p = parseVersion(pattern);
+        if (versionText(p).equals("0")) {
+            return "only a VM whose version is unknown (0)";
+        }
+        if (p[3] != 0 || p[2] != 0) {
+            return "exactly " + versionText(p) + (p[3] != 0 || p[0] < MODERN_RELEASE ? "" : ", any patch of it");
+        }
+        return "any update of " + releaseText(p[0]) + "." + p[1];
+    }
+
+    /** Digits in groups separated by dots or underscores, with an optional "+" or "*" at the end. */
+    static boolean isWellFormedPattern(String pattern) {
+        final String body = pattern.endsWith("+") || pattern.endsWith("*")
+                ? pattern.substring(0, pattern.length() - 1) : pattern;
+        boolean digitBefore = false;
+        for (int i = 0; i < body.length(); i++) {
+            final char c = body.charAt(i);
+            if (c >= '0' && c <= '9') {
+                digitBefore = true;
+            } else if ((c == '.' || c == '_') && digitBefore) {
+                digitBefore = false;
+            } else {
+                return false;
+            }
+        }
+        return digitBefore;
+    }
+
+    /** The kind a token asks for ("JRE" or "JDK" before its first "_"), empty for none. */
+    static String tokenKind(String token) {
+        final String name = upperAscii(token);
+        if (NAMED_TOKENS.contains(name)) {
+            return "";
+        }
+        final int underscore = name.indexOf('_');
+        final String prefix = underscore < 0 ? name : name.substring(0, underscore);
+        return underscore >= 0 && (prefix.equals("JRE") || prefix.equals("JDK")) ? prefix : "";
+    }
+
+    /** The version pattern of a token that is no named one: after "JRE_" or "JDK_", else the whole token. */
+    static Optional<String> tokenPattern(String token) {
+        final String name = upperAscii(token);
+        if (NAMED_TOKENS.contains(name)) {
+            return Optional.empty();
+        }
+        final String kind = tokenKind(token);
+        return Optional.of(kind.isEmpty() ? name : name.substring(kind.length() + 1));
+    }
+
+    /**
+     * For a token that is neither a named token nor a well-formed version pattern, how the launcher reads it anyway,
+     * in its own words (unusualTokenReading); empty for a well-formed token.
+     */
+    static Optional<String> unusualTokenReading(String token) {
+        final Optional<String> pattern = tokenPattern(token);
+        if (!pattern.isPresent() || isWellFormedPattern(pattern.get())) {
+            return Optional.empty();
+        }
+        String reading = "not a named token or a version pattern; read as the version pattern \"" + pattern.get()
+                + "\", which accepts " + describeVersionPattern(pattern.get());
+        if (!tokenKind(token).isEmpty()) {
+            reading += " of kind " + tokenKind(token);
+        }
+        if (token.indexOf(',') >= 0) {
+            reading += "; in the search, blanks separate the tokens, not commas";
+        }
+        return Optional.of(reading);
     }
 }

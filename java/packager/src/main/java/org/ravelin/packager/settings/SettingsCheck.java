@@ -25,6 +25,9 @@ public final class SettingsCheck {
     static final String CLASS_PATH = "qel.class.path";
     static final String CURRENT_VM = "qel.nl.current.vm";
     static final String VALID_VM_LIST = "qel.nl.valid.vm.list";
+    static final String USER_DIR = "qel.user.dir";
+    static final String VERBOSE = "qel.nl.java.option.verbose";
+    static final String GC_EXTENT = "qel.nl.java.option.garbage.collection.extent";
     /** The Java side library's ready main class, which starts the class of qel.application.main.class. */
     static final String READY_MAIN_CLASS = "org.ravelin.launcher.RavelinMain";
 
@@ -61,6 +64,7 @@ public final class SettingsCheck {
         }
         checkComplete(settings, findings);
         checkClassPath(settings, applicationDirectory, findings);
+        checkOwnPaths(settings, applicationDirectory, findings);
         return findings;
     }
 
@@ -75,6 +79,17 @@ public final class SettingsCheck {
         if (value.indexOf('\0') >= 0) {
             findings.add(Finding.of(key, "holds the character U+0000 (\\u0000, or \\u without digits), which the "
                     + "launcher refuses with message 104: no command line, path or title can carry it"));
+            return;
+        }
+        if (value.indexOf('\n') >= 0 || value.indexOf('\r') >= 0) {
+            findings.add(Finding.of(key, "holds a line break (" + (value.indexOf('\r') >= 0 ? "U+000D" : "U+000A")
+                    + "), which the launcher passes on as it is: it reaches the VM's command line, a path or a title"
+                    + " with it. Write the value on one line (a value over several lines of a POM keeps its line"
+                    + " breaks)"));
+            return;
+        }
+        if (known.get().kind() == SettingKey.Kind.TOKEN_LIST) {
+            checkTokens(key, value, findings);
             return;
         }
         final Optional<Finding> finding = checkValue(known.get(), value);
@@ -98,7 +113,8 @@ public final class SettingsCheck {
         if (!launcherNamespace && !typo) {
             return;  // the application's own setting
         }
-        final String message = "unknown key: neither the launcher nor the Java side library reads it";
+        final String message = "unknown key, not read: neither the launcher nor the Java side library reads it (the"
+                + " launcher takes the file all the same)";
         findings.add(typo ? Finding.withKey(key, message, nearest) : Finding.of(key, message));
     }
 
@@ -107,6 +123,9 @@ public final class SettingsCheck {
         final String name = key.name();
         final String quoted = "\"" + value + "\"";
         final String lowered = LauncherRules.lowerAscii(value);
+        if (name.equals(LauncherRules.LOG_SIZE_KEY) || name.equals(LauncherRules.LOG_KEEP_KEY)) {
+            return checkServiceLog(name, value);
+        }
         switch (key.kind()) {
         case SIZE: {
             final long bytes = LauncherRules.byteSize(value);
@@ -192,9 +211,36 @@ public final class SettingsCheck {
                 return Optional.empty();
             }
             return Optional.of(Finding.of(name, quoted + " is not a Java class name (such as com.example.Main)"));
+        case TEXT:
+            if (name.equals(VERBOSE)) {
+                return checkVerbosity(value, lowered);
+            }
+            if (name.equals(GC_EXTENT) && lowered.matches("false|off|no|n|f|0|none")) {
+                return Optional.of(Finding.of(name, "the launcher turns class garbage collection off (-Xnoclassgc) for"
+                        + " any text, even " + quoted + ": leave the key out to keep it on"));
+            }
+            return Optional.empty();
         default:
             return Optional.empty();
         }
+    }
+
+    /** The service logs' size and count: refused unless digits, and reported when blanks are around them. */
+    private static Optional<Finding> checkServiceLog(String name, String value) {
+        final boolean size = name.equals(LauncherRules.LOG_SIZE_KEY);
+        final Optional<Long> read = size ? LauncherRules.serviceLogSize(value) : LauncherRules.serviceLogKeep(value);
+        final String rule = size ? "write a count of bytes with an optional k, m or g, such as 10m"
+                : "write a count of older files from 0 to " + LauncherRules.MAX_LOG_KEEP;
+        final String quoted = "\"" + value + "\"";
+        if (!read.isPresent()) {
+            return Optional.of(Finding.of(name, "installing the service (-kwqelinstall) and its start refuse " + quoted
+                    + " with message 104: " + rule));
+        }
+        if (value.equals(LauncherRules.trimControl(value))) {
+            return Optional.empty();
+        }
+        return Optional.of(Finding.withValue(name, "the launcher reads " + quoted + " as " + read.get() + ": " + rule,
+                LauncherRules.trimControl(value)));
     }
 
     private static Optional<Finding> checkSwitch(String name, String value, boolean on, String trueWords,
@@ -207,9 +253,198 @@ public final class SettingsCheck {
         return Optional.of(meantTrue ? Finding.withValue(name, message, "true") : Finding.of(name, message));
     }
 
-    /** A binary class name: Java identifiers separated by dots. */
+    // ---- The acceptable-VM list.
+
+    private static final Pattern RELEASE = Pattern.compile("(1\\.)?([0-9]{1,3})");
+    private static final Pattern RANGE = Pattern.compile("(JRE_|JDK_)?((?:1\\.)?[0-9]{1,3})-((?:1\\.)?[0-9]{1,3})");
+    private static final Pattern INTERVAL =
+            Pattern.compile("([\\[(])((?:1\\.)?[0-9]{1,3}),((?:1\\.)?[0-9]{1,3})?([\\])])");
+    private static final Pattern U_UPDATE = Pattern.compile("([0-9]{1,2})U([0-9]{1,4})");
+    private static final Pattern AT_LEAST = Pattern.compile(">=?(.+)");
+    private static final Pattern NAMED_RELEASE = Pattern.compile("(JAVA|JRE|JDK)[-_ ]?([0-9]{1,3})");
+    private static final int MOST_RELEASES = 30;
+
+    // Each token that is neither a named token nor a well-formed pattern is a finding of its own, with the list as it
+    // was probably meant: that token replaced, the others as they are.
+    private static void checkTokens(String key, String value, List<Finding> findings) {
+        final List<String> tokens = LauncherRules.tokens(value, " ");
+        for (int i = 0; i < tokens.size(); i++) {
+            final Optional<String> reading = LauncherRules.unusualTokenReading(tokens.get(i));
+            if (!reading.isPresent()) {
+                continue;
+            }
+            final String message = "the token \"" + tokens.get(i) + "\" is " + reading.get()
+                    + "; a VM is acceptable when one token accepts it";
+            final Optional<String> meant = meantToken(tokens.get(i));
+            if (meant.isPresent()) {
+                final List<String> list = new ArrayList<>(tokens);
+                list.set(i, meant.get());
+                findings.add(Finding.withValue(key, message, String.join(" ", list)));
+            } else {
+                findings.add(Finding.of(key, message));
+            }
+        }
+    }
+
+    /** What a token that is no named token or well-formed pattern was probably meant as; empty when unclear. */
+    static Optional<String> meantToken(String token) {
+        final String name = LauncherRules.upperAscii(token);
+        Matcher m = INTERVAL.matcher(name);
+        if (m.matches()) {
+            final int from = releaseOf(m.group(2)) + (m.group(1).equals("(") ? 1 : 0);
+            if (m.group(3) == null) {
+                return Optional.of(from + "+");
+            }
+            return releases("", from, releaseOf(m.group(3)) - (m.group(4).equals(")") ? 1 : 0),
+                    m.group(2).startsWith("1."));
+        }
+        m = RANGE.matcher(name);
+        if (m.matches()) {
+            return releases(m.group(1) == null ? "" : m.group(1), releaseOf(m.group(2)), releaseOf(m.group(3)),
+                    m.group(2).startsWith("1."));
+        }
+        m = U_UPDATE.matcher(name);
+        if (m.matches()) {
+            final int release = Integer.parseInt(m.group(1));
+            final int update = Integer.parseInt(m.group(2));
+            return Optional.of(release < 9 ? "1." + release + ".0_" + (update < 10 ? "0" : "") + update
+                    : release + ".0." + update);
+        }
+        m = AT_LEAST.matcher(name);
+        if (m.matches() && LauncherRules.isWellFormedPattern(m.group(1)) && !m.group(1).endsWith("*")) {
+            return Optional.of(m.group(1).endsWith("+") ? m.group(1) : m.group(1) + "+");
+        }
+        m = NAMED_RELEASE.matcher(name);
+        if (m.matches()) {
+            return Optional.of((m.group(1).equals("JAVA") ? "" : m.group(1) + "_") + m.group(2) + "*");
+        }
+        if (name.indexOf(',') >= 0) {
+            final List<String> pieces = new ArrayList<>();
+            for (String piece : name.split(",")) {
+                if (piece.isEmpty()) {
+                    continue;
+                }
+                if (LauncherRules.unusualTokenReading(piece).isPresent()) {
+                    return Optional.empty();
+                }
+                pieces.add(piece);
+            }
+            return pieces.isEmpty() ? Optional.<String>empty() : Optional.of(String.join(" ", pieces));
+        }
+        return Optional.empty();
+    }
+
+    private static int releaseOf(String text) {
+        final Matcher m = RELEASE.matcher(text);
+        return m.matches() ? Integer.parseInt(m.group(2)) : -1;
+    }
+
+    // "17* 18* 19*": every release from one to the other, in the form the first was written in.
+    private static Optional<String> releases(String kind, int from, int to, boolean oldForm) {
+        if (from < 1 || to < from || to - from >= MOST_RELEASES) {
+            return Optional.empty();
+        }
+        final List<String> tokens = new ArrayList<>();
+        for (int release = from; release <= to; release++) {
+            tokens.add(kind + (oldForm && release < 9 ? "1." : "") + release + "*");
+        }
+        return Optional.of(String.join(" ", tokens));
+    }
+
+    private static Optional<Finding> checkVerbosity(String value, String lowered) {
+        if (lowered.matches("|none|normal|all|gc|class")) {
+            return Optional.empty();
+        }
+        final String message = "the launcher leaves verbosity off for \"" + value + "\" and says \"invalid verbosity"
+                + " selection\" on standard error: write none, normal, all, gc or class";
+        if (lowered.matches("true|on|t|yes|y|1")) {
+            return Optional.of(Finding.withValue(VERBOSE, message, "normal"));
+        }
+        final Matcher detail = Pattern.compile("-?verbose:(gc|class)").matcher(lowered);
+        if (detail.matches()) {
+            return Optional.of(Finding.withValue(VERBOSE, message, detail.group(1)));
+        }
+        return Optional.of(Finding.of(VERBOSE, message));
+    }
+
+    // ---- Separators other than "=".
+
+    /**
+     * Checks a properties file as {@link #check} checks its settings, and also its lines that begin with a known
+     * key followed by ":" or a blank instead of "=": the launcher takes no value for that key from them.
+     *
+     * @param file the properties file
+     * @param applicationDirectory where the properties file and the launcher are: relative paths count from there
+     * @return the findings of the lines, then those of the settings
+     * @throws IOException when the file cannot be read
+     */
+    public static List<Finding> checkFile(Path file, Path applicationDirectory) throws IOException {
+        final byte[] bytes = Files.readAllBytes(Objects.requireNonNull(file, "file"));
+        final List<Finding> findings = new ArrayList<>();
+        final List<String> misseparated = new ArrayList<>();
+        for (SettingsFile.Line line : SettingsFile.lines(bytes)) {
+            final String text = line.text().trim();
+            for (SettingKey key : SettingKeys.all()) {
+                if (!text.startsWith(key.name()) || text.length() == key.name().length()) {
+                    continue;
+                }
+                final char after = text.charAt(key.name().length());
+                final String rest = text.substring(key.name().length() + 1).trim();
+                final boolean blank = after == ' ' || after == '\t';
+                if (!blank && after != ':' || blank && rest.startsWith("=")) {
+                    continue;
+                }
+                final String message = "line " + line.number() + " (" + text + ") is not read as " + key.name()
+                        + ": the launcher separates a key from its value only with \"=\"";
+                findings.add(Finding.withValue(key.name(), message, SettingsFile.unescape(rest)));
+                misseparated.add(line.key());
+            }
+        }
+        for (Finding finding : check(SettingsFile.read(file), applicationDirectory)) {
+            if (!misseparated.contains(finding.key())) {
+                findings.add(finding);
+            }
+        }
+        return findings;
+    }
+
+    // ---- The launcher's own paths in the application's folder.
+
+    // The VM program and the working folder, when they are relative and inside the application's folder (a path
+    // outside it is the user's machine's): the launcher searches the installed VMs when the program is missing or a
+    // folder, and cannot start the VM in a folder that is missing.
+    private static void checkOwnPaths(Map<String, String> settings, Path directory, List<Finding> findings) {
+        for (String key : new String[] {CURRENT_VM, USER_DIR}) {
+            final String value = valueOf(settings, key);
+            if (value.isEmpty() || value.indexOf('\0') >= 0 || value.indexOf('\n') >= 0 || value.indexOf('\r') >= 0) {
+                continue;
+            }
+            final Optional<Path> path = resolve(directory, value);
+            if (!path.isPresent() || !path.get().toAbsolutePath().normalize()
+                    .startsWith(directory.toAbsolutePath().normalize())) {
+                continue;
+            }
+            final boolean program = key.equals(CURRENT_VM);
+            final String counted = " (relative paths count from " + directory + ")";
+            if (!Files.exists(path.get())) {
+                findings.add(Finding.of(key, value + " does not exist" + counted + (program
+                        ? ": the launcher searches the installed VMs with " + VALID_VM_LIST + " instead, and ends with"
+                                + " message 101 when none is acceptable"
+                        : ": the launcher cannot start the VM in it and ends with message 103")));
+            } else if (program && Files.isDirectory(path.get())) {
+                findings.add(Finding.of(key, value + " is a folder, not the VM's program" + counted + ": the launcher"
+                        + " searches the installed VMs with " + VALID_VM_LIST + " instead, and ends with message 101"
+                        + " when none is acceptable"));
+            } else if (!program && !Files.isDirectory(path.get())) {
+                findings.add(Finding.of(key, value + " is no folder" + counted + ": the launcher cannot start the VM"
+                        + " in it and ends with message 103"));
+            }
+        }
+    }
+
+    /** A binary class name: Java identifiers separated by dots, or by slashes, which the VM takes for dots. */
     static boolean isClassName(String text) {
-        for (String part : text.split("\\.", -1)) {
+        for (String part : text.split("[./]", -1)) {
             if (part.isEmpty() || !Character.isJavaIdentifierStart(part.charAt(0))) {
                 return false;
             }
@@ -261,9 +496,12 @@ public final class SettingsCheck {
                     + VALID_VM_LIST + " nor " + CURRENT_VM + " (message 104)"));
         }
         final String classPath = valueOf(settings, CLASS_PATH);
-        if (!classPath.contains(CLASS_PATH_MARKER) && classPathPieces(classPath).isEmpty()) {
+        if (classPath.isEmpty()) {
             findings.add(Finding.of(CLASS_PATH, "missing: the launcher refuses a properties file without a class "
                     + "path (message 104)"));
+        } else if (!classPath.contains(CLASS_PATH_MARKER) && classPathPieces(classPath).isEmpty()) {
+            findings.add(Finding.of(CLASS_PATH, "no entry: the launcher starts the VM with an empty class path"
+                    + " (-classpath \"\"), where it finds no class of the application"));
         }
         if (mainClass.equals(READY_MAIN_CLASS) && valueOf(settings, APPLICATION_MAIN_CLASS).isEmpty()) {
             findings.add(Finding.of(APPLICATION_MAIN_CLASS, "missing: the ready main class " + READY_MAIN_CLASS
@@ -396,7 +634,7 @@ public final class SettingsCheck {
     }
 
     private static boolean holdsClass(List<Path> jars, List<Path> directories, String className) {
-        final String entryName = className.replace('.', '/') + ".class";
+        final String entryName = className.replace('.', '/') + ".class";  // com/example/Main too
         for (Path directory : directories) {
             if (Files.isRegularFile(directory.resolve(entryName))) {
                 return true;

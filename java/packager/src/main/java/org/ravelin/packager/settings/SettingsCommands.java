@@ -2,6 +2,8 @@ package org.ravelin.packager.settings;
 
 import java.io.IOException;
 import java.io.PrintStream;
+import java.nio.charset.Charset;
+import java.nio.charset.StandardCharsets;
 import java.nio.file.AtomicMoveNotSupportedException;
 import java.nio.file.Files;
 import java.nio.file.Path;
@@ -65,6 +67,20 @@ public final class SettingsCommands {
      * @return {@link Main#DONE}, {@link Main#REFUSED} or {@link Main#USAGE}
      */
     public static int run(List<String> args, PrintStream out, PrintStream err) {
+        return run(args, out, err, StandardCharsets.UTF_8);
+    }
+
+    /**
+     * Runs one of {@link #COMMANDS}, writing a character that the output's character set cannot hold as a
+     * {@code \}{@code uXXXX} escape, as the properties file would hold it.
+     *
+     * @param args the command and its options
+     * @param out where help and results go
+     * @param err where refusals go
+     * @param charset the character set of both
+     * @return {@link Main#DONE}, {@link Main#REFUSED} or {@link Main#USAGE}
+     */
+    public static int run(List<String> args, PrintStream out, PrintStream err, Charset charset) {
         final String command = args.get(0);
         final boolean check = command.equals("check-settings");
         final Map<String, List<String>> options = new LinkedHashMap<>();
@@ -88,7 +104,7 @@ public final class SettingsCommands {
             }
             values.add(args.get(++i));
         }
-        return check ? check(options, out, err) : write(options, out, err);
+        return check ? check(options, out, err, charset) : write(options, out, err, charset);
     }
 
     private static int usage(String command, String problem, PrintStream err) {
@@ -110,32 +126,32 @@ public final class SettingsCommands {
         return parent != null ? parent : Paths.get("");
     }
 
-    private static int check(Map<String, List<String>> options, PrintStream out, PrintStream err) {
+    private static int check(Map<String, List<String>> options, PrintStream out, PrintStream err, Charset charset) {
         final String properties = one(options, "--properties");
         if (properties == null) {
             return usage("check-settings", "--properties is missing", err);
         }
         final Path file = Paths.get(properties);
-        final Map<String, String> settings;
+        final List<Finding> findings;
         try {
-            settings = SettingsFile.read(file);
+            findings = SettingsCheck.checkFile(file, applicationDirectory(options, file));
         } catch (IOException e) {
-            err.println("ravelin-packager check-settings: cannot read " + file + ": " + e);
+            err.println(Main.printable("ravelin-packager check-settings: cannot read " + file + ": " + e, charset));
             return Main.REFUSED;
         }
-        final List<Finding> findings = SettingsCheck.check(settings, applicationDirectory(options, file));
         for (Finding finding : findings) {
-            out.println(finding);
+            out.println(Main.printable(finding.toString(), charset));
         }
         if (!findings.isEmpty()) {
-            err.println(file + ": " + findings.size() + (findings.size() == 1 ? " finding" : " findings"));
+            err.println(Main.printable(file + ": " + findings.size() + (findings.size() == 1 ? " finding" : " findings"),
+                    charset));
             return Main.REFUSED;
         }
-        out.println(file + ": the launcher takes these settings as written");
+        out.println(Main.printable(file + ": the launcher takes these settings as written", charset));
         return Main.DONE;
     }
 
-    private static int write(Map<String, List<String>> options, PrintStream out, PrintStream err) {
+    private static int write(Map<String, List<String>> options, PrintStream out, PrintStream err, Charset charset) {
         final String output = one(options, "--output");
         if (output == null) {
             return usage("write-settings", "--output is missing", err);
@@ -168,10 +184,10 @@ public final class SettingsCommands {
                         SettingsCheck.check(SettingsFile.read(written), applicationDirectory(options, file));
                 if (!findings.isEmpty()) {
                     for (Finding finding : findings) {
-                        err.println(finding);
+                        err.println(Main.printable(finding.toString(), charset));
                     }
-                    err.println(output + " not written: " + findings.size()
-                            + (findings.size() == 1 ? " finding" : " findings"));
+                    err.println(Main.printable(output + " not written: " + findings.size()
+                            + (findings.size() == 1 ? " finding" : " findings"), charset));
                     return Main.REFUSED;
                 }
                 moveInPlace(written, file);

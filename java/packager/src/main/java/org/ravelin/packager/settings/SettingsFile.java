@@ -4,7 +4,9 @@ import java.io.IOException;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
+import java.util.ArrayList;
 import java.util.LinkedHashMap;
+import java.util.List;
 import java.util.Map;
 import java.util.Objects;
 
@@ -90,15 +92,79 @@ public final class SettingsFile {
         return parse(Files.readAllBytes(Objects.requireNonNull(file, "file")));
     }
 
-    /** The keys and values of a file's bytes, as the launcher reads them (src/settings/properties.cpp). */
-    static Map<String, String> parse(byte[] bytes) {
-        // A UTF-8 byte-order mark that opens the file is no part of the first line.
+    /** A line of the file that is neither a comment nor blank nor joined to the one before it. */
+    static final class Line {
+        private final int number;
+        private final String text;
+
+        Line(int number, String text) {
+            this.number = number;
+            this.text = text;
+        }
+
+        /** @return its number, the first line 1 */
+        int number() {
+            return number;
+        }
+
+        /** @return its text, without the line end */
+        String text() {
+            return text;
+        }
+
+        /** @return the key the launcher reads from it (unescaped), or null for a line without "=" */
+        String key() {
+            final int separator = text.indexOf('=');
+            return separator < 0 ? null : unescape(text.substring(0, separator).trim());
+        }
+    }
+
+    // The text as the launcher reads it: without a UTF-8 byte-order mark that opens the file, up to a byte 0x1A,
+    // every other byte one ISO 8859-1 character.
+    private static String textOf(byte[] bytes) {
         final int start = bytes.length >= 3 && (bytes[0] & 0xFF) == 0xEF && (bytes[1] & 0xFF) == 0xBB
                 && (bytes[2] & 0xFF) == 0xBF ? 3 : 0;
-        // A byte 0x1A ends the text; every other byte is one ISO 8859-1 character.
         final String whole = new String(bytes, start, bytes.length - start, StandardCharsets.ISO_8859_1);
         final int endOfFile = whole.indexOf('\u001A');
-        final String text = endOfFile < 0 ? whole : whole.substring(0, endOfFile);
+        return endOfFile < 0 ? whole : whole.substring(0, endOfFile);
+    }
+
+    /** The lines of a file's bytes that the launcher reads as settings or would, in order. */
+    static List<Line> lines(byte[] bytes) {
+        final String text = textOf(bytes);
+        final List<Line> lines = new ArrayList<>();
+        int position = 0;
+        int number = 0;
+        while (position < text.length()) {
+            int feed = text.indexOf('\n', position);
+            final String line = lineOf(text, position, feed);
+            position = feed < 0 ? text.length() : feed + 1;
+            number++;
+            if (line.startsWith("#") || line.trim().isEmpty()) {
+                continue;
+            }
+            lines.add(new Line(number, line));
+            final int separator = line.indexOf('=');
+            if (separator < 0 || !line.substring(separator + 1).trim().endsWith("\\")) {
+                continue;
+            }
+            // The lines it joins are no lines of their own.
+            while (position < text.length()) {
+                feed = text.indexOf('\n', position);
+                final String joined = lineOf(text, position, feed).trim();
+                position = feed < 0 ? text.length() : feed + 1;
+                number++;
+                if (!joined.endsWith("\\")) {
+                    break;
+                }
+            }
+        }
+        return lines;
+    }
+
+    /** The keys and values of a file's bytes, as the launcher reads them (src/settings/properties.cpp). */
+    static Map<String, String> parse(byte[] bytes) {
+        final String text = textOf(bytes);
         final Map<String, String> entries = new LinkedHashMap<>();
         int position = 0;
         while (position < text.length()) {

@@ -80,6 +80,12 @@ class SettingsCheckTest {
         if (key.equals(LauncherRules.RESTART_DELAY_KEY)) {
             return LauncherRules.restartDelayMs(value).map(ms -> Long.toString(ms)).orElse("refused");
         }
+        if (key.equals(LauncherRules.LOG_SIZE_KEY)) {
+            return LauncherRules.serviceLogSize(value).map(size -> Long.toString(size)).orElse("refused");
+        }
+        if (key.equals(LauncherRules.LOG_KEEP_KEY)) {
+            return LauncherRules.serviceLogKeep(value).map(keep -> Long.toString(keep)).orElse("refused");
+        }
         switch (kind) {
         case SIZE:
             return Long.toString(LauncherRules.byteSize(value));
@@ -142,13 +148,15 @@ class SettingsCheckTest {
                 bad("qel.service.restart.delay", "soon", "qel.service.restart.delay",
                         "refuses \"soon\" with message 104", null),
                 bad("qel.service.start", "manual", "qel.service.start", "refuses \"manual\"", "demand"),
+                bad("qel.service.log.size", "10MB", "qel.service.log.size", "refuse \"10MB\" with message 104", null),
+                bad("qel.service.log.keep", " 3", "qel.service.log.keep", "reads \" 3\" as 3", "3"),
                 bad("qel.vm.download.url", "file:///C:/setup.exe", "qel.vm.download.url", "message 104", null),
                 bad("qel.application.name", "Sh\u0000op", "qel.application.name", "U+0000", null),
                 bad("qel.nl.java.launcher.main.class", null, "qel.nl.java.launcher.main.class", "missing", null),
                 bad("qel.nl.java.launcher.main.class", "", "qel.nl.java.launcher.main.class", "missing", null),
                 bad("qel.nl.valid.vm.list", null, "qel.nl.valid.vm.list", "neither", null),
                 bad("qel.class.path", null, "qel.class.path", "missing", null),
-                bad("qel.class.path", ";;", "qel.class.path", "missing", null),
+                bad("qel.class.path", ";;", "qel.class.path", "no entry", null),
                 bad("qel.application.main.class", null, "qel.application.main.class", "exit code 4", null),
                 bad("qel.class.path", "lib/ravelin-java.jar;lib/app.jar;lib/gone.jar", "qel.class.path",
                         "lib/gone.jar does not exist", null),
@@ -160,7 +168,9 @@ class SettingsCheckTest {
                         "com.example.Missing is in none of the class path's entries", null),
                 bad("qel.class.path", "lib/app.jar", "qel.nl.java.launcher.main.class",
                         "org.ravelin.launcher.RavelinMain is in none", null),
-                bad("qel.application.main.class", "com/example/App", "qel.application.main.class",
+                bad("qel.application.main.class", "com/example/Missing", "qel.application.main.class",
+                        "com/example/Missing is in none of the class path's entries", null),
+                bad("qel.application.main.class", "com/example//App", "qel.application.main.class",
                         "not a Java class name", null));
     }
 
@@ -213,6 +223,8 @@ class SettingsCheckTest {
                 Arguments.of(";lib/ravelin-java.jar;;lib//app.jar;", "com.example.App$Inner"),
                 Arguments.of("LIB/Ravelin-Java.JAR;lib/APP.jar", "com.example.App"),
                 Arguments.of("lib/*", "com.example.App"),
+                // The VM and the ready main class take slashes for dots.
+                Arguments.of("lib/*", "com/example/App"),
                 Arguments.of("./lib/ravelin-java.jar;lib/../classes", "com.example.Loose"));
     }
 
@@ -226,6 +238,25 @@ class SettingsCheckTest {
         assumeTrue(File.separatorChar == '/', "a drive path is one of this machine's on Windows");
         settings.put("qel.class.path", "lib/ravelin-java.jar;C:/shop/app.jar");
         assertEquals(new ArrayList<Finding>(), SettingsCheck.check(settings, application));
+    }
+
+    @Test
+    void linesJoinedToTheOneBeforeAreNoLinesOfTheirOwn() throws IOException {
+        final String text = "# qel.class.path lib\r\nqel.nl.java.option.additional=-Da=1 \\\r\n"
+                + "qel.nl.java.option.verbose gc \\\r\n  qel.nl.java.option.debugging:true\r\n"
+                + "qel.nl.java.option.compiler:true\r\n";
+        final Path file = application.resolve("Joined.qel");
+        Files.write(file, (SettingsCheckCasesTest.COMPLETE + text).getBytes(StandardCharsets.ISO_8859_1));
+        final List<SettingsFile.Line> lines = SettingsFile.lines(Files.readAllBytes(file));
+        assertEquals(6, lines.size());
+        assertEquals(6, lines.get(4).number());
+        assertEquals("qel.nl.java.option.compiler:true", lines.get(5).text());
+        assertEquals(9, lines.get(5).number());
+        final List<Finding> findings = SettingsCheck.checkFile(file, application);
+        assertEquals(1, findings.size(), findings.toString());
+        assertEquals("qel.nl.java.option.compiler", findings.get(0).key());
+        assertTrue(findings.get(0).message().startsWith("line 9 (qel.nl.java.option.compiler:true) is not read"),
+                findings.get(0).message());
     }
 
     @Test

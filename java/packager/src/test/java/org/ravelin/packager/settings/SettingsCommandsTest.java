@@ -70,6 +70,24 @@ class SettingsCommandsTest {
     }
 
     @Test
+    void aCharacterTheOutputCannotHoldIsPrintedAsItsEscape() throws IOException {
+        // A no-break space in a download address, as in a file written as UTF-8 and read byte by byte.
+        final Path bad = file("nbsp.qel", GOOD + "qel.vm.download.url=https://example.com/\u00a0x\n");
+        final ByteArrayOutputStream bytes = new ByteArrayOutputStream();
+        final PrintStream ascii = new PrintStream(bytes, true, "US-ASCII");
+        assertEquals(Main.REFUSED, Main.run(Arrays.asList("check-settings", "--properties", bad.toString()), ascii,
+                ascii, StandardCharsets.US_ASCII));
+        final String printed = new String(bytes.toByteArray(), StandardCharsets.US_ASCII);
+        assertTrue(printed.contains("\"https://example.com/\\u00a0x\""), printed);
+        assertFalse(printed.contains("?"), printed);
+        // Where the output holds it, it is printed as itself.
+        assertEquals(Main.REFUSED, run("check-settings", "--properties", bad.toString()));
+        assertTrue(out.contains("\"https://example.com/\u00a0x\""), out);
+        assertEquals("a\\u000ab\tc\\ud83d\\ude00", Main.printable("a\nb\tc\ud83d\ude00", StandardCharsets.US_ASCII));
+        assertEquals("\ud83d\ude00\\u0007", Main.printable("\ud83d\ude00\u0007", StandardCharsets.UTF_8));
+    }
+
+    @Test
     void checkSettingsPassesGoodSettingsAndCountsPathsFromTheFilesDirectory() throws IOException {
         final Path good = file("good.qel", GOOD);
         assertEquals(Main.DONE, run("check-settings", "--properties", good.toString()));

@@ -19,6 +19,7 @@ public:
     bool append(const WString& name, std::string_view bytes) override;
     bool rename(const WString& from, const WString& to) override;
     bool remove(const WString& name) override;
+    std::vector<WString> namesStartingWith(const WString& prefix) override;
 
     // The file's full path; an append that failed to open it leaves the
     // reason in GetLastError.

@@ -1,14 +1,21 @@
 #include <windows.h>
 
+#include <sddl.h>
+
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <vector>
 
+#include "base/files.h"
 #include "base/handles.h"
+#include "base/messages.h"
+#include "base/processes.h"
 #include "base/system_text.h"
-#include "launch/single_instance.h"
-#include "launch/single_instance_lock.h"
+#include "base/text.h"
+#include "instance/single_instance.h"
+#include "instance/single_instance_win.h"
 
 namespace qel {
 
@@ -77,29 +84,52 @@ WString propertiesFileKey(const WString& propertiesFullPath)
     return singleInstanceKey(finalPath.value_or(propertiesFullPath), systemUpperCase);
 }
 
-SingleInstanceLock::SingleInstanceLock(const WString& propertiesFullPath)
+InstanceObjectSecurity::InstanceObjectSecurity(Trace& trace)
+{
+    const WString user = processUserSid();
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (user.empty() || !ConvertStringSecurityDescriptorToSecurityDescriptorW(
+                            instanceObjectDescriptor(user).c_str(), SDDL_REVISION_1, &descriptor, nullptr)) {
+        trace.line(L"single instance: the security of its objects cannot be made (" +
+                   (user.empty() ? WString(L"the process's user cannot be read")
+                                 : WString(withoutLineEnd(systemErrorText(GetLastError())))) +
+                   L"): only one instance at a time is not kept");
+        return;
+    }
+    descriptor_.reset(descriptor);
+    attributes_ = SECURITY_ATTRIBUTES{sizeof(SECURITY_ATTRIBUTES), descriptor, FALSE};
+}
+
+SingleInstanceLock::SingleInstanceLock(const WString& propertiesFullPath, Trace& trace)
 {
     const SingleInstanceNames names = singleInstanceNames(propertiesFileKey(propertiesFullPath));
     launcherIdName_ = names.launcherId;
-    mutex_.reset(CreateMutexW(nullptr, FALSE, names.mutex.c_str()));
+    InstanceObjectSecurity security(trace);
+    if (!security) {
+        return;
+    }
+    mutex_.reset(CreateMutexW(security.get(), FALSE, names.mutex.c_str()));
     // Read at once: the next call may change it.
     const DWORD error = GetLastError();
     if (!mutex_) {
+        trace.line(L"single instance: the lock " + names.mutex + L" cannot be made (" +
+                   WString(withoutLineEnd(systemErrorText(error))) + L"): only one instance at a time is not kept");
         return;
     }
     first_ = error != ERROR_ALREADY_EXISTS;
     if (!first_) {
         return;
     }
-    launcherId_.reset(
-        CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(DWORD), names.launcherId.c_str()));
-    if (!launcherId_) {
+    launcherId_.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, security.get(), PAGE_READWRITE, 0, sizeof(DWORD),
+                                         names.launcherId.c_str()));
+    const UniqueView view(launcherId_ ? MapViewOfFile(launcherId_.get(), FILE_MAP_WRITE, 0, 0, sizeof(DWORD)) : nullptr);
+    if (!view) {
+        trace.line(L"single instance: this launcher's id cannot be published (" +
+                   WString(withoutLineEnd(systemErrorText(GetLastError()))) +
+                   L"): a second start cannot bring its windows to the front");
         return;
     }
-    const UniqueView view(MapViewOfFile(launcherId_.get(), FILE_MAP_WRITE, 0, 0, sizeof(DWORD)));
-    if (view) {
-        *static_cast<volatile DWORD*>(view.get()) = GetCurrentProcessId();
-    }
+    *static_cast<volatile DWORD*>(view.get()) = GetCurrentProcessId();
 }
 
 std::size_t SingleInstanceLock::raiseFirstInstance() const
@@ -126,6 +156,30 @@ std::size_t SingleInstanceLock::raiseFirstInstance() const
         SetForegroundWindow(window);
     }
     return chosen.size();
+}
+
+const SingleInstance& SingleInstance::claim(Launcher& launcher)
+{
+    auto claimed = std::make_unique<SingleInstance>(fullPath(launcher.propertiesPath, ShortNames::Expand), launcher.trace);
+    SingleInstance& instance = *claimed;
+    launcher.instancePart = std::move(claimed);
+    if (!instance.isFirst()) {
+        const std::size_t raised = instance.lock_.raiseFirstInstance();
+        if (launcher.trace.enabled()) {
+            launcher.trace.line(L"another launcher of these settings runs: no VM started, " + std::to_wstring(raised) +
+                                L" of its windows brought to the front");
+        }
+        return instance;
+    }
+    instance.relay_.emplace(instance.lock_.relayName(), launcher.trace);
+    const std::vector<WString> lines = instance.relay_->handoffLines();
+    launcher.extraHandoffLines.insert(launcher.extraHandoffLines.end(), lines.begin(), lines.end());
+    return instance;
+}
+
+HandOverResult SingleInstance::handArgumentsOver(const std::vector<WString>& arguments) const
+{
+    return qel::handArgumentsOver(lock_.relayName(), arguments);
 }
 
 }  // namespace qel

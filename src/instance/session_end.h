@@ -1,15 +1,14 @@
 #pragma once
 
-// The end of the user's session (log-off, shutdown) or of the console window the
-// launcher shares: the system then ends the launcher without running its
-// destructors, and the hand-off file, which holds the whole environment, would
-// stay in the temporary directory. The guard deletes it first. The system tells
-// of these events on threads of its own and with no context, so the file the
-// guard deletes is process-wide.
+// The run's watch on the end of the user's session (log-off, shutdown) and of
+// the console window the launcher shares (see SessionEndWatch): the system
+// tells of these events on threads of its own and with no context, so the file
+// the watch deletes is process-wide.
 
 #include <windows.h>
 
 #include "base/wstring.h"
+#include "launch/handoff_file.h"
 
 namespace qel::session_end {
 
@@ -28,5 +27,8 @@ void forget();
 // makes a hidden window and answers them, deleting the file on WM_ENDSESSION.
 // No thread of its own: the launcher's main thread waits here.
 void waitForVmWatchingSession(HANDLE vmProcess);
+
+// The three above, for a run's Launcher.
+SessionEndWatch watch();
 
 }  // namespace qel::session_end

@@ -30,6 +30,12 @@ struct SingleInstanceNames {
 };
 SingleInstanceNames singleInstanceNames(std::wstring_view propertiesFullPath);
 
+// The security of the kernel objects of one instance (the mutex, the shared
+// memory with the first launcher's id, the relay's address and token), as a
+// descriptor's text: the user and SYSTEM only, nothing inherited. A section
+// made with the default descriptor could be read by every local process.
+WString instanceObjectDescriptor(std::wstring_view userSid);
+
 // The key of a properties file, for singleInstanceNames: the file's final path
 // as Windows gives it for an open handle (symbolic links, junctions and drive
 // letters of other folders resolved), in one spelling whatever the volume's

@@ -1,4 +1,6 @@
-#include "launch/instance_relay.h"
+#include "instance/instance_relay.h"
+
+#include <algorithm>
 
 #include "base/text.h"
 
@@ -183,11 +185,131 @@ RelayRequest relayRequest(const std::vector<WString>& fields, std::wstring_view 
     return request;
 }
 
+RelayFrameReader::RelayFrameReader(std::wstring_view token)
+    : token_(token), listenStart_(toUtf8(kListen) + '\0' + toUtf8(token)),
+      argumentsStart_(toUtf8(kArguments) + '\0' + toUtf8(token))
+{}
+
+RelayFrameReader::State RelayFrameReader::take(std::string_view bytes)
+{
+    if (state_ != State::Incomplete || bytes.empty()) {
+        return state_;
+    }
+    if (token_.empty()) {
+        // A relay without a token opens to nobody.
+        state_ = State::Refused;
+        return state_;
+    }
+    std::size_t used = 0;
+    while (received_ < sizeof header_ && used < bytes.size()) {
+        header_[received_++] = static_cast<unsigned char>(bytes[used++]);
+    }
+    if (received_ < sizeof header_) {
+        return state_;
+    }
+    if (received_ == sizeof header_) {
+        const auto length = relayFrameLength(header_);
+        if (!length) {
+            state_ = State::Refused;
+            return state_;
+        }
+        length_ = *length;
+    }
+    const std::size_t wanted = std::min<std::size_t>(length_ - text_.size(), bytes.size() - used);
+    text_.append(bytes.substr(used, wanted));
+    received_ += wanted;
+    if (!couldBeMessage()) {
+        state_ = State::Refused;
+        return state_;
+    }
+    if (text_.size() == length_) {
+        const auto fields = relayFields(text_);
+        request_ = fields ? relayRequest(*fields, token_) : RelayRequest{};
+        state_ = request_.peer == RelayPeer::Refused ? State::Refused : State::Complete;
+    }
+    return state_;
+}
+
+bool RelayFrameReader::couldBeMessage() const
+{
+    // "listen" and the token and nothing else; "arguments" and the token, then
+    // the end or a field's separator.
+    const auto fits = [this](const std::string& start, bool whole) {
+        if (whole ? length_ != start.size() : length_ < start.size()) {
+            return false;
+        }
+        const std::size_t compared = std::min(text_.size(), start.size());
+        if (text_.compare(0, compared, start, 0, compared) != 0) {
+            return false;
+        }
+        return whole || text_.size() <= start.size() || text_[start.size()] == '\0';
+    };
+    return fits(listenStart_, true) || fits(argumentsStart_, false);
+}
+
+std::size_t relayConnectionToDrop(const std::vector<bool>& started)
+{
+    const auto silent = std::find(started.begin(), started.end(), false);
+    return silent == started.end() ? 0 : static_cast<std::size_t>(silent - started.begin());
+}
+
+bool KeptSecondStarts::keep(const std::vector<WString>& arguments)
+{
+    const std::size_t size = argumentsFrame(arguments).size();
+    if (starts_.size() >= kKeptStartsLimit || size > kKeptBytesLimit - bytes_) {
+        return false;
+    }
+    starts_.push_back(arguments);
+    bytes_ += size;
+    return true;
+}
+
+std::vector<std::vector<WString>> KeptSecondStarts::takeAll()
+{
+    std::vector<std::vector<WString>> taken;
+    taken.swap(starts_);
+    bytes_ = 0;
+    return taken;
+}
+
+std::string argumentsFrame(const std::vector<WString>& arguments)
+{
+    std::vector<WString> message{WString(kArguments)};
+    message.insert(message.end(), arguments.begin(), arguments.end());
+    return relayFrame(message);
+}
+
 std::vector<WString> secondStartMessage(std::wstring_view token, const std::vector<WString>& arguments)
 {
     std::vector<WString> fields{WString(kArguments), WString(token)};
     fields.insert(fields.end(), arguments.begin(), arguments.end());
     return fields;
+}
+
+WString relayAnswer(HandOverResult result)
+{
+    switch (result) {
+    case HandOverResult::Delivered:
+        return L"delivered";
+    case HandOverResult::Kept:
+        return L"kept";
+    case HandOverResult::NotKept:
+    case HandOverResult::Unreachable:
+        break;
+    }
+    return L"not-delivered";
+}
+
+HandOverResult handOverResult(const std::vector<WString>& answer)
+{
+    if (answer.size() == 1) {
+        for (const HandOverResult result : {HandOverResult::Delivered, HandOverResult::Kept, HandOverResult::NotKept}) {
+            if (answer[0] == relayAnswer(result)) {
+                return result;
+            }
+        }
+    }
+    return HandOverResult::Unreachable;
 }
 
 WString quotedArguments(const std::vector<WString>& arguments)
@@ -207,6 +329,57 @@ WString undeliveredArgumentsText(const std::vector<WString>& arguments)
     return L"a second start's arguments were not run: the application registered no listener for them "
            L"(LaunchContext.addSecondStartListener); arguments: " +
            quotedArguments(arguments);
+}
+
+WString keptArgumentsText(const std::vector<WString>& arguments)
+{
+    return L"a second start's arguments are kept until the application registers its listener for them "
+           L"(LaunchContext.addSecondStartListener): " +
+           quotedArguments(arguments);
+}
+
+WString keptArgumentsDeliveredText(const std::vector<WString>& arguments)
+{
+    return L"a second start's arguments, kept until the application registered its listener, went to it: " +
+           quotedArguments(arguments);
+}
+
+WString notKeptArgumentsText(const std::vector<WString>& arguments, bool listenerGone)
+{
+    if (listenerGone) {
+        return L"a second start's arguments were not run: the application's listener for them is gone (its VM may "
+               L"be ending); arguments: " +
+               quotedArguments(arguments);
+    }
+    return L"a second start's arguments were not run: the application registered no listener for them yet, and the "
+           L"launcher keeps no more than " +
+           std::to_wstring(kKeptStartsLimit) + L" starts or " + std::to_wstring(kKeptBytesLimit) +
+           L" bytes of them for it; arguments: " + quotedArguments(arguments);
+}
+
+WString handOverText(HandOverResult result, const std::vector<WString>& arguments)
+{
+    switch (result) {
+    case HandOverResult::Delivered:
+        return L"arguments handed over to the first launcher, whose application's listener has them: " +
+               quotedArguments(arguments);
+    case HandOverResult::Kept:
+        return L"arguments handed over to the first launcher, which keeps them until its application registers a "
+               L"listener: " +
+               quotedArguments(arguments);
+    case HandOverResult::NotKept:
+        return L"the first launcher could neither pass these arguments to its application nor keep them: they were "
+               L"not run: " +
+               quotedArguments(arguments);
+    case HandOverResult::Unreachable:
+        break;
+    }
+    return L"the first launcher could not be reached: these arguments were not run: " + quotedArguments(arguments);
+}
+
+int handOverExitCode(HandOverResult result)
+{
+    return result == HandOverResult::Delivered || result == HandOverResult::Kept ? 0 : kAlreadyRunningExitCode;
 }
 
 WString alreadyRunningText(std::wstring_view applicationName, std::wstring_view propertiesPath,

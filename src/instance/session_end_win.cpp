@@ -5,7 +5,7 @@
 #include <mutex>
 
 #include "launch/console_rules.h"
-#include "launch/session_end.h"
+#include "instance/session_end.h"
 
 namespace qel::session_end {
 
@@ -119,6 +119,11 @@ void waitForVmWatchingSession(HANDLE vmProcess)
         }
     }
     DestroyWindow(window);
+}
+
+SessionEndWatch watch()
+{
+    return SessionEndWatch{deleteAtEnd, forget, waitForVmWatchingSession};
 }
 
 }  // namespace qel::session_end

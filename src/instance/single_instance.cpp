@@ -1,4 +1,4 @@
-#include "launch/single_instance.h"
+#include "instance/single_instance.h"
 
 #include <algorithm>
 
@@ -32,6 +32,11 @@ SingleInstanceNames singleInstanceNames(std::wstring_view propertiesFullPath)
                            hex4(static_cast<std::uint16_t>(hash >> 16)) + hex4(static_cast<std::uint16_t>(hash));
     const WString base = L"Local\\ravelin.single-instance." + digits;
     return SingleInstanceNames{base, base + L".launcher"};
+}
+
+WString instanceObjectDescriptor(std::wstring_view userSid)
+{
+    return L"D:P(A;;GA;;;" + WString(userSid) + L")(A;;GA;;;SY)";
 }
 
 WString singleInstanceKey(std::wstring_view finalPath, const std::function<WString(std::wstring_view)>& upperCase)

@@ -1,6 +1,8 @@
-#include "service/log_files_win.h"
+#include "service/log_rotation_win.h"
 
 #include <utility>
+
+#include "base/text.h"
 
 namespace qel {
 
@@ -67,6 +69,26 @@ bool DirectoryLogFiles::remove(const WString& name)
 {
     closeIfOpen(name);
     return DeleteFileW(pathOf(name).c_str()) != FALSE;
+}
+
+std::vector<WString> DirectoryLogFiles::namesStartingWith(const WString& prefix)
+{
+    std::vector<WString> names;
+    WIN32_FIND_DATAW found{};
+    const UniqueFind find(FindFirstFileExW(pathOf(prefix + L'*').c_str(), FindExInfoBasic, &found,
+                                           FindExSearchNameMatch, nullptr, 0));
+    if (!find) {
+        return names;
+    }
+    do {
+        // The pattern matches short names too: the long name must begin with the prefix.
+        const std::wstring_view name(found.cFileName);
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && name.size() >= prefix.size() &&
+            toLowerAscii(name.substr(0, prefix.size())) == toLowerAscii(prefix)) {
+            names.emplace_back(name);
+        }
+    } while (FindNextFileW(find.get(), &found));
+    return names;
 }
 
 }  // namespace qel
