@@ -22,7 +22,7 @@
 #include "launch/command_line.h"
 #include "launch/console.h"
 #include "launch/launcher.h"
-#include "service/service_command.h"
+#include "service/service_command_win.h"
 #include "service/service_host_win.h"
 #include "settings/settings.h"
 #include "vm/executable_info.h"

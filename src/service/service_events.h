@@ -5,7 +5,7 @@
 // is, its id in the launcher's message table (event_messages.h, compiled from
 // resources/event_messages.mc), its type and its insertion strings; and where
 // "-kwqelinstall" registers the source so that Event Viewer finds the texts.
-// The Windows calls are in event_log_win.cpp.
+// The Windows calls are in service_events_win.h.
 
 #include <cstdint>
 #include <string_view>
@@ -14,7 +14,7 @@
 #include "base/wstring.h"
 #include "event_messages.h"
 #include "service/service_host.h"
-#include "service/service_install.h"
+#include "service/service_command.h"
 
 namespace qel {
 

@@ -12,8 +12,10 @@
 #include "base/processes.h"
 #include "base/text.h"
 #include "base/trace.h"
+#include "launch/launch_plan.h"
 #include "settings/settings.h"
-#include "service/event_log.h"
+#include "service/service_command.h"
+#include "service/service_events_win.h"
 #include "service/service_host_win.h"
 #include "service/service_logs_win.h"
 
@@ -244,6 +246,38 @@ bool startedByServiceManager()
     return parent != processes.end() && isServiceManagerImage(parent->image);
 }
 
+// The arguments for the application that installing stored in the service's
+// own key; empty when it stored none. A key that is there but cannot be read
+// fails the start: the application never runs without the arguments it was
+// installed with.
+WString storedArguments(const WString& serviceName)
+{
+    const WString path = serviceParametersKeyPath(serviceName);
+    const WString value(kArgumentsValue);
+    std::vector<wchar_t> text(1, L'\0');
+    LSTATUS status = ERROR_MORE_DATA;
+    while (status == ERROR_MORE_DATA) {
+        DWORD bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+        status = RegGetValueW(HKEY_LOCAL_MACHINE, path.c_str(), value.c_str(), RRF_RT_REG_SZ, nullptr, text.data(),
+                              &bytes);
+        if (status == ERROR_MORE_DATA) {
+            text.assign(bytes / sizeof(wchar_t) + 1, L'\0');
+        }
+    }
+    if (status == ERROR_FILE_NOT_FOUND) {
+        return WString();
+    }
+    if (status != ERROR_SUCCESS) {
+        const LaunchRefusal refusal{MSG_VM_START_FAILED, static_cast<std::uint32_t>(status),
+                                    L"The service's arguments for the application cannot be read from "
+                                    L"HKEY_LOCAL_MACHINE\\" +
+                                        path + L" (" + value + L")"};
+        throw TerminalError(refusalText(refusal, MessageTable::instance().text(MSG_VM_START_FAILED)),
+                            MSG_VM_START_FAILED);
+    }
+    return WString(text.data());
+}
+
 }  // namespace
 
 ServiceQEL::ServiceQEL(const CommandLine& commandLine, Trace& trace, Frontend frontend)
@@ -273,7 +307,12 @@ ServiceQEL::~ServiceQEL() = default;
 ServiceQEL& ServiceQEL::instance(const CommandLine& commandLine, Trace& trace, Frontend frontend)
 {
     if (theService == nullptr) {
-        theService = new ServiceQEL(commandLine, trace, frontend);  // never destroyed
+        const WString arguments = storedArguments(commandLine.serviceName);
+        if (!arguments.empty()) {
+            trace.line(L"the arguments stored for the application: " + arguments);
+        }
+        // never destroyed
+        theService = new ServiceQEL(withStoredArguments(commandLine, arguments), trace, frontend);
     }
     return *theService;
 }

@@ -111,6 +111,40 @@ StoredService readStored(SC_HANDLE service)
     return stored;
 }
 
+// The event source key of the service and its two values, as Event Viewer reads
+// them; opened says whether the key exists.
+struct EventSourceKey {
+    bool opened = false;
+    DWORD fileType = 0;
+    WString messageFile;
+    DWORD typesType = 0;
+    DWORD types = 0;
+};
+
+EventSourceKey readEventSource(const WString& serviceName)
+{
+    EventSourceKey read;
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, eventSourceKeyPath(serviceName).c_str(), 0, KEY_QUERY_VALUE, &opened) !=
+        ERROR_SUCCESS) {
+        return read;
+    }
+    const UniqueKey key(opened);
+    read.opened = true;
+    wchar_t file[1024] = {};
+    DWORD size = sizeof file - sizeof(wchar_t);
+    EXPECT_EQ(RegQueryValueExW(key.get(), L"EventMessageFile", nullptr, &read.fileType,
+                               reinterpret_cast<BYTE*>(file), &size),
+              ERROR_SUCCESS);
+    read.messageFile = file;
+    size = sizeof read.types;
+    EXPECT_EQ(RegQueryValueExW(key.get(), L"TypesSupported", nullptr, &read.typesType,
+                               reinterpret_cast<BYTE*>(&read.types), &size),
+              ERROR_SUCCESS);
+    return read;
+}
+
+
 // The console twin's error line: line breaks become one space each.
 WString singleLineOf(WString text)
 {
@@ -147,15 +181,46 @@ protected:
     }
 
     // Shop.qel: a J2 stand-in that stays until it is ended, then the lines.
-    void writeProperties(const std::string& lines)
+    void writeProperties(const std::string& lines, const WString& folder = {})
     {
         vms.program(L"jre\\bin\\javaw.exe", standin::kSun1_4_20_5);
         writeStandinSettings(vms / L"jre\\bin\\javaw.exe",
                              {{"QEL_STANDIN_RECORD", narrow(recordFile)}, {"QEL_STANDIN_SLEEP_MS", "infinite"}});
         const std::string properties = kProperties + ("qel.nl.current.vm=" + escaped(vms / L"jre\\bin\\javaw.exe") +
                                                       "\r\nqel.nl.valid.vm.list=J2\r\n" + lines);
-        writeFile(app + L"\\Shop.qel", properties);
-        writeFile(app + L"\\ShopCtl.qel", properties);
+        writeFile((folder.empty() ? app : folder) + L"\\Shop.qel", properties);
+        writeFile((folder.empty() ? app : folder) + L"\\ShopCtl.qel", properties);
+    }
+
+    // Starts the installed service and gives the application's arguments its
+    // VM received (after the main class and the launcher's two).
+    std::vector<WString> applicationArgumentsOfService()
+    {
+        if (service.open(name) != 0) {
+            ADD_FAILURE() << "the service cannot be opened";
+            return {};
+        }
+        EXPECT_EQ(service.start(), 0u);
+        if (!service.waitForState(SERVICE_RUNNING)) {
+            ADD_FAILURE() << serviceStateName(service.lastStatus().dwCurrentState);
+            return {};
+        }
+        const ULONGLONG deadline = GetTickCount64() + kServiceWaitMs;
+        while (readStandinRecords(recordFile).empty() && GetTickCount64() < deadline) {
+            Sleep(10);
+        }
+        const auto records = readStandinRecords(recordFile);
+        if (records.size() != 1) {
+            ADD_FAILURE() << records.size() << " VMs started";
+            return {};
+        }
+        const std::vector<WString>& vmArguments = records.front().args;
+        const auto mainClass = std::find(vmArguments.begin(), vmArguments.end(), L"app.Start");
+        if (vmArguments.end() - mainClass < 3) {
+            ADD_FAILURE() << narrow(records.front().commandLine);
+            return {};
+        }
+        return std::vector<WString>(mainClass + 3, vmArguments.end());
     }
 
     ProgramRun command(const WString& program, const WString& switchWord, const WString& serviceName,
@@ -321,6 +386,17 @@ TEST_F(ServiceInstall, Failures)
         {"a restart delay that is no number", "qel.service.restart.delay=soon\r\n", L"-kwqelinstall", missing, 104,
          WString(expected::kEnglishInvalid) + L"\n\nqel.service.restart.delay must be a whole number of seconds.",
          true},
+        // It would install, but never start: its logs would be the device.
+        {"a device's name with logs", "qel.service.log.directory=logs\r\n", L"-kwqelinstall", L"CON",
+         ERROR_INVALID_NAME,
+         L"Installing the service CON failed: CON is the name of a device, so the service's logs CON.out.log and "
+         L"CON.err.log cannot be files in its log directory (qel.service.log.directory): give the service another "
+         L"name.",
+         true},
+        {"a name beyond the limit", "", L"-kwqelinstall", WString(257, L'Q'), ERROR_INVALID_NAME,
+         L"Installing the service " + WString(257, L'Q') +
+             L" failed: the name has 257 characters, and a service name has at most 256.",
+         true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -341,6 +417,7 @@ TEST_F(ServiceInstall, Failures)
         EXPECT_EQ(console.exitCode, row.exitCode);
     }
     EXPECT_FALSE(UniqueServiceHandle(OpenServiceW(service.manager(), missing.c_str(), SERVICE_QUERY_CONFIG)));
+    EXPECT_FALSE(UniqueServiceHandle(OpenServiceW(service.manager(), L"CON", SERVICE_QUERY_CONFIG)));
     // Left as it was, then removed by the test.
     EXPECT_TRUE(UniqueServiceHandle(OpenServiceW(service.manager(), other.c_str(), SERVICE_QUERY_CONFIG)));
     EXPECT_TRUE(DeleteService(foreign.get())) << GetLastError();
@@ -432,43 +509,74 @@ TEST_F(ServiceInstall, NamesThatNameFilesStayNames)
     }
 }
 
-// The arguments after the name are stored on the service's command line
-// ("--password-env VAR" is not) and reach the application after the launcher's
-// two when the service runs, as a normal run's would.
+namespace {
+
+// The arguments the install stored in the service's own key; none without the value.
+std::optional<WString> storedArgumentsOf(const WString& serviceName)
+{
+    const WString path = L"SYSTEM\\CurrentControlSet\\Services\\" + serviceName + L"\\Parameters";
+    wchar_t text[2048] = {};
+    DWORD size = sizeof text;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, path.c_str(), L"Arguments", RRF_RT_REG_SZ, nullptr, text, &size) != 0) {
+        return std::nullopt;
+    }
+    return WString(text);
+}
+
+}  // namespace
+
+// The arguments after the name ("--password-env VAR" aside) are stored in the
+// service's own key, where the service manager expands nothing, and reach the
+// application after the launcher's two when the service runs, as typed, as a
+// normal run's would: %NAME% included.
 TEST_F(ServiceInstall, ArgumentsAfterTheNameReachTheApplication)
 {
     writeProperties("");
-    const WString arguments = LR"(-port 8080 "two words" say"hi ""q"" back\slash "")";
+    const WString arguments = LR"(-port 8080 "two words" say"hi ""q"" back\slash "" %PATH% x%windir%y "%TEMP% %")";
     const ProgramRun installed = command(launcher, L"-kwqelinstall", name + L" --password-env SHOP_PW " + arguments);
+    ASSERT_EQ(installed.exitCode, 0u) << installed.standardError;
+    const WString commandLine = L"\"" + launcher + L"\" -kwqelservice " + name;
     EXPECT_TRUE(installed.boxes.empty()) << narrow(installed.boxes[0].text);
-    ASSERT_EQ(installed.exitCode, 0u);
-    const WString stored = L"\"" + launcher + L"\" -kwqelservice " + name + L" " + arguments;
     {
         const UniqueServiceHandle handle = openStored();
         ASSERT_TRUE(handle) << GetLastError();
-        EXPECT_EQ(readStored(handle.get()).commandLine, stored);
+        EXPECT_EQ(readStored(handle.get()).commandLine, commandLine);
     }
+    EXPECT_EQ(storedArgumentsOf(name), std::optional<WString>(arguments));
 
-    ASSERT_EQ(service.open(name), 0u);
-    EXPECT_EQ(service.start(), 0u);
-    ASSERT_TRUE(service.waitForState(SERVICE_RUNNING)) << serviceStateName(service.lastStatus().dwCurrentState);
-    const ULONGLONG deadline = GetTickCount64() + kServiceWaitMs;
-    while (readStandinRecords(recordFile).empty() && GetTickCount64() < deadline) {
-        Sleep(10);
-    }
-    const auto records = readStandinRecords(recordFile);
-    ASSERT_EQ(records.size(), 1u);
-    const std::vector<WString>& vmArguments = records.front().args;
-    const auto mainClass = std::find(vmArguments.begin(), vmArguments.end(), L"app.Start");
-    ASSERT_NE(mainClass, vmArguments.end()) << narrow(records.front().commandLine);
-    // After the main class, the properties and hand-off files, then the
-    // application's arguments with their backslashes doubled for the Java side.
-    ASSERT_EQ(vmArguments.end() - mainClass, 10) << narrow(records.front().commandLine);
-    EXPECT_EQ(std::vector<WString>(mainClass + 3, vmArguments.end()),
-              (std::vector<WString>{L"-port", L"8080", L"two words", L"say\"hi", L"\"q\"", L"back\\\\slash", L""}))
-        << narrow(records.front().commandLine);
-    // Stopped and removed before the fixture's handle closes.
+    // With their backslashes doubled for the Java side.
+    EXPECT_EQ(applicationArgumentsOfService(),
+              (std::vector<WString>{L"-port", L"8080", L"two words", L"say\"hi", L"\"q\"", L"back\\\\slash", L"",
+                                    L"%PATH%", L"x%windir%y", L"%TEMP% %"}));
+    // Stopped and removed before the fixture's handle closes; the key goes with it.
     service.remove();
+    EXPECT_FALSE(storedArgumentsOf(name).has_value());
+}
+
+// A launcher in a folder whose path holds % signs starts as a service: the
+// service manager's expansion of its command line leaves the path as it is.
+TEST_F(ServiceInstall, AFolderWithPercentSigns)
+{
+    for (const WString& folderName : {WString(L"Shop 100%"), WString(L"x%windir%y %TEMP%z"), WString(L"%PATH%")}) {
+        SCOPED_TRACE(narrow(folderName));
+        const WString folder = dir / folderName;
+        const WString program = installLauncher(folder, L"Shop.exe");
+        writeProperties("", folder);
+        DeleteFileW(recordFile.c_str());
+        const ProgramRun installed = command(program, L"-kwqelinstall", name + L" %windir%");
+        EXPECT_TRUE(installed.boxes.empty()) << narrow(installed.boxes[0].text);
+        ASSERT_EQ(installed.exitCode, 0u);
+        EXPECT_EQ(applicationArgumentsOfService(), std::vector<WString>{L"%windir%"});
+        const UniqueHandle process = service.openProcess();
+        ASSERT_TRUE(process);
+        service.release();
+        const ProgramRun removed = command(program, L"-kwqeluninstall", name);
+        EXPECT_TRUE(removed.boxes.empty()) << narrow(removed.boxes[0].text);
+        EXPECT_EQ(removed.exitCode, 0u);
+        EXPECT_EQ(waitForExitCode(process.get()), 0ul);
+        EXPECT_FALSE(openStored()) << "the service is still there";
+        EXPECT_FALSE(readEventSource(name).opened) << "its event source is still there";
+    }
 }
 
 // A switch of the launcher's among them would make the service's run another
@@ -651,42 +759,6 @@ TEST_F(ServiceInstall, AccountFailures)
     EXPECT_FALSE(UniqueServiceHandle(OpenServiceW(service.manager(), missing.c_str(), SERVICE_QUERY_CONFIG)));
 }
 
-namespace {
-
-// The event source key of the service and its two values, as Event Viewer reads
-// them; opened says whether the key exists.
-struct EventSourceKey {
-    bool opened = false;
-    DWORD fileType = 0;
-    WString messageFile;
-    DWORD typesType = 0;
-    DWORD types = 0;
-};
-
-EventSourceKey readEventSource(const WString& serviceName)
-{
-    EventSourceKey read;
-    HKEY opened = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, eventSourceKeyPath(serviceName).c_str(), 0, KEY_QUERY_VALUE, &opened) !=
-        ERROR_SUCCESS) {
-        return read;
-    }
-    const UniqueKey key(opened);
-    read.opened = true;
-    wchar_t file[1024] = {};
-    DWORD size = sizeof file - sizeof(wchar_t);
-    EXPECT_EQ(RegQueryValueExW(key.get(), L"EventMessageFile", nullptr, &read.fileType,
-                               reinterpret_cast<BYTE*>(file), &size),
-              ERROR_SUCCESS);
-    read.messageFile = file;
-    size = sizeof read.types;
-    EXPECT_EQ(RegQueryValueExW(key.get(), L"TypesSupported", nullptr, &read.typesType,
-                               reinterpret_cast<BYTE*>(&read.types), &size),
-              ERROR_SUCCESS);
-    return read;
-}
-
-}  // namespace
 
 // Installing registers the service's name as an event source of the
 // Application log, with the launcher that installed it (the windowed launcher
@@ -713,3 +785,84 @@ TEST_F(ServiceInstall, RegistersAndRemovesTheEventSource)
     }
 }
 
+namespace {
+
+// Another program's event source of the name: its message file and types.
+void writeForeignEventSource(const WString& serviceName, const WString& messageFile)
+{
+    HKEY opened = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, eventSourceKeyPath(serviceName).c_str(), 0, nullptr, 0,
+                              KEY_SET_VALUE, nullptr, &opened, nullptr),
+              ERROR_SUCCESS);
+    const UniqueKey key(opened);
+    ASSERT_EQ(RegSetValueExW(key.get(), L"EventMessageFile", 0, REG_EXPAND_SZ,
+                             reinterpret_cast<const BYTE*>(messageFile.c_str()),
+                             static_cast<DWORD>((messageFile.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+    const DWORD types = 3;
+    ASSERT_EQ(RegSetValueExW(key.get(), L"TypesSupported", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&types),
+                             sizeof types),
+              ERROR_SUCCESS);
+}
+
+}  // namespace
+
+// Another program's event source of the name is never the launcher's to
+// change: installing refuses, naming the key, and installs nothing; removing
+// a service whose source another program took over leaves the source.
+TEST_F(ServiceInstall, AnotherProgramsEventSourceIsLeftAlone)
+{
+    writeProperties("");
+    const WString other = L"C:\\Program Files\\Other\\other.dll";
+    writeForeignEventSource(name, other);
+    const WString refusal = L"Installing the service " + name + L" failed: the event source HKEY_LOCAL_MACHINE\\" +
+                            eventSourceKeyPath(name) + L" is another program's (its message file is " + other +
+                            L"), so it is left as it is: give the service another name.";
+    const ProgramRun windowed = command(launcher, L"-kwqelinstall", name);
+    ASSERT_EQ(windowed.boxes.size(), 1u);
+    EXPECT_EQ(windowed.boxes[0].text, refusal);
+    EXPECT_EQ(windowed.exitCode, static_cast<unsigned long>(ERROR_ALREADY_EXISTS));
+    const ProgramRun console = command(twin, L"-kwqelinstall", name);
+    EXPECT_EQ(console.standardError, narrow(refusal) + "\n");
+    EXPECT_EQ(console.exitCode, static_cast<unsigned long>(ERROR_ALREADY_EXISTS));
+    EXPECT_FALSE(openStored());
+    EventSourceKey source = readEventSource(name);
+    EXPECT_EQ(source.messageFile, other);
+    EXPECT_EQ(source.types, 3u);
+
+    // The launcher's own source, left by an earlier install, is taken over.
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, eventSourceKeyPath(name).c_str());
+    writeForeignEventSource(name, twin);
+    ASSERT_EQ(command(twin, L"-kwqelinstall", name).exitCode, 0u);
+    EXPECT_EQ(readEventSource(name).types, 7u);
+
+    // Another program's by the time the service is removed: it stays.
+    writeForeignEventSource(name, other);
+    const ProgramRun removed = command(twin, L"-kwqeluninstall", name);
+    EXPECT_EQ(removed.exitCode, 0u) << removed.standardError;
+    EXPECT_EQ(removed.standardOutput, narrow(L"Removed the service " + name +
+                                             L"; the event source HKEY_LOCAL_MACHINE\\" + eventSourceKeyPath(name) +
+                                             L" is another program's and was left as it is.\n"));
+    EXPECT_FALSE(openStored());
+    source = readEventSource(name);
+    EXPECT_EQ(source.messageFile, other);
+    EXPECT_EQ(source.types, 3u);
+}
+
+// Removing stops the service as -kwqelstop stops it: a service that refuses
+// the stop is not removed, and the command fails with the stop's error.
+TEST_F(ServiceInstall, AServiceThatDoesNotStopIsNotRemoved)
+{
+    writeProperties("");
+    startRunning({{"running_accepts", "0"}});
+    ASSERT_FALSE(HasFatalFailure());
+    const ProgramRun removed = command(twin, L"-kwqeluninstall", name);
+    EXPECT_EQ(removed.exitCode, static_cast<unsigned long>(ERROR_INVALID_SERVICE_CONTROL)) << removed.standardError;
+    EXPECT_EQ(removed.standardError.rfind(narrow(L"Removing the service " + name + L" failed: "), 0), 0u)
+        << removed.standardError;
+    EXPECT_EQ(removed.standardOutput, "");
+    EXPECT_TRUE(openStored()) << "removed all the same";
+    EXPECT_EQ(service.status().dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
+    // Ended and removed by the test, before the fixture's handle closes.
+    service.remove();
+}

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "service/service_control_rules.h"
+#include "service/service_command.h"
 
 using namespace qel;
 
@@ -100,7 +100,26 @@ TEST(ServiceControl, StepsForWhatTheManagerReports)
     const ServiceCommandKind Start = ServiceCommandKind::Start;
     const ServiceCommandKind Stop = ServiceCommandKind::Stop;
     const ServiceCommandKind Restart = ServiceCommandKind::Restart;
+    const ServiceCommandKind Uninstall = ServiceCommandKind::Uninstall;
     const Row rows[] = {
+        // Removing: the stop before the service is deleted, its failures the removal's.
+        {"removing a running service stops it",
+         Uninstall,
+         {seen(kRunning, 0, SendStop), sent(0, 0, Query), seen(kStopPending, 5, Wait), seen(kStopped, 100, Done)},
+         0,
+         L"Stopped the service Shop.\n"},
+        {"removing a stopped service", Uninstall, {seen(kStopped, 0, Done)}, 0, L"The service Shop was not running.\n"},
+        {"removing a service that refuses the stop",
+         Uninstall,
+         {seen(kRunning, 0, SendStop), sent(1052, 0, Done)},
+         1052,
+         L"Removing the service Shop failed: Text 1052."},
+        {"removing a service that does not stop in time",
+         Uninstall,
+         {seen(kRunning, 0, SendStop), sent(0, 0, Query), seen(kStopPending, 39999, Wait),
+          seen(kStopPending, 40000, Done)},
+         1053,
+         L"Removing the service Shop failed: it was still stop pending after 40 seconds."},
         // Start.
         {"start a stopped service",
          Start,

@@ -4,13 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "launch/command_line.h"
-#include "service/service_install.h"
+#include "service/service_command.h"
 #include "settings/property_table.h"
 #include "support/property_tables.h"
 
@@ -91,34 +92,153 @@ TEST(ServiceInstall, ArgumentsForTheApplication)
     }
 }
 
-// The stored command line passes the arguments on, each as the launcher's own
-// split reads it back: the service's run finds its name and them.
-TEST(ServiceInstall, ArgumentsInTheStoredCommandLine)
+// The stored command line holds the program and the service's name only; the
+// arguments are stored beside it, each as the launcher's own split reads it
+// back, and the service's run takes them after its own, as typed.
+TEST(ServiceInstall, ArgumentsStoredBesideTheCommandLine)
 {
     const wchar_t* const exe = LR"(C:\Program Files\Shop\Shop.exe)";
     struct Row {
         std::vector<WString> arguments;
-        const wchar_t* commandLine;
+        const wchar_t* stored;
+        bool console;
     };
     const Row rows[] = {
-        {{}, LR"("C:\Program Files\Shop\Shop.exe" -kwqelservice Shop)"},
-        {{L"-port", L"8080"}, LR"("C:\Program Files\Shop\Shop.exe" -kwqelservice Shop -port 8080)"},
+        {{}, L"", false},
+        {{L"-port", L"8080"}, L"-port 8080", false},
         {{L"two words", L"", LR"(say"hi)", LR"("quoted")", LR"(C:\My Dir\)", LR"(-Dx="a b")"},
-         LR"("C:\Program Files\Shop\Shop.exe" -kwqelservice Shop "two words" "" say"hi ""quoted"" "C:\My Dir\" )"
-         LR"("-Dx="a b"")"},
+         LR"("two words" "" say"hi ""quoted"" "C:\My Dir\" "-Dx="a b"")", false},
+        {{L"", L"x"}, LR"("" x)", false},
+        {{L"%PATH%", L"x%windir%y", L"%TEMP% %"}, LR"(%PATH% x%windir%y "%TEMP% %")", false},
+        {{L"-i", L"console", L"-kwqelservicex"}, L"-i console -kwqelservicex", true},
     };
     for (const Row& row : rows) {
+        SCOPED_TRACE(narrowAscii(row.stored));
         const auto planned = planServiceInstall(L"Shop", exe, PropertyTable(), row.arguments);
         ASSERT_TRUE(planned.plan.has_value());
-        EXPECT_EQ(planned.plan->commandLine, row.commandLine);
-        const CommandLine run = CommandLine::split(planned.plan->commandLine);
+        EXPECT_EQ(planned.plan->commandLine, LR"("C:\Program Files\Shop\Shop.exe" -kwqelservice Shop)");
+        EXPECT_EQ(planned.plan->arguments, row.stored);
+        EXPECT_TRUE(isLauncherService(planned.plan->commandLine, L"Shop"));
+
+        const CommandLine run =
+            withStoredArguments(CommandLine::split(planned.plan->commandLine), planned.plan->arguments);
         EXPECT_TRUE(run.serviceRequested);
         EXPECT_EQ(run.serviceName, L"Shop");
+        EXPECT_EQ(run.consoleRequested, row.console);
         std::vector<WString> expected = {exe};
         expected.insert(expected.end(), row.arguments.begin(), row.arguments.end());
         EXPECT_EQ(run.arguments, expected);
-        EXPECT_TRUE(isLauncherService(planned.plan->commandLine, L"Shop"));
     }
+}
+
+// The service manager expands %NAME% in the command line it stores: the path
+// it names is one the expansion leaves as it is, or none.
+TEST(ServiceInstall, ImagePathTheExpansionLeavesAsItIs)
+{
+    // Expands the variables of a small environment as ExpandEnvironmentStringsW
+    // does: a reference to an unknown name stays, % signs and all, and the
+    // scan goes on after it.
+    const auto expand = [](std::wstring_view text) {
+        const std::vector<std::pair<WString, WString>> variables = {{L"windir", L"C:\\windows"}, {L"TEMP", L"C:\\t"}};
+        WString result;
+        std::size_t at = 0;
+        while (at < text.size()) {
+            const std::size_t open = text.find(L'%', at);
+            const std::size_t close = open == std::wstring_view::npos ? open : text.find(L'%', open + 1);
+            if (close == std::wstring_view::npos) {
+                result += text.substr(at);
+                break;
+            }
+            result += text.substr(at, open - at);
+            const std::wstring_view name = text.substr(open + 1, close - open - 1);
+            const auto found = std::find_if(variables.begin(), variables.end(),
+                                            [&](const auto& variable) { return variable.first == name; });
+            result += found != variables.end() ? found->second : WString(text.substr(open, close - open + 1));
+            at = close + 1;
+        }
+        return result;
+    };
+    struct Row {
+        const wchar_t* executable;
+        const wchar_t* serviceName;
+        std::optional<WString> path;
+    };
+    const Row rows[] = {
+        {LR"(C:\Shop\Shop.exe)", L"Shop", WString(LR"(C:\Shop\Shop.exe)")},
+        {LR"(C:\Shop 100%\Shop.exe)", L"Shop", WString(LR"(C:\Shop 100%\Shop.exe)")},
+        {LR"(C:\a%b%c\Shop.exe)", L"Shop", WString(LR"(C:\a%b%c\Shop.exe)")},
+        {LR"(C:\x%windir%y\Shop.exe)", L"Shop", WString(LR"(C:\%_=\..\x%windir%y\Shop.exe)")},
+        {LR"(C:\x%windir%y %TEMP%z\Shop.exe)", L"Shop", WString(LR"(C:\%_=\..\x%windir%y %TEMP%z\Shop.exe)")},
+        {LR"(\\server\share\%TEMP%\Shop.exe)", L"Shop", WString(LR"(\\server\share\%_=\..\%TEMP%\Shop.exe)")},
+        // Either way a pair of the folder's names a variable.
+        {LR"(C:\%windir%TEMP%windir%\Shop.exe)", L"Shop", std::nullopt},
+        // The name is the service's: it cannot move.
+        {LR"(C:\Shop\Shop.exe)", L"%windir%", std::nullopt},
+        // No root to put the component after.
+        {LR"(Shop%windir%\Shop.exe)", L"Shop", std::nullopt},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(narrowAscii(row.executable));
+        EXPECT_EQ(serviceImagePath(row.executable, row.serviceName, expand), row.path);
+    }
+}
+
+// With a log directory, a name whose logs would be devices is refused.
+TEST(ServiceInstall, NamesWhoseLogsWouldBeDevices)
+{
+    for (const wchar_t* name : {L"CON", L"con", L"NUL", L"Aux", L"PRN", L"COM1", L"lpt9", L"CONIN$", L"con.x"}) {
+        EXPECT_TRUE(logsWouldBeDevices(name)) << narrowAscii(name);
+    }
+    for (const wchar_t* name : {L"Shop", L"CONSOLE", L"COM", L"NULL", L"xcon", L"drivers", L"."}) {
+        EXPECT_FALSE(logsWouldBeDevices(name)) << narrowAscii(name);
+    }
+    EXPECT_EQ(deviceLogsText(L"CON"),
+              L"Installing the service CON failed: CON is the name of a device, so the service's logs CON.out.log "
+              L"and CON.err.log cannot be files in its log directory (qel.service.log.directory): give the service "
+              L"another name.");
+}
+
+// A name beyond the service manager's limit is refused with the limit; another
+// invalid name with what a name needs.
+TEST(ServiceInstall, WhyANameIsRefused)
+{
+    const WString tooLong(257, L'S');
+    EXPECT_FALSE(isValidServiceName(tooLong));
+    EXPECT_TRUE(isValidServiceName(WString(256, L'S')));
+    EXPECT_EQ(invalidServiceNameText(ServiceCommandKind::Install, tooLong, L"The name is invalid.\r\n"),
+              L"Installing the service " + tooLong + L" failed: the name has 257 characters, and a service name has "
+              L"at most 256.");
+    EXPECT_EQ(invalidServiceNameText(ServiceCommandKind::Uninstall, L"a b", L"The name is invalid.\r\n"),
+              serviceCommandFailureText(ServiceCommandKind::Uninstall, L"a b", 123, L"The name is invalid.\r\n"));
+}
+
+// An install that fails after the service was made removes it again; when that
+// fails too, the text says the service stays and what removing it answered.
+TEST(ServiceInstall, AServiceThatCouldNotBeRemovedAgain)
+{
+    EXPECT_EQ(notRemovedAgainText(L"Shop", 1072, L"The specified service has been marked for deletion.\r\n"),
+              L"\nThe service Shop stays installed, but not as planned: removing it again failed: The specified "
+              L"service has been marked for deletion.\nRemove it with -kwqeluninstall Shop.");
+    EXPECT_EQ(notRemovedAgainText(L"Shop", 1234, L""),
+              L"\nThe service Shop stays installed, but not as planned: removing it again failed: Windows error "
+              L"1234\nRemove it with -kwqeluninstall Shop.");
+}
+
+// An event source is the launcher's when its message file is the program the
+// service's command line starts; any other is another program's.
+TEST(ServiceInstall, WhoseEventSource)
+{
+    const WString program = programOf(LR"("C:\Shop Floor\Shop.exe" -kwqelservice Shop)");
+    EXPECT_EQ(program, LR"(C:\Shop Floor\Shop.exe)");
+    EXPECT_TRUE(isLauncherEventSource(WString(LR"(C:\Shop Floor\Shop.exe)"), program));
+    EXPECT_TRUE(isLauncherEventSource(WString(LR"(c:\shop floor\SHOP.EXE)"), program));
+    EXPECT_FALSE(isLauncherEventSource(WString(LR"(C:\Other\other.dll)"), program));
+    EXPECT_FALSE(isLauncherEventSource(std::nullopt, program));
+    EXPECT_FALSE(isLauncherEventSource(WString(), WString()));
+    EXPECT_EQ(foreignEventSourceText(L"Shop", WString(L"C:\\Other\\other.dll")),
+              L"Installing the service Shop failed: the event source HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\"
+              L"Services\\EventLog\\Application\\Shop is another program's (its message file is "
+              L"C:\\Other\\other.dll), so it is left as it is: give the service another name.");
 }
 
 // A switch of the launcher's among them would be the service run's own (a

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "base/text.h"
-#include "service/service_install.h"
+#include "service/service_command.h"
 #include "settings/properties.h"
 #include "settings/settings.h"
 #include "support/shared_cases.h"

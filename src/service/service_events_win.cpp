@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "base/handles.h"
-#include "service/event_log.h"
+#include "service/service_events_win.h"
 
 namespace qel {
 
@@ -47,6 +47,35 @@ std::uint32_t registerEventSource(std::wstring_view serviceName, std::wstring_vi
     status = RegSetValueExW(key.get(), typesValue.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&types),
                             sizeof types);
     return static_cast<std::uint32_t>(status);
+}
+
+EventSourceEntry readEventSource(std::wstring_view serviceName)
+{
+    const WString path = eventSourceKeyPath(serviceName);
+    HKEY opened = nullptr;
+    const LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, &opened);
+    if (status == ERROR_FILE_NOT_FOUND) {
+        return EventSourceEntry{};
+    }
+    // A key that cannot be opened is there all the same, and not known to be the launcher's.
+    EventSourceEntry entry{true, std::nullopt};
+    if (status != ERROR_SUCCESS) {
+        return entry;
+    }
+    const UniqueKey key(opened);
+    const WString value(kEventMessageFileValue);
+    // RRF_NOEXPAND: the text as stored, as the install wrote it.
+    DWORD bytes = 0;
+    if (RegGetValueW(key.get(), nullptr, value.c_str(), RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr,
+                     nullptr, &bytes) != ERROR_SUCCESS) {
+        return entry;
+    }
+    std::vector<wchar_t> text(bytes / sizeof(wchar_t) + 1, L'\0');
+    if (RegGetValueW(key.get(), nullptr, value.c_str(), RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr,
+                     text.data(), &bytes) == ERROR_SUCCESS) {
+        entry.messageFile = WString(text.data());
+    }
+    return entry;
 }
 
 std::uint32_t removeEventSource(std::wstring_view serviceName)

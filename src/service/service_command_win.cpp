@@ -1,3 +1,5 @@
+#include "service/service_command_win.h"
+
 #include <windows.h>
 
 #include <optional>
@@ -9,25 +11,51 @@
 #include "base/messages.h"
 #include "base/system_text.h"
 #include "launch/launcher.h"
-#include "service/event_log.h"
-#include "service/service_command.h"
-#include "service/service_manager_win.h"
+#include "service/service_events_win.h"
+#include "settings/environment.h"
+#include "settings/settings.h"
 
 namespace qel {
 
-namespace {
+static_assert(service::kStopped == SERVICE_STOPPED && service::kStartPending == SERVICE_START_PENDING &&
+              service::kStopPending == SERVICE_STOP_PENDING && service::kRunning == SERVICE_RUNNING &&
+              service::kContinuePending == SERVICE_CONTINUE_PENDING &&
+              service::kPausePending == SERVICE_PAUSE_PENDING && service::kPaused == SERVICE_PAUSED);
+static_assert(service_error::kRequestTimeout == ERROR_SERVICE_REQUEST_TIMEOUT &&
+              service_error::kAlreadyRunning == ERROR_SERVICE_ALREADY_RUNNING &&
+              service_error::kNotActive == ERROR_SERVICE_NOT_ACTIVE &&
+              service_error::kDoesNotExist == ERROR_SERVICE_DOES_NOT_EXIST);
 
-// How long removing a running service waits for it to stop, counted from its
-// last progress (a new check point); the service's own wait hint when longer.
-constexpr DWORD kStopProgressWaitMs = 30000;
+namespace {
 
 DWORD startTypeOf(ServiceStart start)
 {
     return start == ServiceStart::Demand ? SERVICE_DEMAND_START : SERVICE_AUTO_START;
 }
 
-// The description, the delayed start and the restarts after a failure, which
-// CreateServiceW does not take. Returns 0 or the Windows error.
+// The application's arguments in the service's own key, as REG_SZ: the
+// service manager does not expand them there. Returns 0 or the Windows error.
+DWORD storeArguments(const ServiceInstallPlan& plan)
+{
+    if (plan.arguments.empty()) {
+        return ERROR_SUCCESS;
+    }
+    HKEY opened = nullptr;
+    LSTATUS status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, serviceParametersKeyPath(plan.name).c_str(), 0, nullptr,
+                                     REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &opened, nullptr);
+    if (status != ERROR_SUCCESS) {
+        return static_cast<DWORD>(status);
+    }
+    const UniqueKey key(opened);
+    const WString value(kArgumentsValue);
+    // The size counts the terminating null.
+    status = RegSetValueExW(key.get(), value.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(plan.arguments.c_str()),
+                            static_cast<DWORD>((plan.arguments.size() + 1) * sizeof(wchar_t)));
+    return static_cast<DWORD>(status);
+}
+
+// The description, the delayed start, the restarts after a failure and the
+// arguments, which CreateServiceW does not take. Returns 0 or the Windows error.
 DWORD configure(SC_HANDLE service, const ServiceInstallPlan& plan)
 {
     if (!plan.description.empty()) {
@@ -58,17 +86,31 @@ DWORD configure(SC_HANDLE service, const ServiceInstallPlan& plan)
             return GetLastError();
         }
     }
-    return ERROR_SUCCESS;
+    return storeArguments(plan);
 }
+
+// The answer of removing a service that could not be installed in full: 0,
+// or the Windows error of DeleteService.
+DWORD removeAgain(SC_HANDLE service)
+{
+    return DeleteService(service) ? ERROR_SUCCESS : GetLastError();
+}
+
+// What installing did: 0 or the Windows error, and when it failed after the
+// service was created, the answer of removing it again.
+struct Installed {
+    DWORD error = ERROR_SUCCESS;
+    DWORD removeError = ERROR_SUCCESS;
+};
 
 // Creates the service as planned, with the user account's password (none for
 // the other accounts); a service that cannot be configured as planned is
-// removed again. Returns 0 or the Windows error.
-DWORD install(const ServiceInstallPlan& plan, const std::optional<WString>& password)
+// removed again.
+Installed install(const ServiceInstallPlan& plan, const std::optional<WString>& password)
 {
     const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT | SC_MANAGER_CREATE_SERVICE));
     if (!manager) {
-        return GetLastError();
+        return Installed{GetLastError()};
     }
     // No account name is LocalSystem, as sc create makes it.
     const WString dependencies = dependenciesMultiString(plan.dependencies);
@@ -79,46 +121,31 @@ DWORD install(const ServiceInstallPlan& plan, const std::optional<WString>& pass
         plan.account.startName.empty() ? nullptr : plan.account.startName.c_str(),
         password ? password->c_str() : nullptr));
     if (!service) {
-        return GetLastError();
+        return Installed{GetLastError()};
     }
     const DWORD error = configure(service.get(), plan);
     if (error != ERROR_SUCCESS) {
-        DeleteService(service.get());
+        return Installed{error, removeAgain(service.get())};
     }
-    return error;
+    return Installed{};
 }
 
-// Asks the service to stop and waits while it makes progress. A service that
-// does not stop is removed all the same: the manager deletes it once it stops.
-void stopIfRunning(SC_HANDLE service)
-{
-    SERVICE_STATUS status{};
-    if (!QueryServiceStatus(service, &status) || status.dwCurrentState == SERVICE_STOPPED) {
-        return;
-    }
-    if (!ControlService(service, SERVICE_CONTROL_STOP, &status) && GetLastError() != service_error::kNotActive) {
-        return;
-    }
-    DWORD checkPoint = status.dwCheckPoint;
-    ULONGLONG progressAt = GetTickCount64();
-    while (status.dwCurrentState != SERVICE_STOPPED) {
-        const DWORD patience = status.dwWaitHint > kStopProgressWaitMs ? status.dwWaitHint : kStopProgressWaitMs;
-        if (GetTickCount64() - progressAt > patience) {
-            return;
-        }
-        Sleep(50);
-        if (!QueryServiceStatus(service, &status)) {
-            return;
-        }
-        if (status.dwCheckPoint != checkPoint) {
-            checkPoint = status.dwCheckPoint;
-            progressAt = GetTickCount64();
-        }
-    }
-}
+// The launcher's service of the command's name, opened with the rights given
+// (and SERVICE_QUERY_CONFIG); or the outcome when there is none: the service
+// manager's error, or another program's service (1060), which every command
+// leaves as it is.
+struct OpenedService {
+    UniqueServiceHandle manager;
+    UniqueServiceHandle service;
+    std::optional<ServiceCommandOutcome> refused;
+    // The command line the manager stores for the service.
+    WString commandLine;
+    // The manager's error when it was not opened (for status: not installed).
+    DWORD error = ERROR_SUCCESS;
+};
 
-}  // namespace
-
+// The command line the service manager stores for the service; none when it
+// cannot be read (GetLastError tells why).
 std::optional<WString> storedCommandLine(SC_HANDLE service)
 {
     DWORD needed = 0;
@@ -155,14 +182,15 @@ OpenedService openLauncherService(const ServiceCommand& command, DWORD rights)
     const std::optional<WString> stored = storedCommandLine(opened.service.get());
     if (!stored) {
         refuse(GetLastError());
-    } else if (!isLauncherService(*stored, command.name)) {
+        return opened;
+    }
+    opened.commandLine = *stored;
+    if (!isLauncherService(*stored, command.name)) {
         opened.refused = ServiceCommandOutcome{service_error::kDoesNotExist,
                                                notLauncherServiceText(command.kind, command.name, *stored)};
     }
     return opened;
 }
-
-namespace {
 
 ServiceCommandOutcome outcome(const ServiceCommand& command, DWORD error, const WString& commandLine,
                               const WString& displayName = {})
@@ -174,30 +202,47 @@ ServiceCommandOutcome outcome(const ServiceCommand& command, DWORD error, const 
     return ServiceCommandOutcome{0, serviceCommandDoneText(command.kind, command.name, commandLine)};
 }
 
+// A failed install that left the service behind says so.
+ServiceCommandOutcome withRemoval(ServiceCommandOutcome failed, const WString& serviceName, DWORD removeError)
+{
+    if (removeError != ERROR_SUCCESS) {
+        failed.text += notRemovedAgainText(serviceName, removeError, systemErrorText(removeError));
+    }
+    return failed;
+}
+
 // Registers the installed service's name as an event source with this
 // executable's message table, so that Event Viewer shows the texts of its
 // events. A service whose source cannot be registered is removed again: the
 // install fails and leaves nothing behind.
-ServiceCommandOutcome withEventSource(const ServiceCommand& command, const ServiceInstallPlan& plan)
+ServiceCommandOutcome withEventSource(const ServiceInstallPlan& plan)
 {
-    const DWORD error = registerEventSource(plan.name, runningModulePath());
+    // The launcher as the service's command line names it: the event log
+    // expands the message file's path as the service manager expands the
+    // command line.
+    const DWORD error = registerEventSource(plan.name, programOf(plan.commandLine));
     if (error == ERROR_SUCCESS) {
-        return outcome(command, ERROR_SUCCESS, plan.commandLine);
+        return ServiceCommandOutcome{
+            0, serviceCommandDoneText(ServiceCommandKind::Install, plan.name, plan.commandLine, plan.arguments)};
     }
     removeEventSource(plan.name);
     const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
     const UniqueServiceHandle service(manager ? OpenServiceW(manager.get(), plan.name.c_str(), DELETE) : nullptr);
-    if (service) {
-        DeleteService(service.get());
-    }
-    return ServiceCommandOutcome{
-        error, eventSourceFailureText(ServiceCommandKind::Install, plan.name, error, systemErrorText(error))};
+    const DWORD removeError = service ? removeAgain(service.get()) : GetLastError();
+    return withRemoval(ServiceCommandOutcome{error, eventSourceFailureText(ServiceCommandKind::Install, plan.name, error,
+                                                                           systemErrorText(error))},
+                       plan.name, removeError);
 }
 
 // After the service is removed, its event source goes too. The service is
 // gone either way; a key that stays is reported with its error.
-ServiceCommandOutcome withoutEventSource(const ServiceCommand& command)
+ServiceCommandOutcome withoutEventSource(const ServiceCommand& command, const EventSourceEntry& source,
+                                         const WString& launcherPath)
 {
+    if (source.exists && !isLauncherEventSource(source.messageFile, launcherPath)) {
+        return ServiceCommandOutcome{
+            0, serviceCommandDoneText(command.kind, command.name, WString(), WString(), true)};
+    }
     const std::uint32_t error = removeEventSource(command.name);
     if (error == ERROR_SUCCESS) {
         return outcome(command, ERROR_SUCCESS, WString());
@@ -206,19 +251,140 @@ ServiceCommandOutcome withoutEventSource(const ServiceCommand& command)
         error, eventSourceFailureText(ServiceCommandKind::Uninstall, command.name, error, systemErrorText(error))};
 }
 
-// Stops and removes a launcher's service; another program's service of that
-// name is left as it is.
-ServiceCommandOutcome uninstall(const ServiceCommand& command)
+ServiceCommandOutcome failure(const ServiceCommand& command, DWORD error)
+{
+    return ServiceCommandOutcome{
+        error, serviceCommandFailureText(command.kind, command.name, error, systemErrorText(error))};
+}
+
+// The stop timeout of this launcher's settings; none when they cannot be read.
+std::optional<std::uint32_t> stopTimeoutOfSettings(const CommandLine& commandLine, Trace& trace)
+{
+    try {
+        // Found and read as installing does: in the caller's console, without
+        // the Ctrl key, starting nothing.
+        const Launcher settings(commandLine, trace, Frontend::Console, [] { return false; });
+        return serviceStopTimeoutMs(settings.properties);
+    } catch (const TerminalError& error) {
+        trace.line(L"the settings cannot be read, so the stop timeout is not known: " + error.message);
+        return std::nullopt;
+    }
+}
+
+// Starts, stops or restarts the opened service (removing: stops it) as the
+// rules of ServiceControl step it, and waits for the state they wait for; the
+// stop timeout comes from the settings.
+ServiceCommandOutcome controlOpened(const ServiceCommand& command, SC_HANDLE service,
+                                    const CommandLine& commandLine, Trace& trace)
+{
+    const std::uint32_t waitMs = stopWaitMs(stopTimeoutOfSettings(commandLine, trace));
+    if (trace.enabled()) {
+        trace.line(L"a stop of the service is waited for up to " + std::to_wstring(waitMs) + L" ms");
+    }
+    ServiceControl control(command.kind, command.name, waitMs,
+                           [](std::uint32_t error) { return systemErrorText(error); });
+    SERVICE_STATUS lastState{};
+    ControlStep step = control.first();
+    while (step != ControlStep::Done) {
+        switch (step) {
+        case ControlStep::Wait:
+            Sleep(kControlPollMs);
+            [[fallthrough]];
+        case ControlStep::Query: {
+            SERVICE_STATUS status{};
+            if (!QueryServiceStatus(service, &status)) {
+                step = control.queryFailed(GetLastError());
+                break;
+            }
+            if (trace.enabled() && (status.dwCurrentState != lastState.dwCurrentState ||
+                                    status.dwWin32ExitCode != lastState.dwWin32ExitCode ||
+                                    status.dwServiceSpecificExitCode != lastState.dwServiceSpecificExitCode)) {
+                trace.line(L"service state: " + serviceStateText(status.dwCurrentState) + L", exit codes " +
+                           std::to_wstring(status.dwWin32ExitCode) + L" and " +
+                           std::to_wstring(status.dwServiceSpecificExitCode));
+            }
+            lastState = status;
+            step = control.observed(
+                ObservedService{status.dwCurrentState, status.dwWin32ExitCode, status.dwServiceSpecificExitCode},
+                GetTickCount64());
+            break;
+        }
+        case ControlStep::SendStart:
+            trace.line(L"starting the service");
+            step = control.requested(StartServiceW(service, 0, nullptr) ? ERROR_SUCCESS : GetLastError(),
+                                     GetTickCount64());
+            break;
+        case ControlStep::SendStop: {
+            trace.line(L"asking the service to stop");
+            SERVICE_STATUS status{};
+            step = control.requested(
+                ControlService(service, SERVICE_CONTROL_STOP, &status) ? ERROR_SUCCESS : GetLastError(),
+                GetTickCount64());
+            break;
+        }
+        case ControlStep::Done:
+            break;
+        }
+    }
+    return ServiceCommandOutcome{control.error(), control.text()};
+}
+
+// Start, stop or restart of a launcher's service: waits for the state asked
+// for.
+ServiceCommandOutcome controlService(const ServiceCommand& command, const CommandLine& commandLine, Trace& trace)
+{
+    const OpenedService opened =
+        openLauncherService(command, SERVICE_QUERY_STATUS | SERVICE_START | SERVICE_STOP);
+    if (opened.refused) {
+        return *opened.refused;
+    }
+    return controlOpened(command, opened.service.get(), commandLine, trace);
+}
+
+ServiceCommandOutcome serviceStatus(const ServiceCommand& command)
+{
+    const OpenedService opened = openLauncherService(command, SERVICE_QUERY_STATUS);
+    if (opened.error == ERROR_SERVICE_DOES_NOT_EXIST) {
+        return ServiceCommandOutcome{serviceStatusCode(std::nullopt), serviceStatusText(command.name, std::nullopt),
+                                     true};
+    }
+    if (opened.refused) {
+        return *opened.refused;
+    }
+    SERVICE_STATUS status{};
+    if (!QueryServiceStatus(opened.service.get(), &status)) {
+        return failure(command, GetLastError());
+    }
+    return ServiceCommandOutcome{serviceStatusCode(status.dwCurrentState),
+                                 serviceStatusText(command.name, status.dwCurrentState), true};
+}
+
+// Stops and removes a launcher's service, as -kwqelstop stops it; a service
+// that does not stop is not removed, and the stop's failure is the command's.
+// Another program's service of that name is left as it is.
+ServiceCommandOutcome uninstall(const ServiceCommand& command, const CommandLine& commandLine, Trace& trace)
 {
     const OpenedService opened = openLauncherService(command, SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE);
     if (opened.refused) {
         return *opened.refused;
     }
-    stopIfRunning(opened.service.get());
+    // Read before the service goes: only a source of the service's own
+    // launcher is removed with it.
+    const EventSourceEntry source = readEventSource(command.name);
+    const ServiceCommandOutcome stopped = controlOpened(command, opened.service.get(), commandLine, trace);
+    if (stopped.error != 0) {
+        return stopped;
+    }
     if (!DeleteService(opened.service.get())) {
         return outcome(command, GetLastError(), WString());
     }
-    return withoutEventSource(command);
+    return withoutEventSource(command, source, programOf(opened.commandLine));
+}
+
+bool serviceExists(const WString& name)
+{
+    const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    return manager && UniqueServiceHandle(OpenServiceW(manager.get(), name.c_str(), SERVICE_QUERY_STATUS));
 }
 
 // Whether Windows knows the user account; other errors than an unknown name
@@ -352,7 +518,9 @@ ServiceCommandOutcome runServiceCommand(const ServiceCommand& command, const Com
                                         Frontend frontend)
 {
     if (!isValidServiceName(command.name)) {
-        return outcome(command, service_error::kInvalidName, WString());
+        return ServiceCommandOutcome{service_error::kInvalidName,
+                                     invalidServiceNameText(command.kind, command.name,
+                                                            systemErrorText(service_error::kInvalidName))};
     }
     // The split already took "-kwqelservice NAME" out of the arguments.
     const auto switchWord = command.kind == ServiceCommandKind::Install && commandLine.serviceRequested
@@ -363,7 +531,7 @@ ServiceCommandOutcome runServiceCommand(const ServiceCommand& command, const Com
                                      serviceSwitchArgumentText(command.name, *switchWord)};
     }
     if (command.kind == ServiceCommandKind::Uninstall) {
-        return uninstall(command);
+        return uninstall(command, commandLine, trace);
     }
     if (command.kind == ServiceCommandKind::Status) {
         return serviceStatus(command);
@@ -375,8 +543,18 @@ ServiceCommandOutcome runServiceCommand(const ServiceCommand& command, const Com
     // console and without the Ctrl key, a run that starts nothing opens no
     // console and writes no hand-off file.
     const Launcher settings(commandLine, trace, Frontend::Console, [] { return false; });
+    if (!serviceLogDirectory(settings.properties).empty() && logsWouldBeDevices(command.name)) {
+        return ServiceCommandOutcome{service_error::kInvalidName, deviceLogsText(command.name)};
+    }
+    const WString executable = runningModulePath();
+    const std::optional<WString> imagePath = serviceImagePath(executable, command.name, expandEnvironmentReferences);
+    if (!imagePath) {
+        const WString line = installedCommandLine(executable, command.name);
+        return ServiceCommandOutcome{service_error::kInvalidParameter,
+                                     expandedCommandLineText(command.name, line, expandEnvironmentReferences(line))};
+    }
     const InstallPlanResult planned =
-        planServiceInstall(command.name, runningModulePath(), settings.properties, command.arguments);
+        planServiceInstall(command.name, *imagePath, settings.properties, command.arguments);
     if (!planned.plan) {
         throw TerminalError(
             invalidServiceSettingText(MessageTable::instance().text(MSG_PROPERTIES_INVALID), planned.invalidKey),
@@ -400,14 +578,22 @@ ServiceCommandOutcome runServiceCommand(const ServiceCommand& command, const Com
             return ServiceCommandOutcome{error, passwordFailureText(command.name, account.startName, command, prompted)};
         }
     }
-    const DWORD error = install(*planned.plan, password);
+    // Another program's source of the name is not the launcher's to change
+    // (a service of the name is refused as it exists, below).
+    const EventSourceEntry source = readEventSource(command.name);
+    if (source.exists && !isLauncherEventSource(source.messageFile, *imagePath) && !serviceExists(command.name)) {
+        return ServiceCommandOutcome{service_error::kAlreadyExists,
+                                     foreignEventSourceText(command.name, source.messageFile)};
+    }
+    const Installed installed = install(*planned.plan, password);
     if (password) {
         SecureZeroMemory(password->data(), password->size() * sizeof(wchar_t));
     }
-    if (error != ERROR_SUCCESS) {
-        return outcome(command, error, planned.plan->commandLine, planned.plan->displayName);
+    if (installed.error != ERROR_SUCCESS) {
+        return withRemoval(outcome(command, installed.error, planned.plan->commandLine, planned.plan->displayName),
+                           command.name, installed.removeError);
     }
-    return withEventSource(command, *planned.plan);
+    return withEventSource(*planned.plan);
 }
 
 }  // namespace qel
