@@ -8,6 +8,7 @@
 //     INVALID_HANDLE_VALUE is empty (they never return NULL).
 //   - UniqueKey, UniqueModule, UniqueServiceHandle, UniqueEnvironmentBlock,
 //     UniqueView, UniqueLocal.
+//   - UniqueSocket: sockets; INVALID_SOCKET is empty.
 // Where the launcher deliberately keeps a handle open, it says so beside it.
 
 #include <windows.h>
@@ -98,5 +99,50 @@ struct LocalFreer {
 // What the security functions allocate with LocalAlloc (a SID's text, a
 // security descriptor); NULL is empty.
 using UniqueLocal = std::unique_ptr<void, LocalFreer>;
+
+// A socket of Windows' socket library. The launcher does not link that library
+// (only a single-instance run uses it, and loads it through SystemLibrary), so
+// the owner is given the library's closesocket with the socket. A SOCKET is a
+// UINT_PTR and INVALID_SOCKET all ones: this header stays free of winsock2.h,
+// which must come before windows.h.
+class UniqueSocket {
+public:
+    using Close = int(WINAPI*)(UINT_PTR socket);
+    static constexpr UINT_PTR kInvalid = ~static_cast<UINT_PTR>(0);
+
+    UniqueSocket() = default;
+    UniqueSocket(UINT_PTR socket, Close close) : socket_(socket), close_(close) {}
+    ~UniqueSocket() { reset(); }
+    UniqueSocket(UniqueSocket&& other) noexcept : socket_(other.socket_), close_(other.close_)
+    {
+        other.socket_ = kInvalid;
+    }
+    UniqueSocket& operator=(UniqueSocket&& other) noexcept
+    {
+        if (this != &other) {
+            reset();
+            socket_ = other.socket_;
+            close_ = other.close_;
+            other.socket_ = kInvalid;
+        }
+        return *this;
+    }
+    UniqueSocket(const UniqueSocket&) = delete;
+    UniqueSocket& operator=(const UniqueSocket&) = delete;
+
+    UINT_PTR get() const { return socket_; }
+    explicit operator bool() const { return socket_ != kInvalid; }
+    void reset()
+    {
+        if (socket_ != kInvalid && close_ != nullptr) {
+            close_(socket_);
+        }
+        socket_ = kInvalid;
+    }
+
+private:
+    UINT_PTR socket_ = kInvalid;
+    Close close_ = nullptr;
+};
 
 }  // namespace qel

@@ -79,37 +79,11 @@ const Winsock& ws()
 // The published address: a text of at most this many units, ended by U+0000.
 constexpr std::size_t kPublishedUnits = 64;
 
-// A socket of this file, closed with closesocket; INVALID_SOCKET is empty
-// (handles.h stays free of winsock2.h, which must come before windows.h).
-class UniqueSocket {
-public:
-    explicit UniqueSocket(SOCKET socket = INVALID_SOCKET) : socket_(socket) {}
-    ~UniqueSocket() { reset(); }
-    UniqueSocket(UniqueSocket&& other) noexcept : socket_(other.socket_) { other.socket_ = INVALID_SOCKET; }
-    UniqueSocket& operator=(UniqueSocket&& other) noexcept
-    {
-        if (this != &other) {
-            reset(other.socket_);
-            other.socket_ = INVALID_SOCKET;
-        }
-        return *this;
-    }
-    UniqueSocket(const UniqueSocket&) = delete;
-    UniqueSocket& operator=(const UniqueSocket&) = delete;
-
-    SOCKET get() const { return socket_; }
-    explicit operator bool() const { return socket_ != INVALID_SOCKET; }
-    void reset(SOCKET socket = INVALID_SOCKET)
-    {
-        if (socket_ != INVALID_SOCKET) {
-            ws().closesocket(socket_);
-        }
-        socket_ = socket;
-    }
-
-private:
-    SOCKET socket_;
-};
+// A socket of the loaded library, owned with its closesocket.
+UniqueSocket ownedSocket(SOCKET socket)
+{
+    return UniqueSocket(socket, ws().closesocket);
+}
 
 // Sends every byte within the time given, on a socket that blocks or not: a
 // peer that does not read holds the sender up no longer than that.
@@ -244,7 +218,7 @@ struct InstanceRelay::Connections {
     void acceptWaiting()
     {
         for (;;) {
-            UniqueSocket client(ws().accept(listening.get(), nullptr, nullptr));
+            UniqueSocket client = ownedSocket(ws().accept(listening.get(), nullptr, nullptr));
             if (!client) {
                 return;
             }
@@ -428,7 +402,7 @@ InstanceRelay::InstanceRelay(const WString& sharedName, Trace& trace)
         return;
     }
     connections.socketsStarted = true;
-    connections.listening.reset(ws().socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    connections.listening = ownedSocket(ws().socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
     if (connections.listening) {
         // The VM, started with inherited handles, does not get it.
         SetHandleInformation(reinterpret_cast<HANDLE>(connections.listening.get()), HANDLE_FLAG_INHERIT, 0);
@@ -559,7 +533,7 @@ HandOverResult handArgumentsOver(const WString& sharedName, const std::vector<WS
     }
     HandOverResult result = HandOverResult::Unreachable;
     {
-        const UniqueSocket connection(ws().socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+        const UniqueSocket connection = ownedSocket(ws().socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
         const sockaddr_in target = loopback(address->port);
         if (connection) {
             // The first launcher answers within its own bounds, well inside this one.

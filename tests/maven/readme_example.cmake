@@ -5,8 +5,12 @@
 # and the icon the example names). `mvn package`, offline with Debian's maven
 # and packaged plug-ins, must write the program's folder, which
 # readme_example_test.cpp then runs under Wine.
+# The same project, built once more with <runtime> (ravelin.runtime) naming a
+# runtime folder whose bin\java.exe and bin\javaw.exe are the JVM bridge, gives
+# project-runtime/target/Shop with its own runtime/, and its zip unpacked into
+# runtime-unzipped/, which the test runs with no other Java.
 #   cmake -DBUILD_DIR=<build tree> -DWORK_DIR=<directory> -DMVN=<mvn> -DPAGE=<docs page>
-#         -DSOURCES=<folder with src/> -P readme_example.cmake
+#         -DSOURCES=<folder with src/> -DBRIDGE=<jvm_bridge.exe> -P readme_example.cmake
 get_filename_component(here ${CMAKE_SCRIPT_MODE_FILE} DIRECTORY)
 file(REMOVE_RECURSE ${WORK_DIR})
 set(project ${WORK_DIR}/project)
@@ -70,3 +74,31 @@ foreach(file Shop.exe Shop.qel lib/shop-2.3.1.jar lib/ravelin-java.jar)
     message(FATAL_ERROR "the example's build wrote no target/Shop/${file}:\n${output}")
   endif()
 endforeach()
+
+# The example with a runtime of its own.
+set(runtime ${WORK_DIR}/bridge-runtime)
+file(MAKE_DIRECTORY ${runtime}/bin)
+file(COPY_FILE ${BRIDGE} ${runtime}/bin/java.exe)
+file(COPY_FILE ${BRIDGE} ${runtime}/bin/javaw.exe)
+set(with_runtime ${WORK_DIR}/project-runtime)
+file(COPY ${project}/pom.xml ${project}/src ${project}/third-party DESTINATION ${with_runtime})
+execute_process(COMMAND ${MVN} --batch-mode --no-transfer-progress --offline --settings ${here}/settings.xml
+                        -Dmaven.repo.local=${WORK_DIR}/local-repository -Daether.offline.protocols=file
+                        -Dravelin.runtime=${runtime} package
+                WORKING_DIRECTORY ${with_runtime}
+                RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+file(WRITE ${WORK_DIR}/package-runtime.log "${output}")
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "mvn package of the example with <runtime> failed (${result}):\n${output}")
+endif()
+foreach(file runtime/bin/java.exe runtime/bin/javaw.exe)
+  if(NOT EXISTS ${with_runtime}/target/Shop/${file})
+    message(FATAL_ERROR "the example's build with <runtime> wrote no target/Shop/${file}:\n${output}")
+  endif()
+endforeach()
+file(READ ${with_runtime}/target/Shop/Shop.qel qel)
+if(NOT qel MATCHES "qel\\.nl\\.current\\.vm=runtime\\\\bin\\\\javaw\\.exe")
+  message(FATAL_ERROR "Shop.qel does not name the runtime:\n${qel}")
+endif()
+file(ARCHIVE_EXTRACT INPUT ${with_runtime}/target/Shop.zip DESTINATION ${WORK_DIR}/runtime-unzipped)
+

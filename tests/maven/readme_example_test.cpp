@@ -39,3 +39,29 @@ TEST(ReadmeExample, TheProgramTheExampleBuildsRuns)
     EXPECT_NE(GetFileAttributesW((program + L"\\logs\\shop.log").c_str()), INVALID_FILE_ATTRIBUTES)
         << "the standard error's file was not made";
 }
+
+// The example built with <runtime>: its folder, and its zip unpacked, run with no
+// Java but the runtime in the program's folder (the JVM bridge), and the trace
+// says that the program's own runtime started.
+TEST(ReadmeExample, TheProgramWithItsOwnRuntimeRunsFromItsFolderAndItsZip)
+{
+    const WString work = onDriveZ(QEL_README_EXAMPLE_WORK);
+    for (const WString& program : {work + L"\\project-runtime\\target\\Shop", work + L"\\runtime-unzipped\\Shop"}) {
+        const WString trace = program + L"\\trace.txt";
+        DeleteFileW(trace.c_str());
+        RunOptions options;
+        options.arguments = L"bundled";
+        options.environment = {{L"PATH", L"C:\\windows\\system32;C:\\windows"}, {L"JAVA_HOME", L""},
+                               {L"CLASSPATH", L""}, {L"QEL_TRACE", trace}};
+        const ProgramRun run = runProgram(program + L"\\Shop.exe", options);
+
+        ASSERT_FALSE(run.timedOut) << narrow(program);
+        ASSERT_TRUE(run.boxes.empty()) << narrow(run.boxes[0].text);
+        EXPECT_EQ(run.exitCode, 0u) << narrow(program) << run.standardOutput << run.standardError;
+        EXPECT_NE(run.standardOutput.find("Shop: bundled"), std::string::npos) << run.standardOutput;
+        const std::string lines = readFile(trace);
+        EXPECT_NE(lines.find("the program's own runtime"), std::string::npos) << lines;
+        EXPECT_NE(lines.find(narrow(program) + "\\runtime\\bin\\javaw.exe"), std::string::npos) << lines;
+    }
+}
+

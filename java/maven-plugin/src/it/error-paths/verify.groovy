@@ -12,7 +12,7 @@ def expected = [
     '<version>: ',
     '<icon>: ',
     '<icon> ' + new File(basedir, 'src/main/icons/missing.ico') + ' is not a file',
-    '<settings>: the settings of error-paths.qel would be refused by the launcher:',
+    '<settings>: the launcher would not read the settings of error-paths.qel as written:',
     'qel.clas.path',
     'error-paths.qel would be written twice into error-paths/',
     '<name>: ' + new File(basedir, 'target/Foreign') + ' exists and is not a program folder this goal wrote',

@@ -257,8 +257,10 @@ public final class PackageMojo extends AbstractMojo {
         }
         final List<Finding> findings = SettingsCheck.check(properties, program);
         if (!findings.isEmpty()) {
-            final StringBuilder text = new StringBuilder("<settings>: the settings of " + name + ".qel would be"
-                    + " refused by the launcher:");
+            // Each finding says what the launcher makes of its setting: refused, read otherwise than written, or
+            // not read at all.
+            final StringBuilder text = new StringBuilder("<settings>: the launcher would not read the settings of "
+                    + name + ".qel as written:");
             for (Finding finding : findings) {
                 text.append(System.lineSeparator()).append("  ").append(finding);
             }

@@ -121,30 +121,16 @@ final class VersionInfo {
      * @throws PackagerException if it does not start with a number, or a number exceeds 65535
      */
     static int[] numbers(String version) throws PackagerException {
+        final List<String> numbers = VersionText.leadingNumbers(version, 4);
+        if (numbers.isEmpty()) {
+            throw new PackagerException("the version \"" + version + "\" does not start with a number");
+        }
         final int[] out = new int[4];
-        int i = 0;
-        for (int n = 0; n < 4; n++) {
-            final int start = i;
-            long value = 0;
-            while (i < version.length() && version.charAt(i) >= '0' && version.charAt(i) <= '9') {
-                value = Math.min(value * 10 + (version.charAt(i) - '0'), 1L << 32);
-                i++;
-            }
-            if (i == start) {
-                if (n == 0) {
-                    throw new PackagerException("the version \"" + version + "\" does not start with a number");
-                }
-                break;
-            }
-            if (value > 0xFFFF) {
-                throw new PackagerException("the version \"" + version + "\" holds the number "
-                        + version.substring(start, i) + "; each of its first four numbers must be at most 65535");
-            }
-            out[n] = (int) value;
-            if (i + 1 < version.length() && version.charAt(i) == '.' && version.charAt(i + 1) >= '0' && version.charAt(i + 1) <= '9') {
-                i++;
-            } else {
-                break;
+        for (int n = 0; n < numbers.size(); n++) {
+            out[n] = VersionText.valueWithin(numbers.get(n), 0xFFFF);
+            if (out[n] < 0) {
+                throw new PackagerException("the version \"" + version + "\" holds the number " + numbers.get(n)
+                        + "; each of its first four numbers must be at most 65535");
             }
         }
         return out;

@@ -9,6 +9,7 @@ import java.util.Locale;
 import java.util.UUID;
 
 import org.ravelin.packager.PackagerException;
+import org.ravelin.packager.VersionText;
 import org.ravelin.packager.settings.ServiceSettings;
 
 /**
@@ -93,32 +94,17 @@ public final class Installer {
      * @throws PackagerException when it does not start with a number or a number is too large
      */
     static int[] msiVersion(String version) throws PackagerException {
+        final List<String> numbers = VersionText.leadingNumbers(version, 3);
+        if (numbers.isEmpty()) {
+            throw new PackagerException("--version: \"" + version + "\" does not start with a number");
+        }
         final int[] out = new int[3];
-        int i = 0;
-        for (int n = 0; n < 3; n++) {
-            final int start = i;
-            long value = 0;
-            while (i < version.length() && version.charAt(i) >= '0' && version.charAt(i) <= '9') {
-                value = Math.min(value * 10 + (version.charAt(i) - '0'), 1L << 32);
-                i++;
-            }
-            if (i == start) {
-                if (n == 0) {
-                    throw new PackagerException("--version: \"" + version + "\" does not start with a number");
-                }
-                break;
-            }
-            final int limit = n < 2 ? 255 : 65535;
-            if (value > limit) {
-                throw new PackagerException("--version: \"" + version + "\" holds the number "
-                        + version.substring(start, i) + "; a Windows Installer version takes at most 255 in its"
-                        + " first two numbers and 65535 in its third");
-            }
-            out[n] = (int) value;
-            if (i + 1 < version.length() && version.charAt(i) == '.' && Character.isDigit(version.charAt(i + 1))) {
-                i++;
-            } else {
-                break;
+        for (int n = 0; n < numbers.size(); n++) {
+            out[n] = VersionText.valueWithin(numbers.get(n), n < 2 ? 255 : 65535);
+            if (out[n] < 0) {
+                throw new PackagerException("--version: \"" + version + "\" holds the number " + numbers.get(n)
+                        + "; a Windows Installer version takes at most 255 in its first two numbers and 65535 in its"
+                        + " third");
             }
         }
         return out;
