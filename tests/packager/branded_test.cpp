@@ -196,7 +196,11 @@ TEST(BrandedLauncher, WithoutAProductNameItsBoxCarriesItsFileDescription)
     ASSERT_FALSE(run.timedOut);
     ASSERT_EQ(run.boxes.size(), 1u);
     EXPECT_EQ(run.boxes[0].caption, L"Described tool-Fehler") << narrow(run.boxes[0].caption);
-    EXPECT_EQ(run.boxes[0].text, expected::kGermanPropertiesInvalid) << narrow(run.boxes[0].text);
+    // Message 104 in the user's language, and the line that names the missing setting.
+    EXPECT_EQ(run.boxes[0].text, WString(expected::kGermanPropertiesInvalid) +
+                                     L"\n\nqel.nl.java.launcher.main.class is missing or empty: it names the Java class "
+                                     L"the VM starts.")
+        << narrow(run.boxes[0].text);
     EXPECT_EQ(run.exitCode, 104u);
 }
 

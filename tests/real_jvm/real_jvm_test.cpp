@@ -284,7 +284,8 @@ TEST_F(RealJvm, WithoutAConsoleAFailureOfTheReadyMainClassShowsInADialog)
     EXPECT_EQ(readFile(app + L"\\dialog.txt"),
               "title=Probe\n"
               "text=the application class probe.ProbeApplication$PrivateMain has no main method the java command can "
-              "start (main(String[]) is private): it starts void main(String[]) or void main(), not private\n");
+              "start (main(String[]) is private): it takes the nearest main(String[]), else the nearest main(), "
+              "declared or inherited, and starts it when it returns void and is not private\n");
 }
 
 TEST_F(RealJvm, TheConsoleTwinsOutputThroughAPipe)
