@@ -5,7 +5,6 @@ import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.Collections;
 import java.util.List;
-import java.util.Locale;
 import java.util.UUID;
 
 import org.ravelin.packager.PackagerException;
@@ -321,9 +320,5 @@ public final class Installer {
             }
             return new Installer(this, msiVersion(version));
         }
-    }
-
-    static String lower(String text) {
-        return text.toLowerCase(Locale.ROOT);
     }
 }
