@@ -4,7 +4,6 @@ import java.io.File;
 import java.io.IOException;
 import java.nio.file.Files;
 import java.nio.file.Path;
-import java.time.OffsetDateTime;
 import java.util.List;
 import java.util.Map;
 import java.util.UUID;
@@ -155,20 +154,15 @@ public final class InstallerMojo extends AbstractMojo {
         return message;
     }
 
+    // The build's time, as the program's zip takes it; SOURCE_DATE_EPOCH where the project sets none (a one-character
+    // outputTimestamp is Maven's way of setting none).
     private long epochSeconds() throws MojoFailureException {
-        String text = outputTimestamp;
-        if (text == null || text.trim().isEmpty() || text.trim().length() < 2) {
-            text = System.getenv("SOURCE_DATE_EPOCH");
-        }
-        if (text == null || text.trim().isEmpty()) {
-            return 315532800L; // 1980-01-01
-        }
-        final String trimmed = text.trim();
+        final String text = outputTimestamp != null && outputTimestamp.trim().length() > 1 ? outputTimestamp
+                : System.getenv("SOURCE_DATE_EPOCH");
         try {
-            return trimmed.matches("[0-9]+") ? Long.parseLong(trimmed) : OffsetDateTime.parse(trimmed).toEpochSecond();
-        } catch (RuntimeException e) {
-            throw new MojoFailureException("project.build.outputTimestamp: " + trimmed + " is neither ISO 8601 nor"
-                    + " seconds since 1970");
+            return Zips.instant(text).getEpochSecond();
+        } catch (IllegalArgumentException e) {
+            throw new MojoFailureException("project.build.outputTimestamp: " + e.getMessage());
         }
     }
 

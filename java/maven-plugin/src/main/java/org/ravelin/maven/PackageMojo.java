@@ -5,7 +5,6 @@ import java.io.IOException;
 import java.io.InputStream;
 import java.nio.file.Files;
 import java.nio.file.Path;
-import java.nio.file.StandardCopyOption;
 import java.util.ArrayList;
 import java.util.Collections;
 import java.util.HashSet;
@@ -30,6 +29,7 @@ import org.apache.maven.project.MavenProject;
 import org.ravelin.packager.Brander;
 import org.ravelin.packager.Branding;
 import org.ravelin.packager.ExecutionLevel;
+import org.ravelin.packager.FileTrees;
 import org.ravelin.packager.PackagerException;
 import org.ravelin.packager.settings.Finding;
 import org.ravelin.packager.settings.SettingsCheck;
@@ -173,20 +173,20 @@ public final class PackageMojo extends AbstractMojo {
         try {
             Files.createDirectories(target);
             refuseForeign(folder);
-            deleteTree(staging);
+            FileTrees.delete(staging);
             final Path program = staging.resolve(name);
             Files.createDirectories(program);
             stage(program, checked);
-            deleteTree(folder);
+            FileTrees.delete(folder);
             Files.move(program, folder);
-            deleteTree(staging);
+            FileTrees.delete(staging);
             Zips.write(folder, name, zip, checked.entryTime);
             getLog().info("Ravelin: " + folder + " and " + zip);
         } catch (IOException e) {
             throw new MojoExecutionException("cannot write " + folder + ": " + e, e);
         } finally {
             try {
-                deleteTree(staging);
+                FileTrees.delete(staging);
             } catch (IOException e) {
                 getLog().warn("cannot remove " + staging + ": " + e);
             }
@@ -456,20 +456,6 @@ public final class PackageMojo extends AbstractMojo {
                 || !Files.isRegularFile(folder.resolve(name + ".qel"))) {
             throw new MojoFailureException("<name>: " + folder + " exists and is not a program folder this goal"
                     + " wrote (no " + name + ".exe and " + name + ".qel in it): remove it or choose another name");
-        }
-    }
-
-    private static void deleteTree(Path folder) throws IOException {
-        if (!Files.exists(folder)) {
-            return;
-        }
-        final List<Path> paths = new ArrayList<>();
-        try (Stream<Path> walk = Files.walk(folder)) {
-            walk.forEach(paths::add);
-        }
-        Collections.reverse(paths);
-        for (Path path : paths) {
-            Files.delete(path);
         }
     }
 }

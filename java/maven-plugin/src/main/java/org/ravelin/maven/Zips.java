@@ -29,19 +29,27 @@ final class Zips {
      * @throws IllegalArgumentException if the text is neither
      */
     static long entryTime(String outputTimestamp) {
-        if (outputTimestamp != null && !outputTimestamp.trim().isEmpty()) {
-            final String text = outputTimestamp.trim();
-            final Instant instant;
-            try {
-                instant = text.matches("[0-9]+") ? Instant.ofEpochSecond(Long.parseLong(text))
-                        : OffsetDateTime.parse(text).toInstant();
-            } catch (RuntimeException e) {
-                throw new IllegalArgumentException("\"" + text + "\" is neither an ISO 8601 time with its offset"
-                        + " (2026-12-01T10:00:00Z) nor seconds since 1970", e);
-            }
-            return dosTime(LocalDateTime.ofInstant(instant, ZoneOffset.UTC));
+        return dosTime(LocalDateTime.ofInstant(instant(outputTimestamp), ZoneOffset.UTC));
+    }
+
+    /**
+     * The time a build's {@code project.build.outputTimestamp} gives (ISO 8601 or seconds since 1970), else
+     * 1980-01-01.
+     *
+     * @throws IllegalArgumentException if the text is neither
+     */
+    static Instant instant(String outputTimestamp) {
+        if (outputTimestamp == null || outputTimestamp.trim().isEmpty()) {
+            return LocalDateTime.of(1980, 1, 1, 0, 0).toInstant(ZoneOffset.UTC);
         }
-        return dosTime(LocalDateTime.of(1980, 1, 1, 0, 0));
+        final String text = outputTimestamp.trim();
+        try {
+            return text.matches("[0-9]+") ? Instant.ofEpochSecond(Long.parseLong(text))
+                    : OffsetDateTime.parse(text).toInstant();
+        } catch (RuntimeException e) {
+            throw new IllegalArgumentException("\"" + text + "\" is neither an ISO 8601 time with its offset"
+                    + " (2026-12-01T10:00:00Z) nor seconds since 1970", e);
+        }
     }
 
     // ZipEntry.setTime writes the time of day of the machine's time zone: the time that gives this date and time of

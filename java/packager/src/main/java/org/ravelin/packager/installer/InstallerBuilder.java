@@ -17,8 +17,8 @@ import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.List;
 import java.util.Locale;
-import java.util.stream.Stream;
 
+import org.ravelin.packager.FileTrees;
 import org.ravelin.packager.PackagerException;
 
 /**
@@ -74,7 +74,7 @@ public final class InstallerBuilder {
                     + (installer.perUser() ? "per user" : "per machine") + ", upgrade code "
                     + installer.upgradeCode().toString().toUpperCase(Locale.ROOT));
         } finally {
-            deleteTree(work);
+            FileTrees.delete(work);
         }
     }
 
@@ -186,19 +186,5 @@ public final class InstallerBuilder {
                 return FileVisitResult.CONTINUE;
             }
         });
-    }
-
-    private static void deleteTree(Path folder) throws IOException {
-        if (!Files.exists(folder)) {
-            return;
-        }
-        final List<Path> paths = new ArrayList<>();
-        try (Stream<Path> walk = Files.walk(folder)) {
-            walk.forEach(paths::add);
-        }
-        java.util.Collections.reverse(paths);
-        for (Path path : paths) {
-            Files.delete(path);
-        }
     }
 }

@@ -15,6 +15,7 @@ import java.util.Map;
 import java.util.stream.Collectors;
 import java.util.stream.Stream;
 
+import org.ravelin.packager.FileTrees;
 import org.ravelin.packager.PackagerException;
 import org.ravelin.packager.settings.SettingsFile;
 
@@ -100,10 +101,10 @@ public final class BundledRuntime {
                 modules = Collections.emptyList();
                 copyTree(home, made);
             }
-            deleteTree(target);
+            FileTrees.delete(target);
             Files.move(made, target);
         } finally {
-            deleteTree(scratch);
+            FileTrees.delete(scratch);
         }
         final List<Path> files = files(target);
         long bytes = 0;
@@ -177,20 +178,6 @@ public final class BundledRuntime {
             final Path target = to.resolve(from.relativize(file).toString());
             Files.createDirectories(target.getParent());
             Files.copy(file, target, StandardCopyOption.COPY_ATTRIBUTES);
-        }
-    }
-
-    static void deleteTree(Path folder) throws IOException {
-        if (!Files.exists(folder, java.nio.file.LinkOption.NOFOLLOW_LINKS)) {
-            return;
-        }
-        final List<Path> paths;
-        try (Stream<Path> walk = Files.walk(folder)) {
-            paths = walk.collect(Collectors.toList());
-        }
-        Collections.reverse(paths);
-        for (Path path : paths) {
-            Files.delete(path);
         }
     }
 }
